@@ -1,0 +1,76 @@
+#include <gtest/gtest.h>
+
+#include "platform/file_env.h"
+#include "platform/headless/fault_env.h"
+#include "platform/headless/temp_dir.h"
+
+namespace quill {
+namespace {
+
+TEST(FileEnvTest, AtomicWriteReplacesWholeFileOrNothing) {
+  TempDir dir;
+  FaultEnv env;
+  const std::string path = dir.File("a.ini");
+  ASSERT_TRUE(env.WriteFileAtomic(path, "old\r\n").ok());
+
+  env.SetWriteBudget(2);  // the new text is cut short
+  Status s = env.WriteFileAtomic(path, "new contents\r\n");
+  EXPECT_EQ(s.code(), Status::kIoError);
+  env.ClearFaults();
+  env.SetFailRename(true);
+  EXPECT_FALSE(env.WriteFileAtomic(path, "new contents\r\n").ok());
+  env.ClearFaults();
+
+  std::string data;
+  ASSERT_TRUE(env.ReadFile(path, &data).ok());
+  EXPECT_EQ(data, "old\r\n");
+  EXPECT_FALSE(env.Exists(path + ".new"));
+
+  ASSERT_TRUE(env.WriteFileAtomic(path, "new\r\n").ok());
+  ASSERT_TRUE(env.ReadFile(path, &data).ok());
+  EXPECT_EQ(data, "new\r\n");
+}
+
+TEST(FileEnvTest, InjectedFaults) {
+  TempDir dir;
+  FaultEnv env;
+  const std::string path = dir.File("t.dat");
+  std::unique_ptr<RandomFile> f;
+  ASSERT_TRUE(env.Open(path, OpenMode::kCreate, &f).ok());
+  env.SetDiskFull(true);
+  EXPECT_EQ(f->WriteAt(0, "abc", 3).code(), Status::kNoSpace);
+  env.SetDiskFull(false);
+  env.SetWriteBudget(4);
+  EXPECT_TRUE(f->WriteAt(0, "abc", 3).ok());
+  EXPECT_EQ(f->WriteAt(3, "defg", 4).code(), Status::kIoError);
+  uint64_t size = 0;
+  ASSERT_TRUE(f->Size(&size).ok());
+  EXPECT_EQ(size, 4u);  // the short write stored one byte
+  ASSERT_TRUE(f->Close().ok());
+
+  env.FailOpen(path);
+  EXPECT_EQ(env.Open(path, OpenMode::kReadWrite, &f).code(), Status::kPermission);
+  EXPECT_EQ(env.Open(dir.File("missing"), OpenMode::kReadWrite, &f).code(),
+            Status::kNotFound);
+
+  env.SetFreeBytes(500000);
+  uint64_t free_bytes = 0;
+  ASSERT_TRUE(env.FreeBytes(dir.Path(), &free_bytes).ok());
+  EXPECT_EQ(free_bytes, 500000u);
+}
+
+TEST(FileEnvTest, ShortReadReportsCount) {
+  TempDir dir;
+  FileEnv& env = FileEnv::Default();
+  const std::string path = dir.File("s");
+  ASSERT_TRUE(env.WriteFileAtomic(path, "12345").ok());
+  std::unique_ptr<RandomFile> f;
+  ASSERT_TRUE(env.Open(path, OpenMode::kReadOnly, &f).ok());
+  char buf[10];
+  size_t got = 99;
+  ASSERT_TRUE(f->ReadAt(3, buf, sizeof buf, &got).ok());
+  EXPECT_EQ(got, 2u);
+}
+
+}  // namespace
+}  // namespace quill

@@ -1,0 +1,79 @@
+#include "platform/headless/fault_env.h"
+
+namespace quill {
+
+class FaultFile final : public RandomFile {
+ public:
+  FaultFile(FaultEnv& env, std::unique_ptr<RandomFile> base)
+      : env_(env), base_(std::move(base)) {}
+
+  Status ReadAt(uint64_t offset, void* buf, size_t n, size_t* got) override {
+    return base_->ReadAt(offset, buf, n, got);
+  }
+  Status WriteAt(uint64_t offset, const void* buf, size_t n) override {
+    size_t allowed = n;
+    Status fault = env_.TakeWrite(n, &allowed);
+    if (allowed > 0) QUILL_RETURN_IF_ERROR(base_->WriteAt(offset, buf, allowed));
+    return fault;
+  }
+  Status Truncate(uint64_t size) override {
+    if (env_.disk_full_) return Status::NoSpace("disk full (injected)");
+    return base_->Truncate(size);
+  }
+  Status Size(uint64_t* size) override { return base_->Size(size); }
+  Status Sync() override { return base_->Sync(); }
+  Status Close() override { return base_->Close(); }
+
+ private:
+  FaultEnv& env_;
+  std::unique_ptr<RandomFile> base_;
+};
+
+void FaultEnv::ClearFaults() {
+  fail_open_.clear();
+  write_budget_.reset();
+  disk_full_ = false;
+  fail_rename_ = false;
+  free_bytes_.reset();
+}
+
+Status FaultEnv::Open(const std::string& path, OpenMode mode,
+                      std::unique_ptr<RandomFile>* file) {
+  if (fail_open_.count(path)) return Status::Permission("open " + path + ": refused (injected)");
+  std::unique_ptr<RandomFile> base;
+  QUILL_RETURN_IF_ERROR(base_.Open(path, mode, &base));
+  file->reset(new FaultFile(*this, std::move(base)));
+  return Status::Ok();
+}
+
+Status FaultEnv::Rename(const std::string& from, const std::string& to) {
+  if (fail_rename_) return Status::IoError("rename " + from + ": refused (injected)");
+  return base_.Rename(from, to);
+}
+
+Status FaultEnv::FreeBytes(const std::string& path, uint64_t* bytes) {
+  if (free_bytes_) {
+    *bytes = *free_bytes_;
+    return Status::Ok();
+  }
+  return base_.FreeBytes(path, bytes);
+}
+
+Status FaultEnv::TakeWrite(size_t n, size_t* allowed) {
+  if (disk_full_) {
+    *allowed = 0;
+    return Status::NoSpace("disk full (injected)");
+  }
+  if (write_budget_ && *write_budget_ < n) {
+    *allowed = static_cast<size_t>(*write_budget_);
+    write_budget_ = 0;
+    bytes_written_ += *allowed;
+    return Status::IoError("short write (injected)");
+  }
+  if (write_budget_) *write_budget_ -= n;
+  *allowed = n;
+  bytes_written_ += n;
+  return Status::Ok();
+}
+
+}  // namespace quill

@@ -1,0 +1,66 @@
+// FaultEnv: a FileEnv for tests. It passes every call to a real
+// environment (tests work in temporary folders) and can be told to fail:
+// a path that cannot be opened, writes that stop after a byte budget (a
+// short write) or find the disk full, a fixed free-space answer, renames
+// that fail. Its clock is a FakeClock.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <set>
+#include <string>
+
+#include "platform/file_env.h"
+#include "platform/headless/fake_clock.h"
+
+namespace quill {
+
+class FaultEnv final : public FileEnv {
+ public:
+  explicit FaultEnv(FileEnv& base = FileEnv::Default()) : base_(base) {}
+
+  // Opening this path fails with a permission error (the file is untouched).
+  void FailOpen(const std::string& path) { fail_open_.insert(path); }
+  void ClearFailOpen() { fail_open_.clear(); }
+  // After `bytes` more bytes have been written (over all files), a write
+  // stores only what is left of the budget and fails with an I/O error.
+  void SetWriteBudget(uint64_t bytes) { write_budget_ = bytes; }
+  // Every write fails with "no space" and stores nothing.
+  void SetDiskFull(bool full) { disk_full_ = full; }
+  void SetFreeBytes(std::optional<uint64_t> bytes) { free_bytes_ = bytes; }
+  void SetFailRename(bool fail) { fail_rename_ = fail; }
+  void ClearFaults();
+
+  FakeClock& fake_clock() { return clock_; }
+  uint64_t bytes_written() const { return bytes_written_; }
+
+  Status Open(const std::string& path, OpenMode mode,
+              std::unique_ptr<RandomFile>* file) override;
+  bool Exists(const std::string& path) override { return base_.Exists(path); }
+  Status Remove(const std::string& path) override { return base_.Remove(path); }
+  Status Rename(const std::string& from, const std::string& to) override;
+  Status CreateDir(const std::string& path) override { return base_.CreateDir(path); }
+  Status RemoveDir(const std::string& path) override { return base_.RemoveDir(path); }
+  Status ListDir(const std::string& path, std::vector<std::string>* names) override {
+    return base_.ListDir(path, names);
+  }
+  Status FreeBytes(const std::string& path, uint64_t* bytes) override;
+  Clock& clock() override { return clock_; }
+
+ private:
+  friend class FaultFile;
+  // Decides how many of n bytes a write may store; returns the error to
+  // report after storing them, ok when all n may go.
+  Status TakeWrite(size_t n, size_t* allowed);
+
+  FileEnv& base_;
+  FakeClock clock_;
+  std::set<std::string> fail_open_;
+  std::optional<uint64_t> write_budget_;
+  bool disk_full_ = false;
+  bool fail_rename_ = false;
+  std::optional<uint64_t> free_bytes_;
+  uint64_t bytes_written_ = 0;
+};
+
+}  // namespace quill

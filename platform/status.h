@@ -1,0 +1,58 @@
+// Status: the result of an operation that can fail, carried as a value.
+//
+// An ok Status has code kOk and no message. A failed one carries a code
+// that callers may branch on and a message meant for a person (the path and
+// the operating system's reason, in UTF-8).
+#pragma once
+
+#include <string>
+#include <utility>
+
+namespace quill {
+
+class Status {
+ public:
+  enum Code {
+    kOk = 0,
+    kNotFound,       // the file or entry does not exist
+    kPermission,     // exists but may not be opened or changed
+    kIoError,        // read or write failed, or moved fewer bytes than asked
+    kNoSpace,        // the disk is full
+    kCorrupt,        // the bytes do not have the expected layout
+    kInvalid,        // the request itself is wrong (bad argument, bad state)
+    kOutOfRange,     // a row or position beyond the end
+    kDuplicate,      // a unique key exists already
+  };
+
+  Status() = default;
+  static Status Ok() { return Status(); }
+  static Status NotFound(std::string m) { return Status(kNotFound, std::move(m)); }
+  static Status Permission(std::string m) { return Status(kPermission, std::move(m)); }
+  static Status IoError(std::string m) { return Status(kIoError, std::move(m)); }
+  static Status NoSpace(std::string m) { return Status(kNoSpace, std::move(m)); }
+  static Status Corrupt(std::string m) { return Status(kCorrupt, std::move(m)); }
+  static Status Invalid(std::string m) { return Status(kInvalid, std::move(m)); }
+  static Status OutOfRange(std::string m) { return Status(kOutOfRange, std::move(m)); }
+  static Status Duplicate(std::string m) { return Status(kDuplicate, std::move(m)); }
+
+  bool ok() const { return code_ == kOk; }
+  Code code() const { return code_; }
+  const std::string& message() const { return message_; }
+  bool IsNotFound() const { return code_ == kNotFound; }
+
+  std::string ToString() const;
+
+ private:
+  Status(Code c, std::string m) : code_(c), message_(std::move(m)) {}
+  Code code_ = kOk;
+  std::string message_;
+};
+
+// Returns early from the enclosing function when expr is not ok.
+#define QUILL_RETURN_IF_ERROR(expr)            \
+  do {                                         \
+    ::quill::Status quill_status_ = (expr);    \
+    if (!quill_status_.ok()) return quill_status_; \
+  } while (0)
+
+}  // namespace quill

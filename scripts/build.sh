@@ -1,0 +1,6 @@
+#!/usr/bin/env bash
+# Configures and builds one build folder: scripts/build.sh <folder> [cmake options...]
+set -euo pipefail
+dir=$1; shift
+cmake -S . -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo "$@" >/dev/null
+cmake --build "$dir" -j"$(nproc)"
