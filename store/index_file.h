@@ -1,0 +1,125 @@
+// IndexFile: one B-tree index file of a record table.
+//
+// File layout (all integers little-endian; page p at p x 512):
+// page 0 is the header: root page, next free page, key length, keys per
+// page, numeric flag, entry size, unique flag and the key expression
+// followed by one blank. Tree pages hold a u32 entry count and entries of
+// {left child u32, row u32 (1-based; 0 in internal pages), key}, then the
+// rightmost child. Rows live only in leaves; an internal entry's key is the
+// largest key of the subtree on its left. The exact byte layout, the split
+// rule and the bulk build are described in index_file.cpp.
+//
+// Every operation returns a Status; on failure DbError() also holds the
+// engine code (3 open, 5 temporary file, 7 duplicate, 11 short read,
+// 12 short write, 13 bad key expression).
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "platform/file_env.h"
+#include "platform/status.h"
+
+namespace quill::store {
+
+// One stored field of a table row as the key builder sees it.
+struct FieldLayout {
+  std::string name;       // upper-case field name as in the table file
+  char type = 'C';        // type in the table file: 'C', 'D' or 'N'
+  uint32_t offset = 0;    // offset in the row (byte 0 is the deleted flag)
+  uint32_t length = 0;    // bytes in the row
+  uint8_t decimals = 0;
+};
+
+// A compiled key expression: field names joined by '+' (blanks allowed).
+class KeyExpr {
+ public:
+  // Fails with DbError 13 on an unknown field or text mixed with numbers.
+  static Status Compile(std::string_view expr, const std::vector<FieldLayout>& fields,
+                        KeyExpr* out);
+  uint32_t key_length() const { return key_length_; }
+  bool numeric() const { return numeric_; }
+  // The key of a row (row bytes as stored, deleted flag at byte 0): the
+  // field bytes concatenated, or for a numeric key the 8 bytes of a double.
+  std::string KeyOfRow(std::string_view row) const;
+
+ private:
+  std::vector<FieldLayout> parts_;
+  uint32_t key_length_ = 0;
+  bool numeric_ = false;
+};
+
+// The 8 key bytes of a numeric key (a little-endian double).
+std::string NumericKey(double value);
+
+// Rows of a table for a bulk build, numbered 1..RowCount() in file order.
+class RowSource {
+ public:
+  virtual ~RowSource() = default;
+  virtual uint32_t RowCount() = 0;
+  // The whole stored row (deleted flag at byte 0) of row r (1-based).
+  virtual Status ReadRow(uint32_t row, std::string* bytes) = 0;
+};
+
+class IndexFile {
+ public:
+  ~IndexFile();
+
+  // Creates (or reuses and later overwrites) an index file with a zeroed
+  // header holding expr and the unique flag; Build fills it.
+  static Status Create(FileEnv& env, const std::string& path, std::string_view expr,
+                       bool unique, std::unique_ptr<IndexFile>* out);
+  // Opens an existing index; fails when fewer than 524 bytes can be read.
+  static Status Open(FileEnv& env, const std::string& path, std::unique_ptr<IndexFile>* out);
+
+  // Compiles the stored expression against the table's fields, so that
+  // KeyOfRow works; called by the table after Open/Create.
+  Status Bind(const std::vector<FieldLayout>& fields);
+  // Rebuilds the whole tree from every row of the source (deleted rows
+  // included) through the temporary files "$$1" and "$$2" beside the index.
+  Status Build(const std::vector<FieldLayout>& fields, RowSource& rows);
+
+  // Positioning. *row receives the 1-based row of the entry now current,
+  // or 0 when there is none (not found, or past either end).
+  // Seek: first entry in key order whose key matches the value as a
+  // prefix (see Compare).
+  Status Seek(std::string_view value, uint32_t* row);
+  Status Next(uint32_t* row);
+  Status Previous(uint32_t* row);
+  Status First(uint32_t* row);
+  Status Last(uint32_t* row);
+  // The key of the current entry (key_length() bytes).
+  std::string_view CurrentKey() const;
+
+  // Inserts {key, row}; a duplicate in a unique index is Status kDuplicate
+  // (DbError 7) and nothing is inserted. key has key_length() bytes.
+  Status Insert(std::string_view key, uint32_t row);
+  // Deletes the current entry (the one the last Seek/Next/... stopped on).
+  Status DeleteCurrent();
+
+  // Writes the header when it changed and closes the file.
+  Status Close();
+
+  // Compares a search value with a stored key: text keys compare the
+  // value's bytes with the key over the shorter of the two, and bytes of
+  // the value beyond the key match only blanks; numeric keys compare the
+  // 8-byte doubles. Returns <0, 0 (match) or >0 like memcmp(value, key).
+  int Compare(std::string_view value, std::string_view key) const;
+
+  const std::string& path() const;
+  const std::string& expression() const;  // without the trailing blank
+  uint32_t key_length() const;
+  bool numeric() const;
+  bool unique() const;
+  std::string KeyOfRow(std::string_view row) const;
+
+ private:
+  IndexFile();
+  struct Impl;
+  std::unique_ptr<Impl> impl_;
+};
+
+}  // namespace quill::store

@@ -1,0 +1,84 @@
+#include "store/sjis.h"
+
+#include <cstring>
+
+namespace quill::store {
+
+std::string_view CText(std::string_view s) {
+  size_t nul = s.find('\0');
+  return nul == std::string_view::npos ? s : s.substr(0, nul);
+}
+
+size_t FieldTextLength(const char* p, size_t n) {
+  const void* nul = std::memchr(p, 0, n);
+  return nul ? static_cast<size_t>(static_cast<const char*>(nul) - p) : n;
+}
+
+int SjisCharClass(std::string_view s, long i) {
+  if (i < 0) return 0;
+  std::string_view t = CText(s);
+  if (static_cast<size_t>(i) >= t.size()) return -1;
+  size_t k = 0;
+  while (true) {
+    bool lead = IsSjisLead(static_cast<unsigned char>(t[k])) && k + 1 < t.size();
+    size_t width = lead ? 2 : 1;
+    if (static_cast<size_t>(i) < k + width) return static_cast<size_t>(i) == k ? (lead ? 1 : 0) : 2;
+    k += width;
+  }
+}
+
+void TrimRight(std::string& s) {
+  s.resize(CText(s).size());
+  size_t end = s.size();
+  while (end > 0 && s[end - 1] == ' ') --end;
+  s.resize(end);
+}
+
+void TrimBoth(std::string& s) {
+  s.resize(CText(s).size());
+  size_t start = 0;
+  while (start < s.size() && s[start] == ' ') ++start;
+  s.erase(0, start);
+  TrimRight(s);
+}
+
+size_t CopyMax(std::string& dst, std::string_view src, size_t n) {
+  std::string_view t = CText(src);
+  dst.assign(n <= t.size() ? t.substr(0, n) : t);
+  return dst.size();
+}
+
+void TruncateSjis(std::string& s, size_t n) {
+  s.resize(CText(s).size());
+  if (n >= s.size()) return;
+  s.resize(SjisCharClass(s, static_cast<long>(n)) == 2 ? n - 1 : n);
+}
+
+void PadToWidth(std::string& s, long n) {
+  if (n < 1) {
+    s.clear();
+    return;
+  }
+  TruncateSjis(s, static_cast<size_t>(n));
+  s.resize(static_cast<size_t>(n), ' ');
+}
+
+void PrependString(std::string& dst, std::string_view src) { dst.insert(0, src); }
+
+void CutAtCR(std::string& s) {
+  size_t p = s.find('\r');
+  if (p != std::string::npos) s.resize(p);
+}
+
+void CutAtLF(std::string& s) {
+  size_t p = s.find('\n');
+  if (p != std::string::npos) s.resize(p);
+}
+
+void FixedFieldCopy(char* dst, std::string_view src, size_t n) {
+  std::string t(CText(src));
+  PadToWidth(t, static_cast<long>(n));
+  if (n > 0) std::memcpy(dst, t.data(), n);
+}
+
+}  // namespace quill::store

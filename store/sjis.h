@@ -1,0 +1,50 @@
+// Byte-string helpers over Shift-JIS (code page 932) text.
+//
+// A double-byte character is a lead byte (0x81-0x9F, 0xE0-0xFC) followed
+// by a trail byte; 0xA1-0xDF are single half-width katakana. Every walker
+// treats the text as ending at its first NUL (or at the end of the view),
+// and a lead byte followed by the end or a NUL counts as a single byte: no
+// walk ever steps past the end.
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+
+namespace quill::store {
+
+inline bool IsSjisLead(unsigned char c) {
+  return (c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC);
+}
+
+// The text of s: its bytes up to the first NUL.
+std::string_view CText(std::string_view s);
+
+// Bytes of the text in a fixed field of n bytes: up to the first NUL or n.
+size_t FieldTextLength(const char* p, size_t n);
+
+// Class of byte i of s: 0 single-byte, 1 lead byte, 2 trail byte; -1 when
+// i is at or beyond the end of the text; 0 for a negative i.
+int SjisCharClass(std::string_view s, long i);
+
+// Removes trailing blanks (0x20 only).
+void TrimRight(std::string& s);
+// Drops leading blanks (0x20), then TrimRight.
+void TrimBoth(std::string& s);
+// When n <= length of src: dst = the first n bytes (may cut a double-byte
+// character); else dst = src. Returns the length copied.
+size_t CopyMax(std::string& dst, std::string_view src, size_t n);
+// When n < length: keeps n bytes, or n - 1 when byte n is a trail byte.
+void TruncateSjis(std::string& s, size_t n);
+// TruncateSjis(s, n), then blank-pads to exactly n bytes; n < 1 gives "".
+void PadToWidth(std::string& s, long n);
+// dst = src + dst.
+void PrependString(std::string& dst, std::string_view src);
+// Ends s at its first CR / LF.
+void CutAtCR(std::string& s);
+void CutAtLF(std::string& s);
+// Copies at most n bytes of src into dst[0..n), blank-padded to n bytes
+// with no half character at the end; writes no NUL.
+void FixedFieldCopy(char* dst, std::string_view src, size_t n);
+
+}  // namespace quill::store
