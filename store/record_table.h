@@ -1,0 +1,111 @@
+// RecordTable: one table of fixed-length rows in a table file, with up to
+// ten B-tree index files beside it (index_file.h).
+//
+// Row numbers are 0-based here; -1 means none, or, to Write, append. The
+// table file itself counts rows from 1 (table_file.h describes its bytes).
+//
+// The caller's in-memory record is the concatenation of the in-memory
+// forms of the expanded fields, in order, with no padding between them:
+//   'C', 'D'  L bytes: the text, NUL padded (a text of exactly L bytes has
+//             no NUL)
+//   'N'       decimals > 0: an 8-byte double; decimals 0 and L >= 6: a
+//             32-bit signed integer; L < 6: a 16-bit signed integer
+//   'B'       L raw bytes
+// A field longer than 250 bytes is stored as parts of at most 250 bytes
+// named NAME1, NAME2, ... and is still one block of L bytes in memory.
+//
+// Every operation opens what it needs lazily and returns a Status; nothing
+// here ends the process. DbError() holds the engine code of the last
+// failure (db_error.h).
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "platform/file_env.h"
+#include "platform/status.h"
+
+namespace quill::store {
+
+struct FieldDef {
+  std::string name;      // at most 10 characters (with a part number)
+  char type = 'C';       // 'C' text, 'D' date text, 'N' number, 'B' raw bytes
+  int length = 0;        // may exceed 250 (split into parts)
+  uint8_t decimals = 0;  // meaningful for 'N'
+};
+
+struct IndexDef {
+  std::string file_name;  // e.g. "quilbo7.ix0", joined to the table's folder
+  std::string key_expr;   // e.g. "KUBUN", field names joined by '+'
+  bool unique = false;
+};
+
+class TableCursor;
+
+class RecordTable {
+ public:
+  RecordTable();
+  ~RecordTable();  // closes (flushing the header) when open
+  RecordTable(const RecordTable&) = delete;
+  RecordTable& operator=(const RecordTable&) = delete;
+
+  // Expands the fields and sets the paths: folder + file name (folder is a
+  // path that ends in '/', or empty). At most 10 indexes are taken. Leaves
+  // the table closed.
+  void Define(FileEnv& env, std::string_view table_file_name, std::vector<FieldDef> fields,
+              std::vector<IndexDef> indexes, std::string_view folder);
+
+  // Creates the table file (emptied when present) and every index file
+  // (built empty). On success the table and its indexes are open; on
+  // failure the table is closed.
+  Status Create();
+  // Opens the table file when not open. Refuses a file whose field
+  // descriptors differ from the definition. Indexes are not opened.
+  Status Open();
+  // Opens every index not yet open, in definition order.
+  Status OpenIndexes();
+  // Writes the header when it changed and closes the table and its indexes.
+  Status Close();
+
+  // Reads row into record (RecordSize() bytes). A row out of range fails
+  // and leaves record untouched. *deleted, when given, receives the
+  // row's deleted mark.
+  Status Read(int64_t row, void* record, bool* deleted = nullptr);
+  // Writes record as row (re-keying every index), or appends it when row
+  // is -1; *written_row receives the row written.
+  Status Write(int64_t row, const void* record, int64_t* written_row = nullptr);
+  // Marks row deleted ('*'); its index entries stay until Reindex.
+  Status Delete(int64_t row);
+
+  // Selects the index whose key expression equals key_expr exactly and
+  // moves to its first live row; an unknown expression fails.
+  Status SelectIndex(std::string_view key_expr);
+  // Up to max live rows whose key starts with value, in key order.
+  Status Search(std::string_view key_expr, std::string_view value, size_t max,
+                std::vector<int64_t>* rows);
+  // The first live row in key order whose key starts with value (cut to 88
+  // bytes), or -1 in *row.
+  Status Find(std::string_view key_expr, std::string_view value, int64_t* row);
+  bool Eof() const;
+  // Packs the table (deleted rows removed: row numbers change), rebuilds
+  // every index from the packed rows, and closes.
+  Status Reindex();
+
+  // Rows in the table file, deleted rows included (opens when needed).
+  Status RowCount(int64_t* count);
+  // Bytes of the in-memory record.
+  size_t RecordSize() const;
+  const std::vector<FieldDef>& expanded_fields() const;
+  const std::string& path() const;
+  std::vector<std::string> index_paths() const;
+  bool is_open() const;
+
+ private:
+  struct Impl;
+  std::unique_ptr<Impl> impl_;
+};
+
+}  // namespace quill::store
