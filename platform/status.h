@@ -1,8 +1,9 @@
 // Status: the result of an operation that can fail, carried as a value.
 //
 // An ok Status has code kOk and no message. A failed one carries a code
-// that callers may branch on and a message meant for a person (the path and
-// the operating system's reason, in UTF-8).
+// that callers may branch on and a message meant for a person, in UTF-8
+// (user-facing texts of the program are UTF-8 in the source; card data
+// is CP932 bytes).
 #pragma once
 
 #include <string>
@@ -22,6 +23,7 @@ class Status {
     kInvalid,        // the request itself is wrong (bad argument, bad state)
     kOutOfRange,     // a row or position beyond the end
     kDuplicate,      // a unique key exists already
+    kFatal,          // an impossible state: the program shows the message and ends
   };
 
   Status() = default;
@@ -34,6 +36,7 @@ class Status {
   static Status Invalid(std::string m) { return Status(kInvalid, std::move(m)); }
   static Status OutOfRange(std::string m) { return Status(kOutOfRange, std::move(m)); }
   static Status Duplicate(std::string m) { return Status(kDuplicate, std::move(m)); }
+  static Status Fatal(std::string m) { return Status(kFatal, std::move(m)); }
 
   bool ok() const { return code_ == kOk; }
   Code code() const { return code_; }
