@@ -10,8 +10,8 @@
 // rule and the bulk build are described in index_file.cpp.
 //
 // Every operation returns a Status; on failure DbError() also holds the
-// engine code (3 open, 5 temporary file, 7 duplicate, 11 short read,
-// 12 short write, 13 bad key expression).
+// engine code (2 create, 3 open, 5 temporary file, 7 duplicate, 11 short
+// read or a damaged page, 12 short write, 13 bad key expression).
 #pragma once
 
 #include <cstdint>
@@ -54,6 +54,10 @@ class KeyExpr {
 
 // The 8 key bytes of a numeric key (a little-endian double).
 std::string NumericKey(double value);
+// The C library's decimal conversion of text (leading blanks skipped,
+// trailing text ignored, 0 when there is no number), independent of the
+// process locale.
+double DecimalValue(std::string_view text);
 
 // Rows of a table for a bulk build, numbered 1..RowCount() in file order.
 class RowSource {

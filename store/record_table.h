@@ -53,8 +53,11 @@ class RecordTable {
   RecordTable& operator=(const RecordTable&) = delete;
 
   // Expands the fields and sets the paths: folder + file name (folder is a
-  // path that ends in '/', or empty). At most 10 indexes are taken. Leaves
-  // the table closed.
+  // path that ends in '/', or empty). Leaves the table closed (an open
+  // table is closed first; call Close() before to see a flush failure). A
+  // definition that cannot be stored (a field without a name, of unknown
+  // type or bad length, a name too long for the file, more than 10
+  // indexes) makes Create and Open fail with kInvalid.
   void Define(FileEnv& env, std::string_view table_file_name, std::vector<FieldDef> fields,
               std::vector<IndexDef> indexes, std::string_view folder);
 
@@ -62,8 +65,10 @@ class RecordTable {
   // (built empty). On success the table and its indexes are open; on
   // failure the table is closed.
   Status Create();
-  // Opens the table file when not open. Refuses a file whose field
-  // descriptors differ from the definition. Indexes are not opened.
+  // Opens the table file when not open. Refuses (kCorrupt) a file whose
+  // header disagrees with its size or whose field descriptors differ from
+  // the definition; a refused or unopenable file is left untouched.
+  // Indexes are not opened.
   Status Open();
   // Opens every index not yet open, in definition order.
   Status OpenIndexes();
@@ -75,7 +80,11 @@ class RecordTable {
   // row's deleted mark.
   Status Read(int64_t row, void* record, bool* deleted = nullptr);
   // Writes record as row (re-keying every index), or appends it when row
-  // is -1; *written_row receives the row written.
+  // is -1; opens the table and every index first. *written_row receives the
+  // row written, or -1. An index that cannot take the key (kDuplicate in a
+  // unique index) fails the call after the row is stored, with
+  // *written_row set. A number wider than its field fails with kInvalid
+  // and writes nothing.
   Status Write(int64_t row, const void* record, int64_t* written_row = nullptr);
   // Marks row deleted ('*'); its index entries stay until Reindex.
   Status Delete(int64_t row);
@@ -91,7 +100,8 @@ class RecordTable {
   Status Find(std::string_view key_expr, std::string_view value, int64_t* row);
   bool Eof() const;
   // Packs the table (deleted rows removed: row numbers change), rebuilds
-  // every index from the packed rows, and closes.
+  // every index from the packed rows (an index file that does not open is
+  // created again), and closes.
   Status Reindex();
 
   // Rows in the table file, deleted rows included (opens when needed).
@@ -104,6 +114,9 @@ class RecordTable {
   bool is_open() const;
 
  private:
+  // Opens (when needed) and selects the index on key_expr, without moving.
+  Status UseIndex(std::string_view key_expr);
+
   struct Impl;
   std::unique_ptr<Impl> impl_;
 };

@@ -1,0 +1,882 @@
+// B-tree index files.
+//
+// An index file is a sequence of 512-byte pages; page p occupies bytes
+// p x 512 .. p x 512 + 511. All integers are little-endian.
+//
+// Page 0 is the header:
+//   0   u32  root page number
+//   4   u32  next free page number
+//   8   u32  zero
+//   12  u32  key length in bytes
+//   16  u32  keys per page = 508 / entry size
+//   20  u32  numeric flag: 1 = the key is one 8-byte double, 0 = bytes
+//   24  u32  entry size = ((key length - 1) with the low two bits cleared)
+//            + 12: the key length rounded up to a multiple of 4, plus 8
+//   28  u32  zero
+//   32  u8   zero
+//   33  u8   unique flag (1 = unique)
+//   34  ...  the key expression followed by one blank, NUL terminated; the
+//            rest of the page is zero.
+// The header is written as 512 bytes, but opening reads 524 bytes (the
+// header and the first 12 bytes of page 1), so a file shorter than that is
+// refused. Open also checks that entry size, keys per page and key length
+// agree, that a page holds at least two keys, and that the root and the
+// next free page lie within the file.
+//
+// Tree pages (p >= 1), entry size E:
+//   0          u32  entry count c (at most keys per page)
+//   4 + i x E  u32  child page left of entry i (0 in a leaf)
+//   8 + i x E  u32  row number of entry i (1-based; 0 in internal pages)
+//   12 + i x E      key of entry i (key length bytes, then zero padding)
+//   4 + c x E  u32  rightmost child page (0 in a leaf)
+// The bytes after the rightmost child are zero. Rows are stored only in
+// leaves. An internal entry carries row 0 and, as its key, the largest key
+// of the subtree on its left (the separator): the left child holds the
+// keys up to the separator, the next child the keys after it.
+//
+// Insertion puts the entry before the first equal key and splits a page
+// that then holds one entry too many: with count c and h = (c + 1) / 2 the
+// key of entry h - 1 moves up; a leaf keeps entries 0 .. h - 1, an
+// internal page keeps 0 .. h - 2 (entry h - 1's child becomes its
+// rightmost child), and a new page from the next free number takes the
+// rest. A root split makes a new root above. Deletion never merges or
+// frees pages: a leaf that loses its last key hands the new last key up
+// as the separator, and an emptied page is unlinked from its parent.
+//
+// A bulk build sorts {row, key} records externally (index_build.h), cuts
+// the file to length 0 and writes the tree bottom-up in one pass: full
+// leaves, and above them pages whose separators are the last key read
+// when each subtree was finished. Pages are numbered in the order they are
+// completed; the last one is the root. A unique index keeps only the first
+// row of equal keys. The header is written when the build has succeeded,
+// so a build that fails part way leaves a file that does not open.
+#include "store/index_file.h"
+
+#include <locale.h>
+
+#include <algorithm>
+#include <array>
+#include <cstring>
+#include <stdlib.h>
+
+#include "store/db_error.h"
+#include "store/index_build.h"
+#include "store/sjis.h"
+
+namespace quill::store {
+namespace {
+
+constexpr uint32_t kPageSize = 512;
+constexpr uint32_t kHeaderReadSize = 524;
+constexpr uint32_t kExprOffset = 34;
+constexpr size_t kMaxDepth = 48;  // far beyond any tree of 2^32 pages
+
+uint32_t GetU32(const char* p) {
+  const auto* u = reinterpret_cast<const unsigned char*>(p);
+  return uint32_t{u[0]} | uint32_t{u[1]} << 8 | uint32_t{u[2]} << 16 | uint32_t{u[3]} << 24;
+}
+
+void PutU32(char* p, uint32_t v) {
+  for (int i = 0; i < 4; ++i) p[i] = static_cast<char>((v >> (8 * i)) & 0xFF);
+}
+
+uint64_t EntrySizeFor(uint64_t key_length) { return ((key_length - 1) & ~uint64_t{3}) + 12; }
+
+bool IsKeySeparator(char c) { return c == '+' || c == ' ' || c == '\t'; }
+
+// ASCII upper case; the trail byte of a double-byte character stays.
+std::string UpperName(std::string_view s) {
+  std::string out(s);
+  for (size_t i = 0; i < out.size(); ++i) {
+    unsigned char c = static_cast<unsigned char>(out[i]);
+    if (IsSjisLead(c) && i + 1 < out.size()) {
+      ++i;
+    } else if (c >= 'a' && c <= 'z') {
+      out[i] = static_cast<char>(c - 'a' + 'A');
+    }
+  }
+  return out;
+}
+
+}  // namespace
+
+// ---------------------------------------------------------------------------
+// Keys
+
+std::string NumericKey(double value) {
+  uint64_t bits;
+  std::memcpy(&bits, &value, 8);
+  std::string out(8, '\0');
+  for (int i = 0; i < 8; ++i) out[i] = static_cast<char>((bits >> (8 * i)) & 0xFF);
+  return out;
+}
+
+double DecimalValue(std::string_view text) {
+  static locale_t c_locale = newlocale(LC_NUMERIC_MASK, "C", locale_t{});
+  std::string s(CText(text));
+  if (c_locale == locale_t{}) return strtod(s.c_str(), nullptr);
+  return strtod_l(s.c_str(), nullptr, c_locale);
+}
+
+Status KeyExpr::Compile(std::string_view expr, const std::vector<FieldLayout>& fields,
+                        KeyExpr* out) {
+  KeyExpr k;
+  bool text = false;
+  size_t i = 0;
+  while (i < expr.size()) {
+    while (i < expr.size() && IsKeySeparator(expr[i])) ++i;
+    size_t start = i;
+    while (i < expr.size() && !IsKeySeparator(expr[i])) ++i;
+    if (start == i) break;
+    std::string name = UpperName(expr.substr(start, i - start));
+    const FieldLayout* found = nullptr;
+    for (const FieldLayout& f : fields) {
+      if (f.name == name) {
+        found = &f;
+        break;
+      }
+    }
+    if (found == nullptr) {
+      return SetDbError(kDbBadKeyExpression,
+                        Status::Invalid("key expression names an unknown field: " + name));
+    }
+    if (found->type == 'N') {
+      k.numeric_ = true;
+    } else {
+      text = true;
+      k.key_length_ += found->type == 'D' ? 8 : found->length;
+    }
+    k.parts_.push_back(*found);
+  }
+  if (k.parts_.empty())
+    return SetDbError(kDbBadKeyExpression, Status::Invalid("empty key expression"));
+  if (k.numeric_ && text) {
+    return SetDbError(kDbBadKeyExpression,
+                      Status::Invalid("key expression mixes number and text fields"));
+  }
+  if (k.numeric_) k.key_length_ = 8;
+  *out = std::move(k);
+  return Status::Ok();
+}
+
+std::string KeyExpr::KeyOfRow(std::string_view row) const {
+  auto field = [&](const FieldLayout& f) {
+    if (f.offset >= row.size()) return std::string_view();
+    return row.substr(f.offset, f.length);
+  };
+  if (numeric_) {
+    double sum = 0;
+    for (const FieldLayout& f : parts_) sum += DecimalValue(field(f));
+    return NumericKey(sum);
+  }
+  std::string key;
+  key.reserve(key_length_);
+  for (const FieldLayout& f : parts_) {
+    uint32_t width = f.type == 'D' ? 8 : f.length;
+    std::string_view bytes = field(f).substr(0, width);
+    key.append(bytes);
+    key.append(width - bytes.size(), ' ');  // a short row reads as blanks
+  }
+  return key;
+}
+
+// ---------------------------------------------------------------------------
+// The open index
+
+namespace {
+
+struct PageBuf {
+  uint32_t page = 0;  // 0: holds nothing
+  int pos = 0;        // entry (leaf) or child (internal) the path went through
+  std::vector<char> data;
+};
+
+}  // namespace
+
+struct IndexFile::Impl {
+  FileEnv* env = nullptr;
+  std::string path;
+  std::unique_ptr<RandomFile> file;
+  std::array<char, kHeaderReadSize> hdr{};
+  std::string expr;
+  KeyExpr key_expr;
+  bool dirty = false;
+  // A write failed part way through a change: the file no longer matches
+  // and only a rebuild makes it usable again.
+  bool broken = false;
+  // One buffer per level of the current path, root first.
+  std::vector<std::unique_ptr<PageBuf>> levels;
+  size_t path_len = 0;
+  bool current = false;
+
+  uint32_t root() const { return GetU32(&hdr[0]); }
+  uint32_t next_free() const { return GetU32(&hdr[4]); }
+  uint32_t klen() const { return GetU32(&hdr[12]); }
+  uint32_t kpp() const { return GetU32(&hdr[16]); }
+  bool numeric() const { return GetU32(&hdr[20]) != 0; }
+  uint32_t esize() const { return GetU32(&hdr[24]); }
+  bool unique() const { return hdr[33] != 0; }
+
+  // In memory a page has room for one entry more than it may keep on disk,
+  // which an insertion needs before it splits.
+  size_t BufSize() const { return std::max<size_t>(kPageSize, 8 + size_t{kpp() + 1} * esize()); }
+
+  static uint32_t Count(const char* d) { return GetU32(d); }
+  char* Entry(char* d, uint32_t i) const { return d + 4 + size_t{i} * esize(); }
+  uint32_t Child(const char* d, uint32_t i) const { return GetU32(d + 4 + size_t{i} * esize()); }
+  uint32_t Row(const char* d, uint32_t i) const { return GetU32(d + 8 + size_t{i} * esize()); }
+  const char* Key(const char* d, uint32_t i) const { return d + 12 + size_t{i} * esize(); }
+
+  int CompareValue(std::string_view value, const char* key) const;
+
+  Status Usable() const {
+    if (!file) return Status::Invalid("index " + path + " is not open");
+    if (broken) return Status::IoError("index " + path + " was left incomplete; rebuild it");
+    if (root() == 0 || klen() == 0) return Status::Invalid("index " + path + " is not built");
+    return Status::Ok();
+  }
+
+  void Invalidate() {
+    for (auto& b : levels) b->page = 0;
+    path_len = 0;
+    current = false;
+  }
+
+  Status Load(size_t level, uint32_t page);
+  Status WritePage(uint32_t page, char* d);
+  Status WriteHeader();
+  Status Descend(size_t level, uint32_t page, bool from_end);
+  Status StepForward(size_t level, uint32_t* row);
+  Status StepBackward(size_t level, uint32_t* row);
+  Status InsertEntry(std::string_view key, uint32_t row);
+  Status DeleteEntry();
+  Status BuildTree(ExternalSort& sort);
+  class TreeBuilder;
+};
+
+int IndexFile::Impl::CompareValue(std::string_view value, const char* key) const {
+  const uint32_t n = klen();
+  if (numeric()) {
+    char v[8] = {};
+    std::memcpy(v, value.data(), std::min<size_t>(8, value.size()));
+    return CompareDoubles(DecodeDouble(v), DecodeDouble(key));
+  }
+  size_t common = std::min<size_t>(value.size(), n);
+  int c = std::memcmp(value.data(), key, common);
+  if (c != 0) return c < 0 ? -1 : 1;
+  // The key reads as followed by blanks: value bytes beyond it match only
+  // blanks, and never reach into the next entry.
+  for (size_t i = common; i < value.size(); ++i) {
+    unsigned char b = static_cast<unsigned char>(value[i]);
+    if (b != ' ') return b < ' ' ? -1 : 1;
+  }
+  return 0;
+}
+
+Status IndexFile::Impl::Load(size_t level, uint32_t page) {
+  if (level >= kMaxDepth)
+    return SetDbError(kDbShortRead, Status::Corrupt("index " + path + " is too deep"));
+  if (page == 0 || page >= next_free()) {
+    return SetDbError(kDbShortRead,
+                      Status::Corrupt("index " + path + " points outside its pages"));
+  }
+  while (levels.size() <= level) {
+    auto b = std::make_unique<PageBuf>();
+    b->data.assign(BufSize(), 0);
+    levels.push_back(std::move(b));
+  }
+  PageBuf& b = *levels[level];
+  if (b.page == page) return Status::Ok();
+  b.page = 0;
+  if (b.data.size() < BufSize()) b.data.assign(BufSize(), 0);
+  size_t got = 0;
+  Status s = file->ReadAt(uint64_t{page} * kPageSize, b.data.data(), kPageSize, &got);
+  if (!s.ok()) return SetDbError(kDbShortRead, s);
+  if (got != kPageSize) {
+    return SetDbError(kDbShortRead,
+                      Status::Corrupt("short read of page " + std::to_string(page) + " of " +
+                                      path));
+  }
+  std::fill(b.data.begin() + kPageSize, b.data.end(), 0);
+  if (Count(b.data.data()) > kpp()) {
+    return SetDbError(kDbShortRead, Status::Corrupt("page " + std::to_string(page) + " of " +
+                                                    path + " holds too many entries"));
+  }
+  b.page = page;
+  return Status::Ok();
+}
+
+Status IndexFile::Impl::WritePage(uint32_t page, char* d) {
+  size_t used = 8 + size_t{Count(d)} * esize();
+  if (used < kPageSize) std::memset(d + used, 0, kPageSize - used);
+  Status s = file->WriteAt(uint64_t{page} * kPageSize, d, kPageSize);
+  if (!s.ok()) {
+    broken = true;
+    return SetDbError(kDbShortWrite, s);
+  }
+  return Status::Ok();
+}
+
+Status IndexFile::Impl::WriteHeader() {
+  Status s = file->WriteAt(0, hdr.data(), kPageSize);
+  if (!s.ok()) {
+    broken = true;
+    return SetDbError(kDbShortWrite, s);
+  }
+  dirty = false;
+  return Status::Ok();
+}
+
+Status IndexFile::Impl::Descend(size_t level, uint32_t page, bool from_end) {
+  QUILL_RETURN_IF_ERROR(Load(level, page));
+  PageBuf& b = *levels[level];
+  b.pos = from_end ? static_cast<int>(Count(b.data.data())) + 1 : -1;
+  return Status::Ok();
+}
+
+// Moves the path one entry on from the page at `level`, whose position is
+// the one before the entry wanted.
+Status IndexFile::Impl::StepForward(size_t level, uint32_t* row) {
+  while (true) {
+    PageBuf& b = *levels[level];
+    const char* d = b.data.data();
+    const int c = static_cast<int>(Count(d));
+    const int pos = ++b.pos;
+    uint32_t child = pos <= c ? Child(d, static_cast<uint32_t>(pos)) : 0;
+    if (child != 0) {
+      QUILL_RETURN_IF_ERROR(Descend(level + 1, child, false));
+      ++level;
+      continue;
+    }
+    if (pos < c) {
+      uint32_t r = Row(d, static_cast<uint32_t>(pos));
+      if (r == 0)
+        return SetDbError(kDbShortRead, Status::Corrupt("index " + path + " has a row 0"));
+      path_len = level + 1;
+      current = true;
+      *row = r;
+      return Status::Ok();
+    }
+    if (level == 0) {
+      path_len = 0;
+      current = false;
+      *row = 0;
+      return Status::Ok();
+    }
+    --level;
+  }
+}
+
+Status IndexFile::Impl::StepBackward(size_t level, uint32_t* row) {
+  while (true) {
+    PageBuf& b = *levels[level];
+    const char* d = b.data.data();
+    const int c = static_cast<int>(Count(d));
+    const int pos = --b.pos;
+    if (pos < 0) {
+      if (level == 0) {
+        path_len = 0;
+        current = false;
+        *row = 0;
+        return Status::Ok();
+      }
+      --level;
+      continue;
+    }
+    uint32_t child = pos <= c ? Child(d, static_cast<uint32_t>(pos)) : 0;
+    if (child != 0) {
+      QUILL_RETURN_IF_ERROR(Descend(level + 1, child, true));
+      ++level;
+      continue;
+    }
+    if (pos < c) {
+      uint32_t r = Row(d, static_cast<uint32_t>(pos));
+      if (r == 0)
+        return SetDbError(kDbShortRead, Status::Corrupt("index " + path + " has a row 0"));
+      path_len = level + 1;
+      current = true;
+      *row = r;
+      return Status::Ok();
+    }
+  }
+}
+
+Status IndexFile::Impl::InsertEntry(std::string_view key, uint32_t row) {
+  const uint32_t E = esize(), K = kpp(), kl = klen();
+  std::string carried(key);
+  uint32_t carried_row = row;
+  uint32_t right_child = 0;
+  size_t level = path_len - 1;
+  const size_t leaf_level = level;
+  std::vector<char> right(BufSize(), 0);
+  while (true) {
+    PageBuf& b = *levels[level];
+    char* d = b.data.data();
+    const uint32_t c = Count(d);
+    const uint32_t pos = static_cast<uint32_t>(b.pos);
+    char* at = Entry(d, pos);
+    // Entries from pos on move one place right; the child left of pos stays.
+    std::memmove(at + 4 + E, at + 4, size_t{c - pos} * E);
+    PutU32(at + 4, carried_row);
+    std::memset(at + 8, 0, E - 8);
+    std::memcpy(at + 8, carried.data(), kl);
+    PutU32(at + E, right_child);
+    PutU32(d, c + 1);
+    if (c + 1 <= K) return WritePage(b.page, d);
+
+    // Split.
+    const uint32_t n = c + 1;
+    const uint32_t h = (n + 1) / 2;
+    std::string promoted(Key(d, h - 1), kl);
+    std::fill(right.begin(), right.end(), 0);
+    std::memcpy(right.data() + 4, Entry(d, h), size_t{n - h} * E + 4);
+    PutU32(right.data(), n - h);
+    PutU32(d, level == leaf_level ? h : h - 1);
+    QUILL_RETURN_IF_ERROR(WritePage(b.page, d));
+    const uint32_t right_no = next_free();
+    PutU32(&hdr[4], right_no + 1);
+    dirty = true;
+    QUILL_RETURN_IF_ERROR(WritePage(right_no, right.data()));
+
+    if (level == 0) {
+      // The root split: a new root above it holds the promoted key.
+      const uint32_t root_no = next_free();
+      PutU32(&hdr[4], root_no + 1);
+      std::fill(right.begin(), right.end(), 0);
+      char* r = right.data();
+      PutU32(r, 1);
+      PutU32(r + 4, b.page);
+      PutU32(r + 8, 0);
+      std::memcpy(r + 12, promoted.data(), kl);
+      PutU32(r + 4 + E, right_no);
+      QUILL_RETURN_IF_ERROR(WritePage(root_no, r));
+      PutU32(&hdr[0], root_no);
+      Invalidate();  // every page is one level deeper now
+      return Status::Ok();
+    }
+    carried = std::move(promoted);
+    carried_row = 0;
+    right_child = right_no;
+    --level;
+  }
+}
+
+Status IndexFile::Impl::DeleteEntry() {
+  const uint32_t E = esize(), kl = klen();
+  size_t level = path_len - 1;
+  PageBuf& leaf = *levels[level];
+  char* d = leaf.data.data();
+  const uint32_t c = Count(d);
+  const uint32_t i = static_cast<uint32_t>(leaf.pos);
+  current = false;
+  if (i + 1 < c) {
+    char* at = Entry(d, i);
+    std::memmove(at, at + E, size_t{c - 1 - i} * E + 4);
+    PutU32(d, c - 1);
+    return WritePage(leaf.page, d);
+  }
+  std::string replacement;
+  bool emptied = c == 1;
+  if (!emptied) replacement.assign(Key(d, c - 2), kl);
+  PutU32(d, c - 1);
+  QUILL_RETURN_IF_ERROR(WritePage(leaf.page, d));
+  while (level > 0) {
+    --level;
+    PageBuf& b = *levels[level];
+    char* p = b.data.data();
+    const uint32_t pc = Count(p);
+    const uint32_t j = static_cast<uint32_t>(b.pos);
+    if (!emptied) {
+      if (j < pc) {
+        // Left through a real entry: its separator becomes the new largest key.
+        std::memset(p + 12 + size_t{j} * E, 0, E - 8);
+        std::memcpy(p + 12 + size_t{j} * E, replacement.data(), kl);
+        return WritePage(b.page, p);
+      }
+      continue;  // left through the rightmost child: the separator is higher up
+    }
+    if (pc == 0) {
+      // Its only child is gone: this page is empty as well.
+      PutU32(p + 4, 0);
+      QUILL_RETURN_IF_ERROR(WritePage(b.page, p));
+      continue;
+    }
+    if (j < pc) {
+      // Unlink the emptied child together with its entry.
+      char* at = Entry(p, j);
+      std::memmove(at, at + E, size_t{pc - 1 - j} * E + 4);
+      PutU32(p, pc - 1);
+      return WritePage(b.page, p);
+    }
+    // The emptied child was the rightmost one: the last entry's child takes
+    // its place, and that entry's key is the new largest key of this page.
+    replacement.assign(Key(p, pc - 1), kl);
+    PutU32(p, pc - 1);
+    QUILL_RETURN_IF_ERROR(WritePage(b.page, p));
+    emptied = false;
+  }
+  return Status::Ok();
+}
+
+// Bottom-up tree build from the sorted records.
+class IndexFile::Impl::TreeBuilder {
+ public:
+  TreeBuilder(IndexFile::Impl& ix, ExternalSort& sort) : ix_(ix), sort_(sort) {}
+
+  Status Run() {
+    QUILL_RETURN_IF_ERROR(Fetch());
+    uint32_t sub = 0;
+    QUILL_RETURN_IF_ERROR(Leaf(&sub));
+    int level = 0;
+    while (have_) {
+      ++level;
+      QUILL_RETURN_IF_ERROR(Above(level, sub, &sub));
+    }
+    PutU32(&ix_.hdr[0], sub);
+    PutU32(&ix_.hdr[4], next_page_);
+    return Status::Ok();
+  }
+
+ private:
+  // The next record, passing over keys equal to the last one taken when
+  // the index is unique (so "records remain" never means only duplicates).
+  Status Fetch() {
+    while (true) {
+      bool done = false;
+      QUILL_RETURN_IF_ERROR(sort_.Next(&next_row_, &next_key_, &done));
+      if (done) {
+        have_ = false;
+        return Status::Ok();
+      }
+      if (ix_.unique() && taken_any_ &&
+          CompareStoredKeys(next_key_.data(), last_key_.data(), ix_.klen(), ix_.numeric()) == 0)
+        continue;
+      have_ = true;
+      return Status::Ok();
+    }
+  }
+
+  Status Complete(std::vector<char>& page, uint32_t* no) {
+    *no = next_page_++;
+    return ix_.WritePage(*no, page.data());
+  }
+
+  Status Leaf(uint32_t* no) {
+    std::vector<char> page(kPageSize, 0);
+    uint32_t c = 0;
+    while (have_ && c < ix_.kpp()) {
+      char* at = ix_.Entry(page.data(), c);
+      PutU32(at + 4, next_row_);
+      std::memcpy(at + 8, next_key_.data(), ix_.klen());
+      ++c;
+      last_key_ = next_key_;
+      taken_any_ = true;
+      QUILL_RETURN_IF_ERROR(Fetch());
+    }
+    PutU32(page.data(), c);
+    return Complete(page, no);
+  }
+
+  Status Subtree(int level, uint32_t* no) {
+    if (level == 0) return Leaf(no);
+    uint32_t first = 0;
+    QUILL_RETURN_IF_ERROR(Subtree(level - 1, &first));
+    return Above(level, first, no);
+  }
+
+  // A page of `level` whose first child is `first`, filled with separators
+  // and new subtrees while records remain.
+  Status Above(int level, uint32_t first, uint32_t* no) {
+    std::vector<char> page(kPageSize, 0);
+    PutU32(page.data() + 4, first);
+    uint32_t c = 0;
+    while (have_ && c < ix_.kpp()) {
+      char* at = ix_.Entry(page.data(), c);
+      std::memcpy(at + 8, last_key_.data(), ix_.klen());  // child set before, row 0
+      ++c;
+      uint32_t sub = 0;
+      QUILL_RETURN_IF_ERROR(Subtree(level - 1, &sub));
+      PutU32(ix_.Entry(page.data(), c), sub);
+    }
+    PutU32(page.data(), c);
+    return Complete(page, no);
+  }
+
+  IndexFile::Impl& ix_;
+  ExternalSort& sort_;
+  bool have_ = false;
+  bool taken_any_ = false;
+  uint32_t next_row_ = 0;
+  std::string next_key_, last_key_;
+  uint32_t next_page_ = 1;
+};
+
+Status IndexFile::Impl::BuildTree(ExternalSort& sort) {
+  TreeBuilder builder(*this, sort);
+  return builder.Run();
+}
+
+// ---------------------------------------------------------------------------
+
+IndexFile::IndexFile() : impl_(std::make_unique<Impl>()) {}
+
+IndexFile::~IndexFile() { (void)Close(); }
+
+Status IndexFile::Create(FileEnv& env, const std::string& path, std::string_view expr,
+                         bool unique, std::unique_ptr<IndexFile>* out) {
+  if (expr.size() + 2 > kPageSize - kExprOffset || expr.find('\0') != std::string_view::npos) {
+    return SetDbError(kDbBadKeyExpression,
+                      Status::Invalid("key expression too long for an index header"));
+  }
+  std::unique_ptr<IndexFile> ix(new IndexFile());
+  Impl& m = *ix->impl_;
+  m.env = &env;
+  m.path = path;
+  Status s = env.Open(path, OpenMode::kCreate, &m.file);
+  if (!s.ok()) return SetDbError(kDbCannotCreate, s);
+  m.hdr[33] = unique ? 1 : 0;
+  std::memcpy(&m.hdr[kExprOffset], expr.data(), expr.size());
+  m.hdr[kExprOffset + expr.size()] = ' ';
+  m.expr = std::string(expr);
+  *out = std::move(ix);
+  return Status::Ok();
+}
+
+Status IndexFile::Open(FileEnv& env, const std::string& path, std::unique_ptr<IndexFile>* out) {
+  std::unique_ptr<IndexFile> ix(new IndexFile());
+  Impl& m = *ix->impl_;
+  m.env = &env;
+  m.path = path;
+  Status s = env.Open(path, OpenMode::kReadWrite, &m.file);
+  if (!s.ok()) return SetDbError(kDbCannotOpen, s);
+  size_t got = 0;
+  s = m.file->ReadAt(0, m.hdr.data(), kHeaderReadSize, &got);
+  if (!s.ok()) return SetDbError(kDbShortRead, s);
+  if (got != kHeaderReadSize)
+    return SetDbError(kDbShortRead, Status::Corrupt("index " + path + " is too short"));
+
+  auto corrupt = [&](const std::string& why) {
+    return SetDbError(kDbShortRead, Status::Corrupt("index " + path + ": " + why));
+  };
+  const uint64_t kl = m.klen();
+  if (kl == 0 || m.esize() != EntrySizeFor(kl) || m.kpp() != 508 / m.esize())
+    return corrupt("key length, entry size and keys per page disagree");
+  if (GetU32(&m.hdr[20]) > 1 || (m.numeric() && kl != 8))
+    return corrupt("bad numeric flag");
+  if (m.kpp() < 2) {
+    return SetDbError(kDbBadKeyExpression,
+                      Status::Invalid("index " + path + ": key too long for two keys a page"));
+  }
+  uint64_t size = 0;
+  s = m.file->Size(&size);
+  if (!s.ok()) return SetDbError(kDbShortRead, s);
+  if (m.next_free() < 2 || m.root() == 0 || m.root() >= m.next_free() ||
+      uint64_t{m.next_free()} * kPageSize > size)
+    return corrupt("root or next free page outside the file");
+  const char* e = &m.hdr[kExprOffset];
+  const void* nul = std::memchr(e, 0, kPageSize - kExprOffset);
+  if (nul == nullptr) return corrupt("unterminated key expression");
+  m.expr.assign(e, static_cast<const char*>(nul));
+  if (!m.expr.empty() && m.expr.back() == ' ') m.expr.pop_back();
+  *out = std::move(ix);
+  return Status::Ok();
+}
+
+Status IndexFile::Bind(const std::vector<FieldLayout>& fields) {
+  Impl& m = *impl_;
+  KeyExpr k;
+  QUILL_RETURN_IF_ERROR(KeyExpr::Compile(m.expr, fields, &k));
+  if (m.klen() != 0 && (k.key_length() != m.klen() || k.numeric() != m.numeric())) {
+    return SetDbError(kDbBadKeyExpression,
+                      Status::Corrupt("index " + m.path + " does not fit its table"));
+  }
+  m.key_expr = std::move(k);
+  return Status::Ok();
+}
+
+Status IndexFile::Build(const std::vector<FieldLayout>& fields, RowSource& rows) {
+  Impl& m = *impl_;
+  if (!m.file) return Status::Invalid("index " + m.path + " is not open");
+  KeyExpr k;
+  QUILL_RETURN_IF_ERROR(KeyExpr::Compile(m.expr, fields, &k));
+  const uint32_t kl = k.key_length();
+  const uint64_t E = EntrySizeFor(kl);
+  if (508 / E < 2) {
+    return SetDbError(kDbBadKeyExpression,
+                      Status::Invalid("key of " + std::to_string(kl) +
+                                      " bytes leaves fewer than two keys a page"));
+  }
+
+  ExternalSort sort(*m.env, m.path, kl, k.numeric());
+  auto fail = [&](Status s) {
+    (void)sort.Cleanup();
+    return s;
+  };
+  Status s = sort.Start();
+  if (!s.ok()) return fail(s);
+  const uint32_t n = rows.RowCount();
+  std::string row;
+  for (uint32_t r = 1; r <= n; ++r) {
+    s = rows.ReadRow(r, &row);
+    if (!s.ok()) return fail(s);
+    s = sort.Add(r, k.KeyOfRow(row));
+    if (!s.ok()) return fail(s);
+  }
+  s = sort.Finish();
+  if (!s.ok()) return fail(s);
+
+  // From here the file is rewritten; until the header is in place again it
+  // does not open.
+  m.broken = true;
+  m.levels.clear();
+  m.path_len = 0;
+  m.current = false;
+  PutU32(&m.hdr[12], kl);
+  PutU32(&m.hdr[16], static_cast<uint32_t>(508 / E));
+  PutU32(&m.hdr[20], k.numeric() ? 1 : 0);
+  PutU32(&m.hdr[24], static_cast<uint32_t>(E));
+  s = m.file->Truncate(0);
+  if (!s.ok()) return fail(SetDbError(kDbShortWrite, s));
+  s = m.BuildTree(sort);
+  if (!s.ok()) return fail(s);
+  s = sort.Cleanup();
+  if (!s.ok()) return s;
+  m.broken = false;
+  s = m.WriteHeader();
+  if (!s.ok()) return s;
+  m.key_expr = std::move(k);
+  return Status::Ok();
+}
+
+Status IndexFile::Seek(std::string_view value, uint32_t* row) {
+  Impl& m = *impl_;
+  *row = 0;
+  m.current = false;
+  m.path_len = 0;
+  QUILL_RETURN_IF_ERROR(m.Usable());
+  uint32_t page = m.root();
+  for (size_t level = 0;; ++level) {
+    QUILL_RETURN_IF_ERROR(m.Load(level, page));
+    PageBuf& b = *m.levels[level];
+    const char* d = b.data.data();
+    const uint32_t c = Impl::Count(d);
+    uint32_t i = 0;
+    for (; i < c; ++i) {
+      int cmp = m.CompareValue(value, m.Key(d, i));
+      if (cmp == 0 && m.Row(d, i) != 0) {
+        b.pos = static_cast<int>(i);
+        m.path_len = level + 1;
+        m.current = true;
+        *row = m.Row(d, i);
+        return Status::Ok();
+      }
+      if (cmp <= 0) break;
+    }
+    b.pos = static_cast<int>(i);
+    m.path_len = level + 1;
+    page = m.Child(d, i);  // the rightmost child when i == c
+    if (page == 0) return Status::Ok();
+  }
+}
+
+Status IndexFile::Next(uint32_t* row) {
+  Impl& m = *impl_;
+  *row = 0;
+  QUILL_RETURN_IF_ERROR(m.Usable());
+  if (!m.current) return Status::Ok();
+  return m.StepForward(m.path_len - 1, row);
+}
+
+Status IndexFile::Previous(uint32_t* row) {
+  Impl& m = *impl_;
+  *row = 0;
+  QUILL_RETURN_IF_ERROR(m.Usable());
+  if (!m.current) return Status::Ok();
+  return m.StepBackward(m.path_len - 1, row);
+}
+
+Status IndexFile::First(uint32_t* row) {
+  Impl& m = *impl_;
+  *row = 0;
+  m.current = false;
+  m.path_len = 0;
+  QUILL_RETURN_IF_ERROR(m.Usable());
+  QUILL_RETURN_IF_ERROR(m.Descend(0, m.root(), false));
+  return m.StepForward(0, row);
+}
+
+Status IndexFile::Last(uint32_t* row) {
+  Impl& m = *impl_;
+  *row = 0;
+  m.current = false;
+  m.path_len = 0;
+  QUILL_RETURN_IF_ERROR(m.Usable());
+  QUILL_RETURN_IF_ERROR(m.Descend(0, m.root(), true));
+  return m.StepBackward(0, row);
+}
+
+std::string_view IndexFile::CurrentKey() const {
+  const Impl& m = *impl_;
+  if (!m.current) return {};
+  const PageBuf& b = *m.levels[m.path_len - 1];
+  return std::string_view(m.Key(b.data.data(), static_cast<uint32_t>(b.pos)), m.klen());
+}
+
+Status IndexFile::Insert(std::string_view key, uint32_t row) {
+  Impl& m = *impl_;
+  QUILL_RETURN_IF_ERROR(m.Usable());
+  if (key.size() != m.klen() || row == 0)
+    return Status::Invalid("index entry needs a key of the key length and a row");
+  uint32_t found = 0;
+  QUILL_RETURN_IF_ERROR(Seek(key, &found));
+  if (found != 0 && m.unique()) {
+    m.current = false;
+    return SetDbError(kDbDuplicateKey, Status::Duplicate("duplicate key in " + m.path));
+  }
+  m.current = false;
+  return m.InsertEntry(key, row);
+}
+
+Status IndexFile::DeleteCurrent() {
+  Impl& m = *impl_;
+  QUILL_RETURN_IF_ERROR(m.Usable());
+  if (!m.current) return Status::Invalid("no current index entry to delete");
+  return m.DeleteEntry();
+}
+
+Status IndexFile::Close() {
+  Impl& m = *impl_;
+  if (!m.file) return Status::Ok();
+  Status s;
+  if (m.broken) {
+    s = Status::IoError("index " + m.path + " was left incomplete; rebuild it");
+  } else if (m.dirty) {
+    s = m.WriteHeader();
+  }
+  Status c = m.file->Close();
+  m.file.reset();
+  m.levels.clear();
+  m.path_len = 0;
+  m.current = false;
+  if (s.ok() && !c.ok()) s = c;
+  return s;
+}
+
+int IndexFile::Compare(std::string_view value, std::string_view key) const {
+  std::string padded;
+  if (key.size() < impl_->klen()) {
+    padded.assign(key);
+    padded.resize(impl_->klen(), impl_->numeric() ? '\0' : ' ');
+    key = padded;
+  }
+  return impl_->CompareValue(value, key.data());
+}
+
+const std::string& IndexFile::path() const { return impl_->path; }
+const std::string& IndexFile::expression() const { return impl_->expr; }
+uint32_t IndexFile::key_length() const { return impl_->klen(); }
+bool IndexFile::numeric() const { return impl_->numeric(); }
+bool IndexFile::unique() const { return impl_->unique(); }
+std::string IndexFile::KeyOfRow(std::string_view row) const { return impl_->key_expr.KeyOfRow(row); }
+
+}  // namespace quill::store

@@ -1,0 +1,454 @@
+#include "store/record_table.h"
+
+#include <charconv>
+#include <cstdlib>
+#include <cstring>
+
+#include "store/db_error.h"
+#include "store/index_file.h"
+#include "store/sjis.h"
+#include "store/table_file.h"
+
+namespace quill::store {
+namespace {
+
+constexpr int kMaxStoredLength = 250;
+constexpr size_t kMaxIndexes = TableCursor::kMaxIndexes;
+// Find compares at most this many bytes of its value.
+constexpr size_t kFindValueLimit = 88;
+
+struct IndexEntry {
+  std::string path;
+  std::string expr;
+  bool unique = false;
+  int slot = 0;  // the cursor's slot once open
+};
+
+// Bytes of a field in the caller's record.
+size_t MemorySize(const FieldDef& f) {
+  if (f.type != 'N') return static_cast<size_t>(f.length);
+  if (f.decimals > 0) return sizeof(double);
+  return f.length >= 6 ? sizeof(int32_t) : sizeof(int16_t);
+}
+
+}  // namespace
+
+struct RecordTable::Impl {
+  FileEnv* env = nullptr;
+  std::vector<FieldDef> fields;  // expanded: every field at most 250 bytes
+  std::vector<size_t> mem_offsets;
+  size_t record_size = 0;
+  std::vector<IndexEntry> indexes;
+  std::string path;
+  std::unique_ptr<TableCursor> cursor;
+  // A definition that cannot be stored; every open or create reports it.
+  Status define_status;
+  int define_code = kDbOk;
+
+  Status DefinitionError() const {
+    if (env == nullptr) {
+      return SetDbError(kDbCannotOpen, Status::Invalid("record table used before Define"));
+    }
+    return SetDbError(define_code, define_status);
+  }
+
+  std::vector<FieldDescriptor> Descriptors() const {
+    std::vector<FieldDescriptor> out;
+    for (const FieldDef& f : fields) {
+      FieldDescriptor d;
+      d.name = f.name;
+      d.type = f.type == 'B' ? 'C' : f.type;
+      d.length = static_cast<uint8_t>(f.length);
+      d.decimals = f.decimals;
+      out.push_back(std::move(d));
+    }
+    return out;
+  }
+
+  // The file must hold exactly the fields of the definition.
+  Status CheckDefinition(const TableFile& t) const {
+    const std::vector<FieldDescriptor>& have = t.descriptors();
+    const std::vector<FieldDescriptor> want = Descriptors();
+    auto mismatch = [&](const std::string& why) {
+      return SetDbError(kDbCannotOpen, Status::Corrupt("table file " + path +
+                                                       " does not match its definition: " + why));
+    };
+    if (have.size() != want.size()) {
+      return mismatch(std::to_string(have.size()) + " fields, expected " +
+                      std::to_string(want.size()));
+    }
+    for (size_t i = 0; i < want.size(); ++i) {
+      const FieldDescriptor& h = have[i];
+      const FieldDescriptor& w = want[i];
+      if (h.name != w.name || h.type != w.type || h.length != w.length ||
+          h.decimals != w.decimals) {
+        return mismatch("field " + std::to_string(i + 1) + " is " + h.name + " " + h.type + " " +
+                        std::to_string(h.length) + "." + std::to_string(h.decimals) +
+                        ", expected " + w.name + " " + w.type + " " + std::to_string(w.length) +
+                        "." + std::to_string(w.decimals));
+      }
+    }
+    return Status::Ok();
+  }
+
+  // Packs the caller's record into the field bytes of a row (without the
+  // deleted flag).
+  Status PackRecord(const char* rec, std::string* data) const {
+    data->clear();
+    for (size_t i = 0; i < fields.size(); ++i) {
+      const FieldDef& f = fields[i];
+      const char* m = rec + mem_offsets[i];
+      const size_t len = static_cast<size_t>(f.length);
+      switch (f.type) {
+        case 'C':
+        case 'D': {
+          std::string t(m, FieldTextLength(m, len));
+          // A lead byte with its trail byte cut off is dropped.
+          if (!t.empty() && IsSjisLead(static_cast<unsigned char>(t.back())) &&
+              SjisCharClass(t, static_cast<long>(t.size() - 1)) == 0) {
+            t.pop_back();
+          }
+          PadToWidth(t, f.length);
+          *data += t;
+          break;
+        }
+        case 'B':
+          data->append(m, len);
+          break;
+        case 'N': {
+          // Printed right-aligned in the field's width with the field's
+          // decimals, whatever the process locale.
+          char buf[64 + kMaxStoredLength];
+          std::to_chars_result res;
+          if (f.decimals > 0) {
+            double v;
+            std::memcpy(&v, m, sizeof v);
+            res = std::to_chars(buf, buf + sizeof buf, v, std::chars_format::fixed, f.decimals);
+          } else if (f.length >= 6) {
+            int32_t v;
+            std::memcpy(&v, m, sizeof v);
+            res = std::to_chars(buf, buf + sizeof buf, v);
+          } else {
+            int16_t v;
+            std::memcpy(&v, m, sizeof v);
+            res = std::to_chars(buf, buf + sizeof buf, v);
+          }
+          const size_t n = static_cast<size_t>(res.ptr - buf);
+          // A number wider than its field would be stored cut: refuse it.
+          if (res.ec != std::errc() || n > len) {
+            return SetDbError(kDbShortWrite,
+                              Status::Invalid("number too wide for field " + f.name + " of " +
+                                              path));
+          }
+          data->append(len - n, ' ');
+          data->append(buf, n);
+          break;
+        }
+      }
+    }
+    return Status::Ok();
+  }
+
+  // Unpacks a stored row (deleted flag at byte 0) into the caller's record.
+  void UnpackRow(const std::string& row, char* rec) const {
+    size_t r = 1;
+    for (size_t i = 0; i < fields.size(); ++i) {
+      const FieldDef& f = fields[i];
+      char* m = rec + mem_offsets[i];
+      const size_t len = static_cast<size_t>(f.length);
+      switch (f.type) {
+        case 'C':
+        case 'D': {
+          std::string t = row.substr(r, len);
+          TrimRight(t);
+          std::memset(m, 0, len);
+          std::memcpy(m, t.data(), t.size());
+          break;
+        }
+        case 'B':
+          std::memcpy(m, row.data() + r, len);
+          break;
+        case 'N': {
+          const std::string t = row.substr(r, len);
+          if (f.decimals > 0) {
+            double v = DecimalValue(t);
+            std::memcpy(m, &v, sizeof v);
+          } else if (f.length >= 6) {
+            int32_t v = static_cast<int32_t>(std::strtol(t.c_str(), nullptr, 10));
+            std::memcpy(m, &v, sizeof v);
+          } else {
+            int16_t v = static_cast<int16_t>(std::strtol(t.c_str(), nullptr, 10));
+            std::memcpy(m, &v, sizeof v);
+          }
+          break;
+        }
+      }
+      r += len;
+    }
+  }
+
+  // The stored row count of the open table, as a check of a 0-based row.
+  Status CheckRow(int64_t row) const {
+    const int64_t count = cursor->table().row_count();
+    if (row < 0 || row >= count) {
+      return SetDbError(kDbRowOutOfRange,
+                        Status::OutOfRange("row " + std::to_string(row) + " of " +
+                                           std::to_string(count) + " in " + path));
+    }
+    return Status::Ok();
+  }
+};
+
+RecordTable::RecordTable() : impl_(new Impl) {}
+
+RecordTable::~RecordTable() { (void)Close(); }
+
+void RecordTable::Define(FileEnv& env, std::string_view table_file_name,
+                         std::vector<FieldDef> fields, std::vector<IndexDef> indexes,
+                         std::string_view folder) {
+  // A table still open is flushed and closed under its old definition.
+  (void)Close();
+  impl_ = std::make_unique<Impl>();
+  Impl& d = *impl_;
+  d.env = &env;
+  d.path = std::string(folder) + std::string(table_file_name);
+
+  auto refuse = [&](const std::string& why, int code) {
+    if (d.define_status.ok()) {
+      d.define_status = Status::Invalid("definition of " + d.path + ": " + why);
+      d.define_code = code;
+    }
+  };
+  for (const FieldDef& f : fields) {
+    if (f.name.empty()) {
+      refuse("a field without a name", kDbCannotCreate);
+      continue;
+    }
+    if (f.type != 'C' && f.type != 'D' && f.type != 'N' && f.type != 'B') {
+      refuse("field " + f.name + " has unknown type", kDbCannotCreate);
+      continue;
+    }
+    if (f.length < 1 || f.length > INT16_MAX || (f.type == 'N' && f.length > kMaxStoredLength)) {
+      refuse("field " + f.name + " has a bad length", kDbCannotCreate);
+      continue;
+    }
+    if (f.length <= kMaxStoredLength) {
+      if (f.name.size() > 11) refuse("field name " + f.name + " is too long", kDbCannotCreate);
+      d.fields.push_back(f);
+      continue;
+    }
+    // NAME1, NAME2, ...: every part 250 bytes but the last, which holds the
+    // rest (a whole multiple of 250 ends with a full part).
+    int left = f.length;
+    for (int part = 1; left > 0; ++part) {
+      FieldDef p = f;
+      p.name = f.name + std::to_string(part);
+      p.length = left > kMaxStoredLength ? kMaxStoredLength : left;
+      left -= p.length;
+      if (p.name.size() > 10) refuse("field name " + p.name + " is too long", kDbCannotCreate);
+      d.fields.push_back(std::move(p));
+    }
+  }
+  if (d.fields.empty()) refuse("no fields", kDbCannotCreate);
+  for (const FieldDef& f : d.fields) {
+    d.mem_offsets.push_back(d.record_size);
+    d.record_size += MemorySize(f);
+  }
+
+  if (indexes.size() > kMaxIndexes) refuse("more than 10 indexes", kDbTooManyIndexes);
+  for (size_t i = 0; i < indexes.size() && i < kMaxIndexes; ++i) {
+    IndexEntry e;
+    e.path = std::string(folder) + indexes[i].file_name;
+    e.expr = indexes[i].key_expr;
+    e.unique = indexes[i].unique;
+    d.indexes.push_back(std::move(e));
+  }
+}
+
+Status RecordTable::Create() {
+  Impl& d = *impl_;
+  if (d.env == nullptr || !d.define_status.ok()) return d.DefinitionError();
+  (void)Close();  // the old contents are being replaced
+
+  std::unique_ptr<TableFile> t;
+  QUILL_RETURN_IF_ERROR(TableFile::Create(*d.env, d.path, d.Descriptors(), &t));
+  QUILL_RETURN_IF_ERROR(t->Close());
+  QUILL_RETURN_IF_ERROR(Open());
+  for (IndexEntry& e : d.indexes) {
+    Status s = d.cursor->CreateIndex(e.path, e.expr, e.unique, &e.slot);
+    if (!s.ok()) {
+      (void)Close();
+      return s;
+    }
+  }
+  return Status::Ok();
+}
+
+Status RecordTable::Open() {
+  Impl& d = *impl_;
+  if (d.env == nullptr || !d.define_status.ok()) return d.DefinitionError();
+  if (d.cursor) return Status::Ok();
+  std::unique_ptr<TableFile> t;
+  QUILL_RETURN_IF_ERROR(TableFile::Open(*d.env, d.path, &t));
+  // A refused file has not been written: closing it leaves it as it was.
+  QUILL_RETURN_IF_ERROR(d.CheckDefinition(*t));
+  d.cursor = std::make_unique<TableCursor>(*d.env, std::move(t));
+  for (IndexEntry& e : d.indexes) e.slot = 0;
+  return Status::Ok();
+}
+
+Status RecordTable::OpenIndexes() {
+  Impl& d = *impl_;
+  QUILL_RETURN_IF_ERROR(Open());
+  for (IndexEntry& e : d.indexes) {
+    if (e.slot != 0) continue;
+    Status s = d.cursor->OpenIndex(e.path, e.expr, &e.slot);
+    if (!s.ok()) {
+      (void)Close();
+      return s;
+    }
+  }
+  return Status::Ok();
+}
+
+Status RecordTable::Close() {
+  Impl& d = *impl_;
+  if (!d.cursor) return Status::Ok();
+  Status s = d.cursor->Close();
+  d.cursor.reset();
+  for (IndexEntry& e : d.indexes) e.slot = 0;
+  return s;
+}
+
+Status RecordTable::Read(int64_t row, void* record, bool* deleted) {
+  Impl& d = *impl_;
+  QUILL_RETURN_IF_ERROR(Open());
+  QUILL_RETURN_IF_ERROR(d.CheckRow(row));
+  TableFile& t = d.cursor->table();
+  QUILL_RETURN_IF_ERROR(t.Read(static_cast<uint32_t>(row + 1)));
+  d.UnpackRow(t.buffer(), static_cast<char*>(record));
+  if (deleted != nullptr) *deleted = t.buffer()[0] == '*';
+  return Status::Ok();
+}
+
+Status RecordTable::Write(int64_t row, const void* record, int64_t* written_row) {
+  Impl& d = *impl_;
+  if (written_row != nullptr) *written_row = -1;
+  QUILL_RETURN_IF_ERROR(OpenIndexes());
+  std::string data;
+  QUILL_RETURN_IF_ERROR(d.PackRecord(static_cast<const char*>(record), &data));
+  if (row == -1) {
+    uint32_t r = 0;
+    Status s = d.cursor->Append(data, &r);
+    // A failing index insert is reported, but the row is stored.
+    if (r != 0 && written_row != nullptr) *written_row = static_cast<int64_t>(r) - 1;
+    return s;
+  }
+  QUILL_RETURN_IF_ERROR(d.CheckRow(row));
+  bool stored = false;
+  Status s = d.cursor->Update(static_cast<uint32_t>(row + 1), data, &stored);
+  if (stored && written_row != nullptr) *written_row = row;
+  return s;
+}
+
+Status RecordTable::Delete(int64_t row) {
+  Impl& d = *impl_;
+  QUILL_RETURN_IF_ERROR(Open());
+  QUILL_RETURN_IF_ERROR(d.CheckRow(row));
+  return d.cursor->MarkDeleted(static_cast<uint32_t>(row + 1));
+}
+
+Status RecordTable::SelectIndex(std::string_view key_expr) {
+  QUILL_RETURN_IF_ERROR(UseIndex(key_expr));
+  return impl_->cursor->GoFirst();
+}
+
+Status RecordTable::UseIndex(std::string_view key_expr) {
+  Impl& d = *impl_;
+  IndexEntry* entry = nullptr;
+  for (IndexEntry& e : d.indexes) {
+    if (e.expr == key_expr) {
+      entry = &e;
+      break;
+    }
+  }
+  if (entry == nullptr) {
+    return SetDbError(kDbBadKeyExpression,
+                      Status::Invalid("no index on \"" + std::string(key_expr) + "\" for " +
+                                      d.path));
+  }
+  QUILL_RETURN_IF_ERROR(Open());
+  if (entry->slot == 0) {
+    Status s = d.cursor->OpenIndex(entry->path, entry->expr, &entry->slot);
+    if (!s.ok()) {
+      (void)Close();
+      return s;
+    }
+  }
+  return d.cursor->Select(entry->slot);
+}
+
+Status RecordTable::Search(std::string_view key_expr, std::string_view value, size_t max,
+                           std::vector<int64_t>* rows) {
+  Impl& d = *impl_;
+  rows->clear();
+  QUILL_RETURN_IF_ERROR(UseIndex(key_expr));
+  std::vector<uint32_t> found;
+  QUILL_RETURN_IF_ERROR(d.cursor->Search(value, max, &found));
+  rows->reserve(found.size());
+  for (uint32_t r : found) rows->push_back(static_cast<int64_t>(r) - 1);
+  return Status::Ok();
+}
+
+Status RecordTable::Find(std::string_view key_expr, std::string_view value, int64_t* row) {
+  Impl& d = *impl_;
+  *row = -1;
+  QUILL_RETURN_IF_ERROR(UseIndex(key_expr));
+  uint32_t r = 0;
+  QUILL_RETURN_IF_ERROR(d.cursor->Seek(value.substr(0, kFindValueLimit), &r));
+  if (r != 0) *row = static_cast<int64_t>(r) - 1;
+  return Status::Ok();
+}
+
+bool RecordTable::Eof() const { return !impl_->cursor || impl_->cursor->eof(); }
+
+Status RecordTable::Reindex() {
+  Impl& d = *impl_;
+  Status s = Open();
+  // Every index is built anew from the rows, so one that does not open
+  // (missing, cut short, on another expression) is simply created again.
+  for (IndexEntry& e : d.indexes) {
+    if (!s.ok()) break;
+    if (e.slot != 0) continue;
+    if (!d.cursor->OpenIndex(e.path, e.expr, &e.slot).ok()) {
+      s = d.cursor->CreateIndex(e.path, e.expr, e.unique, &e.slot);
+    }
+  }
+  if (s.ok()) s = d.cursor->Pack();
+  if (s.ok()) s = d.cursor->RebuildIndexes();
+  Status c = Close();
+  return s.ok() ? c : s;
+}
+
+Status RecordTable::RowCount(int64_t* count) {
+  *count = 0;
+  QUILL_RETURN_IF_ERROR(Open());
+  *count = impl_->cursor->table().row_count();
+  return Status::Ok();
+}
+
+size_t RecordTable::RecordSize() const { return impl_->record_size; }
+
+const std::vector<FieldDef>& RecordTable::expanded_fields() const { return impl_->fields; }
+
+const std::string& RecordTable::path() const { return impl_->path; }
+
+std::vector<std::string> RecordTable::index_paths() const {
+  std::vector<std::string> out;
+  for (const IndexEntry& e : impl_->indexes) out.push_back(e.path);
+  return out;
+}
+
+bool RecordTable::is_open() const { return impl_->cursor != nullptr; }
+
+}  // namespace quill::store

@@ -1,0 +1,674 @@
+#include "store/table_file.h"
+
+#include <algorithm>
+#include <cstdlib>
+#include <cstring>
+
+#include "store/db_error.h"
+#include "store/sjis.h"
+
+namespace quill::store {
+namespace {
+
+constexpr unsigned char kVersion = 3;
+constexpr char kEndOfFile = 0x1A;
+constexpr uint32_t kMaxFieldLength = 250;
+
+uint32_t Get32(const unsigned char* p) {
+  return static_cast<uint32_t>(p[0]) | static_cast<uint32_t>(p[1]) << 8 |
+         static_cast<uint32_t>(p[2]) << 16 | static_cast<uint32_t>(p[3]) << 24;
+}
+
+void Put32(unsigned char* p, uint32_t v) {
+  p[0] = static_cast<unsigned char>(v);
+  p[1] = static_cast<unsigned char>(v >> 8);
+  p[2] = static_cast<unsigned char>(v >> 16);
+  p[3] = static_cast<unsigned char>(v >> 24);
+}
+
+Status ShortRead(const std::string& path, const std::string& what) {
+  return SetDbError(kDbShortRead, Status::IoError("short read of " + what + " in " + path));
+}
+
+Status WriteFailed(Status s) { return SetDbError(kDbShortWrite, std::move(s)); }
+
+Status CorruptTable(const std::string& path, const std::string& why, int code = kDbCannotOpen) {
+  return SetDbError(code, Status::Corrupt("table file " + path + ": " + why));
+}
+
+}  // namespace
+
+// ---------------------------------------------------------------------------
+// TableFile
+
+TableFile::TableFile(FileEnv& env, std::string path, std::unique_ptr<RandomFile> file)
+    : env_(env), path_(std::move(path)), file_(std::move(file)) {}
+
+TableFile::~TableFile() { (void)Close(); }
+
+std::vector<FieldLayout> TableFile::Layouts() const {
+  std::vector<FieldLayout> out;
+  out.reserve(fields_.size());
+  for (const FieldDescriptor& f : fields_) {
+    FieldLayout l;
+    l.name = f.name;
+    l.type = f.type;
+    l.offset = f.offset;
+    l.length = f.length;
+    l.decimals = f.decimals;
+    out.push_back(std::move(l));
+  }
+  return out;
+}
+
+void TableFile::EncodeHeader(std::array<unsigned char, kHeaderSize>* h) const {
+  *h = header_;
+  (*h)[0] = kVersion;
+  Put32(h->data() + 4, row_count_);
+  Put32(h->data() + 8, header_length_);
+  Put32(h->data() + 12, row_length_);
+}
+
+Status TableFile::Create(FileEnv& env, const std::string& path,
+                         const std::vector<FieldDescriptor>& fields,
+                         std::unique_ptr<TableFile>* out) {
+  out->reset();
+  if (fields.empty()) {
+    return SetDbError(kDbCannotCreate, Status::Invalid("table " + path + " has no fields"));
+  }
+  std::unique_ptr<RandomFile> file;
+  Status s = env.Open(path, OpenMode::kCreateTruncate, &file);
+  if (!s.ok()) return SetDbError(kDbCannotCreate, s);
+
+  std::unique_ptr<TableFile> t(new TableFile(env, path, std::move(file)));
+  const uint32_t n = static_cast<uint32_t>(fields.size());
+  t->header_length_ = kDescriptorSize * n + 33;
+  uint32_t offset = 1;
+  std::string descriptors(kDescriptorSize * n, '\0');
+  for (uint32_t i = 0; i < n; ++i) {
+    FieldDescriptor f = fields[i];
+    f.offset = offset;
+    offset += f.length;
+    char* d = descriptors.data() + kDescriptorSize * i;
+    std::memcpy(d, f.name.data(), std::min<size_t>(f.name.size(), 11));
+    d[11] = f.type;
+    d[16] = static_cast<char>(f.length);
+    d[17] = static_cast<char>(f.decimals);
+    t->fields_.push_back(std::move(f));
+  }
+  t->row_length_ = offset;
+  t->row_.assign(t->row_length_, ' ');
+
+  // The row length goes into the header now as well, so that a file left
+  // by a crash before the first close still opens.
+  std::array<unsigned char, kHeaderSize> h;
+  t->EncodeHeader(&h);
+  std::string bytes(reinterpret_cast<const char*>(h.data()), h.size());
+  bytes += descriptors;
+  bytes += "\x0D\x1A";
+  s = t->file_->WriteAt(0, bytes.data(), bytes.size());
+  t->rows_written_ = true;  // the close stamps the date
+  if (!s.ok()) {
+    (void)t->Close();
+    return WriteFailed(s);
+  }
+  *out = std::move(t);
+  return Status::Ok();
+}
+
+Status TableFile::Open(FileEnv& env, const std::string& path, std::unique_ptr<TableFile>* out) {
+  out->reset();
+  std::unique_ptr<RandomFile> file;
+  Status s = env.Open(path, OpenMode::kReadWrite, &file);
+  if (!s.ok()) return SetDbError(kDbCannotOpen, s);
+
+  // Nothing below writes: a refused file is closed as it was found.
+  std::unique_ptr<TableFile> t(new TableFile(env, path, std::move(file)));
+  uint64_t size = 0;
+  s = t->file_->Size(&size);
+  if (!s.ok()) return SetDbError(kDbCannotOpen, s);
+  size_t got = 0;
+  s = t->file_->ReadAt(0, t->header_.data(), kHeaderSize, &got);
+  if (!s.ok()) return SetDbError(kDbShortRead, s);
+  if (got < kHeaderSize) return CorruptTable(path, "short header", kDbShortRead);
+
+  const unsigned char* h = t->header_.data();
+  t->row_count_ = Get32(h + 4);
+  t->header_length_ = Get32(h + 8);
+  t->row_length_ = Get32(h + 12);
+  if (h[0] != kVersion) return CorruptTable(path, "unknown version");
+  if (t->header_length_ < kDescriptorSize + 33 || (t->header_length_ - 33) % kDescriptorSize != 0)
+    return CorruptTable(path, "bad header length");
+  if (t->row_length_ == 0) return CorruptTable(path, "row length 0");
+  if (size < t->header_length_) return CorruptTable(path, "short header", kDbShortRead);
+
+  // The last three descriptor bytes are the start of row 1 (or missing in
+  // an empty table): read up to the header length only.
+  const uint32_t n = (t->header_length_ - 33) / kDescriptorSize;
+  std::string d(kDescriptorSize * n, '\0');
+  const size_t need = t->header_length_ - kHeaderSize;
+  s = t->file_->ReadAt(kHeaderSize, d.data(), need, &got);
+  if (!s.ok()) return SetDbError(kDbShortRead, s);
+  if (got < need) return CorruptTable(path, "short field descriptors", kDbShortRead);
+
+  uint32_t offset = 1;
+  for (uint32_t i = 0; i < n; ++i) {
+    const char* p = d.data() + kDescriptorSize * i;
+    FieldDescriptor f;
+    f.name.assign(p, FieldTextLength(p, 11));
+    f.type = p[11];
+    f.length = static_cast<uint8_t>(p[16]);
+    f.decimals = static_cast<uint8_t>(p[17]);
+    f.offset = offset;
+    if (f.length == 0) return CorruptTable(path, "field " + f.name + " of length 0");
+    offset += f.length;
+    t->fields_.push_back(std::move(f));
+  }
+  if (offset != t->row_length_)
+    return CorruptTable(path, "row length does not match the fields");
+  if (size < t->EndOfRows())
+    return CorruptTable(path, "file shorter than its row count", kDbShortRead);
+
+  t->row_.assign(t->row_length_, ' ');
+  *out = std::move(t);
+  return Status::Ok();
+}
+
+Status TableFile::WriteHeader() {
+  std::array<unsigned char, kHeaderSize> h;
+  EncodeHeader(&h);
+  Status s = file_->WriteAt(0, h.data(), h.size());
+  if (!s.ok()) return WriteFailed(s);
+  s = file_->WriteAt(EndOfRows(), &kEndOfFile, 1);
+  if (!s.ok()) return WriteFailed(s);
+  header_ = h;
+  header_dirty_ = false;
+  return Status::Ok();
+}
+
+Status TableFile::Close() {
+  if (!file_) return Status::Ok();
+  Status result;
+  if (rows_written_) {
+    LocalTime now = env_.clock().LocalNow();
+    header_[1] = static_cast<unsigned char>(std::clamp(now.year - 1900, 0, 255));
+    header_[2] = static_cast<unsigned char>(now.month);
+    header_[3] = static_cast<unsigned char>(now.day);
+    header_dirty_ = true;
+  }
+  if (header_dirty_) {
+    result = WriteHeader();
+    uint64_t size = 0;
+    if (result.ok()) result = file_->Size(&size);
+    // Whatever follows the 0x1A (the create's leftover bytes, a row whose
+    // append failed) is not part of the table.
+    if (result.ok() && size > EndOfRows() + 1) {
+      result = file_->Truncate(EndOfRows() + 1);
+      if (!result.ok()) DbError() = kDbShortWrite;
+    }
+  }
+  Status c = file_->Close();
+  file_.reset();
+  row_.clear();
+  buffered_ = 0;
+  if (result.ok() && !c.ok()) result = WriteFailed(c);
+  return result;
+}
+
+Status TableFile::CheckRow(uint32_t r) const {
+  if (r < 1 || r > row_count_) {
+    return SetDbError(kDbRowOutOfRange,
+                      Status::OutOfRange("row " + std::to_string(r) + " of " +
+                                         std::to_string(row_count_) + " in " + path_));
+  }
+  return Status::Ok();
+}
+
+Status TableFile::ReadRaw(uint32_t r, std::string* bytes) {
+  QUILL_RETURN_IF_ERROR(CheckRow(r));
+  if (r == buffered_) {
+    *bytes = row_;
+    return Status::Ok();
+  }
+  bytes->assign(row_length_, '\0');
+  size_t got = 0;
+  Status s = file_->ReadAt(RowOffset(r), bytes->data(), row_length_, &got);
+  if (!s.ok()) return SetDbError(kDbShortRead, s);
+  if (got < row_length_) return ShortRead(path_, "row " + std::to_string(r));
+  return Status::Ok();
+}
+
+Status TableFile::Read(uint32_t r) {
+  QUILL_RETURN_IF_ERROR(CheckRow(r));
+  if (r == buffered_) return Status::Ok();
+  std::string bytes;
+  QUILL_RETURN_IF_ERROR(ReadRaw(r, &bytes));
+  row_ = std::move(bytes);
+  buffered_ = r;
+  return Status::Ok();
+}
+
+Status TableFile::Write(uint32_t r) {
+  QUILL_RETURN_IF_ERROR(CheckRow(r));
+  rows_written_ = true;
+  Status s = file_->WriteAt(RowOffset(r), row_.data(), row_length_);
+  if (!s.ok()) {
+    buffered_ = 0;  // the file may hold part of the row: read it again
+    return WriteFailed(s);
+  }
+  buffered_ = r;
+  return Status::Ok();
+}
+
+Status TableFile::Append(std::string_view data, uint32_t* r) {
+  *r = 0;
+  if (data.size() != row_length_ - 1) {
+    return SetDbError(kDbShortWrite, Status::Invalid("row of " + std::to_string(data.size()) +
+                                                     " bytes for " + path_));
+  }
+  if (row_count_ == UINT32_MAX) return CorruptTable(path_, "row count limit");
+  row_[0] = ' ';
+  row_.replace(1, data.size(), data);
+  // The row and the 0x1A after it, then the header with the new count: a
+  // crash between the two leaves the table as it was before the append.
+  std::string bytes = row_;
+  bytes += kEndOfFile;
+  rows_written_ = true;
+  buffered_ = 0;
+  Status s = file_->WriteAt(EndOfRows(), bytes.data(), bytes.size());
+  if (!s.ok()) return WriteFailed(s);
+  ++row_count_;
+  std::array<unsigned char, kHeaderSize> h;
+  EncodeHeader(&h);
+  s = file_->WriteAt(0, h.data(), h.size());
+  if (!s.ok()) {
+    --row_count_;
+    header_dirty_ = true;  // the close tries again to leave a whole header
+    return WriteFailed(s);
+  }
+  header_ = h;
+  buffered_ = row_count_;
+  *r = row_count_;
+  return Status::Ok();
+}
+
+Status TableFile::MarkDeleted(uint32_t r) {
+  QUILL_RETURN_IF_ERROR(CheckRow(r));
+  rows_written_ = true;
+  const char mark = '*';
+  Status s = file_->WriteAt(RowOffset(r), &mark, 1);
+  if (!s.ok()) {
+    if (buffered_ == r) buffered_ = 0;
+    return WriteFailed(s);
+  }
+  if (buffered_ == r) row_[0] = mark;
+  return Status::Ok();
+}
+
+Status TableFile::IsDeleted(uint32_t r, bool* deleted) {
+  QUILL_RETURN_IF_ERROR(Read(r));
+  *deleted = row_[0] == '*';
+  return Status::Ok();
+}
+
+Status TableFile::Pack() {
+  uint32_t live = 0;
+  for (uint32_t r = 1; r <= row_count_; ++r) {
+    QUILL_RETURN_IF_ERROR(Read(r));
+    if (row_[0] == '*') continue;
+    ++live;
+    if (live != r) QUILL_RETURN_IF_ERROR(Write(live));
+  }
+  buffered_ = 0;
+  if (live == row_count_) return Status::Ok();
+  row_count_ = live;
+  header_dirty_ = true;
+  rows_written_ = true;
+  QUILL_RETURN_IF_ERROR(WriteHeader());
+  Status s = file_->Truncate(EndOfRows() + 1);
+  if (!s.ok()) return WriteFailed(s);
+  return Status::Ok();
+}
+
+// ---------------------------------------------------------------------------
+// TableCursor
+
+TableCursor::TableCursor(FileEnv& env, std::unique_ptr<TableFile> table)
+    : env_(env), table_(std::move(table)) {
+  if (table_->row_count() > 0) {
+    SetRow(1);
+  }
+}
+
+TableCursor::~TableCursor() { (void)Close(); }
+
+Status TableCursor::Close() {
+  Status result;
+  for (auto& idx : indexes_) {
+    if (!idx) continue;
+    Status s = idx->Close();
+    if (result.ok() && !s.ok()) result = s;
+  }
+  indexes_.clear();
+  selected_ = 0;
+  if (table_) {
+    Status s = table_->Close();
+    if (result.ok() && !s.ok()) result = s;
+  }
+  return result;
+}
+
+void TableCursor::SetRow(uint32_t r) {
+  current_ = r;
+  bof_ = false;
+  eof_ = false;
+}
+
+void TableCursor::SetEof() {
+  current_ = table_->row_count() + 1;
+  bof_ = table_->row_count() == 0;
+  eof_ = true;
+}
+
+void TableCursor::SetBof() {
+  current_ = 1;
+  bof_ = true;
+  eof_ = table_->row_count() == 0;
+}
+
+Status TableCursor::AddIndex(std::unique_ptr<IndexFile> idx, int* slot) {
+  indexes_.push_back(std::move(idx));
+  *slot = static_cast<int>(indexes_.size());
+  return Status::Ok();
+}
+
+Status TableCursor::OpenIndex(const std::string& path, std::string_view expr, int* slot) {
+  *slot = 0;
+  if (index_count() >= kMaxIndexes) {
+    return SetDbError(kDbTooManyIndexes,
+                      Status::Invalid("more than 10 indexes on " + table_->path()));
+  }
+  std::unique_ptr<IndexFile> idx;
+  QUILL_RETURN_IF_ERROR(IndexFile::Open(env_, path, &idx));
+  Status s;
+  if (idx->expression() != expr) {
+    s = SetDbError(kDbBadKeyExpression,
+                   Status::Corrupt("index file " + path + " is on \"" + idx->expression() +
+                                   "\", expected \"" + std::string(expr) + "\""));
+  }
+  if (s.ok()) s = idx->Bind(table_->Layouts());
+  if (!s.ok()) {
+    (void)idx->Close();
+    return s;
+  }
+  return AddIndex(std::move(idx), slot);
+}
+
+Status TableCursor::CreateIndex(const std::string& path, std::string_view expr, bool unique,
+                                int* slot) {
+  *slot = 0;
+  if (index_count() >= kMaxIndexes) {
+    return SetDbError(kDbTooManyIndexes,
+                      Status::Invalid("more than 10 indexes on " + table_->path()));
+  }
+  std::unique_ptr<IndexFile> idx;
+  QUILL_RETURN_IF_ERROR(IndexFile::Create(env_, path, expr, unique, &idx));
+  TableRowSource rows(*table_);
+  Status s = idx->Build(table_->Layouts(), rows);
+  if (s.ok()) s = idx->Bind(table_->Layouts());
+  if (!s.ok()) {
+    (void)idx->Close();
+    return s;
+  }
+  return AddIndex(std::move(idx), slot);
+}
+
+Status TableCursor::Select(int slot) {
+  if (slot < 0 || slot > index_count()) {
+    return SetDbError(kDbBadKeyExpression,
+                      Status::Invalid("no index slot " + std::to_string(slot)));
+  }
+  selected_ = slot;
+  return Status::Ok();
+}
+
+std::string TableCursor::SearchKey(const IndexFile& idx, std::string_view value) {
+  std::string text(CText(value));
+  if (!idx.numeric()) return text;
+  return NumericKey(DecimalValue(text));
+}
+
+Status TableCursor::NextLive(IndexFile& idx, bool forward, uint32_t* row) {
+  while (true) {
+    QUILL_RETURN_IF_ERROR(forward ? idx.Next(row) : idx.Previous(row));
+    if (*row == 0) return Status::Ok();
+    bool deleted = false;
+    QUILL_RETURN_IF_ERROR(table_->IsDeleted(*row, &deleted));
+    if (!deleted) return Status::Ok();
+  }
+}
+
+Status TableCursor::SeekLive(IndexFile& idx, const std::string& key, uint32_t* row) {
+  // The empty text matches every key: start at the first entry.
+  if (key.empty()) {
+    QUILL_RETURN_IF_ERROR(idx.First(row));
+  } else {
+    QUILL_RETURN_IF_ERROR(idx.Seek(key, row));
+  }
+  while (*row != 0) {
+    if (idx.Compare(key, idx.CurrentKey()) != 0) {
+      *row = 0;
+      break;
+    }
+    bool deleted = false;
+    QUILL_RETURN_IF_ERROR(table_->IsDeleted(*row, &deleted));
+    if (!deleted) break;
+    QUILL_RETURN_IF_ERROR(idx.Next(row));
+  }
+  return Status::Ok();
+}
+
+Status TableCursor::GoFirst() {
+  if (table_->row_count() == 0) {
+    SetBof();
+    return Status::Ok();
+  }
+  uint32_t r = 0;
+  if (selected_ != 0) {
+    IndexFile& idx = *index(selected_);
+    QUILL_RETURN_IF_ERROR(idx.First(&r));
+    if (r == 0) {
+      SetBof();
+      return Status::Ok();
+    }
+    bool deleted = false;
+    QUILL_RETURN_IF_ERROR(table_->IsDeleted(r, &deleted));
+    if (deleted) QUILL_RETURN_IF_ERROR(NextLive(idx, true, &r));
+  } else {
+    for (r = 1; r <= table_->row_count(); ++r) {
+      bool deleted = false;
+      QUILL_RETURN_IF_ERROR(table_->IsDeleted(r, &deleted));
+      if (!deleted) break;
+    }
+    if (r > table_->row_count()) r = 0;
+  }
+  if (r == 0) {
+    SetEof();
+  } else {
+    SetRow(r);
+  }
+  return Status::Ok();
+}
+
+Status TableCursor::GoTo(uint32_t r) {
+  QUILL_RETURN_IF_ERROR(table_->Read(r));
+  if (selected_ != 0) {
+    IndexFile& idx = *index(selected_);
+    const std::string key = idx.KeyOfRow(table_->buffer());
+    uint32_t e = 0;
+    QUILL_RETURN_IF_ERROR(idx.Seek(key, &e));
+    while (e != 0 && e != r && idx.Compare(key, idx.CurrentKey()) == 0) {
+      QUILL_RETURN_IF_ERROR(idx.Next(&e));
+    }
+  }
+  SetRow(r);
+  return Status::Ok();
+}
+
+Status TableCursor::Skip(int64_t n) {
+  const bool forward = n > 0;
+  const uint32_t count = table_->row_count();
+  for (int64_t i = 0; i < (forward ? n : -n); ++i) {
+    uint32_t r = 0;
+    if (selected_ != 0) {
+      IndexFile& idx = *index(selected_);
+      if (forward && bof_) {
+        QUILL_RETURN_IF_ERROR(idx.First(&r));
+      } else if (!forward && eof_) {
+        QUILL_RETURN_IF_ERROR(idx.Last(&r));
+      } else {
+        QUILL_RETURN_IF_ERROR(forward ? idx.Next(&r) : idx.Previous(&r));
+      }
+      bool deleted = false;
+      if (r != 0) QUILL_RETURN_IF_ERROR(table_->IsDeleted(r, &deleted));
+      if (deleted) QUILL_RETURN_IF_ERROR(NextLive(idx, forward, &r));
+    } else {
+      // At BOF the position is before row 1, at EOF after the last row.
+      int64_t p = bof_ ? 0 : eof_ ? int64_t{count} + 1 : current_;
+      while (true) {
+        p += forward ? 1 : -1;
+        if (p < 1 || p > count) break;
+        bool deleted = false;
+        QUILL_RETURN_IF_ERROR(table_->IsDeleted(static_cast<uint32_t>(p), &deleted));
+        if (!deleted) {
+          r = static_cast<uint32_t>(p);
+          break;
+        }
+      }
+    }
+    if (r == 0) {
+      if (forward) {
+        SetEof();
+      } else {
+        SetBof();
+      }
+      return Status::Ok();
+    }
+    SetRow(r);
+  }
+  return Status::Ok();
+}
+
+Status TableCursor::Seek(std::string_view value, uint32_t* row) {
+  *row = 0;
+  if (selected_ == 0) {
+    return SetDbError(kDbBadKeyExpression,
+                      Status::Invalid("seek without an index on " + table_->path()));
+  }
+  IndexFile& idx = *index(selected_);
+  QUILL_RETURN_IF_ERROR(SeekLive(idx, SearchKey(idx, value), row));
+  if (*row == 0) {
+    SetEof();
+  } else {
+    SetRow(*row);
+  }
+  return Status::Ok();
+}
+
+Status TableCursor::Search(std::string_view value, size_t max, std::vector<uint32_t>* rows) {
+  rows->clear();
+  if (selected_ == 0) {
+    return SetDbError(kDbBadKeyExpression,
+                      Status::Invalid("search without an index on " + table_->path()));
+  }
+  IndexFile& idx = *index(selected_);
+  const std::string key = SearchKey(idx, value);
+  uint32_t r = 0;
+  QUILL_RETURN_IF_ERROR(SeekLive(idx, key, &r));
+  while (r != 0 && rows->size() < max) {
+    SetRow(r);
+    bool deleted = false;
+    QUILL_RETURN_IF_ERROR(table_->IsDeleted(r, &deleted));
+    if (!deleted) {
+      rows->push_back(r);
+      if (rows->size() >= max) return Status::Ok();  // stays on the last row taken
+    }
+    QUILL_RETURN_IF_ERROR(idx.Next(&r));
+    if (r != 0 && idx.Compare(key, idx.CurrentKey()) != 0) {
+      SetRow(r);  // the first row past the matches
+      return Status::Ok();
+    }
+  }
+  if (r == 0) SetEof();
+  return Status::Ok();
+}
+
+Status TableCursor::Append(std::string_view data, uint32_t* r) {
+  QUILL_RETURN_IF_ERROR(table_->Append(data, r));
+  SetRow(*r);
+  Status result;
+  for (auto& idx : indexes_) {
+    Status s = idx->Insert(idx->KeyOfRow(table_->buffer()), *r);
+    if (result.ok() && !s.ok()) result = s;
+  }
+  return result;
+}
+
+Status TableCursor::Update(uint32_t r, std::string_view data, bool* stored) {
+  *stored = false;
+  QUILL_RETURN_IF_ERROR(table_->Read(r));
+  if (data.size() != table_->row_length() - 1) {
+    return SetDbError(kDbShortWrite, Status::Invalid("row of " + std::to_string(data.size()) +
+                                                     " bytes for " + table_->path()));
+  }
+  const std::string old_row = table_->buffer();
+  std::string new_row = old_row;
+  new_row.replace(1, data.size(), data);
+  table_->buffer() = new_row;
+  QUILL_RETURN_IF_ERROR(table_->Write(r));
+  *stored = true;
+  SetRow(r);
+
+  // Every open index moves the row's entry to its new key, whichever index
+  // is selected: find the old entry (seek the old key, step while it
+  // matches until the entry is this row), drop it, insert the new key. An
+  // entry that is missing is put back.
+  Status result;
+  for (auto& idx : indexes_) {
+    const std::string old_key = idx->KeyOfRow(old_row);
+    const std::string new_key = idx->KeyOfRow(new_row);
+    uint32_t e = 0;
+    Status s = idx->Seek(old_key, &e);
+    while (s.ok() && e != 0 && e != r && idx->Compare(old_key, idx->CurrentKey()) == 0) {
+      s = idx->Next(&e);
+    }
+    const bool found = s.ok() && e == r && idx->Compare(old_key, idx->CurrentKey()) == 0;
+    if (s.ok() && found && old_key == new_key) continue;
+    if (s.ok() && found) s = idx->DeleteCurrent();
+    if (s.ok()) s = idx->Insert(new_key, r);
+    if (result.ok() && !s.ok()) result = s;
+  }
+  return result;
+}
+
+Status TableCursor::Pack() {
+  QUILL_RETURN_IF_ERROR(table_->Pack());
+  // The indexes still hold the old row numbers: do not walk them.
+  if (table_->row_count() > 0) {
+    SetRow(1);
+  } else {
+    SetBof();
+  }
+  return Status::Ok();
+}
+
+Status TableCursor::RebuildIndexes() {
+  TableRowSource rows(*table_);
+  const std::vector<FieldLayout> layouts = table_->Layouts();
+  for (auto& idx : indexes_) {
+    QUILL_RETURN_IF_ERROR(idx->Build(layouts, rows));
+  }
+  return GoFirst();
+}
+
+}  // namespace quill::store
