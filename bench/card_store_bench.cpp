@@ -1,0 +1,387 @@
+// Card store against SQLite on one workload: write N cards (default
+// 100,000, or QUILL_BENCH_CARDS) into 1,000 folders, find every card by id,
+// list the cards of every folder, read every text. SQLite gets one table
+// with indexes on id and folder and synchronous=OFF, which matches the
+// card store (it does not sync either); each card is its own statement,
+// as each card write is its own operation in the store.
+//
+// Run: card_store_bench [benchmark flags]. After the runs a table prints
+// the time of each workload on both and the ratio.
+
+#include <benchmark/benchmark.h>
+#include <sqlite3.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <map>
+#include <memory>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "platform/file_env.h"
+#include "platform/headless/temp_dir.h"
+#include "store/card_store.h"
+
+namespace {
+
+using quill::FileEnv;
+using quill::Status;
+using quill::TempDir;
+using quill::store::CardRecord;
+using quill::store::CardStore;
+
+constexpr int kFolders = 1000;
+
+struct CardData {
+  std::string folder, title, text, id;
+  uint32_t ctime, ctick;
+};
+
+size_t CardCount() {
+  const char* v = std::getenv("QUILL_BENCH_CARDS");
+  long n = v ? std::atol(v) : 0;
+  return n > 0 ? static_cast<size_t>(n) : 100000;
+}
+
+std::string FolderName(int f) {
+  char buf[32];
+  std::snprintf(buf, sizeof buf, "Folder%03d", f);
+  return buf;
+}
+
+// CP932 texts of 0 to 1,000 bytes: ASCII, double-byte characters, CR LF.
+const std::vector<CardData>& Cards() {
+  static const std::vector<CardData> cards = [] {
+    std::vector<CardData> out(CardCount());
+    std::mt19937 rng(42);
+    for (size_t i = 0; i < out.size(); ++i) {
+      CardData& c = out[i];
+      c.folder = FolderName(static_cast<int>(i % kFolders));
+      c.title = "Card " + std::to_string(i);
+      size_t n = rng() % 1001;
+      while (c.text.size() < n) {
+        unsigned pick = rng() % 8;
+        if (pick < 3 && c.text.size() + 2 <= n) {
+          c.text.push_back(static_cast<char>(0x88 + rng() % 0x17));
+          c.text.push_back(static_cast<char>(0x40 + rng() % 0x3F));
+        } else if (pick < 4 && c.text.size() + 2 <= n) {
+          c.text += "\r\n";
+        } else {
+          c.text.push_back(static_cast<char>('!' + rng() % 90));
+        }
+      }
+      c.ctime = 1700000000u + static_cast<uint32_t>(i / 1000);
+      c.ctick = 5000u + static_cast<uint32_t>(i);
+      char id[24];
+      std::snprintf(id, sizeof id, "%08X%08X", c.ctime, c.ctick);
+      c.id = id;
+    }
+    return out;
+  }();
+  return cards;
+}
+
+std::map<std::string, std::map<std::string, double>>& Results() {
+  static std::map<std::string, std::map<std::string, double>> r;
+  return r;
+}
+
+void Record(const char* engine, const char* workload, double seconds) {
+  Results()[workload][engine] = seconds;
+}
+
+void Check(const Status& s, benchmark::State& state) {
+  if (!s.ok()) state.SkipWithError(s.ToString().c_str());
+}
+
+// ---------------------------------------------------------------------------
+// The card store
+
+struct QuillSet {
+  std::unique_ptr<TempDir> dir;
+  std::unique_ptr<CardStore> store;
+};
+
+QuillSet& Quill() {
+  static QuillSet q;
+  return q;
+}
+
+Status WriteQuillSet() {
+  QuillSet& q = Quill();
+  q.store.reset();
+  q.dir = std::make_unique<TempDir>();
+  q.store = std::make_unique<CardStore>(FileEnv::Default(), q.dir->Path() + "/");
+  CardRecord card(*q.store);
+  QUILL_RETURN_IF_ERROR(card.Open(false, q.dir->Path()));
+  card.keep_open = true;
+  for (const CardData& d : Cards()) {
+    card.Clear();
+    card.folder = d.folder;
+    card.title = d.title;
+    card.text = d.text;
+    card.ctime = card.utime = d.ctime;
+    card.ctick = d.ctick;
+    QUILL_RETURN_IF_ERROR(card.Write());
+  }
+  return card.Close();
+}
+
+Status EnsureQuillSet() { return Quill().store ? Status::Ok() : WriteQuillSet(); }
+
+void BM_Quill_WriteAll(benchmark::State& state) {
+  for (auto _ : state) {
+    auto t0 = std::chrono::steady_clock::now();
+    Check(WriteQuillSet(), state);
+    Record("quill", "1 write all cards",
+           std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count());
+  }
+  state.SetItemsProcessed(static_cast<int64_t>(Cards().size()));
+}
+
+void BM_Quill_FindById(benchmark::State& state) {
+  Check(EnsureQuillSet(), state);
+  CardRecord card(*Quill().store);
+  card.SetOpenFlag(true);
+  for (auto _ : state) {
+    auto t0 = std::chrono::steady_clock::now();
+    for (const CardData& d : Cards()) {
+      bool found = false;
+      Status s = card.FindById(-1, d.id, false, &found);
+      if (!s.ok() || !found) {
+        state.SkipWithError(("not found: " + d.id).c_str());
+        break;
+      }
+    }
+    Record("quill", "2 find every card by id",
+           std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count());
+  }
+  card.Close();
+  state.SetItemsProcessed(static_cast<int64_t>(Cards().size()));
+}
+
+void BM_Quill_FindByFolder(benchmark::State& state) {
+  Check(EnsureQuillSet(), state);
+  CardRecord card(*Quill().store);
+  card.SetOpenFlag(true);
+  size_t total = 0;
+  for (auto _ : state) {
+    auto t0 = std::chrono::steady_clock::now();
+    std::vector<int64_t> rows;
+    for (int f = 0; f < kFolders; ++f) {
+      Check(card.FindCardsByFolder(FolderName(f), &rows), state);
+      total += rows.size();
+    }
+    Record("quill", "3 list 1,000 folders",
+           std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count());
+  }
+  card.Close();
+  if (total != Cards().size() * state.iterations()) state.SkipWithError("row count differs");
+}
+
+void BM_Quill_ReadTexts(benchmark::State& state) {
+  Check(EnsureQuillSet(), state);
+  auto& texts = Quill().store->texts();
+  size_t bytes = 0;
+  for (auto _ : state) {
+    auto t0 = std::chrono::steady_clock::now();
+    std::string text;
+    for (const CardData& d : Cards()) {
+      Check(texts.Read(d.id, &text), state);
+      bytes += text.size();
+    }
+    Record("quill", "4 read every text",
+           std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count());
+  }
+  state.SetBytesProcessed(static_cast<int64_t>(bytes));
+}
+
+// ---------------------------------------------------------------------------
+// SQLite
+
+struct SqliteSet {
+  std::unique_ptr<TempDir> dir;
+  sqlite3* db = nullptr;
+  ~SqliteSet() { sqlite3_close(db); }
+};
+
+SqliteSet& Sql() {
+  static SqliteSet s;
+  return s;
+}
+
+bool Exec(sqlite3* db, const char* sql) {
+  return sqlite3_exec(db, sql, nullptr, nullptr, nullptr) == SQLITE_OK;
+}
+
+bool WriteSqliteSet() {
+  SqliteSet& s = Sql();
+  sqlite3_close(s.db);
+  s.db = nullptr;
+  s.dir = std::make_unique<TempDir>();
+  if (sqlite3_open((s.dir->Path() + "/cards.db").c_str(), &s.db) != SQLITE_OK) return false;
+  if (!Exec(s.db, "PRAGMA synchronous=OFF") ||
+      !Exec(s.db,
+            "CREATE TABLE cards(folder TEXT, title TEXT, id TEXT, ctime INTEGER, ctick INTEGER,"
+            " utime INTEGER, yobi BLOB, body BLOB)") ||
+      !Exec(s.db, "CREATE INDEX cards_id ON cards(id)") ||
+      !Exec(s.db, "CREATE INDEX cards_folder ON cards(folder)")) {
+    return false;
+  }
+  sqlite3_stmt* st = nullptr;
+  if (sqlite3_prepare_v2(s.db, "INSERT INTO cards VALUES(?,?,?,?,?,?,?,?)", -1, &st, nullptr) !=
+      SQLITE_OK) {
+    return false;
+  }
+  const std::string yobi(100, '\0');
+  bool ok = true;
+  for (const CardData& d : Cards()) {
+    sqlite3_bind_text(st, 1, d.folder.data(), static_cast<int>(d.folder.size()), SQLITE_STATIC);
+    sqlite3_bind_text(st, 2, d.title.data(), static_cast<int>(d.title.size()), SQLITE_STATIC);
+    sqlite3_bind_text(st, 3, d.id.data(), static_cast<int>(d.id.size()), SQLITE_STATIC);
+    sqlite3_bind_int64(st, 4, d.ctime);
+    sqlite3_bind_int64(st, 5, d.ctick);
+    sqlite3_bind_int64(st, 6, d.ctime);
+    sqlite3_bind_blob(st, 7, yobi.data(), static_cast<int>(yobi.size()), SQLITE_STATIC);
+    sqlite3_bind_blob(st, 8, d.text.data(), static_cast<int>(d.text.size()), SQLITE_STATIC);
+    if (sqlite3_step(st) != SQLITE_DONE) ok = false;
+    sqlite3_reset(st);
+    if (!ok) break;
+  }
+  sqlite3_finalize(st);
+  return ok;
+}
+
+bool EnsureSqliteSet() { return Sql().db ? true : WriteSqliteSet(); }
+
+void BM_Sqlite_WriteAll(benchmark::State& state) {
+  for (auto _ : state) {
+    auto t0 = std::chrono::steady_clock::now();
+    if (!WriteSqliteSet()) state.SkipWithError("sqlite write failed");
+    Record("sqlite", "1 write all cards",
+           std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count());
+  }
+  state.SetItemsProcessed(static_cast<int64_t>(Cards().size()));
+}
+
+void BM_Sqlite_FindById(benchmark::State& state) {
+  if (!EnsureSqliteSet()) state.SkipWithError("sqlite set failed");
+  sqlite3_stmt* st = nullptr;
+  sqlite3_prepare_v2(Sql().db, "SELECT rowid, folder, title, ctime, ctick, utime, yobi FROM cards"
+                               " WHERE id = ? LIMIT 1", -1, &st, nullptr);
+  for (auto _ : state) {
+    auto t0 = std::chrono::steady_clock::now();
+    for (const CardData& d : Cards()) {
+      sqlite3_bind_text(st, 1, d.id.data(), static_cast<int>(d.id.size()), SQLITE_STATIC);
+      if (sqlite3_step(st) != SQLITE_ROW) {
+        state.SkipWithError(("not found: " + d.id).c_str());
+        break;
+      }
+      benchmark::DoNotOptimize(sqlite3_column_blob(st, 6));
+      sqlite3_reset(st);
+    }
+    Record("sqlite", "2 find every card by id",
+           std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count());
+  }
+  sqlite3_finalize(st);
+  state.SetItemsProcessed(static_cast<int64_t>(Cards().size()));
+}
+
+void BM_Sqlite_FindByFolder(benchmark::State& state) {
+  if (!EnsureSqliteSet()) state.SkipWithError("sqlite set failed");
+  sqlite3_stmt* st = nullptr;
+  // A prefix match over the folder index, like the store's folder search.
+  sqlite3_prepare_v2(Sql().db, "SELECT rowid FROM cards WHERE folder >= ?1 AND folder < ?2",
+                     -1, &st, nullptr);
+  size_t total = 0;
+  for (auto _ : state) {
+    auto t0 = std::chrono::steady_clock::now();
+    for (int f = 0; f < kFolders; ++f) {
+      std::string low = FolderName(f), high = low;
+      high.back() = static_cast<char>(high.back() + 1);
+      sqlite3_bind_text(st, 1, low.data(), static_cast<int>(low.size()), SQLITE_TRANSIENT);
+      sqlite3_bind_text(st, 2, high.data(), static_cast<int>(high.size()), SQLITE_TRANSIENT);
+      std::vector<int64_t> rows;
+      while (sqlite3_step(st) == SQLITE_ROW) rows.push_back(sqlite3_column_int64(st, 0));
+      sqlite3_reset(st);
+      total += rows.size();
+    }
+    Record("sqlite", "3 list 1,000 folders",
+           std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count());
+  }
+  sqlite3_finalize(st);
+  if (total != Cards().size() * state.iterations()) state.SkipWithError("row count differs");
+}
+
+void BM_Sqlite_ReadTexts(benchmark::State& state) {
+  if (!EnsureSqliteSet()) state.SkipWithError("sqlite set failed");
+  sqlite3_stmt* st = nullptr;
+  sqlite3_prepare_v2(Sql().db, "SELECT body FROM cards WHERE id = ? LIMIT 1", -1, &st, nullptr);
+  size_t bytes = 0;
+  for (auto _ : state) {
+    auto t0 = std::chrono::steady_clock::now();
+    std::string text;
+    for (const CardData& d : Cards()) {
+      sqlite3_bind_text(st, 1, d.id.data(), static_cast<int>(d.id.size()), SQLITE_STATIC);
+      if (sqlite3_step(st) == SQLITE_ROW) {
+        const char* p = static_cast<const char*>(sqlite3_column_blob(st, 0));
+        text.assign(p ? p : "", static_cast<size_t>(sqlite3_column_bytes(st, 0)));
+        bytes += text.size();
+      }
+      sqlite3_reset(st);
+    }
+    Record("sqlite", "4 read every text",
+           std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count());
+  }
+  sqlite3_finalize(st);
+  state.SetBytesProcessed(static_cast<int64_t>(bytes));
+}
+
+BENCHMARK(BM_Quill_WriteAll)->Iterations(1)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_Quill_FindById)->Iterations(1)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_Quill_FindByFolder)->Iterations(1)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_Quill_ReadTexts)->Iterations(1)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_Sqlite_WriteAll)->Iterations(1)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_Sqlite_FindById)->Iterations(1)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_Sqlite_FindByFolder)->Iterations(1)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_Sqlite_ReadTexts)->Iterations(1)->Unit(benchmark::kMillisecond);
+
+uintmax_t FolderBytes(const std::string& path) {
+  uintmax_t total = 0;
+  for (const auto& e : std::filesystem::directory_iterator(path)) {
+    if (e.is_regular_file()) total += e.file_size();
+  }
+  return total;
+}
+
+void PrintComparison() {
+  std::printf("\n%zu cards in %d folders\n", Cards().size(), kFolders);
+  std::printf("%-26s %12s %12s %14s\n", "workload", "quill ms", "sqlite ms", "quill/sqlite");
+  for (const auto& [workload, engines] : Results()) {
+    auto q = engines.find("quill");
+    auto s = engines.find("sqlite");
+    double qms = q == engines.end() ? -1 : q->second * 1000;
+    double sms = s == engines.end() ? -1 : s->second * 1000;
+    std::printf("%-26s %12.1f %12.1f %14.2f\n", workload.c_str(), qms, sms,
+                qms > 0 && sms > 0 ? qms / sms : 0.0);
+  }
+  if (Quill().dir) {
+    std::printf("data set size: quill %.1f MB", FolderBytes(Quill().dir->Path()) / 1e6);
+  }
+  if (Sql().dir) std::printf(", sqlite %.1f MB", FolderBytes(Sql().dir->Path()) / 1e6);
+  std::printf("\n");
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  benchmark::Initialize(&argc, argv);
+  if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
+  benchmark::RunSpecifiedBenchmarks();
+  PrintComparison();
+  benchmark::Shutdown();
+  return 0;
+}

@@ -1,0 +1,202 @@
+// The card table and the in-memory card.
+//
+// Every card and every folder of a data set is one row of the card table
+// "quilbo7.dat" in the data folder, indexed by folder path ("quilbo7.ix0",
+// key KUBUN) and by card id ("quilbo7.ix1", key TEXT_ID); card_row.h
+// gives the row layout byte by byte. A card's text lives in the text body
+// store and its remembered variable values in the value store, both keyed
+// by the card id.
+//
+// CardStore is the state of the open data set: its folder and the three
+// tables. The program keeps one; CardRecord reads and writes cards through
+// it. A card row goes through: new (row -1) -> written (row n, id fixed)
+// -> in the bin ("DeL") -> restored, or erased ('*') -> gone after
+// Reorganize. Folder rows skip the bin.
+//
+// The card table opens lazily for each operation and closes after it
+// unless the card's keep_open is set (loops over many cards set it and
+// close at the end). Errors are Status values; kFatal carries one of the
+// fatal messages of text_store.h, which the program shows and then ends.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "platform/file_env.h"
+#include "platform/status.h"
+#include "store/card_row.h"
+#include "store/record_table.h"
+#include "store/text_store.h"
+#include "store/value_store.h"
+
+namespace quill::store {
+
+// TITLE of a folder row.
+inline constexpr std::string_view FolderMarkerTitle = "\t. . ... ....... <DIR>";
+// Free bytes a card write needs, and with the low-threshold flag.
+inline constexpr uint64_t kMinFreeBytes = 1000000;
+inline constexpr uint64_t kMinFreeBytesLow = 100000;
+// Text guard values of CardRecord.
+inline constexpr int32_t kTextLoaded = 1137;
+inline constexpr int32_t kTextNotLoaded = 1731;
+
+class CardRecord;
+
+class CardStore {
+ public:
+  // program_folder (ending in '/') is the data folder when Open gets none.
+  CardStore(FileEnv& env, std::string program_folder);
+  CardStore(const CardStore&) = delete;
+  CardStore& operator=(const CardStore&) = delete;
+
+  // Switches to the data set in folder (or the program folder when empty;
+  // a '/' is appended when missing). Ok: the set is ready. NotFound: it
+  // does not exist (only when probing; then nothing is created). Without
+  // probe, a missing card table is created empty, and so is each of the
+  // two stores whose files are missing. Any other error: the set exists
+  // but cannot be used; no file of it is created, emptied or changed.
+  Status Open(bool probe, std::string_view folder);
+  // Closes the card table and the stores.
+  Status Close();
+  // Creates the three tables afresh, empty (the complete delete of an
+  // empty set).
+  Status Recreate();
+
+  // Whether the data folder's file system has at least 1,000,000 free
+  // bytes. (Network paths have no special case here: a Linux data folder
+  // is always tested.)
+  bool DiskSpaceOk();
+  // Rewrites "quilbo7.tre": every folder path of the live rows not in the
+  // bin, in key order, each once, CP932 with CR LF.
+  Status RebuildTreeFile();
+  // Rebuilds "quilbo7.tre" when "quilbo7.dat" can be read but the list
+  // cannot.
+  Status EnsureTreeFile();
+
+  // The setting that gives new cards an automatic title.
+  void set_new_card_auto_title(bool on) { new_card_auto_title_ = on; }
+  bool new_card_auto_title() const { return new_card_auto_title_; }
+
+  FileEnv& env() { return env_; }
+  const std::string& data_path() const { return data_path_; }
+  const std::string& program_folder() const { return program_folder_; }
+  RecordTable& cards() { return cards_; }
+  TextBodyStore& texts() { return texts_; }
+  VarValueStore& values() { return values_; }
+
+ private:
+  void DefineCardTable();
+
+  FileEnv& env_;
+  std::string program_folder_;
+  std::string data_path_;
+  RecordTable cards_;
+  TextBodyStore texts_;
+  VarValueStore values_;
+  bool new_card_auto_title_ = false;
+  // The last id made from the clock: a card made in the same millisecond
+  // takes the next tick instead of waiting for the clock to move.
+  uint32_t last_ctime_ = 0;
+  uint32_t last_ctick_ = 0;
+  friend class CardRecord;
+};
+
+class CardRecord {
+ public:
+  explicit CardRecord(CardStore& store);
+
+  // --- the card ---
+  std::string folder;      // KUBUN: the folder path
+  std::string title;       // at most 50 bytes are stored
+  std::string text;        // CP932, CR LF; at most kCardTextCapacity - 1 bytes
+  std::string source;      // at most 26 bytes are stored
+  bool locked = false;
+  uint8_t one_shot_paste = 1;
+  uint32_t ctime = 0;      // creation time (seconds)
+  uint32_t ctick = 0;      // tick count at creation (ms)
+  uint32_t utime = 0;      // update time (seconds); callers set it
+  char deleted = 0;        // 'D' in the bin
+  std::string font_name;   // empty: the default font
+  uint32_t font_color = 0;
+  int32_t font_charset = 128;
+  int32_t font_size = 9;
+  char kind = 0;           // 'C' table, 'H' HTML, 0 plain text
+  bool auto_title = false;
+  std::array<int8_t, 19> column_widths{};
+  uint8_t icon = 0;
+  std::string id;          // 16 hexadecimal characters once written
+  uint32_t position = 0;   // stored position among the folder's cards
+  bool two_column = false;
+  bool bold = false, italic = false, underline = false;
+  int64_t row = -1;        // 0-based row of the card table; -1 not written
+  bool keep_open = false;  // operations leave the card table open
+  int32_t text_guard = kTextLoaded;
+  bool is_new = false;     // set by Clear, cleared by a load or a write
+  // The card row as the record engine packs it; bytes that no field above
+  // covers (unused YOBI bytes, a folder row's source area) are kept from
+  // the last load and written back unchanged.
+  std::array<char, kCardRecordSize> row_image{};
+
+  // --- operations ---
+  Status Open(bool probe, std::string_view folder_path = {});
+  // Clears keep_open and closes the card table and the stores.
+  Status Close();
+  // Sets keep_open and opens the card table.
+  Status SetOpenFlag(bool flag);
+  void SetRecNo(int64_t r) { row = r; }
+  // key_name "KUBUN" or "TEXT_ID": the first live row whose key starts
+  // with value is loaded; *found tells whether there was one.
+  Status FindByKey(std::string_view key_name, std::string_view value, bool with_text, bool* found);
+  // Loads row r when its card id is `card_id`, else looks the id up.
+  Status FindById(int64_t r, std::string_view card_id, bool with_text, bool* found);
+  // Decodes the current row; with_text also reads the text of a card.
+  Status Load(bool with_text);
+  // Writes the card. NoSpace: refused for lack of free space; Invalid:
+  // refused (an empty new card, a text over the capacity); nothing is
+  // written in either case. kFatal: the text guard was neither value.
+  Status Write(bool low_threshold = false);
+  // A new empty card.
+  void Clear();
+  // Moves the current card to the bin; a folder row is erased at once.
+  Status MarkDeleted();
+  // Takes the card with this id out of the bin.
+  Status Restore(std::string_view card_id);
+  // Erases the card with this id (or, when empty, the current row): its
+  // text chunks, its values, and its row (marked deleted).
+  Status Erase(std::string_view card_id = {});
+  // The tidy-up of the complete delete: purges freed text chunks, packs
+  // the value store, packs the card table and rebuilds its indexes, or
+  // recreates all three when no live card row is left.
+  Status Reorganize();
+  // Rows whose folder path starts with folder_path, in key order: rows of
+  // sub-folders (and of folders whose name starts with the same text)
+  // too; the empty path gives every live row. No limit on the count.
+  Status FindCardsByFolder(std::string_view folder_path, std::vector<int64_t>* rows);
+  std::string GetDataPath() const { return store_.data_path(); }
+
+  CardStore& store() { return store_; }
+  bool is_folder() const { return title == FolderMarkerTitle; }
+
+ private:
+  Status CloseUnlessKept(Status s);
+  Status ReadRowImage(int64_t r);
+  void DecodeRowImage();
+  void EncodeRowImage();
+  Status ChooseUniqueId();
+
+  CardStore& store_;
+};
+
+// Bytes free for an unprivileged user on the file system of path, or -1.0
+// when that cannot be learnt.
+double DriveFreeBytes(FileEnv& env, const std::string& path);
+
+// A title from the text's first line that holds anything but blanks:
+// leading blanks and full-width blanks skipped, at most 40 bytes (no half
+// character), up to the line end; "New Text" when there is none.
+std::string MakeDefaultTitle(std::string_view text);
+
+}  // namespace quill::store

@@ -1,0 +1,197 @@
+#include "store/text_store.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+
+namespace quill::store {
+
+namespace {
+
+constexpr char kTextTableFile[] = "quilbo7.tx";
+constexpr char kTextIndexFile[] = "quilbo7.itx";
+constexpr char kIdKey[] = "ID";
+// Rows looked at for one card (the capacity limit stops reading far sooner).
+constexpr size_t kMaxChunkRows = 30000;
+// Free rows taken in hand by one search while writing.
+constexpr size_t kFreeRowsPerSearch = 10;
+
+// The in-memory record: ID (20, NUL padded), SIZE (u32), DATA (1000).
+constexpr size_t kIdOffset = 0;
+constexpr size_t kIdLength = 20;
+constexpr size_t kSizeOffset = 20;
+constexpr size_t kDataOffset = 24;
+constexpr size_t kRecordSize = 1024;
+
+void PutId(char* rec, std::string_view id) {
+  std::memset(rec + kIdOffset, 0, kIdLength);
+  std::memcpy(rec + kIdOffset, id.data(), std::min(id.size(), kIdLength));
+}
+
+void PutU32(char* p, uint32_t v) {
+  for (int i = 0; i < 4; ++i) p[i] = static_cast<char>((v >> (8 * i)) & 0xFF);
+}
+
+uint32_t GetU32(const char* p) {
+  uint32_t v = 0;
+  for (int i = 0; i < 4; ++i) v |= static_cast<uint32_t>(static_cast<unsigned char>(p[i])) << (8 * i);
+  return v;
+}
+
+}  // namespace
+
+std::vector<FieldDef> TextStoreFields() {
+  return {{"ID", 'C', 20, 1}, {"SIZE", 'B', 4, 0}, {"DATA", 'B', 1000, 0}};
+}
+
+Status OpenOrCreateTable(FileEnv& env, RecordTable& table, bool probe) {
+  if (!env.Exists(table.path())) {
+    if (probe) return Status::NotFound(table.path() + ": no such store");
+    Status s = table.Create();
+    Status c = table.Close();
+    return s.ok() ? c : s;
+  }
+  // It exists: whatever keeps it from opening is reported, never "mended"
+  // by creating it afresh.
+  Status s = table.Open();
+  Status c = table.Close();
+  if (!s.ok() && s.IsNotFound()) return Status::IoError(s.message());
+  return s.ok() ? c : s;
+}
+
+Status HasLiveRow(RecordTable& table, bool* any) {
+  *any = false;
+  int64_t count = 0;
+  QUILL_RETURN_IF_ERROR(table.RowCount(&count));
+  std::vector<char> rec(table.RecordSize());
+  for (int64_t r = 0; r < count; ++r) {
+    bool deleted = false;
+    QUILL_RETURN_IF_ERROR(table.Read(r, rec.data(), &deleted));
+    if (!deleted) {
+      *any = true;
+      return Status::Ok();
+    }
+  }
+  return Status::Ok();
+}
+
+Status TextBodyStore::Finish(Status s) {
+  Status c = table_.Close();
+  return s.ok() ? c : s;
+}
+
+Status TextBodyStore::Open(bool probe, std::string_view folder) {
+  table_.Close();
+  table_.Define(env_, kTextTableFile, TextStoreFields(), {{kTextIndexFile, kIdKey, false}},
+                folder);
+  defined_ = true;
+  return OpenOrCreateTable(env_, table_, probe);
+}
+
+Status TextBodyStore::Read(std::string_view id, std::string* bytes) {
+  bytes->clear();
+  if (id.size() != kCardIdLength) {
+    table_.Close();
+    return Status::Fatal(kFatalReadMessage);
+  }
+  std::vector<int64_t> rows;
+  Status s = table_.Search(kIdKey, id, kMaxChunkRows, &rows);
+  char rec[kRecordSize];
+  for (size_t i = 0; s.ok() && i < rows.size() && bytes->size() < kCardTextCapacity; ++i) {
+    s = table_.Read(rows[i], rec);
+    if (!s.ok()) break;
+    // A SIZE beyond the chunk (a damaged row) reads as a full chunk.
+    size_t n = std::min<size_t>(GetU32(rec + kSizeOffset), kTextChunkBytes);
+    n = std::min(n, kCardTextCapacity - bytes->size());
+    bytes->append(rec + kDataOffset, n);
+  }
+  if (!s.ok()) bytes->clear();
+  return Finish(s);
+}
+
+Status TextBodyStore::FreeChunk(int64_t row) {
+  char rec[kRecordSize];
+  QUILL_RETURN_IF_ERROR(table_.Read(row, rec));
+  char id[16];
+  std::snprintf(id, sizeof id, "N%08X", static_cast<unsigned>(env_.clock().TickCount()));
+  PutId(rec, id);
+  std::memset(rec + kDataOffset, ' ', kTextChunkBytes);
+  return table_.Write(row, rec);
+}
+
+Status TextBodyStore::Delete(std::string_view id) {
+  if (id.size() != kCardIdLength) {
+    table_.Close();
+    return Status::Fatal(kFatalWriteMessage);
+  }
+  std::vector<int64_t> rows;
+  Status s = table_.Search(kIdKey, id, kMaxChunkRows, &rows);
+  for (size_t i = 0; s.ok() && i < rows.size(); ++i) s = FreeChunk(rows[i]);
+  return Finish(s);
+}
+
+Status TextBodyStore::Write(std::string_view id, std::string_view data) {
+  if (id.size() != kCardIdLength) {
+    table_.Close();
+    return Status::Fatal(kFatalWriteMessage);
+  }
+  QUILL_RETURN_IF_ERROR(Delete(id));
+
+  std::vector<int64_t> hand;   // free rows found by the last search
+  bool no_free_rows = false;   // a search found none: append the rest
+  char rec[kRecordSize];
+  Status s;
+  for (size_t offset = 0, k = 0; s.ok() && offset < data.size(); offset += kTextChunkBytes, ++k) {
+    size_t n = std::min(kTextChunkBytes, data.size() - offset);
+    char number[8];
+    std::snprintf(number, sizeof number, "%03X", static_cast<unsigned>(k));
+    PutId(rec, std::string(id) + number);
+    PutU32(rec + kSizeOffset, static_cast<uint32_t>(n));
+    std::memcpy(rec + kDataOffset, data.data() + offset, n);
+    std::memset(rec + kDataOffset + n, ' ', kTextChunkBytes - n);
+
+    int64_t row = -1;
+    if (!no_free_rows) {
+      if (hand.empty()) {
+        s = table_.Search(kIdKey, "N", kFreeRowsPerSearch, &hand);
+        if (!s.ok()) break;
+        if (hand.empty()) no_free_rows = true;
+      }
+      if (!hand.empty()) {
+        row = hand.back();
+        hand.pop_back();
+      }
+    }
+    s = table_.Write(row, rec);
+  }
+  return Finish(s);
+}
+
+Status TextBodyStore::Purge() {
+  int64_t count = 0;
+  Status s = table_.RowCount(&count);
+  bool any_live = false;
+  char rec[kRecordSize];
+  for (int64_t r = 0; s.ok() && r < count; ++r) {
+    bool deleted = false;
+    s = table_.Read(r, rec, &deleted);
+    if (!s.ok() || deleted) continue;
+    if (rec[kIdOffset] == 'N') {
+      s = table_.Delete(r);
+    } else {
+      any_live = true;
+    }
+  }
+  QUILL_RETURN_IF_ERROR(Finish(s));
+  if (any_live) return Finish(table_.Reindex());
+  return Recreate();
+}
+
+Status TextBodyStore::Recreate() {
+  table_.Close();
+  return Finish(table_.Create());
+}
+
+Status TextBodyStore::Close() { return table_.Close(); }
+
+}  // namespace quill::store

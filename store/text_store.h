@@ -1,0 +1,88 @@
+// TextBodyStore: the text of every card, in chunks of up to 1000 bytes.
+//
+// Files "quilbo7.tx" (the table) and "quilbo7.itx" (an index on ID, not
+// unique) in the data folder. Row layout (row length 1025, header 225):
+//   ID     C   20  card id + chunk number "%s%03X" (000, 001, ... 00A, ...),
+//                  or "N%08lX" of the tick count for a free row; the field
+//                  descriptor carries decimals 1
+//   SIZE   B    4  bytes of DATA in use (u32 little-endian, 1..1000)
+//   DATA   B 1000  the chunk, blank-padded; stored as DATA1..DATA4 of 250
+// A card's text is stored with its terminating NUL, so its last chunk ends
+// with the NUL. Card ids are hexadecimal and never begin with "N": the
+// prefix "N" selects exactly the free rows. A rewrite frees the old chunks
+// first and reuses free rows, ten found at a time, before appending, so
+// the file does not grow on edits; Purge drops the free rows for good.
+//
+// Every operation opens the table lazily and closes it at the end.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "platform/file_env.h"
+#include "platform/status.h"
+#include "store/record_table.h"
+
+namespace quill::store {
+
+// Bytes of one card text with its NUL; reading never returns more.
+inline constexpr size_t kCardTextCapacity = 1100000;
+inline constexpr size_t kTextChunkBytes = 1000;
+inline constexpr size_t kCardIdLength = 16;
+
+// The fatal stops of the card store (the caller shows them under the
+// caption "警告" and ends the program with exit code 1).
+inline constexpr char kFatalReadMessage[] = "読み込み時に致命的なエラー発生2";
+inline constexpr char kFatalWriteMessage[] = "書き込み時に致命的なエラー発生2";
+inline constexpr char kFatalGuardMessage[] = "書き込み時に致命的なエラー発生１";
+inline constexpr char kFatalCaption[] = "警告";
+
+class TextBodyStore {
+ public:
+  explicit TextBodyStore(FileEnv& env) : env_(env) {}
+
+  // Defines the table in folder (a path ending in '/'). A missing store is
+  // NotFound when probing, else created empty. A store that exists but
+  // does not open is reported and left as it is.
+  Status Open(bool probe, std::string_view folder);
+  // The stored bytes of the card (its chunks in key order, each its first
+  // SIZE bytes, SIZE taken as at most 1000), at most kCardTextCapacity
+  // bytes; the text proper ends at the first NUL. No rows: empty.
+  Status Read(std::string_view id, std::string* bytes);
+  // Replaces the card's text by data (the caller includes the NUL).
+  Status Write(std::string_view id, std::string_view data);
+  // Frees every chunk of the card.
+  Status Delete(std::string_view id);
+  // Makes row a free row: ID "N%08lX" of the tick count, DATA blanks.
+  Status FreeChunk(int64_t row);
+  // Deletes every free row, then packs the table, or recreates it empty
+  // when no live row is left. Works from the table rows, not the index, so
+  // that it also repairs a broken index.
+  Status Purge();
+  Status Recreate();
+  Status Close();
+
+  RecordTable& table() { return table_; }
+  bool defined() const { return defined_; }
+
+ private:
+  // Closes the table and returns the first failure of s and the close.
+  Status Finish(Status s);
+
+  FileEnv& env_;
+  RecordTable table_;
+  bool defined_ = false;
+};
+
+// The field and index definitions of the text store's table.
+std::vector<FieldDef> TextStoreFields();
+
+// Opens a table that exists; creates it when its file is missing (unless
+// probing, which gives NotFound). Shared by the three stores.
+Status OpenOrCreateTable(FileEnv& env, RecordTable& table, bool probe);
+// Whether the table has a live row, decided from the rows themselves.
+Status HasLiveRow(RecordTable& table, bool* any);
+
+}  // namespace quill::store
