@@ -17,12 +17,13 @@ size_t FieldTextLength(const char* p, size_t n) {
 int SjisCharClass(std::string_view s, long i) {
   if (i < 0) return 0;
   std::string_view t = CText(s);
-  if (static_cast<size_t>(i) >= t.size()) return -1;
+  const size_t target = static_cast<size_t>(i);
+  if (target >= t.size()) return -1;
   size_t k = 0;
   while (true) {
     bool lead = IsSjisLead(static_cast<unsigned char>(t[k])) && k + 1 < t.size();
     size_t width = lead ? 2 : 1;
-    if (static_cast<size_t>(i) < k + width) return static_cast<size_t>(i) == k ? (lead ? 1 : 0) : 2;
+    if (target < k + width) return target == k ? (lead ? 1 : 0) : 2;
     k += width;
   }
 }
@@ -63,22 +64,36 @@ void PadToWidth(std::string& s, long n) {
   s.resize(static_cast<size_t>(n), ' ');
 }
 
-void PrependString(std::string& dst, std::string_view src) { dst.insert(0, src); }
+void PrependString(std::string& dst, std::string_view src) {
+  dst.resize(CText(dst).size());
+  dst.insert(0, CText(src));
+}
 
 void CutAtCR(std::string& s) {
+  s.resize(CText(s).size());
   size_t p = s.find('\r');
   if (p != std::string::npos) s.resize(p);
 }
 
 void CutAtLF(std::string& s) {
+  s.resize(CText(s).size());
   size_t p = s.find('\n');
   if (p != std::string::npos) s.resize(p);
 }
 
 void FixedFieldCopy(char* dst, std::string_view src, size_t n) {
-  std::string t(CText(src));
-  PadToWidth(t, static_cast<long>(n));
-  if (n > 0) std::memcpy(dst, t.data(), n);
+  if (n == 0) return;
+  // The first n + 1 bytes are enough to tell whether byte n is a trail byte.
+  std::string_view text = CText(src);
+  std::string t(text.substr(0, n < text.size() ? n + 1 : text.size()));
+  TruncateSjis(t, n);
+  // A lead byte at the very end of the text has lost its trail byte.
+  if (!t.empty() && IsSjisLead(static_cast<unsigned char>(t.back())) &&
+      SjisCharClass(t, static_cast<long>(t.size() - 1)) == 0) {
+    t.pop_back();
+  }
+  t.resize(n, ' ');
+  std::memcpy(dst, t.data(), n);
 }
 
 }  // namespace quill::store

@@ -5,6 +5,9 @@
 // treats the text as ending at its first NUL (or at the end of the view),
 // and a lead byte followed by the end or a NUL counts as a single byte: no
 // walk ever steps past the end.
+//
+// The helpers that take a std::string& work in place and leave it holding
+// only the text (no NUL inside).
 #pragma once
 
 #include <cstddef>
@@ -27,14 +30,15 @@ size_t FieldTextLength(const char* p, size_t n);
 // i is at or beyond the end of the text; 0 for a negative i.
 int SjisCharClass(std::string_view s, long i);
 
-// Removes trailing blanks (0x20 only).
+// Removes trailing blanks (0x20 only; tabs and full-width blanks stay).
 void TrimRight(std::string& s);
 // Drops leading blanks (0x20), then TrimRight.
 void TrimBoth(std::string& s);
 // When n <= length of src: dst = the first n bytes (may cut a double-byte
 // character); else dst = src. Returns the length copied.
 size_t CopyMax(std::string& dst, std::string_view src, size_t n);
-// When n < length: keeps n bytes, or n - 1 when byte n is a trail byte.
+// When n < length: keeps n bytes, or n - 1 when byte n is a trail byte, so
+// that no half character is kept.
 void TruncateSjis(std::string& s, size_t n);
 // TruncateSjis(s, n), then blank-pads to exactly n bytes; n < 1 gives "".
 void PadToWidth(std::string& s, long n);
@@ -43,8 +47,10 @@ void PrependString(std::string& dst, std::string_view src);
 // Ends s at its first CR / LF.
 void CutAtCR(std::string& s);
 void CutAtLF(std::string& s);
-// Copies at most n bytes of src into dst[0..n), blank-padded to n bytes
-// with no half character at the end; writes no NUL.
+// Writes the text of src into the fixed field dst[0..n): at most n bytes,
+// blank-padded to exactly n, never ending in half a double-byte character
+// (a character cut by the width, or a lead byte left dangling at the end of
+// src, becomes a blank). Writes no NUL.
 void FixedFieldCopy(char* dst, std::string_view src, size_t n);
 
 }  // namespace quill::store
