@@ -1,0 +1,292 @@
+#include "main/folder_tree.h"
+
+#include <algorithm>
+
+namespace quill {
+
+// --- TreeNode ---
+
+TreeNode* TreeNode::next_sibling() const {
+  if (parent_ == nullptr || index_ + 1 >= parent_->child_count()) return nullptr;
+  return parent_->child(index_ + 1);
+}
+
+TreeNode* TreeNode::prev_sibling() const {
+  if (parent_ == nullptr || index_ == 0) return nullptr;
+  return parent_->child(index_ - 1);
+}
+
+TreeNode* TreeNode::GetNext() const {
+  if (!children_.empty()) return children_.front().get();
+  for (const TreeNode* n = this; n != nullptr; n = n->parent_) {
+    if (TreeNode* s = n->next_sibling()) return s;
+  }
+  return nullptr;
+}
+
+TreeNode* TreeNode::GetPrev() const {
+  TreeNode* p = prev_sibling();
+  if (p == nullptr) return parent_;
+  while (p->HasChildren()) p = p->last_child();
+  return p;
+}
+
+int TreeNode::level() const {
+  int n = 0;
+  for (const TreeNode* p = parent_; p != nullptr; p = p->parent_) ++n;
+  return n;
+}
+
+// --- FolderTree ---
+
+// Nodes are freed without recursion, so a deep tree cannot exhaust the
+// stack.
+FolderTree::~FolderTree() { FreeAll(); }
+
+void FolderTree::Notify(const std::function<void(FolderTreeObserver*)>& f) {
+  for (FolderTreeObserver* o : observers_) f(o);
+}
+
+void FolderTree::AddObserver(FolderTreeObserver* o) { observers_.push_back(o); }
+
+void FolderTree::RemoveObserver(FolderTreeObserver* o) {
+  observers_.erase(std::remove(observers_.begin(), observers_.end(), o), observers_.end());
+}
+
+void FolderTree::FreeAll() {
+  current_ = editor_ = selected_ = picked_ = nullptr;
+  if (root_) {
+    std::vector<std::unique_ptr<TreeNode>> pending;
+    pending.push_back(std::move(root_));
+    while (!pending.empty()) {
+      std::unique_ptr<TreeNode> n = std::move(pending.back());
+      pending.pop_back();
+      for (auto& c : n->children_) pending.push_back(std::move(c));
+    }
+  }
+  node_count_ = 0;
+}
+
+void FolderTree::Clear() {
+  Notify([](FolderTreeObserver* o) { o->TreeAboutToReset(); });
+  FreeAll();
+  Notify([](FolderTreeObserver* o) { o->TreeReset(); });
+}
+
+TreeNode* FolderTree::CreateRoot(std::string text, NodeInfo info) {
+  Notify([](FolderTreeObserver* o) { o->TreeAboutToReset(); });
+  FreeAll();
+  root_.reset(new TreeNode());
+  root_->text_ = std::move(text);
+  root_->info_ = std::move(info);
+  node_count_ = 1;
+  Notify([](FolderTreeObserver* o) { o->TreeReset(); });
+  return root_.get();
+}
+
+void FolderTree::Renumber(TreeNode* parent, size_t from) {
+  for (size_t i = from; i < parent->children_.size(); ++i) {
+    parent->children_[i]->index_ = static_cast<int>(i);
+  }
+}
+
+TreeNode* FolderTree::Insert(TreeNode* parent, int at, std::string text, NodeInfo info) {
+  const int count = parent->child_count();
+  if (at < 0 || at > count) at = count;
+  Notify([&](FolderTreeObserver* o) { o->NodesAboutToInsert(parent, at, at); });
+  std::unique_ptr<TreeNode> node(new TreeNode());
+  TreeNode* raw = node.get();
+  raw->text_ = std::move(text);
+  raw->info_ = std::move(info);
+  raw->parent_ = parent;
+  parent->children_.insert(parent->children_.begin() + at, std::move(node));
+  Renumber(parent, static_cast<size_t>(at));
+  ++node_count_;
+  Notify([&](FolderTreeObserver* o) { o->NodesInserted(parent, at, at); });
+  return raw;
+}
+
+size_t FolderTree::CountSubtree(const TreeNode* node) {
+  size_t n = 0;
+  std::vector<const TreeNode*> stack{node};
+  while (!stack.empty()) {
+    const TreeNode* t = stack.back();
+    stack.pop_back();
+    ++n;
+    for (const auto& c : t->children_) stack.push_back(c.get());
+  }
+  return n;
+}
+
+void FolderTree::ForgetSubtree(TreeNode* node) {
+  if (IsInSubtree(node, current_)) current_ = nullptr;
+  if (IsInSubtree(node, editor_)) editor_ = nullptr;
+  if (IsInSubtree(node, selected_)) selected_ = nullptr;
+  if (IsInSubtree(node, picked_)) picked_ = nullptr;
+}
+
+void FolderTree::Remove(TreeNode* node) {
+  if (node == nullptr) return;
+  TreeNode* parent = node->parent_;
+  if (parent == nullptr) {
+    Clear();
+    return;
+  }
+  ForgetSubtree(node);
+  const int at = node->index_;
+  Notify([&](FolderTreeObserver* o) { o->NodesAboutToRemove(parent, at, at); });
+  node_count_ -= CountSubtree(node);
+  std::unique_ptr<TreeNode> gone = std::move(parent->children_[static_cast<size_t>(at)]);
+  parent->children_.erase(parent->children_.begin() + at);
+  Renumber(parent, static_cast<size_t>(at));
+  // Free the subtree without recursion.
+  std::vector<std::unique_ptr<TreeNode>> pending;
+  pending.push_back(std::move(gone));
+  while (!pending.empty()) {
+    std::unique_ptr<TreeNode> n = std::move(pending.back());
+    pending.pop_back();
+    for (auto& c : n->children_) pending.push_back(std::move(c));
+  }
+  Notify([&](FolderTreeObserver* o) { o->NodesRemoved(parent, at, at); });
+}
+
+bool FolderTree::Move(TreeNode* node, TreeNode* new_parent, int to) {
+  if (node == nullptr || new_parent == nullptr || node->parent_ == nullptr) return false;
+  if (IsInSubtree(node, new_parent)) return false;
+  TreeNode* old_parent = node->parent_;
+  const int from = node->index_;
+  int count_after = new_parent->child_count() - (old_parent == new_parent ? 1 : 0);
+  if (to < 0 || to > count_after) to = count_after;
+  if (old_parent == new_parent && to == from) return true;
+  Notify([&](FolderTreeObserver* o) { o->NodeAboutToMove(node, new_parent, to); });
+  std::unique_ptr<TreeNode> held = std::move(old_parent->children_[static_cast<size_t>(from)]);
+  old_parent->children_.erase(old_parent->children_.begin() + from);
+  Renumber(old_parent, static_cast<size_t>(from));
+  held->parent_ = new_parent;
+  new_parent->children_.insert(new_parent->children_.begin() + to, std::move(held));
+  Renumber(new_parent, static_cast<size_t>(std::min(to, old_parent == new_parent ? from : to)));
+  Notify([&](FolderTreeObserver* o) { o->NodeMoved(node); });
+  return true;
+}
+
+void FolderTree::SetText(TreeNode* node, std::string text) {
+  node->text_ = std::move(text);
+  NodeChanged(node);
+}
+
+void FolderTree::SetExpanded(TreeNode* node, bool expanded) {
+  if (node->expanded_ == expanded) return;
+  node->expanded_ = expanded;
+  NodeChanged(node);
+}
+
+void FolderTree::SetExpandedBranch(TreeNode* node, bool expanded) {
+  if (node == nullptr) return;
+  BeginUpdate();
+  std::vector<TreeNode*> stack{node};
+  while (!stack.empty()) {
+    TreeNode* n = stack.back();
+    stack.pop_back();
+    if (n->HasChildren()) SetExpanded(n, expanded);
+    for (auto& c : n->children_) stack.push_back(c.get());
+  }
+  EndUpdate();
+}
+
+void FolderTree::NodeChanged(TreeNode* node) {
+  Notify([&](FolderTreeObserver* o) { o->NodeChanged(node); });
+}
+
+void FolderTree::BeginUpdate() {
+  if (update_depth_++ == 0) Notify([](FolderTreeObserver* o) { o->UpdateBegun(); });
+}
+
+void FolderTree::EndUpdate() {
+  if (update_depth_ == 0) return;
+  if (--update_depth_ == 0) Notify([](FolderTreeObserver* o) { o->UpdateEnded(); });
+}
+
+// --- helpers ---
+
+bool IsInSubtree(const TreeNode* ancestor, const TreeNode* node) {
+  if (ancestor == nullptr) return false;
+  for (const TreeNode* n = node; n != nullptr; n = n->parent()) {
+    if (n == ancestor) return true;
+  }
+  return false;
+}
+
+bool IsTopNode(const TreeNode* node) { return node != nullptr && node->parent() == nullptr; }
+
+TreeNode* FirstSibling(TreeNode* node) {
+  if (node == nullptr) return nullptr;
+  return node->parent() == nullptr ? node : node->parent()->first_child();
+}
+
+TreeNode* FolderOf(TreeNode* node) {
+  if (node == nullptr) return nullptr;
+  return node->IsFolder() ? node : node->parent();
+}
+
+std::string GetFolderPath(const TreeNode* node) {
+  std::vector<const std::string*> names;
+  for (const TreeNode* n = node; n != nullptr && n->parent() != nullptr; n = n->parent()) {
+    names.push_back(&n->text());
+  }
+  std::string path;
+  for (auto it = names.rbegin(); it != names.rend(); ++it) {
+    if (!path.empty() || it != names.rbegin()) path += ' ';
+    path += **it;
+  }
+  return path;
+}
+
+uint8_t GetNodeKind(const TreeNode* node) { return node->info().Kind(); }
+bool IsTableNode(const TreeNode* node) { return node->info().TwoColumn() != 0; }
+bool IsNodeListed(const TreeNode* node) { return node->info().OneShotPaste() != 0; }
+
+int NodeImageIndex(const TreeNode* node) {
+  const NodeInfo& info = node->info();
+  if (info.IsFolder()) {
+    if (info.Mark() == 2) return kImageTransient;
+    return node->expanded() ? kImageFolderOpen : kImageFolderClosed;
+  }
+  const int icon = info.Kind() < 100 ? info.Kind() : 0;
+  switch (info.Mark()) {
+    case 0:
+      return kImageCardBase + icon;
+    case 1:
+      return kImageMarkedBase + icon;
+    default:
+      return kImageTransient;
+  }
+}
+
+// --- busy state ---
+
+void BusyState::RunWhenIdle(std::function<void()> command) {
+  if (busy()) {
+    deferred_.push_back(std::move(command));
+  } else {
+    command();
+  }
+}
+
+void BusyState::Enter() {
+  if (depth_++ == 0 && observer_ != nullptr) observer_->BusyChanged(true);
+}
+
+void BusyState::Leave() {
+  if (depth_ == 0) return;
+  if (--depth_ > 0) return;
+  if (observer_ != nullptr) observer_->BusyChanged(false);
+  // A deferred command may start a scope of its own and defer again; those
+  // run when that scope ends.
+  while (!busy() && !deferred_.empty()) {
+    std::function<void()> next = std::move(deferred_.front());
+    deferred_.erase(deferred_.begin());
+    next();
+  }
+}
+
+}  // namespace quill

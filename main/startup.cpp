@@ -1,0 +1,116 @@
+#include "main/startup.h"
+
+#include <algorithm>
+#include <map>
+#include <utility>
+
+#include "main/message_dialog.h"
+
+namespace quill {
+
+namespace {
+
+// "環境設定の情報をクリアしますか？" and "注意" in CP932.
+constexpr char kResetQuestion[] =
+    "\x8A\xC2\x8B\xAB\x90\xDD\x92\xE8\x82\xCC\x8F\xEE\x95\xF1\x82\xF0"
+    "\x83\x4E\x83\x8A\x83\x41\x82\xB5\x82\xDC\x82\xB7\x82\xA9\x81\x48";
+constexpr char kCautionCaption[] = "\x92\x8D\x88\xD3";
+
+bool EndsWithCta(const std::string& name) {
+  if (name.size() < 5) return false;  // something before ".cta"
+  std::string ext = name.substr(name.size() - 4);
+  for (char& c : ext) {
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+  }
+  return ext == ".cta";
+}
+
+std::string WithSlash(std::string folder) {
+  if (!folder.empty() && folder.back() != '/') folder += '/';
+  return folder;
+}
+
+}  // namespace
+
+std::string OneShotFolderHint(std::string_view folder_path) {
+  // "のフォルダに登録" in CP932.
+  static constexpr char kRegisterInFolder[] =
+      "\x82\xCC\x83\x74\x83\x48\x83\x8B\x83\x5F\x82\xC9\x93\x6F\x98\x5E";
+  size_t blank = folder_path.rfind(' ');
+  std::string_view name = blank == std::string_view::npos ? folder_path
+                                                           : folder_path.substr(blank + 1);
+  return std::string(name) + kRegisterInFolder;
+}
+
+Status RemoveFolderTree(FileEnv& env, const std::string& path) {
+  // Unlinking first removes files and links (a link to a folder goes
+  // without touching what it points to); only real folders are walked.
+  if (env.Remove(path).ok()) return Status::Ok();
+  std::vector<std::string> names;
+  Status listed = env.ListDir(path, &names);
+  if (!listed.ok()) {
+    if (!env.Exists(path)) return Status::Ok();
+    return listed;
+  }
+  Status first;
+  for (const std::string& name : names) {
+    Status s = RemoveFolderTree(env, path + "/" + name);
+    if (!s.ok() && first.ok()) first = s;
+  }
+  Status s = env.RemoveDir(path);
+  if (!s.ok() && first.ok()) first = s;
+  return first;
+}
+
+Startup::Startup(FileEnv& env, std::string program_folder)
+    : env_(env), program_folder_(WithSlash(std::move(program_folder))) {}
+
+Status Startup::MakeTmpFolder() {
+  const std::string tmp = TmpFolder();
+  Status created = env_.CreateDir(tmp);
+  if (!created.ok()) {
+    return Status::IoError("作業フォルダ " + tmp + " を作れません（" + created.message() + "）");
+  }
+  // CreateDir accepts any existing name; make sure it is a folder we can use.
+  std::vector<std::string> names;
+  Status listed = env_.ListDir(tmp, &names);
+  if (!listed.ok()) {
+    return Status::Invalid("作業フォルダ " + tmp + " を使えません（" + listed.message() + "）");
+  }
+  return Status::Ok();
+}
+
+Status Startup::RemoveTmpFolder() { return RemoveFolderTree(env_, TmpFolder()); }
+
+Startup::ResetResult Startup::AskReset(void* owner, bool shift_down, bool no_reset_prompt,
+                                       const std::function<Status()>& clear_settings) {
+  ResetResult result;
+  if (!shift_down || no_reset_prompt) return result;
+  result.asked = true;
+  if (ShowMessageDialog(owner, kResetQuestion, kCautionCaption, kMessageYesNo) != kResultYes) {
+    return result;
+  }
+  result.cleared = true;
+  if (clear_settings) result.status = clear_settings();
+  return result;
+}
+
+std::vector<std::string> Startup::ScanClipTools(const std::vector<std::string>& folders) {
+  std::map<std::string, std::string> by_name;  // file name -> full path
+  for (const std::string& folder : folders) {
+    std::vector<std::string> names;
+    if (!env_.ListDir(folder, &names).ok()) continue;
+    for (const std::string& name : names) {
+      if (!EndsWithCta(name)) continue;
+      by_name.emplace(name, WithSlash(folder) + name);  // first folder wins
+    }
+  }
+  std::vector<std::string> paths;
+  for (const auto& [name, path] : by_name) {
+    if (paths.size() == kMaxClipTools) break;
+    paths.push_back(path);
+  }
+  return paths;
+}
+
+}  // namespace quill

@@ -1,0 +1,95 @@
+// FolderTreeQtModel: the folder tree (main/folder_tree.h) as a Qt item
+// model, for the main window's tree view.
+//
+// One column; the data set's root is the one top-level row. Captions are
+// converted from CP932 for display. A node's image is its index in the
+// main window's image list (0..4 fixed, 5..104 card icons, 105..204 marked
+// card icons), given as ImageIndexRole and, once the list is set, as the
+// icon itself (DecorationRole).
+//
+// Changes of the tree arrive through FolderTreeObserver. Inside a batch
+// (BeginUpdate/EndUpdate) the first change of shape detaches the model
+// (the view sees an empty model until the batch ends, then one reset), so
+// a long load costs no per-row signals and the view never sees a half-built
+// tree; changes of rows inside a batch are announced once at its end.
+// The nodes' expand flags are the expand state: attached views follow them
+// and write the user's expands and collapses back.
+#pragma once
+
+#include <QAbstractItemModel>
+#include <QIcon>
+#include <QList>
+#include <QPointer>
+#include <vector>
+
+#include "main/folder_tree.h"
+
+class QTreeView;
+
+namespace quill {
+
+class FolderTreeQtModel : public QAbstractItemModel, public FolderTreeObserver {
+  Q_OBJECT
+
+ public:
+  enum Role {
+    ImageIndexRole = Qt::UserRole + 1,  // int: NodeImageIndex
+    IsFolderRole,                       // bool
+    MarkRole,                           // int: the node's mark
+  };
+
+  explicit FolderTreeQtModel(FolderTree& tree, QObject* parent = nullptr);
+  ~FolderTreeQtModel() override;
+
+  QModelIndex index(int row, int column, const QModelIndex& parent = {}) const override;
+  QModelIndex parent(const QModelIndex& child) const override;
+  int rowCount(const QModelIndex& parent = {}) const override;
+  int columnCount(const QModelIndex& parent = {}) const override;
+  QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
+  Qt::ItemFlags flags(const QModelIndex& index) const override;
+
+  FolderTree& tree() { return tree_; }
+  TreeNode* NodeAt(const QModelIndex& index) const;
+  QModelIndex IndexOf(const TreeNode* node) const;
+
+  // The image list, images 0..204.
+  void SetImages(QList<QIcon> images);
+
+  // Shows the model in view and keeps the view's expand state and the
+  // nodes' expand flags in step.
+  void AttachView(QTreeView* view);
+  // Expands and collapses the view's rows as the nodes' flags say.
+  void ApplyExpandState(QTreeView* view) const;
+  // Makes node the view's current row and the tree's selected node.
+  void SelectNode(QTreeView* view, TreeNode* node);
+  // The node of the view's current row, or null.
+  TreeNode* SelectedNode(QTreeView* view) const;
+
+  // FolderTreeObserver.
+  void TreeAboutToReset() override;
+  void TreeReset() override;
+  void NodesAboutToInsert(TreeNode* parent, int first, int last) override;
+  void NodesInserted(TreeNode* parent, int first, int last) override;
+  void NodesAboutToRemove(TreeNode* parent, int first, int last) override;
+  void NodesRemoved(TreeNode* parent, int first, int last) override;
+  void NodeAboutToMove(TreeNode* node, TreeNode* new_parent, int to) override;
+  void NodeMoved(TreeNode* node) override;
+  void NodeChanged(TreeNode* node) override;
+  void UpdateBegun() override;
+  void UpdateEnded() override;
+
+ private:
+  void Detach();
+  void ApplyExpandStateToViews();
+
+  FolderTree& tree_;
+  QList<QIcon> images_;
+  std::vector<QPointer<QTreeView>> views_;
+  bool batching_ = false;
+  bool detached_ = false;
+  bool changed_in_batch_ = false;
+  // A move that Qt would reject as a no-op is not announced.
+  bool move_announced_ = false;
+};
+
+}  // namespace quill

@@ -1,0 +1,728 @@
+#include "main/ui/main_form.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QCheckBox>
+#include <QClipboard>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QGuiApplication>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QIcon>
+#include <QKeySequence>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMenuBar>
+#include <QPainter>
+#include <QPixmap>
+#include <QPlainTextEdit>
+#include <QProcess>
+#include <QPushButton>
+#include <QSplitter>
+#include <QSystemTrayIcon>
+#include <QTimer>
+#include <QToolButton>
+#include <QTreeWidget>
+#include <QVBoxLayout>
+#include <QWindow>
+#include <algorithm>
+
+#include "clip/shared_hook_block.h"
+#include "main/message_dialog.h"
+#include "main/ui/cp932_text.h"
+#include "platform/file_env.h"
+#include "platform/text_codec.h"
+
+namespace quill {
+
+namespace {
+
+QString U(const char* utf8) { return QString::fromUtf8(utf8); }
+
+// The form's font: a Japanese proportional gothic of this machine.
+QFont FormFont() {
+  QFont font(U("IPAPGothic"), 9);
+  font.setFamilies({U("IPAPGothic"), U("IPAGothic"), U("Noto Sans CJK JP")});
+  return font;
+}
+
+QPushButton* MakeButton(QWidget* parent, const char* name, const char* caption) {
+  auto* b = new QPushButton(U(caption), parent);
+  b->setObjectName(name);
+  b->setAutoDefault(false);
+  return b;
+}
+
+QCheckBox* MakeCheck(QWidget* parent, const char* name, const char* caption) {
+  auto* c = new QCheckBox(U(caption), parent);
+  c->setObjectName(name);
+  return c;
+}
+
+QMenu* MakePopup(QWidget* parent, const char* name) {
+  auto* m = new QMenu(parent);
+  m->setObjectName(name);
+  return m;
+}
+
+constexpr int kDefaultWidth = 539;
+constexpr int kDefaultHeight = 400;
+constexpr int kDefaultTreeWidth = 233;
+
+}  // namespace
+
+// The application's icon: a small card with a folded corner, drawn here so
+// that the program needs no image file.
+QIcon ProgramIcon() {
+  QPixmap pixmap(32, 32);
+  pixmap.fill(Qt::transparent);
+  QPainter p(&pixmap);
+  p.setRenderHint(QPainter::Antialiasing);
+  p.setPen(QPen(QColor(40, 60, 120), 2));
+  p.setBrush(QColor(250, 245, 220));
+  QPolygon card({QPoint(5, 3), QPoint(21, 3), QPoint(27, 9), QPoint(27, 29), QPoint(5, 29)});
+  p.drawPolygon(card);
+  p.drawLine(8, 13, 23, 13);
+  p.drawLine(8, 18, 23, 18);
+  p.drawLine(8, 23, 18, 23);
+  p.end();
+  return QIcon(pixmap);
+}
+
+#define QUILL_ENTRY(menu, name, caption, handler, shortcut) \
+  { menu, name, caption, #handler, &TMainForm::handler, shortcut }
+
+const std::vector<TMainForm::MenuEntry>& TMainForm::MenuTable() {
+  static const std::vector<MenuEntry> table = {
+      QUILL_ENTRY("ファイル(&F)", "ChangeData", "ファイル切り替え(&C)...", ChangeDataClick, ""),
+      QUILL_ENTRY("ファイル(&F)", "PrintOutAction", "印刷(&P)...", PrintOutActionExecute, ""),
+      QUILL_ENTRY("ファイル(&F)", "BackUp", "一時バックアップ(&B)", BackUpClick, ""),
+      QUILL_ENTRY("ファイル(&F)", "Backup2", "完全バックアップ(&K)", Backup2Click, ""),
+      QUILL_ENTRY("ファイル(&F)", "Exit", "終了(&X)", ExitClick, ""),
+      QUILL_ENTRY("編集(&E)", "Copy", "コピー(&C)", CopyClick, ""),
+      QUILL_ENTRY("編集(&E)", "Cut", "切り取り(&T)", CutClick, ""),
+      QUILL_ENTRY("編集(&E)", "Paste", "貼り付け(&P)", PasteClick, ""),
+      QUILL_ENTRY("編集(&E)", "SinkiForudaMenu", "新規フォルダ", SinkiForudaClick, ""),
+      QUILL_ENTRY("編集(&E)", "AddNewMenu", "新規カード(&N)", AddNewClick, ""),
+      QUILL_ENTRY("編集(&E)", "UndeleteSyori", "削除済みカード(&U)", UndeleteSyoriClick, ""),
+      QUILL_ENTRY("検索(&S)", "FindStrMenu", "カード内検索(&F)", FindStrMenuClick, ""),
+      QUILL_ENTRY("検索(&S)", "Replace", "カード内置換(&R)", ReplaceClick, ""),
+      QUILL_ENTRY("検索(&S)", "Grep", "カード検索(&S)", GrepClick, ""),
+      QUILL_ENTRY("検索(&S)", "GrepKaijoMenu", "検索解除(&A)", GrepKaijoClick, ""),
+      QUILL_ENTRY("入出力(&I)", "KansetuYomikomi", "他Quillbox取り込み...",
+                  KansetuYomikomiClick, ""),
+      QUILL_ENTRY("入出力(&I)", "ToQuillbox", "他Quillbox用書き出し...", ToQuillboxClick, ""),
+      QUILL_ENTRY("入出力(&I)", "ToOtherQuillbok2", "他Quillbox直接書き出し...",
+                  ToOtherQuillbok2Click, ""),
+      QUILL_ENTRY("入出力(&I)", "IkkatuText", "カード読み込み(&T)...", IkkatuTextClick, ""),
+      QUILL_ENTRY("入出力(&I)", "AllTextOut", "カード書き出し(&W)...", AllTextOutClick, ""),
+      QUILL_ENTRY("入出力(&I)", "CardOut", "カード書き出し（１カード１ファイル）", CardOutClick,
+                  ""),
+      QUILL_ENTRY("環境設定(&O)", "WordWrapAction", "WordWrap(&W)", WordWrapActionExecute, ""),
+      QUILL_ENTRY("環境設定(&O)", "AutoIndentAction", "オートインデント",
+                  AutoIndentActionExecute, ""),
+      QUILL_ENTRY("環境設定(&O)", "BackColor", "テキスト部の背景色(&B)", BackColorExecute, ""),
+      QUILL_ENTRY("環境設定(&O)", "FontAction", "テキスト部のフォント(&F)", FontActionExecute,
+                  ""),
+      QUILL_ENTRY("環境設定(&O)", "Option", "環境設定(&O)...", OptionClick, ""),
+      QUILL_ENTRY("ヘルプ(&H)", "About", "バージョン情報...(&A)", AboutClick, ""),
+      QUILL_ENTRY("ヘルプ(&H)", "Help", "ヘルプ(&H)", HelpClick, "F1"),
+      QUILL_ENTRY("ヘルプ(&H)", "PomaroAction", "ぽろてヘルプ(&K)", PomaroActionExecute, ""),
+      QUILL_ENTRY("TrayMenu", "KQuillbox4", "Quillboxを表示", KQuillbox4Click, ""),
+      QUILL_ENTRY("TrayMenu", "ButtonWindow", "ボタンウインドウの表示／非表示(&B)",
+                  ButtonWindowClick, ""),
+      QUILL_ENTRY("TrayMenu", "ResetIti", "Quillbox位置リセット", ResetItiClick, ""),
+      QUILL_ENTRY("TrayMenu", "KO2", "環境設定(&O)...", OptionClick, ""),
+      QUILL_ENTRY("TrayMenu", "Help2", "ヘルプ(&H)", HelpClick, ""),
+      QUILL_ENTRY("TrayMenu", "N8", "ぽろてヘルプ(&K)", PomaroActionExecute, ""),
+      QUILL_ENTRY("TrayMenu", "KA1", "バージョン情報...(&A)", AboutClick, ""),
+      QUILL_ENTRY("TrayMenu", "TrayEnd", "終了(&X)", TrayEndClick, ""),
+  };
+  return table;
+}
+
+#undef QUILL_ENTRY
+
+TMainForm::TMainForm(MainFormContext context, QWidget* parent)
+    : QMainWindow(parent),
+      context_(std::move(context)),
+      env_(context_.env != nullptr ? *context_.env : FileEnv::Default()),
+      startup_(env_, context_.program_folder),
+      registry_(env_, context_.registry_path),
+      stores_(env_, startup_.IniFilePath(), registry_),
+      card_store_(env_, startup_.program_folder()),
+      edit_card_(std::make_unique<store::CardRecord>(card_store_)) {
+  stores_.ProcessMessages = [] { QCoreApplication::processEvents(); };
+  setObjectName("MainForm");
+  setFont(FormFont());
+  // Compact buttons: the card panel holds a dozen of them side by side.
+  setStyleSheet(U("QPushButton { padding: 3px 5px; }"));
+  setWindowIcon(ProgramIcon());
+  setWindowTitle(U("Quillbox "));
+  resize(kDefaultWidth, kDefaultHeight);
+  BuildControls();
+  BuildMenus();
+  WireControls();
+}
+
+TMainForm::~TMainForm() { FormDestroy(); }
+
+void TMainForm::BuildControls() {
+  auto* central = new QWidget(this);
+  setCentralWidget(central);
+  auto* outer = new QVBoxLayout(central);
+  outer->setContentsMargins(2, 2, 2, 2);
+
+  Split = new QSplitter(Qt::Horizontal, central);
+  Split->setObjectName("Split");
+  outer->addWidget(Split);
+
+  // Left: the buttons above the tree and the tree.
+  Panel1 = new QWidget(Split);
+  Panel1->setObjectName("Panel1");
+  auto* left = new QVBoxLayout(Panel1);
+  left->setContentsMargins(0, 0, 0, 0);
+  left->setSpacing(2);
+  auto* row1 = new QHBoxLayout;
+  row1->setSpacing(1);
+  SinkiForuda = MakeButton(Panel1, "SinkiForuda", "新規ﾌｫﾙﾀﾞ");
+  MarkClearBT = MakeButton(Panel1, "MarkClearBT", "ﾏｰｸｸﾘｱ");
+  GrepKaijo = MakeButton(Panel1, "GrepKaijo", "再読込");
+  KensakuButton = MakeButton(Panel1, "KensakuButton", "カード検索");
+  Sakujo = MakeButton(Panel1, "Sakujo", "削除");
+  for (QPushButton* b : {SinkiForuda, MarkClearBT, GrepKaijo, KensakuButton, Sakujo}) {
+    row1->addWidget(b);
+  }
+  left->addLayout(row1);
+  auto* row2 = new QHBoxLayout;
+  row2->setSpacing(4);
+  ToMark = MakeButton(Panel1, "ToMark", "ﾏｰｸへ(f4)");
+  CardCount = new QLabel(Panel1);
+  CardCount->setObjectName("CardCount");
+  MarkCount = new QLabel(Panel1);
+  MarkCount->setObjectName("MarkCount");
+  StayTopCB = MakeCheck(Panel1, "StayTopCB", "前面");
+  row2->addWidget(ToMark);
+  row2->addWidget(CardCount);
+  row2->addWidget(MarkCount);
+  row2->addStretch();
+  row2->addWidget(StayTopCB);
+  left->addLayout(row2);
+  Tree = new QTreeWidget(Panel1);
+  Tree->setObjectName("Tree");
+  Tree->setHeaderHidden(true);
+  Tree->setRootIsDecorated(false);
+  Tree->setDragDropMode(QAbstractItemView::InternalMove);
+  left->addWidget(Tree, 1);
+
+  // Right: title, card buttons, and the main panel with the editors.
+  auto* card = new QWidget(Split);
+  card->setObjectName("CardPanel");
+  auto* right = new QVBoxLayout(card);
+  right->setContentsMargins(0, 0, 0, 0);
+  right->setSpacing(2);
+  auto* title_row = new QHBoxLayout;
+  Title = new QLineEdit(card);
+  Title->setObjectName("Title");
+  KindButton = MakeButton(card, "KindButton", "");
+  KindButton->setFixedWidth(24);
+  title_row->addWidget(KindButton);
+  title_row->addWidget(Title, 1);
+  right->addLayout(title_row);
+
+  auto* buttons1 = new QHBoxLayout;
+  buttons1->setSpacing(1);
+  CancelButton = MakeButton(card, "CancelButton", "取り消し");
+  AddNew = MakeButton(card, "AddNew", "新規(f9)");
+  Del = MakeButton(card, "Del", "削除");
+  Tikan = MakeButton(card, "Tikan", "窓編集");
+  SaveButton = MakeButton(card, "SaveButton", "登録");
+  ToFloppy = MakeButton(card, "ToFloppy", "外部保存");
+  Window = MakeButton(card, "Window", "窓");
+  PrintOut = MakeButton(card, "PrintOut", "印刷");
+  for (QPushButton* b : {CancelButton, AddNew, Del, Tikan, SaveButton, ToFloppy, Window,
+                         PrintOut}) {
+    buttons1->addWidget(b);
+  }
+  buttons1->addStretch();
+  right->addLayout(buttons1);
+
+  auto* buttons2 = new QHBoxLayout;
+  buttons2->setSpacing(4);
+  IppatuPaste = MakeCheck(card, "IppatuPaste", "ﾍﾟｰｽﾄ");
+  Syutten = new QComboBox(card);
+  Syutten->setObjectName("Syutten");
+  Syutten->setEditable(true);
+  Syutten->setMinimumWidth(80);
+  KensakuBt = MakeButton(card, "KensakuBt", "次検索(f･3)");
+  InKensakuButton = MakeButton(card, "InKensakuButton", "検索");
+  KensakuMark = new QToolButton(card);
+  KensakuMark->setObjectName("KensakuMark");
+  KensakuMark->setCheckable(true);
+  KensakuMark->setToolTip(U("検索文字着色"));
+  CsvHtmlCK = MakeCheck(card, "CsvHtmlCK", "表,Html");
+  AutoTitle = MakeCheck(card, "AutoTitle", "自動タイトル");
+  LockCheckBox = MakeCheck(card, "LockCheckBox", "編集ロック");
+  SuperKeyStatus = MakeButton(card, "SuperKeyStatus", "SuperKeyStatus");
+  buttons2->addWidget(IppatuPaste);
+  buttons2->addWidget(Syutten, 1);
+  buttons2->addWidget(InKensakuButton);
+  buttons2->addWidget(KensakuBt);
+  buttons2->addWidget(KensakuMark);
+  right->addLayout(buttons2);
+  auto* buttons3 = new QHBoxLayout;
+  buttons3->setSpacing(4);
+  buttons3->addWidget(CsvHtmlCK);
+  buttons3->addWidget(AutoTitle);
+  buttons3->addWidget(LockCheckBox);
+  buttons3->addStretch();
+  buttons3->addWidget(SuperKeyStatus);
+  right->addLayout(buttons3);
+
+  MainPanel = new QWidget(card);
+  MainPanel->setObjectName("MainPanel");
+  auto* panel = new QVBoxLayout(MainPanel);
+  panel->setContentsMargins(0, 0, 0, 0);
+  Text = new QPlainTextEdit(MainPanel);
+  Text->setObjectName("Text");
+  // The grid takes the text's place for table cards; until it exists the
+  // place holder stays disabled and hidden.
+  CsvGrid = new QWidget(MainPanel);
+  CsvGrid->setObjectName("CsvGrid");
+  CsvGrid->setEnabled(false);
+  CsvGrid->hide();
+  panel->addWidget(Text);
+  panel->addWidget(CsvGrid);
+  right->addWidget(MainPanel, 1);
+
+  Split->addWidget(Panel1);
+  Split->addWidget(card);
+  Split->setStretchFactor(1, 1);
+  Split->setSizes({kDefaultTreeWidth, kDefaultWidth - kDefaultTreeWidth});
+
+  Timer1 = new QTimer(this);
+  Timer1->setObjectName("Timer1");
+  Timer1->setInterval(100);
+  CheckActiveTimer = new QTimer(this);
+  CheckActiveTimer->setObjectName("CheckActiveTimer");
+  CheckActiveTimer->setInterval(1000);
+}
+
+void TMainForm::BuildMenus() {
+  TextPopup = MakePopup(this, "TextPopup");
+  ListPopup = MakePopup(this, "ListPopup");
+  TrayMenu = MakePopup(this, "TrayMenu");
+  TaskPopup = MakePopup(this, "TaskPopup");
+  MagicMenu = MakePopup(this, "MagicMenu");
+  DataMenu = MakePopup(this, "DataMenu");
+  WinMenu = MakePopup(this, "WinMenu");
+  SuperKeyMenu = MakePopup(this, "SuperKeyMenu");
+  SubPopupMenu = MakePopup(this, "SubPopupMenu");
+
+  std::vector<std::pair<std::string, QMenu*>> menus;
+  auto menu_for = [&](const std::string& key) -> QMenu* {
+    for (auto& [k, m] : menus) {
+      if (k == key) return m;
+    }
+    QMenu* m = key == "TrayMenu" ? TrayMenu : menuBar()->addMenu(U(key.c_str()));
+    menus.emplace_back(key, m);
+    return m;
+  };
+  for (const MenuEntry& e : MenuTable()) {
+    QMenu* menu = menu_for(e.menu);
+    QAction* action = menu->addAction(U(e.caption));
+    action->setObjectName(e.name);
+    action->setProperty("handler", QString::fromLatin1(e.handler));
+    if (e.shortcut[0] != '\0') action->setShortcut(QKeySequence(U(e.shortcut)));
+    connect(action, &QAction::triggered, this, e.slot);
+  }
+  if (QAction* end = findChild<QAction*>("TrayEnd")) end->setVisible(false);
+  if (QAction* wrap = findChild<QAction*>("WordWrapAction")) wrap->setCheckable(true);
+  if (QAction* indent = findChild<QAction*>("AutoIndentAction")) indent->setCheckable(true);
+}
+
+void TMainForm::WireControls() {
+  connect(SinkiForuda, &QPushButton::clicked, this, &TMainForm::SinkiForudaClick);
+  connect(MarkClearBT, &QPushButton::clicked, this, &TMainForm::MarkClearBTClick);
+  connect(GrepKaijo, &QPushButton::clicked, this, &TMainForm::GrepKaijoClick);
+  connect(KensakuButton, &QPushButton::clicked, this, &TMainForm::KensakuButtonClick);
+  connect(Sakujo, &QPushButton::clicked, this, &TMainForm::SakujoClick);
+  connect(ToMark, &QPushButton::clicked, this, &TMainForm::ToMarkClick);
+  connect(StayTopCB, &QCheckBox::clicked, this, &TMainForm::StayTopCBClick);
+
+  connect(CancelButton, &QPushButton::clicked, this, &TMainForm::CancelButtonClick);
+  connect(AddNew, &QPushButton::clicked, this, &TMainForm::AddNewClick);
+  connect(Del, &QPushButton::clicked, this, &TMainForm::DelClick);
+  connect(Tikan, &QPushButton::clicked, this, &TMainForm::TikanClick);
+  connect(SaveButton, &QPushButton::clicked, this, &TMainForm::SaveButtonClick);
+  connect(ToFloppy, &QPushButton::clicked, this, &TMainForm::ToFloppyClick);
+  connect(IppatuPaste, &QCheckBox::clicked, this, &TMainForm::IppatuPasteClick);
+  connect(Syutten, &QComboBox::editTextChanged, this, &TMainForm::SyuttenChange);
+  connect(KensakuBt, &QPushButton::clicked, this, &TMainForm::KensakuBtClick);
+  connect(Window, &QPushButton::clicked, this, &TMainForm::WindowClick);
+  connect(KindButton, &QPushButton::clicked, this, &TMainForm::KindButtonClick);
+  connect(CsvHtmlCK, &QCheckBox::clicked, this, &TMainForm::CsvHtmlCKClick);
+  connect(PrintOut, &QPushButton::clicked, this, &TMainForm::PrintOutActionExecute);
+  connect(SuperKeyStatus, &QPushButton::clicked, this, &TMainForm::SuperKeyStatusClick);
+  connect(AutoTitle, &QCheckBox::clicked, this, &TMainForm::AutoTitleClick);
+  connect(LockCheckBox, &QCheckBox::clicked, this, &TMainForm::LockCheckBoxClick);
+  connect(InKensakuButton, &QPushButton::clicked, this, &TMainForm::InKensakuButtonClick);
+  connect(KensakuMark, &QToolButton::clicked, this, &TMainForm::KensakuMarkClick);
+
+  connect(Tree, &QTreeWidget::currentItemChanged, this, &TMainForm::TreeChange);
+  connect(Tree, &QTreeWidget::itemDoubleClicked, this, &TMainForm::TreeDblClick);
+  Tree->installEventFilter(this);
+  Tree->viewport()->installEventFilter(this);
+
+  connect(Split, &QSplitter::splitterMoved, this, &TMainForm::SplitMoved);
+  MainPanel->installEventFilter(this);
+
+  connect(Timer1, &QTimer::timeout, this, &TMainForm::Timer1Timer);
+  connect(CheckActiveTimer, &QTimer::timeout, this, &TMainForm::CheckActiveTimerTimer);
+}
+
+bool TMainForm::eventFilter(QObject* watched, QEvent* event) {
+  if (watched == MainPanel && event->type() == QEvent::Resize) {
+    MainPanelResize();
+  } else if (watched == Tree) {
+    switch (event->type()) {
+      case QEvent::FocusIn: TreeEnter(); break;
+      case QEvent::FocusOut: TreeExit(); break;
+      case QEvent::KeyPress:
+        TreeKeyDown();
+        TreeKeyPress();
+        break;
+      default: break;
+    }
+  } else if (watched == Tree->viewport()) {
+    if (event->type() == QEvent::MouseButtonPress) TreeMouseDown();
+    if (event->type() == QEvent::MouseButtonRelease) TreeMouseUp();
+  }
+  return QMainWindow::eventFilter(watched, event);
+}
+
+bool TMainForm::ShiftDown() const {
+  if (context_.shift_down) return context_.shift_down();
+  return QGuiApplication::queryKeyboardModifiers().testFlag(Qt::ShiftModifier);
+}
+
+Status TMainForm::FormCreate() {
+  // The search-colouring button starts plain; there is no HTML view yet.
+  KensakuMark->setChecked(false);
+
+  // The work folder. The HTML view and the clip tools put their files
+  // there, so the program does not start without it.
+  QUILL_RETURN_IF_ERROR(startup_.MakeTmpFolder());
+
+  // Text and the grid share MainPanel; the text is shown first.
+  Text->show();
+  CsvGrid->hide();
+  setAcceptDrops(true);
+
+  // Shift held at start (and no "R"): offer to clear the settings.
+  Startup::ResetResult reset =
+      startup_.AskReset(static_cast<QWidget*>(this), ShiftDown(), context_.no_reset_prompt,
+                        [this] { return ResetSettings(stores_); });
+  if (!reset.status.ok()) ShowWarning(reset.status);
+
+  // The browser-class list is loaded with the target tracking.
+  if (context_.block != nullptr) {
+    context_.block->SetSaveState(0);
+    context_.block->SetSaveHint(ToCp932(U("一発登録フォルダ指定")));
+  }
+
+  // Settings from the ini file, or from the registry store (which then
+  // writes the ini file).
+  Status loaded = LoadSettings(&settings_, stores_, context_.start_argument);
+  if (!loaded.ok()) ShowWarning(loaded);
+  ApplySettings();
+  // The clip history and the register history are loaded with capture.
+
+  CreateTrayIcon();
+  // The card icons are built with the tree's marks and icons.
+
+  // The card store of data set 0: the program folder's, created empty when
+  // missing. (Filling a new store from "Sample.dat" comes with the
+  // transfer file.)
+  Status opened = OpenCardStore();
+  if (!opened.ok()) {
+    startup_.RemoveTmpFolder();
+    return opened;
+  }
+  std::string data_path = edit_card_->GetDataPath();
+  while (data_path.size() > 1 && data_path.back() == '/') data_path.pop_back();
+  settings_.DataFiles.paths[0] = data_path;
+  // The data-set menu is built with the data sets.
+
+  connect(QGuiApplication::clipboard(), &QClipboard::dataChanged, this,
+          &TMainForm::ClipboardChanged);
+  clipboard_watched_ = true;
+  // Window placement checking comes with the editor events.
+
+  // Clip tools: listed now, loaded with the clip-tool host. Their menu is
+  // the last item of the editor popup.
+  std::vector<std::string> folders = {startup_.program_folder()};
+  if (!context_.install_folder.empty()) folders.push_back(context_.install_folder);
+  clip_tool_files_ = startup_.ScanClipTools(folders);
+  card_window_count_ = 0;
+  MagicMenu->setTitle(U("クリップツール(&K)"));
+  TextPopup->addMenu(MagicMenu);
+
+  // Start mode. Opening the data set (and, with RunIcon, doing so after
+  // the message loop has started) comes with the data sets and the
+  // dispatcher; the window already starts minimised with RunIcon.
+  if (settings_.RunIcon != 0) {
+    showMinimized();
+  } else {
+    show();
+  }
+
+  if (context_.block != nullptr && settings_.DefAddKubunFile >= 0) {
+    context_.block->SetSaveState(1);
+    context_.block->SetSaveHint(OneShotFolderHint(settings_.DefAddKubun));
+  }
+  // Colours of the editor, grid and tree come with the editor events.
+
+  if (settings_.UseButton != 0) StartButtonBar();
+  return Status::Ok();
+}
+
+Status TMainForm::OpenCardStore() {
+  Status probed = edit_card_->Open(/*probe=*/true);
+  if (probed.IsNotFound()) return edit_card_->Open(/*probe=*/false);
+  return probed;
+}
+
+void TMainForm::ApplySettings() {
+  if (context_.block != nullptr) {
+    SharedHookBlock& b = *context_.block;
+    const HookBlockFields& h = settings_.Hook;
+    b.SetHotkey(SharedHookBlock::kPopupKubunKey, HotkeyWord(h.PopupKubunKey));
+    b.SetHotkey(SharedHookBlock::kSaveKey, HotkeyWord(h.SaveKey));
+    b.SetHotkey(SharedHookBlock::kSaveHtmlKey, HotkeyWord(h.SaveHtmlKey));
+    b.SetHotkey(SharedHookBlock::kNewCardKey, HotkeyWord(h.NewCardKey));
+    b.SetHotkey(SharedHookBlock::kActiveKey, HotkeyWord(h.ActiveKey));
+    b.SetHotkey(SharedHookBlock::kSaveKubunKey, HotkeyWord(h.SaveKubunKey));
+    b.SetHotkey(SharedHookBlock::kMagicKey, HotkeyWord(h.MagicKey));
+    b.SetHotkey(SharedHookBlock::kFindKey, HotkeyWord(h.FindKey));
+    for (size_t i = 0; i < h.SuperPasteKeys.size(); ++i) {
+      b.SetSuperPasteKey(i, HotkeyWord(h.SuperPasteKeys[i]));
+    }
+    b.SetBarLeft(h.BarLeft);
+    b.SetBarTop(h.BarTop);
+    b.SetRetActive(h.RetActive);
+    b.SetAutoMove(h.AutoMove);
+    b.SetNoTrack(h.NoTrack);
+  }
+  move(settings_.Left, settings_.Top);
+  resize(settings_.Width, settings_.Height);
+  Split->setSizes({settings_.TreeWidth, std::max(1, settings_.Width - settings_.TreeWidth)});
+  Text->setTabChangesFocus(settings_.TabKey == 0);
+  Text->setLineWrapMode(settings_.WordWrap != 0 ? QPlainTextEdit::WidgetWidth
+                                                 : QPlainTextEdit::NoWrap);
+  if (QAction* wrap = findChild<QAction*>("WordWrapAction")) {
+    wrap->setChecked(settings_.WordWrap != 0);
+  }
+  if (QAction* indent = findChild<QAction*>("AutoIndentAction")) {
+    indent->setChecked(settings_.AutoIndent != 0);
+  }
+}
+
+void TMainForm::ShowWarning(const Status& status) {
+  ShowMessageDialog(static_cast<QWidget*>(this), Utf8ToCp932(status.message()),
+                    ToCp932(U("警告")), kMessageOk);
+}
+
+void TMainForm::CreateTrayIcon() {
+  if (tray_icon_ != nullptr || !QSystemTrayIcon::isSystemTrayAvailable()) return;
+  tray_icon_ = new QSystemTrayIcon(windowIcon(), this);
+  tray_icon_->setObjectName("TrayIcon");
+  tray_icon_->setToolTip(U("Quillbax"));
+  tray_icon_->setContextMenu(TrayMenu);
+  tray_icon_->show();
+}
+
+void TMainForm::StartButtonBar() {
+  // A missing or failing button bar is not reported.
+  if (context_.install_folder.empty()) return;
+  QString program = QString::fromStdString(context_.install_folder) + U("/quillpad");
+  QProcess::startDetached(program, {}, QString::fromStdString(startup_.program_folder()));
+}
+
+bool TMainForm::FormClose() {
+  if (card_window_count_ > 0) {
+    int answer = ShowMessageDialog(static_cast<QWidget*>(this), ToCp932(U("窓編集中です。保存してから終了しますか？")),
+                                   ToCp932(U("注意")), kMessageYesNo);
+    if (answer != kResultNo) return false;
+  }
+  // Saving the editor's card comes with the editor.
+  if (context_.block != nullptr) {
+    settings_.Hook.BarLeft = context_.block->BarLeft();
+    settings_.Hook.BarTop = context_.block->BarTop();
+  }
+  Status saved = SaveSettings(settings_, stores_, kGroupBarAndSort);
+  if (!saved.ok()) ShowWarning(saved);
+  startup_.RemoveTmpFolder();
+  if (clipboard_watched_) {
+    disconnect(QGuiApplication::clipboard(), &QClipboard::dataChanged, this,
+               &TMainForm::ClipboardChanged);
+    clipboard_watched_ = false;
+  }
+  return true;
+}
+
+void TMainForm::closeEvent(QCloseEvent* event) {
+  if (!FormClose()) {
+    event->ignore();
+    return;
+  }
+  event->accept();
+  QCoreApplication::quit();
+}
+
+void TMainForm::FormDestroy() {
+  if (destroyed_) return;
+  destroyed_ = true;
+  // Card windows and the HTML view are closed here once they exist.
+  if (tray_icon_ != nullptr) {
+    tray_icon_->hide();
+    delete tray_icon_;
+    tray_icon_ = nullptr;
+  }
+  // Unsaved edits of the editor's card are stored here with the editor;
+  // group 0 writes no setting.
+  SaveSettings(settings_, stores_, kGroupNone);
+  clip_tool_files_.clear();
+}
+
+void TMainForm::showEvent(QShowEvent* event) {
+  QMainWindow::showEvent(event);
+  FormShow();
+}
+
+void TMainForm::WndProc(uint32_t message, uint32_t wparam, int32_t /*lparam*/) {
+  if (message != kCommandMessage) return;
+  if (wparam == static_cast<uint32_t>(CommandCode::kHandOver)) {
+    // A second start: come forward. Switching to the data set it names
+    // comes with the data sets.
+    BringForward();
+  }
+}
+
+void TMainForm::BringForward() {
+  if (isMinimized()) showNormal();
+  show();
+  raise();
+  activateWindow();
+}
+
+void TMainForm::FormShow() {
+  // Saving the geometry after the first show and the task-bar button come
+  // with the dispatcher.
+}
+
+void TMainForm::ExitClick() { close(); }
+
+void TMainForm::AboutClick() {
+  // The about box is one of the small dialogs.
+}
+
+void TMainForm::StayTopCBClick() {
+  bool on = StayTopCB->isChecked();
+  if (QWindow* window = windowHandle()) {
+    // Changed on the native window itself: QWidget::setWindowFlag would
+    // recreate it under a new id, and the id is the handle that the shared
+    // block and the message socket know the main window by.
+    window->setFlag(Qt::WindowStaysOnTopHint, on);
+  } else {
+    setWindowFlag(Qt::WindowStaysOnTopHint, on);
+  }
+}
+
+void TMainForm::SplitMoved() {
+  // The tree width is saved with the geometry (window placement checking).
+}
+
+void TMainForm::SplitCanResize() {}
+
+void TMainForm::MainPanelResize() {
+  // The embedded HTML view follows MainPanel's size once it exists.
+}
+
+// Handlers whose behaviour comes with the folder tree, the editor, search,
+// sorting, data sets, transfer, import and export, printing, backup, the
+// options dialog and the dispatcher. Until then they do nothing.
+void TMainForm::TreeChange() {}
+void TMainForm::TreeDblClick() {}
+void TMainForm::TreeKeyPress() {}
+void TMainForm::TreeEnter() {}
+void TMainForm::TreeExit() {}
+void TMainForm::TreeEditing() {}
+void TMainForm::TreeEdited() {}
+void TMainForm::TreeDragOver() {}
+void TMainForm::TreeDragDrop() {}
+void TMainForm::TreeMouseDown() {}
+void TMainForm::TreeMouseUp() {}
+void TMainForm::TreeGetImageIndex() {}
+void TMainForm::TreeDeletion() {}
+void TMainForm::TreeGetSelectedIndex() {}
+void TMainForm::TreeCustomDrawItem() {}
+void TMainForm::TreeKeyDown() {}
+void TMainForm::SinkiForudaClick() {}
+void TMainForm::MarkClearBTClick() {}
+void TMainForm::GrepKaijoClick() {}
+void TMainForm::KensakuButtonClick() {}
+void TMainForm::SakujoClick() {}
+void TMainForm::ToMarkClick() {}
+void TMainForm::CancelButtonClick() {}
+void TMainForm::AddNewClick() {}
+void TMainForm::DelClick() {}
+void TMainForm::TikanClick() {}
+void TMainForm::SaveButtonClick() {}
+void TMainForm::ToFloppyClick() {}
+void TMainForm::IppatuPasteClick() {}
+void TMainForm::SyuttenChange() {}
+void TMainForm::KensakuBtClick() {}
+void TMainForm::WindowClick() {}
+void TMainForm::KindButtonClick() {}
+void TMainForm::CsvHtmlCKClick() {}
+void TMainForm::PrintOutActionExecute() {}
+void TMainForm::SuperKeyStatusClick() {}
+void TMainForm::AutoTitleClick() {}
+void TMainForm::LockCheckBoxClick() {}
+void TMainForm::InKensakuButtonClick() {}
+void TMainForm::KensakuMarkClick() {}
+void TMainForm::Timer1Timer() {}
+void TMainForm::CheckActiveTimerTimer() {}
+void TMainForm::ChangeDataClick() {}
+void TMainForm::BackUpClick() {}
+void TMainForm::Backup2Click() {}
+void TMainForm::CopyClick() {}
+void TMainForm::CutClick() {}
+void TMainForm::PasteClick() {}
+void TMainForm::UndeleteSyoriClick() {}
+void TMainForm::FindStrMenuClick() {}
+void TMainForm::ReplaceClick() {}
+void TMainForm::GrepClick() {}
+void TMainForm::KansetuYomikomiClick() {}
+void TMainForm::ToQuillboxClick() {}
+void TMainForm::ToOtherQuillbok2Click() {}
+void TMainForm::IkkatuTextClick() {}
+void TMainForm::AllTextOutClick() {}
+void TMainForm::CardOutClick() {}
+void TMainForm::WordWrapActionExecute() {}
+void TMainForm::AutoIndentActionExecute() {}
+void TMainForm::BackColorExecute() {}
+void TMainForm::FontActionExecute() {}
+void TMainForm::OptionClick() {}
+void TMainForm::HelpClick() {}
+void TMainForm::PomaroActionExecute() {}
+void TMainForm::KQuillbox4Click() {}
+void TMainForm::ButtonWindowClick() {}
+void TMainForm::ResetItiClick() {}
+void TMainForm::TrayEndClick() {}
+void TMainForm::ClipboardChanged() {}
+
+}  // namespace quill

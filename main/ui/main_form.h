@@ -1,0 +1,271 @@
+// TMainForm: quillmain's one main window. It owns the controls, the menus
+// and the tray icon and keeps the published handler names; the work of each
+// handler lives in plain classes (main/, clip/, store/) that it forwards to.
+#pragma once
+
+#include <QMainWindow>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "main/settings.h"
+#include "main/startup.h"
+#include "platform/registry_store.h"
+#include "platform/status.h"
+#include "store/card_store.h"
+
+class QCheckBox;
+class QIcon;
+class QComboBox;
+class QLabel;
+class QLineEdit;
+class QMenu;
+class QPlainTextEdit;
+class QPushButton;
+class QSplitter;
+class QSystemTrayIcon;
+class QTimer;
+class QToolButton;
+class QTreeWidget;
+class QTreeWidgetItem;
+
+namespace quill {
+
+class FileEnv;
+class SharedHookBlock;
+
+// The program's icon (windows, tray), drawn in code.
+QIcon ProgramIcon();
+
+// What the program entry hands to the main window.
+struct MainFormContext {
+  FileEnv* env = nullptr;           // null: FileEnv::Default()
+  std::string program_folder;       // per-user folder, ends with "/"
+  std::string install_folder;       // where quillmain, quillpad and *.cta live
+  std::string registry_path;        // the registry store's file
+  std::string start_argument;       // data-set name from the command line, or ""
+  bool no_reset_prompt = false;     // "R" or "r" was given
+  SharedHookBlock* block = nullptr;  // the shared block; null only in tests
+  // Whether Shift is held now; null asks the window system.
+  std::function<bool()> shift_down;
+};
+
+class TMainForm : public QMainWindow {
+  Q_OBJECT
+
+ public:
+  using Handler = void (TMainForm::*)();
+
+  // One item of a menu built from data: the menu it belongs to (the title
+  // of a main menu or the name of a popup menu), the caption, the handler
+  // and an optional shortcut.
+  struct MenuEntry {
+    const char* menu;
+    const char* name;  // object name of the item
+    const char* caption;
+    const char* handler;
+    Handler slot;
+    const char* shortcut;
+  };
+  static const std::vector<MenuEntry>& MenuTable();
+
+  explicit TMainForm(MainFormContext context, QWidget* parent = nullptr);
+  ~TMainForm() override;
+
+  // Builds the window's state in order. A failure leaves the window unusable
+  // and is returned for the caller to report; nothing else is shown.
+  Status FormCreate();
+  // Ends the run: runs once, when the form goes away (also from the
+  // destructor).
+  void FormDestroy();
+
+  // Posted messages that reach the window (command codes and the like).
+  void WndProc(uint32_t message, uint32_t wparam, int32_t lparam);
+
+  const Startup& startup() const { return startup_; }
+  const Settings& settings() const { return settings_; }
+  store::CardRecord& EditCard() { return *edit_card_; }
+  const std::vector<std::string>& ClipToolFiles() const { return clip_tool_files_; }
+  QSystemTrayIcon* TrayIcon() const { return tray_icon_; }
+
+  // Published controls.
+  QWidget* Panel1;
+  QPushButton* SinkiForuda;
+  QPushButton* MarkClearBT;
+  QPushButton* GrepKaijo;
+  QPushButton* KensakuButton;
+  QPushButton* Sakujo;
+  QPushButton* ToMark;
+  QLabel* CardCount;
+  QLabel* MarkCount;
+  QCheckBox* StayTopCB;
+  QTreeWidget* Tree;
+  QSplitter* Split;
+  QLineEdit* Title;
+  QPushButton* CancelButton;
+  QPushButton* AddNew;
+  QPushButton* Del;
+  QPushButton* Tikan;
+  QPushButton* SaveButton;
+  QPushButton* ToFloppy;
+  QCheckBox* IppatuPaste;
+  QComboBox* Syutten;
+  QPushButton* KensakuBt;
+  QPushButton* Window;
+  QPushButton* KindButton;
+  QCheckBox* CsvHtmlCK;
+  QPushButton* PrintOut;
+  QPushButton* SuperKeyStatus;
+  QCheckBox* AutoTitle;
+  QCheckBox* LockCheckBox;
+  QPushButton* InKensakuButton;
+  QToolButton* KensakuMark;
+  QWidget* MainPanel;
+  QPlainTextEdit* Text;
+  QWidget* CsvGrid;
+  QTimer* Timer1;
+  QTimer* CheckActiveTimer;
+
+  // Popup menus.
+  QMenu* TextPopup;
+  QMenu* ListPopup;
+  QMenu* TrayMenu;
+  QMenu* TaskPopup;
+  QMenu* MagicMenu;
+  QMenu* DataMenu;
+  QMenu* WinMenu;
+  QMenu* SuperKeyMenu;
+  QMenu* SubPopupMenu;
+
+ public slots:
+  // Form events.
+  void FormShow();
+  void ExitClick();
+  void AboutClick();
+  void StayTopCBClick();
+  void SplitMoved();
+  void SplitCanResize();
+  void MainPanelResize();
+
+  // Tree events.
+  void TreeChange();
+  void TreeDblClick();
+  void TreeKeyPress();
+  void TreeEnter();
+  void TreeExit();
+  void TreeEditing();
+  void TreeEdited();
+  void TreeDragOver();
+  void TreeDragDrop();
+  void TreeMouseDown();
+  void TreeMouseUp();
+  void TreeGetImageIndex();
+  void TreeDeletion();
+  void TreeGetSelectedIndex();
+  void TreeCustomDrawItem();
+  void TreeKeyDown();
+
+  // Buttons above the tree.
+  void SinkiForudaClick();
+  void MarkClearBTClick();
+  void GrepKaijoClick();
+  void KensakuButtonClick();
+  void SakujoClick();
+  void ToMarkClick();
+
+  // Card panel.
+  void CancelButtonClick();
+  void AddNewClick();
+  void DelClick();
+  void TikanClick();
+  void SaveButtonClick();
+  void ToFloppyClick();
+  void IppatuPasteClick();
+  void SyuttenChange();
+  void KensakuBtClick();
+  void WindowClick();
+  void KindButtonClick();
+  void CsvHtmlCKClick();
+  void PrintOutActionExecute();
+  void SuperKeyStatusClick();
+  void AutoTitleClick();
+  void LockCheckBoxClick();
+  void InKensakuButtonClick();
+  void KensakuMarkClick();
+
+  // Timers.
+  void Timer1Timer();
+  void CheckActiveTimerTimer();
+
+  // Menu commands.
+  void ChangeDataClick();
+  void BackUpClick();
+  void Backup2Click();
+  void CopyClick();
+  void CutClick();
+  void PasteClick();
+  void UndeleteSyoriClick();
+  void FindStrMenuClick();
+  void ReplaceClick();
+  void GrepClick();
+  void KansetuYomikomiClick();
+  void ToQuillboxClick();
+  void ToOtherQuillbok2Click();
+  void IkkatuTextClick();
+  void AllTextOutClick();
+  void CardOutClick();
+  void WordWrapActionExecute();
+  void AutoIndentActionExecute();
+  void BackColorExecute();
+  void FontActionExecute();
+  void OptionClick();
+  void HelpClick();
+  void PomaroActionExecute();
+  void KQuillbox4Click();
+  void ButtonWindowClick();
+  void ResetItiClick();
+  void TrayEndClick();
+
+  // The clipboard changed (the window watches it from its creation on).
+  void ClipboardChanged();
+
+ protected:
+  void closeEvent(QCloseEvent* event) override;
+  void showEvent(QShowEvent* event) override;
+  bool eventFilter(QObject* watched, QEvent* event) override;
+
+ private:
+  void BuildControls();
+  void BuildMenus();
+  void WireControls();
+  // Closing, step by step; returns false when closing is cancelled.
+  bool FormClose();
+  void CreateTrayIcon();
+  void StartButtonBar();
+  void BringForward();
+  bool ShiftDown() const;
+  // Shows a failure with caption "警告"; the message is UTF-8.
+  void ShowWarning(const Status& status);
+  // Copies the loaded settings into the shared block and the controls.
+  void ApplySettings();
+  Status OpenCardStore();
+
+  MainFormContext context_;
+  FileEnv& env_;
+  Startup startup_;
+  RegistryStore registry_;
+  SettingsStores stores_;
+  Settings settings_;
+  store::CardStore card_store_;
+  std::unique_ptr<store::CardRecord> edit_card_;
+  QSystemTrayIcon* tray_icon_ = nullptr;
+  std::vector<std::string> clip_tool_files_;
+  // Card windows open now; closing asks first while any is open.
+  int card_window_count_ = 0;
+  bool clipboard_watched_ = false;
+  bool destroyed_ = false;
+};
+
+}  // namespace quill

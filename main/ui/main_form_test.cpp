@@ -1,0 +1,194 @@
+#include <gtest/gtest.h>
+
+#include <QAction>
+#include <QCheckBox>
+#include <QLabel>
+#include <QMenu>
+#include <QMenuBar>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QSplitter>
+#include <QTimer>
+#include <QTreeWidget>
+#include <QWindow>
+
+#include "clip/shared_hook_block.h"
+#include "main/ui/main_form.h"
+#include "main/ui/test_app.h"
+#include "platform/headless/temp_dir.h"
+
+namespace quill {
+namespace {
+
+QString U(const char* s) { return QString::fromUtf8(s); }
+
+class MainFormTest : public testing::Test {
+ protected:
+  MainFormTest() {
+    TestApp();
+    MainFormContext context;
+    context.program_folder = dir_.Path() + "/";
+    context.registry_path = dir_.File("registry.ini");
+    form_ = std::make_unique<TMainForm>(std::move(context));
+  }
+
+  // The menu titled `title` in the menu bar, or the popup named so.
+  QMenu* Menu(const QString& name) {
+    for (QAction* a : form_->menuBar()->actions()) {
+      if (a->menu() != nullptr && a->text() == name) return a->menu();
+    }
+    return form_->findChild<QMenu*>(name);
+  }
+
+  TempDir dir_;
+  std::unique_ptr<TMainForm> form_;
+};
+
+// Every menu item of the main window: its menu, caption and handler.
+struct Item {
+  const char* menu;
+  const char* caption;
+  const char* handler;
+};
+const Item kItems[] = {
+    {"ファイル(&F)", "ファイル切り替え(&C)...", "ChangeDataClick"},
+    {"ファイル(&F)", "印刷(&P)...", "PrintOutActionExecute"},
+    {"ファイル(&F)", "一時バックアップ(&B)", "BackUpClick"},
+    {"ファイル(&F)", "完全バックアップ(&K)", "Backup2Click"},
+    {"ファイル(&F)", "終了(&X)", "ExitClick"},
+    {"編集(&E)", "コピー(&C)", "CopyClick"},
+    {"編集(&E)", "切り取り(&T)", "CutClick"},
+    {"編集(&E)", "貼り付け(&P)", "PasteClick"},
+    {"編集(&E)", "新規フォルダ", "SinkiForudaClick"},
+    {"編集(&E)", "新規カード(&N)", "AddNewClick"},
+    {"編集(&E)", "削除済みカード(&U)", "UndeleteSyoriClick"},
+    {"検索(&S)", "カード内検索(&F)", "FindStrMenuClick"},
+    {"検索(&S)", "カード内置換(&R)", "ReplaceClick"},
+    {"検索(&S)", "カード検索(&S)", "GrepClick"},
+    {"検索(&S)", "検索解除(&A)", "GrepKaijoClick"},
+    {"入出力(&I)", "他Quillbox取り込み...", "KansetuYomikomiClick"},
+    {"入出力(&I)", "他Quillbox用書き出し...", "ToQuillboxClick"},
+    {"入出力(&I)", "他Quillbox直接書き出し...", "ToOtherQuillbok2Click"},
+    {"入出力(&I)", "カード読み込み(&T)...", "IkkatuTextClick"},
+    {"入出力(&I)", "カード書き出し(&W)...", "AllTextOutClick"},
+    {"入出力(&I)", "カード書き出し（１カード１ファイル）", "CardOutClick"},
+    {"環境設定(&O)", "WordWrap(&W)", "WordWrapActionExecute"},
+    {"環境設定(&O)", "オートインデント", "AutoIndentActionExecute"},
+    {"環境設定(&O)", "テキスト部の背景色(&B)", "BackColorExecute"},
+    {"環境設定(&O)", "テキスト部のフォント(&F)", "FontActionExecute"},
+    {"環境設定(&O)", "環境設定(&O)...", "OptionClick"},
+    {"ヘルプ(&H)", "バージョン情報...(&A)", "AboutClick"},
+    {"ヘルプ(&H)", "ヘルプ(&H)", "HelpClick"},
+    {"ヘルプ(&H)", "ぽろてヘルプ(&K)", "PomaroActionExecute"},
+    {"TrayMenu", "Quillboxを表示", "KQuillbox4Click"},
+    {"TrayMenu", "ボタンウインドウの表示／非表示(&B)", "ButtonWindowClick"},
+    {"TrayMenu", "Quillbox位置リセット", "ResetItiClick"},
+    {"TrayMenu", "環境設定(&O)...", "OptionClick"},
+    {"TrayMenu", "ヘルプ(&H)", "HelpClick"},
+    {"TrayMenu", "ぽろてヘルプ(&K)", "PomaroActionExecute"},
+    {"TrayMenu", "バージョン情報...(&A)", "AboutClick"},
+    {"TrayMenu", "終了(&X)", "TrayEndClick"},
+};
+
+TEST_F(MainFormTest, EveryMenuItemHasItsHandler) {
+  QStringList titles;
+  for (QAction* a : form_->menuBar()->actions()) titles << a->text();
+  EXPECT_EQ(titles, QStringList({U("ファイル(&F)"), U("編集(&E)"), U("検索(&S)"), U("入出力(&I)"),
+                                 U("環境設定(&O)"), U("ヘルプ(&H)")}));
+  int tray_items = 0;
+  for (const Item& item : kItems) {
+    SCOPED_TRACE(item.caption);
+    QMenu* menu = Menu(U(item.menu));
+    ASSERT_NE(menu, nullptr) << item.menu;
+    QAction* found = nullptr;
+    for (QAction* a : menu->actions()) {
+      if (a->text() == U(item.caption)) found = a;
+    }
+    ASSERT_NE(found, nullptr);
+    EXPECT_EQ(found->property("handler").toString(), QString(item.handler));
+    QByteArray slot = QByteArray(item.handler) + "()";
+    EXPECT_GE(form_->metaObject()->indexOfSlot(slot.constData()), 0);
+    if (QString(item.menu) == "TrayMenu") ++tray_items;
+  }
+  // No item beyond the list (the data-set submenu joins the tray later).
+  EXPECT_EQ(form_->TrayMenu->actions().size(), tray_items);
+  // The hidden tray item and the help key.
+  EXPECT_FALSE(form_->findChild<QAction*>("TrayEnd")->isVisible());
+  EXPECT_EQ(form_->findChild<QAction*>("Help")->shortcut(), QKeySequence(Qt::Key_F1));
+}
+
+TEST_F(MainFormTest, MenuCommandsRunWithoutEffectAndExitCloses) {
+  form_->show();
+  for (QAction* a : form_->findChildren<QAction*>()) {
+    QString handler = a->property("handler").toString();
+    if (handler.isEmpty() || handler == "ExitClick") continue;
+    a->trigger();
+  }
+  EXPECT_TRUE(form_->isVisible());
+  form_->findChild<QAction*>("Exit")->trigger();
+  EXPECT_FALSE(form_->isVisible());
+}
+
+TEST_F(MainFormTest, ControlsAndCaptions) {
+  struct Control {
+    const char* name;
+    const char* caption;
+  } buttons[] = {
+      {"SinkiForuda", "新規ﾌｫﾙﾀﾞ"}, {"MarkClearBT", "ﾏｰｸｸﾘｱ"}, {"GrepKaijo", "再読込"},
+      {"KensakuButton", "カード検索"}, {"Sakujo", "削除"}, {"ToMark", "ﾏｰｸへ(f4)"},
+      {"CancelButton", "取り消し"}, {"AddNew", "新規(f9)"}, {"Del", "削除"},
+      {"Tikan", "窓編集"}, {"SaveButton", "登録"}, {"ToFloppy", "外部保存"},
+      {"KensakuBt", "次検索(f･3)"}, {"Window", "窓"}, {"PrintOut", "印刷"},
+      {"SuperKeyStatus", "SuperKeyStatus"}, {"InKensakuButton", "検索"},
+  };
+  for (const Control& c : buttons) {
+    auto* b = form_->findChild<QPushButton*>(c.name);
+    ASSERT_NE(b, nullptr) << c.name;
+    EXPECT_EQ(b->text(), U(c.caption)) << c.name;
+    b->click();  // wired, and harmless until its command exists
+  }
+  Control checks[] = {{"StayTopCB", "前面"}, {"IppatuPaste", "ﾍﾟｰｽﾄ"}, {"CsvHtmlCK", "表,Html"},
+                      {"AutoTitle", "自動タイトル"}, {"LockCheckBox", "編集ロック"}};
+  for (const Control& c : checks) {
+    auto* b = form_->findChild<QCheckBox*>(c.name);
+    ASSERT_NE(b, nullptr) << c.name;
+    EXPECT_EQ(b->text(), U(c.caption)) << c.name;
+  }
+  for (const char* name : {"Tree", "Title", "Text", "CsvGrid", "Split", "MainPanel", "Syutten",
+                           "KindButton", "KensakuMark", "CardCount", "MarkCount"}) {
+    EXPECT_NE(form_->findChild<QWidget*>(name), nullptr) << name;
+  }
+  EXPECT_FALSE(form_->CsvGrid->isEnabled());
+  EXPECT_EQ(form_->Text->parentWidget(), form_->MainPanel);
+  EXPECT_EQ(form_->CsvGrid->parentWidget(), form_->MainPanel);
+  EXPECT_EQ(form_->Timer1->interval(), 100);
+  EXPECT_FALSE(form_->Timer1->isActive());
+  EXPECT_FALSE(form_->CheckActiveTimer->isActive());
+  for (const char* name : {"TextPopup", "ListPopup", "TrayMenu", "TaskPopup", "MagicMenu",
+                           "DataMenu", "WinMenu", "SuperKeyMenu", "SubPopupMenu"}) {
+    EXPECT_NE(form_->findChild<QMenu*>(name), nullptr) << name;
+  }
+}
+
+TEST_F(MainFormTest, StayOnTopFollowsTheCheckBoxAndKeepsTheWindow) {
+  form_->show();
+  WId id = form_->winId();
+  form_->StayTopCB->click();
+  EXPECT_TRUE(form_->windowHandle()->flags().testFlag(Qt::WindowStaysOnTopHint));
+  form_->StayTopCB->click();
+  EXPECT_FALSE(form_->windowHandle()->flags().testFlag(Qt::WindowStaysOnTopHint));
+  // Same native window all along: its id is the main window's handle.
+  EXPECT_EQ(form_->winId(), id);
+  EXPECT_TRUE(form_->isVisible());
+}
+
+TEST_F(MainFormTest, HandOverMessageBringsTheWindowBack) {
+  form_->hide();
+  form_->WndProc(kCommandMessage, 9999, 0);  // unknown codes do nothing
+  EXPECT_FALSE(form_->isVisible());
+  form_->WndProc(kCommandMessage, static_cast<uint32_t>(CommandCode::kHandOver), 0);
+  EXPECT_TRUE(form_->isVisible());
+}
+
+}  // namespace
+}  // namespace quill

@@ -1,0 +1,204 @@
+#include "main/ui/quill_app.h"
+
+#include <unistd.h>
+
+#include <QApplication>
+#include <QCoreApplication>
+#include <QDialog>
+#include <QGuiApplication>
+#include <QSocketNotifier>
+
+#include "hook/quillhook.h"
+#include "main/message_dialog.h"
+#include "main/ui/cp932_text.h"
+#include "main/ui/main_form.h"
+#include "main/ui/message_form.h"
+#include "main/ui/resident_forms.h"
+#include "platform/file_env.h"
+#include "platform/paths.h"
+#include "platform/text_codec.h"
+
+namespace quill {
+
+namespace {
+
+// Creates folder and every missing folder above it.
+Status CreateFolders(FileEnv& env, const std::string& folder) {
+  std::string path;
+  size_t pos = 0;
+  while (pos != std::string::npos) {
+    size_t next = folder.find('/', pos + 1);
+    path = folder.substr(0, next);
+    pos = next;
+    if (path.empty() || path == "/") continue;
+    QUILL_RETURN_IF_ERROR(env.CreateDir(path));
+  }
+  return Status::Ok();
+}
+
+// The window handle the block and the message sockets use for the main
+// window: its X window id on the desktop (the hook library and the button
+// bar see it as a real window there), otherwise a handle of our own.
+WindowHandle MainWindowHandle(QWidget* window) {
+  if (QGuiApplication::platformName() == QLatin1String("xcb")) {
+    return static_cast<WindowHandle>(window->winId() & 0xFFFFFFFFu);
+  }
+  return AllocateWindowHandle();
+}
+
+}  // namespace
+
+Status QuillApp::DefaultOptions(int argc, char** argv, Options* options) {
+  options->args.clear();
+  // Command lines are UTF-8; data-set names inside the program are CP932.
+  for (int i = 1; i < argc; ++i) options->args.push_back(Utf8ToCp932(argv[i]));
+  options->program_folder = ProgramFolder();
+  options->install_folder = QCoreApplication::applicationDirPath().toStdString();
+  options->registry_path = RegistryFilePath();
+  return DefaultInstanceNames(&options->names);
+}
+
+QuillApp::QuillApp(Options options) : options_(std::move(options)) {}
+
+QuillApp::~QuillApp() { Finish(); }
+
+void QuillApp::ShowStartFailure(const std::string& headline, const Status& status) {
+  std::string text = headline;
+  if (!status.message().empty()) text += "\n" + status.message();
+  ShowMessageDialog(nullptr, Utf8ToCp932(text), ToCp932(QStringLiteral("警告")), kMessageOk);
+}
+
+QuillApp::StartResult QuillApp::Start(int* exit_code) {
+  *exit_code = kStartFailedExitCode;
+  FileEnv& env = options_.env != nullptr ? *options_.env : FileEnv::Default();
+
+  // The arguments: "R"/"r" suppress the reset question, the last other
+  // argument names a data set.
+  arguments_ = WalkArguments(options_.args);
+
+  // The program folder is the working directory, so that "tmp", "*.cta"
+  // and "Sample.dat" resolve in it.
+  std::string folder = options_.program_folder;
+  if (folder.empty()) {
+    ShowStartFailure("プログラムフォルダが決まりません", Status::Invalid(""));
+    return StartResult::kFailed;
+  }
+  if (folder.back() != '/') folder += '/';
+  Status s = CreateFolders(env, folder.substr(0, folder.size() - 1));
+  if (s.ok() && ::chdir(folder.c_str()) != 0) {
+    s = Status::IoError("chdir " + folder + " failed");
+  }
+  if (!s.ok()) {
+    ShowStartFailure("プログラムフォルダ " + folder + " を使えません", s);
+    return StartResult::kFailed;
+  }
+
+  // Single instance: the running one gets the argument and comes forward.
+  bus_ = std::make_unique<SocketMessageBus>(options_.names.runtime_folder);
+  InstanceStart start;
+  s = StartSingleInstance(options_.names, arguments_.start_argument, *bus_, &start);
+  if (!s.ok()) {
+    ShowStartFailure("Quillboxを起動できません", s);
+    return StartResult::kFailed;
+  }
+  if (!start.owner) {
+    *exit_code = start.exit_code;
+    return StartResult::kHandedOver;
+  }
+  owner_ = std::move(start.owner);
+  block_.emplace(owner_->Block());
+
+  // The forms that live for the whole run, main window first.
+  MainFormContext context;
+  context.env = options_.env;
+  context.program_folder = folder;
+  context.install_folder = options_.install_folder;
+  context.registry_path = options_.registry_path;
+  context.start_argument = arguments_.start_argument;
+  context.no_reset_prompt = arguments_.no_reset_prompt;
+  context.block = &*block_;
+  context.shift_down = options_.shift_down;
+  main_form_ = std::make_unique<TMainForm>(std::move(context));
+  s = main_form_->FormCreate();
+  if (!s.ok()) {
+    Finish();  // nothing stays held while the message is up
+    ShowStartFailure("Quillboxを起動できません", s);
+    return StartResult::kFailed;
+  }
+  kind_form_ = std::make_unique<TKindFm>(main_form_.get());
+  replace_form_ = std::make_unique<TReplaceFm>(main_form_.get());
+
+  // The main window's handle goes into the block, and messages posted to
+  // it reach WndProc.
+  main_window_ = MainWindowHandle(main_form_.get());
+  s = MessageReceiver::Open(options_.names.runtime_folder, main_window_, &receiver_);
+  if (!s.ok()) {
+    main_form_->close();
+    Finish();
+    ShowStartFailure("Quillboxのメッセージ受信口を作れません", s);
+    return StartResult::kFailed;
+  }
+  notifier_ = std::make_unique<QSocketNotifier>(receiver_->fd(), QSocketNotifier::Read);
+  connect(notifier_.get(), &QSocketNotifier::activated, this, &QuillApp::ReceiveMessages);
+  block_->SetMainWindow(main_window_);
+  _SetCBTHook(block_->bytes().data());
+
+  // The feedback bitmaps are loaded with capture.
+  *exit_code = 0;
+  return StartResult::kRunning;
+}
+
+void QuillApp::ReceiveMessages() {
+  Message msg;
+  while (receiver_ != nullptr && receiver_->Receive(&msg)) {
+    if (main_form_ != nullptr) main_form_->WndProc(msg.message, msg.wparam, msg.lparam);
+  }
+}
+
+int QuillApp::Exec() {
+  QApplication::setQuitOnLastWindowClosed(false);  // the main window ends the run
+  QApplication::exec();
+  Finish();
+  return 0;
+}
+
+void QuillApp::Finish() {
+  notifier_.reset();
+  receiver_.reset();
+  replace_form_.reset();
+  kind_form_.reset();
+  if (main_form_ != nullptr) {
+    main_form_->FormDestroy();
+    main_form_.reset();
+  }
+  // Removing the three hooks comes with the hook library.
+  block_.reset();
+  if (owner_ != nullptr) {
+    owner_->Release();
+    owner_.reset();
+  }
+  bus_.reset();
+}
+
+int WinMain(int argc, char** argv) {
+  QApplication app(argc, argv);
+  // The program's title is its main window's caption, "Quillbox ". (An
+  // application display name would be appended to every dialog caption.)
+  QApplication::setWindowIcon(ProgramIcon());
+  QtMessageDialog dialog;
+  ScopedMessageDialogPort port(&dialog);
+
+  QuillApp::Options options;
+  Status s = QuillApp::DefaultOptions(argc, argv, &options);
+  if (!s.ok()) {
+    ShowMessageDialog(nullptr, Utf8ToCp932(s.message()), ToCp932(QStringLiteral("警告")),
+                      kMessageOk);
+    return kStartFailedExitCode;
+  }
+  QuillApp quill(std::move(options));
+  int exit_code = 0;
+  if (quill.Start(&exit_code) != QuillApp::StartResult::kRunning) return exit_code;
+  return quill.Exec();
+}
+
+}  // namespace quill

@@ -1,0 +1,86 @@
+// QuillApp: the program entry of quillmain, step by step: the arguments,
+// the program folder, the single instance, the forms, the hooks, the
+// message loop and the orderly end.
+#pragma once
+
+#include <QObject>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "clip/shared_hook_block.h"
+#include "main/single_instance.h"
+#include "platform/message_bus.h"
+#include "platform/status.h"
+
+class QDialog;
+class QSocketNotifier;
+
+namespace quill {
+
+class FileEnv;
+class TMainForm;
+
+class QuillApp : public QObject {
+  Q_OBJECT
+
+ public:
+  struct Options {
+    std::vector<std::string> args;  // the arguments after the program name, CP932
+    std::string program_folder;     // the per-user folder (created when missing)
+    std::string install_folder;     // where quillmain and quillpad live
+    std::string registry_path;      // the registry store's file
+    InstanceNames names;            // block name and run-time folder
+    FileEnv* env = nullptr;         // null: FileEnv::Default()
+    std::function<bool()> shift_down;  // null: ask the window system
+  };
+
+  // Options of the real program: folders from the environment.
+  static Status DefaultOptions(int argc, char** argv, Options* options);
+
+  explicit QuillApp(Options options);
+  ~QuillApp() override;
+
+  enum class StartResult {
+    kRunning,     // this process is the instance; the main window exists
+    kHandedOver,  // another instance runs and got the argument
+    kFailed,      // the reason has been shown; nothing is left running
+  };
+  // Everything before the message loop. `exit_code` receives the code to
+  // end with when the result is not kRunning.
+  StartResult Start(int* exit_code);
+  // The message loop, then Finish. Returns the exit code.
+  int Exec();
+  // The end of the run: the forms go, the hooks are removed, the block is
+  // unlinked and the lock released. Safe to call twice.
+  void Finish();
+
+  TMainForm* main_form() const { return main_form_.get(); }
+  QDialog* kind_form() const { return kind_form_.get(); }
+  QDialog* replace_form() const { return replace_form_.get(); }
+  WindowHandle main_window_handle() const { return main_window_; }
+  const StartArguments& arguments() const { return arguments_; }
+
+ private:
+  void ShowStartFailure(const std::string& headline, const Status& status);
+  void ReceiveMessages();
+
+  Options options_;
+  StartArguments arguments_;
+  std::unique_ptr<SocketMessageBus> bus_;
+  std::unique_ptr<InstanceOwner> owner_;
+  std::optional<SharedHookBlock> block_;
+  std::unique_ptr<TMainForm> main_form_;
+  std::unique_ptr<QDialog> kind_form_;
+  std::unique_ptr<QDialog> replace_form_;
+  WindowHandle main_window_ = 0;
+  std::unique_ptr<MessageReceiver> receiver_;
+  std::unique_ptr<QSocketNotifier> notifier_;
+};
+
+// The whole program: QApplication, QuillApp, the message dialog port.
+int WinMain(int argc, char** argv);
+
+}  // namespace quill

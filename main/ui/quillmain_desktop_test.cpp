@@ -1,0 +1,160 @@
+// quillmain on an X display with a window manager: the main window comes
+// up (a screenshot of it is kept in the build folder), a second start ends
+// at once and brings the first forward, and closing the window ends the
+// program cleanly.
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <QGuiApplication>
+#include <QPixmap>
+#include <QProcess>
+#include <QScreen>
+#include <QTest>
+#include <QWidget>
+#include <filesystem>
+
+#include "clip/shared_hook_block.h"
+#include "main/ui/test_app.h"
+#include "platform/headless/temp_dir.h"
+#include "platform/shared_memory.h"
+
+// Xlib last: its macros (Status, Bool, None) clash with Qt and our headers.
+#include <X11/Xatom.h>
+#include <X11/Xlib.h>
+
+namespace quill {
+namespace {
+
+namespace fs = std::filesystem;
+
+class X11Display {
+ public:
+  X11Display() : display_(XOpenDisplay(nullptr)) {}
+  ~X11Display() {
+    if (display_ != nullptr) XCloseDisplay(display_);
+  }
+  bool ok() const { return display_ != nullptr; }
+
+  // _NET_ACTIVE_WINDOW of the root window, 0 when unknown.
+  unsigned long ActiveWindow() {
+    Atom prop = XInternAtom(display_, "_NET_ACTIVE_WINDOW", False);
+    Atom type;
+    int format;
+    unsigned long count, after;
+    unsigned char* data = nullptr;
+    unsigned long result = 0;
+    if (XGetWindowProperty(display_, DefaultRootWindow(display_), prop, 0, 1, False, XA_WINDOW,
+                           &type, &format, &count, &after, &data) == Success &&
+        data != nullptr && count == 1) {
+      result = *reinterpret_cast<unsigned long*>(data);
+    }
+    if (data != nullptr) XFree(data);
+    return result;
+  }
+
+  bool IsMapped(unsigned long window) {
+    XWindowAttributes attributes;
+    XSync(display_, False);
+    return XGetWindowAttributes(display_, window, &attributes) != 0 &&
+           attributes.map_state == IsViewable;
+  }
+
+  // Asks the window to close, as the window manager's close box does.
+  void RequestClose(unsigned long window) {
+    XEvent event{};
+    event.xclient.type = ClientMessage;
+    event.xclient.window = window;
+    event.xclient.message_type = XInternAtom(display_, "WM_PROTOCOLS", False);
+    event.xclient.format = 32;
+    event.xclient.data.l[0] = static_cast<long>(XInternAtom(display_, "WM_DELETE_WINDOW", False));
+    event.xclient.data.l[1] = CurrentTime;
+    XSendEvent(display_, window, False, NoEventMask, &event);
+    XFlush(display_);
+  }
+
+ private:
+  Display* display_;
+};
+
+// The main window handle in the block `name`, 0 while there is none.
+uint32_t MainWindowOf(const std::string& name) {
+  std::unique_ptr<SharedMemory> memory;
+  if (!SharedMemory::Open(name, kSharedHookBlockSize, &memory).ok()) return 0;
+  return SharedHookBlock(std::span<uint8_t, kSharedHookBlockSize>(memory->data(),
+                                                                 kSharedHookBlockSize))
+      .MainWindow();
+}
+
+TEST(QuillmainDesktopTest, MainWindowSecondInstanceAndClose) {
+  TestApp();
+  if (QGuiApplication::platformName() != QLatin1String("xcb")) {
+    GTEST_SKIP() << "needs an X display";
+  }
+  X11Display x;
+  ASSERT_TRUE(x.ok());
+
+  TempDir dir;
+  const std::string home = dir.File("home");
+  fs::create_directories(dir.File("run"));
+  fs::permissions(dir.File("run"), fs::perms::owner_all, fs::perm_options::replace);
+  const std::string block = "/quilltest-desktop-" + std::to_string(::getpid());
+  QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+  env.insert("QUILLBOX_HOME", QString::fromStdString(home));
+  env.insert("XDG_CONFIG_HOME", QString::fromStdString(dir.File("config")));
+  env.insert("XDG_RUNTIME_DIR", QString::fromStdString(dir.File("run")));
+  env.insert("QUILLBOX_BLOCK_NAME", QString::fromStdString(block));
+  env.insert("QT_QPA_PLATFORM", "xcb");
+
+  QProcess first;
+  first.setProcessEnvironment(env);
+  first.setProcessChannelMode(QProcess::ForwardedChannels);
+  first.start(QUILLMAIN_PATH, {});
+  ASSERT_TRUE(first.waitForStarted(10000));
+
+  uint32_t main_window = 0;
+  ASSERT_TRUE(QTest::qWaitFor(
+      [&] {
+        main_window = MainWindowOf(block);
+        return main_window != 0 && x.IsMapped(main_window);
+      },
+      20000));
+  QTest::qWait(1000);  // let it paint before the picture is taken
+
+  QScreen* screen = QGuiApplication::primaryScreen();
+  QPixmap shot = screen->grabWindow(0);
+  EXPECT_TRUE(shot.save(QString(ARTEFACT_DIR) + "/quillmain_main_window.png"));
+  EXPECT_TRUE(fs::is_directory(home + "/tmp"));
+  EXPECT_TRUE(fs::is_regular_file(home + "/quilbo7.dat"));
+
+  // Another window takes the front.
+  QWidget other;
+  other.setWindowTitle("other window");
+  other.resize(300, 200);
+  other.show();
+  other.activateWindow();
+  ASSERT_TRUE(QTest::qWaitFor([&] { return x.ActiveWindow() == other.winId(); }, 10000));
+
+  // A second start hands over and ends; the first comes forward.
+  QProcess second;
+  second.setProcessEnvironment(env);
+  second.setProcessChannelMode(QProcess::ForwardedChannels);
+  second.start(QUILLMAIN_PATH, {"R"});
+  ASSERT_TRUE(second.waitForFinished(20000));
+  EXPECT_EQ(second.exitStatus(), QProcess::NormalExit);
+  EXPECT_EQ(second.exitCode(), 0);
+  EXPECT_TRUE(QTest::qWaitFor([&] { return x.ActiveWindow() == main_window; }, 10000))
+      << "active window " << x.ActiveWindow() << ", main window " << main_window;
+  EXPECT_EQ(first.state(), QProcess::Running);
+
+  // Closing the main window ends the program and tidies up.
+  x.RequestClose(main_window);
+  ASSERT_TRUE(first.waitForFinished(20000));
+  EXPECT_EQ(first.exitStatus(), QProcess::NormalExit);
+  EXPECT_EQ(first.exitCode(), 0);
+  EXPECT_FALSE(fs::exists(home + "/tmp"));
+  EXPECT_TRUE(fs::is_regular_file(home + "/quillmain.ini"));
+  EXPECT_EQ(MainWindowOf(block), 0u);  // the block is gone
+}
+
+}  // namespace
+}  // namespace quill
