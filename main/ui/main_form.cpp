@@ -24,7 +24,7 @@
 #include <QSystemTrayIcon>
 #include <QTimer>
 #include <QToolButton>
-#include <QTreeWidget>
+#include <QTreeView>
 #include <QVBoxLayout>
 #include <QWindow>
 #include <algorithm>
@@ -165,6 +165,7 @@ TMainForm::TMainForm(MainFormContext context, QWidget* parent)
   BuildControls();
   BuildMenus();
   WireControls();
+  SetupTreeAndEditor();
 }
 
 TMainForm::~TMainForm() { FormDestroy(); }
@@ -210,7 +211,7 @@ void TMainForm::BuildControls() {
   row2->addStretch();
   row2->addWidget(StayTopCB);
   left->addLayout(row2);
-  Tree = new QTreeWidget(Panel1);
+  Tree = new QTreeView(Panel1);
   Tree->setObjectName("Tree");
   Tree->setHeaderHidden(true);
   Tree->setRootIsDecorated(false);
@@ -371,8 +372,7 @@ void TMainForm::WireControls() {
   connect(InKensakuButton, &QPushButton::clicked, this, &TMainForm::InKensakuButtonClick);
   connect(KensakuMark, &QToolButton::clicked, this, &TMainForm::KensakuMarkClick);
 
-  connect(Tree, &QTreeWidget::currentItemChanged, this, &TMainForm::TreeChange);
-  connect(Tree, &QTreeWidget::itemDoubleClicked, this, &TMainForm::TreeDblClick);
+  connect(Tree, &QTreeView::doubleClicked, this, &TMainForm::TreeDblClick);
   Tree->installEventFilter(this);
   Tree->viewport()->installEventFilter(this);
 
@@ -454,11 +454,17 @@ Status TMainForm::FormCreate() {
   std::string data_path = edit_card_->GetDataPath();
   while (data_path.size() > 1 && data_path.back() == '/') data_path.pop_back();
   settings_.DataFiles.paths[0] = data_path;
+  Status tree_loaded = LoadTreeAtStart();
+  if (!tree_loaded.ok()) {
+    startup_.RemoveTmpFolder();
+    return tree_loaded;
+  }
   // The data-set menu is built with the data sets.
 
   connect(QGuiApplication::clipboard(), &QClipboard::dataChanged, this,
           &TMainForm::ClipboardChanged);
   clipboard_watched_ = true;
+  StartDispatch();
   // Window placement checking comes with the editor events.
 
   // Clip tools: listed now, loaded with the clip-tool host. Their menu is
@@ -540,7 +546,8 @@ void TMainForm::CreateTrayIcon() {
   tray_icon_ = new QSystemTrayIcon(windowIcon(), this);
   tray_icon_->setObjectName("TrayIcon");
   tray_icon_->setToolTip(U("Quillbax"));
-  tray_icon_->setContextMenu(TrayMenu);
+  // No context menu: a right click registers (the dispatcher's tray
+  // clicks); the tray menu's items are shown with the folder popup.
   tray_icon_->show();
 }
 
@@ -557,7 +564,7 @@ bool TMainForm::FormClose() {
                                    ToCp932(U("注意")), kMessageYesNo);
     if (answer != kResultNo) return false;
   }
-  // Saving the editor's card comes with the editor.
+  SaveEditorOnClose(/*only_when_edited=*/false);
   if (context_.block != nullptr) {
     settings_.Hook.BarLeft = context_.block->BarLeft();
     settings_.Hook.BarTop = context_.block->BarTop();
@@ -591,8 +598,8 @@ void TMainForm::FormDestroy() {
     delete tray_icon_;
     tray_icon_ = nullptr;
   }
-  // Unsaved edits of the editor's card are stored here with the editor;
-  // group 0 writes no setting.
+  SaveEditorOnClose(/*only_when_edited=*/true);
+  // Group 0 writes no setting.
   SaveSettings(settings_, stores_, kGroupNone);
   clip_tool_files_.clear();
 }
@@ -602,14 +609,7 @@ void TMainForm::showEvent(QShowEvent* event) {
   FormShow();
 }
 
-void TMainForm::WndProc(uint32_t message, uint32_t wparam, int32_t /*lparam*/) {
-  if (message != kCommandMessage) return;
-  if (wparam == static_cast<uint32_t>(CommandCode::kHandOver)) {
-    // A second start: come forward. Switching to the data set it names
-    // comes with the data sets.
-    BringForward();
-  }
-}
+// WndProc, the scheduler and the tray are in main_form_dispatch.cpp.
 
 void TMainForm::BringForward() {
   if (isMinimized()) showNormal();
@@ -618,10 +618,7 @@ void TMainForm::BringForward() {
   activateWindow();
 }
 
-void TMainForm::FormShow() {
-  // Saving the geometry after the first show and the task-bar button come
-  // with the dispatcher.
-}
+// FormShow is in main_form_dispatch.cpp.
 
 void TMainForm::ExitClick() { close(); }
 
@@ -654,7 +651,6 @@ void TMainForm::MainPanelResize() {
 // Handlers whose behaviour comes with the folder tree, the editor, search,
 // sorting, data sets, transfer, import and export, printing, backup, the
 // options dialog and the dispatcher. Until then they do nothing.
-void TMainForm::TreeChange() {}
 void TMainForm::TreeDblClick() {}
 void TMainForm::TreeKeyPress() {}
 void TMainForm::TreeEnter() {}
@@ -676,25 +672,16 @@ void TMainForm::GrepKaijoClick() {}
 void TMainForm::KensakuButtonClick() {}
 void TMainForm::SakujoClick() {}
 void TMainForm::ToMarkClick() {}
-void TMainForm::CancelButtonClick() {}
-void TMainForm::AddNewClick() {}
-void TMainForm::DelClick() {}
 void TMainForm::TikanClick() {}
-void TMainForm::SaveButtonClick() {}
 void TMainForm::ToFloppyClick() {}
-void TMainForm::IppatuPasteClick() {}
-void TMainForm::SyuttenChange() {}
 void TMainForm::KensakuBtClick() {}
 void TMainForm::WindowClick() {}
 void TMainForm::KindButtonClick() {}
 void TMainForm::CsvHtmlCKClick() {}
 void TMainForm::PrintOutActionExecute() {}
 void TMainForm::SuperKeyStatusClick() {}
-void TMainForm::AutoTitleClick() {}
-void TMainForm::LockCheckBoxClick() {}
 void TMainForm::InKensakuButtonClick() {}
 void TMainForm::KensakuMarkClick() {}
-void TMainForm::Timer1Timer() {}
 void TMainForm::CheckActiveTimerTimer() {}
 void TMainForm::ChangeDataClick() {}
 void TMainForm::BackUpClick() {}
@@ -718,11 +705,5 @@ void TMainForm::BackColorExecute() {}
 void TMainForm::FontActionExecute() {}
 void TMainForm::OptionClick() {}
 void TMainForm::HelpClick() {}
-void TMainForm::PomaroActionExecute() {}
-void TMainForm::KQuillbox4Click() {}
-void TMainForm::ButtonWindowClick() {}
-void TMainForm::ResetItiClick() {}
-void TMainForm::TrayEndClick() {}
-void TMainForm::ClipboardChanged() {}
 
 }  // namespace quill

@@ -28,13 +28,17 @@ class QSplitter;
 class QSystemTrayIcon;
 class QTimer;
 class QToolButton;
-class QTreeWidget;
-class QTreeWidgetItem;
+class QProgressBar;
+class QTreeView;
 
 namespace quill {
 
+class CardEditor;
 class FileEnv;
+class FolderTreeModel;
 class SharedHookBlock;
+class MessageBus;
+class Clock;
 
 // The program's icon (windows, tray), drawn in code.
 QIcon ProgramIcon();
@@ -48,6 +52,10 @@ struct MainFormContext {
   std::string start_argument;       // data-set name from the command line, or ""
   bool no_reset_prompt = false;     // "R" or "r" was given
   SharedHookBlock* block = nullptr;  // the shared block; null only in tests
+  // Posts to the other windows (bar, card windows, targets); null drops
+  // them. Messages to the main window itself are queued on its own loop.
+  MessageBus* bus = nullptr;
+  Clock* clock = nullptr;  // null: Clock::System()
   // Whether Shift is held now; null asks the window system.
   std::function<bool()> shift_down;
 };
@@ -75,19 +83,31 @@ class TMainForm : public QMainWindow {
   ~TMainForm() override;
 
   // Builds the window's state in order. A failure leaves the window unusable
-  // and is returned for the caller to report; nothing else is shown.
+  // and is returned for the caller to report, unless
+  // start_failure_reported() says the window has shown it already.
   Status FormCreate();
+  bool start_failure_reported() const { return start_failure_reported_; }
   // Ends the run: runs once, when the form goes away (also from the
   // destructor).
   void FormDestroy();
 
   // Posted messages that reach the window (command codes and the like).
   void WndProc(uint32_t message, uint32_t wparam, int32_t lparam);
+  // Posts command `code` to this window once more than `delay_ms` have
+  // passed (checked by Timer1 every 100 ms); a later request replaces a
+  // pending one.
+  void ScheduleCommand(uint32_t delay_ms, uint16_t code, int32_t lparam);
 
   const Startup& startup() const { return startup_; }
   const Settings& settings() const { return settings_; }
   store::CardRecord& EditCard() { return *edit_card_; }
   const std::vector<std::string>& ClipToolFiles() const { return clip_tool_files_; }
+  // The folder tree and the card editor (main_form_tree.cpp,
+  // main_form_editor.cpp).
+  FolderTreeModel& TreeModel();
+  CardEditor& Editor();
+  // Saves the editor's card and loads the selected node's (command 107).
+  void OpenSelectedNode();
   QSystemTrayIcon* TrayIcon() const { return tray_icon_; }
 
   // Published controls.
@@ -101,7 +121,8 @@ class TMainForm : public QMainWindow {
   QLabel* CardCount;
   QLabel* MarkCount;
   QCheckBox* StayTopCB;
-  QTreeWidget* Tree;
+  QTreeView* Tree;
+  QProgressBar* Progres;
   QSplitter* Split;
   QLineEdit* Title;
   QPushButton* CancelButton;
@@ -120,6 +141,8 @@ class TMainForm : public QMainWindow {
   QPushButton* SuperKeyStatus;
   QCheckBox* AutoTitle;
   QCheckBox* LockCheckBox;
+  QLabel* CreateTime;
+  QLabel* UpdateTime;
   QPushButton* InKensakuButton;
   QToolButton* KensakuMark;
   QWidget* MainPanel;
@@ -194,6 +217,8 @@ class TMainForm : public QMainWindow {
   void LockCheckBoxClick();
   void InKensakuButtonClick();
   void KensakuMarkClick();
+  void BunkatuCardClick();
+  void TextChange();
 
   // Timers.
   void Timer1Timer();
@@ -251,6 +276,13 @@ class TMainForm : public QMainWindow {
   // Copies the loaded settings into the shared block and the controls.
   void ApplySettings();
   Status OpenCardStore();
+  // The tree view, the editor's views and their handlers.
+  void SetupTreeAndEditor();
+  // Loads the tree of the open data set at start. NoSpace: the message
+  // has been shown and the program must end.
+  Status LoadTreeAtStart();
+  // The editor's card on closing: always, or only with unsaved edits.
+  void SaveEditorOnClose(bool only_when_edited);
 
   MainFormContext context_;
   FileEnv& env_;
@@ -266,6 +298,20 @@ class TMainForm : public QMainWindow {
   int card_window_count_ = 0;
   bool clipboard_watched_ = false;
   bool destroyed_ = false;
+  // The command dispatcher, the scheduler and the tray clicks, with the
+  // ports they see this window through (main_form_dispatch.cpp).
+  struct DispatchGlue;
+  static void DestroyGlue(DispatchGlue* glue);
+  DispatchGlue& Glue();
+  // Connects the tray icon, the window's own events and Timer1 to it.
+  void StartDispatch();
+  std::unique_ptr<DispatchGlue, void (*)(DispatchGlue*)> glue_{nullptr, &DestroyGlue};
+  // The folder tree model, its Qt adapter and the card editor with the
+  // views they see this window through (main_form_tree.cpp).
+  struct TreeGlue;
+  static void DestroyTreeGlue(TreeGlue* glue);
+  std::unique_ptr<TreeGlue, void (*)(TreeGlue*)> tree_glue_{nullptr, &DestroyTreeGlue};
+  bool start_failure_reported_ = false;
 };
 
 }  // namespace quill

@@ -117,12 +117,14 @@ QuillApp::StartResult QuillApp::Start(int* exit_code) {
   context.start_argument = arguments_.start_argument;
   context.no_reset_prompt = arguments_.no_reset_prompt;
   context.block = &*block_;
+  context.bus = bus_.get();
   context.shift_down = options_.shift_down;
   main_form_ = std::make_unique<TMainForm>(std::move(context));
   s = main_form_->FormCreate();
   if (!s.ok()) {
+    bool reported = main_form_->start_failure_reported();
     Finish();  // nothing stays held while the message is up
-    ShowStartFailure("Quillboxを起動できません", s);
+    if (!reported) ShowStartFailure("Quillboxを起動できません", s);
     return StartResult::kFailed;
   }
   kind_form_ = std::make_unique<TKindFm>(main_form_.get());

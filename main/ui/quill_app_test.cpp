@@ -174,7 +174,12 @@ TEST_F(QuillAppTest, SecondStartHandsOverAndTheFirstComesForward) {
   ASSERT_TRUE(SharedMemory::Open(block_name_, kSharedHookBlockSize, &memory).ok());
   SharedHookBlock block(std::span<uint8_t, kSharedHookBlockSize>(memory->data(),
                                                                   kSharedHookBlockSize));
-  EXPECT_EQ(block.SaveHint(), Utf8ToCp932("データ２"));
+  // The handed-over name was looked up (no data set has it) and the bar's
+  // hint, which the hand-over text overwrote, is back.
+  EXPECT_TRUE(QTest::qWaitFor([&] { return !dialog_.questions().empty(); }, 10000));
+  ASSERT_EQ(dialog_.questions().size(), 1u);
+  EXPECT_EQ(dialog_.questions()[0].text, Utf8ToCp932("指定されたファイルがありません"));
+  EXPECT_EQ(block.SaveHint(), Utf8ToCp932("一発登録フォルダ指定"));
 }
 
 TEST_F(QuillAppTest, ResetQuestionOnlyWithShiftAndWithoutR) {

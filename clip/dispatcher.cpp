@@ -1,0 +1,404 @@
+#include "clip/dispatcher.h"
+
+#include <utility>
+
+#include "platform/text_codec.h"
+
+namespace quill {
+
+namespace {
+
+constexpr uint32_t kMoveSettleMs = 1000;
+constexpr uint32_t kHistoryDelayMs = 1000;
+constexpr uint32_t kPopupPumpMs = 100;
+constexpr uint32_t kShowPumpMs = 500;
+constexpr int kDataSetCount = 10;
+
+uint16_t Code(CommandCode c) { return static_cast<uint16_t>(c); }
+
+}  // namespace
+
+// Holds CaptureBusy over a registration or a popup and settles NoTrack on
+// the way out, whichever way that is. Scopes nest through the popups'
+// message loops; the previous CaptureBusy comes back at the end of each, and
+// NoTrack is cleared when the outermost ends if any 6, 8 or 13 ran inside.
+class Dispatcher::CaptureScope {
+ public:
+  CaptureScope(Dispatcher& d, bool clears_no_track)
+      : d_(d), was_busy_(d.state_.CaptureBusy) {
+    ++d_.capture_depth_;
+    if (clears_no_track) d_.no_track_owed_ = true;
+  }
+  CaptureScope(const CaptureScope&) = delete;
+  CaptureScope& operator=(const CaptureScope&) = delete;
+  ~CaptureScope() {
+    d_.state_.CaptureBusy = was_busy_;
+    if (--d_.capture_depth_ == 0 && d_.no_track_owed_) {
+      d_.no_track_owed_ = false;
+      d_.block_.SetNoTrack(0);
+    }
+  }
+  void Hold() { d_.state_.CaptureBusy = true; }
+
+ private:
+  Dispatcher& d_;
+  bool was_busy_;
+};
+
+Dispatcher::Dispatcher(SharedHookBlock& block, DispatchTarget& target, WindowSystem& windows,
+                       MessageBus& bus, Clock& clock, CommandScheduler& scheduler)
+    : block_(block),
+      target_(target),
+      windows_(windows),
+      bus_(bus),
+      clock_(clock),
+      scheduler_(scheduler) {}
+
+void Dispatcher::WndProc(uint32_t message, uint32_t wparam, int32_t lparam) {
+  switch (message) {
+    case kWmDrawClipboard:
+      if (state_.NextViewer != 0) bus_.PostMessage(state_.NextViewer, message, wparam, lparam);
+      state_.ClipboardChanged = true;
+      if (!state_.CopyInProgress && !state_.SelfCausedClipboard &&
+          target_.CurrentSettings().use_history) {
+        ScheduleCommand(kHistoryDelayMs, Code(CommandCode::kCaptureHistory), 0);
+      }
+      state_.SelfCausedClipboard = false;
+      break;
+    case kWmMove:
+      ArmMoveWatcher();
+      break;
+    case kWmChangeCbChain:
+      if (wparam == state_.NextViewer) {
+        state_.NextViewer = static_cast<WindowHandle>(lparam);
+      } else if (state_.NextViewer != 0) {
+        bus_.PostMessage(state_.NextViewer, message, wparam, lparam);
+      }
+      break;
+    case kWmNcActivate:
+      state_.EditorCaret = target_.EditorCaret();
+      break;
+    case kWmActivate:
+      state_.ActivationPending = true;
+      break;
+    case kCommandMessage:
+      Command(wparam, lparam);
+      break;
+    case kCbtEvent:
+      CbtEvent(wparam, static_cast<WindowHandle>(lparam));
+      break;
+    case kTrayCallback:
+      TrayNotify(lparam);
+      break;
+    default:
+      break;
+  }
+}
+
+void Dispatcher::Command(uint32_t code, int32_t lparam) {
+  const auto target = static_cast<WindowHandle>(lparam);
+  switch (static_cast<CommandCode>(code)) {
+    case CommandCode::kSave:
+    case CommandCode::kSaveHtml:
+    case CommandCode::kSaveKubun: {
+      // The hook set NoTrack before posting 8; the scope clears it on the
+      // way out, the refusal included.
+      CaptureScope scope(*this, code == Code(CommandCode::kSaveKubun));
+      if (RefuseWhileCapturing()) return;
+      const int variant = code == Code(CommandCode::kSaveKubun) ? 1 : 0;
+      if (code != Code(CommandCode::kSaveKubun)) {
+        state_.HtmlCapture = code == Code(CommandCode::kSaveHtml) ? 1 : 0;
+      }
+      scope.Hold();
+      Activate(target, true);
+      // Registering adds a card: wait for the tree.
+      target_.RunWhenIdle([this, variant, target] {
+        CaptureScope inner(*this, false);
+        inner.Hold();
+        SaveSelection(variant, target);
+      });
+      return;
+    }
+    case CommandCode::kPopupKubun: {
+      CaptureScope scope(*this, true);
+      if (RefuseWhileCapturing()) return;
+      scope.Hold();
+      state_.CommandTarget = target;
+      state_.TargetFocus = target_.FocusedWindowOf(target);
+      target_.KeepClipboardText();
+      PrepareTargetPopup();
+      target_.ShowKubunPopup();
+      FinishTargetPopup();
+      return;
+    }
+    case CommandCode::kMagic: {
+      CaptureScope scope(*this, true);
+      scope.Hold();
+      state_.CommandTarget = target;
+      state_.TargetFocus = target_.FocusedWindowOf(target);
+      PrepareTargetPopup();
+      PopupMagicMenu();
+      FinishTargetPopup();
+      Activate(state_.CommandTarget, false);
+      return;
+    }
+    case CommandCode::kActive:
+      Toggle(lparam, &state_.ToggleReturnWindow7);
+      return;
+    case CommandCode::kHandOver:
+      HandOver();
+      return;
+    case CommandCode::kNewCard:
+      if (!target_.CurrentSettings().new_card_win) {
+        target_.RestoreApplication();
+        Activate(MainWindow(), false);
+      }
+      target_.RunWhenIdle([this] { target_.AddNewClick(); });
+      return;
+    case CommandCode::kFind:
+      target_.KensakuButtonClick();
+      return;
+    case CommandCode::kSuperPaste:
+      target_.SuperPaste(lparam);
+      return;
+    case CommandCode::kRestoreClipboard:
+      target_.RestoreClipboard(false);
+      return;
+    case CommandCode::kCaptureHistory:
+      target_.RunWhenIdle([this] { target_.CaptureHistory(); });
+      return;
+    case CommandCode::kResortFolder:
+      target_.RunWhenIdle([this] { target_.ResortSelectedFolder(); });
+      return;
+    case CommandCode::kTakeCardWindow:
+      target_.RunWhenIdle([this] { target_.TakeCardWindowResult(); });
+      return;
+    case CommandCode::kCardWindowMenu:
+      // C++ division truncates toward zero, as the point is packed.
+      target_.WindowClick(lparam % 65536, lparam / 65536);
+      return;
+    case CommandCode::kReopenMinimized:
+      target_.RunWhenIdle([this] {
+        target_.ReopenDataSet();
+        target_.MinimizeApplication();
+      });
+      return;
+    case CommandCode::kFocusBack:
+      if (!state_.ChoosingFolder) {
+        FinishTargetPopup();
+        Activate(state_.CommandTarget, false);
+      }
+      return;
+    case CommandCode::kShowSelected:
+      target_.RunWhenIdle([this] { target_.ShowSelectedNode(); });
+      return;
+    case CommandCode::kCloseBar:
+    case CommandCode::kRefreshBar:
+      return;  // the bar's codes; nothing for the main window
+  }
+  // Any other code: nothing.
+}
+
+bool Dispatcher::RefuseWhileCapturing() {
+  if (!state_.CaptureBusy) return false;
+  windows_.MessageBeep();
+  return true;
+}
+
+void Dispatcher::Activate(WindowHandle window, bool allow_enter) {
+  if (window == 0) return;
+  target_.ActivateTargetWindow(window, allow_enter);
+}
+
+void Dispatcher::Toggle(int32_t lparam, WindowHandle* return_window) {
+  const WindowHandle main = MainWindow();
+  if (main == block_.TargetWindow() && lparam != kActiveShowAlways) {
+    target_.MinimizeApplication();
+    UpdateTaskbarButton();
+    if (*return_window != main) Activate(*return_window, false);
+    return;
+  }
+  *return_window = block_.TargetWindow();
+  target_.RestoreApplication();
+  Activate(main, false);
+  windows_.BringToTop(main);
+}
+
+void Dispatcher::HandOver() {
+  // The second instance handed its argument over in SaveHint, where the
+  // bar reads the one-shot folder's hint: take it and put the hint back.
+  const std::string name = block_.SaveHint();
+  block_.SetSaveHint(target_.OneShotHint());
+  if (block_.BarWindow() != 0) {
+    bus_.PostMessage(block_.BarWindow(), kCommandMessage, Code(CommandCode::kRefreshBar), 0);
+  }
+  if (name.empty()) {
+    // A start without a data-set name only brings the window forward.
+    Toggle(kActiveShowAlways, &state_.ToggleReturnWindow110);
+    return;
+  }
+  Toggle(0, &state_.ToggleReturnWindow110);
+  target_.RunWhenIdle([this, name] {
+    target_.SaveEditorCard();
+    for (int i = 1; i <= kDataSetCount; ++i) {
+      if (target_.DataSetName(i) == name) {
+        target_.SwitchDataSet(i);
+        return;
+      }
+    }
+    target_.ShowWarning(Utf8ToCp932("指定されたファイルがありません"));
+  });
+}
+
+void Dispatcher::CbtEvent(uint32_t code, WindowHandle window) {
+  if (block_.NoTrack() == 0) {
+    switch (code) {
+      case kCbtMoveSize:
+      case kCbtMinMax:
+        RememberTarget(window);
+        return;
+      case kCbtActivate:
+        if (windows_.IsShellWindow(window)) return;
+        target_.Rehook();
+        RememberTarget(window);
+        return;
+      case kCbtSetFocus:
+        if (windows_.ClassName(window) == "SysTabControl32") return;
+        block_.PushFocusPair(FocusPair{block_.TargetWindow(), window});
+        return;
+      default:
+        return;
+    }
+  }
+  if (code != kCbtActivate) return;
+  if (windows_.IsShellWindow(window)) {
+    windows_.MessageBeep();
+    return;
+  }
+  target_.Rehook();
+  if (block_.BarWindow() == 0) {
+    block_.SetTargetWindow(window);  // NoTrack stays set
+  } else if (window != block_.TargetWindow()) {
+    block_.SetNoTrack(0);
+    block_.SetTargetWindow(window);
+  }
+}
+
+void Dispatcher::RememberTarget(WindowHandle window) {
+  if (block_.BarWindow() != 0 && window == block_.BarWindow()) return;
+  block_.SetTargetWindow(window);
+}
+
+void Dispatcher::RunSaveCommand(int variant, WindowHandle target) {
+  if (RefuseWhileCapturing()) return;
+  CaptureScope scope(*this, false);
+  scope.Hold();
+  SaveSelection(variant, target);
+}
+
+void Dispatcher::SaveSelection(int variant, WindowHandle target) {
+  state_.SaveVariant = variant;
+  state_.CommandTarget = target;
+  state_.TargetFocus = target_.FocusedWindowOf(target);
+  if (target_.CopyFromTarget() == CopyResult::kTimedOut) {
+    Activate(target, false);
+    target_.RestoreClipboard(true);
+    target_.ReshowCapturedCard();
+    return;
+  }
+  if (variant == 0 && target_.HasAppendTitle()) {
+    target_.AppendToCard();
+    return;
+  }
+  target_.RegisterFromClipboard();
+}
+
+void Dispatcher::PrepareTargetPopup() {
+  const WindowHandle main = MainWindow();
+  if (windows_.IsVisible(main) && main != state_.CommandTarget) {
+    windows_.ShowWindow(main, ShowCommand::kHide);
+    state_.MainHiddenForPopup = true;
+  }
+  windows_.PumpMessages(kPopupPumpMs);
+  state_.PopupPrepared = true;
+  Activate(main, false);  // the popup belongs to the foreground
+}
+
+void Dispatcher::FinishTargetPopup() {
+  if (!state_.PopupPrepared) return;
+  if (state_.MainHiddenForPopup) {
+    windows_.ShowWindow(MainWindow(), ShowCommand::kShowNoActivate);
+    if (state_.CommandTarget != 0) {
+      windows_.BringToTop(state_.CommandTarget);
+      windows_.SetForegroundWindow(state_.CommandTarget);
+    }
+    state_.MainHiddenForPopup = false;
+  }
+  Activate(state_.CommandTarget, true);
+  state_.PopupPrepared = false;
+}
+
+void Dispatcher::PopupMagicMenu() {
+  block_.SetRightClickCount(0);
+  block_.SetNoTrack(1);
+  target_.ShowMagicMenu();
+  block_.SetNoTrack(0);
+  Activate(state_.CommandTarget, true);
+}
+
+void Dispatcher::UpdateTaskbarButton() {
+  target_.SetTaskbarButtonVisible(target_.CurrentSettings().tool_bar);
+}
+
+void Dispatcher::ArmMoveWatcher() {
+  state_.MoveWatcher.tick = clock_.TickCount();
+  state_.MoveWatcher.armed = true;
+}
+
+void Dispatcher::Timer1Timer() {
+  if (state_.MoveWatcher.armed && clock_.TickCount() - state_.MoveWatcher.tick > kMoveSettleMs) {
+    state_.MoveWatcher.armed = false;
+    target_.CheckWindowPlacement();
+  }
+  if (state_.ActivationPending) {
+    UpdateTaskbarButton();
+    state_.ActivationPending = false;
+  }
+  scheduler_.Tick();
+}
+
+void Dispatcher::TrayNotify(int32_t mouse_message) {
+  state_.TrayPopupFlag = true;
+  const DispatchSettings settings = target_.CurrentSettings();
+  std::optional<TrayDecision> d = tray_.Decide(mouse_message, clock_.TickCount(),
+                                               settings.single_folder, settings.tray_dbl_click);
+  if (!d) return;
+  if (d->save_variant) state_.SaveVariant = *d->save_variant;
+  ScheduleCommand(d->delay_ms, d->code, static_cast<int32_t>(block_.TargetWindow()));
+}
+
+void Dispatcher::KQuillbox4Click() {
+  windows_.PumpMessages(kShowPumpMs);
+  block_.SetTargetWindow(MainWindow());
+  bus_.PostMessage(MainWindow(), kCommandMessage, Code(CommandCode::kActive), kActiveShowAlways);
+}
+
+void Dispatcher::ButtonWindowClick() {
+  if (block_.BarWindow() == 0) {
+    target_.StartButtonBar();
+  } else {
+    bus_.PostMessage(block_.BarWindow(), kCommandMessage, Code(CommandCode::kCloseBar), 0);
+  }
+}
+
+void Dispatcher::TrayEndClick() {
+  state_.PopupPrepared = false;
+  target_.CloseMainWindow();
+}
+
+void Dispatcher::ClipToolClick() {
+  bus_.PostMessage(MainWindow(), kCommandMessage, Code(CommandCode::kMagic),
+                   static_cast<int32_t>(MainWindow()));
+}
+
+}  // namespace quill

@@ -1,0 +1,647 @@
+#include "main/card_editor.h"
+
+#include <array>
+#include <cstdio>
+
+#include "main/folder_tree_model.h"
+#include "main/message_dialog.h"
+#include "platform/clock.h"
+#include "platform/text_codec.h"
+#include "store/card_store.h"
+
+namespace quill {
+
+namespace {
+
+// The program's texts are CP932; the source spells them in UTF-8.
+std::string S(const char* utf8) { return Utf8ToCp932(utf8); }
+
+constexpr int kHistoryEarlierLimit = 20;
+constexpr int kSourceListGroup = 12;
+// Exit code of the program when the card store is in an impossible state.
+constexpr int kFatalExitCode = 1;
+
+// The title as the title box shows it: the placeholder titles of a new
+// card show as an empty box.
+std::string ShownTitle(const std::string& title) {
+  if (title == S("新規カード") || title == "null") return std::string();
+  return title;
+}
+
+std::string TimeCaption(const char* label_utf8, Clock& clock, uint32_t seconds) {
+  LocalTime t = clock.Local(seconds);
+  char digits[64];
+  std::snprintf(digits, sizeof digits, "%02d/%02d/%02d %2d:%02d", t.year % 100, t.month, t.day,
+                t.hour, t.minute);
+  return S(label_utf8) + digits;
+}
+
+void Warn(const std::string& text) { ShowMessageDialog(nullptr, text, S("警告"), kMessageOk); }
+
+// The fields a save changes, kept so that a refused write leaves the card
+// as it was (and the next save sees the same edits as changes again).
+struct SavedFields {
+  explicit SavedFields(const store::CardRecord& c)
+      : folder(c.folder), title(c.title), text(c.text), source(c.source), locked(c.locked),
+        one_shot_paste(c.one_shot_paste), utime(c.utime), kind(c.kind),
+        auto_title(c.auto_title), column_widths(c.column_widths), icon(c.icon),
+        position(c.position), two_column(c.two_column) {}
+  void Restore(store::CardRecord& c) const {
+    c.folder = folder;
+    c.title = title;
+    c.text = text;
+    c.source = source;
+    c.locked = locked;
+    c.one_shot_paste = one_shot_paste;
+    c.utime = utime;
+    c.kind = kind;
+    c.auto_title = auto_title;
+    c.column_widths = column_widths;
+    c.icon = icon;
+    c.position = position;
+    c.two_column = two_column;
+  }
+
+  std::string folder, title, text, source;
+  bool locked;
+  uint8_t one_shot_paste;
+  uint32_t utime;
+  char kind;
+  bool auto_title;
+  std::array<int8_t, 19> column_widths;
+  uint8_t icon;
+  uint32_t position;
+  bool two_column;
+};
+
+}  // namespace
+
+std::vector<std::string> SplitHistoryList(const std::string& history) {
+  std::vector<std::string> items;
+  size_t start = 0;
+  while (start <= history.size()) {
+    size_t tab = history.find('\t', start);
+    if (tab == std::string::npos) tab = history.size();
+    if (tab > start) items.push_back(history.substr(start, tab - start));
+    start = tab + 1;
+  }
+  return items;
+}
+
+std::string UpdateHistoryList(const std::string& text, const std::string& history) {
+  std::string list = text + "\t";
+  int earlier = 0;
+  for (const std::string& item : SplitHistoryList(history)) {
+    if (earlier == kHistoryEarlierLimit) break;
+    if (item == text) continue;
+    list += item + "\t";
+    ++earlier;
+  }
+  return list;
+}
+
+CardEditor::CardEditor(FolderTreeModel& form, store::CardRecord& edit_card, CardEditorView& view,
+                       DeferredCommands& scheduler)
+    : form_(form), edit_card_(edit_card), view_(view), scheduler_(scheduler) {}
+
+TreeNode* CardEditor::EditNode() const { return form_.tree().editor_node(); }
+TreeNode* CardEditor::SelectedNode() const { return form_.tree().selected_node(); }
+void CardEditor::SetEditNode(TreeNode* node) { form_.tree().set_editor_node(node); }
+void CardEditor::SetSelectedNode(TreeNode* node) { form_.tree().set_selected_node(node); }
+
+// --- showing ---
+
+void CardEditor::ShowCard(bool header_only) {
+  store::CardRecord& c = edit_card_;
+  const Settings& st = form_.settings();
+  CardFont font;
+  if (!c.font_name.empty()) {
+    font.name = c.font_name;
+    font.color = c.font_color;
+    font.size = c.font_size;
+    font.charset = static_cast<int8_t>(c.font_charset & 0xFF);
+    font.bold = c.bold;
+    font.italic = c.italic;
+    font.underline = c.underline;
+  } else {
+    font.name = st.FontName;
+    font.color = static_cast<uint32_t>(st.FontColor);
+    font.size = st.FontSize;
+    font.charset = static_cast<int8_t>(st.FontCharset & 0xFF);
+    font.bold = (st.FontStyle & 1) != 0;
+    font.italic = (st.FontStyle & 2) != 0;
+    font.underline = (st.FontStyle & 4) != 0;
+  }
+
+  view_.SetSourceText(c.source);
+  view_.SetTitleText(ShownTitle(c.title));
+  view_.SetChecked(EditorControl::kIppatuPaste, c.one_shot_paste == 1);
+  view_.SetChecked(EditorControl::kAutoTitle, c.auto_title);
+  AutoTitleClick();
+
+  if (c.utime != 0) {
+    view_.SetEnabled(EditorControl::kTikan, true);
+    view_.SetTimeCaptions(TimeCaption("更新=", form_.clock(), c.utime),
+                          TimeCaption("作成=", form_.clock(), c.ctime));
+  } else {
+    view_.SetEnabled(EditorControl::kTikan, false);
+    view_.SetTimeCaptions(S("新規データ"), S("新規データ"));
+  }
+
+  if (!header_only) {
+    EditIcon = c.icon;
+    // Tables and HTML pages are shown as their text, read-only, until
+    // their own views exist.
+    BodyMode = (c.kind == 'C' || c.kind == 'H') ? c.kind : 0;
+    view_.ShowTextBody();
+    view_.SetBodyFont(font);
+    view_.SetBodyText(c.text, false);
+    view_.SetChecked(EditorControl::kCsvHtmlCK, c.kind != 0);
+  }
+
+  view_.SetChecked(EditorControl::kLockCheckBox, c.locked);
+  LockCheckBoxClick();
+
+  view_.KindChanged(EditIcon);
+  view_.SetEnabled(EditorControl::kSaveButton, false);
+  view_.SetEnabled(EditorControl::kCancelButton, false);
+  FontChanged = 0;
+  SetEditNode(SelectedNode());
+  SetEditorEnabled(!shown_in_card_window);
+  ApplyBodyReadOnly();
+}
+
+void CardEditor::SetEditorEnabled(bool e) {
+  for (EditorControl c : {EditorControl::kTitle, EditorControl::kKindButton,
+                          EditorControl::kCsvGrid, EditorControl::kText, EditorControl::kDel,
+                          EditorControl::kSakujo, EditorControl::kTikan}) {
+    view_.SetEnabled(c, e);
+  }
+  const bool locked = view_.Checked(EditorControl::kLockCheckBox);
+  view_.SetEnabled(EditorControl::kCsvHtmlCK, locked ? false : e);
+  view_.SetEnabled(EditorControl::kSyutten, locked ? false : e);
+}
+
+void CardEditor::ApplyBodyReadOnly() {
+  view_.SetBodyReadOnly(view_.Checked(EditorControl::kLockCheckBox) || BodyMode != 0);
+}
+
+void CardEditor::ClearEditor() {
+  edit_card_.Clear();
+  ShowCard(false);
+}
+
+// --- saving ---
+
+void CardEditor::ReportFailure(const Status& s, const std::string& low_space_message) {
+  if (s.code() == Status::kFatal) {
+    Warn(Utf8ToCp932(s.message()));
+    view_.EndProgram(kFatalExitCode);
+  } else if (s.code() == Status::kNoSpace) {
+    Warn(low_space_message);
+  } else {
+    Warn(Utf8ToCp932(s.message()));
+  }
+}
+
+bool CardEditor::SaveCurrentCard(bool s) {
+  store::CardRecord& c = edit_card_;
+  bool changed = FontChanged != 0;
+  // 1.
+  SavingCard = 1;
+  const char old_kind = c.kind;
+  const SavedFields before(c);
+  bool written = false;
+
+  // 2. The body.
+  char kind = 0;
+  if (BodyMode == 'C') {
+    // A table is shown read-only as its text: its text, column widths
+    // and two-column flag stay as stored.
+    kind = 'C';
+  } else {
+    c.two_column = false;
+    c.column_widths.fill(7);
+    std::string body = view_.BodyText();
+    if (body != c.text) {
+      c.text = std::move(body);
+      changed = true;
+    }
+    kind = BodyMode == 'H' ? 'H' : 0;
+  }
+  const bool kind_changed = kind != old_kind;
+  // 3.
+  const bool paste = view_.Checked(EditorControl::kIppatuPaste);
+  // 4.
+  const bool auto_title = view_.Checked(EditorControl::kAutoTitle);
+  bool auto_changed;
+  if (auto_title) {
+    std::string body = view_.BodyText();
+    if (view_.BodyModified() || !body.empty()) {
+      view_.SetTitleText(store::MakeDefaultTitle(body));
+    }
+    auto_changed = !c.auto_title;
+  } else {
+    auto_changed = c.auto_title;
+  }
+  // 5.
+  const bool locked = view_.Checked(EditorControl::kLockCheckBox);
+  const bool lock_changed = c.locked != locked;
+  const std::string title = view_.TitleText();
+  const std::string source = view_.SourceText();
+  const bool is_new = c.row < 0;
+  const bool title_same = title == c.title || title == ShownTitle(c.title);
+
+  bool save = true;
+  // 6. An empty new card is never written.
+  if (is_new && c.text.empty() && title.empty()) save = false;
+  // 7. Nothing changed.
+  if (save && !changed && !kind_changed && title_same && source == c.source &&
+      (c.one_shot_paste == 1) == paste && c.icon == EditIcon && !auto_changed &&
+      !lock_changed) {
+    save = false;
+  }
+
+  if (save) {
+    // 8.
+    c.auto_title = auto_title;
+    c.locked = locked;
+    // 9. The remembered sources.
+    if (source != c.source && !source.empty()) {
+      form_.settings().SyuttenList = UpdateHistoryList(source, form_.settings().SyuttenList);
+      view_.SetSourceItems(SplitHistoryList(form_.settings().SyuttenList));
+      view_.SetSourceText(source);
+      view_.SaveSettingsGroup(kSourceListGroup);
+    }
+    // 10. A card without a folder goes to "新規フォルダ". Free space is
+    // tested first: a refused folder write would reload the tree and
+    // with it empty the editor.
+    Status refused;
+    if (c.folder.empty()) {
+      TreeNode* folder = nullptr;
+      if (form_.store().DiskSpaceOk()) {
+        TreeNode* selected = SelectedNode();
+        ++changing_tree_;
+        folder = EnsureNewFolder(form_);
+        --changing_tree_;
+        if (!s) SetSelectedNode(selected);
+      }
+      if (folder == nullptr) {
+        refused = Status::NoSpace("no folder for the card");
+      } else {
+        c.folder = GetFolderPath(folder);
+        SetEditNode(folder);
+        if (s) SetSelectedNode(folder);
+      }
+    }
+    if (refused.ok()) {
+      // 11.
+      c.kind = kind;
+      c.utime = static_cast<uint32_t>(form_.clock().Now());
+      c.title = title;
+      c.source = source;
+      c.one_shot_paste = paste ? 1 : 0;
+      c.icon = static_cast<uint8_t>(EditIcon);
+      // 12. The order value; the node follows the write.
+      if (is_new) {
+        const int64_t tenth = form_.clock().Now() / 10;
+        const int64_t order = form_.settings().AddIti == 1 ? tenth : -tenth;
+        c.position = static_cast<uint32_t>(static_cast<int32_t>(order));
+      }
+      // 13.
+      refused = c.Write();
+    }
+    if (!refused.ok()) {
+      // The edits stay in the controls and the card as it was, so that
+      // the next save writes them.
+      before.Restore(c);
+      SavingCard = 0;
+      ReportFailure(refused, S("ディスク容量が少なくて保存をキャンセルしました"));
+      return false;
+    }
+    // 14.
+    written = true;
+    ++changing_tree_;
+    if (is_new) {
+      TreeNode* folder = EditNode();
+      if (folder == nullptr || !folder->IsFolder() || GetFolderPath(folder) != c.folder) {
+        folder = FindFolderNode(form_, c.folder);
+      }
+      TreeNode* node = folder != nullptr ? AddCardNode(form_, c, folder) : nullptr;
+      SetEditNode(node);
+      if (s) {
+        SetSelectedNode(node);
+        view_.SelectNode(node);
+      } else {
+        const std::string folder_path = c.folder;
+        c.Clear();
+        c.folder = folder_path;
+      }
+    } else {
+      TreeNode* node = EditNode();
+      if (node == nullptr || node->IsFolder() || node->info().TextId() != c.id) {
+        node = FindNodeByTextId(c.id, form_.tree());
+      }
+      UpdateNodeFromCard(form_, c, node);
+    }
+    --changing_tree_;
+    ShowCard(false);
+  }
+
+  // 15.
+  view_.SetEnabled(EditorControl::kSaveButton, false);
+  view_.SetEnabled(EditorControl::kCancelButton, false);
+  SavingCard = 0;
+  if (s) ShowCard(true);
+  return written;
+}
+
+// --- opening ---
+
+void CardEditor::OpenSelectedNode() {
+  if (EditNode() != nullptr) SaveCurrentCard(false);
+  TreeNode* node = SelectedNode();
+  if (node == nullptr) return;
+  store::CardRecord& c = edit_card_;
+  if (node->IsFolder()) {
+    c.Clear();
+    c.folder = IsTopNode(node) ? std::string() : GetFolderPath(node);
+  } else {
+    SetEditNode(node);
+    bool found = false;
+    Status s = c.FindById(node->info().RecordNo(), node->info().TextId(), true, &found);
+    if (s.code() == Status::kFatal) {
+      ReportFailure(s, std::string());
+      return;
+    }
+    if (!s.ok() || !found) {
+      // The card is gone from the store: an empty new card of the folder
+      // is shown instead of what the failed read left behind.
+      if (!s.ok()) Warn(Utf8ToCp932(s.message()));
+      c.Clear();
+      c.folder = GetFolderPath(FolderOf(node));
+    }
+  }
+  ShowCard(false);
+}
+
+void CardEditor::TreeChange(TreeNode* node) {
+  if (SavingCard != 0 || changing_tree_ != 0) return;
+  SetSelectedNode(node);
+  if (DeferOpen != 0) {
+    DeferOpen = 0;
+    scheduler_.ScheduleCommand(kDeferOpenDelayMs, kOpenSelectedNodeCommand, 0);
+  } else {
+    OpenSelectedNode();
+  }
+}
+
+void CardEditor::TreeKeyDown(bool arrow_up_or_down) {
+  DeferOpen = arrow_up_or_down ? static_cast<int>(kDeferOpenDelayMs) : 0;
+}
+
+// --- placing new nodes ---
+
+void CardEditor::PutAfter(TreeNode* node, TreeNode* previous) {
+  TreeNode* parent = previous->parent();
+  int at = previous->index();
+  if (node->parent() == parent && node->index() < at) --at;
+  form_.tree().Move(node, parent, at + 1);
+}
+
+void CardEditor::PutFirstAmongCards(TreeNode* node, TreeNode* folder) {
+  // Sub-folders stay ahead of the cards.
+  int folders = 0;
+  for (int i = 0; i < folder->child_count(); ++i) {
+    if (folder->child(i) != node && folder->child(i)->IsFolder()) ++folders;
+  }
+  form_.tree().Move(node, folder, folders);
+}
+
+void CardEditor::AfterNewNode(TreeNode* folder) {
+  if (form_.settings().AutoSort == 0) {
+    Status s = RenumberFolder(folder);
+    if (!s.ok()) ReportFailure(s, S("空き容量が少ないので処理できません"));
+  }
+}
+
+Status CardEditor::RenumberFolder(TreeNode* folder) {
+  if (folder == nullptr) return Status::Ok();
+  store::CardRecord r(form_.store());
+  Status s = r.SetOpenFlag(true);
+  uint32_t position = 0;
+  for (int i = 0; s.ok() && i < folder->child_count(); ++i) {
+    TreeNode* n = folder->child(i);
+    if (n->IsFolder()) continue;
+    bool found = false;
+    s = r.FindById(n->info().RecordNo(), n->info().TextId(), false, &found);
+    if (s.ok() && found && r.position != position) {
+      r.position = position;
+      s = r.Write(/*low_threshold=*/true);
+    }
+    if (edit_card_.row >= 0 && edit_card_.id == n->info().TextId()) {
+      edit_card_.position = position;
+    }
+    ++position;
+  }
+  Status closed = r.SetOpenFlag(false);
+  return s.ok() ? closed : s;
+}
+
+// --- commands ---
+
+void CardEditor::AddNewClick() {
+  TreeNode* selected = SelectedNode();
+  // 1. An empty card is already in the editor.
+  if (selected != nullptr && !selected->IsFolder() && view_.TitleText().empty() &&
+      view_.BodyText().empty() && !view_.Checked(EditorControl::kCsvHtmlCK)) {
+    return;
+  }
+  // 2.
+  SaveCurrentCard(true);
+  FolderTree& tree = form_.tree();
+  selected = SelectedNode();
+  if (selected == nullptr) selected = tree.first();
+  if (selected != nullptr && IsTopNode(selected)) selected = selected->GetNext();
+  if (selected == nullptr) {
+    // A data set without folders: the card goes to "新規フォルダ".
+    ++changing_tree_;
+    selected = EnsureNewFolder(form_);
+    --changing_tree_;
+    if (selected == nullptr) return;
+  }
+  SetSelectedNode(selected);
+  // 3. The card is written at once. A refusal leaves everything as it
+  // was; the program keeps running.
+  TreeNode* folder = FolderOf(selected);
+  store::CardRecord card(form_.store());
+  card.Clear();
+  card.folder = GetFolderPath(folder);
+  card.title = S("新規カード");
+  Status w = card.Write();
+  if (!w.ok()) {
+    ReportFailure(w, S("空き容量が少ないので処理できません"));
+    return;
+  }
+  // 4. Its node, next to the selected card or first among the folder's
+  // cards.
+  ++changing_tree_;
+  TreeNode* node = AddCardNode(form_, card, folder);
+  if (selected->IsFolder()) {
+    PutFirstAmongCards(node, folder);
+  } else {
+    PutAfter(node, selected);
+  }
+  --changing_tree_;
+  AfterNewNode(folder);
+  // 5. (Opening it in a card window instead comes with the card
+  // windows.)
+  SetEditNode(nullptr);
+  SetSelectedNode(node);
+  ++changing_tree_;
+  view_.SelectNode(node);
+  --changing_tree_;
+  OpenSelectedNode();
+  view_.SetTitleText(std::string());
+  view_.FocusBody();
+}
+
+void CardEditor::DelClick() {
+  SaveCurrentCard(true);
+  if (ShowMessageDialog(nullptr, S("このカードを削除していいですか"), S("注意"),
+                        kMessageYesNo) != kResultYes) {
+    return;
+  }
+  store::CardRecord& c = edit_card_;
+  if (c.row < 0) {
+    ShowCard(false);
+    return;
+  }
+  TreeNode* node = EditNode();
+  if (node == nullptr || node->IsFolder() || node->info().TextId() != c.id) {
+    node = FindNodeByTextId(c.id, form_.tree());
+  }
+  Status s = c.MarkDeleted();
+  if (!s.ok()) {
+    ReportFailure(s, S("空き容量が少ないので処理できません"));
+    return;
+  }
+  SetEditNode(nullptr);
+  if (node == nullptr) {
+    ClearEditor();
+    return;
+  }
+  // The neighbour takes the selection, as the tree view would move it.
+  TreeNode* next = node->next_sibling();
+  if (next == nullptr) next = node->prev_sibling();
+  if (next == nullptr) next = node->parent();
+  ++changing_tree_;
+  form_.tree().Remove(node);
+  --form_.card_count;
+  UpdateCountDisplay(form_, true);
+  view_.SelectNode(next);
+  --changing_tree_;
+  SetSelectedNode(next);
+  OpenSelectedNode();
+}
+
+void CardEditor::CancelButtonClick() {
+  if (ShowMessageDialog(nullptr, S("これまでの編集を取り消しますか？"), S("注意"),
+                        kMessageYesNo) == kResultYes) {
+    ShowCard(false);
+  }
+}
+
+void CardEditor::SaveButtonClick() {
+  SaveCurrentCard(true);
+  view_.FocusBody();
+}
+
+void CardEditor::TextChange() {
+  view_.SetEnabled(EditorControl::kSaveButton, true);
+  view_.SetEnabled(EditorControl::kCancelButton, true);
+}
+
+void CardEditor::IppatuPasteClick() { TextChange(); }
+
+void CardEditor::SyuttenChange() { TextChange(); }
+
+void CardEditor::AutoTitleClick() {
+  const bool on = view_.Checked(EditorControl::kAutoTitle);
+  if (on) {
+    view_.SetTitleReadOnly(true, true);
+    view_.SetEnabled(EditorControl::kSaveButton, true);
+  } else {
+    view_.SetTitleReadOnly(view_.Checked(EditorControl::kLockCheckBox), false);
+  }
+}
+
+void CardEditor::LockCheckBoxClick() {
+  view_.SetEnabled(EditorControl::kSaveButton, true);
+  const bool locked = view_.Checked(EditorControl::kLockCheckBox);
+  const bool auto_title = view_.Checked(EditorControl::kAutoTitle);
+  view_.SetTitleReadOnly(locked || auto_title, auto_title);
+  for (EditorControl c : {EditorControl::kCsvHtmlCK, EditorControl::kAutoTitle,
+                          EditorControl::kSyutten, EditorControl::kIppatuPaste}) {
+    view_.SetEnabled(c, !locked);
+  }
+  ApplyBodyReadOnly();
+}
+
+void CardEditor::BunkatuCardClick() {
+  // 1, 2.
+  if (!form_.store().DiskSpaceOk()) {
+    Warn(S("空き容量が少ないので処理できません"));
+    return;
+  }
+  if (view_.Checked(EditorControl::kLockCheckBox)) {
+    Warn(S("ロック中です。"));
+    return;
+  }
+  // Only a text body is split.
+  if (BodyMode != 0) {
+    view_.Beep();
+    return;
+  }
+  // 3.
+  size_t p = view_.BodyCaret();
+  SaveCurrentCard(true);
+  view_.SetBodyCaret(p);
+  // 4. Everything after the caret goes into the new card (a 0x1A byte
+  // included: text after it is kept).
+  const std::string body = view_.BodyText();
+  if (p > body.size()) p = body.size();
+  std::string rest = body.substr(p);
+  if (rest.empty()) return;
+  TreeNode* current = EditNode();
+  if (edit_card_.row < 0 || current == nullptr || current->IsFolder()) {
+    // The card itself could not be stored: there is nothing to put the
+    // new card next to.
+    view_.Beep();
+    return;
+  }
+  // 5. The new card is written before the text is cut, so a refused
+  // write leaves the text whole.
+  store::CardRecord card(form_.store());
+  card.Clear();
+  card.folder = edit_card_.folder;
+  card.title = view_.TitleText();
+  card.text = std::move(rest);
+  card.source = view_.SourceText();
+  Status w = card.Write();
+  if (!w.ok()) {
+    ReportFailure(w, S("空き容量が少ないので処理できません"));
+    return;
+  }
+  view_.SetBodyText(body.substr(0, p), true);
+  view_.SetBodyCaret(p);
+  TextChange();
+  TreeNode* folder = current->parent();
+  ++changing_tree_;
+  TreeNode* node = AddCardNode(form_, card, folder);
+  PutAfter(node, current);
+  --changing_tree_;
+  AfterNewNode(folder);
+}
+
+}  // namespace quill

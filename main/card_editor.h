@@ -1,0 +1,187 @@
+// CardEditor: the card in the main window's editor, as plain logic.
+//
+// The editor shows one card (EditCard) and belongs to one tree node
+// (EditNode: the card's node, or for a new card the folder it will be
+// added to). It shows a card in the controls, stores the controls back
+// into the card store when something changed, creates, deletes and splits
+// cards, and opens the card of the node the user selects, at once or, for
+// the arrow keys, through the deferred command 107 a moment later.
+//
+// The controls are reached through CardEditorView; texts there are CP932
+// with CR LF, as everywhere inside the program. A view never runs a click
+// handler when the editor sets a box from code: the editor calls the
+// handlers itself where they have to run.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "main/folder_tree.h"
+#include "platform/status.h"
+
+namespace quill {
+
+class FolderTreeModel;
+
+namespace store {
+class CardRecord;
+}  // namespace store
+
+// The one-slot deferred command of the main window: posts command `code`
+// to the window after delay_ms; a later request replaces a pending one.
+class DeferredCommands {
+ public:
+  virtual ~DeferredCommands() = default;
+  virtual void ScheduleCommand(uint32_t delay_ms, uint16_t code, int32_t lparam) = 0;
+};
+
+// The command that opens the selected node after the arrow keys.
+inline constexpr uint16_t kOpenSelectedNodeCommand = 107;
+inline constexpr uint32_t kDeferOpenDelayMs = 100;
+
+// Controls of the card panel that the editor enables, disables or checks.
+enum class EditorControl {
+  kTitle,
+  kKindButton,
+  kCsvGrid,
+  kText,
+  kDel,
+  kSakujo,
+  kTikan,
+  kCsvHtmlCK,
+  kSyutten,
+  kAutoTitle,
+  kIppatuPaste,
+  kLockCheckBox,
+  kSaveButton,
+  kCancelButton,
+};
+
+struct CardFont {
+  std::string name;  // CP932
+  uint32_t color = 0;
+  int32_t size = 9;
+  int32_t charset = 128;
+  bool bold = false;
+  bool italic = false;
+  bool underline = false;
+};
+
+class CardEditorView {
+ public:
+  virtual ~CardEditorView() = default;
+
+  virtual std::string TitleText() = 0;
+  virtual void SetTitleText(const std::string& title) = 0;
+  // The body editor. SetBodyText with as_edit false shows a card afresh
+  // (not modified); with as_edit true it is an edit of the user's
+  // (modified, to be saved like any other).
+  virtual std::string BodyText() = 0;
+  virtual void SetBodyText(const std::string& text, bool as_edit) = 0;
+  virtual bool BodyModified() = 0;
+  // The caret as a byte offset into BodyText().
+  virtual size_t BodyCaret() = 0;
+  virtual void SetBodyCaret(size_t offset) = 0;
+  virtual std::string SourceText() = 0;
+  virtual void SetSourceText(const std::string& source) = 0;
+  // Refills the source box's list (its text stays).
+  virtual void SetSourceItems(const std::vector<std::string>& items) = 0;
+
+  virtual bool Checked(EditorControl c) = 0;
+  // Sets a check box without running its click handler.
+  virtual void SetChecked(EditorControl c, bool on) = 0;
+  virtual void SetEnabled(EditorControl c, bool on) = 0;
+  // read_only titles are drawn red when `red`, else black.
+  virtual void SetTitleReadOnly(bool read_only, bool red) = 0;
+  virtual void SetBodyReadOnly(bool read_only) = 0;
+  virtual void SetTimeCaptions(const std::string& update, const std::string& create) = 0;
+  virtual void SetBodyFont(const CardFont& font) = 0;
+  // The text editor is shown (the grid and the HTML view are not).
+  virtual void ShowTextBody() = 0;
+  // Makes node the tree's current row; runs no selection handler.
+  virtual void SelectNode(TreeNode* node) = 0;
+  virtual void FocusBody() = 0;
+  virtual void KindChanged(int icon) { (void)icon; }
+  virtual void Beep() {}
+  // Stores one group of the settings (the remembered sources: group 12).
+  virtual void SaveSettingsGroup(int group) { (void)group; }
+  // A fatal state of the card store: the message has been shown; the
+  // program ends with this exit code.
+  virtual void EndProgram(int exit_code) = 0;
+};
+
+class CardEditor {
+ public:
+  // edit_card is the window's card of the editor; it must belong to the
+  // form's card store.
+  CardEditor(FolderTreeModel& form, store::CardRecord& edit_card, CardEditorView& view,
+             DeferredCommands& scheduler);
+
+  store::CardRecord& EditCard() { return edit_card_; }
+  TreeNode* EditNode() const;
+  TreeNode* SelectedNode() const;
+  void SetEditNode(TreeNode* node);
+  void SetSelectedNode(TreeNode* node);
+
+  int BodyMode = 0;     // 'C', 'H' or 0: the body editor active now
+  int EditIcon = 0;     // the icon chosen for the card in the editor
+  int FontChanged = 0;  // the user changed this card's font
+  int SavingCard = 0;   // a save runs
+  int DeferOpen = 0;    // the next selection change opens later
+  // A card window shows the card in the editor (none exist yet).
+  bool shown_in_card_window = false;
+
+  // Shows EditCard in the controls; header_only keeps body and icon.
+  void ShowCard(bool header_only);
+  // Stores the controls into the card when anything changed; true when
+  // the card was written. select_new keeps a newly added card selected
+  // and in the editor.
+  bool SaveCurrentCard(bool select_new);
+  // Saves the card in the editor and loads the selected node's card.
+  void OpenSelectedNode();
+  void SetEditorEnabled(bool enable);
+  // The editor's card becomes an empty new card, shown.
+  void ClearEditor();
+
+  // Handlers.
+  void TreeChange(TreeNode* node);
+  void TreeKeyDown(bool arrow_up_or_down);
+  void AddNewClick();
+  void DelClick();
+  void CancelButtonClick();
+  void SaveButtonClick();
+  void TextChange();  // also the title's changes
+  void IppatuPasteClick();
+  void AutoTitleClick();
+  void LockCheckBoxClick();
+  void SyuttenChange();
+  void BunkatuCardClick();
+
+  // Rewrites the stored order values of folder's cards as 0, 1, 2, ... in
+  // tree order.
+  Status RenumberFolder(TreeNode* folder);
+
+ private:
+  void ApplyBodyReadOnly();
+  void ReportFailure(const Status& s, const std::string& low_space_message);
+  void PutAfter(TreeNode* node, TreeNode* previous);
+  void PutFirstAmongCards(TreeNode* node, TreeNode* folder);
+  void AfterNewNode(TreeNode* folder);
+
+  FolderTreeModel& form_;
+  store::CardRecord& edit_card_;
+  CardEditorView& view_;
+  DeferredCommands& scheduler_;
+  // Tree changes made by the editor itself: the selection handler waits.
+  int changing_tree_ = 0;
+};
+
+// The remembered list after choosing `text`: text first, then the first 20
+// earlier entries that differ from it; each entry followed by one TAB.
+std::string UpdateHistoryList(const std::string& text, const std::string& history);
+// The entries of a TAB-separated list (empty pieces skipped).
+std::vector<std::string> SplitHistoryList(const std::string& history);
+
+}  // namespace quill

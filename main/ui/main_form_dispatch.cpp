@@ -1,0 +1,349 @@
+// TMainForm's command glue: the window procedure, the deferred-command
+// scheduler on Timer1, the tray icon's clicks and the tray menu's items.
+// The decisions live in Dispatcher (clip/dispatcher.h); this file gives it
+// the window, the desktop and the posts it works through.
+#include <QApplication>
+#include <QCursor>
+#include <QDesktopServices>
+#include <QElapsedTimer>
+#include <QEvent>
+#include <QFileInfo>
+#include <QMenu>
+#include <QMetaObject>
+#include <QPlainTextEdit>
+#include <QPointer>
+#include <QSystemTrayIcon>
+#include <QTimer>
+#include <QUrl>
+#include <QWindow>
+#include <array>
+
+#include "clip/dispatcher.h"
+#include "clip/scheduler.h"
+#include "clip/shared_hook_block.h"
+#include "main/folder_tree_model.h"
+#include "main/message_dialog.h"
+#include "main/startup.h"
+#include "main/ui/cp932_text.h"
+#include "main/ui/main_form.h"
+#include "platform/clock.h"
+#include "platform/message_bus.h"
+#include "platform/text_codec.h"
+#include "platform/window_system.h"
+
+namespace quill {
+
+namespace {
+
+QString U(const char* utf8) { return QString::fromUtf8(utf8); }
+
+// Stands for the main window while the block does not know its handle (in
+// tests without a block, and before the program has published it).
+constexpr WindowHandle kSelfWindow = 0xFFFFFFFFu;
+
+// Posts of the main window: to itself they are queued on its own event
+// loop and reach WndProc like any posted message; to other windows they go
+// through the program's bus, or are dropped when it has none.
+class FormBus final : public MessageBus {
+ public:
+  FormBus(TMainForm* form, MessageBus* outer, const SharedHookBlock& block)
+      : form_(form), outer_(outer), block_(block) {}
+
+  bool PostMessage(WindowHandle window, uint32_t message, uint32_t wparam,
+                   int32_t lparam) override {
+    if (window == kSelfWindow || (window != 0 && window == block_.MainWindow())) {
+      QPointer<TMainForm> form(form_);
+      QMetaObject::invokeMethod(
+          form_,
+          [form, message, wparam, lparam] {
+            if (form != nullptr) form->WndProc(message, wparam, lparam);
+          },
+          Qt::QueuedConnection);
+      return true;
+    }
+    return outer_ != nullptr && outer_->PostMessage(window, message, wparam, lparam);
+  }
+
+ private:
+  TMainForm* form_;
+  MessageBus* outer_;
+  const SharedHookBlock& block_;
+};
+
+// The desktop as the dispatcher sees it. Our main window is the QWidget;
+// other applications' windows are not reachable from here yet (the target
+// tracking brings them), so questions about them have empty answers.
+class FormWindows final : public WindowSystem {
+ public:
+  FormWindows(QWidget* form, const SharedHookBlock& block) : form_(form), block_(block) {}
+
+  std::string ClassName(WindowHandle) override { return std::string(); }
+  bool IsShellWindow(WindowHandle) override { return false; }
+  bool IsVisible(WindowHandle w) override { return IsMain(w) && form_->isVisible(); }
+  void ShowWindow(WindowHandle w, ShowCommand command) override {
+    if (!IsMain(w)) return;
+    switch (command) {
+      case ShowCommand::kHide:
+        form_->hide();
+        break;
+      case ShowCommand::kShow:
+        form_->show();
+        break;
+      case ShowCommand::kShowNoActivate: {
+        const bool was = form_->testAttribute(Qt::WA_ShowWithoutActivating);
+        form_->setAttribute(Qt::WA_ShowWithoutActivating, true);
+        form_->show();
+        form_->setAttribute(Qt::WA_ShowWithoutActivating, was);
+        break;
+      }
+    }
+  }
+  void BringToTop(WindowHandle w) override {
+    if (!IsMain(w)) return;
+    form_->show();
+    form_->raise();
+  }
+  void SetForegroundWindow(WindowHandle w) override {
+    if (IsMain(w)) form_->activateWindow();
+  }
+  void MessageBeep() override { QApplication::beep(); }
+  void PumpMessages(uint32_t ms) override {
+    QElapsedTimer timer;
+    timer.start();
+    while (timer.elapsed() < static_cast<qint64>(ms)) {
+      QCoreApplication::processEvents(QEventLoop::AllEvents,
+                                      static_cast<int>(ms - static_cast<uint32_t>(timer.elapsed())));
+    }
+  }
+
+ private:
+  bool IsMain(WindowHandle w) const {
+    return w != 0 && (w == kSelfWindow || w == block_.MainWindow());
+  }
+  QWidget* form_;
+  const SharedHookBlock& block_;
+};
+
+// Turns the main window's own moves and activations into the messages the
+// dispatcher expects.
+class WindowEventFeed final : public QObject {
+ public:
+  explicit WindowEventFeed(TMainForm* form) : QObject(form), form_(form) {}
+
+  bool eventFilter(QObject* watched, QEvent* event) override {
+    if (watched == form_) {
+      if (event->type() == QEvent::Move) {
+        form_->WndProc(kWmMove, 0, 0);
+      } else if (event->type() == QEvent::ActivationChange) {
+        form_->WndProc(kWmNcActivate, form_->isActiveWindow() ? 1 : 0, 0);
+        form_->WndProc(kWmActivate, form_->isActiveWindow() ? 1 : 0, 0);
+      }
+    }
+    return false;
+  }
+
+ private:
+  TMainForm* form_;
+};
+
+}  // namespace
+
+struct TMainForm::DispatchGlue final : DispatchTarget {
+  explicit DispatchGlue(TMainForm* f)
+      : form(f),
+        block(f->context_.block != nullptr
+                  ? *f->context_.block
+                  : SharedHookBlock(std::span<uint8_t, kSharedHookBlockSize>(own_bytes))),
+        clock(f->context_.clock != nullptr ? *f->context_.clock : Clock::System()),
+        bus(f, f->context_.bus, block),
+        windows(f, block),
+        scheduler(clock, bus, kSelfWindow),
+        dispatcher(block, *this, windows, bus, clock, scheduler) {
+    if (f->context_.block == nullptr) block.SetMainWindow(kSelfWindow);
+  }
+
+  // --- DispatchTarget ---
+
+  DispatchSettings CurrentSettings() override {
+    const Settings& s = form->settings_;
+    DispatchSettings d;
+    d.use_history = s.UseHistory != 0;
+    d.single_folder = s.SingleFolder == 1;
+    d.tray_dbl_click = s.TrayDblClick != 0;
+    d.new_card_win = s.NewCardWin != 0;
+    d.tool_bar = s.ToolBar != 0;
+    return d;
+  }
+  void RunWhenIdle(std::function<void()> command) override {
+    form->TreeModel().busy().RunWhenIdle(std::move(command));
+  }
+  void RestoreApplication() override {
+    if (form->isMinimized()) form->showNormal();
+    form->show();
+  }
+  void MinimizeApplication() override { form->showMinimized(); }
+  void SetTaskbarButtonVisible(bool visible) override {
+    // Changed on the native window itself, which keeps its id (the handle
+    // the block and the sockets know the main window by). A tool window
+    // has no task-bar button.
+    QWindow* window = form->windowHandle();
+    if (window == nullptr || window->flags().testFlag(Qt::Tool) == !visible) return;
+    window->setFlag(Qt::Tool, !visible);
+  }
+  void CheckWindowPlacement() override {
+    // Storing the geometry comes with the window-placement check.
+  }
+  int EditorCaret() override { return form->Text->textCursor().selectionStart(); }
+  void StartButtonBar() override { form->StartButtonBar(); }
+  void CloseMainWindow() override { form->close(); }
+  void ShowWarning(const std::string& text) override {
+    ShowMessageDialog(static_cast<QWidget*>(form), text, ToCp932(U("警告")), kMessageOk);
+  }
+  void SaveEditorCard() override { form->SaveEditorOnClose(/*only_when_edited=*/false); }
+  void AddNewClick() override { form->AddNewClick(); }
+  void KensakuButtonClick() override { form->KensakuButtonClick(); }
+  void ResortSelectedFolder() override {
+    // Re-sorting a folder's level comes with the sort orders.
+  }
+  void TakeCardWindowResult() override {
+    // Card windows are not built yet.
+  }
+  void WindowClick(int /*x*/, int /*y*/) override { form->WindowClick(); }
+  void ReopenDataSet() override {
+    // Reopening the data set comes with the data sets; the minimise that
+    // follows is the dispatcher's.
+  }
+  void ShowSelectedNode() override { form->OpenSelectedNode(); }
+  std::string DataSetName(int index) override {
+    const auto& names = form->settings_.DataFiles.names;
+    if (index < 0 || static_cast<size_t>(index) >= names.size()) return std::string();
+    return names[static_cast<size_t>(index)];
+  }
+  void SwitchDataSet(int /*index*/) override {
+    // Switching data sets comes with the data sets.
+  }
+  std::string OneShotHint() override {
+    if (block.SaveState() == 1) return OneShotFolderHint(form->settings_.DefAddKubun);
+    return ToCp932(U("一発登録フォルダ指定"));
+  }
+  void ActivateTargetWindow(WindowHandle window, bool /*allow_enter*/) override {
+    // Other applications' windows are activated by the target tracking.
+    if (window == block.MainWindow()) {
+      form->activateWindow();
+      form->raise();
+    }
+  }
+  WindowHandle FocusedWindowOf(WindowHandle) override { return 0; }
+  CopyResult CopyFromTarget() override { return CopyResult::kCopied; }
+  void RestoreClipboard(bool) override {}
+  void ReshowCapturedCard() override {}
+  bool HasAppendTitle() override { return false; }
+  void AppendToCard() override {}
+  void RegisterFromClipboard() override {
+    // Registering the clipboard as a card comes with the one-shot capture.
+  }
+  void KeepClipboardText() override {}
+  void ShowKubunPopup() override {
+    // The folder popup is not built yet; from the tray its menu part, the
+    // tray menu, is shown alone.
+    if (!dispatcher.state().TrayPopupFlag) return;
+    dispatcher.state().TrayPopupFlag = false;
+    form->TrayMenu->exec(QCursor::pos());
+  }
+  void ShowMagicMenu() override {
+    // The clip-tool menu comes with the clip-tool host.
+  }
+  void SuperPaste(int) override {}
+  void CaptureHistory() override {
+    // The clipboard history comes with the clipboard capture.
+  }
+  void Rehook() override {
+    // The input monitor keeps watching across activations; nothing to
+    // install again.
+  }
+
+  TMainForm* form;
+  alignas(8) std::array<uint8_t, kSharedHookBlockSize> own_bytes{};
+  SharedHookBlock block;
+  Clock& clock;
+  FormBus bus;
+  FormWindows windows;
+  CommandScheduler scheduler;
+  Dispatcher dispatcher;
+  QPointer<QObject> feed;  // the window's event filter, see StartDispatch
+};
+
+void TMainForm::DestroyGlue(DispatchGlue* glue) {
+  // The window's own events stop reaching the dispatcher first: the window
+  // outlives its glue by the base-class destructors.
+  if (glue != nullptr) delete glue->feed.data();
+  delete glue;
+}
+
+TMainForm::DispatchGlue& TMainForm::Glue() {
+  if (glue_ == nullptr) glue_.reset(new DispatchGlue(this));
+  return *glue_;
+}
+
+void TMainForm::StartDispatch() {
+  DispatchGlue& glue = Glue();
+  if (glue.feed == nullptr) {
+    glue.feed = new WindowEventFeed(this);
+    installEventFilter(glue.feed);
+  }
+  if (tray_icon_ != nullptr) {
+    connect(tray_icon_, &QSystemTrayIcon::activated, this,
+            [this](QSystemTrayIcon::ActivationReason reason) {
+              TrayEvent event;
+              switch (reason) {
+                case QSystemTrayIcon::Trigger: event = TrayEvent::kClick; break;
+                case QSystemTrayIcon::DoubleClick: event = TrayEvent::kDoubleClick; break;
+                case QSystemTrayIcon::Context: event = TrayEvent::kContext; break;
+                default: event = TrayEvent::kMiddleClick; break;
+              }
+              DispatchGlue& g = Glue();
+              int32_t mouse = g.dispatcher.tray().FromTrayEvent(event, g.clock.TickCount());
+              if (mouse != 0) WndProc(kTrayCallback, kTrayIconId, mouse);
+            });
+  }
+  Timer1->start();
+}
+
+void TMainForm::ScheduleCommand(uint32_t delay_ms, uint16_t code, int32_t lparam) {
+  Glue().dispatcher.ScheduleCommand(delay_ms, code, lparam);
+  if (!Timer1->isActive()) Timer1->start();
+}
+
+void TMainForm::WndProc(uint32_t message, uint32_t wparam, int32_t lparam) {
+  Glue().dispatcher.WndProc(message, wparam, lparam);
+}
+
+void TMainForm::Timer1Timer() { Glue().dispatcher.Timer1Timer(); }
+
+void TMainForm::FormShow() {
+  // The geometry is saved a second after the first show, and the task-bar
+  // button follows the ToolBar setting.
+  Glue().dispatcher.ArmMoveWatcher();
+  Glue().dispatcher.UpdateTaskbarButton();
+}
+
+void TMainForm::ClipboardChanged() { Glue().dispatcher.ClipboardChangedNotice(); }
+
+void TMainForm::KQuillbox4Click() { Glue().dispatcher.KQuillbox4Click(); }
+
+void TMainForm::ButtonWindowClick() { Glue().dispatcher.ButtonWindowClick(); }
+
+void TMainForm::TrayEndClick() { Glue().dispatcher.TrayEndClick(); }
+
+void TMainForm::ResetItiClick() {
+  setGeometry(0, 0, 500, 400);
+  Glue().CheckWindowPlacement();
+}
+
+void TMainForm::PomaroActionExecute() {
+  if (context_.install_folder.empty()) return;
+  QString path = QString::fromStdString(context_.install_folder) + U("/quillmain.chm");
+  if (QFileInfo::exists(path)) QDesktopServices::openUrl(QUrl::fromLocalFile(path));
+}
+
+}  // namespace quill

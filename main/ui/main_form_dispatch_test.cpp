@@ -1,0 +1,85 @@
+#include <gtest/gtest.h>
+
+#include <QAction>
+#include <QTest>
+#include <QTimer>
+#include <array>
+
+#include "clip/shared_hook_block.h"
+#include "main/message_dialog.h"
+#include "main/ui/main_form.h"
+#include "main/ui/test_app.h"
+#include "platform/headless/fake_clock.h"
+#include "platform/headless/in_process_bus.h"
+#include "platform/headless/temp_dir.h"
+#include "platform/text_codec.h"
+
+namespace quill {
+namespace {
+
+constexpr WindowHandle kMain = 0x80000100;
+constexpr WindowHandle kOther = 0x00600001;
+
+// The window with its block, a fake clock for the dispatcher and a test
+// bus for what it posts to other windows.
+class MainFormDispatchTest : public testing::Test {
+ protected:
+  MainFormDispatchTest() : port_(&dialog_) {
+    TestApp();
+    block_.SetMainWindow(kMain);
+    block_.SetTargetWindow(kOther);
+    MainFormContext context;
+    context.program_folder = dir_.Path() + "/";
+    context.registry_path = dir_.File("registry.ini");
+    context.block = &block_;
+    context.bus = &bus_;
+    context.clock = &clock_;
+    form_ = std::make_unique<TMainForm>(std::move(context));
+  }
+
+  TempDir dir_;
+  alignas(8) std::array<uint8_t, kSharedHookBlockSize> bytes_{};
+  SharedHookBlock block_{std::span<uint8_t, kSharedHookBlockSize>(bytes_)};
+  FakeClock clock_;
+  InProcessBus bus_{&clock_};
+  ScriptedMessageDialog dialog_;
+  ScopedMessageDialogPort port_;
+  std::unique_ptr<TMainForm> form_;
+};
+
+TEST_F(MainFormDispatchTest, ScheduledCommandComesBackThroughTimer1AndWndProc) {
+  form_->hide();
+  form_->ScheduleCommand(0, static_cast<uint16_t>(CommandCode::kActive), kActiveShowAlways);
+  EXPECT_TRUE(form_->Timer1->isActive());
+  clock_.AdvanceMs(100);
+  EXPECT_TRUE(QTest::qWaitFor([&] { return form_->isVisible(); }, 5000));
+}
+
+TEST_F(MainFormDispatchTest, TrayMenuItemsPostThroughTheBus) {
+  const WindowHandle bar = bus_.CreateWindow();
+  block_.SetBarWindow(bar);
+  form_->findChild<QAction*>("ButtonWindow")->trigger();
+  EXPECT_EQ(bus_.Take(bar), (std::vector<Message>{{bar, kCommandMessage, 9, 0}}));
+  // "Quillboxを表示": the main window becomes the target and shows itself.
+  form_->hide();
+  form_->findChild<QAction*>("KQuillbox4")->trigger();
+  EXPECT_EQ(block_.TargetWindow(), kMain);
+  EXPECT_TRUE(QTest::qWaitFor([&] { return form_->isVisible(); }, 5000));
+}
+
+TEST_F(MainFormDispatchTest, HandOverOfAnUnknownNameWarnsAndRestoresTheBarHint) {
+  const WindowHandle bar = bus_.CreateWindow();
+  block_.SetBarWindow(bar);
+  block_.SetSaveHint(Utf8ToCp932("ない名前"));
+  form_->hide();
+  form_->WndProc(kCommandMessage, static_cast<uint32_t>(CommandCode::kHandOver), 0);
+  EXPECT_TRUE(form_->isVisible());
+  EXPECT_EQ(block_.SaveHint(), Utf8ToCp932("一発登録フォルダ指定"));
+  EXPECT_EQ(bus_.Take(bar), (std::vector<Message>{{bar, kCommandMessage, 16, 0}}));
+  ASSERT_EQ(dialog_.questions().size(), 1u);
+  EXPECT_EQ(dialog_.questions()[0].text, Utf8ToCp932("指定されたファイルがありません"));
+  EXPECT_EQ(dialog_.questions()[0].caption, Utf8ToCp932("警告"));
+}
+
+}  // namespace
+}  // namespace quill

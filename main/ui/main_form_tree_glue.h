@@ -1,0 +1,105 @@
+// The main window's folder tree and card editor glue: the plain model and
+// controller, and the views through which they see the window's widgets.
+// Private to main_form_tree.cpp and main_form_editor.cpp.
+#pragma once
+
+#include <QObject>
+#include <memory>
+
+#include "main/card_editor.h"
+#include "main/folder_tree_model.h"
+#include "main/ui/folder_tree_qt_model.h"
+#include "main/ui/main_form.h"
+
+namespace quill {
+
+struct TMainForm::TreeGlue {
+  // What the tree model shows besides the tree: progress, counters, the
+  // editor's reset, and the busy state of the window.
+  class TreeView final : public FolderTreeView, public BusyObserver {
+   public:
+    explicit TreeView(TMainForm* form) : form_(form) {}
+    void ProcessMessages() override;
+    void ShowProgress(int64_t maximum) override;
+    void SetProgress(int64_t position) override;
+    void HideProgress() override;
+    void ShowCounts(int64_t cards, int64_t marked) override;
+    void ClearEditor() override;
+    void BusyChanged(bool busy) override;
+
+   private:
+    TMainForm* form_;
+  };
+
+  // The card panel's widgets as the editor sees them
+  // (main_form_editor.cpp).
+  class EditorView final : public CardEditorView {
+   public:
+    explicit EditorView(TMainForm* form) : form_(form) {}
+    std::string TitleText() override;
+    void SetTitleText(const std::string& title) override;
+    std::string BodyText() override;
+    void SetBodyText(const std::string& text, bool as_edit) override;
+    bool BodyModified() override;
+    size_t BodyCaret() override;
+    void SetBodyCaret(size_t offset) override;
+    std::string SourceText() override;
+    void SetSourceText(const std::string& source) override;
+    void SetSourceItems(const std::vector<std::string>& items) override;
+    bool Checked(EditorControl c) override;
+    void SetChecked(EditorControl c, bool on) override;
+    void SetEnabled(EditorControl c, bool on) override;
+    void SetTitleReadOnly(bool read_only, bool red) override;
+    void SetBodyReadOnly(bool read_only) override;
+    void SetTimeCaptions(const std::string& update, const std::string& create) override;
+    void SetBodyFont(const CardFont& font) override;
+    void ShowTextBody() override;
+    void SelectNode(TreeNode* node) override;
+    void FocusBody() override;
+    void Beep() override;
+    void SaveSettingsGroup(int group) override;
+    void EndProgram(int exit_code) override;
+
+   private:
+    TMainForm* form_;
+  };
+
+  // The deferred open goes through the window's one-slot scheduler.
+  class Deferred final : public DeferredCommands {
+   public:
+    explicit Deferred(TMainForm* form) : form_(form) {}
+    void ScheduleCommand(uint32_t delay_ms, uint16_t code, int32_t lparam) override {
+      form_->ScheduleCommand(delay_ms, code, lparam);
+    }
+
+   private:
+    TMainForm* form_;
+  };
+
+  explicit TreeGlue(TMainForm* f);
+
+  // The card panel's extra widgets and their signals (main_form_editor.cpp).
+  void SetupEditorControls();
+  // The source box's list from the remembered sources.
+  void FillSourceCombo();
+
+  // Makes node the view's current row without running TreeChange.
+  void SelectInView(TreeNode* node);
+  // The settings group through the window's one writer.
+  void SaveSettingsGroup(int group);
+
+  TMainForm* form;
+  TreeView tree_view;
+  FolderTreeModel model;
+  // Destroyed before the model: it observes the model's tree.
+  std::unique_ptr<FolderTreeQtModel> qt_model;
+  EditorView editor_view;
+  Deferred deferred;
+  CardEditor editor;
+  // Set while the window moves the tree's current row itself.
+  int selecting = 0;
+  // The window's cursor is replaced while busy.
+  bool cursor_overridden = false;
+};
+
+}  // namespace quill
