@@ -6,6 +6,7 @@
 #pragma once
 
 #include <cstdint>
+#include <ctime>
 
 namespace quill {
 
@@ -18,6 +19,19 @@ struct LocalTime {
   int second = 0;
   int weekday = 4;   // 0 Sunday .. 6 Saturday
 };
+
+// The calendar fields of a broken-down C time.
+inline LocalTime LocalTimeFromTm(const struct tm& tm) {
+  LocalTime lt;
+  lt.year = tm.tm_year + 1900;
+  lt.month = tm.tm_mon + 1;
+  lt.day = tm.tm_mday;
+  lt.hour = tm.tm_hour;
+  lt.minute = tm.tm_min;
+  lt.second = tm.tm_sec;
+  lt.weekday = tm.tm_wday;
+  return lt;
+}
 
 class Clock {
  public:

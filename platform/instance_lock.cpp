@@ -12,14 +12,6 @@
 namespace quill {
 namespace {
 
-Status ErrnoStatus(const std::string& what, int err) {
-  std::string m = what + ": " + std::strerror(err);
-  if (err == ENOENT || err == ENOTDIR) return Status::NotFound(m);
-  if (err == EACCES || err == EPERM || err == EROFS) return Status::Permission(m);
-  if (err == ENOSPC) return Status::NoSpace(m);
-  return Status::IoError(m);
-}
-
 bool IsFolder(const char* path) {
   struct stat st;
   return ::stat(path, &st) == 0 && S_ISDIR(st.st_mode);

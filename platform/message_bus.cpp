@@ -34,13 +34,6 @@ bool MakeAddress(const std::string& path, sockaddr_un* addr) {
   return true;
 }
 
-Status ErrnoStatus(const std::string& what, int err) {
-  std::string m = what + ": " + std::strerror(err);
-  if (err == ENOENT || err == ENOTDIR) return Status::NotFound(m);
-  if (err == EACCES || err == EPERM) return Status::Permission(m);
-  return Status::IoError(m);
-}
-
 // True when a live socket answers at the address.
 bool SomeoneListens(const sockaddr_un& addr) {
   int probe = ::socket(AF_UNIX, SOCK_DGRAM | SOCK_CLOEXEC, 0);

@@ -14,24 +14,6 @@
 namespace quill {
 namespace {
 
-Status ErrnoStatus(const std::string& what, int err) {
-  std::string m = what + ": " + std::strerror(err);
-  switch (err) {
-    case ENOENT:
-    case ENOTDIR:
-      return Status::NotFound(m);
-    case EACCES:
-    case EPERM:
-    case EROFS:
-      return Status::Permission(m);
-    case ENOSPC:
-    case EDQUOT:
-      return Status::NoSpace(m);
-    default:
-      return Status::IoError(m);
-  }
-}
-
 class PosixFile final : public RandomFile {
  public:
   PosixFile(std::string path, int fd) : path_(std::move(path)), fd_(fd) {}
@@ -116,15 +98,7 @@ class SystemClock final : public Clock {
     time_t t = static_cast<time_t>(seconds);
     struct tm tm;
     ::localtime_r(&t, &tm);
-    LocalTime lt;
-    lt.year = tm.tm_year + 1900;
-    lt.month = tm.tm_mon + 1;
-    lt.day = tm.tm_mday;
-    lt.hour = tm.tm_hour;
-    lt.minute = tm.tm_min;
-    lt.second = tm.tm_sec;
-    lt.weekday = tm.tm_wday;
-    return lt;
+    return LocalTimeFromTm(tm);
   }
 };
 

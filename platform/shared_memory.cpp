@@ -13,24 +13,6 @@
 namespace quill {
 namespace {
 
-Status ErrnoStatus(const std::string& what, int err) {
-  std::string m = what + ": " + std::strerror(err);
-  switch (err) {
-    case ENOENT:
-      return Status::NotFound(m);
-    case EEXIST:
-      return Status::Duplicate(m);
-    case EACCES:
-    case EPERM:
-      return Status::Permission(m);
-    case ENOSPC:
-    case ENOMEM:
-      return Status::NoSpace(m);
-    default:
-      return Status::IoError(m);
-  }
-}
-
 Status CheckName(const std::string& name) {
   if (name.size() < 2 || name[0] != '/' || name.find('/', 1) != std::string::npos ||
       name.size() > NAME_MAX) {

@@ -1,5 +1,8 @@
 #include "platform/status.h"
 
+#include <cerrno>
+#include <cstring>
+
 namespace quill {
 
 std::string Status::ToString() const {
@@ -12,6 +15,27 @@ std::string Status::ToString() const {
     s += message_;
   }
   return s;
+}
+
+Status ErrnoStatus(const std::string& what, int err) {
+  std::string m = what + ": " + std::strerror(err);
+  switch (err) {
+    case ENOENT:
+    case ENOTDIR:
+      return Status::NotFound(m);
+    case EEXIST:
+      return Status::Duplicate(m);
+    case EACCES:
+    case EPERM:
+    case EROFS:
+      return Status::Permission(m);
+    case ENOSPC:
+    case EDQUOT:
+    case ENOMEM:
+      return Status::NoSpace(m);
+    default:
+      return Status::IoError(m);
+  }
 }
 
 }  // namespace quill

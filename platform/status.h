@@ -51,6 +51,10 @@ class Status {
   std::string message_;
 };
 
+// The Status of a failed system call: "<what>: <reason>" with a code that
+// follows errno (missing, permission, no space, exists, other I/O).
+Status ErrnoStatus(const std::string& what, int err);
+
 // Returns early from the enclosing function when expr is not ok.
 #define QUILL_RETURN_IF_ERROR(expr)            \
   do {                                         \

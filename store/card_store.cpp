@@ -5,6 +5,7 @@
 #include <cstring>
 #include <limits>
 
+#include "store/byte_order.h"
 #include "store/sjis.h"
 
 namespace quill::store {
@@ -19,16 +20,6 @@ constexpr char kDefaultFontName[] = "default";
 constexpr int8_t kDefaultColumnWidth = 7;
 constexpr size_t kTitleLimit = 40;
 constexpr size_t kNoLimit = std::numeric_limits<size_t>::max();
-
-void PutU32(char* p, uint32_t v) {
-  for (int i = 0; i < 4; ++i) p[i] = static_cast<char>((v >> (8 * i)) & 0xFF);
-}
-
-uint32_t GetU32(const char* p) {
-  uint32_t v = 0;
-  for (int i = 0; i < 4; ++i) v |= static_cast<uint32_t>(static_cast<unsigned char>(p[i])) << (8 * i);
-  return v;
-}
 
 // The text of a fixed field: its bytes up to the first NUL or n.
 std::string FieldText(const char* p, size_t n) { return std::string(p, FieldTextLength(p, n)); }

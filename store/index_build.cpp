@@ -15,19 +15,11 @@
 #include <cstring>
 #include <numeric>
 
+#include "store/byte_order.h"
 #include "store/db_error.h"
 
 namespace quill::store {
 namespace {
-
-uint32_t GetU32(const char* p) {
-  const auto* u = reinterpret_cast<const unsigned char*>(p);
-  return uint32_t{u[0]} | uint32_t{u[1]} << 8 | uint32_t{u[2]} << 16 | uint32_t{u[3]} << 24;
-}
-
-void PutU32(char* p, uint32_t v) {
-  for (int i = 0; i < 4; ++i) p[i] = static_cast<char>((v >> (8 * i)) & 0xFF);
-}
 
 Status ReadExact(RandomFile& f, uint64_t offset, char* buf, size_t n) {
   size_t got = 0;

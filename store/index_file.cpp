@@ -59,6 +59,7 @@
 #include <cstring>
 #include <stdlib.h>
 
+#include "store/byte_order.h"
 #include "store/db_error.h"
 #include "store/index_build.h"
 #include "store/sjis.h"
@@ -70,15 +71,6 @@ constexpr uint32_t kPageSize = 512;
 constexpr uint32_t kHeaderReadSize = 524;
 constexpr uint32_t kExprOffset = 34;
 constexpr size_t kMaxDepth = 48;  // far beyond any tree of 2^32 pages
-
-uint32_t GetU32(const char* p) {
-  const auto* u = reinterpret_cast<const unsigned char*>(p);
-  return uint32_t{u[0]} | uint32_t{u[1]} << 8 | uint32_t{u[2]} << 16 | uint32_t{u[3]} << 24;
-}
-
-void PutU32(char* p, uint32_t v) {
-  for (int i = 0; i < 4; ++i) p[i] = static_cast<char>((v >> (8 * i)) & 0xFF);
-}
 
 uint64_t EntrySizeFor(uint64_t key_length) { return ((key_length - 1) & ~uint64_t{3}) + 12; }
 
@@ -248,6 +240,10 @@ struct IndexFile::Impl {
   Status Descend(size_t level, uint32_t page, bool from_end);
   Status StepForward(size_t level, uint32_t* row);
   Status StepBackward(size_t level, uint32_t* row);
+  // Makes entry pos of the page at `level` (page bytes d) the current one.
+  Status LandOn(size_t level, const char* d, int pos, uint32_t* row);
+  // Walked off either end: no current entry.
+  Status PastTheEnd(uint32_t* row);
   Status InsertEntry(std::string_view key, uint32_t row);
   Status DeleteEntry();
   Status BuildTree(ExternalSort& sort);
@@ -334,6 +330,22 @@ Status IndexFile::Impl::Descend(size_t level, uint32_t page, bool from_end) {
   return Status::Ok();
 }
 
+Status IndexFile::Impl::LandOn(size_t level, const char* d, int pos, uint32_t* row) {
+  uint32_t r = Row(d, static_cast<uint32_t>(pos));
+  if (r == 0) return SetDbError(kDbShortRead, Status::Corrupt("index " + path + " has a row 0"));
+  path_len = level + 1;
+  current = true;
+  *row = r;
+  return Status::Ok();
+}
+
+Status IndexFile::Impl::PastTheEnd(uint32_t* row) {
+  path_len = 0;
+  current = false;
+  *row = 0;
+  return Status::Ok();
+}
+
 // Moves the path one entry on from the page at `level`, whose position is
 // the one before the entry wanted.
 Status IndexFile::Impl::StepForward(size_t level, uint32_t* row) {
@@ -348,21 +360,8 @@ Status IndexFile::Impl::StepForward(size_t level, uint32_t* row) {
       ++level;
       continue;
     }
-    if (pos < c) {
-      uint32_t r = Row(d, static_cast<uint32_t>(pos));
-      if (r == 0)
-        return SetDbError(kDbShortRead, Status::Corrupt("index " + path + " has a row 0"));
-      path_len = level + 1;
-      current = true;
-      *row = r;
-      return Status::Ok();
-    }
-    if (level == 0) {
-      path_len = 0;
-      current = false;
-      *row = 0;
-      return Status::Ok();
-    }
+    if (pos < c) return LandOn(level, d, pos, row);
+    if (level == 0) return PastTheEnd(row);
     --level;
   }
 }
@@ -374,12 +373,7 @@ Status IndexFile::Impl::StepBackward(size_t level, uint32_t* row) {
     const int c = static_cast<int>(Count(d));
     const int pos = --b.pos;
     if (pos < 0) {
-      if (level == 0) {
-        path_len = 0;
-        current = false;
-        *row = 0;
-        return Status::Ok();
-      }
+      if (level == 0) return PastTheEnd(row);
       --level;
       continue;
     }
@@ -389,15 +383,7 @@ Status IndexFile::Impl::StepBackward(size_t level, uint32_t* row) {
       ++level;
       continue;
     }
-    if (pos < c) {
-      uint32_t r = Row(d, static_cast<uint32_t>(pos));
-      if (r == 0)
-        return SetDbError(kDbShortRead, Status::Corrupt("index " + path + " has a row 0"));
-      path_len = level + 1;
-      current = true;
-      *row = r;
-      return Status::Ok();
-    }
+    if (pos < c) return LandOn(level, d, pos, row);
   }
 }
 

@@ -4,6 +4,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "store/byte_order.h"
 #include "store/db_error.h"
 #include "store/sjis.h"
 
@@ -13,18 +14,6 @@ namespace {
 constexpr unsigned char kVersion = 3;
 constexpr char kEndOfFile = 0x1A;
 constexpr uint32_t kMaxFieldLength = 250;
-
-uint32_t Get32(const unsigned char* p) {
-  return static_cast<uint32_t>(p[0]) | static_cast<uint32_t>(p[1]) << 8 |
-         static_cast<uint32_t>(p[2]) << 16 | static_cast<uint32_t>(p[3]) << 24;
-}
-
-void Put32(unsigned char* p, uint32_t v) {
-  p[0] = static_cast<unsigned char>(v);
-  p[1] = static_cast<unsigned char>(v >> 8);
-  p[2] = static_cast<unsigned char>(v >> 16);
-  p[3] = static_cast<unsigned char>(v >> 24);
-}
 
 Status ShortRead(const std::string& path, const std::string& what) {
   return SetDbError(kDbShortRead, Status::IoError("short read of " + what + " in " + path));
@@ -64,9 +53,9 @@ std::vector<FieldLayout> TableFile::Layouts() const {
 void TableFile::EncodeHeader(std::array<unsigned char, kHeaderSize>* h) const {
   *h = header_;
   (*h)[0] = kVersion;
-  Put32(h->data() + 4, row_count_);
-  Put32(h->data() + 8, header_length_);
-  Put32(h->data() + 12, row_length_);
+  PutU32(h->data() + 4, row_count_);
+  PutU32(h->data() + 8, header_length_);
+  PutU32(h->data() + 12, row_length_);
 }
 
 Status TableFile::Create(FileEnv& env, const std::string& path,
@@ -133,9 +122,9 @@ Status TableFile::Open(FileEnv& env, const std::string& path, std::unique_ptr<Ta
   if (got < kHeaderSize) return CorruptTable(path, "short header", kDbShortRead);
 
   const unsigned char* h = t->header_.data();
-  t->row_count_ = Get32(h + 4);
-  t->header_length_ = Get32(h + 8);
-  t->row_length_ = Get32(h + 12);
+  t->row_count_ = GetU32(h + 4);
+  t->header_length_ = GetU32(h + 8);
+  t->row_length_ = GetU32(h + 12);
   if (h[0] != kVersion) return CorruptTable(path, "unknown version");
   if (t->header_length_ < kDescriptorSize + 33 || (t->header_length_ - 33) % kDescriptorSize != 0)
     return CorruptTable(path, "bad header length");

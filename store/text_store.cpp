@@ -4,6 +4,8 @@
 #include <cstdio>
 #include <cstring>
 
+#include "store/byte_order.h"
+
 namespace quill::store {
 
 namespace {
@@ -26,16 +28,6 @@ constexpr size_t kRecordSize = 1024;
 void PutId(char* rec, std::string_view id) {
   std::memset(rec + kIdOffset, 0, kIdLength);
   std::memcpy(rec + kIdOffset, id.data(), std::min(id.size(), kIdLength));
-}
-
-void PutU32(char* p, uint32_t v) {
-  for (int i = 0; i < 4; ++i) p[i] = static_cast<char>((v >> (8 * i)) & 0xFF);
-}
-
-uint32_t GetU32(const char* p) {
-  uint32_t v = 0;
-  for (int i = 0; i < 4; ++i) v |= static_cast<uint32_t>(static_cast<unsigned char>(p[i])) << (8 * i);
-  return v;
 }
 
 }  // namespace

@@ -17,15 +17,7 @@ class FakeClock final : public Clock {
     time_t t = static_cast<time_t>(seconds);
     struct tm tm;
     gmtime_r(&t, &tm);
-    LocalTime lt;
-    lt.year = tm.tm_year + 1900;
-    lt.month = tm.tm_mon + 1;
-    lt.day = tm.tm_mday;
-    lt.hour = tm.tm_hour;
-    lt.minute = tm.tm_min;
-    lt.second = tm.tm_sec;
-    lt.weekday = tm.tm_wday;
-    return lt;
+    return LocalTimeFromTm(tm);
   }
 
   void SetTick(uint32_t t) { tick_ = t; }
