@@ -15,6 +15,7 @@
 #include "platform/headless/temp_dir.h"
 #include "platform/text_codec.h"
 #include "store/card_store.h"
+#include "store/card_test_support.h"
 
 namespace quill {
 namespace {
@@ -109,15 +110,8 @@ class CardEditorTest : public ::testing::Test {
   }
   std::string AddCard(const std::string& folder, const std::string& title,
                       const std::string& text) {
-    CardRecord c(store_);
-    c.Clear();
-    c.folder = folder;
-    c.title = title;
-    c.text = text;
-    c.position = next_position_++;
-    EXPECT_TRUE(c.Write().ok());
-    env_.fake_clock().AdvanceMs(1);
-    return c.id;
+    return store::WriteTestCard(store_, env_.fake_clock(),
+                                folder, title, text, next_position_++);
   }
   void Load() { ASSERT_TRUE(LoadFolderTree(form_, nullptr).ok()); }
 

@@ -13,6 +13,7 @@
 #include "platform/headless/temp_dir.h"
 #include "platform/text_codec.h"
 #include "store/card_store.h"
+#include "store/card_test_support.h"
 
 namespace quill {
 namespace {
@@ -52,26 +53,12 @@ class FolderTreeTest : public ::testing::Test {
   // Cards keep the order they were added in unless given a position.
   std::string AddCard(const std::string& folder, const std::string& title, uint32_t ctime = 0,
                       uint32_t utime = 0, int64_t position = -1) {
-    CardRecord c(store_);
-    c.Clear();
-    c.folder = folder;
-    c.title = title;
-    c.text = "text of " + title;
-    c.ctime = ctime;
-    c.utime = utime;
-    c.position = position >= 0 ? static_cast<uint32_t>(position) : next_position_++;
-    Status s = c.Write();
-    EXPECT_TRUE(s.ok()) << s.ToString();
-    env_.fake_clock().AdvanceMs(1);
-    return c.id;
+    uint32_t at = position >= 0 ? static_cast<uint32_t>(position) : next_position_++;
+    return store::WriteTestCard(store_, env_.fake_clock(),
+                                folder, title, "text of " + title, at, ctime,
+                                utime);
   }
-  void AddFolderRow(const std::string& path) {
-    CardRecord c(store_);
-    c.Clear();
-    c.folder = path;
-    c.title = std::string(FolderMarkerTitle);
-    ASSERT_TRUE(c.Write().ok());
-  }
+  void AddFolderRow(const std::string& path) { store::WriteFolderRow(store_, path); }
   // Live folder rows of exactly this path.
   int FolderRows(const std::string& path) {
     CardRecord c(store_);

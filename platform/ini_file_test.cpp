@@ -7,15 +7,10 @@
 
 #include "platform/headless/fault_env.h"
 #include "platform/headless/temp_dir.h"
+#include "platform/headless/test_files.h"
 
 namespace quill {
 namespace {
-
-std::string ReadAll(FileEnv& env, const std::string& path) {
-  std::string data;
-  EXPECT_TRUE(env.ReadFile(path, &data).ok());
-  return data;
-}
 
 TEST(ParseStoredIntegerTest, Cases) {
   struct Case {
@@ -131,13 +126,13 @@ TEST(IniFileTest, BatchChangesOnlyItsLinesInOneWrite) {
   want.replace(want.find("  FontSize = 12 \r\n"), 18, "FontSize=10\r\n");
   want.replace(want.find("Kana=\x83\x5C\x83\x41\r\n"), 11, "Kana=\x83\x5C\r\n");
   want.insert(want.find("\r\n[Env]"), "TreeWidth=-8\r\n");
-  const std::string after = ReadAll(env, ini.path());
+  const std::string after = ReadAll(ini.path());
   EXPECT_EQ(after, want);
   EXPECT_EQ(env.bytes_written() - written_before, after.size());  // one write of the file
 
   // A new section goes to the end; the last line gets its line end.
   ASSERT_TRUE(ini.WriteString("New", "A", "1").ok());
-  EXPECT_EQ(ReadAll(env, ini.path()), want + "\r\n[New]\r\nA=1\r\n");
+  EXPECT_EQ(ReadAll(ini.path()), want + "\r\n[New]\r\nA=1\r\n");
   // Writing the value that is there already writes nothing.
   const uint64_t before_same = env.bytes_written();
   ASSERT_TRUE(ini.WriteString("New", "A", "1").ok());
@@ -185,9 +180,9 @@ TEST(IniFileTest, DeleteAndErase) {
                                   "[A]\r\nK=1\r\nk=2\r\nJ=3\r\n[B]\r\nK=4\r\n[a]\r\nK=5\r\n")
                   .ok());
   ASSERT_TRUE(ini.DeleteKey("a", "K").ok());  // both lines of the first [A]
-  EXPECT_EQ(ReadAll(env, ini.path()), "[A]\r\nJ=3\r\n[B]\r\nK=4\r\n[a]\r\nK=5\r\n");
+  EXPECT_EQ(ReadAll(ini.path()), "[A]\r\nJ=3\r\n[B]\r\nK=4\r\n[a]\r\nK=5\r\n");
   ASSERT_TRUE(ini.EraseSection("A").ok());  // every section of that name
-  EXPECT_EQ(ReadAll(env, ini.path()), "[B]\r\nK=4\r\n");
+  EXPECT_EQ(ReadAll(ini.path()), "[B]\r\nK=4\r\n");
 
   // Deleting from a missing file creates nothing.
   IniFile missing(env, dir.File("missing.ini"));
@@ -226,7 +221,7 @@ TEST(IniFileTest, FailuresLeaveTheFileAlone) {
   EXPECT_EQ(ini.ReadInteger("Env", "A", 7), 7);
   EXPECT_FALSE(ini.WriteString("Env", "A", "2").ok());
   env.ClearFaults();
-  EXPECT_EQ(ReadAll(env, ini.path()), original);
+  EXPECT_EQ(ReadAll(ini.path()), original);
 
   env.SetDiskFull(true);
   EXPECT_EQ(ini.WriteString("Env", "A", "2").code(), Status::kNoSpace);
@@ -234,7 +229,7 @@ TEST(IniFileTest, FailuresLeaveTheFileAlone) {
   env.SetWriteBudget(5);
   EXPECT_FALSE(ini.WriteString("Env", "A", "2").ok());
   env.ClearFaults();
-  EXPECT_EQ(ReadAll(env, ini.path()), original);
+  EXPECT_EQ(ReadAll(ini.path()), original);
 
   ASSERT_TRUE(ini.WriteString("Env", "A", "2").ok());  // and the next write works
   EXPECT_EQ(ini.ReadInteger("Env", "A", 0), 2);

@@ -4,15 +4,10 @@
 
 #include "platform/headless/fault_env.h"
 #include "platform/headless/temp_dir.h"
+#include "platform/headless/test_files.h"
 
 namespace quill {
 namespace {
-
-std::string ReadAll(FileEnv& env, const std::string& path) {
-  std::string data;
-  EXPECT_TRUE(env.ReadFile(path, &data).ok());
-  return data;
-}
 
 TEST(RegistryStoreTest, ValuesRoundTripByteForByte) {
   TempDir dir;
@@ -43,7 +38,7 @@ TEST(RegistryStoreTest, ValuesRoundTripByteForByte) {
   EXPECT_EQ(reg.ReadString("SoftWare\\other", "Value", "def"), "def");
 
   // One section per key, named by its path; each value on one line.
-  const std::string text = ReadAll(env, reg.path());
+  const std::string text = ReadAll(reg.path());
   EXPECT_EQ(text.find("[SoftWare\\quillmain\\Env]\r\n"), 0u) << text;
   EXPECT_NE(text.find("browserclass=Navigator\\t\r\n"), std::string::npos) << text;
 }
@@ -96,7 +91,7 @@ TEST(RegistryStoreTest, UnreadableStoreIsNeverReplaced) {
   FaultEnv env;
   RegistryStore reg(env, dir.File("registry.ini"));
   ASSERT_TRUE(reg.WriteString(kQuillmainEnvKey, "BackupFile", "/b.zip").ok());
-  const std::string before = ReadAll(env, reg.path());
+  const std::string before = ReadAll(reg.path());
 
   env.FailOpen(reg.path());
   EXPECT_EQ(reg.ReadString(kQuillmainEnvKey, "BackupFile", "def"), "def");
@@ -106,7 +101,7 @@ TEST(RegistryStoreTest, UnreadableStoreIsNeverReplaced) {
   env.SetDiskFull(true);
   EXPECT_EQ(reg.WriteString(kQuillmainEnvKey, "BackupFile", "/c.zip").code(), Status::kNoSpace);
   env.ClearFaults();
-  EXPECT_EQ(ReadAll(env, reg.path()), before);
+  EXPECT_EQ(ReadAll(reg.path()), before);
 
   // A missing store reads as empty and a read creates nothing.
   RegistryStore missing(env, dir.File("none/registry.ini"));

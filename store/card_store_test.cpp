@@ -9,6 +9,7 @@
 
 #include "platform/headless/fault_env.h"
 #include "platform/headless/temp_dir.h"
+#include "store/card_test_support.h"
 #include "store/sjis.h"
 
 namespace quill::store {
@@ -42,23 +43,9 @@ class CardStoreTest : public ::testing::Test {
   // Writes a new card and returns its id.
   std::string AddCard(const std::string& folder, const std::string& title,
                       const std::string& text) {
-    CardRecord c(store_);
-    c.Clear();
-    c.folder = folder;
-    c.title = title;
-    c.text = text;
-    Status s = c.Write();
-    EXPECT_TRUE(s.ok()) << s.ToString();
-    env_.fake_clock().AdvanceMs(1);
-    return c.id;
+    return WriteTestCard(store_, env_.fake_clock(), folder, title, text);
   }
-  void AddFolder(const std::string& path) {
-    CardRecord c(store_);
-    c.Clear();
-    c.folder = path;
-    c.title = std::string(FolderMarkerTitle);
-    ASSERT_TRUE(c.Write().ok());
-  }
+  void AddFolder(const std::string& path) { WriteFolderRow(store_, path); }
 
   TempDir dir_;
   std::string folder_ = dir_.Path() + "/";

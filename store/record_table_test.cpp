@@ -9,6 +9,7 @@
 
 #include "platform/headless/fault_env.h"
 #include "platform/headless/temp_dir.h"
+#include "platform/headless/test_files.h"
 #include "store/db_error.h"
 
 namespace quill::store {
@@ -22,12 +23,6 @@ std::vector<FieldDef> CardFields() {
 
 std::vector<IndexDef> CardIndexes() {
   return {{"quilbo7.ix0", "KUBUN", false}, {"quilbo7.ix1", "TEXT_ID", false}};
-}
-
-std::string Slurp(const std::string& path) {
-  std::string data;
-  EXPECT_TRUE(FileEnv::Default().ReadFile(path, &data).ok());
-  return data;
 }
 
 uint32_t U32At(const std::string& b, size_t off) {
@@ -75,7 +70,7 @@ TEST_F(RecordTableTest, CardTableCreatedAndClosedIsGoldenBytes) {
   ASSERT_TRUE(t.Create().ok());
   ASSERT_TRUE(t.Close().ok());
 
-  const std::string b = Slurp(t.path());
+  const std::string b = ReadAll(t.path());
   ASSERT_EQ(b.size(), 258u);
   EXPECT_EQ(b[0], 3);
   EXPECT_EQ(b.substr(1, 3), std::string("\x7e\x0c\x09"));  // 2026-12-09
@@ -110,7 +105,7 @@ TEST_F(RecordTableTest, CardTableCreatedAndClosedIsGoldenBytes) {
   int64_t row = -2;
   ASSERT_TRUE(again.Write(-1, CardRec("Work", "first").data(), &row).ok());
   EXPECT_EQ(row, 0);
-  const std::string live = Slurp(t.path());
+  const std::string live = ReadAll(t.path());
   EXPECT_EQ(U32At(live, 4), 1u);
   EXPECT_EQ(live.substr(257, 5), " Work");
   ASSERT_EQ(live.size(), 257u + 285u + 1u);
@@ -127,7 +122,7 @@ TEST_F(RecordTableTest, LongFieldsSplitIntoNumberedParts) {
            {}, Folder());
   ASSERT_TRUE(t.Create().ok());
   ASSERT_TRUE(t.Close().ok());
-  const std::string b = Slurp(t.path());
+  const std::string b = ReadAll(t.path());
   EXPECT_EQ(U32At(b, 8), 225u);
   EXPECT_EQ(U32At(b, 12), 1025u);
   EXPECT_EQ(b.size(), 226u);
@@ -209,7 +204,7 @@ TEST_F(RecordTableTest, RecordsPackIntoRowsAndBack) {
   }
   ASSERT_TRUE(t.Close().ok());
 
-  const std::string b = Slurp(t.path());
+  const std::string b = ReadAll(t.path());
   const size_t header = U32At(b, 8), length = U32At(b, 12);
   ASSERT_EQ(length, 39u);
   for (size_t i = 0; i < std::size(texts); ++i) {
@@ -265,7 +260,7 @@ TEST_F(RecordTableTest, ReindexWithoutIndexesPacksInOrder) {
   };
   check(t);
   ASSERT_TRUE(t.Close().ok());
-  EXPECT_EQ(Slurp(t.path()).size(), 65u + 667u * 11u + 1u);
+  EXPECT_EQ(ReadAll(t.path()).size(), 65u + 667u * 11u + 1u);
   RecordTable again;
   again.Define(env_, "n.dat", {{"NAME", 'C', 10, 0}}, {}, Folder());
   check(again);
@@ -300,7 +295,7 @@ TEST_F(RecordTableTest, UnopenableTableIsReportedAndLeftAlone) {
   ASSERT_TRUE(maker.Write(-1, CardRec("Work").data()).ok());
   ASSERT_TRUE(maker.Close().ok());
   const std::string path = maker.path();
-  const std::string good = Slurp(path);
+  const std::string good = ReadAll(path);
 
   const struct {
     const char* what;
@@ -346,7 +341,7 @@ TEST_F(RecordTableTest, UnopenableTableIsReportedAndLeftAlone) {
     EXPECT_EQ(t.Read(0, rec.data()).code(), c.code);
     EXPECT_EQ(t.Write(-1, CardRec("New").data()).code(), c.code);
     EXPECT_EQ(t.Close().code(), Status::kOk);
-    EXPECT_EQ(Slurp(path), bytes);
+    EXPECT_EQ(ReadAll(path), bytes);
   }
 }
 
@@ -356,7 +351,7 @@ TEST_F(RecordTableTest, CreateEmptiesAnExistingFile) {
   ASSERT_TRUE(FileEnv::Default().WriteFileAtomic(t.path(), std::string(5000, 'z')).ok());
   ASSERT_TRUE(t.Create().ok());
   ASSERT_TRUE(t.Close().ok());
-  EXPECT_EQ(Slurp(t.path()).size(), 258u);
+  EXPECT_EQ(ReadAll(t.path()).size(), 258u);
 }
 
 TEST_F(RecordTableTest, ShortWritesAndReadsFail) {
@@ -378,7 +373,7 @@ TEST_F(RecordTableTest, ShortWritesAndReadsFail) {
   ASSERT_TRUE(t.RowCount(&count).ok());
   EXPECT_EQ(count, 1);
   ASSERT_TRUE(t.Close().ok());
-  EXPECT_EQ(Slurp(t.path()).size(), 257u + 285u + 1u);
+  EXPECT_EQ(ReadAll(t.path()).size(), 257u + 285u + 1u);
 
   // A full disk fails an update and the close that has to stamp the date.
   ASSERT_TRUE(t.Open().ok());

@@ -14,6 +14,7 @@
 #include "platform/headless/temp_dir.h"
 #include "platform/text_codec.h"
 #include "store/card_store.h"
+#include "store/card_test_support.h"
 
 namespace quill {
 namespace {
@@ -31,13 +32,7 @@ class FolderTreeQtModelTest : public ::testing::Test {
     settings_.SortType = kSortTypeNames[0];
   }
   void Add(const std::string& folder, const std::string& title) {
-    CardRecord c(store_);
-    c.Clear();
-    c.folder = folder;
-    c.title = title;
-    c.text = "x";
-    ASSERT_TRUE(c.Write().ok());
-    env_.fake_clock().AdvanceMs(1);
+    store::WriteTestCard(store_, env_.fake_clock(), folder, title, "x");
   }
   void AddFolder(const std::string& path) { Add(path, std::string(store::FolderMarkerTitle)); }
 

@@ -1,0 +1,46 @@
+// Writing cards and folder rows into a data set in tests.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <optional>
+#include <string>
+
+#include "platform/headless/fake_clock.h"
+#include "store/card_store.h"
+
+namespace quill::store {
+
+// Writes a new card and returns its id. The fake clock then moves on by
+// 1 ms, so the next card gets an id of its own. Without a position the
+// card keeps the cleared card's.
+inline std::string WriteTestCard(CardStore& store, FakeClock& clock, const std::string& folder,
+                                 const std::string& title, const std::string& text,
+                                 std::optional<uint32_t> position = std::nullopt,
+                                 uint32_t ctime = 0, uint32_t utime = 0) {
+  CardRecord c(store);
+  c.Clear();
+  c.folder = folder;
+  c.title = title;
+  c.text = text;
+  c.ctime = ctime;
+  c.utime = utime;
+  if (position) c.position = *position;
+  Status s = c.Write();
+  EXPECT_TRUE(s.ok()) << s.ToString();
+  clock.AdvanceMs(1);
+  return c.id;
+}
+
+// Writes the folder row of path.
+inline void WriteFolderRow(CardStore& store, const std::string& path) {
+  CardRecord c(store);
+  c.Clear();
+  c.folder = path;
+  c.title = std::string(FolderMarkerTitle);
+  Status s = c.Write();
+  EXPECT_TRUE(s.ok()) << s.ToString();
+}
+
+}  // namespace quill::store
