@@ -17,6 +17,30 @@ enum class ShowCommand {
   kShowNoActivate,  // SW_SHOWNA: shown, the foreground stays where it is
 };
 
+// A window's outer rectangle in screen pixels: right and bottom are one
+// past the last column and row.
+struct WindowRect {
+  int left = 0;
+  int top = 0;
+  int right = 0;
+  int bottom = 0;
+  int Width() const { return right - left; }
+  int Height() const { return bottom - top; }
+  bool operator==(const WindowRect&) const = default;
+};
+
+struct ScreenPoint {
+  int x = 0;
+  int y = 0;
+  bool operator==(const ScreenPoint&) const = default;
+};
+
+struct PixelSize {
+  int width = 0;
+  int height = 0;
+  bool operator==(const PixelSize&) const = default;
+};
+
 class WindowSystem {
  public:
   virtual ~WindowSystem() = default;
@@ -37,6 +61,34 @@ class WindowSystem {
   // passed (get, translate, dispatch); posted messages may be delivered
   // meanwhile.
   virtual void PumpMessages(uint32_t ms) = 0;
+
+  // Other applications' windows, for tracking the paste target. A window
+  // is "top-level" when it is an application's own main or dialog window
+  // (on X11 the client window the window manager manages, the one
+  // _NET_ACTIVE_WINDOW names), not the frame drawn around it.
+
+  // The top-level window in front, 0 when none.
+  virtual WindowHandle ActiveWindow() = 0;
+  // The window's title as CP932 text, "" when it has none.
+  virtual std::string Title(WindowHandle window) = 0;
+  // The window an inner window belongs to; 0 for a top-level window, for
+  // the desktop and for a window that is gone.
+  virtual WindowHandle Parent(WindowHandle window) = 0;
+  // The top-level window that `window` is part of (itself when it is
+  // one), 0 when it is gone.
+  virtual WindowHandle TopLevel(WindowHandle window) = 0;
+  // The window's rectangle on the screen with the frame the desktop draws
+  // around it; false when the window is gone.
+  virtual bool Frame(WindowHandle window, WindowRect* rect) = 0;
+  virtual PixelSize ScreenSize() = 0;
+  virtual ScreenPoint CursorPos() = 0;
+  // Brings the window's top-level window to the front and waits, at most
+  // a second, until it really is the active window. False when it did not
+  // come forward or is gone.
+  virtual bool Activate(WindowHandle window) = 0;
+  // Keeps the window above all normal windows, or lets it go back among
+  // them. False when the window is gone.
+  virtual bool SetRaiseAbove(WindowHandle window, bool above) = 0;
 };
 
 }  // namespace quill

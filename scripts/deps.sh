@@ -9,7 +9,7 @@ packages=(
   libx11-dev libxtst-dev libxi-dev libxfixes-dev
   libcurl4-openssl-dev libarchive-dev
   libgtest-dev libgmock-dev libbenchmark-dev libsqlite3-dev
-  xvfb xauth jwm xclip xdotool x11-utils xterm fonts-ipafont-gothic
+  xvfb xauth jwm xclip xdotool x11-utils xterm mousepad fonts-ipafont-gothic
 )
 
 missing=()

@@ -12,6 +12,7 @@
 #include <QMetaObject>
 #include <QPlainTextEdit>
 #include <QPointer>
+#include <QScreen>
 #include <QSystemTrayIcon>
 #include <QTimer>
 #include <QUrl>
@@ -30,6 +31,7 @@
 #include "platform/message_bus.h"
 #include "platform/text_codec.h"
 #include "platform/window_system.h"
+#include "platform/x11/x11_window_system.h"
 
 namespace quill {
 
@@ -70,18 +72,36 @@ class FormBus final : public MessageBus {
   const SharedHookBlock& block_;
 };
 
-// The desktop as the dispatcher sees it. Our main window is the QWidget;
-// other applications' windows are not reachable from here yet (the target
-// tracking brings them), so questions about them have empty answers.
+// The X display's windows, on the xcb platform only.
+std::unique_ptr<WindowSystem> OpenDesktop() {
+  if (QGuiApplication::platformName() != QLatin1String("xcb")) return nullptr;
+  return X11WindowSystem::Open();
+}
+
+// The desktop as the dispatcher sees it. Our main window is the QWidget,
+// so that Qt knows of every change to it; other applications' windows are
+// the X display's. Without a display (offscreen) questions about them
+// have empty answers and the calls on them fail.
 class FormWindows final : public WindowSystem {
  public:
-  FormWindows(QWidget* form, const SharedHookBlock& block) : form_(form), block_(block) {}
+  FormWindows(QWidget* form, const SharedHookBlock& block)
+      : form_(form), block_(block), desktop_(OpenDesktop()) {}
 
-  std::string ClassName(WindowHandle) override { return std::string(); }
-  bool IsShellWindow(WindowHandle) override { return false; }
-  bool IsVisible(WindowHandle w) override { return IsMain(w) && form_->isVisible(); }
+  std::string ClassName(WindowHandle w) override {
+    return desktop_ != nullptr ? desktop_->ClassName(w) : std::string();
+  }
+  bool IsShellWindow(WindowHandle w) override {
+    return desktop_ != nullptr && desktop_->IsShellWindow(w);
+  }
+  bool IsVisible(WindowHandle w) override {
+    if (IsMain(w)) return form_->isVisible();
+    return desktop_ != nullptr && desktop_->IsVisible(w);
+  }
   void ShowWindow(WindowHandle w, ShowCommand command) override {
-    if (!IsMain(w)) return;
+    if (!IsMain(w)) {
+      if (desktop_ != nullptr) desktop_->ShowWindow(w, command);
+      return;
+    }
     switch (command) {
       case ShowCommand::kHide:
         form_->hide();
@@ -99,12 +119,19 @@ class FormWindows final : public WindowSystem {
     }
   }
   void BringToTop(WindowHandle w) override {
-    if (!IsMain(w)) return;
+    if (!IsMain(w)) {
+      if (desktop_ != nullptr) desktop_->BringToTop(w);
+      return;
+    }
     form_->show();
     form_->raise();
   }
   void SetForegroundWindow(WindowHandle w) override {
-    if (IsMain(w)) form_->activateWindow();
+    if (IsMain(w)) {
+      form_->activateWindow();
+    } else if (desktop_ != nullptr) {
+      desktop_->SetForegroundWindow(w);
+    }
   }
   void MessageBeep() override { QApplication::beep(); }
   void PumpMessages(uint32_t ms) override {
@@ -116,12 +143,66 @@ class FormWindows final : public WindowSystem {
     }
   }
 
+  WindowHandle ActiveWindow() override {
+    if (desktop_ != nullptr) return desktop_->ActiveWindow();
+    return form_->isActiveWindow() ? block_.MainWindow() : 0;
+  }
+  std::string Title(WindowHandle w) override {
+    if (IsMain(w)) return ToCp932(form_->windowTitle());
+    return desktop_ != nullptr ? desktop_->Title(w) : std::string();
+  }
+  WindowHandle Parent(WindowHandle w) override {
+    if (IsMain(w)) return 0;
+    return desktop_ != nullptr ? desktop_->Parent(w) : 0;
+  }
+  WindowHandle TopLevel(WindowHandle w) override {
+    if (IsMain(w)) return w;
+    return desktop_ != nullptr ? desktop_->TopLevel(w) : 0;
+  }
+  bool Frame(WindowHandle w, WindowRect* rect) override {
+    if (!IsMain(w)) return desktop_ != nullptr && desktop_->Frame(w, rect);
+    const QRect frame = form_->frameGeometry();
+    *rect = WindowRect{frame.left(), frame.top(), frame.left() + frame.width(),
+                       frame.top() + frame.height()};
+    return true;
+  }
+  PixelSize ScreenSize() override {
+    if (desktop_ != nullptr) return desktop_->ScreenSize();
+    const QScreen* screen = QGuiApplication::primaryScreen();
+    if (screen == nullptr) return PixelSize{};
+    return PixelSize{screen->geometry().width(), screen->geometry().height()};
+  }
+  ScreenPoint CursorPos() override {
+    if (desktop_ != nullptr) return desktop_->CursorPos();
+    const QPoint pos = QCursor::pos();
+    return ScreenPoint{pos.x(), pos.y()};
+  }
+  bool Activate(WindowHandle w) override {
+    if (!IsMain(w)) return desktop_ != nullptr && desktop_->Activate(w);
+    form_->show();
+    form_->raise();
+    form_->activateWindow();
+    // On the display the wait for the window manager is the desktop's.
+    if (desktop_ != nullptr && w != kSelfWindow) return desktop_->Activate(w);
+    QCoreApplication::processEvents();
+    return form_->isActiveWindow();
+  }
+  bool SetRaiseAbove(WindowHandle w, bool above) override {
+    if (!IsMain(w)) return desktop_ != nullptr && desktop_->SetRaiseAbove(w, above);
+    // Through Qt, which keeps the flag when it changes the window's state.
+    QWindow* window = form_->windowHandle();
+    if (window == nullptr) return false;
+    window->setFlag(Qt::WindowStaysOnTopHint, above);
+    return true;
+  }
+
  private:
   bool IsMain(WindowHandle w) const {
     return w != 0 && (w == kSelfWindow || w == block_.MainWindow());
   }
   QWidget* form_;
   const SharedHookBlock& block_;
+  std::unique_ptr<WindowSystem> desktop_;  // null off the display
 };
 
 // Turns the main window's own moves and activations into the messages the

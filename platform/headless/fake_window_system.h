@@ -22,13 +22,22 @@ class FakeWindowSystem final : public WindowSystem {
     std::string class_name;
     bool shell = false;
     bool visible = true;
+    std::string title;            // CP932
+    WindowHandle parent = 0;      // 0: a top-level window
+    WindowRect rect;
+    bool refuses_front = false;   // Activate never makes it active
+    bool above = false;           // set by SetRaiseAbove
   };
 
   explicit FakeWindowSystem(FakeClock* clock = nullptr) : clock_(clock) {}
 
   void AddWindow(WindowHandle w, std::string class_name, bool shell = false,
                  bool visible = true) {
-    windows_[w] = Window{std::move(class_name), shell, visible};
+    Window win;
+    win.class_name = std::move(class_name);
+    win.shell = shell;
+    win.visible = visible;
+    windows_[w] = std::move(win);
   }
   Window* Find(WindowHandle w) {
     auto it = windows_.find(w);
@@ -84,6 +93,74 @@ class FakeWindowSystem final : public WindowSystem {
   FakeClock* clock_;
   std::map<WindowHandle, Window> windows_;
   std::vector<std::string> log_;
+
+ public:
+  // Target tracking: an entry also has a title, a parent (0 for a
+  // top-level window) and a rectangle. Activate makes the window's
+  // top-level window active unless it refuses to come forward, and logs
+  // "activate <handle>".
+
+  // The window in front; tests set it to script the user's switches.
+  void SetActiveWindow(WindowHandle w) { active_ = w; }
+  ScreenPoint cursor;
+  PixelSize screen{1280, 1024};
+
+  WindowHandle ActiveWindow() override { return active_; }
+  std::string Title(WindowHandle w) override {
+    Window* win = Find(w);
+    return win != nullptr ? win->title : std::string();
+  }
+  WindowHandle Parent(WindowHandle w) override {
+    Window* win = Find(w);
+    return win != nullptr ? win->parent : 0;
+  }
+  WindowHandle TopLevel(WindowHandle w) override {
+    // Bounded, so that a scripted cycle cannot hang a test.
+    for (int depth = 0; depth < 64; ++depth) {
+      Window* win = Find(w);
+      if (win == nullptr) return 0;
+      if (win->parent == 0) return w;
+      w = win->parent;
+    }
+    return 0;
+  }
+  bool Frame(WindowHandle w, WindowRect* rect) override {
+    Window* win = Find(w);
+    if (win == nullptr) return false;
+    *rect = win->rect;
+    return true;
+  }
+  PixelSize ScreenSize() override { return screen; }
+  ScreenPoint CursorPos() override { return cursor; }
+  bool Activate(WindowHandle w) override {
+    Log("activate", w);
+    WindowHandle top = TopLevel(w);
+    Window* win = Find(top);
+    if (win == nullptr || win->refuses_front) return false;
+    win->visible = true;
+    active_ = top;
+    return true;
+  }
+  bool SetRaiseAbove(WindowHandle w, bool above) override {
+    Log(above ? "above" : "not-above", w);
+    Window* win = Find(w);
+    if (win == nullptr) return false;
+    win->above = above;
+    return true;
+  }
+  // The windows Activate was asked for, in order.
+  std::vector<WindowHandle> activations() const {
+    std::vector<WindowHandle> out;
+    for (const std::string& line : log_) {
+      if (line.rfind("activate ", 0) == 0) {
+        out.push_back(static_cast<WindowHandle>(std::stoul(line.substr(9), nullptr, 16)));
+      }
+    }
+    return out;
+  }
+
+ private:
+  WindowHandle active_ = 0;
 };
 
 }  // namespace quill

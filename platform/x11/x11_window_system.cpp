@@ -1,0 +1,447 @@
+#include "platform/x11/x11_window_system.h"
+
+#include <chrono>
+#include <mutex>
+#include <string_view>
+#include <thread>
+#include <vector>
+
+#include "platform/text_codec.h"
+
+// Xlib last: its macros (Status, Bool, None) clash with other headers.
+#include <X11/Xatom.h>
+#include <X11/Xlib.h>
+#include <X11/Xutil.h>
+
+namespace quill {
+
+namespace {
+
+// X window ids have their top three bits clear; handles with any of them
+// set are our own windows' handles or markers, never an X window.
+bool CanBeXWindow(WindowHandle w) { return w != 0 && (w & 0xE0000000u) == 0; }
+
+// X errors are delivered to one process-wide handler. While a trap is set,
+// errors on the trapped connection are recorded instead of ending the
+// program; errors on other connections go to the handler that was there.
+std::mutex g_trap_mutex;
+Display* g_trapped_display = nullptr;
+int g_trapped_error = 0;
+XErrorHandler g_previous_handler = nullptr;
+
+int TrapErrors(Display* display, XErrorEvent* event) {
+  if (display == g_trapped_display) {
+    if (g_trapped_error == 0) g_trapped_error = event->error_code;
+    return 0;
+  }
+  return g_previous_handler != nullptr ? g_previous_handler(display, event) : 0;
+}
+
+class ErrorTrap {
+ public:
+  explicit ErrorTrap(Display* display) : lock_(g_trap_mutex), display_(display) {
+    g_previous_handler = XSetErrorHandler(TrapErrors);
+    g_trapped_display = display;
+    XSync(display_, False);  // what an earlier request caused is not ours
+    g_trapped_error = 0;
+  }
+  ~ErrorTrap() {
+    XSync(display_, False);
+    XSetErrorHandler(g_previous_handler);
+    g_trapped_display = nullptr;
+  }
+  ErrorTrap(const ErrorTrap&) = delete;
+  ErrorTrap& operator=(const ErrorTrap&) = delete;
+
+  // Waits until the server has handled every request so far; true when
+  // none of them failed since the trap was set.
+  bool Ok() {
+    XSync(display_, False);
+    return g_trapped_error == 0;
+  }
+
+ private:
+  std::lock_guard<std::mutex> lock_;
+  Display* display_;
+};
+
+// WM_CLASS and a WM_NAME of type STRING are Latin-1.
+std::string Latin1ToCp932(std::string_view latin1) {
+  std::string utf8;
+  for (unsigned char c : latin1) {
+    if (c < 0x80) {
+      utf8 += static_cast<char>(c);
+    } else {
+      utf8 += static_cast<char>(0xC0 | (c >> 6));
+      utf8 += static_cast<char>(0x80 | (c & 0x3F));
+    }
+  }
+  return Utf8ToCp932(utf8);
+}
+
+enum AtomIndex {
+  kNetActiveWindow,
+  kNetWmName,
+  kUtf8String,
+  kWmState,
+  kNetFrameExtents,
+  kNetWmWindowType,
+  kNetWmWindowTypeDock,
+  kNetWmWindowTypeDesktop,
+  kNetWmState,
+  kNetWmStateAbove,
+  kAtomCount
+};
+
+constexpr const char* kAtomNames[kAtomCount] = {
+    "_NET_ACTIVE_WINDOW",  "_NET_WM_NAME",        "UTF8_STRING",
+    "WM_STATE",            "_NET_FRAME_EXTENTS",  "_NET_WM_WINDOW_TYPE",
+    "_NET_WM_WINDOW_TYPE_DOCK", "_NET_WM_WINDOW_TYPE_DESKTOP", "_NET_WM_STATE",
+    "_NET_WM_STATE_ABOVE",
+};
+
+// EWMH source indication of a request: a pager or task bar acting for the
+// user, which window managers obey without focus-stealing checks.
+constexpr long kSourcePager = 2;
+
+}  // namespace
+
+struct X11WindowSystem::Impl {
+  Display* display = nullptr;
+  Window root = 0;
+  Atom atoms[kAtomCount] = {};
+
+  ~Impl() {
+    if (display != nullptr) XCloseDisplay(display);
+  }
+
+  // The items of a property of format 32 (WINDOW, ATOM, CARDINAL) of any
+  // type `type`; false when the window or the property is missing.
+  bool Longs(Window w, Atom property, Atom type, long max_items, std::vector<unsigned long>* out) {
+    Atom actual_type = 0;
+    int format = 0;
+    unsigned long count = 0, after = 0;
+    unsigned char* data = nullptr;
+    out->clear();
+    const int rc = XGetWindowProperty(display, w, property, 0, max_items, False, type, &actual_type,
+                                      &format, &count, &after, &data);
+    bool ok = rc == Success && data != nullptr && format == 32 && actual_type == type;
+    if (ok) {
+      const unsigned long* items = reinterpret_cast<const unsigned long*>(data);
+      out->assign(items, items + count);
+    }
+    if (data != nullptr) XFree(data);
+    return ok;
+  }
+
+  // A text property of format 8 and type `type`, whole.
+  bool Bytes(Window w, Atom property, Atom type, std::string* out) {
+    Atom actual_type = 0;
+    int format = 0;
+    unsigned long count = 0, after = 0;
+    unsigned char* data = nullptr;
+    out->clear();
+    // The length is in 32-bit units; the server sends no more than there is.
+    const int rc = XGetWindowProperty(display, w, property, 0, 0x1000000, False, type,
+                                      &actual_type, &format, &count, &after, &data);
+    bool ok = rc == Success && data != nullptr && format == 8 && actual_type == type;
+    if (ok) out->assign(reinterpret_cast<const char*>(data), count);
+    if (data != nullptr) XFree(data);
+    return ok;
+  }
+
+  bool HasWmState(Window w) {
+    Atom actual_type = 0;
+    int format = 0;
+    unsigned long count = 0, after = 0;
+    unsigned char* data = nullptr;
+    const int rc = XGetWindowProperty(display, w, atoms[kWmState], 0, 0, False, AnyPropertyType,
+                                      &actual_type, &format, &count, &after, &data);
+    if (data != nullptr) XFree(data);
+    return rc == Success && actual_type != 0;
+  }
+
+  // The parent and the children of `w`; false when it is gone.
+  bool Tree(Window w, Window* parent, std::vector<Window>* children) {
+    Window root_return = 0, parent_return = 0;
+    Window* list = nullptr;
+    unsigned int count = 0;
+    if (XQueryTree(display, w, &root_return, &parent_return, &list, &count) == 0) return false;
+    if (parent != nullptr) *parent = parent_return;
+    if (children != nullptr) children->assign(list, list + count);
+    if (list != nullptr) XFree(list);
+    return true;
+  }
+
+  // The first window with WM_STATE among the descendants of `w`, breadth
+  // first, 0 when there is none.
+  Window ClientBelow(Window w) {
+    std::vector<Window> level{w};
+    for (int depth = 0; depth < 8 && !level.empty(); ++depth) {
+      std::vector<Window> next;
+      for (Window parent : level) {
+        std::vector<Window> children;
+        if (!Tree(parent, nullptr, &children)) continue;
+        for (Window child : children) {
+          if (HasWmState(child)) return child;
+        }
+        next.insert(next.end(), children.begin(), children.end());
+      }
+      level.swap(next);
+    }
+    return 0;
+  }
+
+  Window TopLevel(Window w) {
+    if (w == root) return root;
+    // Bounded: X window trees are shallow, a loop here would be a fault.
+    for (int depth = 0; depth < 64; ++depth) {
+      if (HasWmState(w)) return w;
+      Window parent = 0;
+      if (!Tree(w, &parent, nullptr)) return 0;
+      if (parent == root || parent == 0) {
+        Window client = ClientBelow(w);
+        return client != 0 ? client : w;
+      }
+      w = parent;
+    }
+    return 0;
+  }
+
+  Window Active() {
+    std::vector<unsigned long> items;
+    if (!Longs(root, atoms[kNetActiveWindow], XA_WINDOW, 1, &items) || items.empty()) return 0;
+    return static_cast<Window>(items[0]);
+  }
+
+  bool Exists(Window w) {
+    XWindowAttributes attributes;
+    return XGetWindowAttributes(display, w, &attributes) != 0;
+  }
+
+  // A client message to the root window, as EWMH asks of requests to the
+  // window manager about the client window `w`.
+  void SendToManager(Window w, Atom message, long l0, long l1, long l2, long l3) {
+    XEvent event{};
+    event.xclient.type = ClientMessage;
+    event.xclient.window = w;
+    event.xclient.message_type = message;
+    event.xclient.format = 32;
+    event.xclient.data.l[0] = l0;
+    event.xclient.data.l[1] = l1;
+    event.xclient.data.l[2] = l2;
+    event.xclient.data.l[3] = l3;
+    XSendEvent(display, root, False, SubstructureRedirectMask | SubstructureNotifyMask, &event);
+  }
+
+  void RequestActivation(Window w) {
+    SendToManager(w, atoms[kNetActiveWindow], kSourcePager, CurrentTime,
+                  static_cast<long>(Active()), 0);
+    XRaiseWindow(display, w);
+  }
+};
+
+std::unique_ptr<X11WindowSystem> X11WindowSystem::Open(const char* display_name) {
+  auto impl = std::make_unique<Impl>();
+  impl->display = XOpenDisplay(display_name);
+  if (impl->display == nullptr) return nullptr;
+  impl->root = DefaultRootWindow(impl->display);
+  XInternAtoms(impl->display, const_cast<char**>(kAtomNames), kAtomCount, False, impl->atoms);
+  return std::unique_ptr<X11WindowSystem>(new X11WindowSystem(std::move(impl)));
+}
+
+X11WindowSystem::X11WindowSystem(std::unique_ptr<Impl> impl) : impl_(std::move(impl)) {}
+X11WindowSystem::~X11WindowSystem() = default;
+
+std::string X11WindowSystem::ClassName(WindowHandle window) {
+  if (!CanBeXWindow(window)) return std::string();
+  ErrorTrap trap(impl_->display);
+  XClassHint hint{};
+  if (XGetClassHint(impl_->display, window, &hint) == 0) return std::string();
+  std::string name = hint.res_class != nullptr ? Latin1ToCp932(hint.res_class) : std::string();
+  if (hint.res_name != nullptr) XFree(hint.res_name);
+  if (hint.res_class != nullptr) XFree(hint.res_class);
+  return name;
+}
+
+bool X11WindowSystem::IsShellWindow(WindowHandle window) {
+  if (!CanBeXWindow(window)) return false;
+  if (window == impl_->root) return true;
+  ErrorTrap trap(impl_->display);
+  Window top = impl_->TopLevel(window);
+  std::vector<unsigned long> types;
+  if (top == 0 || !impl_->Longs(top, impl_->atoms[kNetWmWindowType], XA_ATOM, 32, &types)) {
+    return false;
+  }
+  for (unsigned long type : types) {
+    if (type == impl_->atoms[kNetWmWindowTypeDock] ||
+        type == impl_->atoms[kNetWmWindowTypeDesktop]) {
+      return true;
+    }
+  }
+  return false;
+}
+
+bool X11WindowSystem::IsVisible(WindowHandle window) {
+  if (!CanBeXWindow(window)) return false;
+  ErrorTrap trap(impl_->display);
+  XWindowAttributes attributes;
+  return XGetWindowAttributes(impl_->display, window, &attributes) != 0 &&
+         attributes.map_state == IsViewable;
+}
+
+void X11WindowSystem::ShowWindow(WindowHandle window, ShowCommand command) {
+  if (!CanBeXWindow(window)) return;
+  ErrorTrap trap(impl_->display);
+  Display* d = impl_->display;
+  switch (command) {
+    case ShowCommand::kHide:
+      XWithdrawWindow(d, window, DefaultScreen(d));
+      break;
+    case ShowCommand::kShow:
+      XMapRaised(d, window);
+      if (const Window top = impl_->TopLevel(window); top != 0) impl_->RequestActivation(top);
+      break;
+    case ShowCommand::kShowNoActivate:
+      XMapWindow(d, window);
+      break;
+  }
+}
+
+void X11WindowSystem::BringToTop(WindowHandle window) {
+  if (!CanBeXWindow(window)) return;
+  ErrorTrap trap(impl_->display);
+  XMapRaised(impl_->display, window);
+}
+
+void X11WindowSystem::SetForegroundWindow(WindowHandle window) {
+  if (!CanBeXWindow(window)) return;
+  ErrorTrap trap(impl_->display);
+  Window top = impl_->TopLevel(window);
+  if (top != 0) impl_->RequestActivation(top);
+}
+
+void X11WindowSystem::MessageBeep() {
+  XBell(impl_->display, 0);
+  XFlush(impl_->display);
+}
+
+void X11WindowSystem::PumpMessages(uint32_t ms) {
+  std::this_thread::sleep_for(std::chrono::milliseconds(ms));
+}
+
+WindowHandle X11WindowSystem::ActiveWindow() {
+  ErrorTrap trap(impl_->display);
+  return static_cast<WindowHandle>(impl_->Active());
+}
+
+std::string X11WindowSystem::Title(WindowHandle window) {
+  if (!CanBeXWindow(window)) return std::string();
+  ErrorTrap trap(impl_->display);
+  std::string text;
+  if (impl_->Bytes(window, impl_->atoms[kNetWmName], impl_->atoms[kUtf8String], &text)) {
+    return Utf8ToCp932(text);
+  }
+  XTextProperty property{};
+  if (XGetWMName(impl_->display, window, &property) == 0 || property.value == nullptr) {
+    return std::string();
+  }
+  if (property.encoding == XA_STRING) {
+    text = Latin1ToCp932(std::string_view(reinterpret_cast<const char*>(property.value),
+                                          property.nitems));
+  } else {
+    // UTF8_STRING or COMPOUND_TEXT; Xlib converts either.
+    char** list = nullptr;
+    int count = 0;
+    if (Xutf8TextPropertyToTextList(impl_->display, &property, &list, &count) >= Success &&
+        list != nullptr) {
+      std::string utf8;
+      for (int i = 0; i < count; ++i) utf8 += list[i];
+      text = Utf8ToCp932(utf8);
+      XFreeStringList(list);
+    }
+  }
+  XFree(property.value);
+  return text;
+}
+
+WindowHandle X11WindowSystem::Parent(WindowHandle window) {
+  if (!CanBeXWindow(window) || window == impl_->root) return 0;
+  ErrorTrap trap(impl_->display);
+  Window parent = 0;
+  if (impl_->HasWmState(window) || !impl_->Tree(window, &parent, nullptr)) return 0;
+  return parent == impl_->root ? 0 : static_cast<WindowHandle>(parent);
+}
+
+WindowHandle X11WindowSystem::TopLevel(WindowHandle window) {
+  if (!CanBeXWindow(window)) return 0;
+  ErrorTrap trap(impl_->display);
+  return static_cast<WindowHandle>(impl_->TopLevel(window));
+}
+
+bool X11WindowSystem::Frame(WindowHandle window, WindowRect* rect) {
+  if (!CanBeXWindow(window)) return false;
+  ErrorTrap trap(impl_->display);
+  Display* d = impl_->display;
+  XWindowAttributes attributes;
+  if (XGetWindowAttributes(d, window, &attributes) == 0) return false;
+  int x = 0, y = 0;
+  Window child = 0;
+  if (XTranslateCoordinates(d, window, impl_->root, 0, 0, &x, &y, &child) == 0) return false;
+  // The frame the window manager draws: left, right, top, bottom.
+  std::vector<unsigned long> extents;
+  if (!impl_->Longs(window, impl_->atoms[kNetFrameExtents], XA_CARDINAL, 4, &extents) ||
+      extents.size() != 4) {
+    extents.assign(4, 0);
+  }
+  const int border = attributes.border_width;
+  rect->left = x - border - static_cast<int>(extents[0]);
+  rect->top = y - border - static_cast<int>(extents[2]);
+  rect->right = x + attributes.width + border + static_cast<int>(extents[1]);
+  rect->bottom = y + attributes.height + border + static_cast<int>(extents[3]);
+  return trap.Ok();
+}
+
+PixelSize X11WindowSystem::ScreenSize() {
+  Display* d = impl_->display;
+  return PixelSize{DisplayWidth(d, DefaultScreen(d)), DisplayHeight(d, DefaultScreen(d))};
+}
+
+ScreenPoint X11WindowSystem::CursorPos() {
+  ErrorTrap trap(impl_->display);
+  Window root_return = 0, child = 0;
+  int root_x = 0, root_y = 0, x = 0, y = 0;
+  unsigned int mask = 0;
+  XQueryPointer(impl_->display, impl_->root, &root_return, &child, &root_x, &root_y, &x, &y, &mask);
+  return ScreenPoint{root_x, root_y};
+}
+
+bool X11WindowSystem::Activate(WindowHandle window) {
+  if (!CanBeXWindow(window)) return false;
+  ErrorTrap trap(impl_->display);
+  const Window top = impl_->TopLevel(window);
+  if (top == 0) return false;
+  if (impl_->Active() == top) return true;
+  impl_->RequestActivation(top);
+  if (!trap.Ok()) return false;
+  const auto deadline =
+      std::chrono::steady_clock::now() + std::chrono::milliseconds(activate_timeout_ms_);
+  for (;;) {
+    if (impl_->Active() == top) return true;
+    if (std::chrono::steady_clock::now() >= deadline || !impl_->Exists(top)) return false;
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+}
+
+bool X11WindowSystem::SetRaiseAbove(WindowHandle window, bool above) {
+  if (!CanBeXWindow(window)) return false;
+  ErrorTrap trap(impl_->display);
+  const Window top = impl_->TopLevel(window);
+  if (top == 0) return false;
+  // _NET_WM_STATE_REMOVE is 0, _NET_WM_STATE_ADD 1.
+  impl_->SendToManager(top, impl_->atoms[kNetWmState], above ? 1 : 0,
+                       static_cast<long>(impl_->atoms[kNetWmStateAbove]), 0, kSourcePager);
+  return trap.Ok();
+}
+
+}  // namespace quill
