@@ -229,6 +229,13 @@ TEST(IniFileTest, FailuresLeaveTheFileAlone) {
   env.SetWriteBudget(5);
   EXPECT_FALSE(ini.WriteString("Env", "A", "2").ok());
   env.ClearFaults();
+  env.SetFailSync(true);
+  EXPECT_EQ(ini.WriteString("Env", "A", "2").code(), Status::kIoError);
+  env.ClearFaults();
+  env.SetFailRead(true);  // opens but does not read: not taken for empty
+  EXPECT_EQ(ini.ReadInteger("Env", "A", 7), 7);
+  EXPECT_EQ(ini.WriteString("Env", "B", "2").code(), Status::kIoError);
+  env.ClearFaults();
   EXPECT_EQ(ReadAll(ini.path()), original);
 
   ASSERT_TRUE(ini.WriteString("Env", "A", "2").ok());  // and the next write works
