@@ -109,6 +109,17 @@ TEST(IniDocumentTest, Reads) {
             (std::vector<std::string>{"Other", "env", "Env", "Tail"}));
 }
 
+TEST(IniDocumentTest, TrailBytesOfOtherAsciiCaseAreOtherNames) {
+  const std::string text = "[\x83\x41]\r\nK=upper\r\n\x83\x41=1\r\n";
+  IniDocument doc(text);
+  std::string v;
+  EXPECT_FALSE(doc.ReadValue("\x83\x61", "K", &v));
+  EXPECT_FALSE(doc.ReadValue("\x83\x41", "\x83\x61", &v));
+  ASSERT_TRUE(doc.WriteString("\x83\x61", "K", "lower").ok());
+  ASSERT_TRUE(doc.WriteString("\x83\x41", "\x83\x61", "2").ok());
+  EXPECT_EQ(doc.Text(), text + "\x83\x61=2\r\n[\x83\x61]\r\nK=lower\r\n");
+}
+
 TEST(IniFileTest, BatchChangesOnlyItsLinesInOneWrite) {
   TempDir dir;
   FaultEnv env;

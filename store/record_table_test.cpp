@@ -384,6 +384,7 @@ TEST_F(RecordTableTest, ShortWritesAndReadsFail) {
   env_.SetDiskFull(true);
   EXPECT_EQ(t.Write(0, CardRec("C").data()).code(), Status::kNoSpace);
   EXPECT_EQ(DbError(), kDbShortWrite);
+  EXPECT_EQ(Kubun(t, 0), "A");  // read from the file, not the row that did not go out
   EXPECT_EQ(t.Close().code(), Status::kNoSpace);
   env_.ClearFaults();
   EXPECT_EQ(Kubun(t, 0), "A");
