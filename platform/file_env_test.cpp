@@ -88,7 +88,9 @@ TEST(FileEnvTest, InjectedFailuresChangeNothing) {
          char buf[3];
          size_t got = 99;
          Status s = f->ReadAt(0, buf, sizeof buf, &got);
-         if (!s.ok()) EXPECT_EQ(got, 0u);
+         if (!s.ok()) {
+           EXPECT_EQ(got, 0u);
+         }
          return s;
        }},
       {"sync", &FaultEnv::SetFailSync, [&] { return f->Sync(); }},
@@ -98,7 +100,9 @@ TEST(FileEnvTest, InjectedFailuresChangeNothing) {
        [&] {
          std::vector<std::string> names{"stale"};
          Status s = env.ListDir(dir.Path(), &names);
-         if (!s.ok()) EXPECT_TRUE(names.empty());
+         if (!s.ok()) {
+           EXPECT_TRUE(names.empty());
+         }
          return s;
        }},
       {"remove file", &FaultEnv::SetFailRemove, [&] { return env.Remove(path); }},
@@ -114,8 +118,12 @@ TEST(FileEnvTest, InjectedFailuresChangeNothing) {
     EXPECT_FALSE(env.Exists(dir.File("new")));
     EXPECT_TRUE(c.call().ok());  // the same call works once the fault is gone
     (void)env.RemoveDir(dir.File("new"));
-    if (!env.Exists(path)) ASSERT_TRUE(env.WriteFileAtomic(path, "abc").ok());
-    if (!env.Exists(sub)) ASSERT_TRUE(env.CreateDir(sub).ok());
+    if (!env.Exists(path)) {
+      ASSERT_TRUE(env.WriteFileAtomic(path, "abc").ok());
+    }
+    if (!env.Exists(sub)) {
+      ASSERT_TRUE(env.CreateDir(sub).ok());
+    }
   }
 
   // A failed close still lets the file go.
