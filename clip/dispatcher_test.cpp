@@ -273,6 +273,11 @@ TEST_F(DispatcherTest, NoTrackIsClearedOnEveryWayOutOfThePopupCommands) {
     Post(code == 13 ? 6 : code, static_cast<int32_t>(kEditor));
     EXPECT_EQ(block.NoTrack(), 0);
     d.state().CaptureBusy = false;
+    // Nothing is owed after they end: a later plain save leaves NoTrack alone.
+    block.SetNoTrack(1);
+    Post(2, static_cast<int32_t>(kEditor));
+    EXPECT_EQ(block.NoTrack(), 1);
+    block.SetNoTrack(0);
   }
 }
 
@@ -341,12 +346,14 @@ TEST_F(DispatcherTest, HandOverSwitchesByNameAndRestoresTheHint) {
   target.data_sets[2] = "Memo";
   target.data_sets[5] = "Work";
   target.data_sets[7] = "Work";
+  target.data_sets[10] = "Last";
   struct Case {
     const char* handed;
     std::vector<std::string> tail;  // after the toggle
   };
   const std::vector<Case> cases = {
       {"Work", {"save card", "switch 5"}},
+      {"Last", {"save card", "switch 10"}},
       {"work", {"save card", "warn 指定されたファイルがありません"}},
       {"", {}},  // only comes forward; never matches an unnamed slot
   };

@@ -322,6 +322,15 @@ TEST_F(CardEditorTest, ARefusedSaveAddsNoNodeAndKeepsTheEdits) {
   env_.SetFreeBytes(uint64_t{1} << 40);
   EXPECT_TRUE(editor_.SaveCurrentCard(true));
   EXPECT_NE(Find("renamed"), nullptr);
+
+  // A refusal ends the save: the next click in the tree opens its card.
+  view_.title = "again";
+  LowSpace();
+  EXPECT_FALSE(editor_.SaveCurrentCard(true));
+  env_.SetFreeBytes(uint64_t{1} << 40);
+  Open(Find("fresh"));
+  EXPECT_EQ(view_.body, "unsaved words");
+  EXPECT_EQ(form_.tree().editor_node(), Find("fresh"));
 }
 
 TEST_F(CardEditorTest, ArrowKeysDeferTheOpenToOneLoadAfterTheLastKey) {
@@ -349,6 +358,13 @@ TEST_F(CardEditorTest, ArrowKeysDeferTheOpenToOneLoadAfterTheLastKey) {
   editor_.TreeChange(Find("card3"));
   EXPECT_EQ(view_.body, "text3");
   EXPECT_EQ(deferred_.calls.size(), 9u);
+  // So does a click after one arrow key (a click runs no key handler).
+  editor_.TreeKeyDown(true);
+  editor_.TreeChange(Find("card4"));
+  ASSERT_EQ(deferred_.calls.size(), 10u);
+  editor_.TreeChange(Find("card6"));
+  EXPECT_EQ(view_.body, "text6");
+  EXPECT_EQ(deferred_.calls.size(), 10u);
 }
 
 TEST_F(CardEditorTest, AddNewWritesAtOnceAfterTheSelectedCardAndRenumbers) {
@@ -371,6 +387,15 @@ TEST_F(CardEditorTest, AddNewWritesAtOnceAfterTheSelectedCardAndRenumbers) {
   const int cards = StoredCards();
   editor_.AddNewClick();
   EXPECT_EQ(StoredCards(), cards);
+
+  // New cards first in the folder: the node still follows the selected card.
+  settings_.AddIti = 0;
+  Open(Find("a"));
+  editor_.AddNewClick();
+  ASSERT_EQ(folder->child_count(), 4);
+  EXPECT_EQ(folder->child(0)->text(), "a");
+  EXPECT_EQ(form_.tree().editor_node(), folder->child(1));
+  EXPECT_EQ(folder->child(3)->text(), "b");
 }
 
 TEST_F(CardEditorTest, AddNewOnLowSpaceRefusesAndKeepsRunning) {
@@ -395,14 +420,17 @@ TEST_F(CardEditorTest, SplitAtTheCaret) {
     bool low_space;
     std::string kept;      // the editor's text afterwards
     std::string new_text;  // the new card's text, "" = none
+    int add_iti = 1;
   } cases[] = {
       {"end", text.size(), false, text, ""},
       {"start", 0, false, "", text},
       {"middle", 6, false, "head\r\n", "tail\x1a" "after"},
       {"refused", 6, true, text, ""},
+      {"AddIti0", 6, false, "head\r\n", "tail\x1a" "after", 0},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
+    settings_.AddIti = c.add_iti;
     const std::string folder = std::string("F") + c.what;
     AddFolderRow(folder);
     AddCard(folder, c.what, text);

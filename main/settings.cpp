@@ -203,9 +203,8 @@ void LoadAll(Settings* s, const SettingsSource& main, const RegistryStore::Snaps
   s->AutoIndent = (main.Int("AutoIndent", 0) & 0xFF) != 0 ? 1 : 0;
 }
 
-// The status of a failed write, with the message the user sees.
-Status CannotWrite(const std::string& path, const Status& cause) {
-  std::string m = path + " に書き込めません";
+// The status of a failed file access, with the message the user sees.
+Status ForUser(const Status& cause, std::string m) {
   switch (cause.code()) {
     case Status::kNoSpace: return Status::NoSpace(std::move(m));
     case Status::kPermission: return Status::Permission(std::move(m));
@@ -213,6 +212,10 @@ Status CannotWrite(const std::string& path, const Status& cause) {
     case Status::kInvalid: return Status::Invalid(std::move(m));
     default: return Status::IoError(std::move(m));
   }
+}
+
+Status CannotWrite(const std::string& path, const Status& cause) {
+  return ForUser(cause, path + " に書き込めません");
 }
 
 // The key writes of one group, collected per store.
@@ -361,11 +364,13 @@ bool IniFileReadable(SettingsStores& stores) {
   return true;
 }
 
-void LoadSettingsFromIni(Settings* s, SettingsStores& stores, std::string_view start_argument) {
+Status LoadSettingsFromIni(Settings* s, SettingsStores& stores, std::string_view start_argument) {
   IniDocument doc;
-  (void)IniFile(stores.env, stores.ini_path).Load(&doc);  // unreadable: all defaults
+  Status read = IniFile(stores.env, stores.ini_path).Load(&doc);  // unreadable: all defaults
   const RegistryStore::Snapshot reg = stores.registry.Read();
   LoadAll(s, IniSource(std::move(doc)), reg, /*from_ini=*/true, start_argument);
+  if (read.ok()) return read;
+  return ForUser(read, stores.ini_path + " を読み込めません");
 }
 
 Status LoadSettingsFromRegistry(Settings* s, SettingsStores& stores,
@@ -376,10 +381,7 @@ Status LoadSettingsFromRegistry(Settings* s, SettingsStores& stores,
 }
 
 Status LoadSettings(Settings* s, SettingsStores& stores, std::string_view start_argument) {
-  if (IniFileReadable(stores)) {
-    LoadSettingsFromIni(s, stores, start_argument);
-    return Status::Ok();
-  }
+  if (IniFileReadable(stores)) return LoadSettingsFromIni(s, stores, start_argument);
   return LoadSettingsFromRegistry(s, stores, start_argument);
 }
 

@@ -207,10 +207,12 @@ int32_t ApplyControlColor(int32_t ctrl_color);
 bool IniFileReadable(SettingsStores& stores);
 
 // Fills every setting from the ini file (FromPath, BackupFile and the
-// data-set list from the registry store). Never fails: missing files and
-// keys and text that is no number give the defaults. start_argument names
-// a data set; when one has that name, DataFileNum becomes its index.
-void LoadSettingsFromIni(Settings* s, SettingsStores& stores, std::string_view start_argument);
+// data-set list from the registry store). Missing files and keys and text
+// that is no number give the defaults. A file that opens but cannot be
+// read gives all defaults too, and "<ini path> を読み込めません" is
+// returned so the user learns why. start_argument names a data set; when
+// one has that name, DataFileNum becomes its index.
+Status LoadSettingsFromIni(Settings* s, SettingsStores& stores, std::string_view start_argument);
 
 // Fills every setting from the registry store (the ini-only keys
 // IppastuLock, TextWinWidth, TextWinHeight and ShiftEnd get their

@@ -485,6 +485,11 @@ TEST_F(SettingsTest, FailedWritesAreReportedAndReleaseTheSave) {
   EXPECT_FALSE(stores_.SaveBusy);
   env_.ClearFaults();
   EXPECT_EQ(Load().FontSize, 20);
+  const std::string ini = Ini();
+  env_.SetFailRead(true);  // nor one that opens but fails to read
+  EXPECT_EQ(LoadSettings(&u, stores_, "").message(), stores_.ini_path + " を読み込めません");
+  env_.ClearFaults();
+  EXPECT_EQ(Ini(), ini);
 }
 
 TEST_F(SettingsTest, SavesNeverInterleave) {
@@ -528,6 +533,11 @@ TEST_F(SettingsTest, ResetDeletesTheRegistryKeyAndTheIni) {
   b.WriteString("SoftWare\\quillmain\\Env\\Sub", "X", "1");
   b.WriteString("SoftWare\\Other", "Keep", "1");
   ASSERT_TRUE(reg_.Apply(b).ok());
+
+  env_.SetFailRemove(true);  // an ini that stays is reported
+  EXPECT_EQ(ResetSettings(stores_).code(), Status::kIoError);
+  env_.ClearFaults();
+  EXPECT_EQ(Ini(), "[Env]\r\nFontName=F\r\nTreeWidth=99\r\n");
 
   ASSERT_TRUE(ResetSettings(stores_).ok());
   EXPECT_FALSE(env_.Exists(stores_.ini_path));

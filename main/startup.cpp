@@ -45,12 +45,14 @@ std::string OneShotFolderHint(std::string_view folder_path) {
 Status RemoveFolderTree(FileEnv& env, const std::string& path) {
   // Unlinking first removes files and links (a link to a folder goes
   // without touching what it points to); only real folders are walked.
-  if (env.Remove(path).ok()) return Status::Ok();
+  Status removed = env.Remove(path);
+  if (removed.ok()) return Status::Ok();
   std::vector<std::string> names;
   Status listed = env.ListDir(path, &names);
   if (!listed.ok()) {
     if (!env.Exists(path)) return Status::Ok();
-    return listed;
+    // Not a folder: the file itself would not go, and that is the reason.
+    return listed.IsNotFound() ? removed : listed;
   }
   Status first;
   for (const std::string& name : names) {

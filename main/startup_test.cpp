@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <fstream>
 
+#include "platform/headless/fault_env.h"
 #include "platform/headless/temp_dir.h"
 #include "platform/text_codec.h"
 
@@ -42,6 +43,32 @@ TEST(StartupTest, WorkFolderNameTakenByAFileIsAnError) {
   Status s = startup.MakeTmpFolder();
   EXPECT_FALSE(s.ok());
   EXPECT_NE(s.message().find("tmp"), std::string::npos);
+}
+
+TEST(StartupTest, WorkFolderFailuresAreReported) {
+  TempDir dir;
+  FaultEnv env;
+  Startup startup(env, dir.Path());
+  env.SetFailCreateDir(true);
+  EXPECT_NE(startup.MakeTmpFolder().message().find("tmp"), std::string::npos);
+  env.ClearFaults();
+  ASSERT_TRUE(startup.MakeTmpFolder().ok());
+  env.SetFailListDir(true);
+  EXPECT_FALSE(startup.MakeTmpFolder().ok());
+  env.ClearFaults();
+
+  // Removal that fails names the file that stays, and everything stays.
+  fs::create_directories(dir.File("tmp/a"));
+  Touch(dir.File("tmp/a/1.png"));
+  env.SetFailRemove(true);
+  Status s = startup.RemoveTmpFolder();
+  EXPECT_EQ(s.code(), Status::kIoError);
+  EXPECT_NE(s.message().find("remove " + dir.File("tmp/a/1.png")), std::string::npos)
+      << s.message();
+  env.ClearFaults();
+  EXPECT_TRUE(fs::exists(dir.File("tmp/a/1.png")));
+  EXPECT_TRUE(startup.RemoveTmpFolder().ok());
+  EXPECT_FALSE(fs::exists(dir.File("tmp")));
 }
 
 TEST(StartupTest, ClipToolsAreListedSortedAndCapped) {

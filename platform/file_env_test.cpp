@@ -1,8 +1,11 @@
 #include <gtest/gtest.h>
 
+#include <functional>
+
 #include "platform/file_env.h"
 #include "platform/headless/fault_env.h"
 #include "platform/headless/temp_dir.h"
+#include "platform/headless/test_files.h"
 
 namespace quill {
 namespace {
@@ -19,6 +22,12 @@ TEST(FileEnvTest, AtomicWriteReplacesWholeFileOrNothing) {
   env.ClearFaults();
   env.SetFailRename(true);
   EXPECT_FALSE(env.WriteFileAtomic(path, "new contents\r\n").ok());
+  env.ClearFaults();
+  env.SetFailSync(true);  // written but never known to be on the disk
+  EXPECT_EQ(env.WriteFileAtomic(path, "new contents\r\n").code(), Status::kIoError);
+  env.ClearFaults();
+  env.SetFailClose(true);
+  EXPECT_EQ(env.WriteFileAtomic(path, "new contents\r\n").code(), Status::kIoError);
   env.ClearFaults();
 
   std::string data;
@@ -57,6 +66,72 @@ TEST(FileEnvTest, InjectedFaults) {
   uint64_t free_bytes = 0;
   ASSERT_TRUE(env.FreeBytes(dir.Path(), &free_bytes).ok());
   EXPECT_EQ(free_bytes, 500000u);
+}
+
+TEST(FileEnvTest, InjectedFailuresChangeNothing) {
+  TempDir dir;
+  FaultEnv env;
+  const std::string path = dir.File("t.dat");
+  const std::string sub = dir.File("sub");
+  ASSERT_TRUE(env.WriteFileAtomic(path, "abc").ok());
+  ASSERT_TRUE(env.CreateDir(sub).ok());
+  std::unique_ptr<RandomFile> f;
+  ASSERT_TRUE(env.Open(path, OpenMode::kReadWrite, &f).ok());
+
+  const struct {
+    const char* what;
+    void (FaultEnv::*fault)(bool);
+    std::function<Status()> call;
+  } cases[] = {
+      {"read", &FaultEnv::SetFailRead,
+       [&] {
+         char buf[3];
+         size_t got = 99;
+         Status s = f->ReadAt(0, buf, sizeof buf, &got);
+         if (!s.ok()) {
+           EXPECT_EQ(got, 0u);
+         }
+         return s;
+       }},
+      {"sync", &FaultEnv::SetFailSync, [&] { return f->Sync(); }},
+      {"create folder", &FaultEnv::SetFailCreateDir,
+       [&] { return env.CreateDir(dir.File("new")); }},
+      {"list", &FaultEnv::SetFailListDir,
+       [&] {
+         std::vector<std::string> names{"stale"};
+         Status s = env.ListDir(dir.Path(), &names);
+         if (!s.ok()) {
+           EXPECT_TRUE(names.empty());
+         }
+         return s;
+       }},
+      {"remove file", &FaultEnv::SetFailRemove, [&] { return env.Remove(path); }},
+      {"remove folder", &FaultEnv::SetFailRemove, [&] { return env.RemoveDir(sub); }},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    (env.*c.fault)(true);
+    EXPECT_EQ(c.call().code(), Status::kIoError);
+    env.ClearFaults();
+    EXPECT_EQ(ReadAll(path), "abc");
+    EXPECT_TRUE(env.Exists(sub));
+    EXPECT_FALSE(env.Exists(dir.File("new")));
+    EXPECT_TRUE(c.call().ok());  // the same call works once the fault is gone
+    (void)env.RemoveDir(dir.File("new"));
+    if (!env.Exists(path)) {
+      ASSERT_TRUE(env.WriteFileAtomic(path, "abc").ok());
+    }
+    if (!env.Exists(sub)) {
+      ASSERT_TRUE(env.CreateDir(sub).ok());
+    }
+  }
+
+  // A failed close still lets the file go.
+  env.SetFailClose(true);
+  EXPECT_EQ(f->Close().code(), Status::kIoError);
+  env.ClearFaults();
+  EXPECT_TRUE(f->Close().ok());
+  EXPECT_EQ(ReadAll(path), "abc");
 }
 
 TEST(FileEnvTest, ShortReadReportsCount) {

@@ -109,6 +109,17 @@ TEST(IniDocumentTest, Reads) {
             (std::vector<std::string>{"Other", "env", "Env", "Tail"}));
 }
 
+TEST(IniDocumentTest, TrailBytesOfOtherAsciiCaseAreOtherNames) {
+  const std::string text = "[\x83\x41]\r\nK=upper\r\n\x83\x41=1\r\n";
+  IniDocument doc(text);
+  std::string v;
+  EXPECT_FALSE(doc.ReadValue("\x83\x61", "K", &v));
+  EXPECT_FALSE(doc.ReadValue("\x83\x41", "\x83\x61", &v));
+  ASSERT_TRUE(doc.WriteString("\x83\x61", "K", "lower").ok());
+  ASSERT_TRUE(doc.WriteString("\x83\x41", "\x83\x61", "2").ok());
+  EXPECT_EQ(doc.Text(), text + "\x83\x61=2\r\n[\x83\x61]\r\nK=lower\r\n");
+}
+
 TEST(IniFileTest, BatchChangesOnlyItsLinesInOneWrite) {
   TempDir dir;
   FaultEnv env;
@@ -228,6 +239,13 @@ TEST(IniFileTest, FailuresLeaveTheFileAlone) {
   env.ClearFaults();
   env.SetWriteBudget(5);
   EXPECT_FALSE(ini.WriteString("Env", "A", "2").ok());
+  env.ClearFaults();
+  env.SetFailSync(true);
+  EXPECT_EQ(ini.WriteString("Env", "A", "2").code(), Status::kIoError);
+  env.ClearFaults();
+  env.SetFailRead(true);  // opens but does not read: not taken for empty
+  EXPECT_EQ(ini.ReadInteger("Env", "A", 7), 7);
+  EXPECT_EQ(ini.WriteString("Env", "B", "2").code(), Status::kIoError);
   env.ClearFaults();
   EXPECT_EQ(ReadAll(ini.path()), original);
 

@@ -86,6 +86,18 @@ TEST(SocketMessageBusTest, SocketNamesAreReplacedOnlyWhenTheirOwnerIsGone) {
   SocketMessageBus bus(dir.Path());
   EXPECT_TRUE(bus.PostMessage(w, 0x471, 7, 0));
   EXPECT_TRUE(r->Poll(10000));
+
+  // The name taken over by a newer receiver of the window (the old file
+  // gone from under the old one): the old receiver leaves it alone.
+  ASSERT_EQ(::unlink(WindowSocketPath(dir.Path(), w).c_str()), 0);
+  std::unique_ptr<MessageReceiver> newer;
+  ASSERT_TRUE(MessageReceiver::Open(dir.Path(), w, &newer).ok());
+  r.reset();
+  ASSERT_TRUE(bus.PostMessage(w, 0x471, 8, 0));
+  ASSERT_TRUE(newer->Poll(10000));
+  Message m;
+  ASSERT_TRUE(newer->Receive(&m));
+  EXPECT_EQ(m.wparam, 8u);
 }
 
 TEST(SocketMessageBusTest, MalformedDatagramsAreSkipped) {

@@ -98,6 +98,9 @@ TEST(RegistryStoreTest, UnreadableStoreIsNeverReplaced) {
   EXPECT_FALSE(reg.WriteString(kQuillmainEnvKey, "BackupFile", "/c.zip").ok());
   EXPECT_FALSE(reg.DeleteKey(kQuillmainKey).ok());
   env.ClearFaults();
+  env.SetFailRead(true);
+  EXPECT_EQ(reg.DeleteKey(kQuillmainKey).code(), Status::kIoError);
+  env.ClearFaults();
   env.SetDiskFull(true);
   EXPECT_EQ(reg.WriteString(kQuillmainEnvKey, "BackupFile", "/c.zip").code(), Status::kNoSpace);
   env.ClearFaults();
@@ -107,6 +110,10 @@ TEST(RegistryStoreTest, UnreadableStoreIsNeverReplaced) {
   RegistryStore missing(env, dir.File("none/registry.ini"));
   EXPECT_EQ(missing.ReadInteger(kQuillmainEnvKey, "X", 5), 5);
   EXPECT_TRUE(missing.DeleteKey(kQuillmainKey).ok());
+  EXPECT_FALSE(env.Exists(dir.File("none")));
+  env.SetFailCreateDir(true);  // nor does a write whose folder cannot be made
+  EXPECT_EQ(missing.WriteInteger(kQuillmainEnvKey, "X", 1).code(), Status::kIoError);
+  env.ClearFaults();
   EXPECT_FALSE(env.Exists(dir.File("none")));
 }
 

@@ -244,6 +244,17 @@ TEST_F(CardStoreTest, OddRowBytesDecodeAndUnknownBytesSurviveARewrite) {
   EXPECT_EQ(row.substr(84, 4), "\x21\x22\x23\x24");
   EXPECT_EQ(row.substr(96, 4), "\x31\x32\x33\x34");
   EXPECT_EQ(row.substr(37, 3), "TXT");
+
+  // A card cleared after it starts from a clean row: none of those bytes
+  // (nor the colour of the font it no longer has) reach the next row.
+  c.Clear();
+  c.text = "new";
+  ASSERT_TRUE(c.Write().ok());
+  ASSERT_EQ(c.row, 1);
+  row = ReadBytes("quilbo7.dat").substr(kHeaderLength + kRowLength + 1 + kYobi, 100);
+  EXPECT_EQ(row[27], '\0');
+  EXPECT_EQ(row.substr(84, 10), std::string(10, '\0'));
+  EXPECT_EQ(row.substr(96, 4), std::string(4, '\0'));
 }
 
 TEST_F(CardStoreTest, FieldsAreCutOnCharacterBoundaries) {
@@ -333,6 +344,31 @@ TEST_F(CardStoreTest, WriteRefusals) {
   EXPECT_EQ(s.code(), Status::kFatal);
   EXPECT_EQ(s.message(), kFatalGuardMessage);
   EXPECT_EQ(ReadBytes("quilbo7.dat"), now);
+}
+
+TEST_F(CardStoreTest, ATextThatFillsTheCapacityLoadsAndSavesAgain) {
+  std::mt19937 rng(3);
+  CardRecord c(store_);
+  c.Clear();
+  c.folder = "F";
+  c.text = SjisText(rng, kCardTextCapacity - 1);  // the NUL makes it full
+  ASSERT_TRUE(c.Write().ok());
+  for (const char* title : {"saved again", "and once more"}) {
+    SCOPED_TRACE(title);
+    CardRecord l(store_);
+    bool found = false;
+    ASSERT_TRUE(l.FindById(c.row, c.id, true, &found).ok() && found);
+    EXPECT_TRUE(l.text == c.text) << l.text.size();
+    l.title = title;
+    l.text.back() = 'z';
+    ASSERT_TRUE(l.Write().ok());
+    c.text = l.text;
+  }
+  CardRecord l(store_);
+  bool found = false;
+  ASSERT_TRUE(l.FindById(c.row, c.id, true, &found).ok() && found);
+  EXPECT_TRUE(l.text == c.text);
+  EXPECT_EQ(l.title, "and once more");
 }
 
 TEST_F(CardStoreTest, DefaultTitles) {

@@ -302,8 +302,10 @@ TEST_F(RecordTableTest, UnopenableTableIsReportedAndLeftAlone) {
     std::function<std::string(std::string)> damage;  // empty: refuse the open
     Status::Code code;
     int db_error;
+    bool fail_reads = false;  // opens, but no read succeeds
   } cases[] = {
       {"permission", nullptr, Status::kPermission, kDbCannotOpen},
+      {"reads fail", nullptr, Status::kIoError, kDbShortRead, true},
       {"short header", [](std::string b) { return b.substr(0, 20); }, Status::kCorrupt,
        kDbShortRead},
       {"header length below 65",
@@ -325,7 +327,9 @@ TEST_F(RecordTableTest, UnopenableTableIsReportedAndLeftAlone) {
     SCOPED_TRACE(c.what);
     env_.ClearFaults();
     std::string bytes = good;
-    if (c.damage) {
+    if (c.fail_reads) {
+      env_.SetFailRead(true);
+    } else if (c.damage) {
       bytes = c.damage(good);
       ASSERT_TRUE(FileEnv::Default().WriteFileAtomic(path, bytes).ok());
     } else {
@@ -380,6 +384,7 @@ TEST_F(RecordTableTest, ShortWritesAndReadsFail) {
   env_.SetDiskFull(true);
   EXPECT_EQ(t.Write(0, CardRec("C").data()).code(), Status::kNoSpace);
   EXPECT_EQ(DbError(), kDbShortWrite);
+  EXPECT_EQ(Kubun(t, 0), "A");  // read from the file, not the row that did not go out
   EXPECT_EQ(t.Close().code(), Status::kNoSpace);
   env_.ClearFaults();
   EXPECT_EQ(Kubun(t, 0), "A");

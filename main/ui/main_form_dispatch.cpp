@@ -295,13 +295,15 @@ struct TMainForm::DispatchGlue final : DispatchTarget {
     // follows is the dispatcher's.
   }
   void ShowSelectedNode() override { form->OpenSelectedNode(); }
+  // The dispatcher counts the data sets from 1; the list keeps them in
+  // slots from 0.
   std::string DataSetName(int index) override {
     const auto& names = form->settings_.DataFiles.names;
-    if (index < 0 || static_cast<size_t>(index) >= names.size()) return std::string();
-    return names[static_cast<size_t>(index)];
+    if (index < 1 || static_cast<size_t>(index) > names.size()) return std::string();
+    return names[static_cast<size_t>(index - 1)];
   }
   void SwitchDataSet(int /*index*/) override {
-    // Switching data sets comes with the data sets.
+    // Switching data sets comes with the data sets (to slot index - 1).
   }
   std::string OneShotHint() override {
     if (block.SaveState() == 1) return OneShotFolderHint(form->settings_.DefAddKubun);

@@ -7,11 +7,13 @@
 
 #include "clip/shared_hook_block.h"
 #include "main/message_dialog.h"
+#include "main/settings_data_files.h"
 #include "main/ui/main_form.h"
 #include "main/ui/test_app.h"
 #include "platform/headless/fake_clock.h"
 #include "platform/headless/in_process_bus.h"
 #include "platform/headless/temp_dir.h"
+#include "platform/registry_store.h"
 #include "platform/text_codec.h"
 
 namespace quill {
@@ -79,6 +81,18 @@ TEST_F(MainFormDispatchTest, HandOverOfAnUnknownNameWarnsAndRestoresTheBarHint) 
   ASSERT_EQ(dialog_.questions().size(), 1u);
   EXPECT_EQ(dialog_.questions()[0].text, Utf8ToCp932("指定されたファイルがありません"));
   EXPECT_EQ(dialog_.questions()[0].caption, Utf8ToCp932("警告"));
+}
+
+TEST_F(MainFormDispatchTest, HandOverFindsTheFirstAndTheTenthDataSet) {
+  RegistryStore registry(FileEnv::Default(), dir_.File("registry.ini"));
+  ASSERT_TRUE(registry.WriteString(kQuillmainEnvKey, "DataFile10", "Tenth\t" + dir_.Path()).ok());
+  ASSERT_TRUE(form_->FormCreate().ok());
+  for (const std::string name : {std::string(kFirstDataFileName), std::string("Tenth")}) {
+    SCOPED_TRACE(name);
+    block_.SetSaveHint(name);
+    form_->WndProc(kCommandMessage, static_cast<uint32_t>(CommandCode::kHandOver), 0);
+    EXPECT_TRUE(dialog_.questions().empty());
+  }
 }
 
 }  // namespace

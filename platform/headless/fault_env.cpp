@@ -8,6 +8,10 @@ class FaultFile final : public RandomFile {
       : env_(env), base_(std::move(base)) {}
 
   Status ReadAt(uint64_t offset, void* buf, size_t n, size_t* got) override {
+    if (env_.io_faults_.read) {
+      *got = 0;
+      return Status::IoError("read: failed (injected)");
+    }
     return base_->ReadAt(offset, buf, n, got);
   }
   Status WriteAt(uint64_t offset, const void* buf, size_t n) override {
@@ -21,8 +25,15 @@ class FaultFile final : public RandomFile {
     return base_->Truncate(size);
   }
   Status Size(uint64_t* size) override { return base_->Size(size); }
-  Status Sync() override { return base_->Sync(); }
-  Status Close() override { return base_->Close(); }
+  Status Sync() override {
+    if (env_.io_faults_.sync) return Status::IoError("sync: failed (injected)");
+    return base_->Sync();
+  }
+  Status Close() override {
+    Status s = base_->Close();
+    if (s.ok() && env_.io_faults_.close) return Status::IoError("close: failed (injected)");
+    return s;
+  }
 
  private:
   FaultEnv& env_;
@@ -30,6 +41,7 @@ class FaultFile final : public RandomFile {
 };
 
 void FaultEnv::ClearFaults() {
+  io_faults_ = IoFaults();
   fail_open_.clear();
   write_budget_.reset();
   disk_full_ = false;
@@ -49,6 +61,29 @@ Status FaultEnv::Open(const std::string& path, OpenMode mode,
 Status FaultEnv::Rename(const std::string& from, const std::string& to) {
   if (fail_rename_) return Status::IoError("rename " + from + ": refused (injected)");
   return base_.Rename(from, to);
+}
+
+Status FaultEnv::Remove(const std::string& path) {
+  if (io_faults_.remove) return Status::IoError("remove " + path + ": refused (injected)");
+  return base_.Remove(path);
+}
+
+Status FaultEnv::CreateDir(const std::string& path) {
+  if (io_faults_.create_dir) return Status::IoError("create folder " + path + ": refused (injected)");
+  return base_.CreateDir(path);
+}
+
+Status FaultEnv::RemoveDir(const std::string& path) {
+  if (io_faults_.remove) return Status::IoError("remove folder " + path + ": refused (injected)");
+  return base_.RemoveDir(path);
+}
+
+Status FaultEnv::ListDir(const std::string& path, std::vector<std::string>* names) {
+  if (io_faults_.list_dir) {
+    names->clear();
+    return Status::IoError("list " + path + ": refused (injected)");
+  }
+  return base_.ListDir(path, names);
 }
 
 Status FaultEnv::FreeBytes(const std::string& path, uint64_t* bytes) {

@@ -2,7 +2,8 @@
 // environment (tests work in temporary folders) and can be told to fail:
 // a path that cannot be opened, writes that stop after a byte budget (a
 // short write) or find the disk full, a fixed free-space answer, renames
-// that fail. Its clock is a FakeClock.
+// that fail, and reads, syncs, closes, folder creation, listing and
+// removal that fail. Its clock is a FakeClock.
 #pragma once
 
 #include <cstdint>
@@ -29,6 +30,15 @@ class FaultEnv final : public FileEnv {
   void SetDiskFull(bool full) { disk_full_ = full; }
   void SetFreeBytes(std::optional<uint64_t> bytes) { free_bytes_ = bytes; }
   void SetFailRename(bool fail) { fail_rename_ = fail; }
+  // Each of these makes every call of its kind fail with an I/O error
+  // and change nothing; a failed close still releases the file.
+  void SetFailRead(bool fail) { io_faults_.read = fail; }
+  void SetFailSync(bool fail) { io_faults_.sync = fail; }
+  void SetFailClose(bool fail) { io_faults_.close = fail; }
+  void SetFailCreateDir(bool fail) { io_faults_.create_dir = fail; }
+  void SetFailListDir(bool fail) { io_faults_.list_dir = fail; }
+  // Remove and RemoveDir.
+  void SetFailRemove(bool fail) { io_faults_.remove = fail; }
   void ClearFaults();
 
   FakeClock& fake_clock() { return clock_; }
@@ -37,13 +47,11 @@ class FaultEnv final : public FileEnv {
   Status Open(const std::string& path, OpenMode mode,
               std::unique_ptr<RandomFile>* file) override;
   bool Exists(const std::string& path) override { return base_.Exists(path); }
-  Status Remove(const std::string& path) override { return base_.Remove(path); }
+  Status Remove(const std::string& path) override;
   Status Rename(const std::string& from, const std::string& to) override;
-  Status CreateDir(const std::string& path) override { return base_.CreateDir(path); }
-  Status RemoveDir(const std::string& path) override { return base_.RemoveDir(path); }
-  Status ListDir(const std::string& path, std::vector<std::string>* names) override {
-    return base_.ListDir(path, names);
-  }
+  Status CreateDir(const std::string& path) override;
+  Status RemoveDir(const std::string& path) override;
+  Status ListDir(const std::string& path, std::vector<std::string>* names) override;
   Status FreeBytes(const std::string& path, uint64_t* bytes) override;
   Clock& clock() override { return clock_; }
 
@@ -61,6 +69,15 @@ class FaultEnv final : public FileEnv {
   bool fail_rename_ = false;
   std::optional<uint64_t> free_bytes_;
   uint64_t bytes_written_ = 0;
+  struct IoFaults {
+    bool read = false;
+    bool sync = false;
+    bool close = false;
+    bool create_dir = false;
+    bool list_dir = false;
+    bool remove = false;
+  };
+  IoFaults io_faults_;
 };
 
 }  // namespace quill
