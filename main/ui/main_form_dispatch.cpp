@@ -209,10 +209,8 @@ struct TMainForm::DispatchGlue final : DispatchTarget {
     // Card windows are not built yet.
   }
   void WindowClick(int /*x*/, int /*y*/) override { form->WindowClick(); }
-  void ReopenDataSet() override {
-    // Reopening the data set comes with the data sets; the minimise that
-    // follows is the dispatcher's.
-  }
+  // The minimise that follows is the dispatcher's.
+  void ReopenDataSet() override { form->ReopenDataSet(); }
   void ShowSelectedNode() override { form->OpenSelectedNode(); }
   std::string DataSetName(int index) override {
     const auto& names = form->settings_.DataFiles.names;
