@@ -317,6 +317,9 @@ class TMainForm : public QMainWindow {
   void PopupTextMenu(QWidget* widget, const QPoint& at);
   // The text widget an edit command acts on, by FocusedEditor.
   QWidget* EditTarget() const;
+  // Cut or paste on the focused field; a beep in a locked card or a
+  // read-only field.
+  void ChangeFocusedField(void (QPlainTextEdit::*on_text)(), void (QLineEdit::*on_line)());
   void EditorBeep();
 
   MainFormContext context_;

@@ -469,32 +469,24 @@ bool ReadOnly(QWidget* w) {
 
 }  // namespace
 
-void TMainForm::CutClick() {
+void TMainForm::ChangeFocusedField(void (QPlainTextEdit::*on_text)(),
+                                   void (QLineEdit::*on_line)()) {
   QWidget* target = EditTarget();
   if (LockCheckBox->isChecked() || ReadOnly(target)) {
     EditorBeep();
     return;
   }
   if (target == Text) {
-    Text->cut();
+    (Text->*on_text)();
   } else if (auto* line = qobject_cast<QLineEdit*>(target)) {
-    line->cut();
+    (line->*on_line)();
   }
 }
 
-void TMainForm::PasteClick() {
-  QWidget* target = EditTarget();
-  if (LockCheckBox->isChecked() || ReadOnly(target)) {
-    EditorBeep();
-    return;
-  }
-  // The body keeps to its limit however the text arrives.
-  if (target == Text) {
-    Text->paste();
-  } else if (auto* line = qobject_cast<QLineEdit*>(target)) {
-    line->paste();
-  }
-}
+void TMainForm::CutClick() { ChangeFocusedField(&QPlainTextEdit::cut, &QLineEdit::cut); }
+
+// The body keeps to its limit however the text arrives.
+void TMainForm::PasteClick() { ChangeFocusedField(&QPlainTextEdit::paste, &QLineEdit::paste); }
 
 void TMainForm::UndoClick() {
   if (LockCheckBox->isChecked() || Text->isReadOnly()) {
