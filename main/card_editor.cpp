@@ -8,6 +8,7 @@
 #include "platform/clock.h"
 #include "platform/text_codec.h"
 #include "store/card_store.h"
+#include "store/sjis.h"
 
 namespace quill {
 
@@ -75,6 +76,22 @@ struct SavedFields {
 };
 
 }  // namespace
+
+size_t FittingInsertion(std::string_view inserted, size_t other_bytes, size_t limit) {
+  if (other_bytes >= limit) return 0;
+  const size_t room = limit - other_bytes;
+  if (inserted.size() <= room) return inserted.size();
+  size_t i = 0;
+  while (i < inserted.size()) {
+    const auto c = static_cast<unsigned char>(inserted[i]);
+    const bool pair = i + 1 < inserted.size() &&
+                      (store::IsSjisLead(c) || (c == '\r' && inserted[i + 1] == '\n'));
+    const size_t n = pair ? 2 : 1;
+    if (i + n > room) break;
+    i += n;
+  }
+  return i;
+}
 
 std::vector<std::string> SplitHistoryList(const std::string& history) {
   std::vector<std::string> items;
@@ -642,6 +659,43 @@ void CardEditor::BunkatuCardClick() {
   PutAfter(node, current);
   --changing_tree_;
   AfterNewNode(folder);
+}
+
+// --- the body's limit and the fields' colours ---
+
+size_t CardEditor::BodyInserted(std::string_view inserted, size_t other_bytes) {
+  const size_t kept = FittingInsertion(inserted, other_bytes, kBodyLimitBytes);
+  if (kept < inserted.size()) view_.Beep();
+  return kept;
+}
+
+void CardEditor::TitleEnter() { view_.SetFieldColor(EditorControl::kTitle, kClWindow); }
+
+void CardEditor::TitleExit() {
+  view_.SetFieldColor(EditorControl::kTitle, quill::ApplyControlColor(form_.settings().CtrlColor));
+}
+
+void CardEditor::TextEnter() {
+  view_.SetFieldColor(EditorControl::kText, form_.settings().TextBackColor);
+}
+
+void CardEditor::TextExit() {
+  const Settings& st = form_.settings();
+  view_.SetFieldColor(EditorControl::kText, st.CtrlColor != 0 ? kClBtnFace : st.TextBackColor);
+}
+
+void CardEditor::SyuttenEnter() { view_.SetFieldColor(EditorControl::kSyutten, kClWindow); }
+
+void CardEditor::SyuttenExit() {
+  view_.SetFieldColor(EditorControl::kSyutten,
+                      quill::ApplyControlColor(form_.settings().CtrlColor));
+}
+
+void CardEditor::ApplyControlColor() {
+  const int32_t color = quill::ApplyControlColor(form_.settings().CtrlColor);
+  for (EditorControl c : {EditorControl::kTitle, EditorControl::kText, EditorControl::kSyutten}) {
+    view_.SetFieldColor(c, color);
+  }
 }
 
 }  // namespace quill

@@ -16,6 +16,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "main/folder_tree.h"
@@ -58,6 +59,16 @@ enum class EditorControl {
   kSaveButton,
   kCancelButton,
 };
+
+// The body editor's limit in CP932 bytes (line ends counted as CR LF).
+inline constexpr size_t kBodyLimitBytes = 1000000;
+
+// How many bytes of `inserted` (CP932, CR LF) fit into a body whose other
+// text takes `other_bytes`, keeping the whole within `limit`: all of it
+// when it fits, else its longest prefix that ends neither inside a
+// double-byte character nor between a CR and its LF (0 when the rest
+// alone reaches the limit).
+size_t FittingInsertion(std::string_view inserted, size_t other_bytes, size_t limit);
 
 struct CardFont {
   std::string name;  // CP932
@@ -104,6 +115,12 @@ class CardEditorView {
   virtual void SelectNode(TreeNode* node) = 0;
   virtual void FocusBody() = 0;
   virtual void KindChanged(int icon) { (void)icon; }
+  // The background of Title, Text or Syutten: a colour of the class
+  // library (a system colour such as kClBtnFace, or 0x00BBGGRR).
+  virtual void SetFieldColor(EditorControl c, int32_t color) {
+    (void)c;
+    (void)color;
+  }
   virtual void Beep() {}
   // Stores one group of the settings (the remembered sources: group 12).
   virtual void SaveSettingsGroup(int group) { (void)group; }
@@ -158,6 +175,22 @@ class CardEditor {
   void LockCheckBoxClick();
   void SyuttenChange();
   void BunkatuCardClick();
+
+  // Text entered into the body (typed, pasted, dropped) beside
+  // other_bytes of body text: how many of its bytes stay within
+  // kBodyLimitBytes. Beeps when it had to be cut.
+  size_t BodyInserted(std::string_view inserted, size_t other_bytes);
+
+  // The fields' colours as the focus comes and goes: with the setting
+  // CtrlColor on, a field without the focus is grey.
+  void TitleEnter();
+  void TitleExit();
+  void TextEnter();
+  void TextExit();
+  void SyuttenEnter();
+  void SyuttenExit();
+  // Title, Text and Syutten in the colour of a field without the focus.
+  void ApplyControlColor();
 
   // Rewrites the stored order values of folder's cards as 0, 1, 2, ... in
   // tree order.

@@ -554,5 +554,64 @@ TEST_F(CardEditorTest, ANewSourceIsRememberedFirst) {
   EXPECT_EQ(list.back(), "s19");
 }
 
+TEST(FittingInsertionTest, KeepsWholeCharactersWithinTheLimit) {
+  struct Case {
+    const char* what;
+    std::string inserted;
+    size_t other, limit, kept;
+  } cases[] = {
+      {"fits", "abc", 7, 10, 3},
+      {"cut", "abcdef", 7, 10, 3},
+      {"double-byte kept whole or not at all", "a" + S("あい"), 0, 4, 3},
+      {"CR LF kept together", "ab\r\ncd", 0, 3, 2},
+      {"a lone CR is one byte", "ab\rcd", 0, 3, 3},
+      {"the rest fills the body", "a", 10, 10, 0},
+      {"the rest passes the limit", "a", 11, 10, 0},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(FittingInsertion(c.inserted, c.other, c.limit), c.kept) << c.what;
+  }
+}
+
+TEST_F(CardEditorTest, AnInsertionPastTheBodyLimitIsCutWithOneBeep) {
+  const std::string paste = std::string(kBodyLimitBytes - 1, 'a') + S("あ");
+  EXPECT_EQ(editor_.BodyInserted(paste, 0), kBodyLimitBytes - 1);
+  EXPECT_EQ(view_.beeps, 1);
+  EXPECT_EQ(editor_.BodyInserted("x", kBodyLimitBytes - 1), 1u);
+  EXPECT_EQ(editor_.BodyInserted("", kBodyLimitBytes + 5), 0u);
+  EXPECT_EQ(view_.beeps, 1);
+}
+
+TEST_F(CardEditorTest, FieldsAreGreyWithoutTheFocusWhenCtrlColorIsOn) {
+  struct ColorView : FakeEditorView {
+    void SetFieldColor(EditorControl c, int32_t color) override { colors[c] = color; }
+    std::map<EditorControl, int32_t> colors;
+  } view;
+  CardEditor editor(form_, edit_card_, view, deferred_);
+  constexpr int32_t kBack = 0x00123456;
+  settings_.TextBackColor = kBack;
+  const auto T = EditorControl::kTitle, X = EditorControl::kText, Y = EditorControl::kSyutten;
+  struct Case {
+    int32_t ctrl_color;
+    int32_t idle, text_idle;  // without the focus: title and source, text
+  } cases[] = {{1, kClBtnFace, kClBtnFace}, {0, kClWindow, kBack}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.ctrl_color);
+    settings_.CtrlColor = c.ctrl_color;
+    view.colors.clear();
+    editor.ApplyControlColor();
+    EXPECT_EQ(view.colors, (std::map<EditorControl, int32_t>{{T, c.idle}, {X, c.idle}, {Y, c.idle}}));
+    editor.TitleEnter();
+    editor.TextEnter();
+    editor.SyuttenEnter();
+    EXPECT_EQ(view.colors, (std::map<EditorControl, int32_t>{{T, kClWindow}, {X, kBack}, {Y, kClWindow}}));
+    editor.TitleExit();
+    editor.TextExit();
+    editor.SyuttenExit();
+    EXPECT_EQ(view.colors,
+              (std::map<EditorControl, int32_t>{{T, c.idle}, {X, c.text_idle}, {Y, c.idle}}));
+  }
+}
+
 }  // namespace
 }  // namespace quill

@@ -15,6 +15,7 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
+#include <QMetaObject>
 #include <QPainter>
 #include <QPixmap>
 #include <QPlainTextEdit>
@@ -28,10 +29,13 @@
 #include <QVBoxLayout>
 #include <QWindow>
 #include <algorithm>
+#include <string_view>
 
 #include "clip/shared_hook_block.h"
 #include "main/message_dialog.h"
 #include "main/ui/cp932_text.h"
+#include "main/ui/flow_layout.h"
+#include "main/ui/main_form_tree_glue.h"
 #include "platform/file_env.h"
 #include "platform/text_codec.h"
 
@@ -93,6 +97,12 @@ QIcon ProgramIcon() {
 
 #define QUILL_ENTRY(menu, name, caption, handler, shortcut) \
   { menu, name, caption, #handler, &TMainForm::handler, shortcut }
+// A separator line of a menu.
+#define QUILL_SEPARATOR(menu) \
+  { menu, "", "-", "", nullptr, "" }
+// An action of an earlier entry, named `name`, shown in this menu too.
+#define QUILL_SHARED(menu, name) \
+  { menu, name, "", "", nullptr, "" }
 
 const std::vector<TMainForm::MenuEntry>& TMainForm::MenuTable() {
   static const std::vector<MenuEntry> table = {
@@ -139,6 +149,32 @@ const std::vector<TMainForm::MenuEntry>& TMainForm::MenuTable() {
       QUILL_ENTRY("TrayMenu", "N8", "ぽろてヘルプ(&K)", PomaroActionExecute, ""),
       QUILL_ENTRY("TrayMenu", "KA1", "バージョン情報...(&A)", AboutClick, ""),
       QUILL_ENTRY("TrayMenu", "TrayEnd", "終了(&X)", TrayEndClick, ""),
+      // The editor popup; the clip-tool menu is added last at start.
+      QUILL_ENTRY("TextPopup", "PopupSave", "登録(&V)", SaveButtonClick, ""),
+      QUILL_SEPARATOR("TextPopup"),
+      QUILL_ENTRY("TextPopup", "PopupUndo", "元に戻す(&U)", UndoClick, ""),
+      QUILL_SEPARATOR("TextPopup"),
+      QUILL_ENTRY("TextPopup", "PopupCopy", "コピー(&C)", CopyClick, ""),
+      QUILL_ENTRY("TextPopup", "PopupCut", "切り取り(&T)", CutClick, ""),
+      QUILL_ENTRY("TextPopup", "PopupPaste", "貼り付け(&Y)", PasteClick, ""),
+      QUILL_ENTRY("TextPopup", "AllSelect", "全選択(&L)", AllSelectClick, ""),
+      QUILL_ENTRY("TextPopup", "AllCopy", "全コピー(&A)", AllCopyClick, ""),
+      QUILL_SEPARATOR("TextPopup"),
+      QUILL_SHARED("TextPopup", "PrintOutAction"),
+      QUILL_SEPARATOR("TextPopup"),
+      QUILL_ENTRY("TextPopup", "PopupFind", "検索(&F)", FindStrMenuClick, ""),
+      QUILL_ENTRY("TextPopup", "PopupReplace", "置換(&R)", ReplaceClick, ""),
+      QUILL_SEPARATOR("TextPopup"),
+      QUILL_ENTRY("TextPopup", "BunkatuCard", "カード分割(&B)", BunkatuCardClick, ""),
+      QUILL_ENTRY("TextPopup", "SetTitle", "タイトルセット(&S)", SetTitleClick, ""),
+      QUILL_SEPARATOR("TextPopup"),
+      QUILL_SHARED("TextPopup", "WordWrapAction"),
+      QUILL_ENTRY("TextPopup", "ItemFont", "このカードのフォントを変える(&F)", FontActionExecute,
+                  ""),
+      QUILL_ENTRY("TextPopup", "SetDefaultFont", "このカードのフォントをデフォルトのフォントとする",
+                  SetDefaultFontClick, ""),
+      QUILL_ENTRY("TextPopup", "BackDefaultFont", "このカードのフォントをデフォルトのフォントに戻す",
+                  BackDefaultFontClick, ""),
   };
   return table;
 }
@@ -186,8 +222,8 @@ void TMainForm::BuildControls() {
   auto* left = new QVBoxLayout(Panel1);
   left->setContentsMargins(0, 0, 0, 0);
   left->setSpacing(2);
-  auto* row1 = new QHBoxLayout;
-  row1->setSpacing(1);
+  // The button rows wrap in a narrow window.
+  auto* row1 = new FlowLayout(1);
   SinkiForuda = MakeButton(Panel1, "SinkiForuda", "新規ﾌｫﾙﾀﾞ");
   MarkClearBT = MakeButton(Panel1, "MarkClearBT", "ﾏｰｸｸﾘｱ");
   GrepKaijo = MakeButton(Panel1, "GrepKaijo", "再読込");
@@ -233,8 +269,7 @@ void TMainForm::BuildControls() {
   title_row->addWidget(Title, 1);
   right->addLayout(title_row);
 
-  auto* buttons1 = new QHBoxLayout;
-  buttons1->setSpacing(1);
+  auto* buttons1 = new FlowLayout(1);
   CancelButton = MakeButton(card, "CancelButton", "取り消し");
   AddNew = MakeButton(card, "AddNew", "新規(f9)");
   Del = MakeButton(card, "Del", "削除");
@@ -247,16 +282,18 @@ void TMainForm::BuildControls() {
                          PrintOut}) {
     buttons1->addWidget(b);
   }
-  buttons1->addStretch();
   right->addLayout(buttons1);
 
-  auto* buttons2 = new QHBoxLayout;
-  buttons2->setSpacing(4);
+  auto* buttons2 = new FlowLayout(4);
   IppatuPaste = MakeCheck(card, "IppatuPaste", "ﾍﾟｰｽﾄ");
   Syutten = new QComboBox(card);
   Syutten->setObjectName("Syutten");
   Syutten->setEditable(true);
   Syutten->setMinimumWidth(80);
+  // The list holds the remembered sources only: the save keeps it.
+  Syutten->setInsertPolicy(QComboBox::NoInsert);
+  // It takes what is left of its line.
+  Syutten->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
   KensakuBt = MakeButton(card, "KensakuBt", "次検索(f･3)");
   InKensakuButton = MakeButton(card, "InKensakuButton", "検索");
   KensakuMark = new QToolButton(card);
@@ -268,17 +305,15 @@ void TMainForm::BuildControls() {
   LockCheckBox = MakeCheck(card, "LockCheckBox", "編集ロック");
   SuperKeyStatus = MakeButton(card, "SuperKeyStatus", "SuperKeyStatus");
   buttons2->addWidget(IppatuPaste);
-  buttons2->addWidget(Syutten, 1);
+  buttons2->addWidget(Syutten);
   buttons2->addWidget(InKensakuButton);
   buttons2->addWidget(KensakuBt);
   buttons2->addWidget(KensakuMark);
   right->addLayout(buttons2);
-  auto* buttons3 = new QHBoxLayout;
-  buttons3->setSpacing(4);
+  auto* buttons3 = new FlowLayout(4);
   buttons3->addWidget(CsvHtmlCK);
   buttons3->addWidget(AutoTitle);
   buttons3->addWidget(LockCheckBox);
-  buttons3->addStretch();
   buttons3->addWidget(SuperKeyStatus);
   right->addLayout(buttons3);
 
@@ -327,12 +362,22 @@ void TMainForm::BuildMenus() {
     for (auto& [k, m] : menus) {
       if (k == key) return m;
     }
-    QMenu* m = key == "TrayMenu" ? TrayMenu : menuBar()->addMenu(U(key.c_str()));
+    QMenu* m = key == "TrayMenu"    ? TrayMenu
+               : key == "TextPopup" ? TextPopup
+                                    : menuBar()->addMenu(U(key.c_str()));
     menus.emplace_back(key, m);
     return m;
   };
   for (const MenuEntry& e : MenuTable()) {
     QMenu* menu = menu_for(e.menu);
+    if (e.slot == nullptr) {
+      if (std::string_view(e.caption) == "-") {
+        menu->addSeparator();
+      } else if (QAction* shared = findChild<QAction*>(e.name)) {
+        menu->addAction(shared);
+      }
+      continue;
+    }
     QAction* action = menu->addAction(U(e.caption));
     action->setObjectName(e.name);
     action->setProperty("handler", QString::fromLatin1(e.handler));
@@ -342,6 +387,7 @@ void TMainForm::BuildMenus() {
   if (QAction* end = findChild<QAction*>("TrayEnd")) end->setVisible(false);
   if (QAction* wrap = findChild<QAction*>("WordWrapAction")) wrap->setCheckable(true);
   if (QAction* indent = findChild<QAction*>("AutoIndentAction")) indent->setCheckable(true);
+  connect(TextPopup, &QMenu::aboutToShow, this, &TMainForm::TextPopupPopup);
 }
 
 void TMainForm::WireControls() {
@@ -384,6 +430,7 @@ void TMainForm::WireControls() {
 }
 
 bool TMainForm::eventFilter(QObject* watched, QEvent* event) {
+  if (EditorFieldEvent(watched, event)) return true;
   if (watched == MainPanel && event->type() == QEvent::Resize) {
     MainPanelResize();
   } else if (watched == Tree) {
@@ -476,11 +523,15 @@ Status TMainForm::FormCreate() {
   MagicMenu->setTitle(U("クリップツール(&K)"));
   TextPopup->addMenu(MagicMenu);
 
-  // Start mode. Opening the data set (and, with RunIcon, doing so after
-  // the message loop has started) comes with the data sets and the
-  // dispatcher; the window already starts minimised with RunIcon.
+  // Start mode: with RunIcon the window shows itself minimised once the
+  // message loop runs (command 105), else at once.
   if (settings_.RunIcon != 0) {
-    showMinimized();
+    QMetaObject::invokeMethod(
+        this,
+        [this] {
+          WndProc(kCommandMessage, static_cast<uint32_t>(CommandCode::kReopenMinimized), 0);
+        },
+        Qt::QueuedConnection);
   } else {
     show();
   }
@@ -489,7 +540,9 @@ Status TMainForm::FormCreate() {
     context_.block->SetSaveState(1);
     context_.block->SetSaveHint(OneShotFolderHint(settings_.DefAddKubun));
   }
-  // Colours of the editor, grid and tree come with the editor events.
+  // The text in the colour of a field without the focus. (The grid's and
+  // the tree's colours come with the grid and the tree's fonts.)
+  TextExit();
 
   if (settings_.UseButton != 0) StartButtonBar();
   return Status::Ok();
@@ -499,6 +552,19 @@ Status TMainForm::OpenCardStore() {
   Status probed = edit_card_->Open(/*probe=*/true);
   if (probed.IsNotFound()) return edit_card_->Open(/*probe=*/false);
   return probed;
+}
+
+void TMainForm::ReopenDataSet() {
+  // The data set open now is read again, its editor card unsaved.
+  // (Switching to another data set comes with the data sets.)
+  Status s = LoadFolderTree(TreeModel(), nullptr);
+  tree_glue_->SelectInView(TreeModel().tree().selected_node());
+  if (s.code() == Status::kNoSpace) {
+    // The load has said that the program ends.
+    close();
+    return;
+  }
+  if (!s.ok()) ShowWarning(s);
 }
 
 void TMainForm::ApplySettings() {
@@ -525,6 +591,7 @@ void TMainForm::ApplySettings() {
   move(settings_.Left, settings_.Top);
   resize(settings_.Width, settings_.Height);
   Split->setSizes({settings_.TreeWidth, std::max(1, settings_.Width - settings_.TreeWidth)});
+  ApplyControlColor();
   Text->setTabChangesFocus(settings_.TabKey == 0);
   Text->setLineWrapMode(settings_.WordWrap != 0 ? QPlainTextEdit::WidgetWidth
                                                  : QPlainTextEdit::NoWrap);
@@ -653,7 +720,7 @@ void TMainForm::MainPanelResize() {
 // options dialog and the dispatcher. Until then they do nothing.
 void TMainForm::TreeDblClick() {}
 void TMainForm::TreeKeyPress() {}
-void TMainForm::TreeEnter() {}
+void TMainForm::TreeEnter() { FocusedEditor = Tree; }
 void TMainForm::TreeExit() {}
 void TMainForm::TreeEditing() {}
 void TMainForm::TreeEdited() {}
@@ -686,9 +753,6 @@ void TMainForm::CheckActiveTimerTimer() {}
 void TMainForm::ChangeDataClick() {}
 void TMainForm::BackUpClick() {}
 void TMainForm::Backup2Click() {}
-void TMainForm::CopyClick() {}
-void TMainForm::CutClick() {}
-void TMainForm::PasteClick() {}
 void TMainForm::UndeleteSyoriClick() {}
 void TMainForm::FindStrMenuClick() {}
 void TMainForm::ReplaceClick() {}
@@ -705,5 +769,8 @@ void TMainForm::BackColorExecute() {}
 void TMainForm::FontActionExecute() {}
 void TMainForm::OptionClick() {}
 void TMainForm::HelpClick() {}
+void TMainForm::SetTitleClick() {}
+void TMainForm::SetDefaultFontClick() {}
+void TMainForm::BackDefaultFontClick() {}
 
 }  // namespace quill

@@ -68,7 +68,9 @@ class TMainForm : public QMainWindow {
 
   // One item of a menu built from data: the menu it belongs to (the title
   // of a main menu or the name of a popup menu), the caption, the handler
-  // and an optional shortcut.
+  // and an optional shortcut. Without a slot, the caption "-" is a
+  // separator and any other entry shows the earlier item named `name`
+  // in this menu too.
   struct MenuEntry {
     const char* menu;
     const char* name;  // object name of the item
@@ -108,6 +110,9 @@ class TMainForm : public QMainWindow {
   CardEditor& Editor();
   // Saves the editor's card and loads the selected node's (command 107).
   void OpenSelectedNode();
+  // Title, Text and Syutten in the colour of a field without the focus
+  // (grey with the setting CtrlColor on).
+  void ApplyControlColor();
   QSystemTrayIcon* TrayIcon() const { return tray_icon_; }
 
   // Published controls.
@@ -161,6 +166,10 @@ class TMainForm : public QMainWindow {
   QMenu* WinMenu;
   QMenu* SuperKeyMenu;
   QMenu* SubPopupMenu;
+
+  // The editor that last had the focus among Title, Text, Syutten and
+  // Tree: the edit commands act on it.
+  QWidget* FocusedEditor = nullptr;
 
  public slots:
   // Form events.
@@ -220,6 +229,14 @@ class TMainForm : public QMainWindow {
   void BunkatuCardClick();
   void TextChange();
 
+  // The editor's fields gaining and losing the focus.
+  void TitleEnter();
+  void TitleExit();
+  void TextEnter();
+  void TextExit();
+  void SyuttenEnter();
+  void SyuttenExit();
+
   // Timers.
   void Timer1Timer();
   void CheckActiveTimerTimer();
@@ -231,6 +248,14 @@ class TMainForm : public QMainWindow {
   void CopyClick();
   void CutClick();
   void PasteClick();
+  void UndoClick();
+  void AllSelectClick();
+  void AllCopyClick();
+  void SetTitleClick();
+  void SetDefaultFontClick();
+  void BackDefaultFontClick();
+  // The editor popup is about to open.
+  void TextPopupPopup();
   void UndeleteSyoriClick();
   void FindStrMenuClick();
   void ReplaceClick();
@@ -283,6 +308,19 @@ class TMainForm : public QMainWindow {
   Status LoadTreeAtStart();
   // The editor's card on closing: always, or only with unsaved edits.
   void SaveEditorOnClose(bool only_when_edited);
+  // Command 105: the open data set's tree is read anew.
+  void ReopenDataSet();
+  // Focus, keys and mouse of Title, Text and Syutten; true when the event
+  // has been handled (main_form_editor.cpp).
+  bool EditorFieldEvent(QObject* watched, QEvent* event);
+  // Opens TextPopup at a point of `widget`.
+  void PopupTextMenu(QWidget* widget, const QPoint& at);
+  // The text widget an edit command acts on, by FocusedEditor.
+  QWidget* EditTarget() const;
+  // Cut or paste on the focused field; a beep in a locked card or a
+  // read-only field.
+  void ChangeFocusedField(void (QPlainTextEdit::*on_text)(), void (QLineEdit::*on_line)());
+  void EditorBeep();
 
   MainFormContext context_;
   FileEnv& env_;

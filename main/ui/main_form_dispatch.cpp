@@ -290,10 +290,8 @@ struct TMainForm::DispatchGlue final : DispatchTarget {
     // Card windows are not built yet.
   }
   void WindowClick(int /*x*/, int /*y*/) override { form->WindowClick(); }
-  void ReopenDataSet() override {
-    // Reopening the data set comes with the data sets; the minimise that
-    // follows is the dispatcher's.
-  }
+  // The minimise that follows is the dispatcher's.
+  void ReopenDataSet() override { form->ReopenDataSet(); }
   void ShowSelectedNode() override { form->OpenSelectedNode(); }
   // The dispatcher counts the data sets from 1; the list keeps them in
   // slots from 0.

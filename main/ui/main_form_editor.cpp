@@ -7,7 +7,12 @@
 #include <QAction>
 #include <QApplication>
 #include <QCheckBox>
+#include <QClipboard>
 #include <QComboBox>
+#include <QFocusEvent>
+#include <QGuiApplication>
+#include <QKeyEvent>
+#include <QMouseEvent>
 #include <QCoreApplication>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -20,8 +25,11 @@
 #include <QTextDocument>
 #include <QTreeView>
 #include <QVBoxLayout>
+#include <algorithm>
 
+#include "clip/shared_hook_block.h"
 #include "main/ui/cp932_text.h"
+#include "main/ui/flow_layout.h"
 #include "main/ui/main_form_tree_glue.h"
 #include "platform/text_codec.h"
 #include "store/sjis.h"
@@ -31,22 +39,91 @@ namespace quill {
 namespace {
 
 constexpr size_t kTitleLimitBytes = 50;
-constexpr size_t kTextLimitBytes = 1000000;
 
 std::string WidgetToText(const QString& s) { return LfToCrLf(ToCp932(s)); }
 QString TextToWidget(const std::string& s) { return FromCp932(CrLfToLf(s)); }
 
-// A colour of the class library (0x00BBGGRR) as a Qt colour.
+// A colour of the class library as a Qt colour: the system colours of the
+// window and of button faces, or 0x00BBGGRR.
 QColor FromColorRef(uint32_t c) { return QColor(c & 0xFF, (c >> 8) & 0xFF, (c >> 16) & 0xFF); }
-
-// The body cut to the byte limit, without splitting a character or a
-// line end.
-std::string CutToLimit(std::string text, size_t limit) {
-  if (text.size() <= limit) return text;
-  store::TruncateSjis(text, limit);
-  if (!text.empty() && text.back() == '\r') text.pop_back();
-  return text;
+QColor ClassColor(int32_t value) {
+  const auto v = static_cast<uint32_t>(value);
+  if ((v & 0xFF000000u) == 0xFF000000u) {
+    const QPalette palette = QApplication::palette();
+    return v == static_cast<uint32_t>(kClBtnFace) ? palette.color(QPalette::Button)
+                                                  : palette.color(QPalette::Base);
+  }
+  return FromColorRef(v);
 }
+
+// How many UTF-16 units of `text` make up the first `kept` bytes of
+// `bytes`, its CP932 form with CR LF (each character is one CP932
+// character, an LF not after a CR two bytes).
+qsizetype UnitsForBytes(const QString& text, const std::string& bytes, size_t kept) {
+  qsizetype unit = 0;
+  size_t at = 0;
+  while (unit < text.size() && at < bytes.size()) {
+    size_t n = 1;
+    if (text[unit] == QChar('\n')) {
+      n = unit > 0 && text[unit - 1] == QChar('\r') ? 1 : 2;
+    } else if (store::IsSjisLead(static_cast<unsigned char>(bytes[at]))) {
+      n = 2;
+    }
+    if (at + n > kept) break;
+    at += n;
+    const bool pair = text[unit].isHighSurrogate() && unit + 1 < text.size() &&
+                      text[unit + 1].isLowSurrogate();
+    unit += pair ? 2 : 1;
+  }
+  return unit;
+}
+
+// Keeps the body within its byte limit: of an edit that would pass it,
+// what it inserted stays as far as it fits (the editor beeps), cut on a
+// character boundary; the cut joins the edit's undo step.
+class BodyLimit final : public QObject {
+ public:
+  BodyLimit(QPlainTextEdit* edit, CardEditor& editor)
+      : QObject(edit), edit_(edit), editor_(editor) {
+    connect(edit->document(), &QTextDocument::contentsChange, this,
+            [this](int at, int /*removed*/, int added) {
+              at_ = at;
+              added_ = added;
+            });
+    connect(edit, &QPlainTextEdit::textChanged, this, [this] { Check(); });
+  }
+
+ private:
+  void Check() {
+    // Every character takes at most two bytes: only a long text needs
+    // counting.
+    QTextDocument* doc = edit_->document();
+    if (cutting_ || static_cast<size_t>(doc->characterCount()) * 2 <= kBodyLimitBytes) return;
+    const QString text = edit_->toPlainText();
+    const size_t total = WidgetToText(text).size();
+    if (total <= kBodyLimitBytes) return;
+    const int at = std::clamp(at_, 0, static_cast<int>(text.size()));
+    const int added = std::clamp(added_, 0, static_cast<int>(text.size()) - at);
+    const QString inserted = text.mid(at, added);
+    const std::string bytes = WidgetToText(inserted);
+    const size_t kept = editor_.BodyInserted(bytes, total - std::min(total, bytes.size()));
+    if (kept >= bytes.size()) return;
+    cutting_ = true;
+    QTextCursor cursor(doc);
+    cursor.joinPreviousEditBlock();
+    cursor.setPosition(at + static_cast<int>(UnitsForBytes(inserted, bytes, kept)));
+    cursor.setPosition(at + added, QTextCursor::KeepAnchor);
+    cursor.removeSelectedText();
+    cursor.endEditBlock();
+    cutting_ = false;
+  }
+
+  QPlainTextEdit* edit_;
+  CardEditor& editor_;
+  int at_ = 0;
+  int added_ = 0;
+  bool cutting_ = false;
+};
 
 }  // namespace
 
@@ -181,6 +258,18 @@ void TMainForm::TreeGlue::EditorView::SetBodyFont(const CardFont& font) {
   form_->Text->setPalette(palette);
 }
 
+void TMainForm::TreeGlue::EditorView::SetFieldColor(EditorControl c, int32_t color) {
+  QWidget* w = WidgetOf(form_, c);
+  if (w == nullptr) return;
+  // The text is drawn on its viewport, which keeps a palette of its own.
+  for (QWidget* target : {w, w == form_->Text ? form_->Text->viewport() : nullptr}) {
+    if (target == nullptr) continue;
+    QPalette palette = target->palette();
+    palette.setColor(QPalette::Base, ClassColor(color));
+    target->setPalette(palette);
+  }
+}
+
 void TMainForm::TreeGlue::EditorView::ShowTextBody() {
   form_->CsvGrid->hide();
   form_->Text->show();
@@ -217,10 +306,9 @@ void TMainForm::TreeGlue::SetupEditorControls() {
   f->UpdateTime = new QLabel(f->Title->parentWidget());
   f->UpdateTime->setObjectName("UpdateTime");
   if (auto* column = qobject_cast<QVBoxLayout*>(f->Title->parentWidget()->layout())) {
-    auto* times = new QHBoxLayout;
+    auto* times = new FlowLayout(6);
     times->addWidget(f->CreateTime);
     times->addWidget(f->UpdateTime);
-    times->addStretch();
     column->insertLayout(1, times);
   }
   f->SaveButton->setEnabled(false);
@@ -237,35 +325,19 @@ void TMainForm::TreeGlue::SetupEditorControls() {
     f->Title->setText(cut);
     f->Title->setCursorPosition(std::min(cursor, static_cast<int>(cut.size())));
   });
-  connect(f->Text, &QPlainTextEdit::textChanged, f, [f] {
-    // Every character takes at most two bytes, a line end two: only a
-    // long text needs counting.
-    if (static_cast<size_t>(f->Text->document()->characterCount()) * 2 <= kTextLimitBytes) {
-      return;
-    }
-    std::string body = WidgetToText(f->Text->toPlainText());
-    if (body.size() <= kTextLimitBytes) return;
-    if (f->Text->document()->isUndoAvailable()) {
-      f->Text->undo();
-      body = WidgetToText(f->Text->toPlainText());
-      if (body.size() <= kTextLimitBytes) return;
-    }
-    QTextCursor cursor(f->Text->document());
-    cursor.select(QTextCursor::Document);
-    cursor.insertText(TextToWidget(CutToLimit(std::move(body), kTextLimitBytes)));
-  });
+  new BodyLimit(f->Text, editor);
   connect(f->Title, &QLineEdit::textChanged, f, &TMainForm::TextChange);
   connect(f->Text, &QPlainTextEdit::textChanged, f, &TMainForm::TextChange);
 
-  // The editor's popup: the split.
-  QAction* split = f->TextPopup->addAction(QString::fromUtf8("カード分割(&B)"));
-  split->setObjectName("BunkatuCard");
-  split->setProperty("handler", QStringLiteral("BunkatuCardClick"));
-  connect(split, &QAction::triggered, f, &TMainForm::BunkatuCardClick);
-  f->Text->setContextMenuPolicy(Qt::CustomContextMenu);
-  connect(f->Text, &QWidget::customContextMenuRequested, f, [f](const QPoint& at) {
-    f->TextPopup->exec(f->Text->mapToGlobal(at));
-  });
+  // Focus, keys and the right button of the fields; the editor popup
+  // replaces the widgets' own context menus.
+  for (QWidget* w : {static_cast<QWidget*>(f->Title), static_cast<QWidget*>(f->Text),
+                     f->Text->viewport(), static_cast<QWidget*>(f->Syutten),
+                     static_cast<QWidget*>(f->Syutten->lineEdit())}) {
+    w->installEventFilter(f);
+  }
+  f->Title->setContextMenuPolicy(Qt::PreventContextMenu);
+  f->Text->setContextMenuPolicy(Qt::PreventContextMenu);
 }
 
 // --- handlers ---
@@ -288,5 +360,154 @@ void TMainForm::SyuttenChange() { Editor().SyuttenChange(); }
 void TMainForm::AutoTitleClick() { Editor().AutoTitleClick(); }
 void TMainForm::LockCheckBoxClick() { Editor().LockCheckBoxClick(); }
 void TMainForm::BunkatuCardClick() { Editor().BunkatuCardClick(); }
+
+// --- focus, keys and the editor popup ---
+
+void TMainForm::ApplyControlColor() { Editor().ApplyControlColor(); }
+
+void TMainForm::TitleEnter() {
+  FocusedEditor = Title;
+  Editor().TitleEnter();
+}
+void TMainForm::TitleExit() { Editor().TitleExit(); }
+void TMainForm::TextEnter() {
+  FocusedEditor = Text;
+  Editor().TextEnter();
+}
+void TMainForm::TextExit() { Editor().TextExit(); }
+void TMainForm::SyuttenEnter() {
+  FocusedEditor = Syutten;
+  Editor().SyuttenEnter();
+}
+void TMainForm::SyuttenExit() { Editor().SyuttenExit(); }
+
+bool TMainForm::EditorFieldEvent(QObject* watched, QEvent* event) {
+  const bool title = watched == Title;
+  const bool text = watched == Text || watched == Text->viewport();
+  const bool source = watched == Syutten || watched == Syutten->lineEdit();
+  if (!title && !text && !source) return false;
+  switch (event->type()) {
+    case QEvent::FocusIn:
+    case QEvent::FocusOut: {
+      // A popup menu or another application taking the focus for a while
+      // is no leaving of the field.
+      const Qt::FocusReason reason = static_cast<QFocusEvent*>(event)->reason();
+      const bool in = event->type() == QEvent::FocusIn;
+      if (reason == Qt::PopupFocusReason || (!in && reason == Qt::ActiveWindowFocusReason)) {
+        return false;
+      }
+      if (title) in ? TitleEnter() : TitleExit();
+      if (text) in ? TextEnter() : TextExit();
+      if (source) in ? SyuttenEnter() : SyuttenExit();
+      return false;
+    }
+    case QEvent::KeyPress: {
+      const int key = static_cast<QKeyEvent*>(event)->key();
+      if ((title || source) && (key == Qt::Key_Return || key == Qt::Key_Enter)) {
+        // Enter in the title or the source goes on to the text.
+        if (Text->isVisible()) Text->setFocus(Qt::TabFocusReason);
+        return true;
+      }
+      if ((title || text) && (key == Qt::Key_Escape || key == Qt::Key_Menu)) {
+        QWidget* w = title ? static_cast<QWidget*>(Title) : Text;
+        PopupTextMenu(w, QPoint(50, 50));
+        return true;
+      }
+      return false;
+    }
+    case QEvent::MouseButtonPress: {
+      auto* mouse = static_cast<QMouseEvent*>(event);
+      if (source || mouse->button() != Qt::RightButton) return false;
+      // Select-all is offered for the text only.
+      if (QAction* all = findChild<QAction*>("AllSelect")) all->setEnabled(text);
+      PopupTextMenu(static_cast<QWidget*>(watched), mouse->position().toPoint() - QPoint(0, 5));
+      return true;
+    }
+    default:
+      return false;
+  }
+}
+
+void TMainForm::PopupTextMenu(QWidget* widget, const QPoint& at) {
+  TextPopup->popup(widget->mapToGlobal(at));
+}
+
+void TMainForm::TextPopupPopup() {
+  if (context_.block != nullptr) context_.block->SetRightClickCount(0);
+  const bool find = KensakuBt->isEnabled();
+  for (const char* name : {"PopupFind", "PopupReplace"}) {
+    if (QAction* a = findChild<QAction*>(name)) a->setEnabled(find);
+  }
+  // The clip tools' menu is there even before any tool is loaded.
+  MagicMenu->menuAction()->setEnabled(!MagicMenu->actions().isEmpty());
+}
+
+void TMainForm::EditorBeep() { tree_glue_->editor_view.Beep(); }
+
+QWidget* TMainForm::EditTarget() const {
+  if (FocusedEditor == Text) return Text;
+  if (FocusedEditor == Syutten) return Syutten->lineEdit();
+  return Title;
+}
+
+void TMainForm::CopyClick() {
+  QWidget* target = EditTarget();
+  if (target == Text) {
+    if (Text->textCursor().hasSelection()) Text->copy();
+  } else if (auto* line = qobject_cast<QLineEdit*>(target)) {
+    line->copy();
+  }
+}
+
+namespace {
+
+bool ReadOnly(QWidget* w) {
+  if (auto* edit = qobject_cast<QPlainTextEdit*>(w)) return edit->isReadOnly();
+  if (auto* line = qobject_cast<QLineEdit*>(w)) return line->isReadOnly();
+  return true;
+}
+
+}  // namespace
+
+void TMainForm::ChangeFocusedField(void (QPlainTextEdit::*on_text)(),
+                                   void (QLineEdit::*on_line)()) {
+  QWidget* target = EditTarget();
+  if (LockCheckBox->isChecked() || ReadOnly(target)) {
+    EditorBeep();
+    return;
+  }
+  if (target == Text) {
+    (Text->*on_text)();
+  } else if (auto* line = qobject_cast<QLineEdit*>(target)) {
+    (line->*on_line)();
+  }
+}
+
+void TMainForm::CutClick() { ChangeFocusedField(&QPlainTextEdit::cut, &QLineEdit::cut); }
+
+// The body keeps to its limit however the text arrives.
+void TMainForm::PasteClick() { ChangeFocusedField(&QPlainTextEdit::paste, &QLineEdit::paste); }
+
+void TMainForm::UndoClick() {
+  if (LockCheckBox->isChecked() || Text->isReadOnly()) {
+    EditorBeep();
+    return;
+  }
+  Text->undo();
+}
+
+void TMainForm::AllSelectClick() { Text->selectAll(); }
+
+void TMainForm::AllCopyClick() {
+  QString all;
+  if (FocusedEditor == Text) {
+    all = Text->toPlainText();
+  } else if (FocusedEditor == Syutten) {
+    all = Syutten->currentText();
+  } else {
+    all = Title->text();
+  }
+  QGuiApplication::clipboard()->setText(all);
+}
 
 }  // namespace quill

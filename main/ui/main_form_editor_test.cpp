@@ -1,6 +1,9 @@
 #include <gtest/gtest.h>
 
 #include <QAbstractItemModel>
+#include <QAction>
+#include <QClipboard>
+#include <QMenu>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QLabel>
@@ -9,6 +12,8 @@
 #include <QPushButton>
 #include <QTest>
 #include <QTreeView>
+#include <fstream>
+#include <functional>
 
 #include "main/card_editor.h"
 #include "main/message_dialog.h"
@@ -148,6 +153,153 @@ TEST_F(MainFormEditorTest, CheckBoxesSetFromACardRunTheirHandlers) {
   EXPECT_TRUE(form->Title->isReadOnly());
   EXPECT_FALSE(form->Syutten->isEnabled());
   EXPECT_FALSE(form->IppatuPaste->isEnabled());
+}
+
+// Settings the next form starts with.
+void WriteIni(const std::string& path, const std::string& lines) {
+  std::ofstream(path, std::ios::binary) << "[Env]\r\nFontName=x\r\n" << lines;
+}
+
+// A shown, active form with an empty new card in the editor.
+std::unique_ptr<TMainForm> ActiveForm(std::unique_ptr<TMainForm> form) {
+  form->activateWindow();
+  EXPECT_TRUE(QTest::qWaitForWindowActive(form.get()));
+  form->Tree->setCurrentIndex(form->Tree->model()->index(0, 0));
+  return form;
+}
+
+TEST_F(MainFormEditorTest, EnterInTheTitleOrTheSourceGoesOnToTheText) {
+  auto form = ActiveForm(MakeForm());
+  struct Box {
+    QWidget* widget;
+    std::function<QString()> text;
+  } boxes[] = {{form->Syutten, [&] { return form->Syutten->currentText(); }},
+               {form->Title, [&] { return form->Title->text(); }}};
+  for (const Box& box : boxes) {
+    SCOPED_TRACE(box.widget->objectName().toStdString());
+    form->Text->clear();
+    form->Syutten->setEditText("");
+    box.widget->setFocus();
+    QTest::keyClicks(QApplication::focusWidget(), "abc");
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+    EXPECT_EQ(QApplication::focusWidget(), form->Text);
+    QTest::keyClicks(QApplication::focusWidget(), "xyz");
+    EXPECT_EQ(form->Text->toPlainText(), "xyz");
+    EXPECT_EQ(box.text(), "abc");
+  }
+  // The source list holds remembered sources only.
+  EXPECT_EQ(form->Syutten->count(), 0);
+}
+
+TEST_F(MainFormEditorTest, TheEditorPopupReplacesTheWidgetsOwnMenus) {
+  auto form = ActiveForm(MakeForm());
+  QStringList captions;
+  for (QAction* a : form->TextPopup->actions()) captions << (a->isSeparator() ? "-" : a->text());
+  EXPECT_EQ(captions,
+            QStringList({U("登録(&V)"), "-", U("元に戻す(&U)"), "-", U("コピー(&C)"),
+                         U("切り取り(&T)"), U("貼り付け(&Y)"), U("全選択(&L)"), U("全コピー(&A)"), "-",
+                         U("印刷(&P)..."), "-", U("検索(&F)"), U("置換(&R)"), "-",
+                         U("カード分割(&B)"), U("タイトルセット(&S)"), "-", U("WordWrap(&W)"),
+                         U("このカードのフォントを変える(&F)"),
+                         U("このカードのフォントをデフォルトのフォントとする"),
+                         U("このカードのフォントをデフォルトのフォントに戻す"),
+                         U("クリップツール(&K)")}));
+  QAction* tools = form->TextPopup->actions().back();
+  EXPECT_EQ(tools->menu(), form->MagicMenu);
+  QAction* all_select = form->findChild<QAction*>("AllSelect");
+
+  // A right click opens the popup 5 pixels above the click point; the
+  // title offers no select-all, the text does.
+  struct Click {
+    QWidget* widget;
+    bool all_select;
+  } clicks[] = {{form->Title, false}, {form->Text->viewport(), true}};
+  for (const Click& c : clicks) {
+    SCOPED_TRACE(c.widget->objectName().toStdString());
+    QTest::mouseClick(c.widget, Qt::RightButton, {}, QPoint(10, 12));
+    ASSERT_TRUE(form->TextPopup->isVisible());
+    if (c.widget == form->Title) {
+      EXPECT_EQ(form->TextPopup->pos(), form->Title->mapToGlobal(QPoint(10, 7)));
+    }
+    EXPECT_EQ(all_select->isEnabled(), c.all_select);
+    EXPECT_FALSE(tools->isEnabled());  // no clip tool is loaded
+    form->TextPopup->close();
+  }
+
+  // Copy and paste act on the field that had the focus.
+  form->Text->setFocus();
+  form->Text->setPlainText("one two");
+  form->Text->selectAll();
+  form->findChild<QAction*>("PopupCopy")->trigger();
+  EXPECT_EQ(QGuiApplication::clipboard()->text(), "one two");
+  form->Title->setFocus();
+  form->findChild<QAction*>("PopupPaste")->trigger();
+  EXPECT_EQ(form->Title->text(), "one two");
+}
+
+// Text of exactly `bytes` CP932 bytes, in lines of 100 (a line end counts
+// CR LF).
+QString Lines(size_t bytes) {
+  QString line = QString(98, 'a') + "\n";
+  QString text;
+  for (; bytes >= 100; bytes -= 100) text += line;
+  return text + QString(static_cast<qsizetype>(bytes), 'a');
+}
+
+TEST_F(MainFormEditorTest, APastePastTheLimitIsCutOnACharacterBoundary) {
+  const size_t limit = kBodyLimitBytes;
+  struct Case {
+    const char* what;
+    QString before, paste;
+    size_t bytes;  // of the text afterwards
+  } cases[] = {
+      {"a double-byte character at the limit", "", Lines(limit - 1) + U("あ"), limit - 1},
+      {"one byte too many", "", Lines(limit + 1), limit},
+      {"a line end at the limit", "", Lines(limit - 1) + "\nb", limit - 1},
+      {"beside text already there", U("前"), Lines(limit), limit},
+  };
+  auto form = ActiveForm(MakeForm());
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    form->Text->setPlainText(c.before);
+    form->Text->moveCursor(QTextCursor::End);
+    form->Text->setFocus();
+    QGuiApplication::clipboard()->setText(c.paste);
+    form->findChild<QAction*>("PopupPaste")->trigger();
+    const std::string body = Utf8ToCp932(form->Text->toPlainText().toStdString());
+    const std::string stored = LfToCrLf(body);
+    EXPECT_EQ(stored.size(), c.bytes);
+    EXPECT_TRUE(form->Text->toPlainText().startsWith(c.before));
+    EXPECT_TRUE(form->SaveButton->isEnabled());
+    // The cut is part of the paste: one undo takes both back.
+    form->Text->undo();
+    EXPECT_EQ(form->Text->toPlainText(), c.before);
+  }
+}
+
+TEST_F(MainFormEditorTest, CtrlColorGreysTheFieldsWithoutTheFocus) {
+  const QColor window = QApplication::palette().color(QPalette::Base);
+  const QColor grey = QApplication::palette().color(QPalette::Button);
+  ASSERT_NE(window, grey);
+  for (int ctrl_color : {0, 1}) {
+    SCOPED_TRACE(ctrl_color);
+    WriteIni(dir_.File("quillmain.ini"), "CtrlColor=" + std::to_string(ctrl_color) + "\r\n");
+    auto form = ActiveForm(MakeForm());
+    const QColor idle = ctrl_color != 0 ? grey : window;
+    auto base = [](QWidget* w) { return w->palette().color(QPalette::Base); };
+    EXPECT_EQ(base(form->Title), idle);
+    EXPECT_EQ(base(form->Text->viewport()), idle);
+    EXPECT_EQ(base(form->Syutten), idle);
+    form->Title->setFocus();
+    EXPECT_EQ(base(form->Title), window);
+    form->Syutten->setFocus();
+    EXPECT_EQ(base(form->Title), idle);
+    EXPECT_EQ(base(form->Syutten), window);
+    form->Text->setFocus();
+    EXPECT_EQ(base(form->Syutten), idle);
+    EXPECT_EQ(base(form->Text->viewport()), window);
+    form->close();
+  }
 }
 
 }  // namespace

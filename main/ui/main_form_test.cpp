@@ -7,10 +7,13 @@
 #include <QMenuBar>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QRect>
 #include <QSplitter>
 #include <QTimer>
 #include <QTreeWidget>
 #include <QWindow>
+#include <QTest>
+#include <fstream>
 
 #include "clip/shared_hook_block.h"
 #include "main/ui/main_form.h"
@@ -88,6 +91,22 @@ const Item kItems[] = {
     {"TrayMenu", "ぽろてヘルプ(&K)", "PomaroActionExecute"},
     {"TrayMenu", "バージョン情報...(&A)", "AboutClick"},
     {"TrayMenu", "終了(&X)", "TrayEndClick"},
+    {"TextPopup", "登録(&V)", "SaveButtonClick"},
+    {"TextPopup", "元に戻す(&U)", "UndoClick"},
+    {"TextPopup", "コピー(&C)", "CopyClick"},
+    {"TextPopup", "切り取り(&T)", "CutClick"},
+    {"TextPopup", "貼り付け(&Y)", "PasteClick"},
+    {"TextPopup", "全選択(&L)", "AllSelectClick"},
+    {"TextPopup", "全コピー(&A)", "AllCopyClick"},
+    {"TextPopup", "印刷(&P)...", "PrintOutActionExecute"},
+    {"TextPopup", "検索(&F)", "FindStrMenuClick"},
+    {"TextPopup", "置換(&R)", "ReplaceClick"},
+    {"TextPopup", "カード分割(&B)", "BunkatuCardClick"},
+    {"TextPopup", "タイトルセット(&S)", "SetTitleClick"},
+    {"TextPopup", "WordWrap(&W)", "WordWrapActionExecute"},
+    {"TextPopup", "このカードのフォントを変える(&F)", "FontActionExecute"},
+    {"TextPopup", "このカードのフォントをデフォルトのフォントとする", "SetDefaultFontClick"},
+    {"TextPopup", "このカードのフォントをデフォルトのフォントに戻す", "BackDefaultFontClick"},
 };
 
 TEST_F(MainFormTest, EveryMenuItemHasItsHandler) {
@@ -188,6 +207,28 @@ TEST_F(MainFormTest, HandOverMessageBringsTheWindowBack) {
   EXPECT_FALSE(form_->isVisible());
   form_->WndProc(kCommandMessage, static_cast<uint32_t>(CommandCode::kHandOver), 0);
   EXPECT_TRUE(form_->isVisible());
+}
+
+TEST_F(MainFormTest, TheWindowTakesTheResetSizeAndKeepsEveryButtonInSight) {
+  form_->show();
+  form_->findChild<QAction*>("ResetIti")->trigger();
+  QCoreApplication::processEvents();
+  EXPECT_EQ(form_->size(), QSize(500, 400));
+  // The button rows wrap instead of leaving buttons beyond the edge.
+  for (QPushButton* b : form_->findChildren<QPushButton*>()) {
+    if (!b->isVisible()) continue;
+    const QRect r(b->mapTo(form_.get(), QPoint()), b->size());
+    EXPECT_TRUE(form_->rect().contains(r)) << b->objectName().toStdString();
+  }
+}
+
+TEST_F(MainFormTest, RunIconOpensTheWindowMinimisedOnceTheLoopRuns) {
+  std::ofstream(dir_.File("quillmain.ini"), std::ios::binary)
+      << "[Env]\r\nFontName=x\r\nRunIcon=1\r\n";
+  ASSERT_TRUE(form_->FormCreate().ok());
+  EXPECT_FALSE(form_->isVisible());  // command 105 is on its way
+  QTRY_VERIFY(form_->isVisible() && form_->isMinimized());
+  EXPECT_GT(form_->Tree->model()->rowCount(), 0);  // the data set is open
 }
 
 }  // namespace

@@ -53,6 +53,7 @@ struct TMainForm::TreeGlue {
     void SetBodyReadOnly(bool read_only) override;
     void SetTimeCaptions(const std::string& update, const std::string& create) override;
     void SetBodyFont(const CardFont& font) override;
+    void SetFieldColor(EditorControl c, int32_t color) override;
     void ShowTextBody() override;
     void SelectNode(TreeNode* node) override;
     void FocusBody() override;
