@@ -27,10 +27,10 @@
 #include <string>
 
 #include "clip/scheduler.h"
-#include "clip/shared_hook_block.h"
 #include "clip/tray_clicks.h"
 #include "platform/clock.h"
 #include "platform/message_bus.h"
+#include "platform/protocol/shared_hook_block.h"
 #include "platform/window_system.h"
 
 namespace quill {

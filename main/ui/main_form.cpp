@@ -29,10 +29,10 @@
 #include <QWindow>
 #include <algorithm>
 
-#include "clip/shared_hook_block.h"
 #include "main/message_dialog.h"
 #include "main/ui/cp932_text.h"
 #include "platform/file_env.h"
+#include "platform/protocol/shared_hook_block.h"
 #include "platform/text_codec.h"
 
 namespace quill {

@@ -20,7 +20,6 @@
 
 #include "clip/dispatcher.h"
 #include "clip/scheduler.h"
-#include "clip/shared_hook_block.h"
 #include "main/folder_tree_model.h"
 #include "main/message_dialog.h"
 #include "main/startup.h"
@@ -28,6 +27,7 @@
 #include "main/ui/main_form.h"
 #include "platform/clock.h"
 #include "platform/message_bus.h"
+#include "platform/protocol/shared_hook_block.h"
 #include "platform/text_codec.h"
 #include "platform/window_system.h"
 

@@ -5,13 +5,13 @@
 #include <QTimer>
 #include <array>
 
-#include "clip/shared_hook_block.h"
 #include "main/message_dialog.h"
 #include "main/ui/main_form.h"
 #include "main/ui/test_app.h"
 #include "platform/headless/fake_clock.h"
 #include "platform/headless/in_process_bus.h"
 #include "platform/headless/temp_dir.h"
+#include "platform/protocol/shared_hook_block.h"
 #include "platform/text_codec.h"
 
 namespace quill {

@@ -12,10 +12,10 @@
 #include <QTreeWidget>
 #include <QWindow>
 
-#include "clip/shared_hook_block.h"
 #include "main/ui/main_form.h"
 #include "main/ui/test_app.h"
 #include "platform/headless/temp_dir.h"
+#include "platform/protocol/shared_hook_block.h"
 
 namespace quill {
 namespace {

@@ -10,9 +10,9 @@
 #include <string>
 #include <vector>
 
-#include "clip/shared_hook_block.h"
 #include "main/single_instance.h"
 #include "platform/message_bus.h"
+#include "platform/protocol/shared_hook_block.h"
 #include "platform/status.h"
 
 class QDialog;

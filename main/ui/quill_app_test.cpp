@@ -7,7 +7,6 @@
 #include <fstream>
 #include <sstream>
 
-#include "clip/shared_hook_block.h"
 #include "hook/quillhook_stub.h"
 #include "main/message_dialog.h"
 #include "main/single_instance.h"
@@ -15,6 +14,7 @@
 #include "main/ui/quill_app.h"
 #include "main/ui/test_app.h"
 #include "platform/headless/temp_dir.h"
+#include "platform/protocol/shared_hook_block.h"
 #include "platform/shared_memory.h"
 #include "platform/text_codec.h"
 
