@@ -104,7 +104,6 @@ class CardEditorView {
   virtual void SelectNode(TreeNode* node) = 0;
   virtual void FocusBody() = 0;
   virtual void KindChanged(int icon) { (void)icon; }
-  virtual void Beep() {}
   // Stores one group of the settings (the remembered sources: group 12).
   virtual void SaveSettingsGroup(int group) { (void)group; }
   // A fatal state of the card store: the message has been shown; the
@@ -165,6 +164,8 @@ class CardEditor {
 
  private:
   void ApplyBodyReadOnly();
+  // The message dialog with caption "警告".
+  void Warn(const std::string& text);
   void ReportFailure(const Status& s, const std::string& low_space_message);
   void PutAfter(TreeNode* node, TreeNode* previous);
   void PutFirstAmongCards(TreeNode* node, TreeNode* folder);

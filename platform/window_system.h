@@ -31,8 +31,6 @@ class WindowSystem {
   // it (SetWindowPos HWND_TOP with SWP_SHOWWINDOW).
   virtual void BringToTop(WindowHandle window) = 0;
   virtual void SetForegroundWindow(WindowHandle window) = 0;
-  // The short warning sound of a refused action (MessageBeep(0)).
-  virtual void MessageBeep() = 0;
   // Handles this thread's pending events until `ms` milliseconds have
   // passed (get, translate, dispatch); posted messages may be delivered
   // meanwhile.

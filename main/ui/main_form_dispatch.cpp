@@ -8,7 +8,6 @@
 #include <QElapsedTimer>
 #include <QEvent>
 #include <QFileInfo>
-#include <QMenu>
 #include <QMetaObject>
 #include <QPlainTextEdit>
 #include <QPointer>
@@ -21,10 +20,10 @@
 #include "clip/dispatcher.h"
 #include "clip/scheduler.h"
 #include "main/folder_tree_model.h"
-#include "main/message_dialog.h"
 #include "main/startup.h"
 #include "main/ui/cp932_text.h"
 #include "main/ui/main_form.h"
+#include "main/ui/qt_ui.h"
 #include "platform/clock.h"
 #include "platform/message_bus.h"
 #include "platform/protocol/shared_hook_block.h"
@@ -106,7 +105,6 @@ class FormWindows final : public WindowSystem {
   void SetForegroundWindow(WindowHandle w) override {
     if (IsMain(w)) form_->activateWindow();
   }
-  void MessageBeep() override { QApplication::beep(); }
   void PumpMessages(uint32_t ms) override {
     QElapsedTimer timer;
     timer.start();
@@ -158,7 +156,7 @@ struct TMainForm::DispatchGlue final : DispatchTarget {
         bus(f, f->context_.bus, block),
         windows(f, block),
         scheduler(clock, bus, kSelfWindow),
-        dispatcher(block, *this, windows, bus, clock, scheduler) {
+        dispatcher(block, *this, windows, f->ui_, bus, clock, scheduler) {
     if (f->context_.block == nullptr) block.SetMainWindow(kSelfWindow);
   }
 
@@ -197,7 +195,7 @@ struct TMainForm::DispatchGlue final : DispatchTarget {
   void StartButtonBar() override { form->StartButtonBar(); }
   void CloseMainWindow() override { form->close(); }
   void ShowWarning(const std::string& text) override {
-    ShowMessageDialog(static_cast<QWidget*>(form), text, ToCp932(U("警告")), kMessageOk);
+    form->ui_.ShowMessageDialog(text, ToCp932(U("警告")), kMessageOk);
   }
   void SaveEditorCard() override { form->SaveEditorOnClose(/*only_when_edited=*/false); }
   void AddNewClick() override { form->AddNewClick(); }
@@ -248,7 +246,7 @@ struct TMainForm::DispatchGlue final : DispatchTarget {
     // tray menu, is shown alone.
     if (!dispatcher.state().TrayPopupFlag) return;
     dispatcher.state().TrayPopupFlag = false;
-    form->TrayMenu->exec(QCursor::pos());
+    PopupActions(form->ui_, form->TrayMenu, QCursor::pos());
   }
   void ShowMagicMenu() override {
     // The clip-tool menu comes with the clip-tool host.

@@ -5,10 +5,10 @@
 #include <QTimer>
 #include <array>
 
-#include "main/message_dialog.h"
 #include "main/ui/main_form.h"
 #include "main/ui/test_app.h"
 #include "platform/headless/fake_clock.h"
+#include "platform/headless/fake_ui.h"
 #include "platform/headless/in_process_bus.h"
 #include "platform/headless/temp_dir.h"
 #include "platform/protocol/shared_hook_block.h"
@@ -24,7 +24,7 @@ constexpr WindowHandle kOther = 0x00600001;
 // bus for what it posts to other windows.
 class MainFormDispatchTest : public testing::Test {
  protected:
-  MainFormDispatchTest() : port_(&dialog_) {
+  MainFormDispatchTest() {
     TestApp();
     block_.SetMainWindow(kMain);
     block_.SetTargetWindow(kOther);
@@ -34,6 +34,7 @@ class MainFormDispatchTest : public testing::Test {
     context.block = &block_;
     context.bus = &bus_;
     context.clock = &clock_;
+    context.ui = &dialog_;
     form_ = std::make_unique<TMainForm>(std::move(context));
   }
 
@@ -42,8 +43,7 @@ class MainFormDispatchTest : public testing::Test {
   SharedHookBlock block_{std::span<uint8_t, kSharedHookBlockSize>(bytes_)};
   FakeClock clock_;
   InProcessBus bus_{&clock_};
-  ScriptedMessageDialog dialog_;
-  ScopedMessageDialogPort port_;
+  FakeUi dialog_;
   std::unique_ptr<TMainForm> form_;
 };
 

@@ -14,6 +14,7 @@
 
 #include "main/ui/main_form.h"
 #include "main/ui/test_app.h"
+#include "platform/headless/fake_ui.h"
 #include "platform/headless/temp_dir.h"
 #include "platform/protocol/shared_hook_block.h"
 
@@ -29,6 +30,7 @@ class MainFormTest : public testing::Test {
     MainFormContext context;
     context.program_folder = dir_.Path() + "/";
     context.registry_path = dir_.File("registry.ini");
+    context.ui = &ui_;
     form_ = std::make_unique<TMainForm>(std::move(context));
   }
 
@@ -41,6 +43,7 @@ class MainFormTest : public testing::Test {
   }
 
   TempDir dir_;
+  FakeUi ui_;
   std::unique_ptr<TMainForm> form_;
 };
 
