@@ -3,6 +3,7 @@
 #include <QAction>
 #include <QTest>
 #include <QTimer>
+#include <algorithm>
 #include <array>
 
 #include "main/ui/main_form.h"
@@ -65,6 +66,26 @@ TEST_F(MainFormDispatchTest, TrayMenuItemsPostThroughTheBus) {
   form_->findChild<QAction*>("KQuillbox4")->trigger();
   EXPECT_EQ(block_.TargetWindow(), kMain);
   EXPECT_TRUE(QTest::qWaitFor([&] { return form_->isVisible(); }, 5000));
+}
+
+// A left click on the tray icon opens the tray menu over the application
+// in front, through the Ui; the item chosen there runs.
+TEST_F(MainFormDispatchTest, TrayClickShowsTheTrayMenuAndRunsTheChoice) {
+  form_->hide();
+  dialog_.ChooseCaption(Utf8ToCp932("Quillboxを表示"));
+  form_->WndProc(kTrayCallback, kTrayIconId, kTrayLButtonDown);
+  clock_.AdvanceMs(400);
+  form_->Timer1Timer();
+  ASSERT_TRUE(QTest::qWaitFor([&] { return !dialog_.menus().empty(); }, 5000));
+  std::vector<std::string> captions;
+  for (const MenuItem& item : dialog_.menus()[0].items) captions.push_back(item.caption);
+  EXPECT_NE(std::find(captions.begin(), captions.end(), Utf8ToCp932("Quillbox位置リセット")),
+            captions.end());
+  // The hidden end item is not offered.
+  EXPECT_EQ(std::find(captions.begin(), captions.end(), Utf8ToCp932("終了(&X)")), captions.end());
+  EXPECT_EQ(block_.TargetWindow(), kMain);
+  EXPECT_TRUE(QTest::qWaitFor([&] { return form_->isVisible(); }, 5000));
+  EXPECT_EQ(dialog_.menus().size(), 1u);
 }
 
 TEST_F(MainFormDispatchTest, HandOverOfAnUnknownNameWarnsAndRestoresTheBarHint) {
