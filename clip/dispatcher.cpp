@@ -247,7 +247,8 @@ void Dispatcher::HandOver() {
         return;
       }
     }
-    target_.ShowWarning(Utf8ToCp932("指定されたファイルがありません"));
+    ui_.ShowMessageDialog(Utf8ToCp932("指定されたファイルがありません"), Utf8ToCp932("警告"),
+                          kMessageOk);
   });
 }
 

@@ -72,7 +72,6 @@ class DispatchTarget {
   virtual int EditorCaret() = 0;            // selection start of the card editor
   virtual void StartButtonBar() = 0;
   virtual void CloseMainWindow() = 0;
-  virtual void ShowWarning(const std::string& text_cp932) = 0;  // caption "警告"
 
   // Commands of the main window.
   virtual void SaveEditorCard() = 0;

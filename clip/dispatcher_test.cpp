@@ -60,7 +60,6 @@ class FakeTarget final : public DispatchTarget {
   int EditorCaret() override { return 42; }
   void StartButtonBar() override { log.push_back("start bar"); }
   void CloseMainWindow() override { log.push_back("close"); }
-  void ShowWarning(const std::string& text) override { log.push_back("warn " + Cp932ToUtf8(text)); }
   void SaveEditorCard() override { log.push_back("save card"); }
   void AddNewClick() override { log.push_back("new card"); }
   void KensakuButtonClick() override { log.push_back("search"); }
@@ -126,6 +125,10 @@ struct DispatcherTest : ::testing::Test {
     windows.AddWindow(main, "Quillbox");
     windows.AddWindow(kEditor, "XTerm");
     windows.AddWindow(kDock, "Panel", /*shell=*/true);
+    // Questions take their place in the target's log.
+    ui.on_question = [this](const FakeUi::Question& q) {
+      target.log.push_back("ask " + Cp932ToUtf8(q.text) + " / " + Cp932ToUtf8(q.caption));
+    };
   }
 
   void Post(uint32_t code, int32_t lparam) { d.WndProc(kCommandMessage, code, lparam); }
@@ -353,7 +356,7 @@ TEST_F(DispatcherTest, HandOverSwitchesByNameAndRestoresTheHint) {
   };
   const std::vector<Case> cases = {
       {"Work", {"save card", "switch 5"}},
-      {"work", {"save card", "warn 指定されたファイルがありません"}},
+      {"work", {"save card", "ask 指定されたファイルがありません / 警告"}},
       {"", {}},  // only comes forward; never matches an unnamed slot
   };
   for (const Case& c : cases) {

@@ -194,9 +194,6 @@ struct TMainForm::DispatchGlue final : DispatchTarget {
   int EditorCaret() override { return form->Text->textCursor().selectionStart(); }
   void StartButtonBar() override { form->StartButtonBar(); }
   void CloseMainWindow() override { form->close(); }
-  void ShowWarning(const std::string& text) override {
-    form->ui_.ShowMessageDialog(text, ToCp932(U("警告")), kMessageOk);
-  }
   void SaveEditorCard() override { form->SaveEditorOnClose(/*only_when_edited=*/false); }
   void AddNewClick() override { form->AddNewClick(); }
   void KensakuButtonClick() override { form->KensakuButtonClick(); }
