@@ -46,10 +46,11 @@ class Dispatcher::CaptureScope {
 };
 
 Dispatcher::Dispatcher(SharedHookBlock& block, DispatchTarget& target, WindowSystem& windows,
-                       MessageBus& bus, Clock& clock, CommandScheduler& scheduler)
+                       Ui& ui, MessageBus& bus, Clock& clock, CommandScheduler& scheduler)
     : block_(block),
       target_(target),
       windows_(windows),
+      ui_(ui),
       bus_(bus),
       clock_(clock),
       scheduler_(scheduler) {}
@@ -201,7 +202,7 @@ void Dispatcher::Command(uint32_t code, int32_t lparam) {
 
 bool Dispatcher::RefuseWhileCapturing() {
   if (!state_.CaptureBusy) return false;
-  windows_.MessageBeep();
+  ui_.MessageBeep();
   return true;
 }
 
@@ -246,7 +247,8 @@ void Dispatcher::HandOver() {
         return;
       }
     }
-    target_.ShowWarning(Utf8ToCp932("指定されたファイルがありません"));
+    ui_.ShowMessageDialog(Utf8ToCp932("指定されたファイルがありません"), Utf8ToCp932("警告"),
+                          kMessageOk);
   });
 }
 
@@ -272,7 +274,7 @@ void Dispatcher::CbtEvent(uint32_t code, WindowHandle window) {
   }
   if (code != kCbtActivate) return;
   if (windows_.IsShellWindow(window)) {
-    windows_.MessageBeep();
+    ui_.MessageBeep();
     return;
   }
   target_.Rehook();

@@ -7,8 +7,8 @@
 // lParam = argument, as a rule the target window), the hook's window events
 // (kCbtEvent) and the tray icon's mouse messages (kTrayCallback). The
 // Dispatcher decides; what the main window does for a command goes through
-// DispatchTarget, the desktop through WindowSystem and the posts through
-// MessageBus, so the whole table runs without a display.
+// DispatchTarget, the desktop through WindowSystem, beeps through Ui and the
+// posts through MessageBus, so the whole table runs without a display.
 //
 // Guards kept here:
 // - CaptureBusy is held by a scope over a registration (codes 2, 3, 8) and
@@ -27,10 +27,11 @@
 #include <string>
 
 #include "clip/scheduler.h"
-#include "clip/shared_hook_block.h"
 #include "clip/tray_clicks.h"
 #include "platform/clock.h"
 #include "platform/message_bus.h"
+#include "platform/protocol/shared_hook_block.h"
+#include "platform/ui.h"
 #include "platform/window_system.h"
 
 namespace quill {
@@ -71,7 +72,6 @@ class DispatchTarget {
   virtual int EditorCaret() = 0;            // selection start of the card editor
   virtual void StartButtonBar() = 0;
   virtual void CloseMainWindow() = 0;
-  virtual void ShowWarning(const std::string& text_cp932) = 0;  // caption "警告"
 
   // Commands of the main window.
   virtual void SaveEditorCard() = 0;
@@ -132,7 +132,7 @@ struct DispatchState {
 
 class Dispatcher {
  public:
-  Dispatcher(SharedHookBlock& block, DispatchTarget& target, WindowSystem& windows,
+  Dispatcher(SharedHookBlock& block, DispatchTarget& target, WindowSystem& windows, Ui& ui,
              MessageBus& bus, Clock& clock, CommandScheduler& scheduler);
 
   // The window procedure: every message posted to the main window.
@@ -183,6 +183,7 @@ class Dispatcher {
   SharedHookBlock& block_;
   DispatchTarget& target_;
   WindowSystem& windows_;
+  Ui& ui_;
   MessageBus& bus_;
   Clock& clock_;
   CommandScheduler& scheduler_;

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "platform/headless/fake_clock.h"
+#include "platform/headless/fake_ui.h"
 #include "platform/headless/fake_window_system.h"
 #include "platform/headless/in_process_bus.h"
 #include "platform/text_codec.h"
@@ -59,7 +60,6 @@ class FakeTarget final : public DispatchTarget {
   int EditorCaret() override { return 42; }
   void StartButtonBar() override { log.push_back("start bar"); }
   void CloseMainWindow() override { log.push_back("close"); }
-  void ShowWarning(const std::string& text) override { log.push_back("warn " + Cp932ToUtf8(text)); }
   void SaveEditorCard() override { log.push_back("save card"); }
   void AddNewClick() override { log.push_back("new card"); }
   void KensakuButtonClick() override { log.push_back("search"); }
@@ -114,9 +114,10 @@ struct DispatcherTest : ::testing::Test {
   WindowHandle main = bus.CreateWindow();
   WindowHandle bar = bus.CreateWindow();
   FakeWindowSystem windows{&clock};
+  FakeUi ui;
   FakeTarget target;
   CommandScheduler scheduler{clock, bus, main};
-  Dispatcher d{block, target, windows, bus, clock, scheduler};
+  Dispatcher d{block, target, windows, ui, bus, clock, scheduler};
 
   DispatcherTest() {
     block.SetMainWindow(main);
@@ -124,6 +125,10 @@ struct DispatcherTest : ::testing::Test {
     windows.AddWindow(main, "Quillbox");
     windows.AddWindow(kEditor, "XTerm");
     windows.AddWindow(kDock, "Panel", /*shell=*/true);
+    // Questions take their place in the target's log.
+    ui.on_question = [this](const FakeUi::Question& q) {
+      target.log.push_back("ask " + Cp932ToUtf8(q.text) + " / " + Cp932ToUtf8(q.caption));
+    };
   }
 
   void Post(uint32_t code, int32_t lparam) { d.WndProc(kCommandMessage, code, lparam); }
@@ -233,20 +238,24 @@ TEST_F(DispatcherTest, CaptureCommandsDuringACaptureOnlyBeep) {
       windows.log().clear();
       d.state() = DispatchState{};
       std::vector<std::string> log_inside, windows_inside;
+      int beeps_inside = 0;
       DispatchState state_inside;
       target.inside = [&] {
         size_t t0 = target.log.size(), w0 = windows.log().size();
+        int b0 = ui.beeps();
         state_inside = d.state();
         Post(inner, static_cast<int32_t>(kEditor) + 7);
         log_inside.assign(target.log.begin() + static_cast<long>(t0), target.log.end());
         windows_inside.assign(windows.log().begin() + static_cast<long>(w0), windows.log().end());
+        beeps_inside = ui.beeps() - b0;
         EXPECT_EQ(d.state().CommandTarget, state_inside.CommandTarget);
         EXPECT_EQ(d.state().HtmlCapture, state_inside.HtmlCapture);
         EXPECT_TRUE(d.state().CaptureBusy);
       };
       Post(outer, static_cast<int32_t>(kEditor));
       EXPECT_TRUE(log_inside.empty());
-      EXPECT_EQ(windows_inside, L({"beep"}));
+      EXPECT_TRUE(windows_inside.empty());
+      EXPECT_EQ(beeps_inside, 1);
       EXPECT_FALSE(d.state().CaptureBusy);
     }
   }
@@ -354,7 +363,7 @@ TEST_F(DispatcherTest, HandOverSwitchesByNameAndRestoresTheHint) {
   const std::vector<Case> cases = {
       {"Work", {"save card", "switch 5"}},
       {"Last", {"save card", "switch 10"}},
-      {"work", {"save card", "warn 指定されたファイルがありません"}},
+      {"work", {"save card", "ask 指定されたファイルがありません / 警告"}},
       {"", {}},  // only comes forward; never matches an unnamed slot
   };
   for (const Case& c : cases) {
@@ -494,7 +503,7 @@ TEST_F(DispatcherTest, WindowEventsTrackTheTarget) {
   d.WndProc(kCbtEvent, kCbtActivate, static_cast<int32_t>(kDock));
   EXPECT_EQ(block.TargetWindow(), other);
   EXPECT_TRUE(target.log.empty());
-  EXPECT_EQ(windows.beeps(), 0);
+  EXPECT_EQ(ui.beeps(), 0);
   // Move/size and min/max take the window; the running bar is skipped.
   block.SetBarWindow(bar);
   d.WndProc(kCbtEvent, kCbtMoveSize, static_cast<int32_t>(kEditor));
@@ -526,7 +535,7 @@ TEST_F(DispatcherTest, ActivationWhileNoTrackIsSet) {
   block.SetNoTrack(1);
   // The dock: a beep, nothing else.
   d.WndProc(kCbtEvent, kCbtActivate, static_cast<int32_t>(kDock));
-  EXPECT_EQ(windows.beeps(), 1);
+  EXPECT_EQ(ui.beeps(), 1);
   EXPECT_EQ(block.TargetWindow(), kEditor);
   EXPECT_TRUE(target.log.empty());
   // No bar: the window becomes the target and NoTrack stays.

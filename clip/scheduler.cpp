@@ -1,6 +1,6 @@
 #include "clip/scheduler.h"
 
-#include "clip/shared_hook_block.h"
+#include "platform/protocol/shared_hook_block.h"
 
 namespace quill {
 

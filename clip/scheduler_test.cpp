@@ -4,9 +4,9 @@
 
 #include <vector>
 
-#include "clip/shared_hook_block.h"
 #include "platform/headless/fake_clock.h"
 #include "platform/headless/in_process_bus.h"
+#include "platform/protocol/shared_hook_block.h"
 
 namespace quill {
 namespace {

@@ -4,7 +4,7 @@
 
 #include <vector>
 
-#include "clip/shared_hook_block.h"
+#include "platform/protocol/shared_hook_block.h"
 
 namespace quill {
 namespace {

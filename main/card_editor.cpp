@@ -4,9 +4,9 @@
 #include <cstdio>
 
 #include "main/folder_tree_model.h"
-#include "main/message_dialog.h"
 #include "platform/clock.h"
 #include "platform/text_codec.h"
+#include "platform/ui.h"
 #include "store/card_store.h"
 #include "store/sjis.h"
 
@@ -36,8 +36,6 @@ std::string TimeCaption(const char* label_utf8, Clock& clock, uint32_t seconds) 
                 t.hour, t.minute);
   return S(label_utf8) + digits;
 }
-
-void Warn(const std::string& text) { ShowMessageDialog(nullptr, text, S("警告"), kMessageOk); }
 
 // The fields a save changes, kept so that a refused write leaves the card
 // as it was (and the next save sees the same edits as changes again).
@@ -209,6 +207,10 @@ void CardEditor::ClearEditor() {
 }
 
 // --- saving ---
+
+void CardEditor::Warn(const std::string& text) {
+  form_.ui().ShowMessageDialog(text, S("警告"), kMessageOk);
+}
 
 void CardEditor::ReportFailure(const Status& s, const std::string& low_space_message) {
   if (s.code() == Status::kFatal) {
@@ -525,8 +527,8 @@ void CardEditor::AddNewClick() {
 
 void CardEditor::DelClick() {
   SaveCurrentCard(true);
-  if (ShowMessageDialog(nullptr, S("このカードを削除していいですか"), S("注意"),
-                        kMessageYesNo) != kResultYes) {
+  if (form_.ui().ShowMessageDialog(S("このカードを削除していいですか"), S("注意"),
+                                   kMessageYesNo) != kResultYes) {
     return;
   }
   store::CardRecord& c = edit_card_;
@@ -563,8 +565,8 @@ void CardEditor::DelClick() {
 }
 
 void CardEditor::CancelButtonClick() {
-  if (ShowMessageDialog(nullptr, S("これまでの編集を取り消しますか？"), S("注意"),
-                        kMessageYesNo) == kResultYes) {
+  if (form_.ui().ShowMessageDialog(S("これまでの編集を取り消しますか？"), S("注意"),
+                                   kMessageYesNo) == kResultYes) {
     ShowCard(false);
   }
 }
@@ -617,7 +619,7 @@ void CardEditor::BunkatuCardClick() {
   }
   // Only a text body is split.
   if (BodyMode != 0) {
-    view_.Beep();
+    form_.ui().MessageBeep();
     return;
   }
   // 3.
@@ -634,7 +636,7 @@ void CardEditor::BunkatuCardClick() {
   if (edit_card_.row < 0 || current == nullptr || current->IsFolder()) {
     // The card itself could not be stored: there is nothing to put the
     // new card next to.
-    view_.Beep();
+    form_.ui().MessageBeep();
     return;
   }
   // 5. The new card is written before the text is cut, so a refused
@@ -665,7 +667,7 @@ void CardEditor::BunkatuCardClick() {
 
 size_t CardEditor::BodyInserted(std::string_view inserted, size_t other_bytes) {
   const size_t kept = FittingInsertion(inserted, other_bytes, kBodyLimitBytes);
-  if (kept < inserted.size()) view_.Beep();
+  if (kept < inserted.size()) form_.ui().MessageBeep();
   return kept;
 }
 

@@ -121,7 +121,6 @@ class CardEditorView {
     (void)c;
     (void)color;
   }
-  virtual void Beep() {}
   // Stores one group of the settings (the remembered sources: group 12).
   virtual void SaveSettingsGroup(int group) { (void)group; }
   // A fatal state of the card store: the message has been shown; the
@@ -198,6 +197,8 @@ class CardEditor {
 
  private:
   void ApplyBodyReadOnly();
+  // The message dialog with caption "警告".
+  void Warn(const std::string& text);
   void ReportFailure(const Status& s, const std::string& low_space_message);
   void PutAfter(TreeNode* node, TreeNode* previous);
   void PutFirstAmongCards(TreeNode* node, TreeNode* folder);

@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "main/folder_tree_model.h"
-#include "main/message_dialog.h"
+#include "platform/headless/fake_ui.h"
 #include "platform/headless/fault_env.h"
 #include "platform/headless/temp_dir.h"
 #include "platform/text_codec.h"
@@ -56,7 +56,6 @@ class FakeEditorView : public CardEditorView {
   void ShowTextBody() override {}
   void SelectNode(TreeNode* node) override { view_selected = node; }
   void FocusBody() override {}
-  void Beep() override { ++beeps; }
   void SaveSettingsGroup(int group) override { saved_groups.push_back(group); }
   void EndProgram(int code) override { end_code = code; }
 
@@ -74,7 +73,6 @@ class FakeEditorView : public CardEditorView {
   bool title_read_only = false, title_red = false, body_read_only = false;
   std::string update_caption, create_caption;
   TreeNode* view_selected = nullptr;
-  int beeps = 0;
   std::vector<int> saved_groups;
   int end_code = -1;
 };
@@ -162,13 +160,12 @@ class CardEditorTest : public ::testing::Test {
   FaultEnv env_;
   store::CardStore store_{env_, folder_};
   Settings settings_;
-  FolderTreeModel form_{store_, settings_};
+  FakeUi dialog_;
+  FolderTreeModel form_{store_, settings_, dialog_};
   CardRecord edit_card_{store_};
   FakeEditorView view_;
   FakeDeferred deferred_;
   CardEditor editor_{form_, edit_card_, view_, deferred_};
-  ScriptedMessageDialog dialog_;
-  ScopedMessageDialogPort port_{&dialog_};
   uint32_t next_position_ = 0;
 };
 
@@ -477,7 +474,7 @@ TEST_F(CardEditorTest, SplitNeedsAnUnlockedTextCard) {
   view_.checked[EditorControl::kLockCheckBox] = false;
   editor_.BodyMode = 'C';
   editor_.BunkatuCardClick();
-  EXPECT_EQ(view_.beeps, 1);
+  EXPECT_EQ(dialog_.beeps(), 1);
   EXPECT_EQ(view_.body, "abc");
   EXPECT_EQ(StoredCards(), 1);
 }
@@ -576,10 +573,10 @@ TEST(FittingInsertionTest, KeepsWholeCharactersWithinTheLimit) {
 TEST_F(CardEditorTest, AnInsertionPastTheBodyLimitIsCutWithOneBeep) {
   const std::string paste = std::string(kBodyLimitBytes - 1, 'a') + S("あ");
   EXPECT_EQ(editor_.BodyInserted(paste, 0), kBodyLimitBytes - 1);
-  EXPECT_EQ(view_.beeps, 1);
+  EXPECT_EQ(dialog_.beeps(), 1);
   EXPECT_EQ(editor_.BodyInserted("x", kBodyLimitBytes - 1), 1u);
   EXPECT_EQ(editor_.BodyInserted("", kBodyLimitBytes + 5), 0u);
-  EXPECT_EQ(view_.beeps, 1);
+  EXPECT_EQ(dialog_.beeps(), 1);
 }
 
 TEST_F(CardEditorTest, FieldsAreGreyWithoutTheFocusWhenCtrlColorIsOn) {

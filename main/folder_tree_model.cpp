@@ -6,9 +6,9 @@
 #include <vector>
 
 #include "main/folder_tree_visitors.h"
-#include "main/message_dialog.h"
 #include "platform/clock.h"
 #include "platform/file_env.h"
+#include "platform/ui.h"
 #include "store/card_store.h"
 
 namespace quill {
@@ -292,13 +292,13 @@ Status TreeLoader::Run() {
   pending_.clear();
   if (!folder_row_error_.ok()) {
     if (folder_row_error_.code() == Status::kNoSpace) {
-      ShowMessageDialog(nullptr, kNoFolderMessage, kWarningCaption, kMessageOk);
+      form_.ui().ShowMessageDialog(kNoFolderMessage, kWarningCaption, kMessageOk);
     } else if (error.ok()) {
       error = folder_row_error_;
     }
   }
   if (low_space) {
-    ShowMessageDialog(nullptr, kLowSpaceEndMessage, kWarningCaption, kMessageOk);
+    form_.ui().ShowMessageDialog(kLowSpaceEndMessage, kWarningCaption, kMessageOk);
     error = Status::NoSpace("a card without a folder could not be moved into folder \"0\"");
   }
   // 9.
@@ -324,9 +324,12 @@ Status TreeLoader::Run() {
 
 // --- FolderTreeModel ---
 
-FolderTreeModel::FolderTreeModel(store::CardStore& store, Settings& settings,
+FolderTreeModel::FolderTreeModel(store::CardStore& store, Settings& settings, Ui& ui,
                                  FolderTreeView* view)
-    : store_(store), settings_(settings), view_(view != nullptr ? view : &default_view_) {}
+    : store_(store),
+      settings_(settings),
+      ui_(ui),
+      view_(view != nullptr ? view : &default_view_) {}
 
 void FolderTreeModel::set_view(FolderTreeView* view) {
   view_ = view != nullptr ? view : &default_view_;
@@ -482,7 +485,7 @@ Status CreateFolder(FolderTreeModel& form, std::string_view name, TreeNode* pare
   Status s = row.Write();
   if (!s.ok()) {
     if (s.code() == Status::kNoSpace) {
-      ShowMessageDialog(nullptr, kNoFolderMessage, kWarningCaption, kMessageOk);
+      form.ui().ShowMessageDialog(kNoFolderMessage, kWarningCaption, kMessageOk);
       Status reload = LoadFolderTree(form, nullptr);
       (void)reload;  // the refused write is what the caller reports
     }

@@ -25,6 +25,7 @@ namespace quill {
 
 class Clock;
 class FileEnv;
+class Ui;
 
 namespace store {
 class CardStore;
@@ -57,8 +58,10 @@ class FolderTreeView {
 
 class FolderTreeModel {
  public:
-  // view may be null (nothing is shown).
-  FolderTreeModel(store::CardStore& store, Settings& settings, FolderTreeView* view = nullptr);
+  // view may be null (nothing is shown). Messages, questions and beeps of
+  // the tree and the card editor go through ui.
+  FolderTreeModel(store::CardStore& store, Settings& settings, Ui& ui,
+                  FolderTreeView* view = nullptr);
   FolderTreeModel(const FolderTreeModel&) = delete;
   FolderTreeModel& operator=(const FolderTreeModel&) = delete;
 
@@ -67,6 +70,7 @@ class FolderTreeModel {
   Settings& settings() { return settings_; }
   const Settings& settings() const { return settings_; }
   FolderTreeView& view() { return *view_; }
+  Ui& ui() { return ui_; }
   void set_view(FolderTreeView* view);
   BusyState& busy() { return busy_; }
   Clock& clock();
@@ -89,6 +93,7 @@ class FolderTreeModel {
  private:
   store::CardStore& store_;
   Settings& settings_;
+  Ui& ui_;
   FolderTreeView default_view_;
   FolderTreeView* view_;
   FolderTree tree_;

@@ -8,7 +8,7 @@
 
 #include "main/folder_tree.h"
 #include "main/folder_tree_visitors.h"
-#include "main/message_dialog.h"
+#include "platform/headless/fake_ui.h"
 #include "platform/headless/fault_env.h"
 #include "platform/headless/temp_dir.h"
 #include "platform/text_codec.h"
@@ -94,7 +94,8 @@ class FolderTreeTest : public ::testing::Test {
   store::CardStore store_{env_, folder_};
   Settings settings_;
   RecordingView view_;
-  FolderTreeModel form_{store_, settings_, &view_};
+  FakeUi ui_;
+  FolderTreeModel form_{store_, settings_, ui_, &view_};
   uint32_t next_position_ = 0;
 };
 
@@ -193,7 +194,8 @@ TEST_F(FolderTreeTest, CardsWithoutFolderJoinTheOneFolderZero) {
     Settings settings;
     settings.AutoSort = 1;
     settings.SortType = kSortTypeNames[0];  // by title
-    FolderTreeModel form(store, settings);
+    FakeUi ui;
+    FolderTreeModel form(store, settings, ui);
     form.set_data_set_name("Data");
     Status s = LoadFolderTree(form, nullptr);
     ASSERT_TRUE(s.ok()) << s.ToString();
@@ -398,8 +400,7 @@ TEST_F(FolderTreeTest, SearchCriteriaMarkOrFilterCards) {
 }
 
 TEST_F(FolderTreeTest, LowSpaceDuringTheLoadIsReported) {
-  ScriptedMessageDialog dialog;
-  ScopedMessageDialogPort port(&dialog);
+  FakeUi& dialog = ui_;
   AddCard("X Y", "card");  // needs two folder rows
   env_.SetFreeBytes(1000);
   Status s = LoadFolderTree(form_, nullptr);
@@ -741,8 +742,7 @@ TEST_F(FolderTreeTest, AddAndUpdateCardNodes) {
 }
 
 TEST_F(FolderTreeTest, CreateFolderWritesItsRowAndTheFolderList) {
-  ScriptedMessageDialog dialog;
-  ScopedMessageDialogPort port(&dialog);
+  FakeUi& dialog = ui_;
   AddFolderRow("A");
   Load();
   TreeNode* a = FindFolderNode(form_, "A");

@@ -15,9 +15,9 @@
 #include <string_view>
 #include <vector>
 
-#include "clip/shared_hook_block.h"
 #include "platform/instance_lock.h"
 #include "platform/message_bus.h"
+#include "platform/protocol/shared_hook_block.h"
 #include "platform/shared_memory.h"
 #include "platform/status.h"
 

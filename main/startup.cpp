@@ -4,7 +4,7 @@
 #include <map>
 #include <utility>
 
-#include "main/message_dialog.h"
+#include "platform/ui.h"
 
 namespace quill {
 
@@ -84,12 +84,12 @@ Status Startup::MakeTmpFolder() {
 
 Status Startup::RemoveTmpFolder() { return RemoveFolderTree(env_, TmpFolder()); }
 
-Startup::ResetResult Startup::AskReset(void* owner, bool shift_down, bool no_reset_prompt,
+Startup::ResetResult Startup::AskReset(Ui& ui, bool shift_down, bool no_reset_prompt,
                                        const std::function<Status()>& clear_settings) {
   ResetResult result;
   if (!shift_down || no_reset_prompt) return result;
   result.asked = true;
-  if (ShowMessageDialog(owner, kResetQuestion, kCautionCaption, kMessageYesNo) != kResultYes) {
+  if (ui.ShowMessageDialog(kResetQuestion, kCautionCaption, kMessageYesNo) != kResultYes) {
     return result;
   }
   result.cleared = true;

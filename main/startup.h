@@ -16,6 +16,8 @@
 
 namespace quill {
 
+class Ui;
+
 // At most this many clip-tool plug-ins are listed.
 constexpr size_t kMaxClipTools = 200;
 
@@ -34,15 +36,15 @@ class Startup {
   // Removes "tmp" with everything in it; a missing folder is fine.
   Status RemoveTmpFolder();
 
-  // The reset question "clear the settings?", asked only when Shift is
-  // held and "R" was not given. On Yes, `clear_settings` runs (it deletes
+  // The reset question "clear the settings?" (through ui), asked only when
+  // Shift is held and "R" was not given. On Yes, `clear_settings` runs (it deletes
   // the registry store's key and the ini file).
   struct ResetResult {
     bool asked = false;
     bool cleared = false;
     Status status;  // the result of clearing
   };
-  ResetResult AskReset(void* owner, bool shift_down, bool no_reset_prompt,
+  ResetResult AskReset(Ui& ui, bool shift_down, bool no_reset_prompt,
                        const std::function<Status()>& clear_settings);
 
   // Plug-in files ("*.cta", ASCII case ignored) of the folders in order,

@@ -8,6 +8,7 @@
 #include <string>
 
 #include "platform/message_bus.h"
+#include "platform/screen_geometry.h"
 
 namespace quill {
 
@@ -15,30 +16,6 @@ enum class ShowCommand {
   kHide,            // SW_HIDE
   kShow,            // SW_SHOW
   kShowNoActivate,  // SW_SHOWNA: shown, the foreground stays where it is
-};
-
-// A window's outer rectangle in screen pixels: right and bottom are one
-// past the last column and row.
-struct WindowRect {
-  int left = 0;
-  int top = 0;
-  int right = 0;
-  int bottom = 0;
-  int Width() const { return right - left; }
-  int Height() const { return bottom - top; }
-  bool operator==(const WindowRect&) const = default;
-};
-
-struct ScreenPoint {
-  int x = 0;
-  int y = 0;
-  bool operator==(const ScreenPoint&) const = default;
-};
-
-struct PixelSize {
-  int width = 0;
-  int height = 0;
-  bool operator==(const PixelSize&) const = default;
 };
 
 class WindowSystem {
@@ -55,8 +32,6 @@ class WindowSystem {
   // it (SetWindowPos HWND_TOP with SWP_SHOWWINDOW).
   virtual void BringToTop(WindowHandle window) = 0;
   virtual void SetForegroundWindow(WindowHandle window) = 0;
-  // The short warning sound of a refused action (MessageBeep(0)).
-  virtual void MessageBeep() = 0;
   // Handles this thread's pending events until `ms` milliseconds have
   // passed (get, translate, dispatch); posted messages may be delivered
   // meanwhile.

@@ -9,7 +9,6 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
-#include "main/message_dialog.h"
 #include "platform/text_codec.h"
 
 namespace quill {
@@ -71,8 +70,8 @@ bool TikanGridDelegate::eventFilter(QObject* object, QEvent* event) {
   return QStyledItemDelegate::eventFilter(object, event);
 }
 
-TTikanFm::TTikanFm(QWidget* owner, Clock& clock, RememberedValues* values)
-    : QDialog(owner), fill_(clock, values) {
+TTikanFm::TTikanFm(QWidget* owner, Ui& ui, Clock& clock, RememberedValues* values)
+    : QDialog(owner), ui_(ui), fill_(clock, values) {
   setWindowTitle(QString::fromUtf8("置換"));
   setFixedSize(426, 452);
 
@@ -153,9 +152,8 @@ Status TTikanFm::SaveValues() {
 void TTikanFm::StoreValues() {
   Status s = SaveValues();
   if (!s.ok()) {
-    ShowMessageDialog(this,
-                      Utf8ToCp932("置換後の値を保存できませんでした。\n" + s.message()),
-                      Utf8ToCp932("警告"), kMessageOk);
+    ui_.ShowMessageDialog(Utf8ToCp932("置換後の値を保存できませんでした。\n" + s.message()),
+                          Utf8ToCp932("警告"), kMessageOk);
   }
 }
 

@@ -21,6 +21,7 @@
 #include <string_view>
 
 #include "clip/variables.h"
+#include "platform/ui.h"
 
 class QCheckBox;
 class QKeyEvent;
@@ -66,8 +67,9 @@ class TikanGridDelegate : public QStyledItemDelegate {
 class TTikanFm : public QDialog {
   Q_OBJECT
  public:
-  // `values` may be null (nothing is remembered).
-  TTikanFm(QWidget* owner, Clock& clock, RememberedValues* values);
+  // `values` may be null (nothing is remembered). A failure to store the
+  // values is told through ui.
+  TTikanFm(QWidget* owner, Ui& ui, Clock& clock, RememberedValues* values);
 
   void SetSource(std::string_view text, std::string_view key) { fill_.SetSource(text, key); }
   int ScanVariables() { return fill_.ScanVariables(); }
@@ -116,6 +118,7 @@ class TTikanFm : public QDialog {
   // SaveValues, telling the user when the values could not be stored.
   void StoreValues();
 
+  Ui& ui_;
   VariableFill fill_;
   int last_key_ = 0;
   bool applied_ = false;

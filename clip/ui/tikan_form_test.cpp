@@ -12,8 +12,8 @@
 #include <functional>
 #include <map>
 
-#include "main/message_dialog.h"
 #include "platform/headless/fake_clock.h"
+#include "platform/headless/fake_ui.h"
 #include "platform/text_codec.h"
 
 namespace quill {
@@ -69,7 +69,7 @@ class TikanFormTest : public ::testing::Test {
 
   // Shows the dialog for `text` and lets `act` work it once it is up.
   int Run(const std::string& text, const std::function<void(TTikanFm*)>& act) {
-    fm_ = std::make_unique<TTikanFm>(nullptr, clock_, &values_);
+    fm_ = std::make_unique<TTikanFm>(nullptr, ui_, clock_, &values_);
     fm_->SetSource(text, kKey);
     if (fm_->ScanVariables() == 0) return -1;
     fm_->ExpandBuiltins();
@@ -84,6 +84,7 @@ class TikanFormTest : public ::testing::Test {
   }
 
   FakeClock clock_;
+  FakeUi ui_;
   MemoryValues values_;
   std::unique_ptr<TTikanFm> fm_;
 };
@@ -156,22 +157,20 @@ TEST_F(TikanFormTest, OkStoresAndHonoursTikanBlank) {
 }
 
 TEST_F(TikanFormTest, FailedStoreIsReported) {
-  ScriptedMessageDialog messages;
-  ScopedMessageDialogPort port(&messages);
   values_.fail = true;
   int result = Run("$_A_", [](TTikanFm* fm) {
     Type(fm, "x");
     Key(fm, Qt::Key_Return);
   });
   EXPECT_EQ(result, 1);
-  ASSERT_EQ(messages.questions().size(), 1u);
-  EXPECT_EQ(messages.questions()[0].caption, Utf8ToCp932("警告"));
+  ASSERT_EQ(ui_.questions().size(), 1u);
+  EXPECT_EQ(ui_.questions()[0].caption, Utf8ToCp932("警告"));
   EXPECT_EQ(fm_->GetResult(), "x");
 }
 
 TEST_F(TikanFormTest, WithoutTheDialogFillGridAndApplyValues) {
   values_.texts[kKey] = Utf8ToCp932("名前\t");
-  TTikanFm fm(nullptr, clock_, &values_);
+  TTikanFm fm(nullptr, ui_, clock_, &values_);
   fm.SetSource(Utf8ToCp932("様: $_NAME_"), kKey);
   ASSERT_EQ(fm.ScanVariables(), 1);
   fm.ExpandBuiltins();

@@ -10,6 +10,7 @@
 #include "main/folder_tree_model.h"
 #include "main/folder_tree_visitors.h"
 #include "main/ui/test_app.h"
+#include "platform/headless/fake_ui.h"
 #include "platform/headless/fault_env.h"
 #include "platform/headless/temp_dir.h"
 #include "platform/text_codec.h"
@@ -41,7 +42,8 @@ class FolderTreeQtModelTest : public ::testing::Test {
   FaultEnv env_;
   store::CardStore store_{env_, folder_};
   Settings settings_;
-  FolderTreeModel form_{store_, settings_};
+  FakeUi ui_;
+  FolderTreeModel form_{store_, settings_, ui_};
 };
 
 // The tester checks the model's answers after every signal, through a load

@@ -31,12 +31,12 @@
 #include <algorithm>
 #include <string_view>
 
-#include "clip/shared_hook_block.h"
-#include "main/message_dialog.h"
 #include "main/ui/cp932_text.h"
 #include "main/ui/flow_layout.h"
 #include "main/ui/main_form_tree_glue.h"
+#include "main/ui/qt_ui.h"
 #include "platform/file_env.h"
+#include "platform/protocol/shared_hook_block.h"
 #include "platform/text_codec.h"
 
 namespace quill {
@@ -184,6 +184,8 @@ const std::vector<TMainForm::MenuEntry>& TMainForm::MenuTable() {
 TMainForm::TMainForm(MainFormContext context, QWidget* parent)
     : QMainWindow(parent),
       context_(std::move(context)),
+      own_ui_(context_.ui == nullptr ? std::make_unique<QtUi>(context_.install_folder) : nullptr),
+      ui_(context_.ui != nullptr ? *context_.ui : *own_ui_),
       env_(context_.env != nullptr ? *context_.env : FileEnv::Default()),
       startup_(env_, context_.program_folder),
       registry_(env_, context_.registry_path),
@@ -470,7 +472,7 @@ Status TMainForm::FormCreate() {
 
   // Shift held at start (and no "R"): offer to clear the settings.
   Startup::ResetResult reset =
-      startup_.AskReset(static_cast<QWidget*>(this), ShiftDown(), context_.no_reset_prompt,
+      startup_.AskReset(ui_, ShiftDown(), context_.no_reset_prompt,
                         [this] { return ResetSettings(stores_); });
   if (!reset.status.ok()) ShowWarning(reset.status);
 
@@ -604,8 +606,7 @@ void TMainForm::ApplySettings() {
 }
 
 void TMainForm::ShowWarning(const Status& status) {
-  ShowMessageDialog(static_cast<QWidget*>(this), Utf8ToCp932(status.message()),
-                    ToCp932(U("警告")), kMessageOk);
+  ui_.ShowMessageDialog(Utf8ToCp932(status.message()), ToCp932(U("警告")), kMessageOk);
 }
 
 void TMainForm::CreateTrayIcon() {
@@ -627,8 +628,8 @@ void TMainForm::StartButtonBar() {
 
 bool TMainForm::FormClose() {
   if (card_window_count_ > 0) {
-    int answer = ShowMessageDialog(static_cast<QWidget*>(this), ToCp932(U("窓編集中です。保存してから終了しますか？")),
-                                   ToCp932(U("注意")), kMessageYesNo);
+    int answer = ui_.ShowMessageDialog(ToCp932(U("窓編集中です。保存してから終了しますか？")),
+                                       ToCp932(U("注意")), kMessageYesNo);
     if (answer != kResultNo) return false;
   }
   SaveEditorOnClose(/*only_when_edited=*/false);

@@ -39,6 +39,8 @@ class FolderTreeModel;
 class SharedHookBlock;
 class MessageBus;
 class Clock;
+class QtUi;
+class Ui;
 
 // The program's icon (windows, tray), drawn in code.
 QIcon ProgramIcon();
@@ -56,6 +58,8 @@ struct MainFormContext {
   // them. Messages to the main window itself are queued on its own loop.
   MessageBus* bus = nullptr;
   Clock* clock = nullptr;  // null: Clock::System()
+  // Messages, questions, beeps and popup menus; null: the desktop's (QtUi).
+  Ui* ui = nullptr;
   // Whether Shift is held now; null asks the window system.
   std::function<bool()> shift_down;
 };
@@ -323,6 +327,8 @@ class TMainForm : public QMainWindow {
   void EditorBeep();
 
   MainFormContext context_;
+  std::unique_ptr<QtUi> own_ui_;  // when the context brings none
+  Ui& ui_;
   FileEnv& env_;
   Startup startup_;
   RegistryStore registry_;

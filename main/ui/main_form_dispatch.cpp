@@ -8,7 +8,6 @@
 #include <QElapsedTimer>
 #include <QEvent>
 #include <QFileInfo>
-#include <QMenu>
 #include <QMetaObject>
 #include <QPlainTextEdit>
 #include <QPointer>
@@ -21,14 +20,14 @@
 
 #include "clip/dispatcher.h"
 #include "clip/scheduler.h"
-#include "clip/shared_hook_block.h"
 #include "main/folder_tree_model.h"
-#include "main/message_dialog.h"
 #include "main/startup.h"
 #include "main/ui/cp932_text.h"
 #include "main/ui/main_form.h"
+#include "main/ui/qt_ui.h"
 #include "platform/clock.h"
 #include "platform/message_bus.h"
+#include "platform/protocol/shared_hook_block.h"
 #include "platform/text_codec.h"
 #include "platform/window_system.h"
 #include "platform/x11/x11_window_system.h"
@@ -133,7 +132,6 @@ class FormWindows final : public WindowSystem {
       desktop_->SetForegroundWindow(w);
     }
   }
-  void MessageBeep() override { QApplication::beep(); }
   void PumpMessages(uint32_t ms) override {
     QElapsedTimer timer;
     timer.start();
@@ -239,7 +237,7 @@ struct TMainForm::DispatchGlue final : DispatchTarget {
         bus(f, f->context_.bus, block),
         windows(f, block),
         scheduler(clock, bus, kSelfWindow),
-        dispatcher(block, *this, windows, bus, clock, scheduler) {
+        dispatcher(block, *this, windows, f->ui_, bus, clock, scheduler) {
     if (f->context_.block == nullptr) block.SetMainWindow(kSelfWindow);
   }
 
@@ -277,9 +275,6 @@ struct TMainForm::DispatchGlue final : DispatchTarget {
   int EditorCaret() override { return form->Text->textCursor().selectionStart(); }
   void StartButtonBar() override { form->StartButtonBar(); }
   void CloseMainWindow() override { form->close(); }
-  void ShowWarning(const std::string& text) override {
-    ShowMessageDialog(static_cast<QWidget*>(form), text, ToCp932(U("警告")), kMessageOk);
-  }
   void SaveEditorCard() override { form->SaveEditorOnClose(/*only_when_edited=*/false); }
   void AddNewClick() override { form->AddNewClick(); }
   void KensakuButtonClick() override { form->KensakuButtonClick(); }
@@ -329,7 +324,7 @@ struct TMainForm::DispatchGlue final : DispatchTarget {
     // tray menu, is shown alone.
     if (!dispatcher.state().TrayPopupFlag) return;
     dispatcher.state().TrayPopupFlag = false;
-    form->TrayMenu->exec(QCursor::pos());
+    PopupActions(form->ui_, form->TrayMenu, QCursor::pos());
   }
   void ShowMagicMenu() override {
     // The clip-tool menu comes with the clip-tool host.

@@ -3,17 +3,18 @@
 #include <QAction>
 #include <QTest>
 #include <QTimer>
+#include <algorithm>
 #include <array>
 
-#include "clip/shared_hook_block.h"
-#include "main/message_dialog.h"
 #include "main/settings_data_files.h"
 #include "main/ui/main_form.h"
 #include "main/ui/test_app.h"
 #include "platform/headless/fake_clock.h"
+#include "platform/headless/fake_ui.h"
 #include "platform/headless/in_process_bus.h"
 #include "platform/headless/temp_dir.h"
 #include "platform/registry_store.h"
+#include "platform/protocol/shared_hook_block.h"
 #include "platform/text_codec.h"
 
 namespace quill {
@@ -26,7 +27,7 @@ constexpr WindowHandle kOther = 0x00600001;
 // bus for what it posts to other windows.
 class MainFormDispatchTest : public testing::Test {
  protected:
-  MainFormDispatchTest() : port_(&dialog_) {
+  MainFormDispatchTest() {
     TestApp();
     block_.SetMainWindow(kMain);
     block_.SetTargetWindow(kOther);
@@ -36,6 +37,7 @@ class MainFormDispatchTest : public testing::Test {
     context.block = &block_;
     context.bus = &bus_;
     context.clock = &clock_;
+    context.ui = &dialog_;
     form_ = std::make_unique<TMainForm>(std::move(context));
   }
 
@@ -44,8 +46,7 @@ class MainFormDispatchTest : public testing::Test {
   SharedHookBlock block_{std::span<uint8_t, kSharedHookBlockSize>(bytes_)};
   FakeClock clock_;
   InProcessBus bus_{&clock_};
-  ScriptedMessageDialog dialog_;
-  ScopedMessageDialogPort port_;
+  FakeUi dialog_;
   std::unique_ptr<TMainForm> form_;
 };
 
@@ -67,6 +68,26 @@ TEST_F(MainFormDispatchTest, TrayMenuItemsPostThroughTheBus) {
   form_->findChild<QAction*>("KQuillbox4")->trigger();
   EXPECT_EQ(block_.TargetWindow(), kMain);
   EXPECT_TRUE(QTest::qWaitFor([&] { return form_->isVisible(); }, 5000));
+}
+
+// A left click on the tray icon opens the tray menu over the application
+// in front, through the Ui; the item chosen there runs.
+TEST_F(MainFormDispatchTest, TrayClickShowsTheTrayMenuAndRunsTheChoice) {
+  form_->hide();
+  dialog_.ChooseCaption(Utf8ToCp932("Quillboxを表示"));
+  form_->WndProc(kTrayCallback, kTrayIconId, kTrayLButtonDown);
+  clock_.AdvanceMs(400);
+  form_->Timer1Timer();
+  ASSERT_TRUE(QTest::qWaitFor([&] { return !dialog_.menus().empty(); }, 5000));
+  std::vector<std::string> captions;
+  for (const MenuItem& item : dialog_.menus()[0].items) captions.push_back(item.caption);
+  EXPECT_NE(std::find(captions.begin(), captions.end(), Utf8ToCp932("Quillbox位置リセット")),
+            captions.end());
+  // The hidden end item is not offered.
+  EXPECT_EQ(std::find(captions.begin(), captions.end(), Utf8ToCp932("終了(&X)")), captions.end());
+  EXPECT_EQ(block_.TargetWindow(), kMain);
+  EXPECT_TRUE(QTest::qWaitFor([&] { return form_->isVisible(); }, 5000));
+  EXPECT_EQ(dialog_.menus().size(), 1u);
 }
 
 TEST_F(MainFormDispatchTest, HandOverOfAnUnknownNameWarnsAndRestoresTheBarHint) {

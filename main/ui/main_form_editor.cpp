@@ -27,7 +27,8 @@
 #include <QVBoxLayout>
 #include <algorithm>
 
-#include "clip/shared_hook_block.h"
+#include "platform/protocol/shared_hook_block.h"
+#include "platform/ui.h"
 #include "main/ui/cp932_text.h"
 #include "main/ui/flow_layout.h"
 #include "main/ui/main_form_tree_glue.h"
@@ -279,8 +280,6 @@ void TMainForm::TreeGlue::EditorView::SelectNode(TreeNode* node) { form_->tree_g
 
 void TMainForm::TreeGlue::EditorView::FocusBody() { form_->Text->setFocus(); }
 
-void TMainForm::TreeGlue::EditorView::Beep() { QApplication::beep(); }
-
 void TMainForm::TreeGlue::EditorView::SaveSettingsGroup(int group) { form_->tree_glue_->SaveSettingsGroup(group); }
 
 void TMainForm::TreeGlue::EditorView::EndProgram(int exit_code) { QCoreApplication::exit(exit_code); }
@@ -442,7 +441,7 @@ void TMainForm::TextPopupPopup() {
   MagicMenu->menuAction()->setEnabled(!MagicMenu->actions().isEmpty());
 }
 
-void TMainForm::EditorBeep() { tree_glue_->editor_view.Beep(); }
+void TMainForm::EditorBeep() { ui_.MessageBeep(); }
 
 QWidget* TMainForm::EditTarget() const {
   if (FocusedEditor == Text) return Text;

@@ -16,9 +16,9 @@
 #include <functional>
 
 #include "main/card_editor.h"
-#include "main/message_dialog.h"
 #include "main/ui/main_form.h"
 #include "main/ui/test_app.h"
+#include "platform/headless/fake_ui.h"
 #include "platform/headless/temp_dir.h"
 #include "platform/text_codec.h"
 #include "store/card_store.h"
@@ -36,6 +36,7 @@ class MainFormEditorTest : public testing::Test {
     MainFormContext context;
     context.program_folder = dir_.Path() + "/";
     context.registry_path = dir_.File("registry.ini");
+    context.ui = &dialog_;
     auto form = std::make_unique<TMainForm>(std::move(context));
     Status s = form->FormCreate();
     EXPECT_TRUE(s.ok()) << s.ToString();
@@ -61,8 +62,7 @@ class MainFormEditorTest : public testing::Test {
   }
 
   TempDir dir_;
-  ScriptedMessageDialog dialog_;
-  ScopedMessageDialogPort port_{&dialog_};
+  FakeUi dialog_;
 };
 
 TEST_F(MainFormEditorTest, AJapaneseCardSurvivesARestart) {

@@ -15,10 +15,11 @@
 #include <QTest>
 #include <fstream>
 
-#include "clip/shared_hook_block.h"
 #include "main/ui/main_form.h"
 #include "main/ui/test_app.h"
+#include "platform/headless/fake_ui.h"
 #include "platform/headless/temp_dir.h"
+#include "platform/protocol/shared_hook_block.h"
 
 namespace quill {
 namespace {
@@ -32,6 +33,7 @@ class MainFormTest : public testing::Test {
     MainFormContext context;
     context.program_folder = dir_.Path() + "/";
     context.registry_path = dir_.File("registry.ini");
+    context.ui = &ui_;
     form_ = std::make_unique<TMainForm>(std::move(context));
   }
 
@@ -44,6 +46,7 @@ class MainFormTest : public testing::Test {
   }
 
   TempDir dir_;
+  FakeUi ui_;
   std::unique_ptr<TMainForm> form_;
 };
 

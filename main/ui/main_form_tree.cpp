@@ -98,7 +98,7 @@ void TMainForm::TreeGlue::TreeView::BusyChanged(bool busy) {
 TMainForm::TreeGlue::TreeGlue(TMainForm* f)
     : form(f),
       tree_view(f),
-      model(f->card_store_, f->settings_, &tree_view),
+      model(f->card_store_, f->settings_, f->ui_, &tree_view),
       qt_model(std::make_unique<FolderTreeQtModel>(model.tree())),
       editor_view(f),
       deferred(f),

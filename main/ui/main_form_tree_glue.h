@@ -57,7 +57,6 @@ struct TMainForm::TreeGlue {
     void ShowTextBody() override;
     void SelectNode(TreeNode* node) override;
     void FocusBody() override;
-    void Beep() override;
     void SaveSettingsGroup(int group) override;
     void EndProgram(int exit_code) override;
 

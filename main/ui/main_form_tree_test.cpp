@@ -8,9 +8,9 @@
 #include <QTreeView>
 
 #include "main/folder_tree_model.h"
-#include "main/message_dialog.h"
 #include "main/ui/main_form.h"
 #include "main/ui/test_app.h"
+#include "platform/headless/fake_ui.h"
 #include "platform/headless/fault_env.h"
 #include "platform/headless/temp_dir.h"
 #include "platform/text_codec.h"
@@ -48,6 +48,7 @@ class MainFormTreeTest : public testing::Test {
     context.env = &env_;
     context.program_folder = Folder();
     context.registry_path = dir_.File("registry.ini");
+    context.ui = &dialog_;
     return std::make_unique<TMainForm>(std::move(context));
   }
 
@@ -65,8 +66,7 @@ class MainFormTreeTest : public testing::Test {
 
   TempDir dir_;
   FaultEnv env_;
-  ScriptedMessageDialog dialog_;
-  ScopedMessageDialogPort port_{&dialog_};
+  FakeUi dialog_;
   uint32_t position_ = 0;
 };
 

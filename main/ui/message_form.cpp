@@ -72,10 +72,4 @@ void TMessageFm::showEvent(QShowEvent* event) {
   activateWindow();
 }
 
-int QtMessageDialog::Show(void* owner, const std::string& text, const std::string& caption,
-                          int mode) {
-  TMessageFm form(static_cast<QWidget*>(owner), text, caption, mode);
-  return form.exec();
-}
-
 }  // namespace quill

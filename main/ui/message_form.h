@@ -1,10 +1,10 @@
-// TMessageFm: the form behind ShowMessageDialog, and QtMessageDialog, the
-// message-dialog port that shows it.
+// TMessageFm: the form behind Ui::ShowMessageDialog on the desktop (QtUi).
 #pragma once
 
 #include <QDialog>
+#include <string>
 
-#include "main/message_dialog.h"
+#include "platform/ui.h"
 
 class QLabel;
 class QPushButton;
@@ -30,13 +30,6 @@ class TMessageFm : public QDialog {
 
  protected:
   void showEvent(QShowEvent* event) override;
-};
-
-// Shows a TMessageFm modally for each call and returns its result.
-class QtMessageDialog : public MessageDialogPort {
- public:
-  int Show(void* owner, const std::string& text, const std::string& caption,
-           int mode) override;
 };
 
 }  // namespace quill

@@ -8,6 +8,7 @@
 #include <functional>
 
 #include "main/ui/message_form.h"
+#include "main/ui/qt_ui.h"
 #include "main/ui/test_app.h"
 #include "platform/text_codec.h"
 
@@ -21,7 +22,7 @@ struct Seen {
   QPoint pos, centred;
 };
 
-// Shows the box through the port and, once it is up, records what it shows
+// Shows the box through the program's Ui and, once it is up, records what it shows
 // and lets `act` answer it.
 int ShowAndAnswer(int mode, const std::function<void(TMessageFm*)>& act, Seen* seen) {
   TestApp();
@@ -44,8 +45,8 @@ int ShowAndAnswer(int mode, const std::function<void(TMessageFm*)>& act, Seen* s
                            screen.y() + (screen.height() - size.height()) / 2);
     act(fm);
   });
-  QtMessageDialog port;
-  return port.Show(nullptr, Utf8ToCp932("カードを保存しますか？"), Utf8ToCp932("注意"), mode);
+  QtUi ui;
+  return ui.ShowMessageDialog(Utf8ToCp932("カードを保存しますか？"), Utf8ToCp932("注意"), mode);
 }
 
 TEST(MessageFormTest, ButtonsAndResultsByMode) {
@@ -86,11 +87,6 @@ TEST(MessageFormTest, TopmostAndCentredOnTheScreen) {
   ShowAndAnswer(0, [](TMessageFm* fm) { fm->CloseBT->click(); }, &seen);
   EXPECT_TRUE(seen.topmost);
   EXPECT_EQ(seen.pos, seen.centred);
-}
-
-TEST(MessageFormTest, NoPortAnswersAsTheCloseBox) {
-  ScopedMessageDialogPort none(nullptr);
-  EXPECT_EQ(ShowMessageDialog(nullptr, "x", "y", kMessageYesNo), kResultCancel);
 }
 
 }  // namespace

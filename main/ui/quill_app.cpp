@@ -9,10 +9,9 @@
 #include <QSocketNotifier>
 
 #include "hook/quillhook.h"
-#include "main/message_dialog.h"
 #include "main/ui/cp932_text.h"
 #include "main/ui/main_form.h"
-#include "main/ui/message_form.h"
+#include "main/ui/qt_ui.h"
 #include "main/ui/resident_forms.h"
 #include "platform/file_env.h"
 #include "platform/paths.h"
@@ -58,14 +57,17 @@ Status QuillApp::DefaultOptions(int argc, char** argv, Options* options) {
   return DefaultInstanceNames(&options->names);
 }
 
-QuillApp::QuillApp(Options options) : options_(std::move(options)) {}
+QuillApp::QuillApp(Options options)
+    : options_(std::move(options)),
+      own_ui_(options_.ui == nullptr ? std::make_unique<QtUi>(options_.install_folder) : nullptr),
+      ui_(options_.ui != nullptr ? *options_.ui : *own_ui_) {}
 
 QuillApp::~QuillApp() { Finish(); }
 
 void QuillApp::ShowStartFailure(const std::string& headline, const Status& status) {
   std::string text = headline;
   if (!status.message().empty()) text += "\n" + status.message();
-  ShowMessageDialog(nullptr, Utf8ToCp932(text), ToCp932(QStringLiteral("警告")), kMessageOk);
+  ui_.ShowMessageDialog(Utf8ToCp932(text), ToCp932(QStringLiteral("警告")), kMessageOk);
 }
 
 QuillApp::StartResult QuillApp::Start(int* exit_code) {
@@ -118,6 +120,7 @@ QuillApp::StartResult QuillApp::Start(int* exit_code) {
   context.no_reset_prompt = arguments_.no_reset_prompt;
   context.block = &*block_;
   context.bus = bus_.get();
+  context.ui = &ui_;
   context.shift_down = options_.shift_down;
   main_form_ = std::make_unique<TMainForm>(std::move(context));
   s = main_form_->FormCreate();
@@ -187,14 +190,11 @@ int WinMain(int argc, char** argv) {
   // The program's title is its main window's caption, "Quillbox ". (An
   // application display name would be appended to every dialog caption.)
   QApplication::setWindowIcon(ProgramIcon());
-  QtMessageDialog dialog;
-  ScopedMessageDialogPort port(&dialog);
-
   QuillApp::Options options;
   Status s = QuillApp::DefaultOptions(argc, argv, &options);
   if (!s.ok()) {
-    ShowMessageDialog(nullptr, Utf8ToCp932(s.message()), ToCp932(QStringLiteral("警告")),
-                      kMessageOk);
+    QtUi().ShowMessageDialog(Utf8ToCp932(s.message()), ToCp932(QStringLiteral("警告")),
+                             kMessageOk);
     return kStartFailedExitCode;
   }
   QuillApp quill(std::move(options));

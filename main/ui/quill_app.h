@@ -10,9 +10,9 @@
 #include <string>
 #include <vector>
 
-#include "clip/shared_hook_block.h"
 #include "main/single_instance.h"
 #include "platform/message_bus.h"
+#include "platform/protocol/shared_hook_block.h"
 #include "platform/status.h"
 
 class QDialog;
@@ -21,7 +21,9 @@ class QSocketNotifier;
 namespace quill {
 
 class FileEnv;
+class QtUi;
 class TMainForm;
+class Ui;
 
 class QuillApp : public QObject {
   Q_OBJECT
@@ -35,6 +37,8 @@ class QuillApp : public QObject {
     InstanceNames names;            // block name and run-time folder
     FileEnv* env = nullptr;         // null: FileEnv::Default()
     std::function<bool()> shift_down;  // null: ask the window system
+    // Messages, questions, beeps and popup menus; null: the desktop's (QtUi).
+    Ui* ui = nullptr;
   };
 
   // Options of the real program: folders from the environment.
@@ -68,6 +72,8 @@ class QuillApp : public QObject {
   void ReceiveMessages();
 
   Options options_;
+  std::unique_ptr<QtUi> own_ui_;  // when the options bring none
+  Ui& ui_;
   StartArguments arguments_;
   std::unique_ptr<SocketMessageBus> bus_;
   std::unique_ptr<InstanceOwner> owner_;
@@ -80,7 +86,7 @@ class QuillApp : public QObject {
   std::unique_ptr<QSocketNotifier> notifier_;
 };
 
-// The whole program: QApplication, QuillApp, the message dialog port.
+// The whole program: QApplication and QuillApp.
 int WinMain(int argc, char** argv);
 
 }  // namespace quill

@@ -7,14 +7,14 @@
 #include <fstream>
 #include <sstream>
 
-#include "clip/shared_hook_block.h"
 #include "hook/quillhook_stub.h"
-#include "main/message_dialog.h"
 #include "main/single_instance.h"
 #include "main/ui/main_form.h"
 #include "main/ui/quill_app.h"
 #include "main/ui/test_app.h"
+#include "platform/headless/fake_ui.h"
 #include "platform/headless/temp_dir.h"
+#include "platform/protocol/shared_hook_block.h"
 #include "platform/shared_memory.h"
 #include "platform/text_codec.h"
 
@@ -43,7 +43,7 @@ bool BlockExists(const std::string& name) {
 // file, run-time folder and a block name of its own.
 class QuillAppTest : public testing::Test {
  protected:
-  QuillAppTest() : port_(&dialog_) {
+  QuillAppTest() {
     TestApp();
     static int counter = 0;
     fs::create_directories(dir_.File("home"));
@@ -62,6 +62,7 @@ class QuillAppTest : public testing::Test {
     o.names.block_name = block_name_;
     o.names.runtime_folder = dir_.File("run");
     o.shift_down = [shift] { return shift; };
+    o.ui = &dialog_;
     return o;
   }
 
@@ -69,8 +70,7 @@ class QuillAppTest : public testing::Test {
 
   TempDir dir_;
   std::string block_name_;
-  ScriptedMessageDialog dialog_;
-  ScopedMessageDialogPort port_;
+  FakeUi dialog_;
 };
 
 TEST(StartArgumentsTest, ArgumentWalk) {
@@ -204,11 +204,12 @@ TEST_F(QuillAppTest, ResetQuestionOnlyWithShiftAndWithoutR) {
     fs::create_directories(dir_.File("config"));
     WriteAll(Home() + "/quillmain.ini", marker_ini);
     WriteAll(dir_.File("config/registry.ini"), marker_reg);
-    ScriptedMessageDialog dialog;
-    ScopedMessageDialogPort port(&dialog);
+    FakeUi dialog;
     dialog.Answer(c.answer);
     {
-      QuillApp app(Options(c.args, c.shift));
+      QuillApp::Options options = Options(c.args, c.shift);
+      options.ui = &dialog;
+      QuillApp app(std::move(options));
       int code = -1;
       ASSERT_EQ(app.Start(&code), QuillApp::StartResult::kRunning);
       app.main_form()->close();
@@ -267,38 +268,22 @@ TEST_F(QuillAppTest, ButtonBarStartsOnlyWhenEnabled) {
   EXPECT_TRUE(dialog_.questions().empty());
 }
 
-// Answers like the close box and notes whether the block was still there
-// when the message came up.
-class BlockProbeDialog : public ScriptedMessageDialog {
- public:
-  explicit BlockProbeDialog(std::string block) : block_(std::move(block)) {}
-  int Show(void* owner, const std::string& text, const std::string& caption,
-           int mode) override {
-    block_held_ = BlockExists(block_);
-    return ScriptedMessageDialog::Show(owner, text, caption, mode);
-  }
-  bool block_held() const { return block_held_; }
-
- private:
-  std::string block_;
-  bool block_held_ = false;
-};
-
 TEST_F(QuillAppTest, UnusableWorkFolderStopsTheStartCleanly) {
   fs::create_directories(Home());
   WriteAll(Home() + "/tmp", "not a folder");
-  BlockProbeDialog dialog(block_name_);
-  ScopedMessageDialogPort port(&dialog);
+  // Notes whether the block was still there when the message came up.
+  bool block_held = false;
+  dialog_.on_question = [&](const FakeUi::Question&) { block_held = BlockExists(block_name_); };
   {
     QuillApp app(Options());
     int code = -1;
     EXPECT_EQ(app.Start(&code), QuillApp::StartResult::kFailed);
     EXPECT_NE(code, 0);
     EXPECT_EQ(app.main_form(), nullptr);
-    ASSERT_EQ(dialog.questions().size(), 1u);
-    EXPECT_EQ(dialog.questions()[0].caption, Utf8ToCp932("警告"));
-    EXPECT_NE(dialog.questions()[0].text.find("tmp"), std::string::npos);
-    EXPECT_FALSE(dialog.block_held());  // released before the message
+    ASSERT_EQ(dialog_.questions().size(), 1u);
+    EXPECT_EQ(dialog_.questions()[0].caption, Utf8ToCp932("警告"));
+    EXPECT_NE(dialog_.questions()[0].text.find("tmp"), std::string::npos);
+    EXPECT_FALSE(block_held);  // released before the message
     EXPECT_FALSE(BlockExists(block_name_));
   }
   // Nothing is left that would stop the next start.

@@ -13,9 +13,9 @@
 #include <QWidget>
 #include <filesystem>
 
-#include "clip/shared_hook_block.h"
 #include "main/ui/test_app.h"
 #include "platform/headless/temp_dir.h"
+#include "platform/protocol/shared_hook_block.h"
 #include "platform/shared_memory.h"
 
 // Xlib last: its macros (Status, Bool, None) clash with Qt and our headers.

@@ -1,6 +1,6 @@
 // FakeWindowSystem: scripted windows for tests. Windows are entries with a
 // class name, a shell flag and a visible flag; every call that changes
-// something is appended to log() as one line ("hide 80000001", "beep",
+// something is appended to log() as one line ("hide 80000001",
 // "pump 100", ...). PumpMessages calls on_pump when set (a test pumps its
 // InProcessBus there), then advances the clock when one is given.
 #pragma once
@@ -68,7 +68,6 @@ class FakeWindowSystem final : public WindowSystem {
     if (Window* win = Find(w)) win->visible = true;
   }
   void SetForegroundWindow(WindowHandle w) override { Log("foreground", w); }
-  void MessageBeep() override { log_.push_back("beep"); }
   void PumpMessages(uint32_t ms) override {
     log_.push_back("pump " + std::to_string(ms));
     if (on_pump) on_pump(ms);
@@ -76,11 +75,6 @@ class FakeWindowSystem final : public WindowSystem {
   }
 
   std::vector<std::string>& log() { return log_; }
-  int beeps() const {
-    int n = 0;
-    for (const std::string& line : log_) n += line == "beep";
-    return n;
-  }
   std::function<void(uint32_t)> on_pump;
 
  private:

@@ -321,11 +321,6 @@ void X11WindowSystem::SetForegroundWindow(WindowHandle window) {
   if (top != 0) impl_->RequestActivation(top);
 }
 
-void X11WindowSystem::MessageBeep() {
-  XBell(impl_->display, 0);
-  XFlush(impl_->display);
-}
-
 void X11WindowSystem::PumpMessages(uint32_t ms) {
   std::this_thread::sleep_for(std::chrono::milliseconds(ms));
 }

@@ -41,9 +41,6 @@ class X11WindowSystem final : public WindowSystem {
   void BringToTop(WindowHandle window) override;
   // Asks the window manager to activate the window; does not wait.
   void SetForegroundWindow(WindowHandle window) override;
-  // XBell. Declared without `override`, so that it stays valid whether
-  // or not the port still declares the warning sound.
-  void MessageBeep();
   // This connection has no events of its own to handle: waits `ms`.
   void PumpMessages(uint32_t ms) override;
 

@@ -1,4 +1,4 @@
-#include "clip/shared_hook_block.h"
+#include "platform/protocol/shared_hook_block.h"
 
 #include <atomic>
 #include <bit>

@@ -1,0 +1,189 @@
+#include "main/ui/qt_ui.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QDir>
+#include <QFileInfo>
+#include <QGuiApplication>
+#include <QMenu>
+#include <QPainter>
+#include <QProcess>
+#include <QScreen>
+#include <QWidget>
+#include <functional>
+#include <vector>
+
+#include "main/ui/cp932_text.h"
+#include "main/ui/message_form.h"
+
+namespace quill {
+
+namespace {
+
+constexpr int kFlashSize = 32;
+
+// The flash: a 32 x 32 picture of a clipboard above every window. It takes
+// neither the focus nor the mouse.
+class FlashWindow final : public QWidget {
+ public:
+  FlashWindow()
+      : QWidget(nullptr, Qt::ToolTip | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint) {
+    setObjectName("FlashIcon");
+    setAttribute(Qt::WA_ShowWithoutActivating);
+    setAttribute(Qt::WA_TransparentForMouseEvents);
+    setAttribute(Qt::WA_DeleteOnClose);
+    setFixedSize(kFlashSize, kFlashSize);
+  }
+
+  void SetBitmap(FlashBitmap bitmap) {
+    bitmap_ = bitmap;
+    update();
+  }
+
+ protected:
+  void paintEvent(QPaintEvent*) override {
+    QPainter p(this);
+    p.setRenderHint(QPainter::Antialiasing);
+    p.fillRect(rect(), QColor(0xC0, 0xC0, 0xC0));
+    // The board, its sheet of paper and the clip on top.
+    p.setPen(QPen(Qt::black, 1));
+    p.setBrush(QColor(0x9C, 0x6B, 0x30));
+    p.drawRoundedRect(QRectF(4.5, 3.5, 23, 27), 2, 2);
+    p.setBrush(Qt::white);
+    p.drawRect(QRectF(7.5, 7.5, 17, 20));
+    p.setBrush(QColor(0x80, 0x80, 0x80));
+    p.drawRoundedRect(QRectF(11.5, 1.5, 9, 5), 1, 1);
+    p.setPen(QPen(QColor(0x40, 0x40, 0x40), 1));
+    for (int y = 12; y <= 24; y += 4) p.drawLine(10, y, 22, y);
+    switch (bitmap_) {
+      case FlashBitmap::kClip:
+        break;
+      case FlashBitmap::kClipAdd:
+        p.setPen(QPen(QColor(0x00, 0x80, 0x00), 4));
+        p.drawLine(22, 17, 22, 29);
+        p.drawLine(16, 23, 28, 23);
+        break;
+      case FlashBitmap::kNoClip:
+        p.setPen(QPen(QColor(0xD0, 0x00, 0x00), 4));
+        p.drawLine(6, 6, 26, 26);
+        p.drawLine(26, 6, 6, 26);
+        break;
+    }
+  }
+
+ private:
+  FlashBitmap bitmap_ = FlashBitmap::kClip;
+};
+
+void AddItems(QMenu* menu, const std::vector<MenuItem>& items) {
+  for (const MenuItem& item : items) {
+    if (item.separator) {
+      menu->addSeparator();
+      continue;
+    }
+    const QString caption = FromCp932(item.caption);
+    if (!item.items.empty()) {
+      QMenu* sub = menu->addMenu(caption);
+      sub->setEnabled(item.enabled);
+      AddItems(sub, item.items);
+      continue;
+    }
+    QAction* action = menu->addAction(caption);
+    action->setData(item.id);
+    action->setEnabled(item.enabled);
+    action->setCheckable(item.checked);
+    action->setChecked(item.checked);
+  }
+}
+
+}  // namespace
+
+QtUi::QtUi(std::string install_folder) : install_folder_(std::move(install_folder)) {}
+
+QtUi::~QtUi() { HideFlashIcon(); }
+
+int QtUi::ShowMessageDialog(const std::string& text, const std::string& caption, int mode) {
+  TMessageFm form(QApplication::activeModalWidget(), text, caption, mode);
+  return form.exec();
+}
+
+void QtUi::MessageBeep() { QApplication::beep(); }
+
+void QtUi::ShowFlashIcon(FlashBitmap bitmap) {
+  if (flash_ == nullptr) flash_ = new FlashWindow;
+  auto* flash = static_cast<FlashWindow*>(flash_.data());
+  flash->SetBitmap(bitmap);
+  QScreen* screen = QGuiApplication::primaryScreen();
+  if (screen != nullptr) {
+    const QRect area = screen->geometry();
+    flash->move(area.x() + (area.width() - kFlashSize) / 2,
+                area.y() + (area.height() - kFlashSize) / 2);
+  }
+  flash->show();
+  flash->raise();
+  // The capture that flashes runs on without returning to the event loop
+  // first: paint now.
+  flash->repaint();
+}
+
+void QtUi::HideFlashIcon() {
+  if (flash_ != nullptr) flash_->close();
+}
+
+void QtUi::PlaySound(const std::string& file_name) {
+  QString path = QString::fromStdString(file_name);
+  if (QFileInfo(path).isRelative() && !install_folder_.empty()) {
+    path = QDir(QString::fromStdString(install_folder_)).filePath(path);
+  }
+  if (!QFileInfo(path).isFile()) return;
+  // Without a player or a sound device this is silence: the player's
+  // complaints go nowhere and its failure to start is not an error.
+  QProcess player;
+  player.setProgram(QStringLiteral("aplay"));
+  player.setArguments({QStringLiteral("-q"), path});
+  player.setStandardOutputFile(QProcess::nullDevice());
+  player.setStandardErrorFile(QProcess::nullDevice());
+  player.startDetached();
+}
+
+std::optional<int> QtUi::PopupMenu(const std::vector<MenuItem>& items, ScreenPoint at) {
+  QMenu menu;
+  AddItems(&menu, items);
+  QAction* chosen = menu.exec(QPoint(at.x, at.y));
+  if (chosen == nullptr || !chosen->data().isValid()) return std::nullopt;
+  return chosen->data().toInt();
+}
+
+void PopupActions(Ui& ui, QMenu* menu, QPoint at) {
+  // Each action becomes an item whose id is its place in `actions`.
+  std::vector<QAction*> actions;
+  std::function<std::vector<MenuItem>(QMenu*)> describe = [&](QMenu* m) {
+    std::vector<MenuItem> items;
+    for (QAction* a : m->actions()) {
+      if (!a->isVisible()) continue;
+      if (a->isSeparator()) {
+        items.push_back(MenuItem::Separator());
+        continue;
+      }
+      MenuItem item;
+      item.caption = ToCp932(a->text());
+      item.enabled = a->isEnabled();
+      item.checked = a->isCheckable() && a->isChecked();
+      if (a->menu() != nullptr) {
+        item.items = describe(a->menu());
+      } else {
+        item.id = static_cast<int>(actions.size());
+        actions.push_back(a);
+      }
+      items.push_back(std::move(item));
+    }
+    return items;
+  };
+  std::vector<MenuItem> items = describe(menu);
+  std::optional<int> chosen = ui.PopupMenu(items, ScreenPoint{at.x(), at.y()});
+  if (!chosen || *chosen < 0 || static_cast<size_t>(*chosen) >= actions.size()) return;
+  QPointer<QAction> action(actions[static_cast<size_t>(*chosen)]);
+  if (action != nullptr && action->isEnabled()) action->trigger();
+}
+
+}  // namespace quill

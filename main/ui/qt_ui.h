@@ -1,0 +1,47 @@
+// QtUi: the program's Ui on the desktop. The message dialog is TMessageFm,
+// the beep the display's bell, the flash a small window at the screen
+// centre, sounds are played by "aplay" and popup menus are QMenus built
+// from the menu data.
+#pragma once
+
+#include <QPoint>
+#include <QPointer>
+#include <string>
+
+#include "platform/ui.h"
+
+class QMenu;
+class QWidget;
+
+namespace quill {
+
+class QtUi final : public Ui {
+ public:
+  // Relative sound file names are looked for in install_folder.
+  explicit QtUi(std::string install_folder = std::string());
+  ~QtUi() override;
+  QtUi(const QtUi&) = delete;
+  QtUi& operator=(const QtUi&) = delete;
+
+  // The box is owned by the modal dialog open now, if any.
+  int ShowMessageDialog(const std::string& text, const std::string& caption,
+                        int mode) override;
+  void MessageBeep() override;
+  void ShowFlashIcon(FlashBitmap bitmap) override;
+  void HideFlashIcon() override;
+  void PlaySound(const std::string& file_name) override;
+  std::optional<int> PopupMenu(const std::vector<MenuItem>& items, ScreenPoint at) override;
+
+  // The flash window while one is shown (for tests), else null.
+  QWidget* flash_window() const { return flash_; }
+
+ private:
+  std::string install_folder_;
+  QPointer<QWidget> flash_;
+};
+
+// Shows a menu of the program's own (its visible actions, sub-menus
+// included) through ui at a screen point and triggers the chosen action.
+void PopupActions(Ui& ui, QMenu* menu, QPoint at);
+
+}  // namespace quill

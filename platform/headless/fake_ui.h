@@ -1,0 +1,103 @@
+// FakeUi: a Ui that answers from a script. Questions take the queued
+// answers in turn (none left: the close box, 2) and menus the queued
+// choices (none left: closed without a choice); every question and menu is
+// recorded, beeps, flashes and sounds are counted. Nothing is shown and
+// nothing sounds.
+#pragma once
+
+#include <deque>
+#include <functional>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "platform/ui.h"
+
+namespace quill {
+
+class FakeUi final : public Ui {
+ public:
+  struct Question {
+    std::string text;
+    std::string caption;
+    int mode = 0;
+  };
+  struct ShownMenu {
+    std::vector<MenuItem> items;
+    ScreenPoint at;
+  };
+
+  // The result of the next question not answered yet.
+  void Answer(int result) { answers_.push_back(result); }
+  // The next menu chooses the item with this id, or closes without a choice.
+  void Choose(std::optional<int> id) { choices_.push_back({id, std::nullopt}); }
+  // The next menu chooses the enabled item with this caption (CP932), in a
+  // sub-menu too; without one it closes without a choice.
+  void ChooseCaption(std::string caption) { choices_.push_back({std::nullopt, caption}); }
+
+  // Called with each question before it is answered.
+  std::function<void(const Question&)> on_question;
+
+  int ShowMessageDialog(const std::string& text, const std::string& caption,
+                        int mode) override {
+    questions_.push_back({text, caption, mode});
+    if (on_question) on_question(questions_.back());
+    if (answers_.empty()) return kResultCancel;
+    int result = answers_.front();
+    answers_.pop_front();
+    return result;
+  }
+  void MessageBeep() override { ++beeps_; }
+  void ShowFlashIcon(FlashBitmap bitmap) override {
+    flashes_.push_back(bitmap);
+    flash_shown_ = true;
+  }
+  void HideFlashIcon() override { flash_shown_ = false; }
+  void PlaySound(const std::string& file_name) override { sounds_.push_back(file_name); }
+  std::optional<int> PopupMenu(const std::vector<MenuItem>& items, ScreenPoint at) override {
+    menus_.push_back({items, at});
+    if (choices_.empty()) return std::nullopt;
+    Choice c = choices_.front();
+    choices_.pop_front();
+    if (!c.caption) return c.id;
+    return FindCaption(items, *c.caption);
+  }
+
+  const std::vector<Question>& questions() const { return questions_; }
+  int beeps() const { return beeps_; }
+  // Every bitmap shown, in order; whether one is shown now.
+  const std::vector<FlashBitmap>& flashes() const { return flashes_; }
+  bool flash_shown() const { return flash_shown_; }
+  const std::vector<std::string>& sounds() const { return sounds_; }
+  const std::vector<ShownMenu>& menus() const { return menus_; }
+
+ private:
+  struct Choice {
+    std::optional<int> id;
+    std::optional<std::string> caption;
+  };
+
+  static std::optional<int> FindCaption(const std::vector<MenuItem>& items,
+                                        const std::string& caption) {
+    for (const MenuItem& item : items) {
+      if (item.separator || !item.enabled) continue;
+      if (!item.items.empty()) {
+        if (std::optional<int> id = FindCaption(item.items, caption)) return id;
+      } else if (item.caption == caption) {
+        return item.id;
+      }
+    }
+    return std::nullopt;
+  }
+
+  std::deque<int> answers_;
+  std::deque<Choice> choices_;
+  std::vector<Question> questions_;
+  int beeps_ = 0;
+  std::vector<FlashBitmap> flashes_;
+  bool flash_shown_ = false;
+  std::vector<std::string> sounds_;
+  std::vector<ShownMenu> menus_;
+};
+
+}  // namespace quill

@@ -1,0 +1,83 @@
+// Ui: what the program shows and asks outside the controls of its own
+// forms: the message dialog, the warning beep, the flash at the screen
+// centre, sounds, and popup menus over whatever application is in front.
+//
+// Every question and beep of the program goes through one Ui, so that a
+// test answers the questions, picks the menu items and counts the rest.
+// Texts are CP932, as everywhere inside the program.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "platform/screen_geometry.h"
+
+namespace quill {
+
+// Modes of ShowMessageDialog.
+inline constexpr int kMessageOk = 0;     // "OK" only
+inline constexpr int kMessageYesNo = 4;  // "はい" and "いいえ"
+
+// Results of ShowMessageDialog.
+inline constexpr int kResultOk = 1;
+inline constexpr int kResultCancel = 2;  // closed with the close box
+inline constexpr int kResultYes = 6;
+inline constexpr int kResultNo = 7;
+
+// The 32 x 32 pictures flashed at the screen centre around a capture.
+enum class FlashBitmap {
+  kClip,     // the clipboard is being registered as a new card
+  kClipAdd,  // the clipboard is being appended to a card
+  kNoClip,   // the target did not copy anything
+};
+
+// One item of a popup menu. The caption is CP932 with '&' before the
+// accelerator letter. An item with `items` opens that sub-menu and is never
+// chosen itself.
+struct MenuItem {
+  std::string caption;
+  int id = 0;  // what PopupMenu returns when the item is chosen
+  bool separator = false;
+  bool enabled = true;
+  bool checked = false;
+  std::vector<MenuItem> items;
+
+  static MenuItem Separator() {
+    MenuItem m;
+    m.separator = true;
+    return m;
+  }
+};
+
+class Ui {
+ public:
+  virtual ~Ui() = default;
+
+  // The program's modal message box, above every other window and centred
+  // on the screen. Mode kMessageYesNo offers "はい" and "いいえ" and returns
+  // 6 or 7; any other mode offers "OK" and returns 1; the close box returns
+  // 2 in either mode, so callers that test "== 6" take it as No.
+  virtual int ShowMessageDialog(const std::string& text, const std::string& caption,
+                                int mode) = 0;
+
+  // The short warning sound of a refused action (MessageBeep(0)).
+  virtual void MessageBeep() = 0;
+
+  // Shows the bitmap at the screen centre above every window until
+  // HideFlashIcon; showing another one replaces it.
+  virtual void ShowFlashIcon(FlashBitmap bitmap) = 0;
+  virtual void HideFlashIcon() = 0;
+
+  // Starts playing a wav file and returns at once. A relative name is
+  // looked for in the install folder. A missing file or player is silence.
+  virtual void PlaySound(const std::string& file_name) = 0;
+
+  // Pops the menu up at a screen point above every window, also when
+  // another application is in front, and returns when it closes: the id of
+  // the chosen item, or nothing when it was closed without a choice.
+  virtual std::optional<int> PopupMenu(const std::vector<MenuItem>& items, ScreenPoint at) = 0;
+};
+
+}  // namespace quill
