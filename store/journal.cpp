@@ -128,6 +128,9 @@ Status Journal::Finish(const std::vector<std::string>& files) {
   // A change not applied whole must be completed from the journal first.
   if (!poisoned_.ok()) return poisoned_;
   for (const std::string& f : files) QUILL_RETURN_IF_ERROR(SyncFile(f));
+  // Files that took a table's place are in the folder before the journal
+  // is gone from it.
+  QUILL_RETURN_IF_ERROR(env_.SyncDir(folder_.empty() ? "." : folder_));
   Status s = env_.Remove(path());
   if (!s.ok() && !s.IsNotFound()) return s;
   s = env_.SyncDir(folder_.empty() ? "." : folder_);

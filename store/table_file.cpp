@@ -22,6 +22,16 @@ Status ShortRead(const std::string& path, const std::string& what) {
 
 Status WriteFailed(Status s) { return SetDbError(kDbShortWrite, std::move(s)); }
 
+// Puts the replacement in path's place durably: its bytes, then the rename
+// in the folder (changes recorded after it refer to the new file).
+Status PutInPlace(FileEnv& env, RandomFile& replacement, const std::string& from,
+                  const std::string& path) {
+  QUILL_RETURN_IF_ERROR(replacement.Sync());
+  QUILL_RETURN_IF_ERROR(env.Rename(from, path));
+  const size_t slash = path.rfind('/');
+  return env.SyncDir(slash == std::string::npos ? "." : path.substr(0, slash + 1));
+}
+
 Status CorruptTable(const std::string& path, const std::string& why, int code = kDbCannotOpen) {
   return SetDbError(code, Status::Corrupt("table file " + path + ": " + why));
 }
@@ -100,8 +110,7 @@ Status TableFile::Create(FileEnv& env, const std::string& path,
   bytes += descriptors;
   bytes += "\x0D\x1A";
   s = t->file_->WriteAt(0, bytes.data(), bytes.size());
-  if (s.ok()) s = t->file_->Sync();
-  if (s.ok()) s = env.Rename(replacement, path);
+  if (s.ok()) s = PutInPlace(env, *t->file_, replacement, path);
   if (!s.ok()) {
     (void)t->file_->Close();
     t->file_.reset();
@@ -396,8 +405,7 @@ Status TableFile::Pack() {
   bytes += kEndOfFile;
   if (s.ok()) s = flush();
   if (s.ok()) {
-    s = out->Sync();
-    if (s.ok()) s = env_.Rename(replacement, path_);
+    s = PutInPlace(env_, *out, replacement, path_);
     if (!s.ok()) s = WriteFailed(s);
   }
   if (!s.ok()) {
