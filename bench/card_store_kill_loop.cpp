@@ -30,14 +30,8 @@
 #include "store/card_store.h"
 #include "store/journal.h"
 
+namespace quill::store {
 namespace {
-
-using quill::FileEnv;
-using quill::Status;
-using quill::TempDir;
-using quill::store::CardRecord;
-using quill::store::CardStore;
-using quill::store::Journal;
 
 constexpr int kTrialsPerDataSet = 50;
 constexpr int kSeedCards = 20;
@@ -254,6 +248,7 @@ void RunMode(bool rewrite, int trials, int max_wait_ms, Tally* t, std::mt19937& 
 }
 
 }  // namespace
+}  // namespace quill::store
 
 int main(int argc, char** argv) {
   const int trials = argc > 1 ? std::atoi(argv[1]) : 1000;
@@ -261,8 +256,8 @@ int main(int argc, char** argv) {
   std::mt19937 rng(20240611);
   long lost = 0;
   for (bool rewrite : {false, true}) {
-    Tally t;
-    RunMode(rewrite, trials, max_wait_ms, &t, rng);
+    quill::store::Tally t;
+    quill::store::RunMode(rewrite, trials, max_wait_ms, &t, rng);
     std::printf(
         "mode %-7s: %d trials, %ld acknowledged writes, %ld lost, %ld unexpected cards, "
         "%ld kept from the write in flight, %ld recoveries, %ld failed opens\n",
