@@ -53,6 +53,9 @@ class FileEnv {
   virtual Status CreateDir(const std::string& path) = 0;
   virtual Status RemoveDir(const std::string& path) = 0;
   virtual Status ListDir(const std::string& path, std::vector<std::string>* names) = 0;
+  // Makes the folder's entries (files made, renamed or removed in it)
+  // durable, as Sync does for a file's bytes.
+  virtual Status SyncDir(const std::string& path) = 0;
   // Free bytes for an unprivileged user on the file system holding path.
   virtual Status FreeBytes(const std::string& path, uint64_t* bytes) = 0;
   virtual Clock& clock() = 0;

@@ -147,5 +147,39 @@ TEST(FileEnvTest, ShortReadReportsCount) {
   EXPECT_EQ(got, 2u);
 }
 
+TEST(FileEnvTest, SimulatedCrashStopsEveryChangeFromItsPointOn) {
+  TempDir dir;
+  const std::string path = dir.File("c.dat");
+  for (bool tear : {false, true}) {
+    SCOPED_TRACE(tear ? "torn" : "whole");
+    ASSERT_TRUE(FileEnv::Default().WriteFileAtomic(path, std::string(100, 'o')).ok());
+    FaultEnv env;
+    std::unique_ptr<RandomFile> f;
+    ASSERT_TRUE(env.Open(path, OpenMode::kReadWrite, &f).ok());
+    env.CrashAtChange(2, tear);
+    ASSERT_TRUE(f->WriteAt(0, "n", 1).ok());
+    // The second change spans a 4 KiB page boundary: torn, only its part
+    // in the first page reaches the disk.
+    EXPECT_FALSE(f->WriteAt(4000, std::string(200, 'x').data(), 200).ok());
+    EXPECT_TRUE(env.crashed());
+    EXPECT_EQ(env.changes(), 2u);
+    EXPECT_FALSE(f->WriteAt(0, "z", 1).ok());
+    EXPECT_FALSE(f->Truncate(0).ok());
+    EXPECT_FALSE(f->Sync().ok());
+    EXPECT_FALSE(env.Rename(path, dir.File("d")).ok());
+    EXPECT_FALSE(env.Remove(path).ok());
+    EXPECT_FALSE(env.SyncDir(dir.Path()).ok());
+    EXPECT_FALSE(env.Open(dir.File("new"), OpenMode::kCreate, &f).ok());
+    std::string data;
+    ASSERT_TRUE(env.ReadFile(path, &data).ok());
+    EXPECT_EQ(data.substr(0, 100), "n" + std::string(99, 'o'));
+    EXPECT_EQ(data.size(), tear ? 4096u : 100u);
+    if (tear) {
+      EXPECT_EQ(data.substr(4000), std::string(96, 'x'));
+    }
+    EXPECT_FALSE(env.Exists(dir.File("new")));
+  }
+}
+
 }  // namespace
 }  // namespace quill

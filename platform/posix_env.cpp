@@ -161,6 +161,19 @@ class PosixEnv final : public FileEnv {
     return Status::Ok();
   }
 
+  Status SyncDir(const std::string& path) override {
+    int fd;
+    do {
+      fd = ::open(path.empty() ? "." : path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    } while (fd < 0 && errno == EINTR);
+    if (fd < 0) return ErrnoStatus("open folder " + path, errno);
+    int r = ::fsync(fd);
+    int err = errno;
+    ::close(fd);
+    if (r != 0) return ErrnoStatus("sync folder " + path, err);
+    return Status::Ok();
+  }
+
   Status FreeBytes(const std::string& path, uint64_t* bytes) override {
     struct statvfs vfs;
     if (::statvfs(path.empty() ? "." : path.c_str(), &vfs) != 0)

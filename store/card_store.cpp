@@ -6,6 +6,8 @@
 #include <limits>
 
 #include "store/byte_order.h"
+#include "store/change_set.h"
+#include "store/recovery.h"
 #include "store/sjis.h"
 
 namespace quill::store {
@@ -58,8 +60,16 @@ std::vector<IndexDef> CardTableIndexes() {
 // CardStore
 
 CardStore::CardStore(FileEnv& env, std::string program_folder)
-    : env_(env), program_folder_(std::move(program_folder)), texts_(env), values_(env) {
+    : env_(env), program_folder_(std::move(program_folder)), journal_(env), texts_(env),
+      values_(env) {
   if (!program_folder_.empty() && program_folder_.back() != '/') program_folder_ += '/';
+  for (RecordTable* t : Tables()) t->set_journal(&journal_);
+}
+
+CardStore::~CardStore() { (void)Close(); }
+
+std::vector<RecordTable*> CardStore::Tables() {
+  return {&cards_, &texts_.table(), &values_.table()};
 }
 
 void CardStore::DefineCardTable() {
@@ -70,18 +80,32 @@ Status CardStore::Open(bool probe, std::string_view folder) {
   Close();
   data_path_ = folder.empty() ? program_folder_ : std::string(folder);
   if (!data_path_.empty() && data_path_.back() != '/') data_path_ += '/';
+  journal_.SetFolder(data_path_);
   DefineCardTable();
+  texts_.Define(data_path_);
+  values_.Define(data_path_);
+  // A journal left behind: the last session ended in a crash. (A probe of
+  // a folder without a card table touches nothing.)
+  const bool crashed = journal_.Exists();
+  if (crashed && (!probe || env_.Exists(cards_.path()))) {
+    QUILL_RETURN_IF_ERROR(RecoverDataSet(journal_, Tables()));
+  }
   QUILL_RETURN_IF_ERROR(OpenOrCreateTable(env_, cards_, probe));
   QUILL_RETURN_IF_ERROR(texts_.Open(probe, data_path_));
   // A set without its value store is still a set: the store is made
   // empty, also when probing.
-  return values_.Open(false, data_path_);
+  QUILL_RETURN_IF_ERROR(values_.Open(false, data_path_));
+  if (crashed) return Status::Ok();  // every index was rebuilt
+  return RepairIndexes(journal_, Tables());
 }
 
 Status CardStore::Close() {
   Status s = cards_.Close();
   s = First(s, texts_.Close());
-  return First(s, values_.Close());
+  s = First(s, values_.Close());
+  // A table that did not close cleanly is left to the next open's recovery.
+  if (s.ok() && journal_.active()) s = journal_.Finish(DataSetFiles(Tables()));
+  return s;
 }
 
 Status CardStore::Recreate() {
@@ -384,21 +408,25 @@ Status CardRecord::Write(bool low_threshold) {
   deleted = 0;
   EncodeRowImage();
 
-  int64_t written = -1;
-  Status s = table.Write(row, row_image.data(), &written);
+  // The row and the text's chunks are one change: after a crash the card
+  // is there whole, as before or as after.
+  const bool with_text = card && text_guard == kTextLoaded;
+  ChangeSet change;
+  int64_t planned = -1;
+  Status s = change.Write(table, row, row_image.data(), &planned);
+  if (s.ok() && with_text) {
+    std::string data = text;
+    data.push_back('\0');
+    s = store_.texts().PlanWrite(id, data, &change);
+  }
+  if (s.ok()) s = change.Commit();
   // A row stored despite a failure (an index entry missing) is this card's
   // row from now on, so a retry rewrites it instead of adding another.
-  if (written >= 0) row = written;
+  if (change.stored() > 0) row = planned;
+  if (with_text) s = First(s, store_.texts().Close());
   if (!s.ok()) return CloseUnlessKept(s);
   QUILL_RETURN_IF_ERROR(CloseUnlessKept(Status::Ok()));
-  if (card) {
-    if (text_guard == kTextLoaded) {
-      std::string data = text;
-      data.push_back('\0');
-      QUILL_RETURN_IF_ERROR(store_.texts().Write(id, data));
-    }
-    TrimRight(title);
-  }
+  if (card) TrimRight(title);
   is_new = false;
   return Status::Ok();
 }
@@ -472,11 +500,19 @@ Status CardRecord::Erase(std::string_view card_id) {
   char rec[kCardRecordSize];
   Status s = table.Read(target, rec);
   if (s.ok()) {
+    // The text, the remembered values and the row go in one change.
     std::string tid = FieldText(rec + card_row::kTextId, card_row::kTextIdLength);
-    if (tid.size() == kCardIdLength) s = store_.texts().Delete(tid);
-    if (s.ok() && !tid.empty()) s = store_.values().Delete(tid);
-    if (s.ok()) s = table.Delete(target);
+    RecordTable& values = store_.values().table();
+    ChangeSet change;
+    if (tid.size() == kCardIdLength) s = store_.texts().PlanDelete(tid, &change);
+    int64_t values_row = -1;
+    if (s.ok() && !tid.empty()) s = values.Find(kTextIdKey, tid, &values_row);
+    if (s.ok() && values_row >= 0) s = change.MarkDeleted(values, values_row);
+    if (s.ok()) s = change.MarkDeleted(table, target);
+    if (s.ok()) s = change.Commit();
   }
+  s = First(s, store_.texts().Close());
+  s = First(s, store_.values().Close());
   return First(s, table.Close());
 }
 

@@ -17,6 +17,14 @@
 // unless the card's keep_open is set (loops over many cards set it and
 // close at the end). Errors are Status values; kFatal carries one of the
 // fatal messages of text_store.h, which the program shows and then ends.
+//
+// Crashes: the three tables share the data set's journal (journal.h),
+// which exists from the first write of a session until a clean Close. A
+// card write (its row with its text chunks) and an erase (text, values and
+// row) are each one change, recorded in the journal before they reach the
+// tables. Open recovers a set left by a crash (recovery.h): every change
+// whose write returned success is there, the change in flight is whole or
+// absent, and every index is rebuilt from its table.
 #pragma once
 
 #include <array>
@@ -28,6 +36,7 @@
 #include "platform/file_env.h"
 #include "platform/status.h"
 #include "store/card_row.h"
+#include "store/journal.h"
 #include "store/record_table.h"
 #include "store/text_store.h"
 #include "store/value_store.h"
@@ -49,6 +58,7 @@ class CardStore {
  public:
   // program_folder (ending in '/') is the data folder when Open gets none.
   CardStore(FileEnv& env, std::string program_folder);
+  ~CardStore();  // closes; a failed close leaves the journal to the next open
   CardStore(const CardStore&) = delete;
   CardStore& operator=(const CardStore&) = delete;
 
@@ -58,8 +68,11 @@ class CardStore {
   // probe, a missing card table is created empty, and so is each of the
   // two stores whose files are missing. Any other error: the set exists
   // but cannot be used; no file of it is created, emptied or changed.
+  // A set left by a crash is recovered first; an index that disagrees with
+  // its pages is rebuilt from its table.
   Status Open(bool probe, std::string_view folder);
-  // Closes the card table and the stores.
+  // Closes the card table and the stores and ends the session cleanly:
+  // everything written is made durable and the journal removed.
   Status Close();
   // Creates the three tables afresh, empty (the complete delete of an
   // empty set).
@@ -81,6 +94,7 @@ class CardStore {
   bool new_card_auto_title() const { return new_card_auto_title_; }
 
   FileEnv& env() { return env_; }
+  Journal& journal() { return journal_; }
   const std::string& data_path() const { return data_path_; }
   const std::string& program_folder() const { return program_folder_; }
   RecordTable& cards() { return cards_; }
@@ -89,10 +103,12 @@ class CardStore {
 
  private:
   void DefineCardTable();
+  std::vector<RecordTable*> Tables();
 
   FileEnv& env_;
   std::string program_folder_;
   std::string data_path_;
+  Journal journal_;
   RecordTable cards_;
   TextBodyStore texts_;
   VarValueStore values_;

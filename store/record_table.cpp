@@ -4,8 +4,11 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "store/byte_order.h"
+#include "store/change_set.h"
 #include "store/db_error.h"
 #include "store/index_file.h"
+#include "store/journal.h"
 #include "store/sjis.h"
 #include "store/table_file.h"
 
@@ -269,6 +272,10 @@ Status RecordTable::Create() {
   Impl& d = *impl_;
   if (d.env == nullptr || !d.define_status.ok()) return d.DefinitionError();
   (void)Close();  // the old contents are being replaced
+  if (journal_ != nullptr) {
+    QUILL_RETURN_IF_ERROR(journal_->Begin());
+    QUILL_RETURN_IF_ERROR(journal_->Checkpoint());
+  }
 
   std::unique_ptr<TableFile> t;
   QUILL_RETURN_IF_ERROR(TableFile::Create(*d.env, d.path, d.Descriptors(), &t));
@@ -332,30 +339,72 @@ Status RecordTable::Read(int64_t row, void* record, bool* deleted) {
 }
 
 Status RecordTable::Write(int64_t row, const void* record, int64_t* written_row) {
-  Impl& d = *impl_;
   if (written_row != nullptr) *written_row = -1;
-  QUILL_RETURN_IF_ERROR(OpenIndexes());
-  std::string data;
-  QUILL_RETURN_IF_ERROR(d.PackRecord(static_cast<const char*>(record), &data));
-  if (row == -1) {
-    uint32_t r = 0;
-    Status s = d.cursor->Append(data, &r);
-    // A failing index insert is reported, but the row is stored.
-    if (r != 0 && written_row != nullptr) *written_row = static_cast<int64_t>(r) - 1;
-    return s;
-  }
-  QUILL_RETURN_IF_ERROR(d.CheckRow(row));
-  bool stored = false;
-  Status s = d.cursor->Update(static_cast<uint32_t>(row + 1), data, &stored);
-  if (stored && written_row != nullptr) *written_row = row;
+  ChangeSet change;
+  int64_t planned = -1;
+  QUILL_RETURN_IF_ERROR(change.Write(*this, row, record, &planned));
+  Status s = change.Commit();
+  // A failing index insert is reported, but the row is stored.
+  if (change.stored() > 0 && written_row != nullptr) *written_row = planned;
   return s;
 }
 
 Status RecordTable::Delete(int64_t row) {
+  ChangeSet change;
+  QUILL_RETURN_IF_ERROR(change.MarkDeleted(*this, row));
+  return change.Commit();
+}
+
+Status RecordTable::PlanWrite(int64_t row, const void* record, uint32_t appends_before,
+                              RowEntry* entry) {
+  Impl& d = *impl_;
+  QUILL_RETURN_IF_ERROR(OpenIndexes());
+  entry->kind = RowEntry::kFields;
+  entry->table = file_name();
+  QUILL_RETURN_IF_ERROR(d.PackRecord(static_cast<const char*>(record), &entry->fields));
+  if (row == -1) {
+    const uint64_t r = uint64_t{d.cursor->table().row_count()} + 1 + appends_before;
+    if (r > UINT32_MAX) {
+      return SetDbError(kDbShortWrite, Status::OutOfRange("row count limit of " + d.path));
+    }
+    entry->row = static_cast<uint32_t>(r);
+    return Status::Ok();
+  }
+  QUILL_RETURN_IF_ERROR(d.CheckRow(row));
+  entry->row = static_cast<uint32_t>(row + 1);
+  return Status::Ok();
+}
+
+Status RecordTable::PlanMark(int64_t row, RowEntry* entry) {
   Impl& d = *impl_;
   QUILL_RETURN_IF_ERROR(Open());
   QUILL_RETURN_IF_ERROR(d.CheckRow(row));
-  return d.cursor->MarkDeleted(static_cast<uint32_t>(row + 1));
+  entry->kind = RowEntry::kMark;
+  entry->table = file_name();
+  entry->row = static_cast<uint32_t>(row + 1);
+  entry->fields.clear();
+  return Status::Ok();
+}
+
+Status RecordTable::Apply(const RowEntry& entry, bool* stored) {
+  Impl& d = *impl_;
+  *stored = false;
+  if (entry.kind == RowEntry::kMark) {
+    QUILL_RETURN_IF_ERROR(Open());
+    QUILL_RETURN_IF_ERROR(d.CheckRow(int64_t{entry.row} - 1));
+    Status s = d.cursor->MarkDeleted(entry.row);
+    *stored = s.ok();
+    return s;
+  }
+  QUILL_RETURN_IF_ERROR(OpenIndexes());
+  if (entry.row == d.cursor->table().row_count() + 1) {
+    uint32_t r = 0;
+    Status s = d.cursor->Append(entry.fields, &r);
+    *stored = r != 0;
+    return s;
+  }
+  QUILL_RETURN_IF_ERROR(d.CheckRow(int64_t{entry.row} - 1));
+  return d.cursor->Update(entry.row, entry.fields, stored);
 }
 
 Status RecordTable::SelectIndex(std::string_view key_expr) {
@@ -414,6 +463,10 @@ bool RecordTable::Eof() const { return !impl_->cursor || impl_->cursor->eof(); }
 
 Status RecordTable::Reindex() {
   Impl& d = *impl_;
+  if (journal_ != nullptr) {
+    QUILL_RETURN_IF_ERROR(journal_->Begin());
+    QUILL_RETURN_IF_ERROR(journal_->Checkpoint());
+  }
   Status s = Open();
   // Every index is built anew from the rows, so one that does not open
   // (missing, cut short, on another expression) is simply created again.
@@ -430,6 +483,72 @@ Status RecordTable::Reindex() {
   return s.ok() ? c : s;
 }
 
+Status RecordTable::Recover(const std::vector<RowEntry>& entries) {
+  Impl& d = *impl_;
+  if (d.env == nullptr || !d.define_status.ok()) return d.DefinitionError();
+  (void)Close();
+  // A replacement that never took the table's place is not part of it.
+  const std::string replacement = TableFile::ReplacementPath(d.path);
+  if (d.env->Exists(replacement)) QUILL_RETURN_IF_ERROR(d.env->Remove(replacement));
+  if (!d.env->Exists(d.path)) {
+    if (entries.empty()) return Status::Ok();
+    return Status::Corrupt("the journal holds changes to " + d.path + ", which is missing");
+  }
+  std::unique_ptr<TableFile> t;
+  QUILL_RETURN_IF_ERROR(TableFile::Open(*d.env, d.path, &t, /*repair=*/true));
+  QUILL_RETURN_IF_ERROR(d.CheckDefinition(*t));
+  for (const RowEntry& e : entries) {
+    Status s = e.kind == RowEntry::kMark ? t->MarkDeleted(e.row) : t->PutRow(e.row, e.fields);
+    if (s.code() == Status::kOutOfRange || s.code() == Status::kInvalid) {
+      return Status::Corrupt("the journal does not fit " + d.path + ": " + s.message());
+    }
+    QUILL_RETURN_IF_ERROR(s);
+  }
+  TableCursor cursor(*d.env, std::move(t));
+  for (const IndexEntry& e : d.indexes) {
+    int slot = 0;
+    QUILL_RETURN_IF_ERROR(cursor.CreateIndex(e.path, e.expr, e.unique, &slot));
+  }
+  return cursor.Close();
+}
+
+Status RecordTable::CheckIndexes(bool* agree) {
+  Impl& d = *impl_;
+  constexpr uint64_t kIndexPage = 512;
+  *agree = true;
+  QUILL_RETURN_IF_ERROR(Open());
+  QUILL_RETURN_IF_ERROR(Close());
+  for (const IndexEntry& e : d.indexes) {
+    std::unique_ptr<RandomFile> f;
+    Status s = d.env->Open(e.path, OpenMode::kReadOnly, &f);
+    if (s.IsNotFound()) {
+      *agree = false;
+      return Status::Ok();
+    }
+    QUILL_RETURN_IF_ERROR(s);
+    uint64_t size = 0;
+    char h[8] = {};
+    size_t got = 0;
+    s = f->Size(&size);
+    if (s.ok()) s = f->ReadAt(0, h, sizeof h, &got);
+    Status c = f->Close();
+    QUILL_RETURN_IF_ERROR(s.ok() ? c : s);
+    const uint64_t root = GetU32(h), next_free = GetU32(h + 4);
+    if (got < sizeof h || next_free < 2 || root == 0 || root >= next_free ||
+        next_free * kIndexPage != size) {
+      *agree = false;
+      return Status::Ok();
+    }
+  }
+  Status s = OpenIndexes();
+  Status c = Close();
+  if (s.code() == Status::kCorrupt || s.code() == Status::kInvalid) {
+    *agree = false;
+    return Status::Ok();
+  }
+  return s.ok() ? c : s;
+}
+
 Status RecordTable::RowCount(int64_t* count) {
   *count = 0;
   QUILL_RETURN_IF_ERROR(Open());
@@ -442,6 +561,12 @@ size_t RecordTable::RecordSize() const { return impl_->record_size; }
 const std::vector<FieldDef>& RecordTable::expanded_fields() const { return impl_->fields; }
 
 const std::string& RecordTable::path() const { return impl_->path; }
+
+std::string RecordTable::file_name() const {
+  const std::string& p = impl_->path;
+  const size_t slash = p.rfind('/');
+  return slash == std::string::npos ? p : p.substr(slash + 1);
+}
 
 std::vector<std::string> RecordTable::index_paths() const {
   std::vector<std::string> out;

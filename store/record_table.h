@@ -17,6 +17,11 @@
 // Every operation opens what it needs lazily and returns a Status; nothing
 // here ends the process. DbError() holds the engine code of the last
 // failure (db_error.h).
+//
+// A table of a data set has the set's journal (journal.h): every row write
+// is then recorded there before it reaches the file (change_set.h), and an
+// operation that replaces the whole file (Create, Reindex) first makes the
+// recorded changes durable and empties the journal.
 #pragma once
 
 #include <cstdint>
@@ -44,6 +49,8 @@ struct IndexDef {
 };
 
 class TableCursor;
+class Journal;
+struct RowEntry;
 
 class RecordTable {
  public:
@@ -104,12 +111,38 @@ class RecordTable {
   // created again), and closes.
   Status Reindex();
 
+  // After a crash (the journal was found): cuts a row count beyond the
+  // file's whole rows, writes the journal's row changes to the file again
+  // (entries, in order), rebuilds every index from the rows and closes. A
+  // missing table with no changes is left to be created.
+  Status Recover(const std::vector<RowEntry>& entries);
+  // *agree: every index file opens, describes the table's keys, and its
+  // header agrees with its pages (the next free page is the file's end, as
+  // a clean close leaves it). An index that does not agree must be rebuilt
+  // (Recover) before anything is written into it. Fails only when the table
+  // itself does not open or a file cannot be read.
+  Status CheckIndexes(bool* agree);
+
+  // The journal of the data set (none: rows go straight to the file).
+  void set_journal(Journal* journal) { journal_ = journal; }
+  Journal* journal() const { return journal_; }
+  // Used by ChangeSet. PlanWrite: the entry that Write(row, record) makes,
+  // an append going after the rows now in the table and appends_before
+  // more (opens the table and every index). PlanMark: the entry of
+  // Delete(row). Apply: writes an entry to the table and its indexes,
+  // without the journal; *stored tells whether the row reached the file.
+  Status PlanWrite(int64_t row, const void* record, uint32_t appends_before, RowEntry* entry);
+  Status PlanMark(int64_t row, RowEntry* entry);
+  Status Apply(const RowEntry& entry, bool* stored);
+
   // Rows in the table file, deleted rows included (opens when needed).
   Status RowCount(int64_t* count);
   // Bytes of the in-memory record.
   size_t RecordSize() const;
   const std::vector<FieldDef>& expanded_fields() const;
   const std::string& path() const;
+  // The table's file name within its folder.
+  std::string file_name() const;
   std::vector<std::string> index_paths() const;
   bool is_open() const;
 
@@ -119,6 +152,7 @@ class RecordTable {
 
   struct Impl;
   std::unique_ptr<Impl> impl_;
+  Journal* journal_ = nullptr;  // kept across Define
 };
 
 }  // namespace quill::store

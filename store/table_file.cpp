@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
+#include <functional>
 
 #include "store/byte_order.h"
 #include "store/db_error.h"
@@ -20,6 +21,16 @@ Status ShortRead(const std::string& path, const std::string& what) {
 }
 
 Status WriteFailed(Status s) { return SetDbError(kDbShortWrite, std::move(s)); }
+
+// Puts the replacement in path's place durably: its bytes, then the rename
+// in the folder (changes recorded after it refer to the new file).
+Status PutInPlace(FileEnv& env, RandomFile& replacement, const std::string& from,
+                  const std::string& path) {
+  QUILL_RETURN_IF_ERROR(replacement.Sync());
+  QUILL_RETURN_IF_ERROR(env.Rename(from, path));
+  const size_t slash = path.rfind('/');
+  return env.SyncDir(slash == std::string::npos ? "." : path.substr(0, slash + 1));
+}
 
 Status CorruptTable(const std::string& path, const std::string& why, int code = kDbCannotOpen) {
   return SetDbError(code, Status::Corrupt("table file " + path + ": " + why));
@@ -65,8 +76,11 @@ Status TableFile::Create(FileEnv& env, const std::string& path,
   if (fields.empty()) {
     return SetDbError(kDbCannotCreate, Status::Invalid("table " + path + " has no fields"));
   }
+  // The new file is made beside the old one and put in its place whole, so
+  // a crash leaves either the old table or the new one.
+  const std::string replacement = ReplacementPath(path);
   std::unique_ptr<RandomFile> file;
-  Status s = env.Open(path, OpenMode::kCreateTruncate, &file);
+  Status s = env.Open(replacement, OpenMode::kCreateTruncate, &file);
   if (!s.ok()) return SetDbError(kDbCannotCreate, s);
 
   std::unique_ptr<TableFile> t(new TableFile(env, path, std::move(file)));
@@ -96,16 +110,22 @@ Status TableFile::Create(FileEnv& env, const std::string& path,
   bytes += descriptors;
   bytes += "\x0D\x1A";
   s = t->file_->WriteAt(0, bytes.data(), bytes.size());
-  t->rows_written_ = true;  // the close stamps the date
+  if (s.ok()) s = PutInPlace(env, *t->file_, replacement, path);
   if (!s.ok()) {
-    (void)t->Close();
+    (void)t->file_->Close();
+    t->file_.reset();
+    (void)env.Remove(replacement);
     return WriteFailed(s);
   }
+  t->rows_written_ = true;  // the close stamps the date
   *out = std::move(t);
   return Status::Ok();
 }
 
-Status TableFile::Open(FileEnv& env, const std::string& path, std::unique_ptr<TableFile>* out) {
+std::string TableFile::ReplacementPath(const std::string& path) { return path + ".new"; }
+
+Status TableFile::Open(FileEnv& env, const std::string& path, std::unique_ptr<TableFile>* out,
+                       bool repair) {
   out->reset();
   std::unique_ptr<RandomFile> file;
   Status s = env.Open(path, OpenMode::kReadWrite, &file);
@@ -155,8 +175,21 @@ Status TableFile::Open(FileEnv& env, const std::string& path, std::unique_ptr<Ta
   }
   if (offset != t->row_length_)
     return CorruptTable(path, "row length does not match the fields");
-  if (size < t->EndOfRows())
-    return CorruptTable(path, "file shorter than its row count", kDbShortRead);
+  if (size < t->EndOfRows()) {
+    if (!repair) return CorruptTable(path, "file shorter than its row count", kDbShortRead);
+    t->row_count_ = static_cast<uint32_t>((size - t->header_length_) / t->row_length_);
+    t->header_dirty_ = true;
+  }
+  // Rows at the end whose deleted flag is neither ' ' nor '*' were counted
+  // before their bytes reached the disk.
+  while (repair && t->row_count_ > 0) {
+    char flag = 0;
+    s = t->file_->ReadAt(t->RowOffset(t->row_count_), &flag, 1, &got);
+    if (!s.ok()) return SetDbError(kDbShortRead, s);
+    if (flag == ' ' || flag == '*') break;
+    --t->row_count_;
+    t->header_dirty_ = true;
+  }
 
   t->row_.assign(t->row_length_, ' ');
   *out = std::move(t);
@@ -300,22 +333,93 @@ Status TableFile::IsDeleted(uint32_t r, bool* deleted) {
   return Status::Ok();
 }
 
+Status TableFile::PutRow(uint32_t r, std::string_view fields) {
+  if (fields.size() != row_length_ - 1) {
+    return SetDbError(kDbShortWrite, Status::Invalid("row of " + std::to_string(fields.size()) +
+                                                     " bytes for " + path_));
+  }
+  if (r == row_count_ + 1) {
+    uint32_t appended = 0;
+    return Append(fields, &appended);
+  }
+  QUILL_RETURN_IF_ERROR(Read(r));
+  row_.replace(1, fields.size(), fields);
+  return Write(r);
+}
+
+Status TableFile::ForEachBlock(const std::function<Status(std::string_view rows, uint32_t n)>& fn) {
+  constexpr size_t kBlockBytes = size_t{1} << 18;
+  const uint32_t per_block = std::max<uint32_t>(1, kBlockBytes / row_length_);
+  std::string block;
+  for (uint32_t r = 1; r <= row_count_; r += per_block) {
+    const uint32_t n = std::min(per_block, row_count_ - r + 1);
+    block.resize(size_t{n} * row_length_);
+    size_t got = 0;
+    Status s = file_->ReadAt(RowOffset(r), block.data(), block.size(), &got);
+    if (!s.ok()) return SetDbError(kDbShortRead, s);
+    if (got < block.size()) return ShortRead(path_, "row " + std::to_string(r));
+    QUILL_RETURN_IF_ERROR(fn(block, n));
+  }
+  return Status::Ok();
+}
+
 Status TableFile::Pack() {
   uint32_t live = 0;
-  for (uint32_t r = 1; r <= row_count_; ++r) {
-    QUILL_RETURN_IF_ERROR(Read(r));
-    if (row_[0] == '*') continue;
-    ++live;
-    if (live != r) QUILL_RETURN_IF_ERROR(Write(live));
-  }
-  buffered_ = 0;
+  QUILL_RETURN_IF_ERROR(ForEachBlock([&](std::string_view rows, uint32_t n) {
+    for (uint32_t i = 0; i < n; ++i) live += rows[size_t{i} * row_length_] != '*';
+    return Status::Ok();
+  }));
   if (live == row_count_) return Status::Ok();
+
+  // The packed table is written beside the file and put in its place
+  // whole: a crash leaves the table either as it was or packed. Its first
+  // bytes are this file's up to the header length, with the new count.
+  const std::string replacement = ReplacementPath(path_);
+  std::unique_ptr<RandomFile> out;
+  Status s = env_.Open(replacement, OpenMode::kCreateTruncate, &out);
+  if (!s.ok()) return WriteFailed(s);
+  std::array<unsigned char, kHeaderSize> h;
+  EncodeHeader(&h);
+  PutU32(h.data() + 4, live);
+  std::string bytes(header_length_, '\0');
+  size_t got = 0;
+  s = file_->ReadAt(0, bytes.data(), bytes.size(), &got);
+  if (s.ok() && got < bytes.size()) s = ShortRead(path_, "header");
+  std::memcpy(bytes.data(), h.data(), h.size());
+  uint64_t at = 0;
+  auto flush = [&]() {
+    Status w = out->WriteAt(at, bytes.data(), bytes.size());
+    at += bytes.size();
+    bytes.clear();
+    return w.ok() ? w : WriteFailed(w);
+  };
+  if (s.ok()) {
+    s = ForEachBlock([&](std::string_view rows, uint32_t n) {
+      for (uint32_t i = 0; i < n; ++i) {
+        std::string_view row = rows.substr(size_t{i} * row_length_, row_length_);
+        if (row[0] != '*') bytes.append(row);
+      }
+      return bytes.size() >= (size_t{1} << 18) ? flush() : Status::Ok();
+    });
+  }
+  bytes += kEndOfFile;
+  if (s.ok()) s = flush();
+  if (s.ok()) {
+    s = PutInPlace(env_, *out, replacement, path_);
+    if (!s.ok()) s = WriteFailed(s);
+  }
+  if (!s.ok()) {
+    (void)out->Close();
+    (void)env_.Remove(replacement);
+    return s;
+  }
+  (void)file_->Close();  // the old file, no longer in the folder
+  file_ = std::move(out);
   row_count_ = live;
+  header_ = h;
+  buffered_ = 0;
   header_dirty_ = true;
   rows_written_ = true;
-  QUILL_RETURN_IF_ERROR(WriteHeader());
-  Status s = file_->Truncate(EndOfRows() + 1);
-  if (!s.ok()) return WriteFailed(s);
   return Status::Ok();
 }
 

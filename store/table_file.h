@@ -31,13 +31,17 @@
 // header length + row count x row length, just after the last row (for an
 // empty table it falls on byte 29 of the last descriptor).
 //
-// Here the header is rewritten after every append, so rows appended before
-// a crash stay counted; a file closed after changes ends just after its
-// 0x1A byte (an empty table is header length + 1 bytes).
+// Here the header is rewritten after every append (the row goes out first),
+// so an appended row is counted only once it is whole; a file closed after
+// changes ends just after its 0x1A byte (an empty table is header length +
+// 1 bytes). A new or packed table is written to a replacement file beside
+// it (the table's name + ".new") that then takes the table's name, so a
+// crash leaves the old table or the new one, never a mixture.
 #pragma once
 
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -73,8 +77,15 @@ class TableFile {
   static Status Create(FileEnv& env, const std::string& path,
                        const std::vector<FieldDescriptor>& fields, std::unique_ptr<TableFile>* out);
   // Opens an existing file. A file whose header does not agree with its own
-  // descriptors and size is refused (kCorrupt) and left untouched.
-  static Status Open(FileEnv& env, const std::string& path, std::unique_ptr<TableFile>* out);
+  // descriptors and size is refused (kCorrupt) and left untouched. With
+  // repair (after a crash), a row count beyond the file's whole rows is cut
+  // to them instead, and so is the count of rows at the end whose deleted
+  // flag was never written; the close writes the corrected header.
+  static Status Open(FileEnv& env, const std::string& path, std::unique_ptr<TableFile>* out,
+                     bool repair = false);
+  // The file a new or packed table is written to before it takes path's
+  // place; one left behind by a crash is not part of the table.
+  static std::string ReplacementPath(const std::string& path);
 
   // When rows were written, stamps today's date; when the header changed,
   // writes it with the 0x1A after the last row and cuts anything after that
@@ -105,10 +116,13 @@ class TableFile {
   // them) and rewrites the header; *r receives the new row number, or 0
   // when nothing was added.
   Status Append(std::string_view data, uint32_t* r);
+  // Puts field bytes (row_length() - 1 of them) into row r, keeping its
+  // deleted flag; r = row count + 1 appends a live row.
+  Status PutRow(uint32_t r, std::string_view fields);
   Status MarkDeleted(uint32_t r);
   Status IsDeleted(uint32_t r, bool* deleted);
-  // Removes the deleted rows: live rows move down in order, the file is cut
-  // after the last of them and the header is rewritten.
+  // Removes the deleted rows: the live rows, in order, go to a replacement
+  // file that then takes the table's place; the header is rewritten.
   Status Pack();
 
  private:
@@ -120,6 +134,8 @@ class TableFile {
     return header_length_ + static_cast<uint64_t>(row_count_) * row_length_;
   }
   Status CheckRow(uint32_t r) const;
+  // Reads the rows in blocks: fn gets n whole rows at a time, in order.
+  Status ForEachBlock(const std::function<Status(std::string_view rows, uint32_t n)>& fn);
   // Writes the 36 header bytes and the 0x1A after the last row.
   Status WriteHeader();
   void EncodeHeader(std::array<unsigned char, kHeaderSize>* h) const;

@@ -15,8 +15,6 @@ constexpr char kTextIndexFile[] = "quilbo7.itx";
 constexpr char kIdKey[] = "ID";
 // Rows looked at for one card (the capacity limit stops reading far sooner).
 constexpr size_t kMaxChunkRows = 30000;
-// Free rows taken in hand by one search while writing.
-constexpr size_t kFreeRowsPerSearch = 10;
 
 // The in-memory record: ID (20, NUL padded), SIZE (u32), DATA (1000).
 constexpr size_t kIdOffset = 0;
@@ -72,20 +70,27 @@ Status TextBodyStore::Finish(Status s) {
   return s.ok() ? c : s;
 }
 
-Status TextBodyStore::Open(bool probe, std::string_view folder) {
+void TextBodyStore::Define(std::string_view folder) {
   table_.Close();
   table_.Define(env_, kTextTableFile, TextStoreFields(), {{kTextIndexFile, kIdKey, false}},
                 folder);
   defined_ = true;
+}
+
+Status TextBodyStore::Open(bool probe, std::string_view folder) {
+  Define(folder);
   return OpenOrCreateTable(env_, table_, probe);
+}
+
+Status TextBodyStore::CheckId(std::string_view id, const char* message) {
+  if (id.size() == kCardIdLength) return Status::Ok();
+  table_.Close();
+  return Status::Fatal(message);
 }
 
 Status TextBodyStore::Read(std::string_view id, std::string* bytes) {
   bytes->clear();
-  if (id.size() != kCardIdLength) {
-    table_.Close();
-    return Status::Fatal(kFatalReadMessage);
-  }
+  QUILL_RETURN_IF_ERROR(CheckId(id, kFatalReadMessage));
   std::vector<int64_t> rows;
   Status s = table_.Search(kIdKey, id, kMaxChunkRows, &rows);
   char rec[kRecordSize];
@@ -101,62 +106,75 @@ Status TextBodyStore::Read(std::string_view id, std::string* bytes) {
   return Finish(s);
 }
 
-Status TextBodyStore::FreeChunk(int64_t row) {
-  char rec[kRecordSize];
-  QUILL_RETURN_IF_ERROR(table_.Read(row, rec));
+void TextBodyStore::MakeFree(char* rec) {
   char id[16];
   std::snprintf(id, sizeof id, "N%08X", static_cast<unsigned>(env_.clock().TickCount()));
   PutId(rec, id);
   std::memset(rec + kDataOffset, ' ', kTextChunkBytes);
+}
+
+Status TextBodyStore::FreeChunk(int64_t row) {
+  char rec[kRecordSize];
+  QUILL_RETURN_IF_ERROR(table_.Read(row, rec));
+  MakeFree(rec);
   return table_.Write(row, rec);
 }
 
 Status TextBodyStore::Delete(std::string_view id) {
-  if (id.size() != kCardIdLength) {
-    table_.Close();
-    return Status::Fatal(kFatalWriteMessage);
-  }
-  std::vector<int64_t> rows;
-  Status s = table_.Search(kIdKey, id, kMaxChunkRows, &rows);
-  for (size_t i = 0; s.ok() && i < rows.size(); ++i) s = FreeChunk(rows[i]);
+  QUILL_RETURN_IF_ERROR(CheckId(id, kFatalWriteMessage));
+  ChangeSet change;
+  Status s = PlanDelete(id, &change);
+  if (s.ok()) s = change.Commit();
   return Finish(s);
 }
 
 Status TextBodyStore::Write(std::string_view id, std::string_view data) {
-  if (id.size() != kCardIdLength) {
-    table_.Close();
-    return Status::Fatal(kFatalWriteMessage);
-  }
-  QUILL_RETURN_IF_ERROR(Delete(id));
+  QUILL_RETURN_IF_ERROR(CheckId(id, kFatalWriteMessage));
+  ChangeSet change;
+  Status s = PlanWrite(id, data, &change);
+  if (s.ok()) s = change.Commit();
+  return Finish(s);
+}
 
-  std::vector<int64_t> hand;   // free rows found by the last search
-  bool no_free_rows = false;   // a search found none: append the rest
+Status TextBodyStore::PlanDelete(std::string_view id, ChangeSet* change) {
+  return PlanWrite(id, {}, change);
+}
+
+Status TextBodyStore::PlanWrite(std::string_view id, std::string_view data, ChangeSet* change) {
+  QUILL_RETURN_IF_ERROR(CheckId(id, kFatalWriteMessage));
+  // The card's rows, in key order, take the chunks first; the new chunks go
+  // nowhere near a row that still holds another card's text.
+  std::vector<int64_t> own;
+  QUILL_RETURN_IF_ERROR(table_.Search(kIdKey, id, kMaxChunkRows, &own));
+  const size_t chunks = (data.size() + kTextChunkBytes - 1) / kTextChunkBytes;
+  std::vector<int64_t> free_rows;
+  if (chunks > own.size()) {
+    QUILL_RETURN_IF_ERROR(table_.Search(kIdKey, "N", chunks - own.size(), &free_rows));
+  }
   char rec[kRecordSize];
-  Status s;
-  for (size_t offset = 0, k = 0; s.ok() && offset < data.size(); offset += kTextChunkBytes, ++k) {
-    size_t n = std::min(kTextChunkBytes, data.size() - offset);
+  for (size_t k = 0; k < chunks; ++k) {
+    const size_t offset = k * kTextChunkBytes;
+    const size_t n = std::min(kTextChunkBytes, data.size() - offset);
     char number[8];
     std::snprintf(number, sizeof number, "%03X", static_cast<unsigned>(k));
     PutId(rec, std::string(id) + number);
     PutU32(rec + kSizeOffset, static_cast<uint32_t>(n));
     std::memcpy(rec + kDataOffset, data.data() + offset, n);
     std::memset(rec + kDataOffset + n, ' ', kTextChunkBytes - n);
-
     int64_t row = -1;
-    if (!no_free_rows) {
-      if (hand.empty()) {
-        s = table_.Search(kIdKey, "N", kFreeRowsPerSearch, &hand);
-        if (!s.ok()) break;
-        if (hand.empty()) no_free_rows = true;
-      }
-      if (!hand.empty()) {
-        row = hand.back();
-        hand.pop_back();
-      }
+    if (k < own.size()) {
+      row = own[k];
+    } else if (k - own.size() < free_rows.size()) {
+      row = free_rows[k - own.size()];
     }
-    s = table_.Write(row, rec);
+    QUILL_RETURN_IF_ERROR(change->Write(table_, row, rec));
   }
-  return Finish(s);
+  for (size_t k = chunks; k < own.size(); ++k) {
+    QUILL_RETURN_IF_ERROR(table_.Read(own[k], rec));
+    MakeFree(rec);
+    QUILL_RETURN_IF_ERROR(change->Write(table_, own[k], rec));
+  }
+  return Status::Ok();
 }
 
 Status TextBodyStore::Purge() {
@@ -164,16 +182,18 @@ Status TextBodyStore::Purge() {
   Status s = table_.RowCount(&count);
   bool any_live = false;
   char rec[kRecordSize];
+  ChangeSet change;
   for (int64_t r = 0; s.ok() && r < count; ++r) {
     bool deleted = false;
     s = table_.Read(r, rec, &deleted);
     if (!s.ok() || deleted) continue;
     if (rec[kIdOffset] == 'N') {
-      s = table_.Delete(r);
+      s = change.MarkDeleted(table_, r);
     } else {
       any_live = true;
     }
   }
+  if (s.ok()) s = change.Commit();
   QUILL_RETURN_IF_ERROR(Finish(s));
   if (any_live) return Finish(table_.Reindex());
   return Recreate();

@@ -9,9 +9,13 @@
 //   DATA   B 1000  the chunk, blank-padded; stored as DATA1..DATA4 of 250
 // A card's text is stored with its terminating NUL, so its last chunk ends
 // with the NUL. Card ids are hexadecimal and never begin with "N": the
-// prefix "N" selects exactly the free rows. A rewrite frees the old chunks
-// first and reuses free rows, ten found at a time, before appending, so
-// the file does not grow on edits; Purge drops the free rows for good.
+// prefix "N" selects exactly the free rows. A rewrite puts the new chunks
+// into the card's own rows first, then into free rows, and appends only
+// when there are none left; old chunks left over become free rows. So the
+// file does not grow on edits, and Purge drops the free rows for good.
+//
+// A rewrite or a delete is one change (change_set.h): with the data set's
+// journal, a crash leaves the card's old text or its new one, whole.
 //
 // Every operation opens the table lazily and closes it at the end.
 #pragma once
@@ -23,6 +27,7 @@
 
 #include "platform/file_env.h"
 #include "platform/status.h"
+#include "store/change_set.h"
 #include "store/record_table.h"
 
 namespace quill::store {
@@ -47,6 +52,8 @@ class TextBodyStore {
   // NotFound when probing, else created empty. A store that exists but
   // does not open is reported and left as it is.
   Status Open(bool probe, std::string_view folder);
+  // Defines the table in folder without opening it.
+  void Define(std::string_view folder);
   // The stored bytes of the card (its chunks in key order, each its first
   // SIZE bytes, SIZE taken as at most 1000), at most kCardTextCapacity
   // bytes; the text proper ends at the first NUL. No rows: empty.
@@ -55,6 +62,10 @@ class TextBodyStore {
   Status Write(std::string_view id, std::string_view data);
   // Frees every chunk of the card.
   Status Delete(std::string_view id);
+  // Add the rows of Write and Delete to a change of the caller's, which
+  // commits them (and then closes the table).
+  Status PlanWrite(std::string_view id, std::string_view data, ChangeSet* change);
+  Status PlanDelete(std::string_view id, ChangeSet* change);
   // Makes row a free row: ID "N%08lX" of the tick count, DATA blanks.
   Status FreeChunk(int64_t row);
   // Deletes every free row, then packs the table, or recreates it empty
@@ -70,6 +81,10 @@ class TextBodyStore {
  private:
   // Closes the table and returns the first failure of s and the close.
   Status Finish(Status s);
+  // The fatal stop for an id that is not a card id, else ok.
+  Status CheckId(std::string_view id, const char* message);
+  // The record of a free row made from the row's record.
+  void MakeFree(char* rec);
 
   FileEnv& env_;
   RecordTable table_;

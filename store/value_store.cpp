@@ -29,10 +29,14 @@ Status VarValueStore::Finish(Status s) {
   return s.ok() ? c : s;
 }
 
-Status VarValueStore::Open(bool probe, std::string_view folder) {
+void VarValueStore::Define(std::string_view folder) {
   table_.Close();
   table_.Define(env_, kValueTableFile, ValueStoreFields(), {{kValueIndexFile, kIdKey, false}},
                 folder);
+}
+
+Status VarValueStore::Open(bool probe, std::string_view folder) {
+  Define(folder);
   return OpenOrCreateTable(env_, table_, probe);
 }
 

@@ -30,6 +30,8 @@ class VarValueStore {
   // As TextBodyStore::Open: a missing store is NotFound when probing, else
   // created empty; one that exists but does not open is reported.
   Status Open(bool probe, std::string_view folder);
+  // Defines the table in folder without opening it.
+  void Define(std::string_view folder);
   // The card's values text; empty when the card has no row.
   Status Read(std::string_view id, std::string* text);
   // Stores text (cut to 198 bytes on a character boundary) in the card's

@@ -15,17 +15,24 @@ class FaultFile final : public RandomFile {
     return base_->ReadAt(offset, buf, n, got);
   }
   Status WriteAt(uint64_t offset, const void* buf, size_t n) override {
+    size_t keep = 0;
+    if (!env_.PassWrite(offset, n, &keep)) {
+      if (keep > 0) (void)base_->WriteAt(offset, buf, keep);
+      return FaultEnv::Crashed();
+    }
     size_t allowed = n;
     Status fault = env_.TakeWrite(n, &allowed);
     if (allowed > 0) QUILL_RETURN_IF_ERROR(base_->WriteAt(offset, buf, allowed));
     return fault;
   }
   Status Truncate(uint64_t size) override {
+    if (!env_.PassChange()) return FaultEnv::Crashed();
     if (env_.disk_full_) return Status::NoSpace("disk full (injected)");
     return base_->Truncate(size);
   }
   Status Size(uint64_t* size) override { return base_->Size(size); }
   Status Sync() override {
+    if (env_.crashed()) return FaultEnv::Crashed();
     if (env_.io_faults_.sync) return Status::IoError("sync: failed (injected)");
     return base_->Sync();
   }
@@ -52,6 +59,8 @@ void FaultEnv::ClearFaults() {
 Status FaultEnv::Open(const std::string& path, OpenMode mode,
                       std::unique_ptr<RandomFile>* file) {
   if (fail_open_.count(path)) return Status::Permission("open " + path + ": refused (injected)");
+  if ((mode == OpenMode::kCreate || mode == OpenMode::kCreateTruncate) && !PassChange())
+    return Crashed();
   std::unique_ptr<RandomFile> base;
   QUILL_RETURN_IF_ERROR(base_.Open(path, mode, &base));
   file->reset(new FaultFile(*this, std::move(base)));
@@ -59,21 +68,25 @@ Status FaultEnv::Open(const std::string& path, OpenMode mode,
 }
 
 Status FaultEnv::Rename(const std::string& from, const std::string& to) {
+  if (!PassChange()) return Crashed();
   if (fail_rename_) return Status::IoError("rename " + from + ": refused (injected)");
   return base_.Rename(from, to);
 }
 
 Status FaultEnv::Remove(const std::string& path) {
+  if (!PassChange()) return Crashed();
   if (io_faults_.remove) return Status::IoError("remove " + path + ": refused (injected)");
   return base_.Remove(path);
 }
 
 Status FaultEnv::CreateDir(const std::string& path) {
+  if (!PassChange()) return Crashed();
   if (io_faults_.create_dir) return Status::IoError("create folder " + path + ": refused (injected)");
   return base_.CreateDir(path);
 }
 
 Status FaultEnv::RemoveDir(const std::string& path) {
+  if (!PassChange()) return Crashed();
   if (io_faults_.remove) return Status::IoError("remove folder " + path + ": refused (injected)");
   return base_.RemoveDir(path);
 }
@@ -109,6 +122,39 @@ Status FaultEnv::TakeWrite(size_t n, size_t* allowed) {
   *allowed = n;
   bytes_written_ += n;
   return Status::Ok();
+}
+
+// ---------------------------------------------------------------------------
+// Simulated crash
+
+void FaultEnv::CrashAtChange(uint64_t n, bool tear) {
+  crash_at_ = changes_ + n;
+  tear_ = tear;
+}
+
+bool FaultEnv::PassChange() {
+  size_t keep = 0;
+  return PassWrite(0, 0, &keep);
+}
+
+bool FaultEnv::PassWrite(uint64_t offset, size_t n, size_t* keep) {
+  *keep = 0;
+  if (crashed_) return false;
+  ++changes_;
+  if (crash_at_ == 0 || changes_ < crash_at_) {
+    *keep = n;
+    return true;
+  }
+  crashed_ = true;
+  constexpr uint64_t kPage = 4096;
+  const uint64_t to_boundary = kPage - offset % kPage;
+  if (tear_ && n > to_boundary) *keep = static_cast<size_t>(to_boundary);
+  return false;
+}
+
+Status FaultEnv::SyncDir(const std::string& path) {
+  if (crashed_) return Crashed();
+  return base_.SyncDir(path);
 }
 
 }  // namespace quill

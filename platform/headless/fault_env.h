@@ -2,8 +2,8 @@
 // environment (tests work in temporary folders) and can be told to fail:
 // a path that cannot be opened, writes that stop after a byte budget (a
 // short write) or find the disk full, a fixed free-space answer, renames
-// that fail, and reads, syncs, closes, folder creation, listing and
-// removal that fail. Its clock is a FakeClock.
+// that fail, reads, syncs, closes, folder creation, listing and removal
+// that fail, and a simulated crash (below). Its clock is a FakeClock.
 #pragma once
 
 #include <cstdint>
@@ -54,6 +54,36 @@ class FaultEnv final : public FileEnv {
   Status ListDir(const std::string& path, std::vector<std::string>* names) override;
   Status FreeBytes(const std::string& path, uint64_t* bytes) override;
   Clock& clock() override { return clock_; }
+
+  // --- Simulated crash ----------------------------------------------------
+  // Every call that changes the disk is counted: a write, a truncation, a
+  // rename, a removal, an open that may create or empty a file, a folder
+  // made or removed. CrashAtChange(n) makes the nth of them from now the
+  // point where the process dies: that call stores nothing (with tear, a
+  // write stores its bytes up to the first 4 KiB file page boundary it
+  // crosses, as a kill in the middle of a write over two pages can leave),
+  // and from then on every call that would change the disk, and every
+  // sync, fails without reaching it. Reads see the disk as the crash left
+  // it. A test then drops the objects that used this env and reopens the
+  // files with a fresh one, as a restarted program would.
+  void CrashAtChange(uint64_t n, bool tear = false);
+  // Changes counted so far (crossing the crash point included).
+  uint64_t changes() const { return changes_; }
+  bool crashed() const { return crashed_; }
+  Status SyncDir(const std::string& path) override;
+
+ private:
+  // Counts one change; false when it must not reach the disk.
+  bool PassChange();
+  // As PassChange for a write of n bytes at offset; *keep receives how many
+  // of them still reach the disk when it returns false.
+  bool PassWrite(uint64_t offset, size_t n, size_t* keep);
+  static Status Crashed() { return Status::IoError("the process has crashed (simulated)"); }
+  uint64_t changes_ = 0;
+  uint64_t crash_at_ = 0;  // 0: no crash planned
+  bool tear_ = false;
+  bool crashed_ = false;
+  // --- end of the simulated crash ---------------------------------------
 
  private:
   friend class FaultFile;

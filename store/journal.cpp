@@ -1,0 +1,169 @@
+#include "store/journal.h"
+
+#include <array>
+
+#include "store/byte_order.h"
+
+namespace quill::store {
+namespace {
+
+constexpr uint32_t kMagic = 0x4A52514C;
+constexpr size_t kRecordHeader = 16;
+
+uint32_t Crc32(std::string_view data) {
+  static const std::array<uint32_t, 256> table = [] {
+    std::array<uint32_t, 256> t{};
+    for (uint32_t i = 0; i < 256; ++i) {
+      uint32_t c = i;
+      for (int k = 0; k < 8; ++k) c = (c & 1) ? 0xEDB88320u ^ (c >> 1) : c >> 1;
+      t[i] = c;
+    }
+    return t;
+  }();
+  uint32_t c = 0xFFFFFFFFu;
+  for (unsigned char b : data) c = table[(c ^ b) & 0xFF] ^ (c >> 8);
+  return c ^ 0xFFFFFFFFu;
+}
+
+}  // namespace
+
+Journal::~Journal() {
+  if (file_) (void)file_->Close();
+}
+
+void Journal::SetFolder(std::string_view folder) {
+  // A session still active is left as a crash would leave it: the next
+  // open of its data set recovers it.
+  if (file_) (void)file_->Close();
+  file_.reset();
+  folder_ = std::string(folder);
+  end_ = 0;
+  sequence_ = 1;
+  cut_pending_ = false;
+  touched_.clear();
+  poisoned_ = Status::Ok();
+}
+
+Status Journal::SyncFile(const std::string& path) {
+  if (!env_.Exists(path)) return Status::Ok();
+  std::unique_ptr<RandomFile> f;
+  QUILL_RETURN_IF_ERROR(env_.Open(path, OpenMode::kReadOnly, &f));
+  Status s = f->Sync();
+  Status c = f->Close();
+  return s.ok() ? c : s;
+}
+
+Status Journal::Begin() {
+  if (file_) return Status::Ok();
+  const std::string p = path();
+  if (env_.Exists(p)) {
+    return Status::Corrupt("the data set in " + folder_ +
+                           " has the journal of a session that did not end cleanly; "
+                           "open the data set again to recover it");
+  }
+  std::unique_ptr<RandomFile> f;
+  QUILL_RETURN_IF_ERROR(env_.Open(p, OpenMode::kCreateTruncate, &f));
+  Status s = f->Sync();
+  if (s.ok()) s = env_.SyncDir(folder_.empty() ? "." : folder_);
+  if (!s.ok()) {
+    (void)f->Close();
+    (void)env_.Remove(p);
+    return s;
+  }
+  file_ = std::move(f);
+  end_ = 0;
+  cut_pending_ = false;
+  touched_.clear();
+  return Status::Ok();
+}
+
+Status Journal::Append(std::string_view payload, const std::vector<std::string>& tables) {
+  if (!poisoned_.ok()) return poisoned_;
+  QUILL_RETURN_IF_ERROR(Begin());
+  if (cut_pending_) {
+    QUILL_RETURN_IF_ERROR(file_->Truncate(end_));
+    cut_pending_ = false;
+  }
+  if (end_ >= kCheckpointBytes) QUILL_RETURN_IF_ERROR(Checkpoint());
+  std::string record(kRecordHeader, '\0');
+  PutU32(record.data(), kMagic);
+  PutU32(record.data() + 4, sequence_);
+  PutU32(record.data() + 8, static_cast<uint32_t>(payload.size()));
+  PutU32(record.data() + 12, Crc32(payload));
+  record.append(payload);
+  Status s = file_->WriteAt(end_, record.data(), record.size());
+  if (s.ok()) s = file_->Sync();
+  if (!s.ok()) {
+    // The record may be there in part, or whole but not durable: it is
+    // cut off before anything else goes into the journal.
+    cut_pending_ = !file_->Truncate(end_).ok();
+    return s;
+  }
+  end_ += record.size();
+  ++sequence_;
+  touched_.insert(tables.begin(), tables.end());
+  return Status::Ok();
+}
+
+Status Journal::Checkpoint() {
+  if (!poisoned_.ok()) return poisoned_;
+  if (!file_ || (end_ == 0 && !cut_pending_)) return Status::Ok();
+  for (const std::string& t : touched_) QUILL_RETURN_IF_ERROR(SyncFile(t));
+  QUILL_RETURN_IF_ERROR(file_->Truncate(0));
+  QUILL_RETURN_IF_ERROR(file_->Sync());
+  end_ = 0;
+  cut_pending_ = false;
+  touched_.clear();
+  return Status::Ok();
+}
+
+void Journal::Poison(const Status& why) {
+  if (!poisoned_.ok()) return;
+  poisoned_ = Status::IoError("a change to the data set in " + folder_ +
+                              " was not written whole (" + why.message() +
+                              "); it is completed when the data set is opened again");
+}
+
+Status Journal::Finish(const std::vector<std::string>& files) {
+  // A change not applied whole must be completed from the journal first.
+  if (!poisoned_.ok()) return poisoned_;
+  for (const std::string& f : files) QUILL_RETURN_IF_ERROR(SyncFile(f));
+  // Files that took a table's place are in the folder before the journal
+  // is gone from it.
+  QUILL_RETURN_IF_ERROR(env_.SyncDir(folder_.empty() ? "." : folder_));
+  Status s = env_.Remove(path());
+  if (!s.ok() && !s.IsNotFound()) return s;
+  s = env_.SyncDir(folder_.empty() ? "." : folder_);
+  if (file_) (void)file_->Close();
+  file_.reset();
+  end_ = 0;
+  cut_pending_ = false;
+  touched_.clear();
+  return s;
+}
+
+Status Journal::ReadRecords(std::vector<std::string>* payloads) {
+  payloads->clear();
+  std::string data;
+  Status s = env_.ReadFile(path(), &data);
+  if (s.IsNotFound()) return Status::Ok();
+  QUILL_RETURN_IF_ERROR(s);
+  size_t at = 0;
+  uint32_t last = 0;
+  while (data.size() - at >= kRecordHeader) {
+    const char* h = data.data() + at;
+    const uint32_t sequence = GetU32(h + 4);
+    const uint32_t n = GetU32(h + 8);
+    if (GetU32(h) != kMagic) break;
+    if (!payloads->empty() && sequence != last + 1) break;
+    if (n > data.size() - at - kRecordHeader) break;
+    std::string_view payload(h + kRecordHeader, n);
+    if (Crc32(payload) != GetU32(h + 12)) break;
+    payloads->emplace_back(payload);
+    last = sequence;
+    at += kRecordHeader + n;
+  }
+  return Status::Ok();
+}
+
+}  // namespace quill::store
