@@ -36,6 +36,7 @@
 #include "main/ui/main_form_tree_glue.h"
 #include "main/ui/qt_ui.h"
 #include "platform/file_env.h"
+#include "platform/messages.h"
 #include "platform/protocol/shared_hook_block.h"
 #include "platform/text_codec.h"
 
@@ -479,7 +480,7 @@ Status TMainForm::FormCreate() {
   // The browser-class list is loaded with the target tracking.
   if (context_.block != nullptr) {
     context_.block->SetSaveState(0);
-    context_.block->SetSaveHint(ToCp932(U("一発登録フォルダ指定")));
+    context_.block->SetSaveHint(MessageText(MessageId::kOneShotFolderUnset));
   }
 
   // Settings from the ini file, or from the registry store (which then
@@ -606,7 +607,8 @@ void TMainForm::ApplySettings() {
 }
 
 void TMainForm::ShowWarning(const Status& status) {
-  ui_.ShowMessageDialog(Utf8ToCp932(status.message()), ToCp932(U("警告")), kMessageOk);
+  ui_.ShowMessageDialog(Utf8ToCp932(status.message()), MessageText(MessageId::kWarningCaption),
+                        kMessageOk);
 }
 
 void TMainForm::CreateTrayIcon() {
@@ -628,8 +630,8 @@ void TMainForm::StartButtonBar() {
 
 bool TMainForm::FormClose() {
   if (card_window_count_ > 0) {
-    int answer = ui_.ShowMessageDialog(ToCp932(U("窓編集中です。保存してから終了しますか？")),
-                                       ToCp932(U("注意")), kMessageYesNo);
+    int answer = ui_.ShowMessageDialog(MessageText(MessageId::kConfirmCloseWhileCardWindowsOpen),
+                                       MessageText(MessageId::kCautionCaption), kMessageYesNo);
     if (answer != kResultNo) return false;
   }
   SaveEditorOnClose(/*only_when_edited=*/false);
