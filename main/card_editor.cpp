@@ -236,8 +236,8 @@ bool CardEditor::SaveCurrentCard(bool select_new) {
   SavingCard = 1;
   const SavedFields before(edit_card_);
   const EditorValues values = TakeEditorValues();
-  bool written = false;
-  if (NeedsWrite(values)) {
+  const bool write = NeedsWrite(values);
+  if (write) {
     Status s = WriteEditorValues(values, select_new);
     if (!s.ok()) {
       // The edits stay in the controls and the card as it was, so that
@@ -247,12 +247,11 @@ bool CardEditor::SaveCurrentCard(bool select_new) {
       ReportFailure(s, MessageId::kLowSpaceSaveCancelled);
       return false;
     }
-    written = true;
     PutWrittenCardInTree(values.is_new, select_new);
     ShowCard(false);
   }
   EndSave(select_new);
-  return written;
+  return write;
 }
 
 CardEditor::EditorValues CardEditor::TakeEditorValues() {
