@@ -2,7 +2,7 @@
 
 #include <utility>
 
-#include "platform/text_codec.h"
+#include "platform/messages.h"
 
 namespace quill {
 
@@ -247,8 +247,8 @@ void Dispatcher::HandOver() {
         return;
       }
     }
-    ui_.ShowMessageDialog(Utf8ToCp932("指定されたファイルがありません"), Utf8ToCp932("警告"),
-                          kMessageOk);
+    ui_.ShowMessageDialog(MessageText(MessageId::kDataSetNotFound),
+                          MessageText(MessageId::kWarningCaption), kMessageOk);
   });
 }
 

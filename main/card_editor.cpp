@@ -5,6 +5,7 @@
 
 #include "main/folder_tree_model.h"
 #include "platform/clock.h"
+#include "platform/messages.h"
 #include "platform/text_codec.h"
 #include "platform/ui.h"
 #include "store/card_store.h"
@@ -209,10 +210,18 @@ void CardEditor::ClearEditor() {
 // --- saving ---
 
 void CardEditor::Warn(const std::string& text) {
-  form_.ui().ShowMessageDialog(text, S("警告"), kMessageOk);
+  form_.ui().ShowMessageDialog(text, MessageText(MessageId::kWarningCaption), kMessageOk);
 }
 
-void CardEditor::ReportFailure(const Status& s, const std::string& low_space_message) {
+void CardEditor::Warn(MessageId text) { Warn(MessageText(text)); }
+
+bool CardEditor::Confirm(MessageId question) {
+  return form_.ui().ShowMessageDialog(MessageText(question),
+                                      MessageText(MessageId::kCautionCaption),
+                                      kMessageYesNo) == kResultYes;
+}
+
+void CardEditor::ReportFailure(const Status& s, MessageId low_space_message) {
   if (s.code() == Status::kFatal) {
     Warn(Utf8ToCp932(s.message()));
     view_.EndProgram(kFatalExitCode);
@@ -223,156 +232,158 @@ void CardEditor::ReportFailure(const Status& s, const std::string& low_space_mes
   }
 }
 
-bool CardEditor::SaveCurrentCard(bool s) {
-  store::CardRecord& c = edit_card_;
-  bool changed = FontChanged != 0;
-  // 1.
+bool CardEditor::SaveCurrentCard(bool select_new) {
   SavingCard = 1;
-  const char old_kind = c.kind;
-  const SavedFields before(c);
-  bool written = false;
+  const SavedFields before(edit_card_);
+  const EditorValues values = TakeEditorValues();
+  const bool write = NeedsWrite(values);
+  if (write) {
+    Status s = WriteEditorValues(values, select_new);
+    if (!s.ok()) {
+      // The edits stay in the controls and the card as it was, so that
+      // the next save writes them.
+      before.Restore(edit_card_);
+      SavingCard = 0;
+      ReportFailure(s, MessageId::kLowSpaceSaveCancelled);
+      return false;
+    }
+    PutWrittenCardInTree(values.is_new, select_new);
+    ShowCard(false);
+  }
+  EndSave(select_new);
+  return write;
+}
 
-  // 2. The body.
-  char kind = 0;
+CardEditor::EditorValues CardEditor::TakeEditorValues() {
+  store::CardRecord& c = edit_card_;
+  EditorValues v;
+  v.changed = FontChanged != 0;
   if (BodyMode == 'C') {
     // A table is shown read-only as its text: its text, column widths
     // and two-column flag stay as stored.
-    kind = 'C';
+    v.kind = 'C';
   } else {
     c.two_column = false;
     c.column_widths.fill(7);
     std::string body = view_.BodyText();
     if (body != c.text) {
       c.text = std::move(body);
-      changed = true;
+      v.changed = true;
     }
-    kind = BodyMode == 'H' ? 'H' : 0;
+    v.kind = BodyMode == 'H' ? 'H' : 0;
   }
-  const bool kind_changed = kind != old_kind;
-  // 3.
-  const bool paste = view_.Checked(EditorControl::kIppatuPaste);
-  // 4.
-  const bool auto_title = view_.Checked(EditorControl::kAutoTitle);
-  bool auto_changed;
-  if (auto_title) {
-    std::string body = view_.BodyText();
-    if (view_.BodyModified() || !body.empty()) {
-      view_.SetTitleText(store::MakeDefaultTitle(body));
-    }
-    auto_changed = !c.auto_title;
-  } else {
-    auto_changed = c.auto_title;
-  }
-  // 5.
-  const bool locked = view_.Checked(EditorControl::kLockCheckBox);
-  const bool lock_changed = c.locked != locked;
-  const std::string title = view_.TitleText();
-  const std::string source = view_.SourceText();
-  const bool is_new = c.row < 0;
-  const bool title_same = title == c.title || title == ShownTitle(c.title);
+  v.paste = view_.Checked(EditorControl::kIppatuPaste);
+  v.auto_title = view_.Checked(EditorControl::kAutoTitle);
+  if (v.auto_title) FillAutoTitle();
+  v.locked = view_.Checked(EditorControl::kLockCheckBox);
+  v.title = view_.TitleText();
+  v.source = view_.SourceText();
+  v.is_new = c.row < 0;
+  return v;
+}
 
-  bool save = true;
-  // 6. An empty new card is never written.
-  if (is_new && c.text.empty() && title.empty()) save = false;
-  // 7. Nothing changed.
-  if (save && !changed && !kind_changed && title_same && source == c.source &&
-      (c.one_shot_paste == 1) == paste && c.icon == EditIcon && !auto_changed &&
-      !lock_changed) {
-    save = false;
+void CardEditor::FillAutoTitle() {
+  const std::string body = view_.BodyText();
+  if (view_.BodyModified() || !body.empty()) {
+    view_.SetTitleText(store::MakeDefaultTitle(body));
   }
+}
 
-  if (save) {
-    // 8.
-    c.auto_title = auto_title;
-    c.locked = locked;
-    // 9. The remembered sources.
-    if (source != c.source && !source.empty()) {
-      form_.settings().SyuttenList = UpdateHistoryList(source, form_.settings().SyuttenList);
-      view_.SetSourceItems(SplitHistoryList(form_.settings().SyuttenList));
-      view_.SetSourceText(source);
-      view_.SaveSettingsGroup(kSourceListGroup);
-    }
-    // 10. A card without a folder goes to "新規フォルダ". Free space is
-    // tested first: a refused folder write would reload the tree and
-    // with it empty the editor.
-    Status refused;
-    if (c.folder.empty()) {
-      TreeNode* folder = nullptr;
-      if (form_.store().DiskSpaceOk()) {
-        TreeNode* selected = SelectedNode();
-        ++changing_tree_;
-        folder = EnsureNewFolder(form_);
-        --changing_tree_;
-        if (!s) SetSelectedNode(selected);
-      }
-      if (folder == nullptr) {
-        refused = Status::NoSpace("no folder for the card");
-      } else {
-        c.folder = GetFolderPath(folder);
-        SetEditNode(folder);
-        if (s) SetSelectedNode(folder);
-      }
-    }
-    if (refused.ok()) {
-      // 11.
-      c.kind = kind;
-      c.utime = static_cast<uint32_t>(form_.clock().Now());
-      c.title = title;
-      c.source = source;
-      c.one_shot_paste = paste ? 1 : 0;
-      c.icon = static_cast<uint8_t>(EditIcon);
-      // 12. The order value; the node follows the write.
-      if (is_new) {
-        const int64_t tenth = form_.clock().Now() / 10;
-        const int64_t order = form_.settings().AddIti == 1 ? tenth : -tenth;
-        c.position = static_cast<uint32_t>(static_cast<int32_t>(order));
-      }
-      // 13.
-      refused = c.Write();
-    }
-    if (!refused.ok()) {
-      // The edits stay in the controls and the card as it was, so that
-      // the next save writes them.
-      before.Restore(c);
-      SavingCard = 0;
-      ReportFailure(refused, S("ディスク容量が少なくて保存をキャンセルしました"));
-      return false;
-    }
-    // 14.
-    written = true;
+bool CardEditor::NeedsWrite(const EditorValues& v) const {
+  const store::CardRecord& c = edit_card_;
+  // An empty new card is never written.
+  if (v.is_new && c.text.empty() && v.title.empty()) return false;
+  const bool title_same = v.title == c.title || v.title == ShownTitle(c.title);
+  return v.changed || v.kind != c.kind || !title_same || v.source != c.source ||
+         (c.one_shot_paste == 1) != v.paste || c.icon != EditIcon ||
+         v.auto_title != c.auto_title || v.locked != c.locked;
+}
+
+Status CardEditor::WriteEditorValues(const EditorValues& v, bool select_new) {
+  store::CardRecord& c = edit_card_;
+  c.auto_title = v.auto_title;
+  c.locked = v.locked;
+  RememberSource(v.source);
+  QUILL_RETURN_IF_ERROR(GiveCardAFolder(select_new));
+  c.kind = v.kind;
+  c.utime = static_cast<uint32_t>(form_.clock().Now());
+  c.title = v.title;
+  c.source = v.source;
+  c.one_shot_paste = v.paste ? 1 : 0;
+  c.icon = static_cast<uint8_t>(EditIcon);
+  // A new card gets its order value from the time; its node follows the
+  // write.
+  if (v.is_new) {
+    const int64_t tenth = form_.clock().Now() / 10;
+    const int64_t order = form_.settings().AddIti == 1 ? tenth : -tenth;
+    c.position = static_cast<uint32_t>(static_cast<int32_t>(order));
+  }
+  return c.Write();
+}
+
+void CardEditor::RememberSource(const std::string& source) {
+  if (source == edit_card_.source || source.empty()) return;
+  Settings& st = form_.settings();
+  st.SyuttenList = UpdateHistoryList(source, st.SyuttenList);
+  view_.SetSourceItems(SplitHistoryList(st.SyuttenList));
+  view_.SetSourceText(source);
+  view_.SaveSettingsGroup(kSourceListGroup);
+}
+
+Status CardEditor::GiveCardAFolder(bool select_new) {
+  store::CardRecord& c = edit_card_;
+  if (!c.folder.empty()) return Status::Ok();
+  // The card goes to "新規フォルダ". Free space is tested first: a refused
+  // folder write would reload the tree and with it empty the editor.
+  TreeNode* folder = nullptr;
+  if (form_.store().DiskSpaceOk()) {
+    TreeNode* selected = SelectedNode();
     ++changing_tree_;
-    if (is_new) {
-      TreeNode* folder = EditNode();
-      if (folder == nullptr || !folder->IsFolder() || GetFolderPath(folder) != c.folder) {
-        folder = FindFolderNode(form_, c.folder);
-      }
-      TreeNode* node = folder != nullptr ? AddCardNode(form_, c, folder) : nullptr;
-      SetEditNode(node);
-      if (s) {
-        SetSelectedNode(node);
-        view_.SelectNode(node);
-      } else {
-        const std::string folder_path = c.folder;
-        c.Clear();
-        c.folder = folder_path;
-      }
-    } else {
-      TreeNode* node = EditNode();
-      if (node == nullptr || node->IsFolder() || node->info().TextId() != c.id) {
-        node = FindNodeByTextId(c.id, form_.tree());
-      }
-      UpdateNodeFromCard(form_, c, node);
-    }
+    folder = EnsureNewFolder(form_);
     --changing_tree_;
-    ShowCard(false);
+    if (!select_new) SetSelectedNode(selected);
   }
+  if (folder == nullptr) return Status::NoSpace("no folder for the card");
+  c.folder = GetFolderPath(folder);
+  SetEditNode(folder);
+  if (select_new) SetSelectedNode(folder);
+  return Status::Ok();
+}
 
-  // 15.
+void CardEditor::PutWrittenCardInTree(bool is_new, bool select_new) {
+  store::CardRecord& c = edit_card_;
+  ++changing_tree_;
+  if (is_new) {
+    TreeNode* folder = EditNode();
+    if (folder == nullptr || !folder->IsFolder() || GetFolderPath(folder) != c.folder) {
+      folder = FindFolderNode(form_, c.folder);
+    }
+    TreeNode* node = folder != nullptr ? AddCardNode(form_, c, folder) : nullptr;
+    SetEditNode(node);
+    if (select_new) {
+      SetSelectedNode(node);
+      view_.SelectNode(node);
+    } else {
+      // The editor is left with an empty card of the same folder.
+      const std::string folder_path = c.folder;
+      c.Clear();
+      c.folder = folder_path;
+    }
+  } else {
+    TreeNode* node = EditNode();
+    if (node == nullptr || node->IsFolder() || node->info().TextId() != c.id) {
+      node = FindNodeByTextId(c.id, form_.tree());
+    }
+    UpdateNodeFromCard(form_, c, node);
+  }
+  --changing_tree_;
+}
+
+void CardEditor::EndSave(bool select_new) {
   view_.SetEnabled(EditorControl::kSaveButton, false);
   view_.SetEnabled(EditorControl::kCancelButton, false);
   SavingCard = 0;
-  if (s) ShowCard(true);
-  return written;
+  if (select_new) ShowCard(true);
 }
 
 // --- opening ---
@@ -390,7 +401,7 @@ void CardEditor::OpenSelectedNode() {
     bool found = false;
     Status s = c.FindById(node->info().RecordNo(), node->info().TextId(), true, &found);
     if (s.code() == Status::kFatal) {
-      ReportFailure(s, std::string());
+      ReportFailure(s);
       return;
     }
     if (!s.ok() || !found) {
@@ -440,7 +451,7 @@ void CardEditor::PutFirstAmongCards(TreeNode* node, TreeNode* folder) {
 void CardEditor::AfterNewNode(TreeNode* folder) {
   if (form_.settings().AutoSort == 0) {
     Status s = RenumberFolder(folder);
-    if (!s.ok()) ReportFailure(s, S("空き容量が少ないので処理できません"));
+    if (!s.ok()) ReportFailure(s);
   }
 }
 
@@ -469,28 +480,32 @@ Status CardEditor::RenumberFolder(TreeNode* folder) {
 
 // --- commands ---
 
-void CardEditor::AddNewClick() {
+bool CardEditor::EditorHoldsEmptyCard() {
   TreeNode* selected = SelectedNode();
-  // 1. An empty card is already in the editor.
-  if (selected != nullptr && !selected->IsFolder() && view_.TitleText().empty() &&
-      view_.BodyText().empty() && !view_.Checked(EditorControl::kCsvHtmlCK)) {
-    return;
-  }
-  // 2.
-  SaveCurrentCard(true);
-  FolderTree& tree = form_.tree();
-  selected = SelectedNode();
-  if (selected == nullptr) selected = tree.first();
+  return selected != nullptr && !selected->IsFolder() && view_.TitleText().empty() &&
+         view_.BodyText().empty() && !view_.Checked(EditorControl::kCsvHtmlCK);
+}
+
+TreeNode* CardEditor::PlaceForNewCard() {
+  TreeNode* selected = SelectedNode();
+  if (selected == nullptr) selected = form_.tree().first();
   if (selected != nullptr && IsTopNode(selected)) selected = selected->GetNext();
   if (selected == nullptr) {
     // A data set without folders: the card goes to "新規フォルダ".
     ++changing_tree_;
     selected = EnsureNewFolder(form_);
     --changing_tree_;
-    if (selected == nullptr) return;
   }
+  return selected;
+}
+
+void CardEditor::AddNewClick() {
+  if (EditorHoldsEmptyCard()) return;
+  SaveCurrentCard(true);
+  TreeNode* selected = PlaceForNewCard();
+  if (selected == nullptr) return;
   SetSelectedNode(selected);
-  // 3. The card is written at once. A refusal leaves everything as it
+  // The card is written at once. A refusal leaves everything as it
   // was; the program keeps running.
   TreeNode* folder = FolderOf(selected);
   store::CardRecord card(form_.store());
@@ -499,10 +514,10 @@ void CardEditor::AddNewClick() {
   card.title = S("新規カード");
   Status w = card.Write();
   if (!w.ok()) {
-    ReportFailure(w, S("空き容量が少ないので処理できません"));
+    ReportFailure(w);
     return;
   }
-  // 4. Its node, next to the selected card or first among the folder's
+  // Its node goes next to the selected card, or first among the folder's
   // cards.
   ++changing_tree_;
   TreeNode* node = AddCardNode(form_, card, folder);
@@ -513,8 +528,8 @@ void CardEditor::AddNewClick() {
   }
   --changing_tree_;
   AfterNewNode(folder);
-  // 5. (Opening it in a card window instead comes with the card
-  // windows.)
+  // It opens in the editor with an empty title box. (Opening it in a card
+  // window instead comes with the card windows.)
   SetEditNode(nullptr);
   SetSelectedNode(node);
   ++changing_tree_;
@@ -527,10 +542,7 @@ void CardEditor::AddNewClick() {
 
 void CardEditor::DelClick() {
   SaveCurrentCard(true);
-  if (form_.ui().ShowMessageDialog(S("このカードを削除していいですか"), S("注意"),
-                                   kMessageYesNo) != kResultYes) {
-    return;
-  }
+  if (!Confirm(MessageId::kConfirmDeleteCard)) return;
   store::CardRecord& c = edit_card_;
   if (c.row < 0) {
     ShowCard(false);
@@ -542,7 +554,7 @@ void CardEditor::DelClick() {
   }
   Status s = c.MarkDeleted();
   if (!s.ok()) {
-    ReportFailure(s, S("空き容量が少ないので処理できません"));
+    ReportFailure(s);
     return;
   }
   SetEditNode(nullptr);
@@ -565,10 +577,7 @@ void CardEditor::DelClick() {
 }
 
 void CardEditor::CancelButtonClick() {
-  if (form_.ui().ShowMessageDialog(S("これまでの編集を取り消しますか？"), S("注意"),
-                                   kMessageYesNo) == kResultYes) {
-    ShowCard(false);
-  }
+  if (Confirm(MessageId::kConfirmDiscardEdits)) ShowCard(false);
 }
 
 void CardEditor::SaveButtonClick() {
@@ -608,13 +617,13 @@ void CardEditor::LockCheckBoxClick() {
 }
 
 void CardEditor::BunkatuCardClick() {
-  // 1, 2.
+  // Nothing is split when the disk is nearly full or the card is locked.
   if (!form_.store().DiskSpaceOk()) {
-    Warn(S("空き容量が少ないので処理できません"));
+    Warn(MessageId::kLowSpaceCannotProcess);
     return;
   }
   if (view_.Checked(EditorControl::kLockCheckBox)) {
-    Warn(S("ロック中です。"));
+    Warn(MessageId::kCardLocked);
     return;
   }
   // Only a text body is split.
@@ -622,11 +631,11 @@ void CardEditor::BunkatuCardClick() {
     form_.ui().MessageBeep();
     return;
   }
-  // 3.
+  // The card is saved first; the caret stays where the user put it.
   size_t p = view_.BodyCaret();
   SaveCurrentCard(true);
   view_.SetBodyCaret(p);
-  // 4. Everything after the caret goes into the new card (a 0x1A byte
+  // Everything after the caret goes into the new card (a 0x1A byte
   // included: text after it is kept).
   const std::string body = view_.BodyText();
   if (p > body.size()) p = body.size();
@@ -639,7 +648,7 @@ void CardEditor::BunkatuCardClick() {
     form_.ui().MessageBeep();
     return;
   }
-  // 5. The new card is written before the text is cut, so a refused
+  // The new card is written before the text is cut, so a refused
   // write leaves the text whole.
   store::CardRecord card(form_.store());
   card.Clear();
@@ -649,7 +658,7 @@ void CardEditor::BunkatuCardClick() {
   card.source = view_.SourceText();
   Status w = card.Write();
   if (!w.ok()) {
-    ReportFailure(w, S("空き容量が少ないので処理できません"));
+    ReportFailure(w);
     return;
   }
   view_.SetBodyText(body.substr(0, p), true);

@@ -20,6 +20,7 @@
 #include <vector>
 
 #include "main/folder_tree.h"
+#include "platform/messages.h"
 #include "platform/status.h"
 
 namespace quill {
@@ -196,10 +197,50 @@ class CardEditor {
   Status RenumberFolder(TreeNode* folder);
 
  private:
+  // What the controls hold, taken by a save to compare with the card.
+  struct EditorValues {
+    bool changed = false;  // the body or the card's font
+    char kind = 0;
+    bool paste = false;
+    bool auto_title = false;
+    bool locked = false;
+    std::string title;
+    std::string source;
+    bool is_new = false;  // the card is not stored yet
+  };
+
   void ApplyBodyReadOnly();
   // The message dialog with caption "警告".
   void Warn(const std::string& text);
-  void ReportFailure(const Status& s, const std::string& low_space_message);
+  void Warn(MessageId text);
+  // A yes/no question with caption "注意"; true for yes.
+  bool Confirm(MessageId question);
+  // A failed store call: a fatal state ends the program, a full disk shows
+  // low_space_message, anything else the status's own message.
+  void ReportFailure(const Status& s,
+                     MessageId low_space_message = MessageId::kLowSpaceCannotProcess);
+
+  // The steps of SaveCurrentCard. The body goes into the card as it is
+  // read, the other values only when the card is written.
+  EditorValues TakeEditorValues();
+  // Sets the title from the body when the automatic title is on.
+  void FillAutoTitle();
+  bool NeedsWrite(const EditorValues& v) const;
+  Status WriteEditorValues(const EditorValues& v, bool select_new);
+  // Puts a new source at the head of the remembered sources.
+  void RememberSource(const std::string& source);
+  // A card without a folder goes to "新規フォルダ" (NoSpace when it cannot
+  // be made).
+  Status GiveCardAFolder(bool select_new);
+  // Adds the node of a new card, or updates the written card's node.
+  void PutWrittenCardInTree(bool is_new, bool select_new);
+  void EndSave(bool select_new);
+
+  // An empty card is in the editor already (AddNewClick adds none).
+  bool EditorHoldsEmptyCard();
+  // The node a new card goes next to: the selected one, or the first
+  // folder; "新規フォルダ", created, when the data set has no folder.
+  TreeNode* PlaceForNewCard();
   void PutAfter(TreeNode* node, TreeNode* previous);
   void PutFirstAmongCards(TreeNode* node, TreeNode* folder);
   void AfterNewNode(TreeNode* folder);

@@ -3,6 +3,7 @@
 #include <memory>
 
 #include "platform/ini_file.h"
+#include "platform/messages.h"
 
 namespace quill {
 namespace {
@@ -215,7 +216,7 @@ Status ForUser(const Status& cause, std::string m) {
 }
 
 Status CannotWrite(const std::string& path, const Status& cause) {
-  return ForUser(cause, path + " に書き込めません");
+  return ForUser(cause, MessageUtf8(MessageId::kCannotWriteFile, {path}));
 }
 
 // The key writes of one group, collected per store.
@@ -370,7 +371,7 @@ Status LoadSettingsFromIni(Settings* s, SettingsStores& stores, std::string_view
   const RegistryStore::Snapshot reg = stores.registry.Read();
   LoadAll(s, IniSource(std::move(doc)), reg, /*from_ini=*/true, start_argument);
   if (read.ok()) return read;
-  return ForUser(read, stores.ini_path + " を読み込めません");
+  return ForUser(read, MessageUtf8(MessageId::kCannotReadFile, {stores.ini_path}));
 }
 
 Status LoadSettingsFromRegistry(Settings* s, SettingsStores& stores,

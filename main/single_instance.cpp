@@ -2,6 +2,8 @@
 
 #include <time.h>
 
+#include "platform/messages.h"
+
 namespace quill {
 namespace {
 
@@ -21,8 +23,8 @@ std::span<uint8_t, kSharedHookBlockSize> BlockBytes(const SharedMemory& m) {
 }
 
 // The cause's code, with a message that says what the start could not do.
-Status StartFailure(const std::string& what, const Status& cause) {
-  std::string m = what + ": " + cause.message();
+Status StartFailure(MessageId what, const Status& cause) {
+  std::string m = MessageUtf8(what) + ": " + cause.message();
   switch (cause.code()) {
     case Status::kNotFound:
       return Status::NotFound(m);
@@ -89,17 +91,17 @@ Status StartSingleInstance(const InstanceNames& names, std::string_view start_ar
   for (int attempt = 0; attempt < kStartAttempts; ++attempt) {
     std::unique_ptr<InstanceLock> lock;
     Status s = InstanceLock::TryAcquire(lock_path, &lock);
-    if (!s.ok()) return StartFailure("共有ブロックの排他ロックを取れません", s);
+    if (!s.ok()) return StartFailure(MessageId::kInstanceLockFailed, s);
     if (lock) {
       // No instance runs. A block still under the name was left by one that
       // died; it is replaced, never obeyed.
       s = SharedMemory::Unlink(names.block_name);
       if (!s.ok() && !s.IsNotFound()) {
-        return StartFailure("前回の共有ブロックを削除できません", s);
+        return StartFailure(MessageId::kStaleBlockNotRemoved, s);
       }
       std::unique_ptr<SharedMemory> memory;
       s = SharedMemory::Create(names.block_name, kSharedHookBlockSize, &memory);
-      if (!s.ok()) return StartFailure("共有ブロックを作成できません", s);
+      if (!s.ok()) return StartFailure(MessageId::kBlockNotCreated, s);
       SharedHookBlock(BlockBytes(*memory)).SetBarWindow(0);
       out->owner = std::make_unique<InstanceOwner>(names.block_name, std::move(lock),
                                                    std::move(memory));
@@ -112,10 +114,10 @@ Status StartSingleInstance(const InstanceNames& names, std::string_view start_ar
       out->exit_code = HandOver(SharedHookBlock(BlockBytes(*memory)), start_argument, bus);
       return Status::Ok();
     }
-    if (!s.IsNotFound()) return StartFailure("起動中のQuillboxの共有ブロックを開けません", s);
+    if (!s.IsNotFound()) return StartFailure(MessageId::kRunningBlockNotOpened, s);
     PauseBeforeRetry();
   }
-  return Status::IoError("起動中のQuillboxが共有ブロックを用意していません");
+  return Status::IoError(MessageUtf8(MessageId::kRunningBlockMissing));
 }
 
 }  // namespace quill

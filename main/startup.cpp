@@ -4,17 +4,12 @@
 #include <map>
 #include <utility>
 
+#include "platform/messages.h"
 #include "platform/ui.h"
 
 namespace quill {
 
 namespace {
-
-// "環境設定の情報をクリアしますか？" and "注意" in CP932.
-constexpr char kResetQuestion[] =
-    "\x8A\xC2\x8B\xAB\x90\xDD\x92\xE8\x82\xCC\x8F\xEE\x95\xF1\x82\xF0"
-    "\x83\x4E\x83\x8A\x83\x41\x82\xB5\x82\xDC\x82\xB7\x82\xA9\x81\x48";
-constexpr char kCautionCaption[] = "\x92\x8D\x88\xD3";
 
 bool EndsWithCta(const std::string& name) {
   if (name.size() < 5) return false;  // something before ".cta"
@@ -33,13 +28,10 @@ std::string WithSlash(std::string folder) {
 }  // namespace
 
 std::string OneShotFolderHint(std::string_view folder_path) {
-  // "のフォルダに登録" in CP932.
-  static constexpr char kRegisterInFolder[] =
-      "\x82\xCC\x83\x74\x83\x48\x83\x8B\x83\x5F\x82\xC9\x93\x6F\x98\x5E";
   size_t blank = folder_path.rfind(' ');
   std::string_view name = blank == std::string_view::npos ? folder_path
                                                            : folder_path.substr(blank + 1);
-  return std::string(name) + kRegisterInFolder;
+  return FormatMessage(MessageId::kOneShotFolderHint, {name});
 }
 
 Status RemoveFolderTree(FileEnv& env, const std::string& path) {
@@ -71,13 +63,14 @@ Status Startup::MakeTmpFolder() {
   const std::string tmp = TmpFolder();
   Status created = env_.CreateDir(tmp);
   if (!created.ok()) {
-    return Status::IoError("作業フォルダ " + tmp + " を作れません（" + created.message() + "）");
+    return Status::IoError(
+        MessageUtf8(MessageId::kWorkFolderNotCreated, {tmp, created.message()}));
   }
   // CreateDir accepts any existing name; make sure it is a folder we can use.
   std::vector<std::string> names;
   Status listed = env_.ListDir(tmp, &names);
   if (!listed.ok()) {
-    return Status::Invalid("作業フォルダ " + tmp + " を使えません（" + listed.message() + "）");
+    return Status::Invalid(MessageUtf8(MessageId::kWorkFolderNotUsable, {tmp, listed.message()}));
   }
   return Status::Ok();
 }
@@ -89,7 +82,8 @@ Startup::ResetResult Startup::AskReset(Ui& ui, bool shift_down, bool no_reset_pr
   ResetResult result;
   if (!shift_down || no_reset_prompt) return result;
   result.asked = true;
-  if (ui.ShowMessageDialog(kResetQuestion, kCautionCaption, kMessageYesNo) != kResultYes) {
+  if (ui.ShowMessageDialog(MessageText(MessageId::kConfirmResetSettings),
+                           MessageText(MessageId::kCautionCaption), kMessageYesNo) != kResultYes) {
     return result;
   }
   result.cleared = true;

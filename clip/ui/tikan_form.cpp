@@ -9,6 +9,7 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
+#include "platform/messages.h"
 #include "platform/text_codec.h"
 
 namespace quill {
@@ -152,8 +153,9 @@ Status TTikanFm::SaveValues() {
 void TTikanFm::StoreValues() {
   Status s = SaveValues();
   if (!s.ok()) {
-    ui_.ShowMessageDialog(Utf8ToCp932("置換後の値を保存できませんでした。\n" + s.message()),
-                          Utf8ToCp932("警告"), kMessageOk);
+    ui_.ShowMessageDialog(
+        FormatMessage(MessageId::kReplaceValuesNotSaved, {Utf8ToCp932(s.message())}),
+        MessageText(MessageId::kWarningCaption), kMessageOk);
   }
 }
 

@@ -36,6 +36,7 @@
 #include "main/ui/main_form_tree_glue.h"
 #include "main/ui/qt_ui.h"
 #include "platform/file_env.h"
+#include "platform/messages.h"
 #include "platform/protocol/shared_hook_block.h"
 #include "platform/text_codec.h"
 
@@ -458,75 +459,99 @@ bool TMainForm::ShiftDown() const {
 }
 
 Status TMainForm::FormCreate() {
+  // The HTML view and the clip tools put their files in the work folder,
+  // so the program does not start without it.
+  QUILL_RETURN_IF_ERROR(startup_.MakeTmpFolder());
+  ShowEmptyCardPanel();
+  OfferSettingsReset();
+  // The browser-class list is loaded with the target tracking.
+  ResetOneShotHint();
+  LoadSettingsAtStart();
+  // The clip history and the register history are loaded with capture.
+  CreateTrayIcon();
+  // The card icons are built with the tree's marks and icons.
+  QUILL_RETURN_IF_ERROR(OpenDataSetAtStart());
+  // The data-set menu is built with the data sets.
+  WatchClipboard();
+  StartDispatch();
+  // Window placement checking comes with the editor events.
+  ListClipTools();
+  ShowAtStart();
+  ShowOneShotFolder();
+  // The text in the colour of a field without the focus. (The grid's and
+  // the tree's colours come with the grid and the tree's fonts.)
+  TextExit();
+  if (settings_.UseButton != 0) StartButtonBar();
+  return Status::Ok();
+}
+
+void TMainForm::ShowEmptyCardPanel() {
   // The search-colouring button starts plain; there is no HTML view yet.
   KensakuMark->setChecked(false);
-
-  // The work folder. The HTML view and the clip tools put their files
-  // there, so the program does not start without it.
-  QUILL_RETURN_IF_ERROR(startup_.MakeTmpFolder());
-
   // Text and the grid share MainPanel; the text is shown first.
   Text->show();
   CsvGrid->hide();
   setAcceptDrops(true);
+}
 
+void TMainForm::OfferSettingsReset() {
   // Shift held at start (and no "R"): offer to clear the settings.
   Startup::ResetResult reset =
       startup_.AskReset(ui_, ShiftDown(), context_.no_reset_prompt,
                         [this] { return ResetSettings(stores_); });
   if (!reset.status.ok()) ShowWarning(reset.status);
+}
 
-  // The browser-class list is loaded with the target tracking.
+void TMainForm::ResetOneShotHint() {
   if (context_.block != nullptr) {
     context_.block->SetSaveState(0);
-    context_.block->SetSaveHint(ToCp932(U("一発登録フォルダ指定")));
+    context_.block->SetSaveHint(MessageText(MessageId::kOneShotFolderUnset));
   }
+}
 
-  // Settings from the ini file, or from the registry store (which then
-  // writes the ini file).
+void TMainForm::LoadSettingsAtStart() {
+  // From the ini file, or from the registry store (which then writes the
+  // ini file).
   Status loaded = LoadSettings(&settings_, stores_, context_.start_argument);
   if (!loaded.ok()) ShowWarning(loaded);
   ApplySettings();
-  // The clip history and the register history are loaded with capture.
+}
 
-  CreateTrayIcon();
-  // The card icons are built with the tree's marks and icons.
-
+Status TMainForm::OpenDataSetAtStart() {
   // The card store of data set 0: the program folder's, created empty when
   // missing. (Filling a new store from "Sample.dat" comes with the
   // transfer file.)
-  Status opened = OpenCardStore();
-  if (!opened.ok()) {
-    startup_.RemoveTmpFolder();
-    return opened;
+  Status s = OpenCardStore();
+  if (s.ok()) {
+    std::string data_path = edit_card_->GetDataPath();
+    while (data_path.size() > 1 && data_path.back() == '/') data_path.pop_back();
+    settings_.DataFiles.paths[0] = data_path;
+    s = LoadTreeAtStart();
   }
-  std::string data_path = edit_card_->GetDataPath();
-  while (data_path.size() > 1 && data_path.back() == '/') data_path.pop_back();
-  settings_.DataFiles.paths[0] = data_path;
-  Status tree_loaded = LoadTreeAtStart();
-  if (!tree_loaded.ok()) {
-    startup_.RemoveTmpFolder();
-    return tree_loaded;
-  }
-  // The data-set menu is built with the data sets.
+  if (!s.ok()) startup_.RemoveTmpFolder();
+  return s;
+}
 
+void TMainForm::WatchClipboard() {
   connect(QGuiApplication::clipboard(), &QClipboard::dataChanged, this,
           &TMainForm::ClipboardChanged);
   clipboard_watched_ = true;
-  StartDispatch();
-  // Window placement checking comes with the editor events.
+}
 
-  // Clip tools: listed now, loaded with the clip-tool host. Their menu is
-  // the last item of the editor popup.
+void TMainForm::ListClipTools() {
+  // Listed now, loaded with the clip-tool host. Their menu is the last
+  // item of the editor popup.
   std::vector<std::string> folders = {startup_.program_folder()};
   if (!context_.install_folder.empty()) folders.push_back(context_.install_folder);
   clip_tool_files_ = startup_.ScanClipTools(folders);
   card_window_count_ = 0;
   MagicMenu->setTitle(U("クリップツール(&K)"));
   TextPopup->addMenu(MagicMenu);
+}
 
-  // Start mode: with RunIcon the window shows itself minimised once the
-  // message loop runs (command 105), else at once.
+void TMainForm::ShowAtStart() {
+  // With RunIcon the window shows itself minimised once the message loop
+  // runs (command 105), else at once.
   if (settings_.RunIcon != 0) {
     QMetaObject::invokeMethod(
         this,
@@ -537,17 +562,13 @@ Status TMainForm::FormCreate() {
   } else {
     show();
   }
+}
 
+void TMainForm::ShowOneShotFolder() {
   if (context_.block != nullptr && settings_.DefAddKubunFile >= 0) {
     context_.block->SetSaveState(1);
     context_.block->SetSaveHint(OneShotFolderHint(settings_.DefAddKubun));
   }
-  // The text in the colour of a field without the focus. (The grid's and
-  // the tree's colours come with the grid and the tree's fonts.)
-  TextExit();
-
-  if (settings_.UseButton != 0) StartButtonBar();
-  return Status::Ok();
 }
 
 Status TMainForm::OpenCardStore() {
@@ -606,7 +627,8 @@ void TMainForm::ApplySettings() {
 }
 
 void TMainForm::ShowWarning(const Status& status) {
-  ui_.ShowMessageDialog(Utf8ToCp932(status.message()), ToCp932(U("警告")), kMessageOk);
+  ui_.ShowMessageDialog(Utf8ToCp932(status.message()), MessageText(MessageId::kWarningCaption),
+                        kMessageOk);
 }
 
 void TMainForm::CreateTrayIcon() {
@@ -628,8 +650,8 @@ void TMainForm::StartButtonBar() {
 
 bool TMainForm::FormClose() {
   if (card_window_count_ > 0) {
-    int answer = ui_.ShowMessageDialog(ToCp932(U("窓編集中です。保存してから終了しますか？")),
-                                       ToCp932(U("注意")), kMessageYesNo);
+    int answer = ui_.ShowMessageDialog(MessageText(MessageId::kConfirmCloseWhileCardWindowsOpen),
+                                       MessageText(MessageId::kCautionCaption), kMessageYesNo);
     if (answer != kResultNo) return false;
   }
   SaveEditorOnClose(/*only_when_edited=*/false);

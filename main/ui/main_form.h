@@ -304,6 +304,22 @@ class TMainForm : public QMainWindow {
   void ShowWarning(const Status& status);
   // Copies the loaded settings into the shared block and the controls.
   void ApplySettings();
+  // The steps of FormCreate after the work folder is made.
+  void ShowEmptyCardPanel();
+  void OfferSettingsReset();
+  // The bar shows that no one-shot folder is chosen until the settings
+  // name one.
+  void ResetOneShotHint();
+  void LoadSettingsAtStart();
+  // Opens the card store and loads its tree; on failure the work folder
+  // goes again.
+  Status OpenDataSetAtStart();
+  void WatchClipboard();
+  void ListClipTools();
+  // Shows the window, or minimised with the setting RunIcon.
+  void ShowAtStart();
+  // The one-shot folder of the settings into the shared block.
+  void ShowOneShotFolder();
   Status OpenCardStore();
   // The tree view, the editor's views and their handlers.
   void SetupTreeAndEditor();

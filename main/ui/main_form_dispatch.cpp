@@ -27,6 +27,7 @@
 #include "main/ui/qt_ui.h"
 #include "platform/clock.h"
 #include "platform/message_bus.h"
+#include "platform/messages.h"
 #include "platform/protocol/shared_hook_block.h"
 #include "platform/text_codec.h"
 #include "platform/window_system.h"
@@ -300,7 +301,7 @@ struct TMainForm::DispatchGlue final : DispatchTarget {
   }
   std::string OneShotHint() override {
     if (block.SaveState() == 1) return OneShotFolderHint(form->settings_.DefAddKubun);
-    return ToCp932(U("一発登録フォルダ指定"));
+    return MessageText(MessageId::kOneShotFolderUnset);
   }
   void ActivateTargetWindow(WindowHandle window, bool /*allow_enter*/) override {
     // Other applications' windows are activated by the target tracking.

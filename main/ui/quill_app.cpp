@@ -9,11 +9,11 @@
 #include <QSocketNotifier>
 
 #include "hook/quillhook.h"
-#include "main/ui/cp932_text.h"
 #include "main/ui/main_form.h"
 #include "main/ui/qt_ui.h"
 #include "main/ui/resident_forms.h"
 #include "platform/file_env.h"
+#include "platform/messages.h"
 #include "platform/paths.h"
 #include "platform/text_codec.h"
 
@@ -67,7 +67,7 @@ QuillApp::~QuillApp() { Finish(); }
 void QuillApp::ShowStartFailure(const std::string& headline, const Status& status) {
   std::string text = headline;
   if (!status.message().empty()) text += "\n" + status.message();
-  ui_.ShowMessageDialog(Utf8ToCp932(text), ToCp932(QStringLiteral("警告")), kMessageOk);
+  ui_.ShowMessageDialog(Utf8ToCp932(text), MessageText(MessageId::kWarningCaption), kMessageOk);
 }
 
 QuillApp::StartResult QuillApp::Start(int* exit_code) {
@@ -82,7 +82,7 @@ QuillApp::StartResult QuillApp::Start(int* exit_code) {
   // and "Sample.dat" resolve in it.
   std::string folder = options_.program_folder;
   if (folder.empty()) {
-    ShowStartFailure("プログラムフォルダが決まりません", Status::Invalid(""));
+    ShowStartFailure(MessageUtf8(MessageId::kNoProgramFolder), Status::Invalid(""));
     return StartResult::kFailed;
   }
   if (folder.back() != '/') folder += '/';
@@ -91,7 +91,7 @@ QuillApp::StartResult QuillApp::Start(int* exit_code) {
     s = Status::IoError("chdir " + folder + " failed");
   }
   if (!s.ok()) {
-    ShowStartFailure("プログラムフォルダ " + folder + " を使えません", s);
+    ShowStartFailure(MessageUtf8(MessageId::kProgramFolderNotUsable, {folder}), s);
     return StartResult::kFailed;
   }
 
@@ -100,7 +100,7 @@ QuillApp::StartResult QuillApp::Start(int* exit_code) {
   InstanceStart start;
   s = StartSingleInstance(options_.names, arguments_.start_argument, *bus_, &start);
   if (!s.ok()) {
-    ShowStartFailure("Quillboxを起動できません", s);
+    ShowStartFailure(MessageUtf8(MessageId::kCannotStart), s);
     return StartResult::kFailed;
   }
   if (!start.owner) {
@@ -127,7 +127,7 @@ QuillApp::StartResult QuillApp::Start(int* exit_code) {
   if (!s.ok()) {
     bool reported = main_form_->start_failure_reported();
     Finish();  // nothing stays held while the message is up
-    if (!reported) ShowStartFailure("Quillboxを起動できません", s);
+    if (!reported) ShowStartFailure(MessageUtf8(MessageId::kCannotStart), s);
     return StartResult::kFailed;
   }
   kind_form_ = std::make_unique<TKindFm>(main_form_.get());
@@ -140,7 +140,7 @@ QuillApp::StartResult QuillApp::Start(int* exit_code) {
   if (!s.ok()) {
     main_form_->close();
     Finish();
-    ShowStartFailure("Quillboxのメッセージ受信口を作れません", s);
+    ShowStartFailure(MessageUtf8(MessageId::kNoMessageReceiver), s);
     return StartResult::kFailed;
   }
   notifier_ = std::make_unique<QSocketNotifier>(receiver_->fd(), QSocketNotifier::Read);
@@ -193,7 +193,7 @@ int WinMain(int argc, char** argv) {
   QuillApp::Options options;
   Status s = QuillApp::DefaultOptions(argc, argv, &options);
   if (!s.ok()) {
-    QtUi().ShowMessageDialog(Utf8ToCp932(s.message()), ToCp932(QStringLiteral("警告")),
+    QtUi().ShowMessageDialog(Utf8ToCp932(s.message()), MessageText(MessageId::kWarningCaption),
                              kMessageOk);
     return kStartFailedExitCode;
   }

@@ -1,0 +1,100 @@
+#include "platform/messages.h"
+
+#include <array>
+
+#include "platform/text_codec.h"
+
+namespace quill {
+
+namespace {
+
+constexpr size_t kMessageCount = static_cast<size_t>(MessageId::kCount);
+
+struct Entry {
+  MessageId id;
+  const char* utf8;
+};
+
+// The texts in UTF-8, converted to CP932 once, at their first use.
+constexpr std::array<Entry, kMessageCount> kMessages = {{
+    {MessageId::kWarningCaption, "警告"},
+    {MessageId::kCautionCaption, "注意"},
+
+    {MessageId::kLowSpaceCannotProcess, "空き容量が少ないので処理できません"},
+    {MessageId::kLowSpaceSaveCancelled, "ディスク容量が少なくて保存をキャンセルしました"},
+    {MessageId::kConfirmDeleteCard, "このカードを削除していいですか"},
+    {MessageId::kConfirmDiscardEdits, "これまでの編集を取り消しますか？"},
+    {MessageId::kCardLocked, "ロック中です。"},
+
+    {MessageId::kConfirmCloseWhileCardWindowsOpen, "窓編集中です。保存してから終了しますか？"},
+    {MessageId::kConfirmResetSettings, "環境設定の情報をクリアしますか？"},
+    {MessageId::kOneShotFolderUnset, "一発登録フォルダ指定"},
+    {MessageId::kOneShotFolderHint, "%1のフォルダに登録"},
+    {MessageId::kWorkFolderNotCreated, "作業フォルダ %1 を作れません（%2）"},
+    {MessageId::kWorkFolderNotUsable, "作業フォルダ %1 を使えません（%2）"},
+    {MessageId::kCannotWriteFile, "%1 に書き込めません"},
+    {MessageId::kCannotReadFile, "%1 を読み込めません"},
+
+    {MessageId::kNoProgramFolder, "プログラムフォルダが決まりません"},
+    {MessageId::kProgramFolderNotUsable, "プログラムフォルダ %1 を使えません"},
+    {MessageId::kCannotStart, "Quillboxを起動できません"},
+    {MessageId::kNoMessageReceiver, "Quillboxのメッセージ受信口を作れません"},
+    {MessageId::kInstanceLockFailed, "共有ブロックの排他ロックを取れません"},
+    {MessageId::kStaleBlockNotRemoved, "前回の共有ブロックを削除できません"},
+    {MessageId::kBlockNotCreated, "共有ブロックを作成できません"},
+    {MessageId::kRunningBlockNotOpened, "起動中のQuillboxの共有ブロックを開けません"},
+    {MessageId::kRunningBlockMissing, "起動中のQuillboxが共有ブロックを用意していません"},
+
+    {MessageId::kDataSetNotFound, "指定されたファイルがありません"},
+    {MessageId::kReplaceValuesNotSaved, "置換後の値を保存できませんでした。\n%1"},
+}};
+
+// Each entry sits at its id's place, so the table is indexed by id.
+constexpr bool InIdOrder() {
+  for (size_t i = 0; i < kMessageCount; ++i) {
+    if (static_cast<size_t>(kMessages[i].id) != i) return false;
+  }
+  return true;
+}
+static_assert(InIdOrder(), "the message table lists every id once, in the order of MessageId");
+
+std::string Format(std::string_view text, std::initializer_list<std::string_view> args) {
+  std::string out;
+  out.reserve(text.size());
+  for (size_t i = 0; i < text.size(); ++i) {
+    if (text[i] == '%' && i + 1 < text.size() && text[i + 1] >= '1' && text[i + 1] <= '9') {
+      const size_t n = static_cast<size_t>(text[i + 1] - '1');
+      if (n < args.size()) {
+        out += *(args.begin() + n);
+        ++i;
+        continue;
+      }
+    }
+    out += text[i];
+  }
+  return out;
+}
+
+}  // namespace
+
+const std::string& MessageText(MessageId id) {
+  static const std::array<std::string, kMessageCount> texts = [] {
+    std::array<std::string, kMessageCount> t;
+    for (size_t i = 0; i < kMessageCount; ++i) t[i] = Utf8ToCp932(kMessages[i].utf8);
+    return t;
+  }();
+  static const std::string none;
+  const auto i = static_cast<size_t>(id);
+  return i < kMessageCount ? texts[i] : none;
+}
+
+std::string FormatMessage(MessageId id, std::initializer_list<std::string_view> args) {
+  return Format(MessageText(id), args);
+}
+
+std::string MessageUtf8(MessageId id, std::initializer_list<std::string_view> args) {
+  const auto i = static_cast<size_t>(id);
+  return i < kMessageCount ? Format(kMessages[i].utf8, args) : std::string();
+}
+
+}  // namespace quill

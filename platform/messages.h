@@ -1,0 +1,70 @@
+// The program's messages to the user, in one table: the texts of message
+// dialogs and their captions, warnings, start-up failures and the one-shot
+// folder hint of the button bar. Captions of menus, buttons and other
+// controls stay with their forms.
+//
+// Texts are CP932 bytes, as everywhere inside the program. A text may hold
+// placeholders %1 .. %9; FormatMessage puts its arguments in their place
+// ('%' is never the second byte of a CP932 character, so a placeholder is
+// never found inside one).
+#pragma once
+
+#include <cstddef>
+#include <initializer_list>
+#include <string>
+#include <string_view>
+
+namespace quill {
+
+enum class MessageId {
+  // Captions of the message dialog.
+  kWarningCaption,
+  kCautionCaption,
+
+  // The card editor.
+  kLowSpaceCannotProcess,
+  kLowSpaceSaveCancelled,
+  kConfirmDeleteCard,
+  kConfirmDiscardEdits,
+  kCardLocked,
+
+  // The main window.
+  kConfirmCloseWhileCardWindowsOpen,
+  kConfirmResetSettings,
+  kOneShotFolderUnset,
+  kOneShotFolderHint,  // %1: the folder's name
+  kWorkFolderNotCreated,  // %1: the folder, %2: the reason
+  kWorkFolderNotUsable,   // %1: the folder, %2: the reason
+  kCannotWriteFile,       // %1: the file
+  kCannotReadFile,        // %1: the file
+
+  // Start-up.
+  kNoProgramFolder,
+  kProgramFolderNotUsable,  // %1: the folder
+  kCannotStart,
+  kNoMessageReceiver,
+  kInstanceLockFailed,
+  kStaleBlockNotRemoved,
+  kBlockNotCreated,
+  kRunningBlockNotOpened,
+  kRunningBlockMissing,
+
+  // The main road.
+  kDataSetNotFound,
+  kReplaceValuesNotSaved,  // %1: the reason
+
+  kCount,
+};
+
+// The message's text, CP932.
+const std::string& MessageText(MessageId id);
+
+// The message's text with %1, %2, ... replaced by args (CP932) in order. A
+// placeholder without an argument stays as it is; arguments are inserted
+// as they are, never searched for placeholders themselves.
+std::string FormatMessage(MessageId id, std::initializer_list<std::string_view> args);
+
+// The same in UTF-8 with UTF-8 arguments, for the message of a Status.
+std::string MessageUtf8(MessageId id, std::initializer_list<std::string_view> args = {});
+
+}  // namespace quill
