@@ -108,7 +108,7 @@ TEST_F(MainFormDispatchTest, HandOverFindsTheFirstAndTheTenthDataSet) {
   RegistryStore registry(FileEnv::Default(), dir_.File("registry.ini"));
   ASSERT_TRUE(registry.WriteString(kQuillmainEnvKey, "DataFile10", "Tenth\t" + dir_.Path()).ok());
   ASSERT_TRUE(form_->FormCreate().ok());
-  for (const std::string name : {std::string(kFirstDataFileName), std::string("Tenth")}) {
+  for (const std::string& name : {std::string(kFirstDataFileName), std::string("Tenth")}) {
     SCOPED_TRACE(name);
     block_.SetSaveHint(name);
     form_->WndProc(kCommandMessage, static_cast<uint32_t>(CommandCode::kHandOver), 0);
