@@ -1,0 +1,22 @@
+# Fails unless the dynamic symbol table of PLUGIN defines exactly the two
+# exports, both as functions. Run as: cmake -DNM=... -DPLUGIN=... -P this.
+execute_process(COMMAND ${NM} -D --defined-only ${PLUGIN}
+                OUTPUT_VARIABLE listing RESULT_VARIABLE rc)
+if(NOT rc EQUAL 0)
+  message(FATAL_ERROR "${NM} failed on ${PLUGIN}")
+endif()
+string(REGEX MATCHALL "[^\n]+" lines "${listing}")
+set(functions)
+set(others)
+foreach(line IN LISTS lines)
+  if(line MATCHES "^[0-9a-fA-F]* *T (.+)$")
+    list(APPEND functions ${CMAKE_MATCH_1})
+  else()
+    list(APPEND others "${line}")
+  endif()
+endforeach()
+list(SORT functions)
+if(NOT functions STREQUAL "_GetClipData;_GetMenuData" OR others)
+  message(FATAL_ERROR "defined dynamic symbols of ${PLUGIN}:\n${listing}")
+endif()
+message(STATUS "exports: ${functions}")
