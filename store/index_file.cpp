@@ -43,6 +43,18 @@
 // frees pages: a leaf that loses its last key hands the new last key up
 // as the separator, and an emptied page is unlinked from its parent.
 //
+// Reading is bounded by the file: a walk (a seek and the steps that follow
+// it in one direction) enters at most as many pages as the file holds, and
+// a path is at most kMaxDepth pages deep. In a tree no walk comes near
+// either bound; an index whose pages point back up or share a child is
+// refused as damaged (kCorrupt, DbError 11) instead of being walked for
+// ever.
+//
+// Pages read are kept in a cache of the open index (at most kCachePages of
+// them, replaced by second chance). Every page written goes to the file at
+// once and into the cache, so the cache never holds anything the file does
+// not; it lives and dies with the open index.
+//
 // A bulk build sorts {row, key} records externally (index_build.h), cuts
 // the file to length 0 and writes the tree bottom-up in one pass: full
 // leaves, and above them pages whose separators are the last key read
@@ -58,6 +70,7 @@
 #include <array>
 #include <cstring>
 #include <stdlib.h>
+#include <unordered_map>
 
 #include "store/byte_order.h"
 #include "store/db_error.h"
@@ -71,6 +84,10 @@ constexpr uint32_t kPageSize = 512;
 constexpr uint32_t kHeaderReadSize = 524;
 constexpr uint32_t kExprOffset = 34;
 constexpr size_t kMaxDepth = 48;  // far beyond any tree of 2^32 pages
+// Pages kept in memory per open index (2 MB).
+constexpr size_t kCachePages = 4096;
+// Pages read at once by a scan of the whole file (1 MB).
+constexpr uint32_t kScanPages = 2048;
 
 uint64_t EntrySizeFor(uint64_t key_length) { return ((key_length - 1) & ~uint64_t{3}) + 12; }
 
@@ -177,6 +194,79 @@ std::string KeyExpr::KeyOfRow(std::string_view row) const {
 
 namespace {
 
+// Recently read and written pages of one open index, by page number.
+class PageCache {
+ public:
+  // The cached bytes of page, or null.
+  const char* Find(uint32_t page) {
+    auto it = slot_of_.find(page);
+    if (it == slot_of_.end()) return nullptr;
+    used_[it->second] = 1;
+    return Slot(it->second);
+  }
+  // Stores the 512 bytes of page.
+  void Put(uint32_t page, const char* bytes) {
+    auto it = slot_of_.find(page);
+    size_t slot = it != slot_of_.end() ? it->second : Take(page);
+    std::memcpy(Slot(slot), bytes, kPageSize);
+    used_[slot] = 1;
+  }
+  void Drop(uint32_t page) {
+    auto it = slot_of_.find(page);
+    if (it == slot_of_.end()) return;
+    page_of_[it->second] = 0;
+    used_[it->second] = 0;
+    free_.push_back(it->second);
+    slot_of_.erase(it);
+  }
+  void Clear() {
+    slot_of_.clear();
+    page_of_.clear();
+    used_.clear();
+    free_.clear();
+    blocks_.clear();
+    hand_ = 0;
+  }
+
+ private:
+  static constexpr size_t kBlockSlots = 64;
+
+  char* Slot(size_t slot) { return blocks_[slot / kBlockSlots].get() + slot % kBlockSlots * kPageSize; }
+
+  // A slot for page: a free one, a new one while below the limit, else the
+  // first one not used since the hand last passed it.
+  size_t Take(uint32_t page) {
+    size_t slot;
+    if (!free_.empty()) {
+      slot = free_.back();
+      free_.pop_back();
+    } else if (page_of_.size() < kCachePages) {
+      slot = page_of_.size();
+      if (slot % kBlockSlots == 0) blocks_.emplace_back(new char[kBlockSlots * kPageSize]);
+      page_of_.push_back(0);
+      used_.push_back(0);
+    } else {
+      while (used_[hand_] != 0) {
+        used_[hand_] = 0;
+        hand_ = (hand_ + 1) % page_of_.size();
+      }
+      slot = hand_;
+      hand_ = (hand_ + 1) % page_of_.size();
+      slot_of_.erase(page_of_[slot]);
+    }
+    page_of_[slot] = page;
+    slot_of_[page] = slot;
+    return slot;
+  }
+
+  std::unordered_map<uint32_t, size_t> slot_of_;
+  std::vector<uint32_t> page_of_;  // by slot; 0 = free
+  std::vector<uint8_t> used_;      // by slot: read or written since the hand passed
+  std::vector<size_t> free_;
+  std::vector<std::unique_ptr<char[]>> blocks_;
+  size_t hand_ = 0;
+};
+
 struct PageBuf {
   uint32_t page = 0;  // 0: holds nothing
   int pos = 0;        // entry (leaf) or child (internal) the path went through
@@ -200,6 +290,12 @@ struct IndexFile::Impl {
   std::vector<std::unique_ptr<PageBuf>> levels;
   size_t path_len = 0;
   bool current = false;
+  PageCache cache;
+  // Pages entered by the walk in progress, and its direction (1 forward,
+  // -1 backward, 0 a seek): a walk never needs more entries than the file
+  // has pages.
+  uint64_t entered = 0;
+  int direction = 0;
 
   uint32_t root() const { return GetU32(&hdr[0]); }
   uint32_t next_free() const { return GetU32(&hdr[4]); }
@@ -234,7 +330,15 @@ struct IndexFile::Impl {
     current = false;
   }
 
+  // A new walk begins (a seek, or a step in the other direction).
+  void StartWalk(int dir) {
+    entered = 0;
+    direction = dir;
+  }
+  // Counts one more page entered by the walk.
+  Status Enter();
   Status Load(size_t level, uint32_t page);
+  Status ScanAll(std::vector<uint32_t>* rows);
   Status WritePage(uint32_t page, char* d);
   Status WriteHeader();
   Status Descend(size_t level, uint32_t page, bool from_end);
@@ -269,6 +373,14 @@ int IndexFile::Impl::CompareValue(std::string_view value, const char* key) const
   return 0;
 }
 
+Status IndexFile::Impl::Enter() {
+  if (++entered >= next_free()) {
+    return SetDbError(kDbShortRead, Status::Corrupt("index " + path +
+                                                    " is damaged: its pages do not form a tree"));
+  }
+  return Status::Ok();
+}
+
 Status IndexFile::Impl::Load(size_t level, uint32_t page) {
   if (level >= kMaxDepth)
     return SetDbError(kDbShortRead, Status::Corrupt("index " + path + " is too deep"));
@@ -285,13 +397,18 @@ Status IndexFile::Impl::Load(size_t level, uint32_t page) {
   if (b.page == page) return Status::Ok();
   b.page = 0;
   if (b.data.size() < BufSize()) b.data.assign(BufSize(), 0);
-  size_t got = 0;
-  Status s = file->ReadAt(uint64_t{page} * kPageSize, b.data.data(), kPageSize, &got);
-  if (!s.ok()) return SetDbError(kDbShortRead, s);
-  if (got != kPageSize) {
-    return SetDbError(kDbShortRead,
-                      Status::Corrupt("short read of page " + std::to_string(page) + " of " +
-                                      path));
+  if (const char* cached = cache.Find(page)) {
+    std::memcpy(b.data.data(), cached, kPageSize);
+  } else {
+    size_t got = 0;
+    Status s = file->ReadAt(uint64_t{page} * kPageSize, b.data.data(), kPageSize, &got);
+    if (!s.ok()) return SetDbError(kDbShortRead, s);
+    if (got != kPageSize) {
+      return SetDbError(kDbShortRead,
+                        Status::Corrupt("short read of page " + std::to_string(page) + " of " +
+                                        path));
+    }
+    cache.Put(page, b.data.data());
   }
   std::fill(b.data.begin() + kPageSize, b.data.end(), 0);
   if (Count(b.data.data()) > kpp()) {
@@ -305,11 +422,18 @@ Status IndexFile::Impl::Load(size_t level, uint32_t page) {
 Status IndexFile::Impl::WritePage(uint32_t page, char* d) {
   size_t used = 8 + size_t{Count(d)} * esize();
   if (used < kPageSize) std::memset(d + used, 0, kPageSize - used);
+  // Another level holding the same page (only in a damaged index) would
+  // now be out of date.
+  for (auto& b : levels) {
+    if (b->page == page && b->data.data() != d) b->page = 0;
+  }
   Status s = file->WriteAt(uint64_t{page} * kPageSize, d, kPageSize);
   if (!s.ok()) {
+    cache.Drop(page);  // the file may hold part of it
     broken = true;
     return SetDbError(kDbShortWrite, s);
   }
+  cache.Put(page, d);
   return Status::Ok();
 }
 
@@ -324,6 +448,7 @@ Status IndexFile::Impl::WriteHeader() {
 }
 
 Status IndexFile::Impl::Descend(size_t level, uint32_t page, bool from_end) {
+  QUILL_RETURN_IF_ERROR(Enter());
   QUILL_RETURN_IF_ERROR(Load(level, page));
   PageBuf& b = *levels[level];
   b.pos = from_end ? static_cast<int>(Count(b.data.data())) + 1 : -1;
@@ -349,6 +474,7 @@ Status IndexFile::Impl::PastTheEnd(uint32_t* row) {
 // Moves the path one entry on from the page at `level`, whose position is
 // the one before the entry wanted.
 Status IndexFile::Impl::StepForward(size_t level, uint32_t* row) {
+  if (direction != 1) StartWalk(1);
   while (true) {
     PageBuf& b = *levels[level];
     const char* d = b.data.data();
@@ -367,6 +493,7 @@ Status IndexFile::Impl::StepForward(size_t level, uint32_t* row) {
 }
 
 Status IndexFile::Impl::StepBackward(size_t level, uint32_t* row) {
+  if (direction != -1) StartWalk(-1);
   while (true) {
     PageBuf& b = *levels[level];
     const char* d = b.data.data();
@@ -385,6 +512,90 @@ Status IndexFile::Impl::StepBackward(size_t level, uint32_t* row) {
     }
     if (pos < c) return LandOn(level, d, pos, row);
   }
+}
+
+// Every entry's row in key order, as First and Next give them, from one
+// sequential read of the file: each page is boiled down to its children
+// and rows, then the tree is walked in memory under the same bounds as a
+// walk through the file.
+Status IndexFile::Impl::ScanAll(std::vector<uint32_t>* rows) {
+  rows->clear();
+  path_len = 0;
+  current = false;
+  QUILL_RETURN_IF_ERROR(Usable());
+  const uint32_t pages = next_free();
+  const uint32_t K = kpp();
+  constexpr uint32_t kUnread = UINT32_MAX, kTooMany = UINT32_MAX - 1;
+  // Per page: where its count, c + 1 children and c rows start in links.
+  std::vector<uint32_t> start(pages, kUnread);
+  std::vector<uint32_t> links;
+  std::vector<char> buf(size_t{kScanPages} * kPageSize);
+  for (uint32_t first = 1; first < pages; first += kScanPages) {
+    const uint32_t n = std::min(kScanPages, pages - first);
+    size_t got = 0;
+    Status s = file->ReadAt(uint64_t{first} * kPageSize, buf.data(), size_t{n} * kPageSize, &got);
+    if (!s.ok()) return SetDbError(kDbShortRead, s);
+    if (got != size_t{n} * kPageSize) {
+      return SetDbError(kDbShortRead, Status::Corrupt("index " + path + " is shorter than " +
+                                                      std::to_string(pages) + " pages"));
+    }
+    for (uint32_t i = 0; i < n; ++i) {
+      const char* d = buf.data() + size_t{i} * kPageSize;
+      const uint32_t c = Count(d);
+      if (c > K) {
+        start[first + i] = kTooMany;
+        continue;
+      }
+      start[first + i] = static_cast<uint32_t>(links.size());
+      links.push_back(c);
+      for (uint32_t j = 0; j <= c; ++j) links.push_back(Child(d, j));
+      for (uint32_t j = 0; j < c; ++j) links.push_back(Row(d, j));
+    }
+  }
+
+  struct Step {
+    uint32_t at;   // the page's place in links
+    uint32_t pos;  // the next child or entry to look at
+  };
+  std::vector<Step> stack;
+  uint64_t seen = 0;
+  auto enter = [&](uint32_t page) -> Status {
+    if (stack.size() >= kMaxDepth)
+      return SetDbError(kDbShortRead, Status::Corrupt("index " + path + " is too deep"));
+    if (page == 0 || page >= pages) {
+      return SetDbError(kDbShortRead,
+                        Status::Corrupt("index " + path + " points outside its pages"));
+    }
+    if (++seen >= pages) {
+      return SetDbError(kDbShortRead, Status::Corrupt("index " + path +
+                                                      " is damaged: its pages do not form a tree"));
+    }
+    if (start[page] == kTooMany) {
+      return SetDbError(kDbShortRead, Status::Corrupt("page " + std::to_string(page) + " of " +
+                                                      path + " holds too many entries"));
+    }
+    stack.push_back({start[page], 0});
+    return Status::Ok();
+  };
+  QUILL_RETURN_IF_ERROR(enter(root()));
+  while (!stack.empty()) {
+    Step& top = stack.back();
+    const uint32_t c = links[top.at];
+    const uint32_t pos = top.pos++;
+    if (pos > c) {
+      stack.pop_back();
+      continue;
+    }
+    const uint32_t child = links[top.at + 1 + pos];
+    if (child != 0) {
+      QUILL_RETURN_IF_ERROR(enter(child));
+    } else if (pos < c) {
+      const uint32_t r = links[top.at + 2 + c + pos];
+      if (r == 0) return SetDbError(kDbShortRead, Status::Corrupt("index " + path + " has a row 0"));
+      rows->push_back(r);
+    }
+  }
+  return Status::Ok();
 }
 
 Status IndexFile::Impl::InsertEntry(std::string_view key, uint32_t row) {
@@ -715,6 +926,7 @@ Status IndexFile::Build(const std::vector<FieldLayout>& fields, RowSource& rows)
   // does not open.
   m.broken = true;
   m.levels.clear();
+  m.cache.Clear();
   m.path_len = 0;
   m.current = false;
   PutU32(&m.hdr[12], kl);
@@ -740,8 +952,10 @@ Status IndexFile::Seek(std::string_view value, uint32_t* row) {
   m.current = false;
   m.path_len = 0;
   QUILL_RETURN_IF_ERROR(m.Usable());
+  m.StartWalk(0);
   uint32_t page = m.root();
   for (size_t level = 0;; ++level) {
+    QUILL_RETURN_IF_ERROR(m.Enter());
     QUILL_RETURN_IF_ERROR(m.Load(level, page));
     PageBuf& b = *m.levels[level];
     const char* d = b.data.data();
@@ -787,6 +1001,7 @@ Status IndexFile::First(uint32_t* row) {
   m.current = false;
   m.path_len = 0;
   QUILL_RETURN_IF_ERROR(m.Usable());
+  m.StartWalk(0);
   QUILL_RETURN_IF_ERROR(m.Descend(0, m.root(), false));
   return m.StepForward(0, row);
 }
@@ -797,9 +1012,12 @@ Status IndexFile::Last(uint32_t* row) {
   m.current = false;
   m.path_len = 0;
   QUILL_RETURN_IF_ERROR(m.Usable());
+  m.StartWalk(0);
   QUILL_RETURN_IF_ERROR(m.Descend(0, m.root(), true));
   return m.StepBackward(0, row);
 }
+
+Status IndexFile::AllRows(std::vector<uint32_t>* rows) { return impl_->ScanAll(rows); }
 
 std::string_view IndexFile::CurrentKey() const {
   const Impl& m = *impl_;
@@ -842,6 +1060,7 @@ Status IndexFile::Close() {
   Status c = m.file->Close();
   m.file.reset();
   m.levels.clear();
+  m.cache.Clear();
   m.path_len = 0;
   m.current = false;
   if (s.ok() && !c.ok()) s = c;
