@@ -11,9 +11,11 @@
 #include "main/message_dialog.h"
 #include "platform/headless/fault_env.h"
 #include "platform/headless/temp_dir.h"
+#include "platform/headless/watchdog.h"
 #include "platform/text_codec.h"
 #include "store/card_store.h"
 #include "store/card_test_support.h"
+#include "store/index_test_support.h"
 
 namespace quill {
 namespace {
@@ -419,6 +421,36 @@ TEST_F(FolderTreeTest, LowSpaceDuringTheLoadIsReported) {
   EXPECT_EQ(Cp932ToUtf8(dialog.questions()[1].text), "空き容量が少ないので終了します");
   EXPECT_FALSE(form_.busy().busy());
   EXPECT_FALSE(form_.loading);
+}
+
+// A folder index whose pages share their children does not hold the load
+// up: it ends with a clear error and a bare tree, and once the index is
+// rebuilt every card is back.
+TEST_F(FolderTreeTest, ADamagedFolderIndexEndsTheLoadWithAnError) {
+  AddFolderRow("F");
+  for (int i = 0; i < 5; ++i) AddCard("F", "c" + std::to_string(i));
+  store::RawIndex shared;
+  shared.expr = "KUBUN";
+  shared.key_length = 100;
+  shared.key = "F";
+  shared.ShareEveryChild(20, 1);  // 5^20 leaves
+  {
+    std::unique_ptr<RandomFile> f;
+    ASSERT_TRUE(env_.Open(folder_ + "quilbo7.ix0", OpenMode::kCreateTruncate, &f).ok());
+    const std::string bytes = shared.Bytes();
+    ASSERT_TRUE(f->WriteAt(0, bytes.data(), bytes.size()).ok());
+    ASSERT_TRUE(f->Close().ok());
+  }
+  Status s = ReturnsWithin([&] { return LoadFolderTree(form_, nullptr); });
+  EXPECT_EQ(s.code(), Status::kCorrupt) << s.ToString();
+  EXPECT_EQ(Shape(form_.tree().root()), "Data");
+  EXPECT_FALSE(form_.loading);
+  EXPECT_FALSE(form_.busy().busy());
+
+  CardRecord card(store_);
+  ASSERT_TRUE(card.Reorganize().ok());
+  Load();
+  EXPECT_EQ(Shape(form_.tree().root()), "Data{F{'c0','c1','c2','c3','c4'}}");
 }
 
 TEST_F(FolderTreeTest, StoreCommandsWaitWhileTheTreeLoads) {

@@ -51,7 +51,7 @@
 // ever.
 //
 // Pages read are kept in a cache of the open index (at most kCachePages of
-// them, replaced by second chance). Every page written goes to the file at
+// them). Every page written goes to the file at
 // once and into the cache, so the cache never holds anything the file does
 // not; it lives and dies with the open index.
 //
@@ -70,7 +70,6 @@
 #include <array>
 #include <cstring>
 #include <stdlib.h>
-#include <unordered_map>
 
 #include "store/byte_order.h"
 #include "store/db_error.h"
@@ -194,77 +193,63 @@ std::string KeyExpr::KeyOfRow(std::string_view row) const {
 
 namespace {
 
-// Recently read and written pages of one open index, by page number.
+// Recently read and written pages of one open index, each in the slot its
+// page number hashes to. It starts small, so that an index opened for one
+// lookup costs little, and doubles while pages keep pushing others out,
+// up to kCachePages.
 class PageCache {
  public:
   // The cached bytes of page, or null.
-  const char* Find(uint32_t page) {
-    auto it = slot_of_.find(page);
-    if (it == slot_of_.end()) return nullptr;
-    used_[it->second] = 1;
-    return Slot(it->second);
+  const char* Find(uint32_t page) const {
+    if (slots_ == 0) return nullptr;
+    const size_t s = Slot(page);
+    return pages_[s] == page ? bytes_.get() + s * kPageSize : nullptr;
   }
   // Stores the 512 bytes of page.
   void Put(uint32_t page, const char* bytes) {
-    auto it = slot_of_.find(page);
-    size_t slot = it != slot_of_.end() ? it->second : Take(page);
-    std::memcpy(Slot(slot), bytes, kPageSize);
-    used_[slot] = 1;
+    if (slots_ == 0 || (taken_ >= slots_ && slots_ < kCachePages)) Grow();
+    const size_t s = Slot(page);
+    if (pages_[s] != page) {
+      pages_[s] = page;
+      ++taken_;
+    }
+    std::memcpy(bytes_.get() + s * kPageSize, bytes, kPageSize);
   }
   void Drop(uint32_t page) {
-    auto it = slot_of_.find(page);
-    if (it == slot_of_.end()) return;
-    page_of_[it->second] = 0;
-    used_[it->second] = 0;
-    free_.push_back(it->second);
-    slot_of_.erase(it);
+    if (slots_ != 0 && pages_[Slot(page)] == page) pages_[Slot(page)] = 0;
   }
   void Clear() {
-    slot_of_.clear();
-    page_of_.clear();
-    used_.clear();
-    free_.clear();
-    blocks_.clear();
-    hand_ = 0;
+    pages_.reset();
+    bytes_.reset();
+    slots_ = taken_ = 0;
+    bits_ = 0;
   }
 
  private:
-  static constexpr size_t kBlockSlots = 64;
+  size_t Slot(uint32_t page) const { return (page * 2654435761u) >> (32 - bits_); }
 
-  char* Slot(size_t slot) { return blocks_[slot / kBlockSlots].get() + slot % kBlockSlots * kPageSize; }
-
-  // A slot for page: a free one, a new one while below the limit, else the
-  // first one not used since the hand last passed it.
-  size_t Take(uint32_t page) {
-    size_t slot;
-    if (!free_.empty()) {
-      slot = free_.back();
-      free_.pop_back();
-    } else if (page_of_.size() < kCachePages) {
-      slot = page_of_.size();
-      if (slot % kBlockSlots == 0) blocks_.emplace_back(new char[kBlockSlots * kPageSize]);
-      page_of_.push_back(0);
-      used_.push_back(0);
-    } else {
-      while (used_[hand_] != 0) {
-        used_[hand_] = 0;
-        hand_ = (hand_ + 1) % page_of_.size();
-      }
-      slot = hand_;
-      hand_ = (hand_ + 1) % page_of_.size();
-      slot_of_.erase(page_of_[slot]);
+  void Grow() {
+    std::unique_ptr<uint32_t[]> old_pages = std::move(pages_);
+    std::unique_ptr<char[]> old_bytes = std::move(bytes_);
+    const size_t old_slots = slots_;
+    bits_ = slots_ == 0 ? 3 : bits_ + 1;
+    slots_ = size_t{1} << bits_;
+    pages_.reset(new uint32_t[slots_]());
+    bytes_.reset(new char[slots_ * kPageSize]);
+    taken_ = 0;
+    for (size_t s = 0; s < old_slots; ++s) {
+      if (old_pages[s] == 0) continue;
+      const size_t to = Slot(old_pages[s]);
+      pages_[to] = old_pages[s];
+      std::memcpy(bytes_.get() + to * kPageSize, old_bytes.get() + s * kPageSize, kPageSize);
     }
-    page_of_[slot] = page;
-    slot_of_[page] = slot;
-    return slot;
   }
 
-  std::unordered_map<uint32_t, size_t> slot_of_;
-  std::vector<uint32_t> page_of_;  // by slot; 0 = free
-  std::vector<uint8_t> used_;      // by slot: read or written since the hand passed
-  std::vector<size_t> free_;
-  std::vector<std::unique_ptr<char[]>> blocks_;
-  size_t hand_ = 0;
+  std::unique_ptr<uint32_t[]> pages_;  // page number held by each slot; 0 = none
+  std::unique_ptr<char[]> bytes_;
+  size_t slots_ = 0;
+  int bits_ = 0;
+  size_t taken_ = 0;  // pages stored in a slot that held another since the last growth
 };
 
 struct PageBuf {

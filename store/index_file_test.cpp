@@ -15,6 +15,7 @@
 #include "platform/headless/watchdog.h"
 #include "store/db_error.h"
 #include "store/index_build.h"
+#include "store/index_test_support.h"
 
 namespace quill::store {
 namespace {
@@ -732,51 +733,13 @@ TEST(IndexFileTest, ShortReadsAndWritesAreErrors) {
   EXPECT_EQ(IndexFile::Open(env, path, &ix).code(), Status::kCorrupt);
 }
 
-// An index file made from its bytes: key "KEY" of 20 bytes (entry size 28,
-// 18 keys a page), every key "A". A page lists its children (an internal
-// page) or its rows (a leaf).
-struct RawIndex {
-  struct Page {
-    std::vector<uint32_t> children;
-    std::vector<uint32_t> rows;
-  };
-  uint32_t root = 1;
-  std::vector<Page> pages;  // page 1 onwards
-
-  std::string Bytes() const {
-    std::string b(512 * (pages.size() + 1), '\0');
-    PutU32(b, 0, root);
-    PutU32(b, 4, static_cast<uint32_t>(pages.size() + 1));
-    PutU32(b, 12, 20);
-    PutU32(b, 16, 18);
-    PutU32(b, 24, 28);
-    std::memcpy(&b[34], "KEY ", 4);
-    for (size_t p = 0; p < pages.size(); ++p) {
-      const size_t at = 512 * (p + 1);
-      const Page& pg = pages[p];
-      const bool leaf = pg.children.empty();
-      const uint32_t c = static_cast<uint32_t>(leaf ? pg.rows.size() : pg.children.size() - 1);
-      PutU32(b, at, c);
-      for (uint32_t i = 0; i < c && i < 18; ++i) {  // a count over 18 is a damaged page
-        if (!leaf) PutU32(b, at + 4 + i * 28, pg.children[i]);
-        PutU32(b, at + 8 + i * 28, leaf ? pg.rows[i] : 0);
-        b.replace(at + 12 + i * 28, 20, Pad("A", 20));
-      }
-      if (!leaf && c <= 18) PutU32(b, at + 4 + c * 28, pg.children[c]);
-    }
-    return b;
-  }
-};
-
 // Pages that do not form a tree: every walk stops with kCorrupt, and soon.
 TEST(IndexFileTest, DamagedTreesAreRefusedInBoundedTime) {
-  auto internal = [](std::vector<uint32_t> children) { return RawIndex::Page{children, {}}; };
-  auto leaf = [](std::vector<uint32_t> rows) { return RawIndex::Page{{}, rows}; };
-  // Nine levels whose 19 children are all the next page, over one leaf:
-  // 19^9 leaves to a walk that trusts the pages.
+  // Key "KEY" of 20 bytes: 18 keys, 19 children a page.
+  const auto internal = RawIndex::Internal;
+  const auto leaf = RawIndex::Leaf;
   RawIndex shared;
-  for (uint32_t p = 1; p <= 9; ++p) shared.pages.push_back(internal(std::vector<uint32_t>(19, p + 1)));
-  shared.pages.push_back(leaf(std::vector<uint32_t>(18, 1)));
+  shared.ShareEveryChild(9, 1);  // 19^9 leaves
   RawIndex self_loop;
   self_loop.pages = {internal({1, 2}), leaf({1})};
   RawIndex back_to_root;

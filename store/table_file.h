@@ -34,10 +34,17 @@
 // Here the header is rewritten after every append, so rows appended before
 // a crash stay counted; a file closed after changes ends just after its
 // 0x1A byte (an empty table is header length + 1 bytes).
+//
+// The open table remembers the deleted flag of every row it has seen (read
+// or written, one byte a row), so that searches need not read a row again
+// to pass over deleted ones; once many flags have been asked for, they are
+// read a piece of the file at a time. Every write and cut of the file goes
+// through the table and updates what it remembers.
 #pragma once
 
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -106,7 +113,14 @@ class TableFile {
   // when nothing was added.
   Status Append(std::string_view data, uint32_t* r);
   Status MarkDeleted(uint32_t r);
+  // Whether row r is marked deleted; does not change the buffer.
   Status IsDeleted(uint32_t r, bool* deleted);
+  // Reads rows first .. first + count - 1 in file order, a piece of the
+  // file at a time, and hands each to fn (the whole stored row, deleted
+  // flag at byte 0; valid during the call only). The buffer is not
+  // changed. A failure of fn ends the reading and is returned.
+  using RowVisitor = std::function<Status(uint32_t row, std::string_view bytes)>;
+  Status ReadRows(uint32_t first, uint32_t count, const RowVisitor& fn);
   // Removes the deleted rows: live rows move down in order, the file is cut
   // after the last of them and the header is rewritten.
   Status Pack();
@@ -124,15 +138,27 @@ class TableFile {
   Status WriteHeader();
   void EncodeHeader(std::array<unsigned char, kHeaderSize>* h) const;
 
+  // The file as the table sees it: every write and cut also passes by the
+  // remembered deleted flags.
+  class WatchedFile;
+  enum RowFlag : uint8_t { kFlagUnknown = 0, kFlagLive = 1, kFlagDeleted = 2 };
+  void NoteFlag(uint32_t r, char first_byte);
+  // Bytes at offset were written (data null: the write failed, so they
+  // are unknown now), or the file was cut at offset (n 0, data null).
+  void NoteChange(uint64_t offset, const char* data, uint64_t n, bool cut);
+
   FileEnv& env_;
   std::string path_;
   std::unique_ptr<RandomFile> file_;
+  std::vector<uint8_t> flags_;  // RowFlag by row number
+  uint32_t flag_misses_ = 0;    // flags that had to be read one row at a time
   std::array<unsigned char, kHeaderSize> header_{};  // as read; counts kept below
   uint32_t row_count_ = 0;
   uint32_t header_length_ = 0;
   uint32_t row_length_ = 0;
   std::vector<FieldDescriptor> fields_;
   std::string row_;
+  std::string spare_;  // where a row is read before it becomes the buffer
   uint32_t buffered_ = 0;
   bool rows_written_ = false;
   bool header_dirty_ = false;
