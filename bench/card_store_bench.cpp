@@ -192,6 +192,9 @@ void BM_Quill_FindByFolder(benchmark::State& state) {
 void BM_Quill_ReadTexts(benchmark::State& state) {
   Check(EnsureQuillSet(), state);
   auto& texts = Quill().store->texts();
+  // A loop over many texts keeps the text store open, as the other loops
+  // keep the card table open.
+  texts.set_keep_open(true);
   size_t bytes = 0;
   for (auto _ : state) {
     auto t0 = std::chrono::steady_clock::now();
@@ -203,6 +206,7 @@ void BM_Quill_ReadTexts(benchmark::State& state) {
     Record("quill", "4 read every text",
            std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count());
   }
+  texts.set_keep_open(false);
   state.SetBytesProcessed(static_cast<int64_t>(bytes));
 }
 
@@ -221,6 +225,7 @@ void BM_Quill_TreeLoad(benchmark::State& state) {
   // the first start with a new data set does; the timed loads find them.
   Check(quill::LoadFolderTree(form, nullptr), state);
   for (auto _ : state) {
+    form.tree().Clear();  // at start-up the tree is empty
     auto t0 = std::chrono::steady_clock::now();
     Check(quill::LoadFolderTree(form, nullptr), state);
     Record("quill", "tree", Seconds(t0));
@@ -449,6 +454,7 @@ void PrintComparison() {
 int main(int argc, char** argv) {
   benchmark::Initialize(&argc, argv);
   if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
+  Cards();  // made before any timing: the first workload must not pay for it
   benchmark::RunSpecifiedBenchmarks();
   PrintComparison();
   benchmark::Shutdown();
