@@ -448,6 +448,7 @@ Clock& FolderTreeModel::clock() { return store_.env().clock(); }
 
 std::string FormatNodeCaption(int title_fmt, Clock& clock, std::string_view title,
                               uint32_t update_time, uint32_t creation_time) {
+  if (title_fmt < 1 || title_fmt > 3) return std::string(title);
   char head[64];
   head[0] = '\0';
   switch (title_fmt) {

@@ -87,6 +87,10 @@ constexpr size_t kMaxDepth = 48;  // far beyond any tree of 2^32 pages
 constexpr size_t kCachePages = 4096;
 // Pages read at once by a scan of the whole file (1 MB).
 constexpr uint32_t kScanPages = 2048;
+// Searches with no change in between after which an index of at most
+// kMaxCopyBytes is held in memory.
+constexpr uint32_t kSeeksBeforeCopy = 32;
+constexpr uint64_t kMaxCopyBytes = uint64_t{64} << 20;
 
 uint64_t EntrySizeFor(uint64_t key_length) { return ((key_length - 1) & ~uint64_t{3}) + 12; }
 
@@ -323,7 +327,24 @@ struct IndexFile::Impl {
   // Counts one more page entered by the walk.
   Status Enter();
   Status Load(size_t level, uint32_t page);
-  Status ScanAll(std::vector<uint32_t>* rows);
+  // The whole index in key order, held in memory while it does not change.
+  struct InMemory {
+    std::vector<uint32_t> rows;
+    std::vector<uint32_t> key_at;  // where each key starts in pool
+    std::vector<uint8_t> key_len;  // without its trailing blanks
+    std::string pool;
+    std::string_view Key(size_t i) const {
+      return std::string_view(pool).substr(key_at[i], key_len[i]);
+    }
+  };
+  std::unique_ptr<InMemory> in_memory;
+  bool no_memory_copy = false;
+  uint32_t seeks_since_change = 0;
+  Status ScanAll(std::vector<uint32_t>* rows, InMemory* keys = nullptr);
+  int CompareTrimmed(std::string_view value, std::string_view key) const;
+  void MaybeHoldInMemory();
+  // The file changes: the copy in memory goes.
+  void Changed();
   Status WritePage(uint32_t page, char* d);
   Status WriteHeader();
   Status Descend(size_t level, uint32_t page, bool from_end);
@@ -412,6 +433,7 @@ Status IndexFile::Impl::WritePage(uint32_t page, char* d) {
   for (auto& b : levels) {
     if (b->page == page && b->data.data() != d) b->page = 0;
   }
+  Changed();
   Status s = file->WriteAt(uint64_t{page} * kPageSize, d, kPageSize);
   if (!s.ok()) {
     cache.Drop(page);  // the file may hold part of it
@@ -423,6 +445,7 @@ Status IndexFile::Impl::WritePage(uint32_t page, char* d) {
 }
 
 Status IndexFile::Impl::WriteHeader() {
+  Changed();
   Status s = file->WriteAt(0, hdr.data(), kPageSize);
   if (!s.ok()) {
     broken = true;
@@ -502,18 +525,24 @@ Status IndexFile::Impl::StepBackward(size_t level, uint32_t* row) {
 // Every entry's row in key order, as First and Next give them, from one
 // sequential read of the file: each page is boiled down to its children
 // and rows, then the tree is walked in memory under the same bounds as a
-// walk through the file.
-Status IndexFile::Impl::ScanAll(std::vector<uint32_t>* rows) {
+// walk through the file. With keys, every entry's key (without its
+// trailing blanks) is kept as well.
+Status IndexFile::Impl::ScanAll(std::vector<uint32_t>* rows, InMemory* keys) {
   rows->clear();
   path_len = 0;
   current = false;
   QUILL_RETURN_IF_ERROR(Usable());
   const uint32_t pages = next_free();
-  const uint32_t K = kpp();
+  const uint32_t K = kpp(), kl = klen();
   constexpr uint32_t kUnread = UINT32_MAX, kTooMany = UINT32_MAX - 1;
-  // Per page: where its count, c + 1 children and c rows start in links.
+  // Per page: where its count, c + 1 children, c rows and (with keys) c + 1
+  // key offsets start in links.
   std::vector<uint32_t> start(pages, kUnread);
   std::vector<uint32_t> links;
+  // Count, children, rows and key places of full pages: untouched room
+  // costs nothing.
+  links.reserve(size_t{pages} * (3 + 3 * size_t{K}));
+  std::string pool;
   std::vector<char> buf(size_t{kScanPages} * kPageSize);
   for (uint32_t first = 1; first < pages; first += kScanPages) {
     const uint32_t n = std::min(kScanPages, pages - first);
@@ -535,6 +564,13 @@ Status IndexFile::Impl::ScanAll(std::vector<uint32_t>* rows) {
       links.push_back(c);
       for (uint32_t j = 0; j <= c; ++j) links.push_back(Child(d, j));
       for (uint32_t j = 0; j < c; ++j) links.push_back(Row(d, j));
+      if (keys == nullptr) continue;
+      for (uint32_t j = 0; j < c; ++j) {
+        links.push_back(static_cast<uint32_t>(pool.size()));
+        // Only the entries of leaves are ever looked at.
+        if (Child(d, j) == 0) pool.append(WithoutTrailingBlanks(std::string_view(Key(d, j), kl)));
+      }
+      links.push_back(static_cast<uint32_t>(pool.size()));
     }
   }
 
@@ -575,12 +611,93 @@ Status IndexFile::Impl::ScanAll(std::vector<uint32_t>* rows) {
     if (child != 0) {
       QUILL_RETURN_IF_ERROR(enter(child));
     } else if (pos < c) {
-      const uint32_t r = links[top.at + 2 + c + pos];
+      const uint32_t at = top.at + 2 + c;
+      const uint32_t r = links[at + pos];
       if (r == 0) return SetDbError(kDbShortRead, Status::Corrupt("index " + path + " has a row 0"));
       rows->push_back(r);
+      if (keys != nullptr) {
+        const uint32_t from = links[at + c + pos];
+        keys->key_at.push_back(from);
+        keys->key_len.push_back(static_cast<uint8_t>(links[at + c + pos + 1] - from));
+      }
     }
   }
+  if (keys != nullptr) keys->pool = std::move(pool);
   return Status::Ok();
+}
+
+// Compares a search value with a key held without its trailing blanks, as
+// CompareValue compares it with the whole key: the key reads as followed
+// by blanks, up to its length and beyond.
+int IndexFile::Impl::CompareTrimmed(std::string_view value, std::string_view key) const {
+  if (numeric()) {
+    char k[8];
+    std::memset(k, ' ', 8);
+    std::memcpy(k, key.data(), std::min<size_t>(8, key.size()));
+    return CompareValue(value, k);
+  }
+  const size_t common = std::min(value.size(), key.size());
+  const int c = std::memcmp(value.data(), key.data(), common);
+  if (c != 0) return c < 0 ? -1 : 1;
+  for (size_t i = common; i < value.size(); ++i) {
+    const unsigned char b = static_cast<unsigned char>(value[i]);
+    if (b != ' ') return b < ' ' ? -1 : 1;
+  }
+  return 0;
+}
+
+namespace {
+
+// Orders two text keys held without their trailing blanks as the whole
+// keys.
+int ComparePaddedKeys(std::string_view a, std::string_view b) {
+  const size_t common = std::min(a.size(), b.size());
+  const int c = std::memcmp(a.data(), b.data(), common);
+  if (c != 0) return c < 0 ? -1 : 1;
+  const std::string_view rest = a.size() > b.size() ? a.substr(common) : b.substr(common);
+  const int sign = a.size() > b.size() ? 1 : -1;
+  for (char ch : rest) {
+    const unsigned char u = static_cast<unsigned char>(ch);
+    if (u != ' ') return u > ' ' ? sign : -sign;
+  }
+  return 0;
+}
+
+}  // namespace
+
+// Takes the whole index into memory once it has been searched often with
+// no change in between, and when it is small enough. A failure leaves the
+// searches to the file for as long as the index stays open.
+void IndexFile::Impl::MaybeHoldInMemory() {
+  if (in_memory || no_memory_copy || ++seeks_since_change < kSeeksBeforeCopy) return;
+  if (uint64_t{next_free()} * kPageSize > kMaxCopyBytes) {
+    no_memory_copy = true;
+    return;
+  }
+  auto copy = std::make_unique<InMemory>();
+  Status s = ScanAll(&copy->rows, copy.get());
+  // Keys out of order (a damaged index) are left to the walk through the
+  // file, which reports what it meets.
+  auto whole = [&](std::string_view key) {
+    std::string k(key);
+    k.resize(klen(), ' ');
+    return k;
+  };
+  for (size_t i = 1; s.ok() && i < copy->rows.size(); ++i) {
+    const std::string_view a = copy->Key(i - 1), b = copy->Key(i);
+    const int order = numeric() ? CompareValue(whole(a), whole(b).data()) : ComparePaddedKeys(a, b);
+    if (order > 0) s = Status::Corrupt("keys out of order");
+  }
+  if (!s.ok()) {
+    no_memory_copy = true;
+    return;
+  }
+  in_memory = std::move(copy);
+}
+
+void IndexFile::Impl::Changed() {
+  in_memory.reset();
+  seeks_since_change = 0;
 }
 
 Status IndexFile::Impl::InsertEntry(std::string_view key, uint32_t row) {
@@ -912,6 +1029,7 @@ Status IndexFile::Build(const std::vector<FieldLayout>& fields, RowSource& rows)
   m.broken = true;
   m.levels.clear();
   m.cache.Clear();
+  m.Changed();
   m.path_len = 0;
   m.current = false;
   PutU32(&m.hdr[12], kl);
@@ -937,6 +1055,7 @@ Status IndexFile::Seek(std::string_view value, uint32_t* row) {
   m.current = false;
   m.path_len = 0;
   QUILL_RETURN_IF_ERROR(m.Usable());
+  ++m.seeks_since_change;
   m.StartWalk(0);
   uint32_t page = m.root();
   for (size_t level = 0;; ++level) {
@@ -1004,6 +1123,37 @@ Status IndexFile::Last(uint32_t* row) {
 
 Status IndexFile::AllRows(std::vector<uint32_t>* rows) { return impl_->ScanAll(rows); }
 
+Status IndexFile::MatchingRows(std::string_view value, std::vector<uint32_t>* rows,
+                               uint32_t* after, bool* done) {
+  Impl& m = *impl_;
+  rows->clear();
+  *after = 0;
+  *done = false;
+  QUILL_RETURN_IF_ERROR(m.Usable());
+  m.MaybeHoldInMemory();
+  if (!m.in_memory) return Status::Ok();
+  m.path_len = 0;
+  m.current = false;
+  const Impl::InMemory& mem = *m.in_memory;
+  // Keys are in order: the matches are one run, found by halving.
+  size_t lo = 0, hi = mem.rows.size();
+  while (lo < hi) {
+    const size_t mid = lo + (hi - lo) / 2;
+    if (m.CompareTrimmed(value, mem.Key(mid)) > 0) {
+      lo = mid + 1;
+    } else {
+      hi = mid;
+    }
+  }
+  size_t i = lo;
+  for (; i < mem.rows.size() && m.CompareTrimmed(value, mem.Key(i)) == 0; ++i) {
+    rows->push_back(mem.rows[i]);
+  }
+  if (i < mem.rows.size()) *after = mem.rows[i];
+  *done = true;
+  return Status::Ok();
+}
+
 std::string_view IndexFile::CurrentKey() const {
   const Impl& m = *impl_;
   if (!m.current) return {};
@@ -1046,6 +1196,7 @@ Status IndexFile::Close() {
   m.file.reset();
   m.levels.clear();
   m.cache.Clear();
+  m.Changed();
   m.path_len = 0;
   m.current = false;
   if (s.ok() && !c.ok()) s = c;

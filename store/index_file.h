@@ -102,6 +102,14 @@ class IndexFile {
   // The row of every entry in key order (what First and Next give), read
   // in one pass over the file; leaves no current entry.
   Status AllRows(std::vector<uint32_t>* rows);
+  // The rows of the entries whose key matches value (as Seek and Next
+  // find them), in key order, and in *after the row of the entry after
+  // them (0 = none), when the index is held in memory: that happens once
+  // it has been searched often with no change in between. *done tells
+  // whether it was; when not, nothing was looked at. Leaves no current
+  // entry.
+  Status MatchingRows(std::string_view value, std::vector<uint32_t>* rows, uint32_t* after,
+                      bool* done);
   // The key of the current entry (key_length() bytes).
   std::string_view CurrentKey() const;
 

@@ -686,6 +686,29 @@ Status TableCursor::Search(std::string_view value, size_t max, std::vector<uint3
     SetEof();
     return Status::Ok();
   }
+  // An index held in memory hands over all its matches at once.
+  std::vector<uint32_t> matches;
+  uint32_t after = 0;
+  bool in_memory = false;
+  if (max > 0) QUILL_RETURN_IF_ERROR(idx.MatchingRows(key, &matches, &after, &in_memory));
+  if (in_memory) {
+    for (uint32_t m : matches) {
+      bool deleted = false;
+      QUILL_RETURN_IF_ERROR(table_->IsDeleted(m, &deleted));
+      if (deleted) continue;
+      rows->push_back(m);
+      if (rows->size() >= max) {
+        SetRow(m);
+        return Status::Ok();
+      }
+    }
+    if (after != 0) {
+      SetRow(after);  // the first row past the matches
+    } else {
+      SetEof();
+    }
+    return Status::Ok();
+  }
   uint32_t r = 0;
   QUILL_RETURN_IF_ERROR(SeekLive(idx, key, &r));
   while (r != 0 && rows->size() < max) {
