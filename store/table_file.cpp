@@ -669,36 +669,25 @@ Status TableCursor::Search(std::string_view value, size_t max, std::vector<uint3
   }
   IndexFile& idx = *index(selected_);
   const std::string key = SearchKey(idx, value);
+  // Every row of the index, read in one pass over its file, or the matches
+  // of an index held in memory come all at once.
+  std::vector<uint32_t> candidates;
+  uint32_t after = 0;  // the row of the entry after the matches
+  bool at_once = false;
   if (key.empty() && max >= table_->row_count()) {
-    // Every live row: the whole index in one pass over its file.
-    std::vector<uint32_t> all;
-    QUILL_RETURN_IF_ERROR(idx.AllRows(&all));
-    for (uint32_t r : all) {
-      bool deleted = false;
-      QUILL_RETURN_IF_ERROR(table_->IsDeleted(r, &deleted));
-      if (deleted) continue;
-      rows->push_back(r);
-      if (rows->size() >= max) {
-        SetRow(r);
-        return Status::Ok();
-      }
-    }
-    SetEof();
-    return Status::Ok();
+    QUILL_RETURN_IF_ERROR(idx.AllRows(&candidates));
+    at_once = true;
+  } else if (max > 0) {
+    QUILL_RETURN_IF_ERROR(idx.MatchingRows(key, &candidates, &after, &at_once));
   }
-  // An index held in memory hands over all its matches at once.
-  std::vector<uint32_t> matches;
-  uint32_t after = 0;
-  bool in_memory = false;
-  if (max > 0) QUILL_RETURN_IF_ERROR(idx.MatchingRows(key, &matches, &after, &in_memory));
-  if (in_memory) {
-    for (uint32_t m : matches) {
+  if (at_once) {
+    for (uint32_t c : candidates) {
       bool deleted = false;
-      QUILL_RETURN_IF_ERROR(table_->IsDeleted(m, &deleted));
+      QUILL_RETURN_IF_ERROR(table_->IsDeleted(c, &deleted));
       if (deleted) continue;
-      rows->push_back(m);
+      rows->push_back(c);
       if (rows->size() >= max) {
-        SetRow(m);
+        SetRow(c);  // stays on the last row taken
         return Status::Ok();
       }
     }
