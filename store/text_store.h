@@ -13,7 +13,8 @@
 // first and reuses free rows, ten found at a time, before appending, so
 // the file does not grow on edits; Purge drops the free rows for good.
 //
-// Every operation opens the table lazily and closes it at the end.
+// Every operation opens the table lazily and closes it at the end (Read
+// may be told to keep it open).
 #pragma once
 
 #include <cstdint>
@@ -50,10 +51,12 @@ class TextBodyStore {
   // The stored bytes of the card (its chunks in key order, each its first
   // SIZE bytes, SIZE taken as at most 1000), at most kCardTextCapacity
   // bytes; the text proper ends at the first NUL. No rows: empty. At most
-  // as many chunks as the file has rows are looked at.
+  // as many chunks as the file has rows are looked at; an index that lists
+  // one row twice for the card is damaged (kCorrupt).
   Status Read(std::string_view id, std::string* bytes);
-  // With keep set, Read leaves the table open for the next one (callers
-  // that read many texts set it, and clear it at the end, which closes).
+  // With keep set, Read leaves the table open for the next one: callers
+  // that read many texts set it, and clear it at the end, which closes.
+  // Meanwhile nothing but this store may write its files.
   void set_keep_open(bool keep);
   // Replaces the card's text by data (the caller includes the NUL).
   Status Write(std::string_view id, std::string_view data);
