@@ -435,19 +435,20 @@ TEST_F(FolderTreeTest, CardNodesHoldWhatTheirCardsLoadAs) {
   auto patch = [&](int row, size_t offset, const std::string& bytes) {
     std::unique_ptr<RandomFile> f;
     ASSERT_TRUE(env_.Open(folder_ + "quilbo7.dat", OpenMode::kReadWrite, &f).ok());
-    ASSERT_TRUE(f->WriteAt(257 + uint64_t{285} * row + 1 + offset, bytes.data(), bytes.size()).ok());
+    ASSERT_TRUE(
+        f->WriteAt(257 + uint64_t{285} * row + 1 + offset, bytes.data(), bytes.size()).ok());
     ASSERT_TRUE(f->Close().ok());
   };
   const size_t yobi = 184;
-  patch(1, yobi + 28, "\x02");      // one-shot paste: only 1 counts
-  patch(1, yobi + 36, "\x96");      // icon 150
+  patch(1, yobi + 28, "\x02");  // one-shot paste: only 1 counts
+  patch(1, yobi + 36, "\x96");  // icon 150
   patch(1, yobi + 37, "HTM");
   patch(2, yobi + 60, "@");
   patch(2, yobi + 95, "L");
   patch(2, yobi + 37, "CSV");
-  patch(3, 100, std::string("ab \0x", 5) + std::string(47, ' '));            // title with a NUL
-  patch(4, 100, std::string(49, 'a') + "\x82\xA0" + "b");                    // cut inside a character
-  patch(5, 152, "ABC" + std::string(17, ' '));                                // a short card id
+  patch(3, 100, std::string("ab \0x", 5) + std::string(47, ' '));  // title with a NUL
+  patch(4, 100, std::string(49, 'a') + "\x82\xA0" + "b");          // cut inside a character
+  patch(5, 152, "ABC" + std::string(17, ' '));                     // a short card id
   Load();
   TreeNode* f = FindFolderNode(form_, "F");
   ASSERT_NE(f, nullptr);

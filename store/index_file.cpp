@@ -410,9 +410,8 @@ Status IndexFile::Impl::Load(size_t level, uint32_t page) {
     Status s = file->ReadAt(uint64_t{page} * kPageSize, b.data.data(), kPageSize, &got);
     if (!s.ok()) return SetDbError(kDbShortRead, s);
     if (got != kPageSize) {
-      return SetDbError(kDbShortRead,
-                        Status::Corrupt("short read of page " + std::to_string(page) + " of " +
-                                        path));
+      return SetDbError(kDbShortRead, Status::Corrupt("short read of page " + std::to_string(page) +
+                                                      " of " + path));
     }
     cache.Put(page, b.data.data());
   }
@@ -613,7 +612,8 @@ Status IndexFile::Impl::ScanAll(std::vector<uint32_t>* rows, InMemory* keys) {
     } else if (pos < c) {
       const uint32_t at = top.at + 2 + c;
       const uint32_t r = links[at + pos];
-      if (r == 0) return SetDbError(kDbShortRead, Status::Corrupt("index " + path + " has a row 0"));
+      if (r == 0)
+        return SetDbError(kDbShortRead, Status::Corrupt("index " + path + " has a row 0"));
       rows->push_back(r);
       if (keys != nullptr) {
         const uint32_t from = links[at + c + pos];
@@ -1123,8 +1123,8 @@ Status IndexFile::Last(uint32_t* row) {
 
 Status IndexFile::AllRows(std::vector<uint32_t>* rows) { return impl_->ScanAll(rows); }
 
-Status IndexFile::MatchingRows(std::string_view value, std::vector<uint32_t>* rows,
-                               uint32_t* after, bool* done) {
+Status IndexFile::MatchingRows(std::string_view value, std::vector<uint32_t>* rows, uint32_t* after,
+                               bool* done) {
   Impl& m = *impl_;
   rows->clear();
   *after = 0;

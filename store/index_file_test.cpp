@@ -775,9 +775,12 @@ TEST(IndexFileTest, DamagedTreesAreRefusedInBoundedTime) {
   const struct {
     const char* what;
     RawIndex index;
-  } cases[] = {{"shared pages", shared},          {"child is its own page", self_loop},
-               {"child is the root", back_to_root}, {"child past the file", past_the_file},
-               {"too many entries", too_many},      {"row 0 in a leaf", row_zero}};
+  } cases[] = {{"shared pages", shared},
+               {"child is its own page", self_loop},
+               {"child is the root", back_to_root},
+               {"child past the file", past_the_file},
+               {"too many entries", too_many},
+               {"row 0 in a leaf", row_zero}};
   using Walk = std::function<Status(IndexFile&)>;
   auto forward = [](IndexFile& ix) {
     uint32_t row = 0;
@@ -801,8 +804,10 @@ TEST(IndexFileTest, DamagedTreesAreRefusedInBoundedTime) {
     std::vector<uint32_t> rows;
     return ix.AllRows(&rows);
   };
-  const std::pair<const char*, Walk> walks[] = {
-      {"first/next", forward}, {"last/previous", backward}, {"seek/next", prefix}, {"all rows", all}};
+  const std::pair<const char*, Walk> walks[] = {{"first/next", forward},
+                                                {"last/previous", backward},
+                                                {"seek/next", prefix},
+                                                {"all rows", all}};
 
   TempDir dir;
   const std::string path = dir.File("bad.ix");

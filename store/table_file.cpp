@@ -61,7 +61,9 @@ class TableFile::WatchedFile final : public RandomFile {
 };
 
 TableFile::TableFile(FileEnv& env, std::string path, std::unique_ptr<RandomFile> file)
-    : env_(env), path_(std::move(path)), file_(std::make_unique<WatchedFile>(*this, std::move(file))) {}
+    : env_(env),
+      path_(std::move(path)),
+      file_(std::make_unique<WatchedFile>(*this, std::move(file))) {}
 
 void TableFile::NoteFlag(uint32_t r, char first_byte) {
   if (flags_.empty()) return;  // flags are kept once many were asked for
@@ -72,7 +74,8 @@ void TableFile::NoteFlag(uint32_t r, char first_byte) {
 void TableFile::NoteChange(uint64_t offset, const char* data, uint64_t n, bool cut) {
   if (row_length_ == 0 || flags_.empty()) return;
   // Rows whose first byte lies at offset or after it.
-  uint64_t r = offset <= header_length_ ? 1 : (offset - header_length_ + row_length_ - 1) / row_length_ + 1;
+  uint64_t r =
+      offset <= header_length_ ? 1 : (offset - header_length_ + row_length_ - 1) / row_length_ + 1;
   if (cut) {
     if (r < flags_.size()) flags_.resize(r);
     return;
@@ -80,7 +83,8 @@ void TableFile::NoteChange(uint64_t offset, const char* data, uint64_t n, bool c
   for (; r < flags_.size(); ++r) {
     const uint64_t at = header_length_ + (r - 1) * row_length_;
     if (at >= offset + n) break;
-    flags_[r] = data != nullptr ? (data[at - offset] == '*' ? kFlagDeleted : kFlagLive) : kFlagUnknown;
+    flags_[r] =
+        data != nullptr ? (data[at - offset] == '*' ? kFlagDeleted : kFlagLive) : kFlagUnknown;
   }
 }
 
@@ -284,7 +288,8 @@ Status TableFile::ReadRows(uint32_t first, uint32_t count, const RowVisitor& fn)
   QUILL_RETURN_IF_ERROR(CheckRow(first));
   QUILL_RETURN_IF_ERROR(CheckRow(first + (count - 1)));
   if (count == 1 && first == buffered_) return fn(first, row_);
-  const uint32_t per_piece = std::max<uint32_t>(1, static_cast<uint32_t>(kPieceBytes / row_length_));
+  const uint32_t per_piece =
+      std::max<uint32_t>(1, static_cast<uint32_t>(kPieceBytes / row_length_));
   std::string piece;
   for (uint32_t r = first; r - first < count;) {
     const uint32_t n = std::min(per_piece, count - (r - first));
@@ -293,7 +298,8 @@ Status TableFile::ReadRows(uint32_t first, uint32_t count, const RowVisitor& fn)
     size_t got = 0;
     Status s = file_->ReadAt(RowOffset(r), piece.data(), bytes, &got);
     if (!s.ok()) return SetDbError(kDbShortRead, s);
-    if (got < bytes) return ShortRead(path_, "rows " + std::to_string(r) + " to " + std::to_string(r + n - 1));
+    if (got < bytes)
+      return ShortRead(path_, "rows " + std::to_string(r) + " to " + std::to_string(r + n - 1));
     for (uint32_t i = 0; i < n; ++i, ++r) {
       std::string_view row(piece.data() + size_t{i} * row_length_, row_length_);
       NoteFlag(r, row[0]);
@@ -388,10 +394,12 @@ Status TableFile::IsDeleted(uint32_t r, bool* deleted) {
     // Many lookups: from now on flags are kept, and read for the whole
     // piece of the file around r.
     if (flags_.empty()) flags_.assign(size_t{row_count_} + 1, kFlagUnknown);
-    const uint32_t per_piece = std::max<uint32_t>(1, static_cast<uint32_t>(kPieceBytes / row_length_));
+    const uint32_t per_piece =
+        std::max<uint32_t>(1, static_cast<uint32_t>(kPieceBytes / row_length_));
     const uint32_t first = (r - 1) / per_piece * per_piece + 1;
     const uint32_t count = std::min(per_piece, row_count_ - first + 1);
-    QUILL_RETURN_IF_ERROR(ReadRows(first, count, [](uint32_t, std::string_view) { return Status::Ok(); }));
+    QUILL_RETURN_IF_ERROR(
+        ReadRows(first, count, [](uint32_t, std::string_view) { return Status::Ok(); }));
   }
   *deleted = flags_[r] == kFlagDeleted;
   return Status::Ok();

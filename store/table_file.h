@@ -150,8 +150,8 @@ class TableFile {
   FileEnv& env_;
   std::string path_;
   std::unique_ptr<RandomFile> file_;
-  std::vector<uint8_t> flags_;  // RowFlag by row number
-  uint32_t flag_misses_ = 0;    // flags that had to be read one row at a time
+  std::vector<uint8_t> flags_;                       // RowFlag by row number
+  uint32_t flag_misses_ = 0;                         // flags that had to be read one row at a time
   std::array<unsigned char, kHeaderSize> header_{};  // as read; counts kept below
   uint32_t row_count_ = 0;
   uint32_t header_length_ = 0;

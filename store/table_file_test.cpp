@@ -80,7 +80,9 @@ TEST(TableCursorTest, DeletedFlagsFollowEveryWrite) {
   TempDir dir;
   FaultEnv env;
   std::unique_ptr<TableFile> file;
-  ASSERT_TRUE(TableFile::Create(env, dir.File("f.dat"), {{"K", 'C', 4, 0, 0}, {"PAD", 'C', 250, 0, 0}}, &file).ok());
+  ASSERT_TRUE(TableFile::Create(env, dir.File("f.dat"),
+                                {{"K", 'C', 4, 0, 0}, {"PAD", 'C', 250, 0, 0}}, &file)
+                  .ok());
   TableCursor c(env, std::move(file));
   int slot = 0;
   ASSERT_TRUE(c.CreateIndex(dir.File("f.ix"), "K", false, &slot).ok());

@@ -101,8 +101,7 @@ Status TextBodyStore::Read(std::string_view id, std::string* bytes) {
     auto twice = std::adjacent_find(sorted.begin(), sorted.end());
     if (twice != sorted.end()) {
       s = Status::Corrupt("the index " + table_.index_paths().front() + " lists row " +
-                          std::to_string(*twice + 1) + " twice for the text of " +
-                          std::string(id));
+                          std::to_string(*twice + 1) + " twice for the text of " + std::string(id));
     }
   }
   // The chunks in key order; rows that follow one another in the file are

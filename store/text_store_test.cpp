@@ -159,7 +159,8 @@ TEST_F(TextStoreTest, DamagedChunkIndexesAreReadWithinBounds) {
   // A tree whose 4 full leaves all list row 1: 72 entries for one row.
   RawIndex same_row = base;
   same_row.pages = {RawIndex::Internal({2, 3, 4, 5})};
-  for (int i = 0; i < 4; ++i) same_row.pages.push_back(RawIndex::Leaf(std::vector<uint32_t>(18, 1)));
+  for (int i = 0; i < 4; ++i)
+    same_row.pages.push_back(RawIndex::Leaf(std::vector<uint32_t>(18, 1)));
 
   const struct {
     const char* what;
