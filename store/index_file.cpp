@@ -51,9 +51,11 @@
 // ever.
 //
 // Pages read are kept in a cache of the open index (at most kCachePages of
-// them). Every page written goes to the file at
-// once and into the cache, so the cache never holds anything the file does
-// not; it lives and dies with the open index.
+// them). Every page written goes to the file at once and into the cache,
+// so the cache never holds anything the file does not; it lives and dies
+// with the open index. An index searched often with no change in between
+// is read whole, once, into a sorted list of its keys and rows that
+// answers prefix searches until the next change.
 //
 // A bulk build sorts {row, key} records externally (index_build.h), cuts
 // the file to length 0 and writes the tree bottom-up in one pass: full
