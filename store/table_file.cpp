@@ -288,20 +288,38 @@ Status TableFile::ReadRows(uint32_t first, uint32_t count, const RowVisitor& fn)
   QUILL_RETURN_IF_ERROR(CheckRow(first));
   QUILL_RETURN_IF_ERROR(CheckRow(first + (count - 1)));
   if (count == 1 && first == buffered_) return fn(first, row_);
-  const uint32_t per_piece =
-      std::max<uint32_t>(1, static_cast<uint32_t>(kPieceBytes / row_length_));
-  std::string piece;
+  // The piece buffer is kept (a fresh one would be cleared before each
+  // read), unless fn reads rows of this table itself.
+  if (reading_rows_) {
+    std::string nested;
+    return ReadPieces(first, count, fn, &nested);
+  }
+  reading_rows_ = true;
+  Status s = ReadPieces(first, count, fn, &piece_);
+  reading_rows_ = false;
+  return s;
+}
+
+uint32_t TableFile::RowsPerPiece() const {
+  return std::max<uint32_t>(1, static_cast<uint32_t>(kPieceBytes / row_length_));
+}
+
+Status TableFile::ReadPieces(uint32_t first, uint32_t count, const RowVisitor& fn,
+                             std::string* piece) {
+  const uint32_t per_piece = RowsPerPiece();
+  if (piece->size() < size_t{per_piece} * row_length_) {
+    piece->resize(size_t{per_piece} * row_length_);
+  }
   for (uint32_t r = first; r - first < count;) {
     const uint32_t n = std::min(per_piece, count - (r - first));
     const size_t bytes = size_t{n} * row_length_;
-    piece.resize(bytes);
     size_t got = 0;
-    Status s = file_->ReadAt(RowOffset(r), piece.data(), bytes, &got);
+    Status s = file_->ReadAt(RowOffset(r), piece->data(), bytes, &got);
     if (!s.ok()) return SetDbError(kDbShortRead, s);
     if (got < bytes)
       return ShortRead(path_, "rows " + std::to_string(r) + " to " + std::to_string(r + n - 1));
     for (uint32_t i = 0; i < n; ++i, ++r) {
-      std::string_view row(piece.data() + size_t{i} * row_length_, row_length_);
+      std::string_view row(piece->data() + size_t{i} * row_length_, row_length_);
       NoteFlag(r, row[0]);
       QUILL_RETURN_IF_ERROR(fn(r, row));
     }
@@ -394,8 +412,7 @@ Status TableFile::IsDeleted(uint32_t r, bool* deleted) {
     // Many lookups: from now on flags are kept, and read for the whole
     // piece of the file around r.
     if (flags_.empty()) flags_.assign(size_t{row_count_} + 1, kFlagUnknown);
-    const uint32_t per_piece =
-        std::max<uint32_t>(1, static_cast<uint32_t>(kPieceBytes / row_length_));
+    const uint32_t per_piece = RowsPerPiece();
     const uint32_t first = (r - 1) / per_piece * per_piece + 1;
     const uint32_t count = std::min(per_piece, row_count_ - first + 1);
     QUILL_RETURN_IF_ERROR(

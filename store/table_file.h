@@ -134,6 +134,9 @@ class TableFile {
     return header_length_ + static_cast<uint64_t>(row_count_) * row_length_;
   }
   Status CheckRow(uint32_t r) const;
+  // Rows read at once by ReadRows (a piece of the file).
+  uint32_t RowsPerPiece() const;
+  Status ReadPieces(uint32_t first, uint32_t count, const RowVisitor& fn, std::string* piece);
   // Writes the 36 header bytes and the 0x1A after the last row.
   Status WriteHeader();
   void EncodeHeader(std::array<unsigned char, kHeaderSize>* h) const;
@@ -159,6 +162,8 @@ class TableFile {
   std::vector<FieldDescriptor> fields_;
   std::string row_;
   std::string spare_;  // where a row is read before it becomes the buffer
+  std::string piece_;  // where ReadRows reads many rows at once
+  bool reading_rows_ = false;
   uint32_t buffered_ = 0;
   bool rows_written_ = false;
   bool header_dirty_ = false;
