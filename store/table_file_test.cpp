@@ -151,6 +151,15 @@ TEST(TableCursorTest, DeletedFlagsFollowEveryWrite) {
     ASSERT_TRUE(c.IsDeleted(r, &d).ok());
     EXPECT_FALSE(d) << "row " << r;
   }
+  // The packed file is watched as the old one was.
+  ASSERT_TRUE(c.MarkDeleted(3).ok());
+  bool d = false;
+  ASSERT_TRUE(c.IsDeleted(3, &d).ok());
+  EXPECT_TRUE(d);
+  all.clear();
+  ASSERT_TRUE(c.Search("", SIZE_MAX, &all).ok());
+  EXPECT_EQ(all.size(), deleted.size() - 1);
+  EXPECT_EQ(std::count(all.begin(), all.end(), 3u), 0);
   ASSERT_TRUE(c.Close().ok());
 }
 
