@@ -83,25 +83,22 @@ class QuillhookDesktopTest : public ::testing::Test {
     if (std::getenv("DISPLAY") == nullptr) return;
     dir_ = new TempDir;
     std::ofstream(dir_->File("メモ.txt")) << kJapanese;
-    const std::vector<std::string> env = ClientEnvironment(dir_->Path());
     typed_ = dir_->File("typed.txt");
-    xterm_ = new Client({"xterm", "-T", "quill-hook-term", "-e", "sh", "-c", "cat > " + typed_},
-                        env, dir_->File("xterm.log"));
-    mousepad_ = new Client({"mousepad", "--disable-server", dir_->File("メモ.txt")}, env,
-                           dir_->File("mousepad.log"));
+    // What the terminal gets is written to `typed_`.
+    clients_ = new TerminalAndEditor(dir_->Path(), {"-e", "sh", "-c", "cat > " + typed_},
+                                     dir_->File("メモ.txt"));
   }
   static void TearDownTestSuite() {
-    delete xterm_;
-    delete mousepad_;
+    delete clients_;
     delete dir_;
-    xterm_ = mousepad_ = nullptr;
+    clients_ = nullptr;
     dir_ = nullptr;
   }
 
   void SetUp() override {
     if (std::getenv("DISPLAY") == nullptr) GTEST_SKIP() << "needs an X display";
-    term_ = xterm_->WaitForWindow();
-    pad_ = mousepad_->WaitForWindow();
+    term_ = clients_->terminal.WaitForWindow();
+    pad_ = clients_->editor.WaitForWindow();
     ASSERT_NE(term_, 0u) << "xterm showed no window";
     ASSERT_NE(pad_, 0u) << "mousepad showed no window";
     std::string folder;
@@ -187,8 +184,7 @@ class QuillhookDesktopTest : public ::testing::Test {
   }
 
   static TempDir* dir_;
-  static Client* xterm_;
-  static Client* mousepad_;
+  static TerminalAndEditor* clients_;
   static std::string typed_;
   WindowHandle term_ = 0;
   WindowHandle pad_ = 0;
@@ -199,8 +195,7 @@ class QuillhookDesktopTest : public ::testing::Test {
 };
 
 TempDir* QuillhookDesktopTest::dir_ = nullptr;
-Client* QuillhookDesktopTest::xterm_ = nullptr;
-Client* QuillhookDesktopTest::mousepad_ = nullptr;
+TerminalAndEditor* QuillhookDesktopTest::clients_ = nullptr;
 std::string QuillhookDesktopTest::typed_;
 
 TEST_F(QuillhookDesktopTest, HotKeyGivesOneCommandAndTheTerminalNeverSeesIt) {

@@ -106,14 +106,19 @@ struct Sandbox {
   QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
 };
 
-TEST(QuillmainDesktopTest, MainWindowSecondInstanceAndClose) {
-  TestApp();
-  if (QGuiApplication::platformName() != QLatin1String("xcb")) {
-    GTEST_SKIP() << "needs an X display";
+class QuillmainDesktopTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    TestApp();
+    if (QGuiApplication::platformName() != QLatin1String("xcb")) {
+      GTEST_SKIP() << "needs an X display";
+    }
+    ASSERT_TRUE(x.ok());
   }
   X11Display x;
-  ASSERT_TRUE(x.ok());
+};
 
+TEST_F(QuillmainDesktopTest, MainWindowSecondInstanceAndClose) {
   Sandbox sandbox;
   const std::string& home = sandbox.home;
   const std::string& block = sandbox.block;
@@ -176,14 +181,7 @@ int WindowsTitled(const std::string& title) {
   return static_cast<int>(std::count(r.out.begin(), r.out.end(), '\n'));
 }
 
-TEST(QuillmainDesktopTest, HotKeyAnotherProgramHoldsIsReportedOnce) {
-  TestApp();
-  if (QGuiApplication::platformName() != QLatin1String("xcb")) {
-    GTEST_SKIP() << "needs an X display";
-  }
-  X11Display x;
-  ASSERT_TRUE(x.ok());
-  ASSERT_EQ(WindowsTitled("警告"), 0);
+TEST_F(QuillmainDesktopTest, HotKeyAnotherProgramHoldsIsReportedOnce) {  ASSERT_EQ(WindowsTitled("警告"), 0);
 
   // Another program holds Ctrl+Alt+J; quillmain's settings make it the
   // hot key of command 2.

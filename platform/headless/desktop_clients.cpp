@@ -87,6 +87,18 @@ std::vector<std::string> ClientEnvironment(const std::string& home) {
   };
 }
 
+TerminalAndEditor::TerminalAndEditor(const std::string& home,
+                                     const std::vector<std::string>& terminal_args,
+                                     const std::string& editor_file)
+    : terminal([&] {
+        std::vector<std::string> argv = {"xterm"};
+        argv.insert(argv.end(), terminal_args.begin(), terminal_args.end());
+        return argv;
+      }(),
+               ClientEnvironment(home), home + "/xterm.log"),
+      editor({"mousepad", "--disable-server", editor_file}, ClientEnvironment(home),
+             home + "/mousepad.log") {}
+
 void Client::Kill() {
   if (pid_ <= 0) return;
   ::kill(pid_, SIGKILL);

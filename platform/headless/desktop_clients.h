@@ -37,7 +37,7 @@ std::string Hex(WindowHandle w);
 // from the user's files and from the session bus.
 std::vector<std::string> ClientEnvironment(const std::string& home);
 
-// A client started for a test, killed when the object goes away.
+
 class Client {
  public:
   Client(const std::vector<std::string>& argv, const std::vector<std::string>& env,
@@ -54,6 +54,16 @@ class Client {
 
  private:
   pid_t pid_;
+};
+
+// A terminal and a text editor for a suite of tests: xterm with
+// `terminal_args` and mousepad on `editor_file`, both with `home` as their
+// home and their error logs there.
+struct TerminalAndEditor {
+  TerminalAndEditor(const std::string& home, const std::vector<std::string>& terminal_args,
+                    const std::string& editor_file);
+  Client terminal;
+  Client editor;
 };
 
 }  // namespace quill

@@ -43,16 +43,12 @@ class X11WindowSystemTest : public ::testing::Test {
     dir_ = new TempDir;
     // An editor with a Japanese file name in its title.
     std::ofstream(dir_->File("メモ.txt")) << "quill\n";
-    const std::vector<std::string> env = ClientEnvironment(dir_->Path());
-    xterm_ = new Client({"xterm", "-T", "quill-term"}, env, dir_->File("xterm.log"));
-    mousepad_ = new Client({"mousepad", "--disable-server", dir_->File("メモ.txt")}, env,
-                           dir_->File("mousepad.log"));
+    clients_ = new TerminalAndEditor(dir_->Path(), {"-T", "quill-term"}, dir_->File("メモ.txt"));
   }
   static void TearDownTestSuite() {
-    delete xterm_;
-    delete mousepad_;
+    delete clients_;
     delete dir_;
-    xterm_ = mousepad_ = nullptr;
+    clients_ = nullptr;
     dir_ = nullptr;
   }
 
@@ -62,8 +58,8 @@ class X11WindowSystemTest : public ::testing::Test {
     ASSERT_NE(windows_, nullptr);
     display_ = XOpenDisplay(nullptr);
     ASSERT_NE(display_, nullptr);
-    term_ = xterm_->WaitForWindow();
-    pad_ = mousepad_->WaitForWindow();
+    term_ = clients_->terminal.WaitForWindow();
+    pad_ = clients_->editor.WaitForWindow();
     ASSERT_NE(term_, 0u) << "xterm showed no window";
     ASSERT_NE(pad_, 0u) << "mousepad showed no window";
   }
@@ -83,8 +79,7 @@ class X11WindowSystemTest : public ::testing::Test {
   }
 
   static TempDir* dir_;
-  static Client* xterm_;
-  static Client* mousepad_;
+  static TerminalAndEditor* clients_;
   std::unique_ptr<X11WindowSystem> windows_;
   Display* display_ = nullptr;
   WindowHandle term_ = 0;
@@ -92,8 +87,7 @@ class X11WindowSystemTest : public ::testing::Test {
 };
 
 TempDir* X11WindowSystemTest::dir_ = nullptr;
-Client* X11WindowSystemTest::xterm_ = nullptr;
-Client* X11WindowSystemTest::mousepad_ = nullptr;
+TerminalAndEditor* X11WindowSystemTest::clients_ = nullptr;
 
 TEST_F(X11WindowSystemTest, DescribesRealWindows) {
   EXPECT_EQ(windows_->ClassName(term_), "XTerm");
