@@ -81,18 +81,13 @@ class QuillhookDesktopTest : public ::testing::Test {
  protected:
   static void SetUpTestSuite() {
     if (std::getenv("DISPLAY") == nullptr) return;
-    dir_ = new TempDir;
-    std::ofstream(dir_->File("メモ.txt")) << kJapanese;
-    typed_ = dir_->File("typed.txt");
-    // What the terminal gets is written to `typed_`.
-    clients_ = new TerminalAndEditor(dir_->Path(), {"-e", "sh", "-c", "cat > " + typed_},
-                                     dir_->File("メモ.txt"));
+    // What the terminal gets goes to "typed.txt" in its home.
+    clients_ = new TerminalAndEditor({"-e", "sh", "-c", "cat > \"$HOME/typed.txt\""}, kJapanese);
+    typed_ = clients_->dir.File("typed.txt");
   }
   static void TearDownTestSuite() {
     delete clients_;
-    delete dir_;
     clients_ = nullptr;
-    dir_ = nullptr;
   }
 
   void SetUp() override {
@@ -183,7 +178,6 @@ class QuillhookDesktopTest : public ::testing::Test {
            ReadAll(typed_).substr(before) == text;
   }
 
-  static TempDir* dir_;
   static TerminalAndEditor* clients_;
   static std::string typed_;
   WindowHandle term_ = 0;
@@ -194,7 +188,6 @@ class QuillhookDesktopTest : public ::testing::Test {
   SharedHookBlock block_{std::span<uint8_t, kSharedHookBlockSize>(bytes_)};
 };
 
-TempDir* QuillhookDesktopTest::dir_ = nullptr;
 TerminalAndEditor* QuillhookDesktopTest::clients_ = nullptr;
 std::string QuillhookDesktopTest::typed_;
 

@@ -6,9 +6,12 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <fstream>
+#include <string_view>
 #include <thread>
 
 extern char** environ;
@@ -17,9 +20,16 @@ namespace quill {
 
 pid_t Spawn(const std::vector<std::string>& argv, const std::vector<std::string>& env,
             int out_fd, const std::string& err_path) {
-  // The added variables come first: of equal names, the first wins.
+  // The added variables replace ours of the same name.
   std::vector<std::string> env_strings = env;
-  for (char** e = environ; *e != nullptr; ++e) env_strings.emplace_back(*e);
+  for (char** e = environ; *e != nullptr; ++e) {
+    const std::string_view ours(*e);
+    const std::string_view name = ours.substr(0, ours.find('=') + 1);
+    const bool replaced = std::any_of(env.begin(), env.end(), [&](const std::string& added) {
+      return std::string_view(added).substr(0, name.size()) == name;
+    });
+    if (!replaced) env_strings.emplace_back(ours);
+  }
   std::vector<char*> envp, args;
   for (std::string& s : env_strings) envp.push_back(s.data());
   envp.push_back(nullptr);
@@ -87,17 +97,21 @@ std::vector<std::string> ClientEnvironment(const std::string& home) {
   };
 }
 
-TerminalAndEditor::TerminalAndEditor(const std::string& home,
-                                     const std::vector<std::string>& terminal_args,
-                                     const std::string& editor_file)
-    : terminal([&] {
-        std::vector<std::string> argv = {"xterm"};
-        argv.insert(argv.end(), terminal_args.begin(), terminal_args.end());
-        return argv;
-      }(),
-               ClientEnvironment(home), home + "/xterm.log"),
-      editor({"mousepad", "--disable-server", editor_file}, ClientEnvironment(home),
-             home + "/mousepad.log") {}
+TerminalAndEditor::TerminalAndEditor(const std::vector<std::string>& terminal_args,
+                                     const std::string& editor_text)
+    : terminal(
+          [&] {
+            std::vector<std::string> argv = {"xterm"};
+            argv.insert(argv.end(), terminal_args.begin(), terminal_args.end());
+            return argv;
+          }(),
+          ClientEnvironment(dir.Path()), dir.File("xterm.log")),
+      editor(
+          [&] {
+            std::ofstream(dir.File(kEditorFile), std::ios::binary) << editor_text;
+            return std::vector<std::string>{"mousepad", "--disable-server", dir.File(kEditorFile)};
+          }(),
+          ClientEnvironment(dir.Path()), dir.File("mousepad.log")) {}
 
 void Client::Kill() {
   if (pid_ <= 0) return;

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/headless/temp_dir.h"
 #include "platform/message_bus.h"
 
 namespace quill {
@@ -18,7 +19,8 @@ struct RunResult {
   std::string out;
 };
 
-// Starts argv[0] (looked up in PATH) with `env` added to our environment;
+// Starts argv[0] (looked up in PATH) with `env` ("NAME=value" each) in
+// our environment, in place of ours of the same names;
 // stdin is /dev/null, stdout goes to `out_fd` (-1: /dev/null), stderr is
 // appended to `err_path`. Returns the process id, -1 when it failed.
 pid_t Spawn(const std::vector<std::string>& argv, const std::vector<std::string>& env,
@@ -56,12 +58,15 @@ class Client {
   pid_t pid_;
 };
 
-// A terminal and a text editor for a suite of tests: xterm with
-// `terminal_args` and mousepad on `editor_file`, both with `home` as their
-// home and their error logs there.
+// A terminal and a text editor for a suite of tests, in a fresh folder
+// that is their home (and holds their error logs): xterm with
+// `terminal_args`, and mousepad on kEditorFile holding `editor_text`.
 struct TerminalAndEditor {
-  TerminalAndEditor(const std::string& home, const std::vector<std::string>& terminal_args,
-                    const std::string& editor_file);
+  static constexpr char kEditorFile[] = "メモ.txt";  // a Japanese name in its title
+
+  TerminalAndEditor(const std::vector<std::string>& terminal_args,
+                    const std::string& editor_text);
+  TempDir dir;
   Client terminal;
   Client editor;
 };

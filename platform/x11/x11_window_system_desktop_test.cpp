@@ -40,16 +40,11 @@ class X11WindowSystemTest : public ::testing::Test {
  protected:
   static void SetUpTestSuite() {
     if (std::getenv("DISPLAY") == nullptr) return;
-    dir_ = new TempDir;
-    // An editor with a Japanese file name in its title.
-    std::ofstream(dir_->File("メモ.txt")) << "quill\n";
-    clients_ = new TerminalAndEditor(dir_->Path(), {"-T", "quill-term"}, dir_->File("メモ.txt"));
+    clients_ = new TerminalAndEditor({"-T", "quill-term"}, "quill\n");
   }
   static void TearDownTestSuite() {
     delete clients_;
-    delete dir_;
     clients_ = nullptr;
-    dir_ = nullptr;
   }
 
   void SetUp() override {
@@ -78,7 +73,6 @@ class X11WindowSystemTest : public ::testing::Test {
     return parent;
   }
 
-  static TempDir* dir_;
   static TerminalAndEditor* clients_;
   std::unique_ptr<X11WindowSystem> windows_;
   Display* display_ = nullptr;
@@ -86,7 +80,6 @@ class X11WindowSystemTest : public ::testing::Test {
   WindowHandle pad_ = 0;
 };
 
-TempDir* X11WindowSystemTest::dir_ = nullptr;
 TerminalAndEditor* X11WindowSystemTest::clients_ = nullptr;
 
 TEST_F(X11WindowSystemTest, DescribesRealWindows) {
@@ -185,7 +178,7 @@ TEST_F(X11WindowSystemTest, ActivatesWindowsOfOtherApplications) {
 }
 
 TEST_F(X11WindowSystemTest, WindowThatIsGoneFailsWithoutHanging) {
-  Client doomed({"xterm", "-T", "doomed"}, {}, dir_->File("doomed.log"));
+  Client doomed({"xterm", "-T", "doomed"}, {}, clients_->dir.File("doomed.log"));
   const WindowHandle gone = doomed.WaitForWindow();
   ASSERT_NE(gone, 0u);
   doomed.Kill();
