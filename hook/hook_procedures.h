@@ -23,7 +23,6 @@ namespace quill {
 
 // Virtual-key codes of the keys the procedures and the key sequences name.
 namespace vk {
-inline constexpr uint8_t kBack = 0x08;
 inline constexpr uint8_t kReturn = 0x0D;
 inline constexpr uint8_t kShift = 0x10;
 inline constexpr uint8_t kControl = 0x11;
