@@ -218,12 +218,14 @@ struct X11InputMonitor::Impl final : HookDesktop {
     keys.Track(event);
     if (release) {
       if (keycode == held_hotkey.load()) held_hotkey.store(0);
-    } else if (taken && IsGrabbed(keycode)) {
+    } else if (IsGrabbed(keycode)) {
       // The grab has handed us the keyboard; give it back before the
-      // command goes out, so that quillmain's keys reach the application.
+      // command goes out, so that quillmain's keys reach the application
+      // (and, should the procedure not have taken the key, so that the
+      // keys after it do).
       XUngrabKeyboard(display, CurrentTime);
       XSync(display, False);
-      held_hotkey.store(keycode);
+      if (taken) held_hotkey.store(keycode);
     }
     posts.SendTo(*bus);
   }

@@ -16,10 +16,11 @@
 //   TakeConflicts, and its raw events still fire the hot key.
 // - A grabbed press makes the server hand the whole keyboard to the
 //   monitor until the key is released. The monitor ends that at once
-//   (XUngrabKeyboard) when the procedure has taken the press, so that the
+//   (XUngrabKeyboard) once the procedure has run on the press, so that the
 //   keys quillmain injects next reach the application; the command is
 //   posted only after that. Key events delivered to the grab meanwhile
-//   are handled like raw ones.
+//   are handled like raw ones. A key held on past the server's repeat
+//   delay repeats into the application from then on.
 // - A change of _NET_ACTIVE_WINDOW on the root window is a window event:
 //   CbtEvent 5 (activation), then 9 (focus), both with the new window.
 //   Which inner window of another client has the focus is not visible.
