@@ -266,7 +266,14 @@ TEST_F(QuillhookDesktopTest, HotKeyAnotherClientHoldsIsReportedOnceAndStillFires
 TEST_F(QuillhookDesktopTest, KeyInCopiesTheSelectionAlsoWhileTheHotKeyIsHeld) {
   SetHotkey(SharedHookBlock::kSaveKey, kCtrlAltK);
   BringForward(pad_);
-  ASSERT_EQ(RunTool({"xdotool", "key", "ctrl+a"}).status, 0);
+  // The editor selects its text (which it then offers as PRIMARY) once it
+  // is ready for keys.
+  ASSERT_TRUE(WaitFor(
+      [] {
+        RunTool({"xdotool", "key", "ctrl+a"});
+        return RunTool({"xclip", "-o", "-selection", "primary"}).out == kJapanese;
+      },
+      10000));
 
   SetClipboard("before");
   _KeyIn('O', 0);
