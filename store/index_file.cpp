@@ -308,9 +308,16 @@ struct IndexFile::Impl {
 
   int CompareValue(std::string_view value, const char* key) const;
 
+  // The failure of an index whose last change did not reach the file
+  // whole.
+  Status Incomplete() const {
+    return Status::IoError("index " + path + " was left incomplete; rebuild it")
+        .WithDbCode(kDbShortWrite);
+  }
+
   Status Usable() const {
     if (!file) return Status::Invalid("index " + path + " is not open");
-    if (broken) return Status::IoError("index " + path + " was left incomplete; rebuild it");
+    if (broken) return Incomplete();
     if (root() == 0 || klen() == 0) return Status::Invalid("index " + path + " is not built");
     return Status::Ok();
   }
@@ -1191,7 +1198,7 @@ Status IndexFile::Close() {
   if (!m.file) return Status::Ok();
   Status s;
   if (m.broken) {
-    s = Status::IoError("index " + m.path + " was left incomplete; rebuild it");
+    s = m.Incomplete();
   } else if (m.dirty) {
     s = m.WriteHeader();
   }

@@ -732,8 +732,13 @@ TEST(IndexFileTest, ShortReadsAndWritesAreErrors) {
   EXPECT_FALSE(s.ok());
   EXPECT_EQ(s.db_code(), kDbShortWrite);
   env.ClearFaults();
-  EXPECT_FALSE(ix->Seek("1", &row).ok());  // the index needs a rebuild now
-  EXPECT_FALSE(ix->Close().ok());
+  // The index needs a rebuild now, and says why.
+  s = ix->Seek("1", &row);
+  EXPECT_FALSE(s.ok());
+  EXPECT_EQ(s.db_code(), kDbShortWrite);
+  s = ix->Close();
+  EXPECT_FALSE(s.ok());
+  EXPECT_EQ(s.db_code(), kDbShortWrite);
   ix.reset();
 
   // A page cut off the end of the file (after it was opened) is a short read.

@@ -518,7 +518,8 @@ Status RecordTable::Recover(const std::vector<RowEntry>& entries) {
   for (const RowEntry& e : entries) {
     Status s = e.kind == RowEntry::kMark ? t->MarkDeleted(e.row) : t->PutRow(e.row, e.fields);
     if (s.code() == Status::kOutOfRange || s.code() == Status::kInvalid) {
-      return Status::Corrupt("the journal does not fit " + d.path + ": " + s.message());
+      return Status::Corrupt("the journal does not fit " + d.path + ": " + s.message())
+          .WithDbCode(s.db_code());
     }
     QUILL_RETURN_IF_ERROR(s);
   }

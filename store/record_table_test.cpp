@@ -11,6 +11,7 @@
 #include "platform/headless/temp_dir.h"
 #include "platform/headless/test_files.h"
 #include "store/db_error.h"
+#include "store/journal.h"
 
 namespace quill::store {
 namespace {
@@ -401,6 +402,30 @@ TEST_F(RecordTableTest, ShortWritesAndReadsFail) {
   EXPECT_EQ(s.code(), Status::kIoError);
   EXPECT_EQ(s.db_code(), kDbShortRead);
   EXPECT_EQ(rec, std::string(t.RecordSize(), '#'));
+}
+
+// A change the journal holds but the table did not take refuses every
+// change after it, and says what went wrong.
+TEST_F(RecordTableTest, AChangeLeftHalfDoneRefusesTheNextWithItsCode) {
+  Journal journal(env_);
+  journal.SetFolder(Folder());
+  RecordTable t;
+  DefineCards(t, false);
+  t.set_journal(&journal);
+  ASSERT_TRUE(t.Create().ok());
+  // The journal record (16 header bytes, 4 + 2 + 11 + 8 + 284 of row
+  // change) goes out whole, the row after it does not.
+  env_.SetWriteBudget(16 + 309);
+  Status s = t.Write(-1, CardRec("A").data());
+  EXPECT_EQ(s.code(), Status::kIoError);
+  EXPECT_EQ(s.db_code(), kDbShortWrite);
+  env_.ClearFaults();
+  s = t.Write(-1, CardRec("B").data());
+  EXPECT_EQ(s.code(), Status::kIoError);
+  EXPECT_EQ(s.db_code(), kDbShortWrite);
+  int64_t count = -1;
+  ASSERT_TRUE(t.RowCount(&count).ok());
+  EXPECT_EQ(count, 0);
 }
 
 TEST_F(RecordTableTest, BadDefinitionsAreRefused) {

@@ -506,6 +506,7 @@ Status TableFile::Pack() {
   std::string bytes(header_length_, '\0');
   size_t got = 0;
   s = file_->ReadAt(0, bytes.data(), bytes.size(), &got);
+  if (!s.ok()) s = std::move(s).WithDbCode(kDbShortRead);
   if (s.ok() && got < bytes.size()) s = ShortRead(path_, "header");
   std::memcpy(bytes.data(), h.data(), h.size());
   uint64_t at = 0;
