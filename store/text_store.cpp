@@ -45,7 +45,7 @@ Status OpenOrCreateTable(FileEnv& env, RecordTable& table, bool probe) {
   // by creating it afresh.
   Status s = table.Open();
   Status c = table.Close();
-  if (!s.ok() && s.IsNotFound()) return Status::IoError(s.message());
+  if (!s.ok() && s.IsNotFound()) return Status::IoError(s.message()).WithDbCode(s.db_code());
   return s.ok() ? c : s;
 }
 

@@ -8,6 +8,7 @@
 #include "platform/headless/fault_env.h"
 #include "platform/headless/temp_dir.h"
 #include "platform/headless/watchdog.h"
+#include "store/db_error.h"
 #include "store/index_test_support.h"
 
 namespace quill::store {
@@ -235,6 +236,7 @@ TEST_F(TextStoreTest, OpenCreatesOnlyWhatIsMissing) {
   Status s = t.Open(false, folder_);
   EXPECT_FALSE(s.ok());
   EXPECT_FALSE(s.IsNotFound());
+  EXPECT_EQ(s.db_code(), kDbCannotOpen);
   env_.ClearFailOpen();
   std::string after;
   ASSERT_TRUE(env_.ReadFile(folder_ + "quilbo7.tx", &after).ok());
