@@ -26,7 +26,7 @@
 #include <string>
 #include <vector>
 
-#include "main/folder_tree_model.h"
+#include "main/tree/folder_tree_model.h"
 #include "main/settings.h"
 #include "platform/file_env.h"
 #include "platform/headless/temp_dir.h"

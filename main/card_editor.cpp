@@ -3,7 +3,7 @@
 #include <array>
 #include <cstdio>
 
-#include "main/folder_tree_model.h"
+#include "main/tree/folder_tree_model.h"
 #include "platform/clock.h"
 #include "platform/messages.h"
 #include "platform/text_codec.h"

@@ -1,4 +1,4 @@
-#include "main/folder_tree_model.h"
+#include "main/tree/folder_tree_model.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -6,7 +6,7 @@
 #include <unordered_set>
 #include <vector>
 
-#include "main/folder_tree_visitors.h"
+#include "main/tree/folder_tree_visitors.h"
 #include "platform/clock.h"
 #include "platform/file_env.h"
 #include "platform/ui.h"

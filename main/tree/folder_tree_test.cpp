@@ -1,4 +1,4 @@
-#include "main/folder_tree_model.h"
+#include "main/tree/folder_tree_model.h"
 
 #include <gtest/gtest.h>
 
@@ -7,8 +7,8 @@
 #include <string>
 #include <vector>
 
-#include "main/folder_tree.h"
-#include "main/folder_tree_visitors.h"
+#include "main/tree/folder_tree.h"
+#include "main/tree/folder_tree_visitors.h"
 #include "platform/headless/fake_ui.h"
 #include "platform/headless/fault_env.h"
 #include "platform/headless/temp_dir.h"

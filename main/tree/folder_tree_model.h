@@ -16,7 +16,7 @@
 #include <string>
 #include <string_view>
 
-#include "main/folder_tree.h"
+#include "main/tree/folder_tree.h"
 #include "main/settings.h"
 #include "platform/status.h"
 #include "store/sort.h"
