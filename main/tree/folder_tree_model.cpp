@@ -9,6 +9,7 @@
 #include "main/tree/folder_tree_visitors.h"
 #include "platform/clock.h"
 #include "platform/file_env.h"
+#include "platform/messages.h"
 #include "platform/ui.h"
 #include "store/byte_order.h"
 #include "store/card_row.h"
@@ -19,16 +20,6 @@ namespace quill {
 
 namespace {
 
-// "空き容量が少ないので終了します"
-constexpr char kLowSpaceEndMessage[] =
-    "\x8B\xF3\x82\xAB\x97\x65\x97\xCA\x82\xAA\x8F\xAD\x82\xC8\x82\xA2\x82\xCC\x82\xC5"
-    "\x8F\x49\x97\xB9\x82\xB5\x82\xDC\x82\xB7";
-// "空き容量が少ないです。つくれません。"
-constexpr char kNoFolderMessage[] =
-    "\x8B\xF3\x82\xAB\x97\x65\x97\xCA\x82\xAA\x8F\xAD\x82\xC8\x82\xA2\x82\xC5\x82\xB7"
-    "\x81\x42\x82\xC2\x82\xAD\x82\xEA\x82\xDC\x82\xB9\x82\xF1\x81\x42";
-// "警告"
-constexpr char kWarningCaption[] = "\x8C\x78\x8D\x90";
 // "新規フォルダ"
 constexpr char kNewFolderName[] = "\x90\x56\x8B\x4B\x83\x74\x83\x48\x83\x8B\x83\x5F";
 // The folder that cards without a folder are moved into.
@@ -402,13 +393,15 @@ Status TreeLoader::Run() {
   pending_.clear();
   if (!folder_row_error_.ok()) {
     if (folder_row_error_.code() == Status::kNoSpace) {
-      form_.ui().ShowMessageDialog(kNoFolderMessage, kWarningCaption, kMessageOk);
+      form_.ui().ShowMessageDialog(MessageText(MessageId::kLowSpaceFolderNotCreated),
+                                   MessageText(MessageId::kWarningCaption), kMessageOk);
     } else if (error.ok()) {
       error = folder_row_error_;
     }
   }
   if (low_space) {
-    form_.ui().ShowMessageDialog(kLowSpaceEndMessage, kWarningCaption, kMessageOk);
+    form_.ui().ShowMessageDialog(MessageText(MessageId::kLowSpaceProgramEnds),
+                                 MessageText(MessageId::kWarningCaption), kMessageOk);
     error = Status::NoSpace("a card without a folder could not be moved into folder \"0\"");
   }
   // 9.
@@ -596,7 +589,8 @@ Status CreateFolder(FolderTreeModel& form, std::string_view name, TreeNode* pare
   Status s = row.Write();
   if (!s.ok()) {
     if (s.code() == Status::kNoSpace) {
-      form.ui().ShowMessageDialog(kNoFolderMessage, kWarningCaption, kMessageOk);
+      form.ui().ShowMessageDialog(MessageText(MessageId::kLowSpaceFolderNotCreated),
+                                  MessageText(MessageId::kWarningCaption), kMessageOk);
       Status reload = LoadFolderTree(form, nullptr);
       (void)reload;  // the refused write is what the caller reports
     }
