@@ -28,6 +28,7 @@
 
 #include "main/tree/folder_tree_model.h"
 #include "main/settings.h"
+#include "main/tree/tree_loader.h"
 #include "platform/file_env.h"
 #include "platform/headless/temp_dir.h"
 #include "store/card_store.h"

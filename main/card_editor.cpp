@@ -4,6 +4,7 @@
 #include <cstdio>
 
 #include "main/tree/folder_tree_model.h"
+#include "main/tree/node_operations.h"
 #include "platform/clock.h"
 #include "platform/messages.h"
 #include "platform/text_codec.h"

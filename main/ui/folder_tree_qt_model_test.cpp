@@ -9,6 +9,8 @@
 
 #include "main/tree/folder_tree_model.h"
 #include "main/tree/folder_tree_visitors.h"
+#include "main/tree/node_sort.h"
+#include "main/tree/tree_loader.h"
 #include "main/ui/test_app.h"
 #include "platform/headless/fake_ui.h"
 #include "platform/headless/fault_env.h"
