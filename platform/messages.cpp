@@ -26,6 +26,9 @@ constexpr std::array<Entry, kMessageCount> kMessages = {{
     {MessageId::kConfirmDiscardEdits, "これまでの編集を取り消しますか？"},
     {MessageId::kCardLocked, "ロック中です。"},
 
+    {MessageId::kLowSpaceProgramEnds, "空き容量が少ないので終了します"},
+    {MessageId::kLowSpaceFolderNotCreated, "空き容量が少ないです。つくれません。"},
+
     {MessageId::kConfirmCloseWhileCardWindowsOpen, "窓編集中です。保存してから終了しますか？"},
     {MessageId::kConfirmResetSettings, "環境設定の情報をクリアしますか？"},
     {MessageId::kOneShotFolderUnset, "一発登録フォルダ指定"},

@@ -28,6 +28,10 @@ enum class MessageId {
   kConfirmDiscardEdits,
   kCardLocked,
 
+  // The folder tree.
+  kLowSpaceProgramEnds,
+  kLowSpaceFolderNotCreated,
+
   // The main window.
   kConfirmCloseWhileCardWindowsOpen,
   kConfirmResetSettings,

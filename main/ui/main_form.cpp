@@ -31,6 +31,7 @@
 #include <algorithm>
 #include <string_view>
 
+#include "main/tree/tree_loader.h"
 #include "main/ui/cp932_text.h"
 #include "main/ui/flow_layout.h"
 #include "main/ui/main_form_tree_glue.h"

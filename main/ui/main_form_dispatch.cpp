@@ -20,7 +20,7 @@
 
 #include "clip/dispatcher.h"
 #include "clip/scheduler.h"
-#include "main/folder_tree_model.h"
+#include "main/tree/folder_tree_model.h"
 #include "main/startup.h"
 #include "main/ui/cp932_text.h"
 #include "main/ui/main_form.h"
