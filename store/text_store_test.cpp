@@ -5,6 +5,7 @@
 #include <cstring>
 #include <filesystem>
 
+#include "platform/messages.h"
 #include "platform/headless/fault_env.h"
 #include "platform/headless/temp_dir.h"
 #include "platform/headless/watchdog.h"
@@ -202,11 +203,11 @@ TEST_F(TextStoreTest, AnIdOfTheWrongLengthIsFatal) {
   std::string out;
   Status s = store_.Read("123", &out);
   EXPECT_EQ(s.code(), Status::kFatal);
-  EXPECT_EQ(s.message(), kFatalReadMessage);
+  EXPECT_EQ(s.message(), MessageUtf8(MessageId::kFatalRead));
   s = store_.Write("12345678901234567", "x");
   EXPECT_EQ(s.code(), Status::kFatal);
-  EXPECT_EQ(s.message(), kFatalWriteMessage);
-  EXPECT_EQ(store_.Delete("").message(), kFatalWriteMessage);
+  EXPECT_EQ(s.message(), MessageUtf8(MessageId::kFatalWrite));
+  EXPECT_EQ(store_.Delete("").message(), MessageUtf8(MessageId::kFatalWrite));
   EXPECT_FALSE(store_.table().is_open());
 }
 
