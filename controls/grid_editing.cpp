@@ -83,8 +83,12 @@ void GridModel::SelectMenu(int code) {
 }
 
 void GridModel::KeyDown(int& key, int shift) {
-  Batch b(this);
   const bool ctrl = (shift & kCtrlKey) != 0;
+  const bool ctrl_key = key == 'V' || key == 'C' || key == 'Z' || key == 'X' ||
+                        (key >= kVkLeft && key <= kVkDown);
+  // Other keys are the view's, and leave nothing to show anew.
+  if (key != kVkEscape && key != kVkApps && key != kVkReturn && !(ctrl && ctrl_key)) return;
+  Batch b(this);
   const int last_row = RowCount() - 1;
 
   if (key == kVkEscape || key == kVkApps) {

@@ -135,6 +135,7 @@ TEST_F(StringGridPelmDesktopTest, DraggedColumnBorderIsStoredInTens) {
   const int border = header->sectionViewportPosition(0) + header->sectionSize(0) - 1;
   const QPoint start = header->viewport()->mapToGlobal(QPoint(border, header->height() / 2));
   const QPoint end = start + QPoint(37, 0);
+  ASSERT_EQ(grid->Grid().Modified, 0);
   Xdotool(QStringList{"mousemove"} + Point(start) + QStringList{"sleep", "0.2", "mousedown", "1", "sleep",
                                                                 "0.2", "mousemove"} +
           Point(start + QPoint(10, 0)) + QStringList{"sleep", "0.1", "mousemove"} + Point(end) +

@@ -165,6 +165,15 @@ TEST_F(StringGridPelmTest, RowMoveKeys) {
   EXPECT_EQ(Current(), std::pair(1, 2));
 }
 
+TEST_F(StringGridPelmTest, ShiftArrowsWidenTheSelection) {
+  Load("a\tb\tc\r\nd\te\tf\r\n");
+  Key(Qt::Key_Right, Qt::ShiftModifier);
+  Key(Qt::Key_Right, Qt::ShiftModifier);
+  Key(Qt::Key_Down, Qt::ShiftModifier);
+  EXPECT_EQ(grid->Grid().Selection(), (GridRect{1, 1, 3, 2}));
+  EXPECT_EQ(Current(), std::pair(3, 2));
+}
+
 TEST_F(StringGridPelmTest, EnterKeys) {
   Load("a\r\nb\r\n");
   grid->Grid().SetCurrent(1, 1);
