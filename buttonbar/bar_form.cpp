@@ -122,7 +122,12 @@ TForm3::TForm3(BlockOpener open_block, WindowSystem& windows, MessageBus& bus, C
   resize(ButtonBar::kClientWidth, ButtonBar::kClientHeight);
 }
 
-TForm3::~TForm3() = default;
+TForm3::~TForm3() {
+  // The buttons go after the form's own members.
+  for (GlyphButton* b : {PasteButton, SaveButton, SaveHtmlButton, Save2Button, ClipToolButton}) {
+    b->on_hover = nullptr;
+  }
+}
 
 GlyphButton* TForm3::AddButton(const char* name, int left, BarButton button) {
   auto* b = new GlyphButton(this);

@@ -74,7 +74,6 @@ class X11Probe {
     if (d_ != nullptr) XCloseDisplay(d_);
   }
   bool ok() const { return d_ != nullptr; }
-  Display* display() const { return d_; }
 
   bool IsMapped(unsigned long w) {
     XWindowAttributes a;
@@ -138,17 +137,6 @@ class X11Probe {
     }
     if (data != nullptr) XFree(data);
     return pid;
-  }
-  void RequestClose(unsigned long w) {
-    XEvent event{};
-    event.xclient.type = ClientMessage;
-    event.xclient.window = w;
-    event.xclient.message_type = XInternAtom(d_, "WM_PROTOCOLS", False);
-    event.xclient.format = 32;
-    event.xclient.data.l[0] = static_cast<long>(XInternAtom(d_, "WM_DELETE_WINDOW", False));
-    event.xclient.data.l[1] = CurrentTime;
-    XSendEvent(d_, w, False, NoEventMask, &event);
-    XFlush(d_);
   }
 
  private:
@@ -364,9 +352,6 @@ TEST_F(QuillpadDesktopTest, FloatsAboveTheWindowInFrontAndNeverTakesTheFocus) {
   ASSERT_TRUE(bus.PostMessage(static_cast<WindowHandle>(bar), kCommandMessage, 9, 0));
   EXPECT_TRUE(QTest::qWaitFor([&] { return Block(&SharedHookBlock::BarWindow) == 0; }, 5000));
   EXPECT_TRUE(QTest::qWaitFor([&] { return !x_.IsMapped(bar); }, 5000));
-
-  x_.RequestClose(main_window);
-  EXPECT_TRUE(quillmain_.waitForFinished(20000));
 }
 
 }  // namespace
