@@ -36,8 +36,10 @@ QPixmap DrawBarGlyph(BarGlyph glyph) {
   QPixmap pixmap(kSize, kSize);
   pixmap.fill(Qt::transparent);
   QPainter p(&pixmap);
-  p.setRenderHint(QPainter::Antialiasing, glyph == BarGlyph::kIcon || glyph == BarGlyph::kSaveHtml ||
-                                              glyph == BarGlyph::kClipTool);
+  // Curves are smoothed; the straight pictures keep sharp pixels.
+  const bool curved = glyph == BarGlyph::kIcon || glyph == BarGlyph::kSaveHtml ||
+                      glyph == BarGlyph::kClipTool;
+  p.setRenderHint(QPainter::Antialiasing, curved);
   switch (glyph) {
     case BarGlyph::kIcon: {
       // A quill: the vane leaning right, the shaft ending in a nib.
