@@ -10,6 +10,7 @@
 #include <QLabel>
 #include <array>
 
+#include "buttonbar/bar_test_app.h"
 #include "platform/headless/fake_clock.h"
 #include "platform/headless/fake_window_system.h"
 #include "platform/headless/in_process_bus.h"
@@ -18,19 +19,10 @@
 namespace quill {
 namespace {
 
-QApplication& App() {
-  static int argc = 1;
-  static char name[] = "quillpadtest";
-  static char* argv[] = {name, nullptr};
-  if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-  static QApplication* app = new QApplication(argc, argv);
-  return *app;
-}
-
 class BarFormTest : public ::testing::Test {
  protected:
   BarFormTest() {
-    App();
+    BarTestApp();
     main_ = bus_.CreateWindow();
     block_.SetMainWindow(main_);
     block_.SetSaveState(1);

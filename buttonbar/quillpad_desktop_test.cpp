@@ -25,6 +25,7 @@
 #include <thread>
 #include <vector>
 
+#include "buttonbar/bar_test_app.h"
 #include "platform/headless/desktop_clients.h"
 #include "platform/headless/temp_dir.h"
 #include "platform/message_bus.h"
@@ -39,14 +40,6 @@
 
 namespace quill {
 namespace {
-
-QApplication& App() {
-  static int argc = 1;
-  static char name[] = "quillpaddesktoptest";
-  static char* argv[] = {name, nullptr};
-  static QApplication* app = new QApplication(argc, argv);
-  return *app;
-}
 
 // The window ids an xprop line lists after its "#" (WINDOW properties).
 std::vector<unsigned long> WindowsOf(const std::string& xprop_line) {
@@ -187,7 +180,7 @@ class ActiveWatch {
 class QuillpadDesktopTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    App();
+    BarTestApp();
     if (QGuiApplication::platformName() != QLatin1String("xcb")) {
       GTEST_SKIP() << "needs an X display";
     }
