@@ -195,6 +195,12 @@ class FormWindows final : public WindowSystem {
     window->setFlag(Qt::WindowStaysOnTopHint, above);
     return true;
   }
+  bool NeverTakeFocus(WindowHandle w) override {
+    return !IsMain(w) && desktop_ != nullptr && desktop_->NeverTakeFocus(w);
+  }
+  bool KeepOffTaskbar(WindowHandle w) override {
+    return !IsMain(w) && desktop_ != nullptr && desktop_->KeepOffTaskbar(w);
+  }
 
  private:
   bool IsMain(WindowHandle w) const {

@@ -155,6 +155,18 @@ class FakeWindowSystem final : public WindowSystem {
 
  private:
   WindowHandle active_ = 0;
+
+ public:
+  // Tool windows: each request is logged ("no-take-focus <handle>",
+  // "off-taskbar <handle>") and fails for a window that is not there.
+  bool NeverTakeFocus(WindowHandle w) override {
+    Log("no-take-focus", w);
+    return Find(w) != nullptr;
+  }
+  bool KeepOffTaskbar(WindowHandle w) override {
+    Log("off-taskbar", w);
+    return Find(w) != nullptr;
+  }
 };
 
 }  // namespace quill
