@@ -8,7 +8,7 @@
 #include <algorithm>
 
 #include "buttonbar/bar_glyphs.h"
-#include "platform/text_codec.h"
+#include "platform/qt/cp932_text.h"
 
 namespace quill {
 
@@ -184,7 +184,7 @@ void TForm3::CaptureMouse(bool capture) {
 }
 
 void TForm3::ShowTip(BarButton button) {
-  TipMessage->setText(QString::fromStdString(Cp932ToUtf8(bar_.Hint(button))));
+  TipMessage->setText(FromCp932(bar_.Hint(button)));
   TipMessage->adjustSize();
   resize(std::max(TipMessage->x() + TipMessage->width() + 2, ButtonBar::kClientWidth),
          TipMessage->y() + TipMessage->height() + 2);

@@ -10,17 +10,17 @@
 #include <QVBoxLayout>
 
 #include "platform/messages.h"
+#include "platform/qt/cp932_text.h"
 #include "platform/text_codec.h"
 
 namespace quill {
 
 namespace {
 
-QString FromSjis(std::string_view bytes) {
-  return QString::fromStdString(CrLfToLf(Cp932ToUtf8(bytes)));
-}
+// CR and LF are the same bytes in CP932 and UTF-8.
+QString FromSjis(std::string_view bytes) { return FromCp932(CrLfToLf(bytes)); }
 
-std::string ToSjis(const QString& text) { return LfToCrLf(Utf8ToCp932(text.toStdString())); }
+std::string ToSjis(const QString& text) { return LfToCrLf(ToCp932(text)); }
 
 bool IsEnter(const QKeyEvent* e) { return e->key() == Qt::Key_Return || e->key() == Qt::Key_Enter; }
 

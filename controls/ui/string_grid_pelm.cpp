@@ -12,21 +12,11 @@
 #include <iterator>
 #include <string>
 
-#include "platform/text_codec.h"
+#include "platform/qt/cp932_text.h"
 
 namespace quill {
 
 namespace {
-
-QString FromCp932(std::string_view bytes) {
-  const std::string utf8 = Cp932ToUtf8(bytes);
-  return QString::fromUtf8(utf8.data(), static_cast<qsizetype>(utf8.size()));
-}
-
-std::string ToCp932(const QString& text) {
-  const QByteArray utf8 = text.toUtf8();
-  return Utf8ToCp932(std::string_view(utf8.constData(), static_cast<size_t>(utf8.size())));
-}
 
 struct MenuEntry {
   const char* caption;  // UTF-8; "-" is a separator

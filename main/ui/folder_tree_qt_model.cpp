@@ -2,7 +2,7 @@
 
 #include <QTreeView>
 
-#include "main/ui/cp932_text.h"
+#include "platform/qt/cp932_text.h"
 
 namespace quill {
 

@@ -32,7 +32,7 @@
 #include <string_view>
 
 #include "main/tree/tree_loader.h"
-#include "main/ui/cp932_text.h"
+#include "platform/qt/cp932_text.h"
 #include "main/ui/flow_layout.h"
 #include "main/ui/main_form_tree_glue.h"
 #include "main/ui/qt_ui.h"

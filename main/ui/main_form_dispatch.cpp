@@ -22,7 +22,7 @@
 #include "clip/scheduler.h"
 #include "main/tree/folder_tree_model.h"
 #include "main/startup.h"
-#include "main/ui/cp932_text.h"
+#include "platform/qt/cp932_text.h"
 #include "main/ui/main_form.h"
 #include "main/ui/qt_ui.h"
 #include "main/ui/quill_hooks.h"

@@ -18,7 +18,7 @@
 #include <climits>
 
 #include "main/tree/tree_loader.h"
-#include "main/ui/cp932_text.h"
+#include "platform/qt/cp932_text.h"
 #include "main/ui/main_form_tree_glue.h"
 
 namespace quill {

@@ -7,7 +7,7 @@
 #include <QScreen>
 #include <QVBoxLayout>
 
-#include "main/ui/cp932_text.h"
+#include "platform/qt/cp932_text.h"
 #include "platform/text_codec.h"
 
 namespace quill {

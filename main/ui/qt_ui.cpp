@@ -13,7 +13,7 @@
 #include <functional>
 #include <vector>
 
-#include "main/ui/cp932_text.h"
+#include "platform/qt/cp932_text.h"
 #include "main/ui/message_form.h"
 
 namespace quill {

@@ -1,4 +1,4 @@
-#include "main/ui/cp932_text.h"
+#include "platform/qt/cp932_text.h"
 
 #include "platform/text_codec.h"
 
