@@ -37,7 +37,7 @@ class FakeClipboard final : public Clipboard {
   }
   void SetText(const std::string& cp932, Selection s = Selection::kClipboard) override {
     log_.push_back("set " + Name(s));
-    Change(s, {{kTextMime, Cp932ToUtf8(CrLfToLf(cp932))}}, true);
+    Change(s, {{{kTextMime, Cp932ToUtf8(CrLfToLf(cp932))}}}, true);
   }
   bool HasHtml(Selection s = Selection::kClipboard) override {
     for (const ClipboardFormat& f : At(s).snapshot.formats) {
