@@ -64,6 +64,13 @@ class WindowSystem {
   // Keeps the window above all normal windows, or lets it go back among
   // them. False when the window is gone.
   virtual bool SetRaiseAbove(WindowHandle window, bool above) = 0;
+
+  // Key state, for waiting until the user has let go of keys before keys
+  // are typed into another application.
+
+  // Whether the key with virtual-key code `vk` is held down now (on the
+  // whole display, whichever window has the focus); false when unknown.
+  virtual bool KeyDown(uint8_t /*vk*/) { return false; }
 };
 
 }  // namespace quill
