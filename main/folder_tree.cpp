@@ -106,6 +106,25 @@ TreeNode* FolderTree::Insert(TreeNode* parent, int at, std::string text, NodeInf
   return raw;
 }
 
+void FolderTree::AppendChildren(
+    TreeNode* parent, size_t count,
+    const std::function<void(size_t i, std::string* text, NodeInfo* info)>& fill) {
+  if (count == 0) return;
+  const int first = parent->child_count();
+  const int last = first + static_cast<int>(count) - 1;
+  Notify([&](FolderTreeObserver* o) { o->NodesAboutToInsert(parent, first, last); });
+  parent->children_.reserve(parent->children_.size() + count);
+  for (size_t i = 0; i < count; ++i) {
+    std::unique_ptr<TreeNode> node(new TreeNode());
+    fill(i, &node->text_, &node->info_);
+    node->parent_ = parent;
+    node->index_ = first + static_cast<int>(i);
+    parent->children_.push_back(std::move(node));
+  }
+  node_count_ += count;
+  Notify([&](FolderTreeObserver* o) { o->NodesInserted(parent, first, last); });
+}
+
 size_t FolderTree::CountSubtree(const TreeNode* node) {
   size_t n = 0;
   std::vector<const TreeNode*> stack{node};

@@ -158,6 +158,11 @@ class FolderTree {
   TreeNode* AddChild(TreeNode* parent, std::string text, NodeInfo info) {
     return Insert(parent, -1, std::move(text), std::move(info));
   }
+  // Appends count new nodes as the last children of parent; fill(i, text,
+  // info) gives the i-th of them its caption and record. Observers hear of
+  // them as one range.
+  void AppendChildren(TreeNode* parent, size_t count,
+                      const std::function<void(size_t i, std::string* text, NodeInfo* info)>& fill);
   // Removes the node with its whole subtree. References into the subtree
   // are cleared first. Removing the root clears the tree.
   void Remove(TreeNode* node);

@@ -1,5 +1,6 @@
 #include "main/folder_tree_model.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <unordered_map>
 #include <unordered_set>
@@ -9,7 +10,10 @@
 #include "platform/clock.h"
 #include "platform/file_env.h"
 #include "platform/ui.h"
+#include "store/byte_order.h"
+#include "store/card_row.h"
 #include "store/card_store.h"
+#include "store/sjis.h"
 
 namespace quill {
 
@@ -57,8 +61,8 @@ std::vector<std::string> SplitPath(const std::string& path) {
   }
 }
 
-NodeInfo CardInfo(const TreeCardEntry& e) {
-  NodeInfo info = NodeInfo::Card(e.text_id);
+NodeInfo CardInfo(TreeCardEntry& e) {
+  NodeInfo info = NodeInfo::Card(std::move(e.text_id));
   info.SetUpdateTime(e.update_time);
   info.SetCreationTime(e.creation_time);
   info.SetRecordNo(e.record_no);
@@ -91,6 +95,25 @@ TreeNode* FindOrInsertFolder(FolderTree& tree, TreeNode* parent, const std::stri
   return tree.Insert(parent, lo, name, NodeInfo::Folder());
 }
 
+// What a load keeps of one listed row until its turn in key order comes.
+// Folder, title and card id are places in the loader's byte pool.
+struct ListedRow {
+  uint32_t folder_at = 0, title_at = 0, id_at = 0;
+  uint8_t folder_len = 0, title_len = 0, id_len = 0;
+  bool live = false;  // not marked deleted
+  bool in_bin = false;
+  bool folder_row = false;
+  uint8_t one_shot_paste = 0, icon = 0, two_column = 0, body_mode = 0, locked = 0;
+  uint32_t position = 0, update_time = 0, creation_time = 0;
+};
+
+// The text of a stored text field of the card row as a loaded card holds
+// it: without its trailing blanks, up to its first NUL.
+std::string_view StoredText(std::string_view row, size_t offset, size_t length) {
+  // Byte 0 of a stored row is its deleted flag; the fields follow.
+  return store::CText(store::WithoutTrailingBlanks(row.substr(1 + offset, length)));
+}
+
 // One run of LoadFolderTree.
 class TreeLoader {
  public:
@@ -100,17 +123,22 @@ class TreeLoader {
   Status Run();
 
  private:
+  Status ReadListedRows(const std::vector<int64_t>& rows, std::vector<ListedRow>* listed);
+  std::string_view Pooled(uint32_t at, uint8_t len) const {
+    return std::string_view(pool_).substr(at, len);
+  }
   void EnterPath(const std::string& path, bool rewritten);
   void LeaveGroup();
   void Flush(TreeNode* folder);
   void EnsureFolderRow(const std::string& path);
-  void Collect();
+  Status Collect(int64_t row, const ListedRow& listed);
 
   FolderTreeModel& form_;
   FolderTree& tree_;
   CardSearch* criteria_;
   store::CardRecord rec_;
   int order_ = 0;
+  std::string pool_;  // folder paths, titles and card ids of the listed rows
 
   // levels_[k] is the folder node of level k of the current path (0: root).
   std::vector<TreeNode*> levels_;
@@ -121,8 +149,10 @@ class TreeLoader {
   // known to exist (read or written) in this load.
   std::unordered_set<std::string> seen_rows_;
   std::unordered_set<std::string> ensured_;
-  // Card entries waiting to become nodes, per folder node.
+  // Card entries waiting to become nodes, per folder node, and those of the
+  // current folder (null until its first card).
   std::unordered_map<TreeNode*, std::vector<TreeCardEntry>> pending_;
+  std::vector<TreeCardEntry>* group_entries_ = nullptr;
   // The folder "0" made for cards without a folder: its rows come first
   // in path order, the table's own "0" rows later, so its cards and its
   // folder row are settled at the end.
@@ -157,12 +187,15 @@ void TreeLoader::Flush(TreeNode* folder) {
   for (auto& e : entries) order.push_back(&e);
   NodeSort sorter(order_);
   store::SortArray(sorter, order.data(), order.size(), sizeof(TreeCardEntry*));
-  for (const TreeCardEntry* e : order) {
-    tree_.AddChild(folder, FormatNodeCaption(form_, e->title, e->update_time, e->creation_time),
-                   CardInfo(*e));
-    ++form_.card_count;
-    if (e->mark != 0) ++form_.marked_count;
-  }
+  const int title_fmt = form_.settings().TitleFmt;
+  Clock& clock = form_.clock();
+  tree_.AppendChildren(folder, order.size(), [&](size_t i, std::string* text, NodeInfo* info) {
+    TreeCardEntry& e = *order[i];
+    *text = FormatNodeCaption(title_fmt, clock, e.title, e.update_time, e.creation_time);
+    *info = CardInfo(e);
+    if (e.mark != 0) ++form_.marked_count;
+  });
+  form_.card_count += static_cast<int64_t>(order.size());
 }
 
 // The rows of the current path are all read: its own folder row is
@@ -194,32 +227,101 @@ void TreeLoader::EnterPath(const std::string& path, bool rewritten) {
   }
   names_ = std::move(names);
   path_ = path;
+  group_entries_ = nullptr;
   group_rewritten_ = rewritten;
   if (rewritten) zero_node_ = levels_.back();
 }
 
-void TreeLoader::Collect() {
+// Reads every listed row in one pass over the table, from the first of
+// them to the last, into listed (in the order of rows). A card row is read
+// as CardRecord::Load reads it; only what the tree shows is kept.
+Status TreeLoader::ReadListedRows(const std::vector<int64_t>& rows,
+                                  std::vector<ListedRow>* listed) {
+  using namespace store::card_row;
+  listed->assign(rows.size(), ListedRow());
+  pool_.clear();
+  if (rows.empty()) return Status::Ok();
+  // The places of each row in the list, chained (a damaged index may list
+  // a row twice).
+  constexpr uint32_t kNone = UINT32_MAX;
+  const auto [low, high] = std::minmax_element(rows.begin(), rows.end());
+  const int64_t first = *low, last = *high;
+  std::vector<uint32_t> first_place(static_cast<size_t>(last - first + 1), kNone);
+  std::vector<uint32_t> next_place(rows.size(), kNone);
+  for (size_t i = rows.size(); i-- > 0;) {
+    uint32_t& head = first_place[static_cast<size_t>(rows[i] - first)];
+    next_place[i] = head;
+    head = static_cast<uint32_t>(i);
+  }
+  auto pool = [&](std::string_view text, uint32_t* at, uint8_t* len) {
+    *at = static_cast<uint32_t>(pool_.size());
+    *len = static_cast<uint8_t>(text.size());
+    pool_.append(text);
+  };
+  return form_.store().cards().ReadRows(
+      first, last - first + 1, [&](int64_t r, std::string_view stored) {
+        uint32_t place = first_place[static_cast<size_t>(r - first)];
+        if (place == kNone) return Status::Ok();
+        ListedRow row;
+        row.live = stored[0] != '*';
+        pool(StoredText(stored, kKubun, kKubunLength), &row.folder_at, &row.folder_len);
+        std::string_view title = StoredText(stored, kTitle, kTitleLength);
+        std::string cut;
+        if (title.size() > kTitleStored) {
+          cut.assign(title);
+          store::TruncateSjis(cut, kTitleStored);
+          title = cut;
+        }
+        row.folder_row = title == store::FolderMarkerTitle;
+        const char* y = stored.data() + 1 + kYobi;
+        row.in_bin = store::CardInBin(y);
+        if (!row.folder_row) {
+          pool(title, &row.title_at, &row.title_len);
+          pool(StoredText(stored, kTextId, kTextIdLength), &row.id_at, &row.id_len);
+          row.one_shot_paste = y[kOneShot] == 1 ? 1 : 0;
+          row.icon = store::CardIconOf(y);
+          row.two_column = y[kTwoColumn] == '@' ? 1 : 0;
+          row.body_mode = static_cast<uint8_t>(store::CardKindOf(y));
+          row.locked = y[kLock] == 'L' ? 1 : 0;
+          row.position = store::GetU32(y + kPosition);
+          row.update_time = store::GetU32(stored.data() + 1 + kUtime);
+          row.creation_time = store::GetU32(stored.data() + 1 + kCtime);
+        }
+        for (; place != kNone; place = next_place[place]) (*listed)[place] = row;
+        return Status::Ok();
+      });
+}
+
+Status TreeLoader::Collect(int64_t row, const ListedRow& listed) {
   const Settings& settings = form_.settings();
+  bool matched = false;
+  if (criteria_ != nullptr) {
+    // The search sees the whole card, loaded without its text.
+    rec_.SetRecNo(row);
+    QUILL_RETURN_IF_ERROR(rec_.Load(false));
+    matched = criteria_->Matches(rec_);
+  }
   TreeCardEntry e;
-  e.record_no = static_cast<uint32_t>(rec_.row);
-  e.position = rec_.position;
-  e.title = rec_.title;
-  e.one_shot_paste = rec_.one_shot_paste == 1 ? 1 : 0;
-  e.update_time = rec_.utime;
-  e.creation_time = rec_.ctime;
-  e.kind = rec_.icon;
-  e.two_column = rec_.two_column ? 1 : 0;
-  e.body_mode = static_cast<uint8_t>(rec_.kind);
-  e.locked = rec_.locked ? 1 : 0;
-  e.text_id = rec_.id;
-  const bool matched = criteria_ != nullptr && criteria_->Matches(rec_);
   if (settings.FindDel != 0) {
-    if (criteria_ != nullptr && !matched) return;
+    if (criteria_ != nullptr && !matched) return Status::Ok();
     e.mark = (settings.FindFolderMark != 0 && criteria_ != nullptr) ? 1 : 0;
   } else {
     e.mark = matched ? 1 : 0;
   }
-  pending_[levels_.back()].push_back(std::move(e));
+  e.record_no = static_cast<uint32_t>(row);
+  e.position = listed.position;
+  e.title = Pooled(listed.title_at, listed.title_len);
+  e.one_shot_paste = listed.one_shot_paste;
+  e.update_time = listed.update_time;
+  e.creation_time = listed.creation_time;
+  e.kind = listed.icon;
+  e.two_column = listed.two_column;
+  e.body_mode = listed.body_mode;
+  e.locked = listed.locked;
+  e.text_id = Pooled(listed.id_at, listed.id_len);
+  if (group_entries_ == nullptr) group_entries_ = &pending_[levels_.back()];
+  group_entries_->push_back(std::move(e));
+  return Status::Ok();
 }
 
 Status TreeLoader::Run() {
@@ -233,10 +335,14 @@ Status TreeLoader::Run() {
   tree_.Clear();
   // 2. The order of the cards.
   order_ = LoaderSortOrder(form_.settings());
-  // 3. Every live row, in folder path order.
+  // 3. Every live row, in folder path order, read in one pass.
   std::vector<int64_t> rows;
+  std::vector<ListedRow> listed;
   Status error = rec_.SetOpenFlag(true);
-  if (error.ok()) error = rec_.FindCardsByFolder("", &rows);
+  // The folder index in key order, deleted rows included: the one pass
+  // over the table passes over those.
+  if (error.ok()) error = form_.store().cards().KeyOrder("KUBUN", &rows);
+  if (error.ok()) error = ReadListedRows(rows, &listed);
   // 4. The root.
   TreeNode* root = tree_.CreateRoot(RootCaption(form_), NodeInfo::Folder());
   tree_.set_current_node(root);
@@ -254,12 +360,14 @@ Status TreeLoader::Run() {
       LeaveGroup();
       break;
     }
-    rec_.SetRecNo(rows[i]);
-    error = rec_.Load(false);
-    if (!error.ok()) break;
-    if (rec_.deleted == 'D') continue;
+    const ListedRow& row = listed[i];
+    if (!row.live || row.in_bin) continue;
+    std::string_view folder = Pooled(row.folder_at, row.folder_len);
     bool rewritten = false;
-    if (rec_.folder.empty()) {
+    if (folder.empty()) {
+      rec_.SetRecNo(rows[i]);
+      error = rec_.Load(false);
+      if (!error.ok()) break;
       rec_.folder = kNoFolderPath;
       Status s = rec_.Write();
       if (!s.ok()) {
@@ -270,17 +378,19 @@ Status TreeLoader::Run() {
         }
         break;
       }
+      folder = kNoFolderPath;
       rewritten = true;
     }
     view.SetProgress(static_cast<int64_t>(i));
-    if (rec_.folder != path_ || rewritten != group_rewritten_) {
+    if (folder != path_ || rewritten != group_rewritten_) {
       LeaveGroup();
-      EnterPath(rec_.folder, rewritten);
+      EnterPath(std::string(folder), rewritten);
     }
-    if (rec_.is_folder()) {
-      seen_rows_.insert(rec_.folder);
+    if (row.folder_row) {
+      seen_rows_.insert(path_);
     } else {
-      Collect();
+      error = Collect(rows[i], row);
+      if (!error.ok()) break;
     }
   }
   if (error.ok() && !low_space && zero_node_ != nullptr) {
@@ -341,6 +451,7 @@ Clock& FolderTreeModel::clock() { return store_.env().clock(); }
 
 std::string FormatNodeCaption(int title_fmt, Clock& clock, std::string_view title,
                               uint32_t update_time, uint32_t creation_time) {
+  if (title_fmt < 1 || title_fmt > 3) return std::string(title);
   char head[64];
   head[0] = '\0';
   switch (title_fmt) {

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <functional>
 #include <string>
 #include <vector>
@@ -11,9 +12,11 @@
 #include "platform/headless/fake_ui.h"
 #include "platform/headless/fault_env.h"
 #include "platform/headless/temp_dir.h"
+#include "platform/headless/watchdog.h"
 #include "platform/text_codec.h"
 #include "store/card_store.h"
 #include "store/card_test_support.h"
+#include "store/index_test_support.h"
 
 namespace quill {
 namespace {
@@ -420,6 +423,89 @@ TEST_F(FolderTreeTest, LowSpaceDuringTheLoadIsReported) {
   EXPECT_EQ(Cp932ToUtf8(dialog.questions()[1].text), "空き容量が少ないので終了します");
   EXPECT_FALSE(form_.busy().busy());
   EXPECT_FALSE(form_.loading);
+}
+
+// Every card node holds what its card loads as, whatever the bytes of the
+// row: odd attribute bytes, a title with a NUL or cut inside a character,
+// a short card id.
+TEST_F(FolderTreeTest, CardNodesHoldWhatTheirCardsLoadAs) {
+  AddFolderRow("F");
+  for (int i = 0; i < 5; ++i) AddCard("F", "card" + std::to_string(i), 1000 + i, 2000 + i);
+  // Row r (0-based; row 0 is the folder row) at 257 + r x 285; byte 0 the
+  // deleted flag, then the fields.
+  auto patch = [&](int row, size_t offset, const std::string& bytes) {
+    std::unique_ptr<RandomFile> f;
+    ASSERT_TRUE(env_.Open(folder_ + "quilbo7.dat", OpenMode::kReadWrite, &f).ok());
+    ASSERT_TRUE(
+        f->WriteAt(257 + uint64_t{285} * row + 1 + offset, bytes.data(), bytes.size()).ok());
+    ASSERT_TRUE(f->Close().ok());
+  };
+  const size_t yobi = 184;
+  patch(1, yobi + 28, "\x02");  // one-shot paste: only 1 counts
+  patch(1, yobi + 36, "\x96");  // icon 150
+  patch(1, yobi + 37, "HTM");
+  patch(2, yobi + 60, "@");
+  patch(2, yobi + 95, "L");
+  patch(2, yobi + 37, "CSV");
+  patch(3, 100, std::string("ab \0x", 5) + std::string(47, ' '));  // title with a NUL
+  patch(4, 100, std::string(49, 'a') + "\x82\xA0" + "b");          // cut inside a character
+  patch(5, 152, "ABC" + std::string(17, ' '));                     // a short card id
+  Load();
+  TreeNode* f = FindFolderNode(form_, "F");
+  ASSERT_NE(f, nullptr);
+  ASSERT_EQ(f->child_count(), 5);
+  for (int i = 0; i < f->child_count(); ++i) {
+    const TreeNode* node = f->child(i);
+    const NodeInfo& got = node->info();
+    CardRecord card(store_);
+    card.SetRecNo(got.RecordNo());
+    ASSERT_TRUE(card.Load(false).ok());
+    SCOPED_TRACE(card.title);
+    EXPECT_EQ(node->text(), card.title);
+    EXPECT_EQ(got.TextId(), card.id);
+    EXPECT_EQ(got.UpdateTime(), card.utime);
+    EXPECT_EQ(got.CreationTime(), card.ctime);
+    EXPECT_EQ(got.Locked(), card.locked ? 1 : 0);
+    EXPECT_EQ(got.Kind(), card.icon);
+    EXPECT_EQ(got.OneShotPaste(), card.one_shot_paste == 1 ? 1 : 0);
+    EXPECT_EQ(got.TwoColumn(), card.two_column ? 1 : 0);
+    EXPECT_EQ(got.BodyMode(), static_cast<uint8_t>(card.kind));
+  }
+  // The odd bytes did reach the cards.
+  std::vector<std::string> titles;
+  for (int i = 0; i < f->child_count(); ++i) titles.push_back(f->child(i)->text());
+  EXPECT_NE(std::find(titles.begin(), titles.end(), "ab "), titles.end());
+  EXPECT_NE(std::find(titles.begin(), titles.end(), std::string(49, 'a')), titles.end());
+}
+
+// A folder index whose pages share their children does not hold the load
+// up: it ends with a clear error and a bare tree, and once the index is
+// rebuilt every card is back.
+TEST_F(FolderTreeTest, ADamagedFolderIndexEndsTheLoadWithAnError) {
+  AddFolderRow("F");
+  for (int i = 0; i < 5; ++i) AddCard("F", "c" + std::to_string(i));
+  store::RawIndex shared;
+  shared.expr = "KUBUN";
+  shared.key_length = 100;
+  shared.key = "F";
+  shared.ShareEveryChild(20, 1);  // 5^20 leaves
+  {
+    std::unique_ptr<RandomFile> f;
+    ASSERT_TRUE(env_.Open(folder_ + "quilbo7.ix0", OpenMode::kCreateTruncate, &f).ok());
+    const std::string bytes = shared.Bytes();
+    ASSERT_TRUE(f->WriteAt(0, bytes.data(), bytes.size()).ok());
+    ASSERT_TRUE(f->Close().ok());
+  }
+  Status s = ReturnsWithin([&] { return LoadFolderTree(form_, nullptr); });
+  EXPECT_EQ(s.code(), Status::kCorrupt) << s.ToString();
+  EXPECT_EQ(Shape(form_.tree().root()), "Data");
+  EXPECT_FALSE(form_.loading);
+  EXPECT_FALSE(form_.busy().busy());
+
+  CardRecord card(store_);
+  ASSERT_TRUE(card.Reorganize().ok());
+  Load();
+  EXPECT_EQ(Shape(form_.tree().root()), "Data{F{'c0','c1','c2','c3','c4'}}");
 }
 
 TEST_F(FolderTreeTest, StoreCommandsWaitWhileTheTreeLoads) {

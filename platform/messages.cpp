@@ -47,6 +47,8 @@ constexpr std::array<Entry, kMessageCount> kMessages = {{
 
     {MessageId::kDataSetNotFound, "指定されたファイルがありません"},
     {MessageId::kReplaceValuesNotSaved, "置換後の値を保存できませんでした。\n%1"},
+    {MessageId::kHotkeyHeldElsewhere,
+     "ホットキー %1 は他のプログラムも使っています。\nそのプログラムにもキーが届きます。"},
 }};
 
 // Each entry sits at its id's place, so the table is indexed by id.

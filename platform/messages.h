@@ -52,6 +52,7 @@ enum class MessageId {
   // The main road.
   kDataSetNotFound,
   kReplaceValuesNotSaved,  // %1: the reason
+  kHotkeyHeldElsewhere,    // %1: the key names
 
   kCount,
 };

@@ -35,6 +35,8 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
+#include <cstring>
 #include <vector>
 
 #include "store/record_table.h"
@@ -63,6 +65,22 @@ inline constexpr size_t kFontMark = 61, kFontSize = 62, kFontName = 63, kFontNam
 inline constexpr size_t kFontColor = 88, kFontStyle = 92, kFontCharset = 93;
 inline constexpr size_t kAutoTitle = 94, kLock = 95;
 }  // namespace card_row
+
+// Attributes read from the YOBI bytes, as a loaded card holds them.
+// 'C' table, 'H' HTML, 0 plain text.
+inline char CardKindOf(const char* yobi) {
+  if (std::memcmp(yobi + card_row::kKind, "CSV", 3) == 0) return 'C';
+  if (std::memcmp(yobi + card_row::kKind, "HTM", 3) == 0) return 'H';
+  return 0;
+}
+// 0-99; anything else is 0.
+inline uint8_t CardIconOf(const char* yobi) {
+  const auto icon = static_cast<unsigned char>(yobi[card_row::kIcon]);
+  return icon > 99 ? 0 : icon;
+}
+inline bool CardInBin(const char* yobi) {
+  return std::memcmp(yobi + card_row::kDeleted, "DeL", 3) == 0;
+}
 
 std::vector<FieldDef> CardTableFields();
 std::vector<IndexDef> CardTableIndexes();

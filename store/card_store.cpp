@@ -247,13 +247,7 @@ void CardRecord::DecodeRowImage() {
   TruncateSjis(title, kTitleStored);
   source = FieldText(y + kSource, 28);
   one_shot_paste = y[kOneShot] == 1 ? 1 : 0;
-  if (std::memcmp(y + kKind, "CSV", 3) == 0) {
-    kind = 'C';
-  } else if (std::memcmp(y + kKind, "HTM", 3) == 0) {
-    kind = 'H';
-  } else {
-    kind = 0;
-  }
+  kind = CardKindOf(y);
   id = FieldText(r + kTextId, kTextIdLength);
   position = GetU32(y + kPosition);
   ctime = GetU32(r + kCtime);
@@ -278,11 +272,10 @@ void CardRecord::DecodeRowImage() {
   } else {
     column_widths.fill(kDefaultColumnWidth);
   }
-  unsigned char ic = static_cast<unsigned char>(y[kIcon]);
-  icon = ic > 99 ? 0 : ic;
+  icon = CardIconOf(y);
   locked = y[kLock] == 'L';
   is_new = false;
-  deleted = std::memcmp(y + kDeleted, "DeL", 3) == 0 ? 'D' : 0;
+  deleted = CardInBin(y) ? 'D' : 0;
 }
 
 void CardRecord::EncodeRowImage() {

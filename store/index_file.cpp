@@ -43,6 +43,20 @@
 // frees pages: a leaf that loses its last key hands the new last key up
 // as the separator, and an emptied page is unlinked from its parent.
 //
+// Reading is bounded by the file: a walk (a seek and the steps that follow
+// it in one direction) enters at most as many pages as the file holds, and
+// a path is at most kMaxDepth pages deep. In a tree no walk comes near
+// either bound; an index whose pages point back up or share a child is
+// refused as damaged (kCorrupt, DbError 11) instead of being walked for
+// ever.
+//
+// Pages read are kept in a cache of the open index (at most kCachePages of
+// them). Every page written goes to the file at once and into the cache,
+// so the cache never holds anything the file does not; it lives and dies
+// with the open index. An index searched often with no change in between
+// is read whole, once, into a sorted list of its keys and rows that
+// answers prefix searches until the next change.
+//
 // A bulk build sorts {row, key} records externally (index_build.h), cuts
 // the file to length 0 and writes the tree bottom-up in one pass: full
 // leaves, and above them pages whose separators are the last key read
@@ -71,6 +85,14 @@ constexpr uint32_t kPageSize = 512;
 constexpr uint32_t kHeaderReadSize = 524;
 constexpr uint32_t kExprOffset = 34;
 constexpr size_t kMaxDepth = 48;  // far beyond any tree of 2^32 pages
+// Pages kept in memory per open index (2 MB).
+constexpr size_t kCachePages = 4096;
+// Pages read at once by a scan of the whole file (1 MB).
+constexpr uint32_t kScanPages = 2048;
+// Searches with no change in between after which an index of at most
+// kMaxCopyBytes is held in memory.
+constexpr uint32_t kSeeksBeforeCopy = 32;
+constexpr uint64_t kMaxCopyBytes = uint64_t{64} << 20;
 
 uint64_t EntrySizeFor(uint64_t key_length) { return ((key_length - 1) & ~uint64_t{3}) + 12; }
 
@@ -177,6 +199,65 @@ std::string KeyExpr::KeyOfRow(std::string_view row) const {
 
 namespace {
 
+// Recently read and written pages of one open index, each in the slot its
+// page number hashes to. It starts small, so that an index opened for one
+// lookup costs little, and doubles while pages keep pushing others out,
+// up to kCachePages.
+class PageCache {
+ public:
+  // The cached bytes of page, or null.
+  const char* Find(uint32_t page) const {
+    if (slots_ == 0) return nullptr;
+    const size_t s = Slot(page);
+    return pages_[s] == page ? bytes_.get() + s * kPageSize : nullptr;
+  }
+  // Stores the 512 bytes of page.
+  void Put(uint32_t page, const char* bytes) {
+    if (slots_ == 0 || (taken_ >= slots_ && slots_ < kCachePages)) Grow();
+    const size_t s = Slot(page);
+    if (pages_[s] != page) {
+      pages_[s] = page;
+      ++taken_;
+    }
+    std::memcpy(bytes_.get() + s * kPageSize, bytes, kPageSize);
+  }
+  void Drop(uint32_t page) {
+    if (slots_ != 0 && pages_[Slot(page)] == page) pages_[Slot(page)] = 0;
+  }
+  void Clear() {
+    pages_.reset();
+    bytes_.reset();
+    slots_ = taken_ = 0;
+    bits_ = 0;
+  }
+
+ private:
+  size_t Slot(uint32_t page) const { return (page * 2654435761u) >> (32 - bits_); }
+
+  void Grow() {
+    std::unique_ptr<uint32_t[]> old_pages = std::move(pages_);
+    std::unique_ptr<char[]> old_bytes = std::move(bytes_);
+    const size_t old_slots = slots_;
+    bits_ = slots_ == 0 ? 3 : bits_ + 1;
+    slots_ = size_t{1} << bits_;
+    pages_.reset(new uint32_t[slots_]());
+    bytes_.reset(new char[slots_ * kPageSize]);
+    taken_ = 0;
+    for (size_t s = 0; s < old_slots; ++s) {
+      if (old_pages[s] == 0) continue;
+      const size_t to = Slot(old_pages[s]);
+      pages_[to] = old_pages[s];
+      std::memcpy(bytes_.get() + to * kPageSize, old_bytes.get() + s * kPageSize, kPageSize);
+    }
+  }
+
+  std::unique_ptr<uint32_t[]> pages_;  // page number held by each slot; 0 = none
+  std::unique_ptr<char[]> bytes_;
+  size_t slots_ = 0;
+  int bits_ = 0;
+  size_t taken_ = 0;  // pages stored in a slot that held another since the last growth
+};
+
 struct PageBuf {
   uint32_t page = 0;  // 0: holds nothing
   int pos = 0;        // entry (leaf) or child (internal) the path went through
@@ -200,6 +281,12 @@ struct IndexFile::Impl {
   std::vector<std::unique_ptr<PageBuf>> levels;
   size_t path_len = 0;
   bool current = false;
+  PageCache cache;
+  // Pages entered by the walk in progress, and its direction (1 forward,
+  // -1 backward, 0 a seek): a walk never needs more entries than the file
+  // has pages.
+  uint64_t entered = 0;
+  int direction = 0;
 
   uint32_t root() const { return GetU32(&hdr[0]); }
   uint32_t next_free() const { return GetU32(&hdr[4]); }
@@ -234,7 +321,32 @@ struct IndexFile::Impl {
     current = false;
   }
 
+  // A new walk begins (a seek, or a step in the other direction).
+  void StartWalk(int dir) {
+    entered = 0;
+    direction = dir;
+  }
+  // Counts one more page entered by the walk.
+  Status Enter();
   Status Load(size_t level, uint32_t page);
+  // The whole index in key order, held in memory while it does not change.
+  struct InMemory {
+    std::vector<uint32_t> rows;
+    std::vector<uint32_t> key_at;  // where each key starts in pool
+    std::vector<uint8_t> key_len;  // without its trailing blanks
+    std::string pool;
+    std::string_view Key(size_t i) const {
+      return std::string_view(pool).substr(key_at[i], key_len[i]);
+    }
+  };
+  std::unique_ptr<InMemory> in_memory;
+  bool no_memory_copy = false;
+  uint32_t seeks_since_change = 0;
+  Status ScanAll(std::vector<uint32_t>* rows, InMemory* keys = nullptr);
+  int CompareTrimmed(std::string_view value, std::string_view key) const;
+  void MaybeHoldInMemory();
+  // The file changes: the copy in memory goes.
+  void Changed();
   Status WritePage(uint32_t page, char* d);
   Status WriteHeader();
   Status Descend(size_t level, uint32_t page, bool from_end);
@@ -269,6 +381,14 @@ int IndexFile::Impl::CompareValue(std::string_view value, const char* key) const
   return 0;
 }
 
+Status IndexFile::Impl::Enter() {
+  if (++entered >= next_free()) {
+    return SetDbError(kDbShortRead, Status::Corrupt("index " + path +
+                                                    " is damaged: its pages do not form a tree"));
+  }
+  return Status::Ok();
+}
+
 Status IndexFile::Impl::Load(size_t level, uint32_t page) {
   if (level >= kMaxDepth)
     return SetDbError(kDbShortRead, Status::Corrupt("index " + path + " is too deep"));
@@ -285,13 +405,17 @@ Status IndexFile::Impl::Load(size_t level, uint32_t page) {
   if (b.page == page) return Status::Ok();
   b.page = 0;
   if (b.data.size() < BufSize()) b.data.assign(BufSize(), 0);
-  size_t got = 0;
-  Status s = file->ReadAt(uint64_t{page} * kPageSize, b.data.data(), kPageSize, &got);
-  if (!s.ok()) return SetDbError(kDbShortRead, s);
-  if (got != kPageSize) {
-    return SetDbError(kDbShortRead,
-                      Status::Corrupt("short read of page " + std::to_string(page) + " of " +
-                                      path));
+  if (const char* cached = cache.Find(page)) {
+    std::memcpy(b.data.data(), cached, kPageSize);
+  } else {
+    size_t got = 0;
+    Status s = file->ReadAt(uint64_t{page} * kPageSize, b.data.data(), kPageSize, &got);
+    if (!s.ok()) return SetDbError(kDbShortRead, s);
+    if (got != kPageSize) {
+      return SetDbError(kDbShortRead, Status::Corrupt("short read of page " + std::to_string(page) +
+                                                      " of " + path));
+    }
+    cache.Put(page, b.data.data());
   }
   std::fill(b.data.begin() + kPageSize, b.data.end(), 0);
   if (Count(b.data.data()) > kpp()) {
@@ -305,15 +429,24 @@ Status IndexFile::Impl::Load(size_t level, uint32_t page) {
 Status IndexFile::Impl::WritePage(uint32_t page, char* d) {
   size_t used = 8 + size_t{Count(d)} * esize();
   if (used < kPageSize) std::memset(d + used, 0, kPageSize - used);
+  // Another level holding the same page (only in a damaged index) would
+  // now be out of date.
+  for (auto& b : levels) {
+    if (b->page == page && b->data.data() != d) b->page = 0;
+  }
+  Changed();
   Status s = file->WriteAt(uint64_t{page} * kPageSize, d, kPageSize);
   if (!s.ok()) {
+    cache.Drop(page);  // the file may hold part of it
     broken = true;
     return SetDbError(kDbShortWrite, s);
   }
+  cache.Put(page, d);
   return Status::Ok();
 }
 
 Status IndexFile::Impl::WriteHeader() {
+  Changed();
   Status s = file->WriteAt(0, hdr.data(), kPageSize);
   if (!s.ok()) {
     broken = true;
@@ -324,6 +457,7 @@ Status IndexFile::Impl::WriteHeader() {
 }
 
 Status IndexFile::Impl::Descend(size_t level, uint32_t page, bool from_end) {
+  QUILL_RETURN_IF_ERROR(Enter());
   QUILL_RETURN_IF_ERROR(Load(level, page));
   PageBuf& b = *levels[level];
   b.pos = from_end ? static_cast<int>(Count(b.data.data())) + 1 : -1;
@@ -349,6 +483,7 @@ Status IndexFile::Impl::PastTheEnd(uint32_t* row) {
 // Moves the path one entry on from the page at `level`, whose position is
 // the one before the entry wanted.
 Status IndexFile::Impl::StepForward(size_t level, uint32_t* row) {
+  if (direction != 1) StartWalk(1);
   while (true) {
     PageBuf& b = *levels[level];
     const char* d = b.data.data();
@@ -367,6 +502,7 @@ Status IndexFile::Impl::StepForward(size_t level, uint32_t* row) {
 }
 
 Status IndexFile::Impl::StepBackward(size_t level, uint32_t* row) {
+  if (direction != -1) StartWalk(-1);
   while (true) {
     PageBuf& b = *levels[level];
     const char* d = b.data.data();
@@ -385,6 +521,185 @@ Status IndexFile::Impl::StepBackward(size_t level, uint32_t* row) {
     }
     if (pos < c) return LandOn(level, d, pos, row);
   }
+}
+
+// Every entry's row in key order, as First and Next give them, from one
+// sequential read of the file: each page is boiled down to its children
+// and rows, then the tree is walked in memory under the same bounds as a
+// walk through the file. With keys, every entry's key (without its
+// trailing blanks) is kept as well.
+Status IndexFile::Impl::ScanAll(std::vector<uint32_t>* rows, InMemory* keys) {
+  rows->clear();
+  path_len = 0;
+  current = false;
+  QUILL_RETURN_IF_ERROR(Usable());
+  const uint32_t pages = next_free();
+  const uint32_t K = kpp(), kl = klen();
+  constexpr uint32_t kUnread = UINT32_MAX, kTooMany = UINT32_MAX - 1;
+  // Per page: where its count, c + 1 children, c rows and (with keys) c + 1
+  // key offsets start in links.
+  std::vector<uint32_t> start(pages, kUnread);
+  std::vector<uint32_t> links;
+  // Count, children, rows and key places of full pages: untouched room
+  // costs nothing.
+  links.reserve(size_t{pages} * (3 + 3 * size_t{K}));
+  std::string pool;
+  std::vector<char> buf(size_t{kScanPages} * kPageSize);
+  for (uint32_t first = 1; first < pages; first += kScanPages) {
+    const uint32_t n = std::min(kScanPages, pages - first);
+    size_t got = 0;
+    Status s = file->ReadAt(uint64_t{first} * kPageSize, buf.data(), size_t{n} * kPageSize, &got);
+    if (!s.ok()) return SetDbError(kDbShortRead, s);
+    if (got != size_t{n} * kPageSize) {
+      return SetDbError(kDbShortRead, Status::Corrupt("index " + path + " is shorter than " +
+                                                      std::to_string(pages) + " pages"));
+    }
+    for (uint32_t i = 0; i < n; ++i) {
+      const char* d = buf.data() + size_t{i} * kPageSize;
+      const uint32_t c = Count(d);
+      if (c > K) {
+        start[first + i] = kTooMany;
+        continue;
+      }
+      start[first + i] = static_cast<uint32_t>(links.size());
+      links.push_back(c);
+      for (uint32_t j = 0; j <= c; ++j) links.push_back(Child(d, j));
+      for (uint32_t j = 0; j < c; ++j) links.push_back(Row(d, j));
+      if (keys == nullptr) continue;
+      for (uint32_t j = 0; j < c; ++j) {
+        links.push_back(static_cast<uint32_t>(pool.size()));
+        // Only the entries of leaves are ever looked at.
+        if (Child(d, j) == 0) pool.append(WithoutTrailingBlanks(std::string_view(Key(d, j), kl)));
+      }
+      links.push_back(static_cast<uint32_t>(pool.size()));
+    }
+  }
+
+  struct Step {
+    uint32_t at;   // the page's place in links
+    uint32_t pos;  // the next child or entry to look at
+  };
+  std::vector<Step> stack;
+  uint64_t seen = 0;
+  auto enter = [&](uint32_t page) -> Status {
+    if (stack.size() >= kMaxDepth)
+      return SetDbError(kDbShortRead, Status::Corrupt("index " + path + " is too deep"));
+    if (page == 0 || page >= pages) {
+      return SetDbError(kDbShortRead,
+                        Status::Corrupt("index " + path + " points outside its pages"));
+    }
+    if (++seen >= pages) {
+      return SetDbError(kDbShortRead, Status::Corrupt("index " + path +
+                                                      " is damaged: its pages do not form a tree"));
+    }
+    if (start[page] == kTooMany) {
+      return SetDbError(kDbShortRead, Status::Corrupt("page " + std::to_string(page) + " of " +
+                                                      path + " holds too many entries"));
+    }
+    stack.push_back({start[page], 0});
+    return Status::Ok();
+  };
+  QUILL_RETURN_IF_ERROR(enter(root()));
+  while (!stack.empty()) {
+    Step& top = stack.back();
+    const uint32_t c = links[top.at];
+    const uint32_t pos = top.pos++;
+    if (pos > c) {
+      stack.pop_back();
+      continue;
+    }
+    const uint32_t child = links[top.at + 1 + pos];
+    if (child != 0) {
+      QUILL_RETURN_IF_ERROR(enter(child));
+    } else if (pos < c) {
+      const uint32_t at = top.at + 2 + c;
+      const uint32_t r = links[at + pos];
+      if (r == 0)
+        return SetDbError(kDbShortRead, Status::Corrupt("index " + path + " has a row 0"));
+      rows->push_back(r);
+      if (keys != nullptr) {
+        const uint32_t from = links[at + c + pos];
+        keys->key_at.push_back(from);
+        keys->key_len.push_back(static_cast<uint8_t>(links[at + c + pos + 1] - from));
+      }
+    }
+  }
+  if (keys != nullptr) keys->pool = std::move(pool);
+  return Status::Ok();
+}
+
+// Compares a search value with a key held without its trailing blanks, as
+// CompareValue compares it with the whole key: the key reads as followed
+// by blanks, up to its length and beyond.
+int IndexFile::Impl::CompareTrimmed(std::string_view value, std::string_view key) const {
+  if (numeric()) {
+    char k[8];
+    std::memset(k, ' ', 8);
+    std::memcpy(k, key.data(), std::min<size_t>(8, key.size()));
+    return CompareValue(value, k);
+  }
+  const size_t common = std::min(value.size(), key.size());
+  const int c = std::memcmp(value.data(), key.data(), common);
+  if (c != 0) return c < 0 ? -1 : 1;
+  for (size_t i = common; i < value.size(); ++i) {
+    const unsigned char b = static_cast<unsigned char>(value[i]);
+    if (b != ' ') return b < ' ' ? -1 : 1;
+  }
+  return 0;
+}
+
+namespace {
+
+// Orders two text keys held without their trailing blanks as the whole
+// keys.
+int ComparePaddedKeys(std::string_view a, std::string_view b) {
+  const size_t common = std::min(a.size(), b.size());
+  const int c = std::memcmp(a.data(), b.data(), common);
+  if (c != 0) return c < 0 ? -1 : 1;
+  const std::string_view rest = a.size() > b.size() ? a.substr(common) : b.substr(common);
+  const int sign = a.size() > b.size() ? 1 : -1;
+  for (char ch : rest) {
+    const unsigned char u = static_cast<unsigned char>(ch);
+    if (u != ' ') return u > ' ' ? sign : -sign;
+  }
+  return 0;
+}
+
+}  // namespace
+
+// Takes the whole index into memory once it has been searched often with
+// no change in between, and when it is small enough. A failure leaves the
+// searches to the file for as long as the index stays open.
+void IndexFile::Impl::MaybeHoldInMemory() {
+  if (in_memory || no_memory_copy || ++seeks_since_change < kSeeksBeforeCopy) return;
+  if (uint64_t{next_free()} * kPageSize > kMaxCopyBytes) {
+    no_memory_copy = true;
+    return;
+  }
+  auto copy = std::make_unique<InMemory>();
+  Status s = ScanAll(&copy->rows, copy.get());
+  // Keys out of order (a damaged index) are left to the walk through the
+  // file, which reports what it meets.
+  auto whole = [&](std::string_view key) {
+    std::string k(key);
+    k.resize(klen(), ' ');
+    return k;
+  };
+  for (size_t i = 1; s.ok() && i < copy->rows.size(); ++i) {
+    const std::string_view a = copy->Key(i - 1), b = copy->Key(i);
+    const int order = numeric() ? CompareValue(whole(a), whole(b).data()) : ComparePaddedKeys(a, b);
+    if (order > 0) s = Status::Corrupt("keys out of order");
+  }
+  if (!s.ok()) {
+    no_memory_copy = true;
+    return;
+  }
+  in_memory = std::move(copy);
+}
+
+void IndexFile::Impl::Changed() {
+  in_memory.reset();
+  seeks_since_change = 0;
 }
 
 Status IndexFile::Impl::InsertEntry(std::string_view key, uint32_t row) {
@@ -715,6 +1030,8 @@ Status IndexFile::Build(const std::vector<FieldLayout>& fields, RowSource& rows)
   // does not open.
   m.broken = true;
   m.levels.clear();
+  m.cache.Clear();
+  m.Changed();
   m.path_len = 0;
   m.current = false;
   PutU32(&m.hdr[12], kl);
@@ -740,8 +1057,11 @@ Status IndexFile::Seek(std::string_view value, uint32_t* row) {
   m.current = false;
   m.path_len = 0;
   QUILL_RETURN_IF_ERROR(m.Usable());
+  ++m.seeks_since_change;
+  m.StartWalk(0);
   uint32_t page = m.root();
   for (size_t level = 0;; ++level) {
+    QUILL_RETURN_IF_ERROR(m.Enter());
     QUILL_RETURN_IF_ERROR(m.Load(level, page));
     PageBuf& b = *m.levels[level];
     const char* d = b.data.data();
@@ -787,6 +1107,7 @@ Status IndexFile::First(uint32_t* row) {
   m.current = false;
   m.path_len = 0;
   QUILL_RETURN_IF_ERROR(m.Usable());
+  m.StartWalk(0);
   QUILL_RETURN_IF_ERROR(m.Descend(0, m.root(), false));
   return m.StepForward(0, row);
 }
@@ -797,8 +1118,42 @@ Status IndexFile::Last(uint32_t* row) {
   m.current = false;
   m.path_len = 0;
   QUILL_RETURN_IF_ERROR(m.Usable());
+  m.StartWalk(0);
   QUILL_RETURN_IF_ERROR(m.Descend(0, m.root(), true));
   return m.StepBackward(0, row);
+}
+
+Status IndexFile::AllRows(std::vector<uint32_t>* rows) { return impl_->ScanAll(rows); }
+
+Status IndexFile::MatchingRows(std::string_view value, std::vector<uint32_t>* rows, uint32_t* after,
+                               bool* done) {
+  Impl& m = *impl_;
+  rows->clear();
+  *after = 0;
+  *done = false;
+  QUILL_RETURN_IF_ERROR(m.Usable());
+  m.MaybeHoldInMemory();
+  if (!m.in_memory) return Status::Ok();
+  m.path_len = 0;
+  m.current = false;
+  const Impl::InMemory& mem = *m.in_memory;
+  // Keys are in order: the matches are one run, found by halving.
+  size_t lo = 0, hi = mem.rows.size();
+  while (lo < hi) {
+    const size_t mid = lo + (hi - lo) / 2;
+    if (m.CompareTrimmed(value, mem.Key(mid)) > 0) {
+      lo = mid + 1;
+    } else {
+      hi = mid;
+    }
+  }
+  size_t i = lo;
+  for (; i < mem.rows.size() && m.CompareTrimmed(value, mem.Key(i)) == 0; ++i) {
+    rows->push_back(mem.rows[i]);
+  }
+  if (i < mem.rows.size()) *after = mem.rows[i];
+  *done = true;
+  return Status::Ok();
 }
 
 std::string_view IndexFile::CurrentKey() const {
@@ -842,6 +1197,8 @@ Status IndexFile::Close() {
   Status c = m.file->Close();
   m.file.reset();
   m.levels.clear();
+  m.cache.Clear();
+  m.Changed();
   m.path_len = 0;
   m.current = false;
   if (s.ok() && !c.ok()) s = c;

@@ -9,6 +9,10 @@
 // largest key of the subtree on its left. The exact byte layout, the split
 // rule and the bulk build are described in index_file.cpp.
 //
+// Reads are bounded by the file's size: an index whose pages do not form a
+// tree (a child that points back up, or pages shared between parents) is
+// reported as kCorrupt, never walked for ever.
+//
 // Every operation returns a Status; on failure DbError() also holds the
 // engine code (2 create, 3 open, 5 temporary file, 7 duplicate, 11 short
 // read or a damaged page, 12 short write, 13 bad key expression).
@@ -95,6 +99,17 @@ class IndexFile {
   Status Previous(uint32_t* row);
   Status First(uint32_t* row);
   Status Last(uint32_t* row);
+  // The row of every entry in key order (what First and Next give), read
+  // in one pass over the file; leaves no current entry.
+  Status AllRows(std::vector<uint32_t>* rows);
+  // The rows of the entries whose key matches value (as Seek and Next
+  // find them), in key order, and in *after the row of the entry after
+  // them (0 = none), when the index is held in memory: that happens once
+  // it has been searched often with no change in between. *done tells
+  // whether it was; when not, nothing was looked at. Leaves no current
+  // entry.
+  Status MatchingRows(std::string_view value, std::vector<uint32_t>* rows, uint32_t* after,
+                      bool* done);
   // The key of the current entry (key_length() bytes).
   std::string_view CurrentKey() const;
 

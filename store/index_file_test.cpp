@@ -12,8 +12,10 @@
 
 #include "platform/headless/fault_env.h"
 #include "platform/headless/temp_dir.h"
+#include "platform/headless/watchdog.h"
 #include "store/db_error.h"
 #include "store/index_build.h"
+#include "store/index_test_support.h"
 
 namespace quill::store {
 namespace {
@@ -429,6 +431,31 @@ TEST_P(IndexDifferentialTest, MatchesMultimap) {
     std::vector<std::pair<std::string, uint32_t>> want(model.begin(), model.end());
     ASSERT_EQ(Scan(*ix), want);
     ASSERT_EQ(Scan(*ix, /*backwards=*/true), want);
+    std::vector<uint32_t> all, want_rows;
+    for (const auto& entry : want) want_rows.push_back(entry.second);
+    ASSERT_TRUE(ix->AllRows(&all).ok());
+    ASSERT_EQ(all, want_rows);
+    // Searched often enough, the index answers from memory, as the walk
+    // through the file would.
+    bool in_memory = false;
+    for (int i = 0; i < 200 && !in_memory; ++i) {
+      const std::string prefix = random_key().substr(0, rng() % 4);
+      std::vector<uint32_t> got, expected;
+      uint32_t after = 0;
+      ASSERT_TRUE(ix->MatchingRows(prefix, &got, &after, &in_memory).ok());
+      auto it = model.lower_bound(prefix);
+      for (; it != model.end() && it->first.compare(0, prefix.size(), prefix) == 0; ++it) {
+        expected.push_back(it->second);
+      }
+      if (!in_memory) {
+        uint32_t row = 0;
+        ASSERT_TRUE(ix->Seek(prefix, &row).ok());
+        continue;
+      }
+      ASSERT_EQ(got, expected) << "prefix " << prefix;
+      ASSERT_EQ(after, it == model.end() ? 0u : it->second);
+    }
+    ASSERT_TRUE(in_memory);
     ix = Reopen(FileEnv::Default(), std::move(ix), kl);
     ASSERT_EQ(TreeChecker(path).Check().size(), model.size());
   };
@@ -725,6 +752,106 @@ TEST(IndexFileTest, ShortReadsAndWritesAreErrors) {
   // Opened again, the header no longer fits the file.
   ASSERT_TRUE(ix->Close().ok());
   EXPECT_EQ(IndexFile::Open(env, path, &ix).code(), Status::kCorrupt);
+}
+
+// Pages that do not form a tree: every walk stops with kCorrupt, and soon.
+TEST(IndexFileTest, DamagedTreesAreRefusedInBoundedTime) {
+  // Key "KEY" of 20 bytes: 18 keys, 19 children a page.
+  const auto internal = RawIndex::Internal;
+  const auto leaf = RawIndex::Leaf;
+  RawIndex shared;
+  shared.ShareEveryChild(9, 1);  // 19^9 leaves
+  RawIndex self_loop;
+  self_loop.pages = {internal({1, 2}), leaf({1})};
+  RawIndex back_to_root;
+  back_to_root.pages = {internal({2, 3}), internal({1, 3}), leaf({1})};
+  RawIndex past_the_file;
+  past_the_file.pages = {internal({2, 99}), leaf({1})};
+  RawIndex too_many;
+  too_many.pages = {internal({2, 3}), leaf({1}), leaf(std::vector<uint32_t>(19, 1))};
+  RawIndex row_zero;
+  row_zero.pages = {leaf({1, 0})};
+
+  const struct {
+    const char* what;
+    RawIndex index;
+  } cases[] = {{"shared pages", shared},
+               {"child is its own page", self_loop},
+               {"child is the root", back_to_root},
+               {"child past the file", past_the_file},
+               {"too many entries", too_many},
+               {"row 0 in a leaf", row_zero}};
+  using Walk = std::function<Status(IndexFile&)>;
+  auto forward = [](IndexFile& ix) {
+    uint32_t row = 0;
+    Status s = ix.First(&row);
+    while (s.ok() && row != 0) s = ix.Next(&row);
+    return s;
+  };
+  auto backward = [](IndexFile& ix) {
+    uint32_t row = 0;
+    Status s = ix.Last(&row);
+    while (s.ok() && row != 0) s = ix.Previous(&row);
+    return s;
+  };
+  auto prefix = [](IndexFile& ix) {
+    uint32_t row = 0;
+    Status s = ix.Seek("A", &row);
+    while (s.ok() && row != 0) s = ix.Next(&row);
+    return s;
+  };
+  auto all = [](IndexFile& ix) {
+    std::vector<uint32_t> rows;
+    return ix.AllRows(&rows);
+  };
+  const std::pair<const char*, Walk> walks[] = {{"first/next", forward},
+                                                {"last/previous", backward},
+                                                {"seek/next", prefix},
+                                                {"all rows", all}};
+
+  TempDir dir;
+  const std::string path = dir.File("bad.ix");
+  for (const auto& c : cases) {
+    WriteBytes(path, c.index.Bytes());
+    for (const auto& [name, walk] : walks) {
+      SCOPED_TRACE(std::string(c.what) + ", " + name);
+      std::unique_ptr<IndexFile> ix;
+      ASSERT_TRUE(IndexFile::Open(FileEnv::Default(), path, &ix).ok());
+      DbError() = 0;
+      Status s = ReturnsWithin([&] { return walk(*ix); });
+      EXPECT_EQ(s.code(), Status::kCorrupt) << s.ToString();
+      EXPECT_EQ(DbError(), kDbShortRead);
+    }
+  }
+}
+
+// The page cache never hides a write: pages read before an insert or a
+// delete are read again as the file now holds them, and a failed write
+// leaves nothing cached that the file may not hold.
+TEST(IndexFileTest, CachedPagesFollowEveryWrite) {
+  TempDir dir;
+  FaultEnv env;
+  const std::string path = dir.File("cache.ix");
+  VectorRows rows;
+  for (int i = 0; i < 500; ++i) rows.AddKey(Pad(std::to_string(1000 + i), 20));
+  auto ix = BuildIndex(env, path, 20, rows);
+  auto keys = [&] {
+    std::vector<std::string> out;
+    for (const auto& e : Scan(*ix)) out.push_back(e.first.substr(0, 4));
+    return out;
+  };
+  ASSERT_EQ(keys().size(), 500u);  // every page read once
+  for (int i = 0; i < 300; ++i) ASSERT_TRUE(ix->Insert(Pad("1250", 20), 1000 + i).ok());
+  uint32_t row = 0;
+  ASSERT_TRUE(ix->Seek("1499", &row).ok());
+  ASSERT_TRUE(ix->DeleteCurrent().ok());
+  std::vector<std::string> got = keys();
+  EXPECT_EQ(got.size(), 799u);
+  EXPECT_EQ(std::count(got.begin(), got.end(), "1250"), 301);
+  EXPECT_EQ(got.back(), "1498");
+  ix = Reopen(env, std::move(ix), 20);
+  EXPECT_EQ(keys(), got);
+  EXPECT_EQ(TreeChecker(path).Check().size(), 799u);
 }
 
 TEST(IndexFileTest, FailedBuildsReportAndLeaveNoScratchFiles) {

@@ -153,7 +153,7 @@ struct RecordTable::Impl {
   }
 
   // Unpacks a stored row (deleted flag at byte 0) into the caller's record.
-  void UnpackRow(const std::string& row, char* rec) const {
+  void UnpackRow(std::string_view row, char* rec) const {
     size_t r = 1;
     for (size_t i = 0; i < fields.size(); ++i) {
       const FieldDef& f = fields[i];
@@ -162,17 +162,17 @@ struct RecordTable::Impl {
       switch (f.type) {
         case 'C':
         case 'D': {
-          std::string t = row.substr(r, len);
-          TrimRight(t);
-          std::memset(m, 0, len);
-          std::memcpy(m, t.data(), t.size());
+          // The text without its trailing blanks, NUL padded.
+          const size_t n = WithoutTrailingBlanks(row.substr(r, len)).size();
+          std::memcpy(m, row.data() + r, n);
+          std::memset(m + n, 0, len - n);
           break;
         }
         case 'B':
           std::memcpy(m, row.data() + r, len);
           break;
         case 'N': {
-          const std::string t = row.substr(r, len);
+          const std::string t(row.substr(r, len));
           if (f.decimals > 0) {
             double v = DecimalValue(t);
             std::memcpy(m, &v, sizeof v);
@@ -457,6 +457,28 @@ Status RecordTable::Find(std::string_view key_expr, std::string_view value, int6
   QUILL_RETURN_IF_ERROR(d.cursor->Seek(value.substr(0, kFindValueLimit), &r));
   if (r != 0) *row = static_cast<int64_t>(r) - 1;
   return Status::Ok();
+}
+
+Status RecordTable::KeyOrder(std::string_view key_expr, std::vector<int64_t>* rows) {
+  Impl& d = *impl_;
+  rows->clear();
+  QUILL_RETURN_IF_ERROR(UseIndex(key_expr));
+  std::vector<uint32_t> all;
+  QUILL_RETURN_IF_ERROR(d.cursor->index(d.cursor->selected())->AllRows(&all));
+  rows->reserve(all.size());
+  for (uint32_t r : all) rows->push_back(static_cast<int64_t>(r) - 1);
+  return Status::Ok();
+}
+
+Status RecordTable::ReadRows(int64_t first, int64_t count, const RowVisitor& fn) {
+  Impl& d = *impl_;
+  QUILL_RETURN_IF_ERROR(Open());
+  if (count <= 0) return Status::Ok();
+  QUILL_RETURN_IF_ERROR(d.CheckRow(first));
+  QUILL_RETURN_IF_ERROR(d.CheckRow(first + count - 1));
+  return d.cursor->table().ReadRows(
+      static_cast<uint32_t>(first + 1), static_cast<uint32_t>(count),
+      [&](uint32_t r, std::string_view bytes) { return fn(static_cast<int64_t>(r) - 1, bytes); });
 }
 
 bool RecordTable::Eof() const { return !impl_->cursor || impl_->cursor->eof(); }

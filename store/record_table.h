@@ -25,6 +25,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -95,6 +96,16 @@ class RecordTable {
   Status Write(int64_t row, const void* record, int64_t* written_row = nullptr);
   // Marks row deleted ('*'); its index entries stay until Reindex.
   Status Delete(int64_t row);
+
+  // The row of every entry of the index on key_expr, in key order, deleted
+  // rows included, read in one pass over the index file.
+  Status KeyOrder(std::string_view key_expr, std::vector<int64_t>* rows);
+  // Reads rows first .. first + count - 1 in file order, many at a time,
+  // handing fn each stored row (deleted flag '*' or ' ' at byte 0, then
+  // the fields as stored; valid during the call only). A failure of fn
+  // ends the reading and is returned. Out of range: kOutOfRange.
+  using RowVisitor = std::function<Status(int64_t row, std::string_view stored)>;
+  Status ReadRows(int64_t first, int64_t count, const RowVisitor& fn);
 
   // Selects the index whose key expression equals key_expr exactly and
   // moves to its first live row; an unknown expression fails.

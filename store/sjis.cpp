@@ -1,5 +1,6 @@
 #include "store/sjis.h"
 
+#include <cstdint>
 #include <cstring>
 
 namespace quill::store {
@@ -33,6 +34,20 @@ void TrimRight(std::string& s) {
   size_t end = s.size();
   while (end > 0 && s[end - 1] == ' ') --end;
   s.resize(end);
+}
+
+std::string_view WithoutTrailingBlanks(std::string_view s) {
+  // Stored fields are mostly padding: look at eight bytes at a time.
+  constexpr uint64_t kBlanks = 0x2020202020202020u;
+  size_t n = s.size();
+  while (n >= 8) {
+    uint64_t word;
+    std::memcpy(&word, s.data() + n - 8, 8);
+    if (word != kBlanks) break;
+    n -= 8;
+  }
+  while (n > 0 && s[n - 1] == ' ') --n;
+  return s.substr(0, n);
 }
 
 void TrimBoth(std::string& s) {

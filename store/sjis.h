@@ -32,6 +32,9 @@ int SjisCharClass(std::string_view s, long i);
 
 // Removes trailing blanks (0x20 only; tabs and full-width blanks stay).
 void TrimRight(std::string& s);
+// The bytes of s before its trailing blanks (0x20); a NUL is a byte like
+// any other here, so this is how a blank-padded stored field reads.
+std::string_view WithoutTrailingBlanks(std::string_view s);
 // Drops leading blanks (0x20), then TrimRight.
 void TrimBoth(std::string& s);
 // When n <= length of src: dst = the first n bytes (may cut a double-byte

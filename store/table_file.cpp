@@ -15,6 +15,10 @@ namespace {
 constexpr unsigned char kVersion = 3;
 constexpr char kEndOfFile = 0x1A;
 constexpr uint32_t kMaxFieldLength = 250;
+// Deleted flags looked up one row at a time before they are read a piece
+// of the file at a time, and the size of such a piece.
+constexpr uint32_t kSingleFlagReads = 64;
+constexpr size_t kPieceBytes = 64 * 1024;
 
 Status ShortRead(const std::string& path, const std::string& what) {
   return SetDbError(kDbShortRead, Status::IoError("short read of " + what + " in " + path));
@@ -41,8 +45,59 @@ Status CorruptTable(const std::string& path, const std::string& why, int code = 
 // ---------------------------------------------------------------------------
 // TableFile
 
+class TableFile::WatchedFile final : public RandomFile {
+ public:
+  WatchedFile(TableFile& table, std::unique_ptr<RandomFile> file)
+      : table_(table), file_(std::move(file)) {}
+
+  Status ReadAt(uint64_t offset, void* buf, size_t n, size_t* got) override {
+    return file_->ReadAt(offset, buf, n, got);
+  }
+  Status WriteAt(uint64_t offset, const void* buf, size_t n) override {
+    Status s = file_->WriteAt(offset, buf, n);
+    table_.NoteChange(offset, s.ok() ? static_cast<const char*>(buf) : nullptr, n, false);
+    return s;
+  }
+  Status Truncate(uint64_t size) override {
+    table_.NoteChange(size, nullptr, 0, true);
+    return file_->Truncate(size);
+  }
+  Status Size(uint64_t* size) override { return file_->Size(size); }
+  Status Sync() override { return file_->Sync(); }
+  Status Close() override { return file_->Close(); }
+
+ private:
+  TableFile& table_;
+  std::unique_ptr<RandomFile> file_;
+};
+
 TableFile::TableFile(FileEnv& env, std::string path, std::unique_ptr<RandomFile> file)
-    : env_(env), path_(std::move(path)), file_(std::move(file)) {}
+    : env_(env),
+      path_(std::move(path)),
+      file_(std::make_unique<WatchedFile>(*this, std::move(file))) {}
+
+void TableFile::NoteFlag(uint32_t r, char first_byte) {
+  if (flags_.empty()) return;  // flags are kept once many were asked for
+  if (r >= flags_.size()) flags_.resize(size_t{r} + 1, kFlagUnknown);
+  flags_[r] = first_byte == '*' ? kFlagDeleted : kFlagLive;
+}
+
+void TableFile::NoteChange(uint64_t offset, const char* data, uint64_t n, bool cut) {
+  if (row_length_ == 0 || flags_.empty()) return;
+  // Rows whose first byte lies at offset or after it.
+  uint64_t r =
+      offset <= header_length_ ? 1 : (offset - header_length_ + row_length_ - 1) / row_length_ + 1;
+  if (cut) {
+    if (r < flags_.size()) flags_.resize(r);
+    return;
+  }
+  for (; r < flags_.size(); ++r) {
+    const uint64_t at = header_length_ + (r - 1) * row_length_;
+    if (at >= offset + n) break;
+    flags_[r] =
+        data != nullptr ? (data[at - offset] == '*' ? kFlagDeleted : kFlagLive) : kFlagUnknown;
+  }
+}
 
 TableFile::~TableFile() { (void)Close(); }
 
@@ -252,20 +307,65 @@ Status TableFile::ReadRaw(uint32_t r, std::string* bytes) {
     *bytes = row_;
     return Status::Ok();
   }
-  bytes->assign(row_length_, '\0');
+  bytes->resize(row_length_);
   size_t got = 0;
   Status s = file_->ReadAt(RowOffset(r), bytes->data(), row_length_, &got);
   if (!s.ok()) return SetDbError(kDbShortRead, s);
   if (got < row_length_) return ShortRead(path_, "row " + std::to_string(r));
+  NoteFlag(r, (*bytes)[0]);
+  return Status::Ok();
+}
+
+Status TableFile::ReadRows(uint32_t first, uint32_t count, const RowVisitor& fn) {
+  if (count == 0) return Status::Ok();
+  QUILL_RETURN_IF_ERROR(CheckRow(first));
+  QUILL_RETURN_IF_ERROR(CheckRow(first + (count - 1)));
+  if (count == 1 && first == buffered_) return fn(first, row_);
+  // The piece buffer is kept (a fresh one would be cleared before each
+  // read), unless fn reads rows of this table itself.
+  if (reading_rows_) {
+    std::string nested;
+    return ReadPieces(first, count, fn, &nested);
+  }
+  reading_rows_ = true;
+  Status s = ReadPieces(first, count, fn, &piece_);
+  reading_rows_ = false;
+  return s;
+}
+
+uint32_t TableFile::RowsPerPiece() const {
+  return std::max<uint32_t>(1, static_cast<uint32_t>(kPieceBytes / row_length_));
+}
+
+Status TableFile::ReadPieces(uint32_t first, uint32_t count, const RowVisitor& fn,
+                             std::string* piece) {
+  const uint32_t per_piece = RowsPerPiece();
+  if (piece->size() < size_t{per_piece} * row_length_) {
+    piece->resize(size_t{per_piece} * row_length_);
+  }
+  for (uint32_t r = first; r - first < count;) {
+    const uint32_t n = std::min(per_piece, count - (r - first));
+    const size_t bytes = size_t{n} * row_length_;
+    size_t got = 0;
+    Status s = file_->ReadAt(RowOffset(r), piece->data(), bytes, &got);
+    if (!s.ok()) return SetDbError(kDbShortRead, s);
+    if (got < bytes)
+      return ShortRead(path_, "rows " + std::to_string(r) + " to " + std::to_string(r + n - 1));
+    for (uint32_t i = 0; i < n; ++i, ++r) {
+      std::string_view row(piece->data() + size_t{i} * row_length_, row_length_);
+      NoteFlag(r, row[0]);
+      QUILL_RETURN_IF_ERROR(fn(r, row));
+    }
+  }
   return Status::Ok();
 }
 
 Status TableFile::Read(uint32_t r) {
   QUILL_RETURN_IF_ERROR(CheckRow(r));
   if (r == buffered_) return Status::Ok();
-  std::string bytes;
-  QUILL_RETURN_IF_ERROR(ReadRaw(r, &bytes));
-  row_ = std::move(bytes);
+  // Read beside the buffer, which keeps the row it held when this fails.
+  QUILL_RETURN_IF_ERROR(ReadRaw(r, &spare_));
+  row_.swap(spare_);
   buffered_ = r;
   return Status::Ok();
 }
@@ -328,8 +428,30 @@ Status TableFile::MarkDeleted(uint32_t r) {
 }
 
 Status TableFile::IsDeleted(uint32_t r, bool* deleted) {
-  QUILL_RETURN_IF_ERROR(Read(r));
-  *deleted = row_[0] == '*';
+  QUILL_RETURN_IF_ERROR(CheckRow(r));
+  if (r == buffered_) {
+    *deleted = row_[0] == '*';
+    return Status::Ok();
+  }
+  if (r >= flags_.size() || flags_[r] == kFlagUnknown) {
+    if (flag_misses_ < kSingleFlagReads) {
+      // A few lookups read just the row, into the buffer where a reader of
+      // the row will want it next.
+      ++flag_misses_;
+      QUILL_RETURN_IF_ERROR(Read(r));
+      *deleted = row_[0] == '*';
+      return Status::Ok();
+    }
+    // Many lookups: from now on flags are kept, and read for the whole
+    // piece of the file around r.
+    if (flags_.empty()) flags_.assign(size_t{row_count_} + 1, kFlagUnknown);
+    const uint32_t per_piece = RowsPerPiece();
+    const uint32_t first = (r - 1) / per_piece * per_piece + 1;
+    const uint32_t count = std::min(per_piece, row_count_ - first + 1);
+    QUILL_RETURN_IF_ERROR(
+        ReadRows(first, count, [](uint32_t, std::string_view) { return Status::Ok(); }));
+  }
+  *deleted = flags_[r] == kFlagDeleted;
   return Status::Ok();
 }
 
@@ -414,7 +536,10 @@ Status TableFile::Pack() {
     return s;
   }
   (void)file_->Close();  // the old file, no longer in the folder
-  file_ = std::move(out);
+  // Rows moved: the remembered deleted flags are of the old file, and the
+  // new file is watched like the old one.
+  flags_.clear();
+  file_ = std::make_unique<WatchedFile>(*this, std::move(out));
   row_count_ = live;
   header_ = h;
   buffered_ = 0;
@@ -676,6 +801,35 @@ Status TableCursor::Search(std::string_view value, size_t max, std::vector<uint3
   }
   IndexFile& idx = *index(selected_);
   const std::string key = SearchKey(idx, value);
+  // Every row of the index, read in one pass over its file, or the matches
+  // of an index held in memory come all at once.
+  std::vector<uint32_t> candidates;
+  uint32_t after = 0;  // the row of the entry after the matches
+  bool at_once = false;
+  if (key.empty() && max >= table_->row_count()) {
+    QUILL_RETURN_IF_ERROR(idx.AllRows(&candidates));
+    at_once = true;
+  } else if (max > 0) {
+    QUILL_RETURN_IF_ERROR(idx.MatchingRows(key, &candidates, &after, &at_once));
+  }
+  if (at_once) {
+    for (uint32_t c : candidates) {
+      bool deleted = false;
+      QUILL_RETURN_IF_ERROR(table_->IsDeleted(c, &deleted));
+      if (deleted) continue;
+      rows->push_back(c);
+      if (rows->size() >= max) {
+        SetRow(c);  // stays on the last row taken
+        return Status::Ok();
+      }
+    }
+    if (after != 0) {
+      SetRow(after);  // the first row past the matches
+    } else {
+      SetEof();
+    }
+    return Status::Ok();
+  }
   uint32_t r = 0;
   QUILL_RETURN_IF_ERROR(SeekLive(idx, key, &r));
   while (r != 0 && rows->size() < max) {

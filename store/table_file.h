@@ -37,6 +37,12 @@
 // 1 bytes). A new or packed table is written to a replacement file beside
 // it (the table's name + ".new") that then takes the table's name, so a
 // crash leaves the old table or the new one, never a mixture.
+//
+// The open table remembers the deleted flag of every row it has seen (read
+// or written, one byte a row), so that searches need not read a row again
+// to pass over deleted ones; once many flags have been asked for, they are
+// read a piece of the file at a time. Every write and cut of the file goes
+// through the table and updates what it remembers.
 #pragma once
 
 #include <array>
@@ -120,7 +126,14 @@ class TableFile {
   // deleted flag; r = row count + 1 appends a live row.
   Status PutRow(uint32_t r, std::string_view fields);
   Status MarkDeleted(uint32_t r);
+  // Whether row r is marked deleted; does not change the buffer.
   Status IsDeleted(uint32_t r, bool* deleted);
+  // Reads rows first .. first + count - 1 in file order, a piece of the
+  // file at a time, and hands each to fn (the whole stored row, deleted
+  // flag at byte 0; valid during the call only). The buffer is not
+  // changed. A failure of fn ends the reading and is returned.
+  using RowVisitor = std::function<Status(uint32_t row, std::string_view bytes)>;
+  Status ReadRows(uint32_t first, uint32_t count, const RowVisitor& fn);
   // Removes the deleted rows: the live rows, in order, go to a replacement
   // file that then takes the table's place; the header is rewritten.
   Status Pack();
@@ -136,19 +149,36 @@ class TableFile {
   Status CheckRow(uint32_t r) const;
   // Reads the rows in blocks: fn gets n whole rows at a time, in order.
   Status ForEachBlock(const std::function<Status(std::string_view rows, uint32_t n)>& fn);
+  // Rows read at once by ReadRows (a piece of the file).
+  uint32_t RowsPerPiece() const;
+  Status ReadPieces(uint32_t first, uint32_t count, const RowVisitor& fn, std::string* piece);
   // Writes the 36 header bytes and the 0x1A after the last row.
   Status WriteHeader();
   void EncodeHeader(std::array<unsigned char, kHeaderSize>* h) const;
 
+  // The file as the table sees it: every write and cut also passes by the
+  // remembered deleted flags.
+  class WatchedFile;
+  enum RowFlag : uint8_t { kFlagUnknown = 0, kFlagLive = 1, kFlagDeleted = 2 };
+  void NoteFlag(uint32_t r, char first_byte);
+  // Bytes at offset were written (data null: the write failed, so they
+  // are unknown now), or the file was cut at offset (n 0, data null).
+  void NoteChange(uint64_t offset, const char* data, uint64_t n, bool cut);
+
   FileEnv& env_;
   std::string path_;
   std::unique_ptr<RandomFile> file_;
+  std::vector<uint8_t> flags_;                       // RowFlag by row number
+  uint32_t flag_misses_ = 0;                         // flags that had to be read one row at a time
   std::array<unsigned char, kHeaderSize> header_{};  // as read; counts kept below
   uint32_t row_count_ = 0;
   uint32_t header_length_ = 0;
   uint32_t row_length_ = 0;
   std::vector<FieldDescriptor> fields_;
   std::string row_;
+  std::string spare_;  // where a row is read before it becomes the buffer
+  std::string piece_;  // where ReadRows reads many rows at once
+  bool reading_rows_ = false;
   uint32_t buffered_ = 0;
   bool rows_written_ = false;
   bool header_dirty_ = false;

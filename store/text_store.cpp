@@ -91,19 +91,47 @@ Status TextBodyStore::CheckId(std::string_view id, const char* message) {
 Status TextBodyStore::Read(std::string_view id, std::string* bytes) {
   bytes->clear();
   QUILL_RETURN_IF_ERROR(CheckId(id, kFatalReadMessage));
+  // No card has more chunks than the file has rows.
+  int64_t row_count = 0;
+  Status s = table_.RowCount(&row_count);
   std::vector<int64_t> rows;
-  Status s = table_.Search(kIdKey, id, kMaxChunkRows, &rows);
-  char rec[kRecordSize];
-  for (size_t i = 0; s.ok() && i < rows.size() && bytes->size() < kCardTextCapacity; ++i) {
-    s = table_.Read(rows[i], rec);
-    if (!s.ok()) break;
-    // A SIZE beyond the chunk (a damaged row) reads as a full chunk.
-    size_t n = std::min<size_t>(GetU32(rec + kSizeOffset), kTextChunkBytes);
-    n = std::min(n, kCardTextCapacity - bytes->size());
-    bytes->append(rec + kDataOffset, n);
+  if (s.ok()) {
+    s = table_.Search(kIdKey, id, std::min<size_t>(kMaxChunkRows, static_cast<size_t>(row_count)),
+                      &rows);
+  }
+  if (s.ok()) {
+    // Each chunk has a row of its own: a row listed twice is a damaged index.
+    std::vector<int64_t> sorted = rows;
+    std::sort(sorted.begin(), sorted.end());
+    auto twice = std::adjacent_find(sorted.begin(), sorted.end());
+    if (twice != sorted.end()) {
+      s = Status::Corrupt("the index " + table_.index_paths().front() + " lists row " +
+                          std::to_string(*twice + 1) + " twice for the text of " + std::string(id));
+    }
+  }
+  // The chunks in key order; rows that follow one another in the file are
+  // read together.
+  for (size_t i = 0; s.ok() && i < rows.size() && bytes->size() < kCardTextCapacity;) {
+    size_t run = 1;
+    while (i + run < rows.size() && rows[i + run] == rows[i] + static_cast<int64_t>(run)) ++run;
+    s = table_.ReadRows(rows[i], static_cast<int64_t>(run), [&](int64_t, std::string_view stored) {
+      // Byte 0 is the deleted flag; the fields follow.
+      const char* rec = stored.data() + 1;
+      // A SIZE beyond the chunk (a damaged row) reads as a full chunk.
+      size_t n = std::min<size_t>(GetU32(rec + kSizeOffset), kTextChunkBytes);
+      n = std::min(n, kCardTextCapacity - bytes->size());
+      bytes->append(rec + kDataOffset, n);
+      return Status::Ok();
+    });
+    i += run;
   }
   if (!s.ok()) bytes->clear();
-  return Finish(s);
+  return keep_open_ && s.ok() ? s : Finish(s);
+}
+
+void TextBodyStore::set_keep_open(bool keep) {
+  keep_open_ = keep;
+  if (!keep) table_.Close();
 }
 
 void TextBodyStore::MakeFree(char* rec) {

@@ -17,7 +17,8 @@
 // A rewrite or a delete is one change (change_set.h): with the data set's
 // journal, a crash leaves the card's old text or its new one, whole.
 //
-// Every operation opens the table lazily and closes it at the end.
+// Every operation opens the table lazily and closes it at the end (Read
+// may be told to keep it open).
 #pragma once
 
 #include <cstdint>
@@ -56,8 +57,14 @@ class TextBodyStore {
   void Define(std::string_view folder);
   // The stored bytes of the card (its chunks in key order, each its first
   // SIZE bytes, SIZE taken as at most 1000), at most kCardTextCapacity
-  // bytes; the text proper ends at the first NUL. No rows: empty.
+  // bytes; the text proper ends at the first NUL. No rows: empty. At most
+  // as many chunks as the file has rows are looked at; an index that lists
+  // one row twice for the card is damaged (kCorrupt).
   Status Read(std::string_view id, std::string* bytes);
+  // With keep set, Read leaves the table open for the next one: callers
+  // that read many texts set it, and clear it at the end, which closes.
+  // Meanwhile nothing but this store may write its files.
+  void set_keep_open(bool keep);
   // Replaces the card's text by data (the caller includes the NUL).
   Status Write(std::string_view id, std::string_view data);
   // Frees every chunk of the card.
@@ -89,6 +96,7 @@ class TextBodyStore {
   FileEnv& env_;
   RecordTable table_;
   bool defined_ = false;
+  bool keep_open_ = false;
 };
 
 // The field and index definitions of the text store's table.

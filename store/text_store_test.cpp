@@ -7,6 +7,8 @@
 
 #include "platform/headless/fault_env.h"
 #include "platform/headless/temp_dir.h"
+#include "platform/headless/watchdog.h"
+#include "store/index_test_support.h"
 
 namespace quill::store {
 namespace {
@@ -139,6 +141,60 @@ TEST_F(TextStoreTest, ADamagedSizeAndAnOverlongTextStayWithinBounds) {
   std::string big(kCardTextCapacity + 2500, 'x');
   ASSERT_TRUE(store_.Write(kIdB, big).ok());
   EXPECT_EQ(ReadBack(kIdB).size(), kCardTextCapacity);
+}
+
+// A damaged index of the chunks: reading stays within the file and ends
+// with a clear error, never with a text made of chunks read twice.
+TEST_F(TextStoreTest, DamagedChunkIndexesAreReadWithinBounds) {
+  ASSERT_TRUE(store_.Write(kIdA, Text(2500)).ok());  // rows 1-3
+  // Every entry is keyed by the card's first chunk, so the card's reads and
+  // writes meet the damage.
+  RawIndex base;
+  base.expr = "ID";
+  base.key = std::string(kIdA) + "000";
+  RawIndex loop = base;
+  loop.ShareEveryChild(9, 1);
+  RawIndex past_the_file = base;
+  past_the_file.pages = {RawIndex::Internal({2, 99}), RawIndex::Leaf({1})};
+  // A tree whose 4 full leaves all list row 1: 72 entries for one row.
+  RawIndex same_row = base;
+  same_row.pages = {RawIndex::Internal({2, 3, 4, 5})};
+  for (int i = 0; i < 4; ++i)
+    same_row.pages.push_back(RawIndex::Leaf(std::vector<uint32_t>(18, 1)));
+
+  const struct {
+    const char* what;
+    const RawIndex& index;
+  } cases[] = {{"chunks that loop", loop},
+               {"a chunk past the file", past_the_file},
+               {"one row listed 72 times", same_row}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    std::unique_ptr<RandomFile> f;
+    ASSERT_TRUE(env_.Open(folder_ + "quilbo7.itx", OpenMode::kCreateTruncate, &f).ok());
+    const std::string bytes = c.index.Bytes();
+    ASSERT_TRUE(f->WriteAt(0, bytes.data(), bytes.size()).ok());
+    ASSERT_TRUE(f->Close().ok());
+    std::string out = "left over";
+    Status s = ReturnsWithin([&] { return store_.Read(kIdA, &out); });
+    EXPECT_EQ(s.code(), Status::kCorrupt) << s.ToString();
+    EXPECT_EQ(out, "");
+    EXPECT_FALSE(store_.table().is_open());
+  }
+}
+
+// Reads that keep the table open still see every write since.
+TEST_F(TextStoreTest, KeptOpenReadsSeeEveryWrite) {
+  store_.set_keep_open(true);
+  ASSERT_TRUE(store_.Write(kIdA, Text(2500)).ok());
+  EXPECT_EQ(ReadBack(kIdA), Text(2500));
+  EXPECT_TRUE(store_.table().is_open());
+  ASSERT_TRUE(store_.Write(kIdA, Text(10)).ok());
+  ASSERT_TRUE(store_.Write(kIdB, Text(1900)).ok());  // takes the rows kIdA gave up
+  EXPECT_EQ(ReadBack(kIdA), Text(10));
+  EXPECT_EQ(ReadBack(kIdB), Text(1900));
+  store_.set_keep_open(false);
+  EXPECT_FALSE(store_.table().is_open());
 }
 
 TEST_F(TextStoreTest, AnIdOfTheWrongLengthIsFatal) {

@@ -31,6 +31,7 @@
 #include "main/ui/main_form.h"
 #include "main/ui/qt_clipboard.h"
 #include "main/ui/qt_ui.h"
+#include "main/ui/quill_hooks.h"
 #include "platform/clock.h"
 #include "platform/message_bus.h"
 #include "platform/messages.h"
@@ -374,8 +375,10 @@ struct TMainForm::DispatchGlue final : DispatchTarget, TargetView {
     SaveSettings(form->settings_, form->stores_, kGroupClipHistoryFile);
   }
   void Rehook() override {
-    // The input monitor keeps watching across activations; nothing to
-    // install again.
+    // Only the program's own block has hooks (tests run without one).
+    if (form->context_.block == nullptr) return;
+    RemoveHooks(block);
+    InstallHooks(block, form->ui_, form);
   }
 
   // --- TargetView ---

@@ -11,6 +11,7 @@
 #include "hook/quillhook.h"
 #include "main/ui/main_form.h"
 #include "main/ui/qt_ui.h"
+#include "main/ui/quill_hooks.h"
 #include "main/ui/resident_forms.h"
 #include "platform/file_env.h"
 #include "platform/messages.h"
@@ -146,7 +147,7 @@ QuillApp::StartResult QuillApp::Start(int* exit_code) {
   notifier_ = std::make_unique<QSocketNotifier>(receiver_->fd(), QSocketNotifier::Read);
   connect(notifier_.get(), &QSocketNotifier::activated, this, &QuillApp::ReceiveMessages);
   block_->SetMainWindow(main_window_);
-  _SetCBTHook(block_->bytes().data());
+  InstallHooks(*block_, ui_, main_form_.get());
 
   // The feedback bitmaps are loaded with capture.
   *exit_code = 0;
@@ -176,7 +177,8 @@ void QuillApp::Finish() {
     main_form_->FormDestroy();
     main_form_.reset();
   }
-  // Removing the three hooks comes with the hook library.
+  // The hooks go before the block they work on.
+  if (block_) RemoveHooks(*block_);
   block_.reset();
   if (owner_ != nullptr) {
     owner_->Release();

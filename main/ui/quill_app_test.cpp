@@ -7,7 +7,7 @@
 #include <fstream>
 #include <sstream>
 
-#include "hook/quillhook_stub.h"
+#include "hook/quillhook_seam.h"
 #include "main/single_instance.h"
 #include "main/ui/main_form.h"
 #include "main/ui/quill_app.h"
@@ -115,7 +115,7 @@ TEST(QuillAppOptionsTest, CommandLineArgumentsBecomeCp932) {
 }
 
 TEST_F(QuillAppTest, FreshFolderStartsQuietlyAndCleansUpOnClose) {
-  int hooks_before = QuillhookStubSetHookCalls();
+  int hooks_before = QuillhookSetHookCalls();
   QuillApp app(Options());
   int code = -1;
   ASSERT_EQ(app.Start(&code), QuillApp::StartResult::kRunning);
@@ -142,8 +142,8 @@ TEST_F(QuillAppTest, FreshFolderStartsQuietlyAndCleansUpOnClose) {
   EXPECT_EQ(block.MainWindow(), app.main_window_handle());
   EXPECT_EQ(block.BarWindow(), 0u);
   EXPECT_EQ(block.SaveHint(), Utf8ToCp932("一発登録フォルダ指定"));
-  EXPECT_EQ(QuillhookStubSetHookCalls(), hooks_before + 1);
-  EXPECT_NE(QuillhookStubLastBlock(), nullptr);
+  EXPECT_EQ(QuillhookSetHookCalls(), hooks_before + 1);
+  EXPECT_NE(QuillhookLastBlock(), nullptr);
   memory.reset();
 
   app.main_form()->close();

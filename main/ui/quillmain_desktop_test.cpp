@@ -11,9 +11,12 @@
 #include <QScreen>
 #include <QTest>
 #include <QWidget>
+#include <algorithm>
 #include <filesystem>
+#include <fstream>
 
 #include "main/ui/test_app.h"
+#include "platform/headless/desktop_clients.h"
 #include "platform/headless/temp_dir.h"
 #include "platform/protocol/shared_hook_block.h"
 #include "platform/shared_memory.h"
@@ -21,6 +24,7 @@
 // Xlib last: its macros (Status, Bool, None) clash with Qt and our headers.
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
+#include <X11/keysym.h>
 
 namespace quill {
 namespace {
@@ -85,25 +89,40 @@ uint32_t MainWindowOf(const std::string& name) {
       .MainWindow();
 }
 
-TEST(QuillmainDesktopTest, MainWindowSecondInstanceAndClose) {
-  TestApp();
-  if (QGuiApplication::platformName() != QLatin1String("xcb")) {
-    GTEST_SKIP() << "needs an X display";
+// The folders and names of one run of quillmain, away from the user's.
+struct Sandbox {
+  Sandbox() {
+    fs::create_directories(dir.File("run"));
+    fs::permissions(dir.File("run"), fs::perms::owner_all, fs::perm_options::replace);
+    env.insert("QUILLBOX_HOME", QString::fromStdString(home));
+    env.insert("XDG_CONFIG_HOME", QString::fromStdString(dir.File("config")));
+    env.insert("XDG_RUNTIME_DIR", QString::fromStdString(dir.File("run")));
+    env.insert("QUILLBOX_BLOCK_NAME", QString::fromStdString(block));
+    env.insert("QT_QPA_PLATFORM", "xcb");
   }
-  X11Display x;
-  ASSERT_TRUE(x.ok());
-
   TempDir dir;
   const std::string home = dir.File("home");
-  fs::create_directories(dir.File("run"));
-  fs::permissions(dir.File("run"), fs::perms::owner_all, fs::perm_options::replace);
   const std::string block = "/quilltest-desktop-" + std::to_string(::getpid());
   QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-  env.insert("QUILLBOX_HOME", QString::fromStdString(home));
-  env.insert("XDG_CONFIG_HOME", QString::fromStdString(dir.File("config")));
-  env.insert("XDG_RUNTIME_DIR", QString::fromStdString(dir.File("run")));
-  env.insert("QUILLBOX_BLOCK_NAME", QString::fromStdString(block));
-  env.insert("QT_QPA_PLATFORM", "xcb");
+};
+
+class QuillmainDesktopTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    TestApp();
+    if (QGuiApplication::platformName() != QLatin1String("xcb")) {
+      GTEST_SKIP() << "needs an X display";
+    }
+    ASSERT_TRUE(x.ok());
+  }
+  X11Display x;
+};
+
+TEST_F(QuillmainDesktopTest, MainWindowSecondInstanceAndClose) {
+  Sandbox sandbox;
+  const std::string& home = sandbox.home;
+  const std::string& block = sandbox.block;
+  const QProcessEnvironment& env = sandbox.env;
 
   QProcess first;
   first.setProcessEnvironment(env);
@@ -154,6 +173,53 @@ TEST(QuillmainDesktopTest, MainWindowSecondInstanceAndClose) {
   EXPECT_FALSE(fs::exists(home + "/tmp"));
   EXPECT_TRUE(fs::is_regular_file(home + "/quillmain.ini"));
   EXPECT_EQ(MainWindowOf(block), 0u);  // the block is gone
+}
+
+// The windows titled exactly `title`.
+int WindowsTitled(const std::string& title) {
+  const RunResult r = RunTool({"xdotool", "search", "--name", "^" + title + "$"});
+  return static_cast<int>(std::count(r.out.begin(), r.out.end(), '\n'));
+}
+
+TEST_F(QuillmainDesktopTest, HotKeyAnotherProgramHoldsIsReportedOnce) {  ASSERT_EQ(WindowsTitled("警告"), 0);
+
+  // Another program holds Ctrl+Alt+J; quillmain's settings make it the
+  // hot key of command 2.
+  Display* other = XOpenDisplay(nullptr);
+  ASSERT_NE(other, nullptr);
+  XGrabKey(other, XKeysymToKeycode(other, XK_j), ControlMask | Mod1Mask,
+           DefaultRootWindow(other), False, GrabModeAsync, GrabModeAsync);
+  XSync(other, False);
+  Sandbox sandbox;
+  fs::create_directories(sandbox.home);
+  std::ofstream(sandbox.home + "/quillmain.ini") << "[Env]\r\nSaveKey=" << 0xC04A << "\r\n";
+
+  QProcess quillmain;
+  quillmain.setProcessEnvironment(sandbox.env);
+  quillmain.setProcessChannelMode(QProcess::ForwardedChannels);
+  quillmain.start(QUILLMAIN_PATH, {"R"});
+  ASSERT_TRUE(quillmain.waitForStarted(10000));
+  EXPECT_TRUE(QTest::qWaitFor([] { return WindowsTitled("警告") == 1; }, 20000));
+
+  // Other windows come forward, the hooks are set again: no new report.
+  QWidget front;
+  front.setWindowTitle("front window");
+  front.show();
+  front.activateWindow();
+  ASSERT_TRUE(QTest::qWaitFor([&] { return x.ActiveWindow() == front.winId(); }, 10000));
+  QTest::qWait(500);
+  EXPECT_EQ(WindowsTitled("警告"), 1);
+
+  for (const std::string& id :
+       {RunTool({"xdotool", "search", "--name", "^警告$"}).out,
+        std::to_string(MainWindowOf(sandbox.block))}) {
+    x.RequestClose(std::strtoul(id.c_str(), nullptr, 10));
+    QTest::qWait(300);
+  }
+  EXPECT_TRUE(quillmain.state() == QProcess::NotRunning || quillmain.waitForFinished(20000));
+  EXPECT_EQ(quillmain.exitStatus(), QProcess::NormalExit);
+  EXPECT_EQ(quillmain.exitCode(), 0);
+  XCloseDisplay(other);
 }
 
 }  // namespace

@@ -1,7 +1,6 @@
 #include "platform/x11/x11_window_system.h"
 
 #include <chrono>
-#include <mutex>
 #include <string_view>
 #include <thread>
 #include <vector>
@@ -9,8 +8,9 @@
 #include "platform/text_codec.h"
 
 // Xlib last: its macros (Status, Bool, None) clash with other headers.
+#include "platform/x11/x11_support.h"
+
 #include <X11/Xatom.h>
-#include <X11/Xlib.h>
 #include <X11/Xutil.h>
 
 namespace quill {
@@ -20,50 +20,6 @@ namespace {
 // X window ids have their top three bits clear; handles with any of them
 // set are our own windows' handles or markers, never an X window.
 bool CanBeXWindow(WindowHandle w) { return w != 0 && (w & 0xE0000000u) == 0; }
-
-// X errors are delivered to one process-wide handler. While a trap is set,
-// errors on the trapped connection are recorded instead of ending the
-// program; errors on other connections go to the handler that was there.
-std::mutex g_trap_mutex;
-Display* g_trapped_display = nullptr;
-int g_trapped_error = 0;
-XErrorHandler g_previous_handler = nullptr;
-
-int TrapErrors(Display* display, XErrorEvent* event) {
-  if (display == g_trapped_display) {
-    if (g_trapped_error == 0) g_trapped_error = event->error_code;
-    return 0;
-  }
-  return g_previous_handler != nullptr ? g_previous_handler(display, event) : 0;
-}
-
-class ErrorTrap {
- public:
-  explicit ErrorTrap(Display* display) : lock_(g_trap_mutex), display_(display) {
-    g_previous_handler = XSetErrorHandler(TrapErrors);
-    g_trapped_display = display;
-    XSync(display_, False);  // what an earlier request caused is not ours
-    g_trapped_error = 0;
-  }
-  ~ErrorTrap() {
-    XSync(display_, False);
-    XSetErrorHandler(g_previous_handler);
-    g_trapped_display = nullptr;
-  }
-  ErrorTrap(const ErrorTrap&) = delete;
-  ErrorTrap& operator=(const ErrorTrap&) = delete;
-
-  // Waits until the server has handled every request so far; true when
-  // none of them failed since the trap was set.
-  bool Ok() {
-    XSync(display_, False);
-    return g_trapped_error == 0;
-  }
-
- private:
-  std::lock_guard<std::mutex> lock_;
-  Display* display_;
-};
 
 // WM_CLASS and a WM_NAME of type STRING are Latin-1.
 std::string Latin1ToCp932(std::string_view latin1) {
@@ -100,10 +56,6 @@ constexpr const char* kAtomNames[kAtomCount] = {
     "_NET_WM_STATE_ABOVE",
 };
 
-// EWMH source indication of a request: a pager or task bar acting for the
-// user, which window managers obey without focus-stealing checks.
-constexpr long kSourcePager = 2;
-
 }  // namespace
 
 struct X11WindowSystem::Impl {
@@ -113,25 +65,6 @@ struct X11WindowSystem::Impl {
 
   ~Impl() {
     if (display != nullptr) XCloseDisplay(display);
-  }
-
-  // The items of a property of format 32 (WINDOW, ATOM, CARDINAL) of any
-  // type `type`; false when the window or the property is missing.
-  bool Longs(Window w, Atom property, Atom type, long max_items, std::vector<unsigned long>* out) {
-    Atom actual_type = 0;
-    int format = 0;
-    unsigned long count = 0, after = 0;
-    unsigned char* data = nullptr;
-    out->clear();
-    const int rc = XGetWindowProperty(display, w, property, 0, max_items, False, type, &actual_type,
-                                      &format, &count, &after, &data);
-    bool ok = rc == Success && data != nullptr && format == 32 && actual_type == type;
-    if (ok) {
-      const unsigned long* items = reinterpret_cast<const unsigned long*>(data);
-      out->assign(items, items + count);
-    }
-    if (data != nullptr) XFree(data);
-    return ok;
   }
 
   // A text property of format 8 and type `type`, whole.
@@ -208,36 +141,11 @@ struct X11WindowSystem::Impl {
     return 0;
   }
 
-  Window Active() {
-    std::vector<unsigned long> items;
-    if (!Longs(root, atoms[kNetActiveWindow], XA_WINDOW, 1, &items) || items.empty()) return 0;
-    return static_cast<Window>(items[0]);
-  }
+  Window Active() { return NetActiveWindow(display); }
 
   bool Exists(Window w) {
     XWindowAttributes attributes;
     return XGetWindowAttributes(display, w, &attributes) != 0;
-  }
-
-  // A client message to the root window, as EWMH asks of requests to the
-  // window manager about the client window `w`.
-  void SendToManager(Window w, Atom message, long l0, long l1, long l2, long l3) {
-    XEvent event{};
-    event.xclient.type = ClientMessage;
-    event.xclient.window = w;
-    event.xclient.message_type = message;
-    event.xclient.format = 32;
-    event.xclient.data.l[0] = l0;
-    event.xclient.data.l[1] = l1;
-    event.xclient.data.l[2] = l2;
-    event.xclient.data.l[3] = l3;
-    XSendEvent(display, root, False, SubstructureRedirectMask | SubstructureNotifyMask, &event);
-  }
-
-  void RequestActivation(Window w) {
-    SendToManager(w, atoms[kNetActiveWindow], kSourcePager, CurrentTime,
-                  static_cast<long>(Active()), 0);
-    XRaiseWindow(display, w);
   }
 };
 
@@ -255,7 +163,7 @@ X11WindowSystem::~X11WindowSystem() = default;
 
 std::string X11WindowSystem::ClassName(WindowHandle window) {
   if (!CanBeXWindow(window)) return std::string();
-  ErrorTrap trap(impl_->display);
+  X11ErrorTrap trap(impl_->display);
   XClassHint hint{};
   if (XGetClassHint(impl_->display, window, &hint) == 0) return std::string();
   std::string name = hint.res_class != nullptr ? Latin1ToCp932(hint.res_class) : std::string();
@@ -267,10 +175,11 @@ std::string X11WindowSystem::ClassName(WindowHandle window) {
 bool X11WindowSystem::IsShellWindow(WindowHandle window) {
   if (!CanBeXWindow(window)) return false;
   if (window == impl_->root) return true;
-  ErrorTrap trap(impl_->display);
+  X11ErrorTrap trap(impl_->display);
   Window top = impl_->TopLevel(window);
   std::vector<unsigned long> types;
-  if (top == 0 || !impl_->Longs(top, impl_->atoms[kNetWmWindowType], XA_ATOM, 32, &types)) {
+  if (top == 0 ||
+      !ReadLongs(impl_->display, top, impl_->atoms[kNetWmWindowType], XA_ATOM, 32, &types)) {
     return false;
   }
   for (unsigned long type : types) {
@@ -284,7 +193,7 @@ bool X11WindowSystem::IsShellWindow(WindowHandle window) {
 
 bool X11WindowSystem::IsVisible(WindowHandle window) {
   if (!CanBeXWindow(window)) return false;
-  ErrorTrap trap(impl_->display);
+  X11ErrorTrap trap(impl_->display);
   XWindowAttributes attributes;
   return XGetWindowAttributes(impl_->display, window, &attributes) != 0 &&
          attributes.map_state == IsViewable;
@@ -292,7 +201,7 @@ bool X11WindowSystem::IsVisible(WindowHandle window) {
 
 void X11WindowSystem::ShowWindow(WindowHandle window, ShowCommand command) {
   if (!CanBeXWindow(window)) return;
-  ErrorTrap trap(impl_->display);
+  X11ErrorTrap trap(impl_->display);
   Display* d = impl_->display;
   switch (command) {
     case ShowCommand::kHide:
@@ -300,7 +209,9 @@ void X11WindowSystem::ShowWindow(WindowHandle window, ShowCommand command) {
       break;
     case ShowCommand::kShow:
       XMapRaised(d, window);
-      if (const Window top = impl_->TopLevel(window); top != 0) impl_->RequestActivation(top);
+      if (const Window top = impl_->TopLevel(window); top != 0) {
+        RequestActivation(impl_->display, top);
+      }
       break;
     case ShowCommand::kShowNoActivate:
       XMapWindow(d, window);
@@ -310,15 +221,15 @@ void X11WindowSystem::ShowWindow(WindowHandle window, ShowCommand command) {
 
 void X11WindowSystem::BringToTop(WindowHandle window) {
   if (!CanBeXWindow(window)) return;
-  ErrorTrap trap(impl_->display);
+  X11ErrorTrap trap(impl_->display);
   XMapRaised(impl_->display, window);
 }
 
 void X11WindowSystem::SetForegroundWindow(WindowHandle window) {
   if (!CanBeXWindow(window)) return;
-  ErrorTrap trap(impl_->display);
+  X11ErrorTrap trap(impl_->display);
   Window top = impl_->TopLevel(window);
-  if (top != 0) impl_->RequestActivation(top);
+  if (top != 0) RequestActivation(impl_->display, top);
 }
 
 void X11WindowSystem::PumpMessages(uint32_t ms) {
@@ -326,13 +237,13 @@ void X11WindowSystem::PumpMessages(uint32_t ms) {
 }
 
 WindowHandle X11WindowSystem::ActiveWindow() {
-  ErrorTrap trap(impl_->display);
+  X11ErrorTrap trap(impl_->display);
   return static_cast<WindowHandle>(impl_->Active());
 }
 
 std::string X11WindowSystem::Title(WindowHandle window) {
   if (!CanBeXWindow(window)) return std::string();
-  ErrorTrap trap(impl_->display);
+  X11ErrorTrap trap(impl_->display);
   std::string text;
   if (impl_->Bytes(window, impl_->atoms[kNetWmName], impl_->atoms[kUtf8String], &text)) {
     return Utf8ToCp932(text);
@@ -362,7 +273,7 @@ std::string X11WindowSystem::Title(WindowHandle window) {
 
 WindowHandle X11WindowSystem::Parent(WindowHandle window) {
   if (!CanBeXWindow(window) || window == impl_->root) return 0;
-  ErrorTrap trap(impl_->display);
+  X11ErrorTrap trap(impl_->display);
   Window parent = 0;
   if (impl_->HasWmState(window) || !impl_->Tree(window, &parent, nullptr)) return 0;
   return parent == impl_->root ? 0 : static_cast<WindowHandle>(parent);
@@ -370,13 +281,13 @@ WindowHandle X11WindowSystem::Parent(WindowHandle window) {
 
 WindowHandle X11WindowSystem::TopLevel(WindowHandle window) {
   if (!CanBeXWindow(window)) return 0;
-  ErrorTrap trap(impl_->display);
+  X11ErrorTrap trap(impl_->display);
   return static_cast<WindowHandle>(impl_->TopLevel(window));
 }
 
 bool X11WindowSystem::Frame(WindowHandle window, WindowRect* rect) {
   if (!CanBeXWindow(window)) return false;
-  ErrorTrap trap(impl_->display);
+  X11ErrorTrap trap(impl_->display);
   Display* d = impl_->display;
   XWindowAttributes attributes;
   if (XGetWindowAttributes(d, window, &attributes) == 0) return false;
@@ -385,7 +296,8 @@ bool X11WindowSystem::Frame(WindowHandle window, WindowRect* rect) {
   if (XTranslateCoordinates(d, window, impl_->root, 0, 0, &x, &y, &child) == 0) return false;
   // The frame the window manager draws: left, right, top, bottom.
   std::vector<unsigned long> extents;
-  if (!impl_->Longs(window, impl_->atoms[kNetFrameExtents], XA_CARDINAL, 4, &extents) ||
+  if (!ReadLongs(impl_->display, window, impl_->atoms[kNetFrameExtents], XA_CARDINAL, 4,
+                 &extents) ||
       extents.size() != 4) {
     extents.assign(4, 0);
   }
@@ -403,7 +315,7 @@ PixelSize X11WindowSystem::ScreenSize() {
 }
 
 ScreenPoint X11WindowSystem::CursorPos() {
-  ErrorTrap trap(impl_->display);
+  X11ErrorTrap trap(impl_->display);
   Window root_return = 0, child = 0;
   int root_x = 0, root_y = 0, x = 0, y = 0;
   unsigned int mask = 0;
@@ -413,11 +325,11 @@ ScreenPoint X11WindowSystem::CursorPos() {
 
 bool X11WindowSystem::Activate(WindowHandle window) {
   if (!CanBeXWindow(window)) return false;
-  ErrorTrap trap(impl_->display);
+  X11ErrorTrap trap(impl_->display);
   const Window top = impl_->TopLevel(window);
   if (top == 0) return false;
   if (impl_->Active() == top) return true;
-  impl_->RequestActivation(top);
+  RequestActivation(impl_->display, top);
   if (!trap.Ok()) return false;
   const auto deadline =
       std::chrono::steady_clock::now() + std::chrono::milliseconds(activate_timeout_ms_);
@@ -430,11 +342,11 @@ bool X11WindowSystem::Activate(WindowHandle window) {
 
 bool X11WindowSystem::SetRaiseAbove(WindowHandle window, bool above) {
   if (!CanBeXWindow(window)) return false;
-  ErrorTrap trap(impl_->display);
+  X11ErrorTrap trap(impl_->display);
   const Window top = impl_->TopLevel(window);
   if (top == 0) return false;
   // _NET_WM_STATE_REMOVE is 0, _NET_WM_STATE_ADD 1.
-  impl_->SendToManager(top, impl_->atoms[kNetWmState], above ? 1 : 0,
+  SendToManager(impl_->display, top, impl_->atoms[kNetWmState], above ? 1 : 0,
                        static_cast<long>(impl_->atoms[kNetWmStateAbove]), 0, kSourcePager);
   return trap.Ok();
 }

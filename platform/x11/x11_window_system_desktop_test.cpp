@@ -3,131 +3,27 @@
 // activating them, and windows that have gone away.
 #include "platform/x11/x11_window_system.h"
 
-#include <fcntl.h>
 #include <gtest/gtest.h>
-#include <signal.h>
-#include <spawn.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <chrono>
 #include <cstdlib>
 #include <fstream>
-#include <functional>
 #include <memory>
 #include <string>
 #include <thread>
 #include <vector>
 
+#include "platform/headless/desktop_clients.h"
 #include "platform/headless/temp_dir.h"
 #include "platform/text_codec.h"
 
 // Xlib last: its macros (Status, Bool, None) clash with other headers.
 #include <X11/Xlib.h>
 
-extern char** environ;
-
 namespace quill {
 namespace {
 
 using Clock = std::chrono::steady_clock;
-
-struct RunResult {
-  int status = -1;  // exit code, -1 when it did not end normally
-  std::string out;
-};
-
-// Starts argv[0] (looked up in PATH) with `env` added to our environment;
-// stdout goes to `out_fd` when it is not -1, stderr to `err_path`.
-pid_t Spawn(const std::vector<std::string>& argv, const std::vector<std::string>& env,
-            int out_fd, const std::string& err_path) {
-  // The added variables come first: of equal names, the first wins.
-  std::vector<std::string> env_strings = env;
-  for (char** e = environ; *e != nullptr; ++e) env_strings.emplace_back(*e);
-  std::vector<char*> envp, args;
-  for (std::string& s : env_strings) envp.push_back(s.data());
-  envp.push_back(nullptr);
-  std::vector<std::string> argv_copy = argv;
-  for (std::string& s : argv_copy) args.push_back(s.data());
-  args.push_back(nullptr);
-
-  posix_spawn_file_actions_t actions;
-  posix_spawn_file_actions_init(&actions);
-  posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
-  if (out_fd != -1) {
-    posix_spawn_file_actions_adddup2(&actions, out_fd, 1);
-  } else {
-    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
-  }
-  posix_spawn_file_actions_addopen(&actions, 2, err_path.c_str(), O_WRONLY | O_CREAT | O_APPEND,
-                                   0600);
-  pid_t pid = -1;
-  if (posix_spawnp(&pid, args[0], &actions, nullptr, args.data(), envp.data()) != 0) pid = -1;
-  posix_spawn_file_actions_destroy(&actions);
-  return pid;
-}
-
-// Runs a short tool to its end and returns its output.
-RunResult RunTool(const std::vector<std::string>& argv) {
-  RunResult result;
-  int fds[2];
-  if (::pipe(fds) != 0) return result;
-  pid_t pid = Spawn(argv, {}, fds[1], "/dev/null");
-  ::close(fds[1]);
-  char buf[4096];
-  for (ssize_t n; (n = ::read(fds[0], buf, sizeof buf)) > 0;) result.out.append(buf, size_t(n));
-  ::close(fds[0]);
-  int status = 0;
-  if (pid > 0 && ::waitpid(pid, &status, 0) == pid && WIFEXITED(status)) {
-    result.status = WEXITSTATUS(status);
-  }
-  return result;
-}
-
-bool WaitFor(const std::function<bool()>& done, int ms) {
-  const auto deadline = Clock::now() + std::chrono::milliseconds(ms);
-  for (;;) {
-    if (done()) return true;
-    if (Clock::now() >= deadline) return false;
-    std::this_thread::sleep_for(std::chrono::milliseconds(50));
-  }
-}
-
-// A client started for the test, killed when the guard goes away.
-class Client {
- public:
-  Client(const std::vector<std::string>& argv, const std::vector<std::string>& env,
-         const std::string& log)
-      : pid_(Spawn(argv, env, -1, log)) {}
-  ~Client() { Kill(); }
-  Client(const Client&) = delete;
-  Client& operator=(const Client&) = delete;
-
-  pid_t pid() const { return pid_; }
-  void Kill() {
-    if (pid_ <= 0) return;
-    ::kill(pid_, SIGKILL);
-    ::waitpid(pid_, nullptr, 0);
-    pid_ = -1;
-  }
-
-  // Waits for the client's visible top-level window; 0 when none came.
-  WindowHandle WaitForWindow() {
-    WindowHandle window = 0;
-    WaitFor(
-        [&] {
-          RunResult r = RunTool({"xdotool", "search", "--onlyvisible", "--pid", std::to_string(pid_)});
-          window = r.status == 0 ? static_cast<WindowHandle>(std::strtoul(r.out.c_str(), nullptr, 10))
-                                 : 0;
-          return window != 0;
-        },
-        20000);
-    return window;
-  }
-
- private:
-  pid_t pid_;
-};
 
 // _NET_ACTIVE_WINDOW as xprop reports it, 0 when it cannot tell.
 WindowHandle ActiveByXprop() {
@@ -138,41 +34,17 @@ WindowHandle ActiveByXprop() {
              : static_cast<WindowHandle>(std::strtoul(r.out.c_str() + hash + 1, nullptr, 16));
 }
 
-std::string Hex(WindowHandle w) {
-  char buf[16];
-  std::snprintf(buf, sizeof buf, "0x%x", static_cast<unsigned>(w));
-  return buf;
-}
-
 bool WindowExists(WindowHandle w) { return RunTool({"xwininfo", "-id", Hex(w)}).status == 0; }
 
 class X11WindowSystemTest : public ::testing::Test {
  protected:
   static void SetUpTestSuite() {
     if (std::getenv("DISPLAY") == nullptr) return;
-    dir_ = new TempDir;
-    const std::string home = dir_->Path();
-    // An editor with a Japanese file name in its title, kept away from the
-    // user's files and from the session bus.
-    std::ofstream(dir_->File("メモ.txt")) << "quill\n";
-    const std::vector<std::string> env = {
-        "HOME=" + home,
-        "XDG_CONFIG_HOME=" + home + "/config",
-        "XDG_DATA_HOME=" + home + "/data",
-        "XDG_CACHE_HOME=" + home + "/cache",
-        "GSETTINGS_BACKEND=memory",
-        "NO_AT_BRIDGE=1",
-    };
-    xterm_ = new Client({"xterm", "-T", "quill-term"}, env, dir_->File("xterm.log"));
-    mousepad_ = new Client({"mousepad", "--disable-server", dir_->File("メモ.txt")}, env,
-                           dir_->File("mousepad.log"));
+    clients_ = new TerminalAndEditor({"-T", "quill-term"}, "quill\n");
   }
   static void TearDownTestSuite() {
-    delete xterm_;
-    delete mousepad_;
-    delete dir_;
-    xterm_ = mousepad_ = nullptr;
-    dir_ = nullptr;
+    delete clients_;
+    clients_ = nullptr;
   }
 
   void SetUp() override {
@@ -181,8 +53,8 @@ class X11WindowSystemTest : public ::testing::Test {
     ASSERT_NE(windows_, nullptr);
     display_ = XOpenDisplay(nullptr);
     ASSERT_NE(display_, nullptr);
-    term_ = xterm_->WaitForWindow();
-    pad_ = mousepad_->WaitForWindow();
+    term_ = clients_->terminal.WaitForWindow();
+    pad_ = clients_->editor.WaitForWindow();
     ASSERT_NE(term_, 0u) << "xterm showed no window";
     ASSERT_NE(pad_, 0u) << "mousepad showed no window";
   }
@@ -201,18 +73,14 @@ class X11WindowSystemTest : public ::testing::Test {
     return parent;
   }
 
-  static TempDir* dir_;
-  static Client* xterm_;
-  static Client* mousepad_;
+  static TerminalAndEditor* clients_;
   std::unique_ptr<X11WindowSystem> windows_;
   Display* display_ = nullptr;
   WindowHandle term_ = 0;
   WindowHandle pad_ = 0;
 };
 
-TempDir* X11WindowSystemTest::dir_ = nullptr;
-Client* X11WindowSystemTest::xterm_ = nullptr;
-Client* X11WindowSystemTest::mousepad_ = nullptr;
+TerminalAndEditor* X11WindowSystemTest::clients_ = nullptr;
 
 TEST_F(X11WindowSystemTest, DescribesRealWindows) {
   EXPECT_EQ(windows_->ClassName(term_), "XTerm");
@@ -310,7 +178,7 @@ TEST_F(X11WindowSystemTest, ActivatesWindowsOfOtherApplications) {
 }
 
 TEST_F(X11WindowSystemTest, WindowThatIsGoneFailsWithoutHanging) {
-  Client doomed({"xterm", "-T", "doomed"}, {}, dir_->File("doomed.log"));
+  Client doomed({"xterm", "-T", "doomed"}, {}, clients_->dir.File("doomed.log"));
   const WindowHandle gone = doomed.WaitForWindow();
   ASSERT_NE(gone, 0u);
   doomed.Kill();

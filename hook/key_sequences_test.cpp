@@ -1,0 +1,91 @@
+// _KeyIn's key sequences through a key log: every row of every letter, the
+// rows and letters that do not exist, and letting go of only the
+// modifiers that are down.
+#include "hook/key_sequences.h"
+
+#include <gtest/gtest.h>
+
+#include <array>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "hook/hook_procedures.h"
+
+namespace quill {
+namespace {
+
+// Logs the keys as "v11" (down) and "^43" (up) and keeps which are down.
+class KeyLog final : public KeySink {
+ public:
+  void SendKey(uint8_t vk, bool press) override {
+    char buf[8];
+    std::snprintf(buf, sizeof buf, "%c%02X", press ? 'v' : '^', vk);
+    log.push_back(buf);
+    if (press) {
+      down.insert(vk);
+    } else {
+      down.erase(vk);
+    }
+  }
+  bool IsKeyDown(uint8_t vk) override { return down.count(vk) != 0; }
+
+  std::vector<std::string> log;
+  std::set<uint8_t> down;
+};
+
+struct Row {
+  int what;
+  int row;
+  std::vector<std::string> keys;  // empty: nothing is sent
+};
+
+TEST(KeyInTest, SendsEachRowAndNothingForUnknownOnes) {
+  const std::vector<Row> rows = {
+      {'C', 0, {"v12", "v45", "^44", "^45", "^12", "v43", "^43"}},  // Alt, E, C
+      {'C', 1, {"v77", "^77"}},                                     // F8
+      {'C', 2, {"v10", "v77", "^77", "^10"}},                       // Shift+F8
+      {'C', 3, {"v11", "v43", "^11", "^43"}},                       // Ctrl+C
+      {'X', 0, {"v12", "v45", "^44", "^45", "^12", "v54", "^54"}},  // Alt, E, T
+      {'X', 1, {"v76", "^76"}},                                     // F7
+      {'X', 2, {"v77", "^77"}},                                     // F8
+      {'X', 3, {"v11", "v58", "^11", "^58"}},                       // Ctrl+X
+      {'P', 0, {"v12", "v45", "^44", "^45", "^12", "v50", "^50"}},  // Alt, E, P
+      {'P', 1, {"v10", "v78", "^10", "^78"}},                       // Shift+F9
+      {'P', 2, {"v11", "v56", "^11", "^56"}},                       // Ctrl+V
+      {'C', 4, {}},
+      {'X', -1, {}},
+      {'P', 3, {}},
+      {'Q', 0, {}},
+      {0x12345678, 0, {}},
+  };
+  for (const Row& r : rows) {
+    SCOPED_TRACE(std::string(1, char(r.what)) + " " + std::to_string(r.row));
+    alignas(8) std::array<uint8_t, kSharedHookBlockSize> bytes{};
+    SharedHookBlock block{std::span<uint8_t, kSharedHookBlockSize>(bytes)};
+    KeyLog keys;
+    EXPECT_EQ(KeyIn(r.what, r.row, &block, keys), !r.keys.empty());
+    EXPECT_EQ(keys.log, r.keys);
+    // The next two key events may not deliver an Enter; nothing sent,
+    // nothing to guard.
+    EXPECT_EQ(block.InjectCount(), r.keys.empty() ? 0 : 2);
+  }
+}
+
+TEST(KeyInTest, LetsGoOnlyOfTheModifiersThatAreDown) {
+  KeyLog keys;
+  EXPECT_TRUE(KeyIn('O', 0, nullptr, keys));
+  EXPECT_TRUE(keys.log.empty());
+
+  keys.down = {vk::kControl, 'K'};
+  EXPECT_TRUE(KeyIn('O', 0, nullptr, keys));
+  EXPECT_EQ(keys.log, (std::vector<std::string>{"^11"}));
+
+  keys.log.clear();
+  keys.down = {vk::kShift, vk::kMenu};
+  EXPECT_TRUE(KeyIn('O', 0, nullptr, keys));
+  EXPECT_EQ(keys.log, (std::vector<std::string>{"^10", "^12"}));
+}
+
+}  // namespace
+}  // namespace quill

@@ -1,0 +1,322 @@
+// libquillhook on a real X display with a window manager, xterm and
+// mousepad. The test process stands in for quillmain: it owns the block,
+// receives the main window's messages on its socket, and, as quillmain's
+// dispatcher does, takes the window of each activation as the target.
+// Keys are pressed with xdotool, as a user would.
+#include "hook/quillhook.h"
+
+#include <gtest/gtest.h>
+
+#include <array>
+#include <chrono>
+#include <cstdlib>
+#include <fstream>
+#include <iterator>
+#include <memory>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "hook/hook_block.h"
+#include "platform/headless/desktop_clients.h"
+#include "platform/headless/temp_dir.h"
+#include "platform/instance_lock.h"
+#include "platform/message_bus.h"
+
+// Xlib last: its macros (Status, Bool, None) clash with other headers.
+#include <X11/Xlib.h>
+#include <X11/keysym.h>
+
+namespace quill {
+namespace {
+
+using SteadyClock = std::chrono::steady_clock;
+
+constexpr uint16_t kCtrlAltK = 0xC04B;
+constexpr uint16_t kCtrlAltJ = 0xC04A;
+constexpr uint16_t kDoubleCtrl = 0x0043;
+
+const char kJapanese[] = "クイル日本語のテキスト";
+
+std::string ReadAll(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+std::string Clipboard() { return RunTool({"xclip", "-o", "-selection", "clipboard"}).out; }
+
+void SetClipboard(const std::string& text) {
+  // xclip stays behind to serve the text; its output must not hold our pipe.
+  RunTool({"sh", "-c", "printf %s '" + text + "' | xclip -selection clipboard >/dev/null 2>&1"});
+}
+
+bool Activate(WindowHandle w) {
+  return RunTool({"xdotool", "windowactivate", "--sync", std::to_string(w)}).status == 0;
+}
+
+// Keys held down without repeating for the length of a scope; they go up
+// again at its end.
+class HeldKeys {
+ public:
+  HeldKeys() : display_(XOpenDisplay(nullptr)) {
+    if (display_ == nullptr) return;
+    XAutoRepeatOff(display_);
+    XSync(display_, False);
+  }
+  ~HeldKeys() {
+    RunTool({"xdotool", "keyup", "k", "ctrl", "alt"});
+    if (display_ == nullptr) return;
+    XAutoRepeatOn(display_);
+    XCloseDisplay(display_);
+  }
+  HeldKeys(const HeldKeys&) = delete;
+  HeldKeys& operator=(const HeldKeys&) = delete;
+  bool ok() const { return display_ != nullptr; }
+
+ private:
+  Display* display_;
+};
+
+class QuillhookDesktopTest : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() {
+    if (std::getenv("DISPLAY") == nullptr) return;
+    // What the terminal gets goes to "typed.txt" in its home.
+    clients_ = new TerminalAndEditor({"-e", "sh", "-c", "cat > \"$HOME/typed.txt\""}, kJapanese);
+    typed_ = clients_->dir.File("typed.txt");
+  }
+  static void TearDownTestSuite() {
+    delete clients_;
+    clients_ = nullptr;
+  }
+
+  void SetUp() override {
+    if (std::getenv("DISPLAY") == nullptr) GTEST_SKIP() << "needs an X display";
+    term_ = clients_->terminal.WaitForWindow();
+    pad_ = clients_->editor.WaitForWindow();
+    ASSERT_NE(term_, 0u) << "xterm showed no window";
+    ASSERT_NE(pad_, 0u) << "mousepad showed no window";
+    std::string folder;
+    ASSERT_TRUE(RuntimeFolder(&folder).ok());
+    main_ = AllocateWindowHandle();
+    ASSERT_TRUE(MessageReceiver::Open(folder, main_, &receiver_).ok());
+    block_.SetMainWindow(main_);
+    ASSERT_EQ(_SetCBTHook(bytes_.data()), main_);
+    EXPECT_NE(block_.CbtHook().handle, 0u);
+    EXPECT_NE(block_.KeyboardHook().handle, 0u);
+    EXPECT_NE(block_.MouseHook().handle, 0u);
+  }
+
+  void TearDown() override {
+    if (std::getenv("DISPLAY") == nullptr) return;
+    for (uint32_t handle : {block_.CbtHook().handle, block_.MouseHook().handle,
+                            block_.KeyboardHook().handle}) {
+      EXPECT_EQ(UnhookWindowsHookEx(handle), 1);
+    }
+    EXPECT_EQ(UnhookWindowsHookEx(block_.CbtHook().handle), 0);  // gone already
+  }
+
+  // Sets one hot key and takes the hot keys anew, as quillmain does when
+  // another window comes forward.
+  void SetHotkey(SharedHookBlock::HotkeySlot slot, uint16_t word) {
+    block_.SetHotkey(slot, HotkeyWord(word));
+    Rehook();
+  }
+  void Rehook() {
+    UnhookWindowsHookEx(block_.CbtHook().handle);
+    UnhookWindowsHookEx(block_.MouseHook().handle);
+    UnhookWindowsHookEx(block_.KeyboardHook().handle);
+    _SetCBTHook(bytes_.data());
+  }
+
+  // The messages that reach the main window within `ms`; an activation
+  // makes its window the target.
+  std::vector<Message> Receive(int ms) {
+    std::vector<Message> got;
+    const auto deadline = SteadyClock::now() + std::chrono::milliseconds(ms);
+    for (;;) {
+      Message m;
+      while (receiver_->Receive(&m)) {
+        if (m.message == kCbtEvent && m.wparam == kCbtActivate) {
+          block_.SetTargetWindow(static_cast<WindowHandle>(m.lparam));
+        }
+        got.push_back(m);
+      }
+      const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+          deadline - SteadyClock::now());
+      if (left.count() <= 0) return got;
+      receiver_->Poll(static_cast<int>(left.count()));
+    }
+  }
+
+  // Brings `w` forward and waits until the monitor has reported it. The
+  // other client comes first, so that `w` really changes places.
+  void BringForward(WindowHandle w) {
+    ASSERT_TRUE(Activate(w == term_ ? pad_ : term_));
+    ASSERT_TRUE(Activate(w));
+    ASSERT_TRUE(WaitFor(
+        [&] {
+          Receive(0);
+          return block_.TargetWindow() == w;
+        },
+        5000))
+        << "no activation of " << Hex(w);
+    Receive(200);  // whatever else the activation brought
+  }
+
+  static std::vector<Message> Commands(const std::vector<Message>& messages) {
+    std::vector<Message> commands;
+    for (const Message& m : messages) {
+      if (m.message == kCommandMessage) commands.push_back(m);
+    }
+    return commands;
+  }
+
+  // Waits for the terminal's `cat` to have written `text` after `before`.
+  bool TerminalGot(size_t before, const std::string& text) {
+    return WaitFor([&] { return ReadAll(typed_).size() >= before + text.size(); }, 5000) &&
+           ReadAll(typed_).substr(before) == text;
+  }
+
+  static TerminalAndEditor* clients_;
+  static std::string typed_;
+  WindowHandle term_ = 0;
+  WindowHandle pad_ = 0;
+  WindowHandle main_ = 0;
+  std::unique_ptr<MessageReceiver> receiver_;
+  alignas(8) std::array<uint8_t, kSharedHookBlockSize> bytes_{};
+  SharedHookBlock block_{std::span<uint8_t, kSharedHookBlockSize>(bytes_)};
+};
+
+TerminalAndEditor* QuillhookDesktopTest::clients_ = nullptr;
+std::string QuillhookDesktopTest::typed_;
+
+TEST_F(QuillhookDesktopTest, HotKeyGivesOneCommandAndTheTerminalNeverSeesIt) {
+  SetHotkey(SharedHookBlock::kSaveKey, kCtrlAltK);
+  BringForward(term_);
+  const size_t before = ReadAll(typed_).size();
+
+  ASSERT_EQ(RunTool({"xdotool", "key", "ctrl+alt+k"}).status, 0);
+  const std::vector<Message> commands = Commands(Receive(1000));
+  ASSERT_EQ(commands.size(), 1u);
+  EXPECT_EQ(commands[0].wparam, 2u);
+  EXPECT_EQ(static_cast<WindowHandle>(commands[0].lparam), term_);
+
+  // Had the terminal got the key, a control byte would come before "abc".
+  ASSERT_EQ(RunTool({"xdotool", "type", "abc"}).status, 0);
+  ASSERT_EQ(RunTool({"xdotool", "key", "Return"}).status, 0);
+  EXPECT_TRUE(TerminalGot(before, "abc\n")) << ReadAll(typed_).substr(before);
+}
+
+TEST_F(QuillhookDesktopTest, DoubleCtrlGivesItsCommandAndTheTerminalKeepsEveryKey) {
+  SetHotkey(SharedHookBlock::kFindKey, kDoubleCtrl);
+  BringForward(term_);
+  const size_t before = ReadAll(typed_).size();
+
+  ASSERT_EQ(RunTool({"xdotool", "key", "a", "ctrl", "ctrl", "b", "Return"}).status, 0);
+  const std::vector<Message> commands = Commands(Receive(1000));
+  ASSERT_EQ(commands.size(), 1u);
+  EXPECT_EQ(commands[0].wparam, 17u);
+  EXPECT_EQ(static_cast<WindowHandle>(commands[0].lparam), term_);
+  EXPECT_TRUE(TerminalGot(before, "ab\n")) << ReadAll(typed_).substr(before);
+}
+
+TEST_F(QuillhookDesktopTest, ActivationIsWindowEventFiveThenNine) {
+  BringForward(term_);
+  ASSERT_TRUE(Activate(pad_));
+  std::vector<Message> events;
+  WaitFor(
+      [&] {
+        for (const Message& m : Receive(0)) {
+          if (m.message == kCbtEvent) events.push_back(m);
+        }
+        return events.size() >= 2;
+      },
+      5000);
+  ASSERT_EQ(events.size(), 2u);
+  EXPECT_EQ(events[0], (Message{main_, kCbtEvent, kCbtActivate, int32_t(pad_)}));
+  EXPECT_EQ(events[1], (Message{main_, kCbtEvent, kCbtSetFocus, int32_t(pad_)}));
+}
+
+TEST_F(QuillhookDesktopTest, HotKeyAnotherClientHoldsIsReportedOnceAndStillFires) {
+  Display* other = XOpenDisplay(nullptr);
+  ASSERT_NE(other, nullptr);
+  const Window root = DefaultRootWindow(other);
+  const int keycode = XKeysymToKeycode(other, XK_j);
+  XGrabKey(other, keycode, ControlMask | Mod1Mask, root, False, GrabModeAsync, GrabModeAsync);
+  XSync(other, False);
+
+  SetHotkey(SharedHookBlock::kSaveKey, kCtrlAltK);
+  SetHotkey(SharedHookBlock::kSaveHtmlKey, kCtrlAltJ);
+  char names[64];
+  EXPECT_EQ(_TakeHotkeyConflicts(names, sizeof names), 1);
+  EXPECT_STREQ(names, "Ctrl+Alt+J");
+  Rehook();
+  EXPECT_EQ(_TakeHotkeyConflicts(names, sizeof names), 0);
+  EXPECT_STREQ(names, "");
+
+  BringForward(term_);
+  ASSERT_EQ(RunTool({"xdotool", "key", "ctrl+alt+j"}).status, 0);
+  const std::vector<Message> commands = Commands(Receive(1000));
+  ASSERT_EQ(commands.size(), 1u);
+  EXPECT_EQ(commands[0].wparam, 3u);
+  XCloseDisplay(other);
+}
+
+TEST_F(QuillhookDesktopTest, KeyInCopiesTheSelectionAlsoWhileTheHotKeyIsHeld) {
+  SetHotkey(SharedHookBlock::kSaveKey, kCtrlAltK);
+  BringForward(pad_);
+  // The editor selects its text (which it then offers as PRIMARY) once it
+  // is ready for keys.
+  ASSERT_TRUE(WaitFor(
+      [] {
+        RunTool({"xdotool", "key", "ctrl+a"});
+        return RunTool({"xclip", "-o", "-selection", "primary"}).out == kJapanese;
+      },
+      10000));
+
+  SetClipboard("before");
+  _KeyIn('O', 0);
+  _KeyIn('C', 3);
+  EXPECT_TRUE(WaitFor([] { return Clipboard() == kJapanese; }, 5000)) << Clipboard();
+
+  // Held down, the key would repeat into the editor once the grab has
+  // ended; this is about the grab, so the server repeats nothing here.
+  HeldKeys held;
+  ASSERT_TRUE(held.ok());
+  SetClipboard("before");
+  ASSERT_EQ(RunTool({"xdotool", "keydown", "ctrl+alt+k"}).status, 0);
+  std::vector<Message> commands;
+  WaitFor(
+      [&] {
+        commands = Commands(Receive(0));
+        return !commands.empty();
+      },
+      3000);
+  ASSERT_EQ(commands.size(), 1u);
+  EXPECT_EQ(commands[0].wparam, 2u);
+  const auto start = SteadyClock::now();
+  _KeyIn('O', 0);
+  _KeyIn('C', 3);
+  const auto waited = SteadyClock::now() - start;
+  EXPECT_TRUE(WaitFor([] { return Clipboard() == kJapanese; }, 5000)) << Clipboard();
+  // It waited for the key to be released, and not longer than a second.
+  EXPECT_GE(waited, std::chrono::milliseconds(900));
+  EXPECT_LT(waited, std::chrono::milliseconds(2000));
+
+  // Nothing is injected for a row the letter does not have.
+  SetClipboard("before");
+  _KeyIn('C', 7);
+  _KeyIn('Z', 3);
+  RunTool({"sleep", "0.3"});
+  EXPECT_EQ(Clipboard(), "before");
+}
+
+TEST_F(QuillhookDesktopTest, PointerCaptureComesAndGoes) {
+  EXPECT_EQ(_SetCap(term_), 0);
+  EXPECT_EQ(_SetCap(term_), int(term_));
+  EXPECT_EQ(_SetCap(0), 1);
+}
+
+}  // namespace
+}  // namespace quill

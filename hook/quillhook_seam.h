@@ -1,0 +1,14 @@
+// What libquillhook saw of its callers, for tests of the programs that
+// link it.
+#pragma once
+
+#include "hook/quillhook.h"
+
+extern "C" {
+
+// Number of _SetCBTHook calls in this process so far.
+QUILLHOOK_EXPORT int QuillhookSetHookCalls();
+// The block pointer of the last _SetCBTHook call (null before the first).
+QUILLHOOK_EXPORT void* QuillhookLastBlock();
+
+}  // extern "C"
