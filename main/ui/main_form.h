@@ -35,6 +35,7 @@ namespace quill {
 
 class CardEditor;
 class ClipHistory;
+struct DispatchState;
 class Clipboard;
 class FileEnv;
 class KeyInjector;
@@ -130,6 +131,8 @@ class TMainForm : public QMainWindow {
   // The clip history and the paste target (main_form_dispatch.cpp).
   ClipHistory& History();
   PasteTarget& Target();
+  // The fields the commands share (CommandTarget, TargetFocus, ...).
+  DispatchState& CommandState();
 
   // Published controls.
   QWidget* Panel1;

@@ -489,6 +489,8 @@ ClipHistory& TMainForm::History() { return Glue().history; }
 
 PasteTarget& TMainForm::Target() { return Glue().target; }
 
+DispatchState& TMainForm::CommandState() { return Glue().dispatcher.state(); }
+
 void TMainForm::WatchClipboard() {
   Glue().clipboard.SetChangeListener([this](const ClipboardChange& change) {
     Glue().dispatcher.ClipboardChangedNotice(change);
