@@ -26,8 +26,9 @@
 #include <string>
 #include <vector>
 
-#include "main/folder_tree_model.h"
+#include "main/tree/folder_tree_model.h"
 #include "main/settings.h"
+#include "main/tree/tree_loader.h"
 #include "platform/file_env.h"
 #include "platform/headless/fake_ui.h"
 #include "platform/headless/temp_dir.h"

@@ -395,10 +395,11 @@ void Dispatcher::KQuillbox4Click() {
 }
 
 void Dispatcher::ButtonWindowClick() {
-  if (block_.BarWindow() == 0) {
+  // A bar that died without clearing BarWindow cannot take the message:
+  // the item starts a new one instead of posting into the void.
+  if (block_.BarWindow() == 0 ||
+      !bus_.PostMessage(block_.BarWindow(), kCommandMessage, Code(CommandCode::kCloseBar), 0)) {
     target_.StartButtonBar();
-  } else {
-    bus_.PostMessage(block_.BarWindow(), kCommandMessage, Code(CommandCode::kCloseBar), 0);
   }
 }
 

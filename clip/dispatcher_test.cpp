@@ -567,6 +567,11 @@ TEST_F(DispatcherTest, TrayMenuItemsAndClipToolButton) {
   block.SetBarWindow(bar);
   d.ButtonWindowClick();
   EXPECT_EQ(Posted(bar), (std::vector<Message>{{bar, kCommandMessage, 9, 0}}));
+  EXPECT_EQ(target.log, L({"start bar"}));
+  // A bar that died left its handle behind: the dropped 9 starts a new one.
+  bus.DestroyWindow(bar);
+  d.ButtonWindowClick();
+  EXPECT_EQ(target.log, L({"start bar", "start bar"}));
   d.ClipToolClick();
   EXPECT_EQ(Posted(main),
             (std::vector<Message>{{main, kCommandMessage, 13, static_cast<int32_t>(main)}}));

@@ -3,7 +3,8 @@
 #include <array>
 #include <cstdio>
 
-#include "main/folder_tree_model.h"
+#include "main/tree/folder_tree_model.h"
+#include "main/tree/node_operations.h"
 #include "platform/clock.h"
 #include "platform/messages.h"
 #include "platform/text_codec.h"

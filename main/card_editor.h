@@ -19,7 +19,7 @@
 #include <string_view>
 #include <vector>
 
-#include "main/folder_tree.h"
+#include "main/tree/folder_tree.h"
 #include "platform/messages.h"
 #include "platform/status.h"
 

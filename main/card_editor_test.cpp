@@ -9,7 +9,8 @@
 #include <string>
 #include <vector>
 
-#include "main/folder_tree_model.h"
+#include "main/tree/folder_tree_model.h"
+#include "main/tree/tree_loader.h"
 #include "platform/headless/fake_ui.h"
 #include "platform/headless/fault_env.h"
 #include "platform/headless/temp_dir.h"

@@ -26,6 +26,12 @@ constexpr std::array<Entry, kMessageCount> kMessages = {{
     {MessageId::kConfirmDiscardEdits, "これまでの編集を取り消しますか？"},
     {MessageId::kCardLocked, "ロック中です。"},
 
+    {MessageId::kLowSpaceProgramEnds, "空き容量が少ないので終了します"},
+    {MessageId::kFatalRead, "読み込み時に致命的なエラー発生2"},
+    {MessageId::kFatalWrite, "書き込み時に致命的なエラー発生2"},
+    {MessageId::kFatalGuard, "書き込み時に致命的なエラー発生１"},
+    {MessageId::kLowSpaceFolderNotCreated, "空き容量が少ないです。つくれません。"},
+
     {MessageId::kConfirmCloseWhileCardWindowsOpen, "窓編集中です。保存してから終了しますか？"},
     {MessageId::kConfirmResetSettings, "環境設定の情報をクリアしますか？"},
     {MessageId::kOneShotFolderUnset, "一発登録フォルダ指定"},

@@ -28,6 +28,13 @@ enum class MessageId {
   kConfirmDiscardEdits,
   kCardLocked,
 
+  // The folder tree.
+  kLowSpaceProgramEnds,
+  kFatalRead,   // the card store stops: a text cannot be read
+  kFatalWrite,  // the card store stops: a text cannot be written
+  kFatalGuard,  // the card store stops: a card row cannot be written
+  kLowSpaceFolderNotCreated,
+
   // The main window.
   kConfirmCloseWhileCardWindowsOpen,
   kConfirmResetSettings,

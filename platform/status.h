@@ -3,7 +3,8 @@
 // An ok Status has code kOk and no message. A failed one carries a code
 // that callers may branch on and a message meant for a person, in UTF-8
 // (user-facing texts of the program are UTF-8 in the source; card data
-// is CP932 bytes).
+// is CP932 bytes). A failure of the record engine also carries the
+// engine's own code for it, which says which step failed.
 #pragma once
 
 #include <string>
@@ -43,11 +44,25 @@ class Status {
   const std::string& message() const { return message_; }
   bool IsNotFound() const { return code_ == kNotFound; }
 
+  // The record engine's code of this failure; 0 when none was given.
+  int db_code() const { return db_code_; }
+  // This status with the engine's code attached: return s.WithDbCode(12);
+  Status WithDbCode(int code) const& {
+    Status s = *this;
+    s.db_code_ = code;
+    return s;
+  }
+  Status WithDbCode(int code) && {
+    db_code_ = code;
+    return std::move(*this);
+  }
+
   std::string ToString() const;
 
  private:
   Status(Code c, std::string m) : code_(c), message_(std::move(m)) {}
   Code code_ = kOk;
+  int db_code_ = 0;
   std::string message_;
 };
 

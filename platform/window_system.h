@@ -65,6 +65,16 @@ class WindowSystem {
   // them. False when the window is gone.
   virtual bool SetRaiseAbove(WindowHandle window, bool above) = 0;
 
+  // A window of our own that floats over the others as a tool.
+
+  // Keeps a click from making the window manager activate the window: the
+  // window no longer offers to take the focus. Call it before the window
+  // is first shown. False when the window is gone.
+  virtual bool NeverTakeFocus(WindowHandle window) = 0;
+  // Asks the window manager to leave the shown window off the task bar and
+  // the pager and to show it on every desktop. False when it is gone.
+  virtual bool KeepOffTaskbar(WindowHandle window) = 0;
+
   // Key state, for waiting until the user has let go of keys before keys
   // are typed into another application.
 

@@ -1,5 +1,7 @@
 #include "store/card_store.h"
 
+#include "platform/messages.h"
+
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
@@ -364,7 +366,7 @@ Status CardRecord::Write(bool low_threshold) {
   // Both checks come before the first byte is written.
   if (card && text_guard != kTextLoaded && text_guard != kTextNotLoaded) {
     store_.cards().Close();
-    return Status::Fatal(kFatalGuardMessage);
+    return Status::Fatal(MessageUtf8(MessageId::kFatalGuard));
   }
   if (card && text_guard == kTextLoaded && text.size() >= kCardTextCapacity) {
     return Status::Invalid("the card text is longer than " +

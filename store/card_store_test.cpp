@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <random>
 
+#include "platform/messages.h"
 #include "platform/headless/fault_env.h"
 #include "platform/headless/temp_dir.h"
 #include "store/card_test_support.h"
@@ -342,7 +343,7 @@ TEST_F(CardStoreTest, WriteRefusals) {
   c.text_guard = 4;
   Status s = c.Write();
   EXPECT_EQ(s.code(), Status::kFatal);
-  EXPECT_EQ(s.message(), kFatalGuardMessage);
+  EXPECT_EQ(s.message(), MessageUtf8(MessageId::kFatalGuard));
   EXPECT_EQ(ReadBytes("quilbo7.dat"), now);
 }
 

@@ -1,13 +1,10 @@
-// DbError: the record engine's last error code.
+// The record engine's error codes.
 //
-// Every engine operation returns a Status; the same failure is also left
-// here as a code, for callers that report which step failed. The code is
-// informative only: decisions are made on the returned Status.
+// Every engine operation returns a Status; a failed one also carries one of
+// these codes (Status::db_code()), for callers that report which step
+// failed. The code is informative only: decisions are made on the Status
+// itself.
 #pragma once
-
-#include <string>
-
-#include "platform/status.h"
 
 namespace quill::store {
 
@@ -25,12 +22,5 @@ enum DbErrorCode : int {
   kDbShortWrite = 12,
   kDbBadKeyExpression = 13,
 };
-
-// The last error code set by the engine (one per process, main thread only).
-int& DbError();
-
-// Sets DbError to code and returns s unchanged, so a failure is recorded
-// and propagated in one step: return SetDbError(kDbShortWrite, s);
-Status SetDbError(int code, Status s);
 
 }  // namespace quill::store

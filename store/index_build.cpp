@@ -24,14 +24,14 @@ namespace {
 Status ReadExact(RandomFile& f, uint64_t offset, char* buf, size_t n) {
   size_t got = 0;
   Status s = f.ReadAt(offset, buf, n, &got);
-  if (!s.ok()) return SetDbError(kDbShortRead, s);
-  if (got != n) return SetDbError(kDbShortRead, Status::IoError("short read of a sort file"));
+  if (!s.ok()) return s.WithDbCode(kDbShortRead);
+  if (got != n) return Status::IoError("short read of a sort file").WithDbCode(kDbShortRead);
   return Status::Ok();
 }
 
 Status WriteAll(RandomFile& f, uint64_t offset, const char* buf, size_t n) {
   Status s = f.WriteAt(offset, buf, n);
-  if (!s.ok()) return SetDbError(kDbShortWrite, s);
+  if (!s.ok()) return s.WithDbCode(kDbShortWrite);
   return Status::Ok();
 }
 
@@ -145,7 +145,7 @@ ExternalSort::~ExternalSort() { (void)Cleanup(); }
 Status ExternalSort::Start() {
   for (int i = 0; i < 2; ++i) {
     Status s = env_.Open(paths_[i], OpenMode::kCreateTruncate, &files_[i]);
-    if (!s.ok()) return SetDbError(kDbCannotCreateTemp, s);
+    if (!s.ok()) return s.WithDbCode(kDbCannotCreateTemp);
   }
   run_.assign(static_cast<size_t>(run_capacity_) * record_size_, 0);
   return Status::Ok();

@@ -39,7 +39,7 @@ class ExternalSort {
   ExternalSort(const ExternalSort&) = delete;
   ExternalSort& operator=(const ExternalSort&) = delete;
 
-  // Creates both scratch files (DbError 5 when one cannot be made).
+  // Creates both scratch files (engine code 5 when one cannot be made).
   Status Start();
   // Adds one record; row is 1-based, key has key_length bytes.
   Status Add(uint32_t row, std::string_view key);

@@ -47,7 +47,7 @@
 // it in one direction) enters at most as many pages as the file holds, and
 // a path is at most kMaxDepth pages deep. In a tree no walk comes near
 // either bound; an index whose pages point back up or share a child is
-// refused as damaged (kCorrupt, DbError 11) instead of being walked for
+// refused as damaged (kCorrupt, engine code 11) instead of being walked for
 // ever.
 //
 // Pages read are kept in a cache of the open index (at most kCachePages of
@@ -151,8 +151,8 @@ Status KeyExpr::Compile(std::string_view expr, const std::vector<FieldLayout>& f
       }
     }
     if (found == nullptr) {
-      return SetDbError(kDbBadKeyExpression,
-                        Status::Invalid("key expression names an unknown field: " + name));
+      return Status::Invalid("key expression names an unknown field: " + name)
+          .WithDbCode(kDbBadKeyExpression);
     }
     if (found->type == 'N') {
       k.numeric_ = true;
@@ -163,10 +163,10 @@ Status KeyExpr::Compile(std::string_view expr, const std::vector<FieldLayout>& f
     k.parts_.push_back(*found);
   }
   if (k.parts_.empty())
-    return SetDbError(kDbBadKeyExpression, Status::Invalid("empty key expression"));
+    return Status::Invalid("empty key expression").WithDbCode(kDbBadKeyExpression);
   if (k.numeric_ && text) {
-    return SetDbError(kDbBadKeyExpression,
-                      Status::Invalid("key expression mixes number and text fields"));
+    return Status::Invalid("key expression mixes number and text fields")
+        .WithDbCode(kDbBadKeyExpression);
   }
   if (k.numeric_) k.key_length_ = 8;
   *out = std::move(k);
@@ -308,9 +308,16 @@ struct IndexFile::Impl {
 
   int CompareValue(std::string_view value, const char* key) const;
 
+  // The failure of an index whose last change did not reach the file
+  // whole.
+  Status Incomplete() const {
+    return Status::IoError("index " + path + " was left incomplete; rebuild it")
+        .WithDbCode(kDbShortWrite);
+  }
+
   Status Usable() const {
     if (!file) return Status::Invalid("index " + path + " is not open");
-    if (broken) return Status::IoError("index " + path + " was left incomplete; rebuild it");
+    if (broken) return Incomplete();
     if (root() == 0 || klen() == 0) return Status::Invalid("index " + path + " is not built");
     return Status::Ok();
   }
@@ -383,18 +390,17 @@ int IndexFile::Impl::CompareValue(std::string_view value, const char* key) const
 
 Status IndexFile::Impl::Enter() {
   if (++entered >= next_free()) {
-    return SetDbError(kDbShortRead, Status::Corrupt("index " + path +
-                                                    " is damaged: its pages do not form a tree"));
+    return Status::Corrupt("index " + path + " is damaged: its pages do not form a tree")
+        .WithDbCode(kDbShortRead);
   }
   return Status::Ok();
 }
 
 Status IndexFile::Impl::Load(size_t level, uint32_t page) {
   if (level >= kMaxDepth)
-    return SetDbError(kDbShortRead, Status::Corrupt("index " + path + " is too deep"));
+    return Status::Corrupt("index " + path + " is too deep").WithDbCode(kDbShortRead);
   if (page == 0 || page >= next_free()) {
-    return SetDbError(kDbShortRead,
-                      Status::Corrupt("index " + path + " points outside its pages"));
+    return Status::Corrupt("index " + path + " points outside its pages").WithDbCode(kDbShortRead);
   }
   while (levels.size() <= level) {
     auto b = std::make_unique<PageBuf>();
@@ -410,17 +416,18 @@ Status IndexFile::Impl::Load(size_t level, uint32_t page) {
   } else {
     size_t got = 0;
     Status s = file->ReadAt(uint64_t{page} * kPageSize, b.data.data(), kPageSize, &got);
-    if (!s.ok()) return SetDbError(kDbShortRead, s);
+    if (!s.ok()) return s.WithDbCode(kDbShortRead);
     if (got != kPageSize) {
-      return SetDbError(kDbShortRead, Status::Corrupt("short read of page " + std::to_string(page) +
-                                                      " of " + path));
+      return Status::Corrupt("short read of page " + std::to_string(page) + " of " + path)
+          .WithDbCode(kDbShortRead);
     }
     cache.Put(page, b.data.data());
   }
   std::fill(b.data.begin() + kPageSize, b.data.end(), 0);
   if (Count(b.data.data()) > kpp()) {
-    return SetDbError(kDbShortRead, Status::Corrupt("page " + std::to_string(page) + " of " +
-                                                    path + " holds too many entries"));
+    return Status::Corrupt("page " + std::to_string(page) + " of " + path +
+                           " holds too many entries")
+        .WithDbCode(kDbShortRead);
   }
   b.page = page;
   return Status::Ok();
@@ -439,7 +446,7 @@ Status IndexFile::Impl::WritePage(uint32_t page, char* d) {
   if (!s.ok()) {
     cache.Drop(page);  // the file may hold part of it
     broken = true;
-    return SetDbError(kDbShortWrite, s);
+    return s.WithDbCode(kDbShortWrite);
   }
   cache.Put(page, d);
   return Status::Ok();
@@ -450,7 +457,7 @@ Status IndexFile::Impl::WriteHeader() {
   Status s = file->WriteAt(0, hdr.data(), kPageSize);
   if (!s.ok()) {
     broken = true;
-    return SetDbError(kDbShortWrite, s);
+    return s.WithDbCode(kDbShortWrite);
   }
   dirty = false;
   return Status::Ok();
@@ -466,7 +473,7 @@ Status IndexFile::Impl::Descend(size_t level, uint32_t page, bool from_end) {
 
 Status IndexFile::Impl::LandOn(size_t level, const char* d, int pos, uint32_t* row) {
   uint32_t r = Row(d, static_cast<uint32_t>(pos));
-  if (r == 0) return SetDbError(kDbShortRead, Status::Corrupt("index " + path + " has a row 0"));
+  if (r == 0) return Status::Corrupt("index " + path + " has a row 0").WithDbCode(kDbShortRead);
   path_len = level + 1;
   current = true;
   *row = r;
@@ -549,10 +556,11 @@ Status IndexFile::Impl::ScanAll(std::vector<uint32_t>* rows, InMemory* keys) {
     const uint32_t n = std::min(kScanPages, pages - first);
     size_t got = 0;
     Status s = file->ReadAt(uint64_t{first} * kPageSize, buf.data(), size_t{n} * kPageSize, &got);
-    if (!s.ok()) return SetDbError(kDbShortRead, s);
+    if (!s.ok()) return s.WithDbCode(kDbShortRead);
     if (got != size_t{n} * kPageSize) {
-      return SetDbError(kDbShortRead, Status::Corrupt("index " + path + " is shorter than " +
-                                                      std::to_string(pages) + " pages"));
+      return Status::Corrupt("index " + path + " is shorter than " + std::to_string(pages) +
+                             " pages")
+          .WithDbCode(kDbShortRead);
     }
     for (uint32_t i = 0; i < n; ++i) {
       const char* d = buf.data() + size_t{i} * kPageSize;
@@ -583,18 +591,19 @@ Status IndexFile::Impl::ScanAll(std::vector<uint32_t>* rows, InMemory* keys) {
   uint64_t seen = 0;
   auto enter = [&](uint32_t page) -> Status {
     if (stack.size() >= kMaxDepth)
-      return SetDbError(kDbShortRead, Status::Corrupt("index " + path + " is too deep"));
+      return Status::Corrupt("index " + path + " is too deep").WithDbCode(kDbShortRead);
     if (page == 0 || page >= pages) {
-      return SetDbError(kDbShortRead,
-                        Status::Corrupt("index " + path + " points outside its pages"));
+      return Status::Corrupt("index " + path + " points outside its pages")
+          .WithDbCode(kDbShortRead);
     }
     if (++seen >= pages) {
-      return SetDbError(kDbShortRead, Status::Corrupt("index " + path +
-                                                      " is damaged: its pages do not form a tree"));
+      return Status::Corrupt("index " + path + " is damaged: its pages do not form a tree")
+          .WithDbCode(kDbShortRead);
     }
     if (start[page] == kTooMany) {
-      return SetDbError(kDbShortRead, Status::Corrupt("page " + std::to_string(page) + " of " +
-                                                      path + " holds too many entries"));
+      return Status::Corrupt("page " + std::to_string(page) + " of " + path +
+                             " holds too many entries")
+          .WithDbCode(kDbShortRead);
     }
     stack.push_back({start[page], 0});
     return Status::Ok();
@@ -614,8 +623,7 @@ Status IndexFile::Impl::ScanAll(std::vector<uint32_t>* rows, InMemory* keys) {
     } else if (pos < c) {
       const uint32_t at = top.at + 2 + c;
       const uint32_t r = links[at + pos];
-      if (r == 0)
-        return SetDbError(kDbShortRead, Status::Corrupt("index " + path + " has a row 0"));
+      if (r == 0) return Status::Corrupt("index " + path + " has a row 0").WithDbCode(kDbShortRead);
       rows->push_back(r);
       if (keys != nullptr) {
         const uint32_t from = links[at + c + pos];
@@ -926,15 +934,15 @@ IndexFile::~IndexFile() { (void)Close(); }
 Status IndexFile::Create(FileEnv& env, const std::string& path, std::string_view expr,
                          bool unique, std::unique_ptr<IndexFile>* out) {
   if (expr.size() + 2 > kPageSize - kExprOffset || expr.find('\0') != std::string_view::npos) {
-    return SetDbError(kDbBadKeyExpression,
-                      Status::Invalid("key expression too long for an index header"));
+    return Status::Invalid("key expression too long for an index header")
+        .WithDbCode(kDbBadKeyExpression);
   }
   std::unique_ptr<IndexFile> ix(new IndexFile());
   Impl& m = *ix->impl_;
   m.env = &env;
   m.path = path;
   Status s = env.Open(path, OpenMode::kCreate, &m.file);
-  if (!s.ok()) return SetDbError(kDbCannotCreate, s);
+  if (!s.ok()) return s.WithDbCode(kDbCannotCreate);
   m.hdr[33] = unique ? 1 : 0;
   std::memcpy(&m.hdr[kExprOffset], expr.data(), expr.size());
   m.hdr[kExprOffset + expr.size()] = ' ';
@@ -949,15 +957,15 @@ Status IndexFile::Open(FileEnv& env, const std::string& path, std::unique_ptr<In
   m.env = &env;
   m.path = path;
   Status s = env.Open(path, OpenMode::kReadWrite, &m.file);
-  if (!s.ok()) return SetDbError(kDbCannotOpen, s);
+  if (!s.ok()) return s.WithDbCode(kDbCannotOpen);
   size_t got = 0;
   s = m.file->ReadAt(0, m.hdr.data(), kHeaderReadSize, &got);
-  if (!s.ok()) return SetDbError(kDbShortRead, s);
+  if (!s.ok()) return s.WithDbCode(kDbShortRead);
   if (got != kHeaderReadSize)
-    return SetDbError(kDbShortRead, Status::Corrupt("index " + path + " is too short"));
+    return Status::Corrupt("index " + path + " is too short").WithDbCode(kDbShortRead);
 
   auto corrupt = [&](const std::string& why) {
-    return SetDbError(kDbShortRead, Status::Corrupt("index " + path + ": " + why));
+    return Status::Corrupt("index " + path + ": " + why).WithDbCode(kDbShortRead);
   };
   const uint64_t kl = m.klen();
   if (kl == 0 || m.esize() != EntrySizeFor(kl) || m.kpp() != 508 / m.esize())
@@ -965,12 +973,12 @@ Status IndexFile::Open(FileEnv& env, const std::string& path, std::unique_ptr<In
   if (GetU32(&m.hdr[20]) > 1 || (m.numeric() && kl != 8))
     return corrupt("bad numeric flag");
   if (m.kpp() < 2) {
-    return SetDbError(kDbBadKeyExpression,
-                      Status::Invalid("index " + path + ": key too long for two keys a page"));
+    return Status::Invalid("index " + path + ": key too long for two keys a page")
+        .WithDbCode(kDbBadKeyExpression);
   }
   uint64_t size = 0;
   s = m.file->Size(&size);
-  if (!s.ok()) return SetDbError(kDbShortRead, s);
+  if (!s.ok()) return s.WithDbCode(kDbShortRead);
   if (m.next_free() < 2 || m.root() == 0 || m.root() >= m.next_free() ||
       uint64_t{m.next_free()} * kPageSize > size)
     return corrupt("root or next free page outside the file");
@@ -988,8 +996,8 @@ Status IndexFile::Bind(const std::vector<FieldLayout>& fields) {
   KeyExpr k;
   QUILL_RETURN_IF_ERROR(KeyExpr::Compile(m.expr, fields, &k));
   if (m.klen() != 0 && (k.key_length() != m.klen() || k.numeric() != m.numeric())) {
-    return SetDbError(kDbBadKeyExpression,
-                      Status::Corrupt("index " + m.path + " does not fit its table"));
+    return Status::Corrupt("index " + m.path + " does not fit its table")
+        .WithDbCode(kDbBadKeyExpression);
   }
   m.key_expr = std::move(k);
   return Status::Ok();
@@ -1003,9 +1011,9 @@ Status IndexFile::Build(const std::vector<FieldLayout>& fields, RowSource& rows)
   const uint32_t kl = k.key_length();
   const uint64_t E = EntrySizeFor(kl);
   if (508 / E < 2) {
-    return SetDbError(kDbBadKeyExpression,
-                      Status::Invalid("key of " + std::to_string(kl) +
-                                      " bytes leaves fewer than two keys a page"));
+    return Status::Invalid("key of " + std::to_string(kl) +
+                           " bytes leaves fewer than two keys a page")
+        .WithDbCode(kDbBadKeyExpression);
   }
 
   ExternalSort sort(*m.env, m.path, kl, k.numeric());
@@ -1039,7 +1047,7 @@ Status IndexFile::Build(const std::vector<FieldLayout>& fields, RowSource& rows)
   PutU32(&m.hdr[20], k.numeric() ? 1 : 0);
   PutU32(&m.hdr[24], static_cast<uint32_t>(E));
   s = m.file->Truncate(0);
-  if (!s.ok()) return fail(SetDbError(kDbShortWrite, s));
+  if (!s.ok()) return fail(s.WithDbCode(kDbShortWrite));
   s = m.BuildTree(sort);
   if (!s.ok()) return fail(s);
   s = sort.Cleanup();
@@ -1172,7 +1180,7 @@ Status IndexFile::Insert(std::string_view key, uint32_t row) {
   QUILL_RETURN_IF_ERROR(Seek(key, &found));
   if (found != 0 && m.unique()) {
     m.current = false;
-    return SetDbError(kDbDuplicateKey, Status::Duplicate("duplicate key in " + m.path));
+    return Status::Duplicate("duplicate key in " + m.path).WithDbCode(kDbDuplicateKey);
   }
   m.current = false;
   return m.InsertEntry(key, row);
@@ -1190,7 +1198,7 @@ Status IndexFile::Close() {
   if (!m.file) return Status::Ok();
   Status s;
   if (m.broken) {
-    s = Status::IoError("index " + m.path + " was left incomplete; rebuild it");
+    s = m.Incomplete();
   } else if (m.dirty) {
     s = m.WriteHeader();
   }

@@ -13,8 +13,8 @@
 // tree (a child that points back up, or pages shared between parents) is
 // reported as kCorrupt, never walked for ever.
 //
-// Every operation returns a Status; on failure DbError() also holds the
-// engine code (2 create, 3 open, 5 temporary file, 7 duplicate, 11 short
+// Every operation returns a Status; a failed one carries the engine code
+// in db_code() (2 create, 3 open, 5 temporary file, 7 duplicate, 11 short
 // read or a damaged page, 12 short write, 13 bad key expression).
 #pragma once
 
@@ -41,7 +41,7 @@ struct FieldLayout {
 // A compiled key expression: field names joined by '+' (blanks allowed).
 class KeyExpr {
  public:
-  // Fails with DbError 13 on an unknown field or text mixed with numbers.
+  // Fails with engine code 13 on an unknown field or text mixed with numbers.
   static Status Compile(std::string_view expr, const std::vector<FieldLayout>& fields,
                         KeyExpr* out);
   uint32_t key_length() const { return key_length_; }
@@ -114,7 +114,7 @@ class IndexFile {
   std::string_view CurrentKey() const;
 
   // Inserts {key, row}; a duplicate in a unique index is Status kDuplicate
-  // (DbError 7) and nothing is inserted. key has key_length() bytes.
+  // (engine code 7) and nothing is inserted. key has key_length() bytes.
   Status Insert(std::string_view key, uint32_t row);
   // Deletes the current entry (the one the last Seek/Next/... stopped on).
   Status DeleteCurrent();

@@ -203,14 +203,13 @@ TEST(KeyExprTest, CompileRules) {
   };
   for (const Case& c : cases) {
     KeyExpr k;
-    DbError() = 0;
     Status s = KeyExpr::Compile(c.expr, fields, &k);
     EXPECT_EQ(s.ok(), c.ok) << c.expr;
     if (c.ok) {
       EXPECT_EQ(k.key_length(), c.length) << c.expr;
       EXPECT_EQ(k.numeric(), c.numeric) << c.expr;
     } else {
-      EXPECT_EQ(DbError(), kDbBadKeyExpression) << c.expr;
+      EXPECT_EQ(s.db_code(), kDbBadKeyExpression) << c.expr;
     }
   }
 }
@@ -287,9 +286,9 @@ TEST(IndexFileTest, EmptyBuildLayout) {
   EXPECT_EQ(b.substr(512), std::string(512, '\0'));  // page 1: count 0
 
   std::unique_ptr<IndexFile> again;
-  DbError() = 0;
-  ASSERT_TRUE(IndexFile::Open(FileEnv::Default(), path, &again).ok());
-  EXPECT_EQ(DbError(), 0);
+  const Status opened = IndexFile::Open(FileEnv::Default(), path, &again);
+  ASSERT_TRUE(opened.ok());
+  EXPECT_EQ(opened.db_code(), kDbOk);
   EXPECT_EQ(again->expression(), "KEY");
   EXPECT_TRUE(again->unique());
   EXPECT_EQ(again->key_length(), 100u);
@@ -606,9 +605,9 @@ TEST(IndexFileTest, UniqueIndexKeepsFirstRowOfEqualKeys) {
   std::vector<std::pair<std::string, uint32_t>> want = {
       {Pad("A", 100), 2}, {Pad("B", 100), 1}, {Pad("C", 100), 4}, {Pad("D", 100), 5}};
   EXPECT_EQ(Scan(*ix), want);
-  DbError() = 0;
-  EXPECT_EQ(ix->Insert(Pad("C", 100), 20).code(), Status::kDuplicate);
-  EXPECT_EQ(DbError(), kDbDuplicateKey);
+  const Status s = ix->Insert(Pad("C", 100), 20);
+  EXPECT_EQ(s.code(), Status::kDuplicate);
+  EXPECT_EQ(s.db_code(), kDbDuplicateKey);
   EXPECT_EQ(Scan(*ix), want);
   ix = Reopen(FileEnv::Default(), std::move(ix), 100);
   TreeChecker(path).Check();
@@ -663,9 +662,9 @@ TEST(IndexFileTest, BadKeysAreRefused) {
   rows.AddKey("abc");
   std::unique_ptr<IndexFile> ix;
   ASSERT_TRUE(IndexFile::Create(FileEnv::Default(), dir.File("b.ix"), "NOPE", false, &ix).ok());
-  DbError() = 0;
-  EXPECT_FALSE(ix->Build(KeyField(3), rows).ok());
-  EXPECT_EQ(DbError(), kDbBadKeyExpression);
+  Status s = ix->Build(KeyField(3), rows);
+  EXPECT_FALSE(s.ok());
+  EXPECT_EQ(s.db_code(), kDbBadKeyExpression);
   // 245 bytes leave one key a page; 244 still give two.
   ASSERT_TRUE(IndexFile::Create(FileEnv::Default(), dir.File("l.ix"), "KEY", false, &ix).ok());
   EXPECT_EQ(ix->Build(KeyField(245), rows).code(), Status::kInvalid);
@@ -712,9 +711,9 @@ TEST(IndexFileTest, OpenRefusesBadHeaders) {
     EXPECT_EQ(IndexFile::Open(FileEnv::Default(), path, &bad).code(), c.code) << c.what;
   }
   std::unique_ptr<IndexFile> missing;
-  DbError() = 0;
-  EXPECT_FALSE(IndexFile::Open(FileEnv::Default(), dir.File("none.ix"), &missing).ok());
-  EXPECT_EQ(DbError(), kDbCannotOpen);
+  const Status s = IndexFile::Open(FileEnv::Default(), dir.File("none.ix"), &missing);
+  EXPECT_FALSE(s.ok());
+  EXPECT_EQ(s.db_code(), kDbCannotOpen);
 }
 
 TEST(IndexFileTest, ShortReadsAndWritesAreErrors) {
@@ -728,14 +727,18 @@ TEST(IndexFileTest, ShortReadsAndWritesAreErrors) {
   // A split needs two page writes; the second comes up short.
   uint32_t row = 0;
   env.SetWriteBudget(512 + 100);
-  DbError() = 0;
   Status s = Status::Ok();
   for (int i = 0; i < 40 && s.ok(); ++i) s = ix->Insert(Pad("1100", 20), 500 + i);
   EXPECT_FALSE(s.ok());
-  EXPECT_EQ(DbError(), kDbShortWrite);
+  EXPECT_EQ(s.db_code(), kDbShortWrite);
   env.ClearFaults();
-  EXPECT_FALSE(ix->Seek("1", &row).ok());  // the index needs a rebuild now
-  EXPECT_FALSE(ix->Close().ok());
+  // The index needs a rebuild now, and says why.
+  s = ix->Seek("1", &row);
+  EXPECT_FALSE(s.ok());
+  EXPECT_EQ(s.db_code(), kDbShortWrite);
+  s = ix->Close();
+  EXPECT_FALSE(s.ok());
+  EXPECT_EQ(s.db_code(), kDbShortWrite);
   ix.reset();
 
   // A page cut off the end of the file (after it was opened) is a short read.
@@ -746,9 +749,9 @@ TEST(IndexFileTest, ShortReadsAndWritesAreErrors) {
   uint64_t size = 0;
   ASSERT_TRUE(f->Size(&size).ok());
   ASSERT_TRUE(f->Truncate(size - 300).ok());
-  DbError() = 0;
-  EXPECT_FALSE(ix->Last(&row).ok());
-  EXPECT_EQ(DbError(), kDbShortRead);
+  s = ix->Last(&row);
+  EXPECT_FALSE(s.ok());
+  EXPECT_EQ(s.db_code(), kDbShortRead);
   // Opened again, the header no longer fits the file.
   ASSERT_TRUE(ix->Close().ok());
   EXPECT_EQ(IndexFile::Open(env, path, &ix).code(), Status::kCorrupt);
@@ -817,10 +820,9 @@ TEST(IndexFileTest, DamagedTreesAreRefusedInBoundedTime) {
       SCOPED_TRACE(std::string(c.what) + ", " + name);
       std::unique_ptr<IndexFile> ix;
       ASSERT_TRUE(IndexFile::Open(FileEnv::Default(), path, &ix).ok());
-      DbError() = 0;
       Status s = ReturnsWithin([&] { return walk(*ix); });
       EXPECT_EQ(s.code(), Status::kCorrupt) << s.ToString();
-      EXPECT_EQ(DbError(), kDbShortRead);
+      EXPECT_EQ(s.db_code(), kDbShortRead);
     }
   }
 }
@@ -870,9 +872,9 @@ TEST(IndexFileTest, FailedBuildsReportAndLeaveNoScratchFiles) {
   std::unique_ptr<IndexFile> ix;
   ASSERT_TRUE(IndexFile::Create(env, path, "KEY", false, &ix).ok());
   env.SetDiskFull(true);
-  DbError() = 0;
-  EXPECT_FALSE(ix->Build(KeyField(20), rows).ok());
-  EXPECT_EQ(DbError(), kDbShortWrite);
+  Status s = ix->Build(KeyField(20), rows);
+  EXPECT_FALSE(s.ok());
+  EXPECT_EQ(s.db_code(), kDbShortWrite);
   EXPECT_EQ(list(), std::vector<std::string>{"full.ix"});
   env.ClearFaults();
 

@@ -121,7 +121,8 @@ void Journal::Poison(const Status& why) {
   if (!poisoned_.ok()) return;
   poisoned_ = Status::IoError("a change to the data set in " + folder_ +
                               " was not written whole (" + why.message() +
-                              "); it is completed when the data set is opened again");
+                              "); it is completed when the data set is opened again")
+                  .WithDbCode(why.db_code());
 }
 
 Status Journal::Finish(const std::vector<std::string>& files) {

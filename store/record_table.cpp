@@ -46,13 +46,12 @@ struct RecordTable::Impl {
   std::unique_ptr<TableCursor> cursor;
   // A definition that cannot be stored; every open or create reports it.
   Status define_status;
-  int define_code = kDbOk;
 
   Status DefinitionError() const {
     if (env == nullptr) {
-      return SetDbError(kDbCannotOpen, Status::Invalid("record table used before Define"));
+      return Status::Invalid("record table used before Define").WithDbCode(kDbCannotOpen);
     }
-    return SetDbError(define_code, define_status);
+    return define_status;
   }
 
   std::vector<FieldDescriptor> Descriptors() const {
@@ -73,8 +72,8 @@ struct RecordTable::Impl {
     const std::vector<FieldDescriptor>& have = t.descriptors();
     const std::vector<FieldDescriptor> want = Descriptors();
     auto mismatch = [&](const std::string& why) {
-      return SetDbError(kDbCannotOpen, Status::Corrupt("table file " + path +
-                                                       " does not match its definition: " + why));
+      return Status::Corrupt("table file " + path + " does not match its definition: " + why)
+          .WithDbCode(kDbCannotOpen);
     };
     if (have.size() != want.size()) {
       return mismatch(std::to_string(have.size()) + " fields, expected " +
@@ -139,9 +138,8 @@ struct RecordTable::Impl {
           const size_t n = static_cast<size_t>(res.ptr - buf);
           // A number wider than its field would be stored cut: refuse it.
           if (res.ec != std::errc() || n > len) {
-            return SetDbError(kDbShortWrite,
-                              Status::Invalid("number too wide for field " + f.name + " of " +
-                                              path));
+            return Status::Invalid("number too wide for field " + f.name + " of " + path)
+                .WithDbCode(kDbShortWrite);
           }
           data->append(len - n, ' ');
           data->append(buf, n);
@@ -194,9 +192,9 @@ struct RecordTable::Impl {
   Status CheckRow(int64_t row) const {
     const int64_t count = cursor->table().row_count();
     if (row < 0 || row >= count) {
-      return SetDbError(kDbRowOutOfRange,
-                        Status::OutOfRange("row " + std::to_string(row) + " of " +
-                                           std::to_string(count) + " in " + path));
+      return Status::OutOfRange("row " + std::to_string(row) + " of " + std::to_string(count) +
+                                " in " + path)
+          .WithDbCode(kDbRowOutOfRange);
     }
     return Status::Ok();
   }
@@ -218,8 +216,7 @@ void RecordTable::Define(FileEnv& env, std::string_view table_file_name,
 
   auto refuse = [&](const std::string& why, int code) {
     if (d.define_status.ok()) {
-      d.define_status = Status::Invalid("definition of " + d.path + ": " + why);
-      d.define_code = code;
+      d.define_status = Status::Invalid("definition of " + d.path + ": " + why).WithDbCode(code);
     }
   };
   for (const FieldDef& f : fields) {
@@ -365,7 +362,7 @@ Status RecordTable::PlanWrite(int64_t row, const void* record, uint32_t appends_
   if (row == -1) {
     const uint64_t r = uint64_t{d.cursor->table().row_count()} + 1 + appends_before;
     if (r > UINT32_MAX) {
-      return SetDbError(kDbShortWrite, Status::OutOfRange("row count limit of " + d.path));
+      return Status::OutOfRange("row count limit of " + d.path).WithDbCode(kDbShortWrite);
     }
     entry->row = static_cast<uint32_t>(r);
     return Status::Ok();
@@ -422,9 +419,8 @@ Status RecordTable::UseIndex(std::string_view key_expr) {
     }
   }
   if (entry == nullptr) {
-    return SetDbError(kDbBadKeyExpression,
-                      Status::Invalid("no index on \"" + std::string(key_expr) + "\" for " +
-                                      d.path));
+    return Status::Invalid("no index on \"" + std::string(key_expr) + "\" for " + d.path)
+        .WithDbCode(kDbBadKeyExpression);
   }
   QUILL_RETURN_IF_ERROR(Open());
   if (entry->slot == 0) {
@@ -522,7 +518,8 @@ Status RecordTable::Recover(const std::vector<RowEntry>& entries) {
   for (const RowEntry& e : entries) {
     Status s = e.kind == RowEntry::kMark ? t->MarkDeleted(e.row) : t->PutRow(e.row, e.fields);
     if (s.code() == Status::kOutOfRange || s.code() == Status::kInvalid) {
-      return Status::Corrupt("the journal does not fit " + d.path + ": " + s.message());
+      return Status::Corrupt("the journal does not fit " + d.path + ": " + s.message())
+          .WithDbCode(s.db_code());
     }
     QUILL_RETURN_IF_ERROR(s);
   }

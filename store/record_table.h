@@ -15,8 +15,8 @@
 // named NAME1, NAME2, ... and is still one block of L bytes in memory.
 //
 // Every operation opens what it needs lazily and returns a Status; nothing
-// here ends the process. DbError() holds the engine code of the last
-// failure (db_error.h).
+// here ends the process. A failed Status carries the engine code in
+// db_code() (db_error.h).
 //
 // A table of a data set has the set's journal (journal.h): every row write
 // is then recorded there before it reaches the file (change_set.h), and an

@@ -11,6 +11,7 @@
 #include "platform/headless/temp_dir.h"
 #include "platform/headless/test_files.h"
 #include "store/db_error.h"
+#include "store/journal.h"
 
 namespace quill::store {
 namespace {
@@ -276,9 +277,9 @@ TEST_F(RecordTableTest, RowOutOfRangeFailsAndLeavesTheRecord) {
   ASSERT_TRUE(t.Read(1, rec.data()).ok());  // B is in the row buffer
   for (int64_t bad : {int64_t{2}, int64_t{-2}, int64_t{1} << 40}) {
     std::string untouched(t.RecordSize(), '#');
-    DbError() = 0;
-    EXPECT_EQ(t.Read(bad, untouched.data()).code(), Status::kOutOfRange) << bad;
-    EXPECT_EQ(DbError(), kDbRowOutOfRange);
+    const Status s = t.Read(bad, untouched.data());
+    EXPECT_EQ(s.code(), Status::kOutOfRange) << bad;
+    EXPECT_EQ(s.db_code(), kDbRowOutOfRange);
     EXPECT_EQ(untouched, std::string(t.RecordSize(), '#'));
     EXPECT_EQ(t.Write(bad, CardRec("C").data()).code(), Status::kOutOfRange) << bad;
     EXPECT_EQ(t.Delete(bad).code(), Status::kOutOfRange) << bad;
@@ -337,9 +338,9 @@ TEST_F(RecordTableTest, UnopenableTableIsReportedAndLeftAlone) {
     }
     RecordTable t;
     DefineCards(t, false);
-    DbError() = 0;
-    EXPECT_EQ(t.Open().code(), c.code);
-    EXPECT_EQ(DbError(), c.db_error);
+    const Status s = t.Open();
+    EXPECT_EQ(s.code(), c.code);
+    EXPECT_EQ(s.db_code(), c.db_error);
     EXPECT_FALSE(t.is_open());
     std::string rec(t.RecordSize(), '\0');
     EXPECT_EQ(t.Read(0, rec.data()).code(), c.code);
@@ -367,10 +368,10 @@ TEST_F(RecordTableTest, ShortWritesAndReadsFail) {
   // The row goes out but the header with the new count does not: the
   // append fails and the row is not counted, now or after the close.
   env_.SetWriteBudget(285 + 1 + 10);
-  DbError() = 0;
   int64_t row = 7;
-  EXPECT_EQ(t.Write(-1, CardRec("B").data(), &row).code(), Status::kIoError);
-  EXPECT_EQ(DbError(), kDbShortWrite);
+  Status s = t.Write(-1, CardRec("B").data(), &row);
+  EXPECT_EQ(s.code(), Status::kIoError);
+  EXPECT_EQ(s.db_code(), kDbShortWrite);
   EXPECT_EQ(row, -1);
   env_.ClearFaults();
   int64_t count = 0;
@@ -382,10 +383,13 @@ TEST_F(RecordTableTest, ShortWritesAndReadsFail) {
   // A full disk fails an update and the close that has to stamp the date.
   ASSERT_TRUE(t.Open().ok());
   env_.SetDiskFull(true);
-  EXPECT_EQ(t.Write(0, CardRec("C").data()).code(), Status::kNoSpace);
-  EXPECT_EQ(DbError(), kDbShortWrite);
+  s = t.Write(0, CardRec("C").data());
+  EXPECT_EQ(s.code(), Status::kNoSpace);
+  EXPECT_EQ(s.db_code(), kDbShortWrite);
   EXPECT_EQ(Kubun(t, 0), "A");  // read from the file, not the row that did not go out
-  EXPECT_EQ(t.Close().code(), Status::kNoSpace);
+  s = t.Close();
+  EXPECT_EQ(s.code(), Status::kNoSpace);
+  EXPECT_EQ(s.db_code(), kDbShortWrite);
   env_.ClearFaults();
   EXPECT_EQ(Kubun(t, 0), "A");
 
@@ -394,10 +398,34 @@ TEST_F(RecordTableTest, ShortWritesAndReadsFail) {
   ASSERT_TRUE(t.Open().ok());
   std::filesystem::resize_file(t.path(), 300);
   std::string rec(t.RecordSize(), '#');
-  DbError() = 0;
-  EXPECT_EQ(t.Read(0, rec.data()).code(), Status::kIoError);
-  EXPECT_EQ(DbError(), kDbShortRead);
+  s = t.Read(0, rec.data());
+  EXPECT_EQ(s.code(), Status::kIoError);
+  EXPECT_EQ(s.db_code(), kDbShortRead);
   EXPECT_EQ(rec, std::string(t.RecordSize(), '#'));
+}
+
+// A change the journal holds but the table did not take refuses every
+// change after it, and says what went wrong.
+TEST_F(RecordTableTest, AChangeLeftHalfDoneRefusesTheNextWithItsCode) {
+  Journal journal(env_);
+  journal.SetFolder(Folder());
+  RecordTable t;
+  DefineCards(t, false);
+  t.set_journal(&journal);
+  ASSERT_TRUE(t.Create().ok());
+  // The journal record (16 header bytes, 4 + 2 + 11 + 8 + 284 of row
+  // change) goes out whole, the row after it does not.
+  env_.SetWriteBudget(16 + 309);
+  Status s = t.Write(-1, CardRec("A").data());
+  EXPECT_EQ(s.code(), Status::kIoError);
+  EXPECT_EQ(s.db_code(), kDbShortWrite);
+  env_.ClearFaults();
+  s = t.Write(-1, CardRec("B").data());
+  EXPECT_EQ(s.code(), Status::kIoError);
+  EXPECT_EQ(s.db_code(), kDbShortWrite);
+  int64_t count = -1;
+  ASSERT_TRUE(t.RowCount(&count).ok());
+  EXPECT_EQ(count, 0);
 }
 
 TEST_F(RecordTableTest, BadDefinitionsAreRefused) {
@@ -520,10 +548,10 @@ TEST_F(IndexedTableTest, UpdateMovesTheRowInEveryIndex) {
 
 TEST_F(IndexedTableTest, IndexFailuresAreErrorsNotExits) {
   Append("Work");
-  DbError() = 0;
   int64_t row = 5;
-  EXPECT_EQ(t_.Find("TITLE", "t", &row).code(), Status::kInvalid);
-  EXPECT_EQ(DbError(), kDbBadKeyExpression);
+  Status s = t_.Find("TITLE", "t", &row);
+  EXPECT_EQ(s.code(), Status::kInvalid);
+  EXPECT_EQ(s.db_code(), kDbBadKeyExpression);
   EXPECT_EQ(row, -1);
   std::vector<int64_t> rows{7};
   EXPECT_EQ(t_.Search("kubun", "W", 10, &rows).code(), Status::kInvalid);
@@ -533,8 +561,9 @@ TEST_F(IndexedTableTest, IndexFailuresAreErrorsNotExits) {
   // An index that cannot be opened fails the write, which needs them all.
   ASSERT_TRUE(t_.Close().ok());
   env_.FailOpen(t_.index_paths()[1]);
-  DbError() = 0;
-  EXPECT_EQ(t_.Write(-1, CardRec("New").data()).code(), Status::kPermission);
+  s = t_.Write(-1, CardRec("New").data());
+  EXPECT_EQ(s.code(), Status::kPermission);
+  EXPECT_EQ(s.db_code(), kDbCannotOpen);
   EXPECT_FALSE(t_.is_open());
   EXPECT_EQ(Find("KUBUN", "Work"), 0);  // the other index still serves
   env_.ClearFaults();
@@ -556,10 +585,10 @@ TEST_F(RecordTableTest, DuplicateInUniqueIndexKeepsTheRow) {
   t.Define(env_, "u.dat", {{"ID", 'C', 4, 0}}, {{"u.ix", "ID", true}}, Folder());
   ASSERT_TRUE(t.Create().ok());
   ASSERT_TRUE(t.Write(-1, "A\0\0\0").ok());
-  DbError() = 0;
   int64_t row = -2;
-  EXPECT_EQ(t.Write(-1, "A\0\0\0", &row).code(), Status::kDuplicate);
-  EXPECT_EQ(DbError(), kDbDuplicateKey);
+  const Status s = t.Write(-1, "A\0\0\0", &row);
+  EXPECT_EQ(s.code(), Status::kDuplicate);
+  EXPECT_EQ(s.db_code(), kDbDuplicateKey);
   EXPECT_EQ(row, 1);  // stored, but not in the index
   int64_t count = 0;
   ASSERT_TRUE(t.RowCount(&count).ok());

@@ -21,10 +21,10 @@ constexpr uint32_t kSingleFlagReads = 64;
 constexpr size_t kPieceBytes = 64 * 1024;
 
 Status ShortRead(const std::string& path, const std::string& what) {
-  return SetDbError(kDbShortRead, Status::IoError("short read of " + what + " in " + path));
+  return Status::IoError("short read of " + what + " in " + path).WithDbCode(kDbShortRead);
 }
 
-Status WriteFailed(Status s) { return SetDbError(kDbShortWrite, std::move(s)); }
+Status WriteFailed(Status s) { return std::move(s).WithDbCode(kDbShortWrite); }
 
 // Puts the replacement in path's place durably: its bytes, then the rename
 // in the folder (changes recorded after it refer to the new file).
@@ -37,7 +37,7 @@ Status PutInPlace(FileEnv& env, RandomFile& replacement, const std::string& from
 }
 
 Status CorruptTable(const std::string& path, const std::string& why, int code = kDbCannotOpen) {
-  return SetDbError(code, Status::Corrupt("table file " + path + ": " + why));
+  return Status::Corrupt("table file " + path + ": " + why).WithDbCode(code);
 }
 
 }  // namespace
@@ -129,14 +129,14 @@ Status TableFile::Create(FileEnv& env, const std::string& path,
                          std::unique_ptr<TableFile>* out) {
   out->reset();
   if (fields.empty()) {
-    return SetDbError(kDbCannotCreate, Status::Invalid("table " + path + " has no fields"));
+    return Status::Invalid("table " + path + " has no fields").WithDbCode(kDbCannotCreate);
   }
   // The new file is made beside the old one and put in its place whole, so
   // a crash leaves either the old table or the new one.
   const std::string replacement = ReplacementPath(path);
   std::unique_ptr<RandomFile> file;
   Status s = env.Open(replacement, OpenMode::kCreateTruncate, &file);
-  if (!s.ok()) return SetDbError(kDbCannotCreate, s);
+  if (!s.ok()) return s.WithDbCode(kDbCannotCreate);
 
   std::unique_ptr<TableFile> t(new TableFile(env, path, std::move(file)));
   const uint32_t n = static_cast<uint32_t>(fields.size());
@@ -184,16 +184,16 @@ Status TableFile::Open(FileEnv& env, const std::string& path, std::unique_ptr<Ta
   out->reset();
   std::unique_ptr<RandomFile> file;
   Status s = env.Open(path, OpenMode::kReadWrite, &file);
-  if (!s.ok()) return SetDbError(kDbCannotOpen, s);
+  if (!s.ok()) return s.WithDbCode(kDbCannotOpen);
 
   // Nothing below writes: a refused file is closed as it was found.
   std::unique_ptr<TableFile> t(new TableFile(env, path, std::move(file)));
   uint64_t size = 0;
   s = t->file_->Size(&size);
-  if (!s.ok()) return SetDbError(kDbCannotOpen, s);
+  if (!s.ok()) return s.WithDbCode(kDbCannotOpen);
   size_t got = 0;
   s = t->file_->ReadAt(0, t->header_.data(), kHeaderSize, &got);
-  if (!s.ok()) return SetDbError(kDbShortRead, s);
+  if (!s.ok()) return s.WithDbCode(kDbShortRead);
   if (got < kHeaderSize) return CorruptTable(path, "short header", kDbShortRead);
 
   const unsigned char* h = t->header_.data();
@@ -212,7 +212,7 @@ Status TableFile::Open(FileEnv& env, const std::string& path, std::unique_ptr<Ta
   std::string d(kDescriptorSize * n, '\0');
   const size_t need = t->header_length_ - kHeaderSize;
   s = t->file_->ReadAt(kHeaderSize, d.data(), need, &got);
-  if (!s.ok()) return SetDbError(kDbShortRead, s);
+  if (!s.ok()) return s.WithDbCode(kDbShortRead);
   if (got < need) return CorruptTable(path, "short field descriptors", kDbShortRead);
 
   uint32_t offset = 1;
@@ -240,7 +240,7 @@ Status TableFile::Open(FileEnv& env, const std::string& path, std::unique_ptr<Ta
   while (repair && t->row_count_ > 0) {
     char flag = 0;
     s = t->file_->ReadAt(t->RowOffset(t->row_count_), &flag, 1, &got);
-    if (!s.ok()) return SetDbError(kDbShortRead, s);
+    if (!s.ok()) return s.WithDbCode(kDbShortRead);
     if (flag == ' ' || flag == '*') break;
     --t->row_count_;
     t->header_dirty_ = true;
@@ -281,7 +281,7 @@ Status TableFile::Close() {
     // append failed) is not part of the table.
     if (result.ok() && size > EndOfRows() + 1) {
       result = file_->Truncate(EndOfRows() + 1);
-      if (!result.ok()) DbError() = kDbShortWrite;
+      if (!result.ok()) result = WriteFailed(std::move(result));
     }
   }
   Status c = file_->Close();
@@ -294,9 +294,9 @@ Status TableFile::Close() {
 
 Status TableFile::CheckRow(uint32_t r) const {
   if (r < 1 || r > row_count_) {
-    return SetDbError(kDbRowOutOfRange,
-                      Status::OutOfRange("row " + std::to_string(r) + " of " +
-                                         std::to_string(row_count_) + " in " + path_));
+    return Status::OutOfRange("row " + std::to_string(r) + " of " + std::to_string(row_count_) +
+                              " in " + path_)
+        .WithDbCode(kDbRowOutOfRange);
   }
   return Status::Ok();
 }
@@ -310,7 +310,7 @@ Status TableFile::ReadRaw(uint32_t r, std::string* bytes) {
   bytes->resize(row_length_);
   size_t got = 0;
   Status s = file_->ReadAt(RowOffset(r), bytes->data(), row_length_, &got);
-  if (!s.ok()) return SetDbError(kDbShortRead, s);
+  if (!s.ok()) return s.WithDbCode(kDbShortRead);
   if (got < row_length_) return ShortRead(path_, "row " + std::to_string(r));
   NoteFlag(r, (*bytes)[0]);
   return Status::Ok();
@@ -348,7 +348,7 @@ Status TableFile::ReadPieces(uint32_t first, uint32_t count, const RowVisitor& f
     const size_t bytes = size_t{n} * row_length_;
     size_t got = 0;
     Status s = file_->ReadAt(RowOffset(r), piece->data(), bytes, &got);
-    if (!s.ok()) return SetDbError(kDbShortRead, s);
+    if (!s.ok()) return s.WithDbCode(kDbShortRead);
     if (got < bytes)
       return ShortRead(path_, "rows " + std::to_string(r) + " to " + std::to_string(r + n - 1));
     for (uint32_t i = 0; i < n; ++i, ++r) {
@@ -385,8 +385,8 @@ Status TableFile::Write(uint32_t r) {
 Status TableFile::Append(std::string_view data, uint32_t* r) {
   *r = 0;
   if (data.size() != row_length_ - 1) {
-    return SetDbError(kDbShortWrite, Status::Invalid("row of " + std::to_string(data.size()) +
-                                                     " bytes for " + path_));
+    return Status::Invalid("row of " + std::to_string(data.size()) + " bytes for " + path_)
+        .WithDbCode(kDbShortWrite);
   }
   if (row_count_ == UINT32_MAX) return CorruptTable(path_, "row count limit");
   row_[0] = ' ';
@@ -457,8 +457,8 @@ Status TableFile::IsDeleted(uint32_t r, bool* deleted) {
 
 Status TableFile::PutRow(uint32_t r, std::string_view fields) {
   if (fields.size() != row_length_ - 1) {
-    return SetDbError(kDbShortWrite, Status::Invalid("row of " + std::to_string(fields.size()) +
-                                                     " bytes for " + path_));
+    return Status::Invalid("row of " + std::to_string(fields.size()) + " bytes for " + path_)
+        .WithDbCode(kDbShortWrite);
   }
   if (r == row_count_ + 1) {
     uint32_t appended = 0;
@@ -478,7 +478,7 @@ Status TableFile::ForEachBlock(const std::function<Status(std::string_view rows,
     block.resize(size_t{n} * row_length_);
     size_t got = 0;
     Status s = file_->ReadAt(RowOffset(r), block.data(), block.size(), &got);
-    if (!s.ok()) return SetDbError(kDbShortRead, s);
+    if (!s.ok()) return s.WithDbCode(kDbShortRead);
     if (got < block.size()) return ShortRead(path_, "row " + std::to_string(r));
     QUILL_RETURN_IF_ERROR(fn(block, n));
   }
@@ -506,6 +506,7 @@ Status TableFile::Pack() {
   std::string bytes(header_length_, '\0');
   size_t got = 0;
   s = file_->ReadAt(0, bytes.data(), bytes.size(), &got);
+  if (!s.ok()) s = std::move(s).WithDbCode(kDbShortRead);
   if (s.ok() && got < bytes.size()) s = ShortRead(path_, "header");
   std::memcpy(bytes.data(), h.data(), h.size());
   uint64_t at = 0;
@@ -603,16 +604,16 @@ Status TableCursor::AddIndex(std::unique_ptr<IndexFile> idx, int* slot) {
 Status TableCursor::OpenIndex(const std::string& path, std::string_view expr, int* slot) {
   *slot = 0;
   if (index_count() >= kMaxIndexes) {
-    return SetDbError(kDbTooManyIndexes,
-                      Status::Invalid("more than 10 indexes on " + table_->path()));
+    return Status::Invalid("more than 10 indexes on " + table_->path())
+        .WithDbCode(kDbTooManyIndexes);
   }
   std::unique_ptr<IndexFile> idx;
   QUILL_RETURN_IF_ERROR(IndexFile::Open(env_, path, &idx));
   Status s;
   if (idx->expression() != expr) {
-    s = SetDbError(kDbBadKeyExpression,
-                   Status::Corrupt("index file " + path + " is on \"" + idx->expression() +
-                                   "\", expected \"" + std::string(expr) + "\""));
+    s = Status::Corrupt("index file " + path + " is on \"" + idx->expression() + "\", expected \"" +
+                        std::string(expr) + "\"")
+            .WithDbCode(kDbBadKeyExpression);
   }
   if (s.ok()) s = idx->Bind(table_->Layouts());
   if (!s.ok()) {
@@ -626,8 +627,8 @@ Status TableCursor::CreateIndex(const std::string& path, std::string_view expr, 
                                 int* slot) {
   *slot = 0;
   if (index_count() >= kMaxIndexes) {
-    return SetDbError(kDbTooManyIndexes,
-                      Status::Invalid("more than 10 indexes on " + table_->path()));
+    return Status::Invalid("more than 10 indexes on " + table_->path())
+        .WithDbCode(kDbTooManyIndexes);
   }
   std::unique_ptr<IndexFile> idx;
   QUILL_RETURN_IF_ERROR(IndexFile::Create(env_, path, expr, unique, &idx));
@@ -643,8 +644,7 @@ Status TableCursor::CreateIndex(const std::string& path, std::string_view expr, 
 
 Status TableCursor::Select(int slot) {
   if (slot < 0 || slot > index_count()) {
-    return SetDbError(kDbBadKeyExpression,
-                      Status::Invalid("no index slot " + std::to_string(slot)));
+    return Status::Invalid("no index slot " + std::to_string(slot)).WithDbCode(kDbBadKeyExpression);
   }
   selected_ = slot;
   return Status::Ok();
@@ -780,8 +780,8 @@ Status TableCursor::Skip(int64_t n) {
 Status TableCursor::Seek(std::string_view value, uint32_t* row) {
   *row = 0;
   if (selected_ == 0) {
-    return SetDbError(kDbBadKeyExpression,
-                      Status::Invalid("seek without an index on " + table_->path()));
+    return Status::Invalid("seek without an index on " + table_->path())
+        .WithDbCode(kDbBadKeyExpression);
   }
   IndexFile& idx = *index(selected_);
   QUILL_RETURN_IF_ERROR(SeekLive(idx, SearchKey(idx, value), row));
@@ -796,8 +796,8 @@ Status TableCursor::Seek(std::string_view value, uint32_t* row) {
 Status TableCursor::Search(std::string_view value, size_t max, std::vector<uint32_t>* rows) {
   rows->clear();
   if (selected_ == 0) {
-    return SetDbError(kDbBadKeyExpression,
-                      Status::Invalid("search without an index on " + table_->path()));
+    return Status::Invalid("search without an index on " + table_->path())
+        .WithDbCode(kDbBadKeyExpression);
   }
   IndexFile& idx = *index(selected_);
   const std::string key = SearchKey(idx, value);
@@ -865,8 +865,8 @@ Status TableCursor::Update(uint32_t r, std::string_view data, bool* stored) {
   *stored = false;
   QUILL_RETURN_IF_ERROR(table_->Read(r));
   if (data.size() != table_->row_length() - 1) {
-    return SetDbError(kDbShortWrite, Status::Invalid("row of " + std::to_string(data.size()) +
-                                                     " bytes for " + table_->path()));
+    return Status::Invalid("row of " + std::to_string(data.size()) + " bytes for " + table_->path())
+        .WithDbCode(kDbShortWrite);
   }
   const std::string old_row = table_->buffer();
   std::string new_row = old_row;

@@ -217,7 +217,7 @@ class TableCursor {
 
   TableFile& table() { return *table_; }
 
-  // Index slots, numbered from 1. More than kMaxIndexes fails (DbError 4).
+  // Index slots, numbered from 1. More than kMaxIndexes fails (engine code 4).
   // An index file on another key expression than expr is refused
   // (kCorrupt), as is one whose keys do not fit the table's fields.
   Status OpenIndex(const std::string& path, std::string_view expr, int* slot);

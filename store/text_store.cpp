@@ -1,5 +1,7 @@
 #include "store/text_store.h"
 
+#include "platform/messages.h"
+
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
@@ -45,7 +47,7 @@ Status OpenOrCreateTable(FileEnv& env, RecordTable& table, bool probe) {
   // by creating it afresh.
   Status s = table.Open();
   Status c = table.Close();
-  if (!s.ok() && s.IsNotFound()) return Status::IoError(s.message());
+  if (!s.ok() && s.IsNotFound()) return Status::IoError(s.message()).WithDbCode(s.db_code());
   return s.ok() ? c : s;
 }
 
@@ -82,7 +84,7 @@ Status TextBodyStore::Open(bool probe, std::string_view folder) {
   return OpenOrCreateTable(env_, table_, probe);
 }
 
-Status TextBodyStore::CheckId(std::string_view id, const char* message) {
+Status TextBodyStore::CheckId(std::string_view id, const std::string& message) {
   if (id.size() == kCardIdLength) return Status::Ok();
   table_.Close();
   return Status::Fatal(message);
@@ -90,7 +92,7 @@ Status TextBodyStore::CheckId(std::string_view id, const char* message) {
 
 Status TextBodyStore::Read(std::string_view id, std::string* bytes) {
   bytes->clear();
-  QUILL_RETURN_IF_ERROR(CheckId(id, kFatalReadMessage));
+  QUILL_RETURN_IF_ERROR(CheckId(id, MessageUtf8(MessageId::kFatalRead)));
   // No card has more chunks than the file has rows.
   int64_t row_count = 0;
   Status s = table_.RowCount(&row_count);
@@ -149,7 +151,7 @@ Status TextBodyStore::FreeChunk(int64_t row) {
 }
 
 Status TextBodyStore::Delete(std::string_view id) {
-  QUILL_RETURN_IF_ERROR(CheckId(id, kFatalWriteMessage));
+  QUILL_RETURN_IF_ERROR(CheckId(id, MessageUtf8(MessageId::kFatalWrite)));
   ChangeSet change;
   Status s = PlanDelete(id, &change);
   if (s.ok()) s = change.Commit();
@@ -157,7 +159,7 @@ Status TextBodyStore::Delete(std::string_view id) {
 }
 
 Status TextBodyStore::Write(std::string_view id, std::string_view data) {
-  QUILL_RETURN_IF_ERROR(CheckId(id, kFatalWriteMessage));
+  QUILL_RETURN_IF_ERROR(CheckId(id, MessageUtf8(MessageId::kFatalWrite)));
   ChangeSet change;
   Status s = PlanWrite(id, data, &change);
   if (s.ok()) s = change.Commit();
@@ -169,7 +171,7 @@ Status TextBodyStore::PlanDelete(std::string_view id, ChangeSet* change) {
 }
 
 Status TextBodyStore::PlanWrite(std::string_view id, std::string_view data, ChangeSet* change) {
-  QUILL_RETURN_IF_ERROR(CheckId(id, kFatalWriteMessage));
+  QUILL_RETURN_IF_ERROR(CheckId(id, MessageUtf8(MessageId::kFatalWrite)));
   // The card's rows, in key order, take the chunks first; the new chunks go
   // nowhere near a row that still holds another card's text.
   std::vector<int64_t> own;

@@ -38,12 +38,10 @@ inline constexpr size_t kCardTextCapacity = 1100000;
 inline constexpr size_t kTextChunkBytes = 1000;
 inline constexpr size_t kCardIdLength = 16;
 
-// The fatal stops of the card store (the caller shows them under the
-// caption "警告" and ends the program with exit code 1).
-inline constexpr char kFatalReadMessage[] = "読み込み時に致命的なエラー発生2";
-inline constexpr char kFatalWriteMessage[] = "書き込み時に致命的なエラー発生2";
-inline constexpr char kFatalGuardMessage[] = "書き込み時に致命的なエラー発生１";
-inline constexpr char kFatalCaption[] = "警告";
+// The fatal stops of the card store carry the texts of
+// MessageId::kFatalRead, kFatalWrite and kFatalGuard (platform/messages.h);
+// the caller shows them under the caption "警告" and ends the program with
+// exit code 1.
 
 class TextBodyStore {
  public:
@@ -89,7 +87,7 @@ class TextBodyStore {
   // Closes the table and returns the first failure of s and the close.
   Status Finish(Status s);
   // The fatal stop for an id that is not a card id, else ok.
-  Status CheckId(std::string_view id, const char* message);
+  Status CheckId(std::string_view id, const std::string& message);
   // The record of a free row made from the row's record.
   void MakeFree(char* rec);
 

@@ -5,9 +5,11 @@
 #include <cstring>
 #include <filesystem>
 
+#include "platform/messages.h"
 #include "platform/headless/fault_env.h"
 #include "platform/headless/temp_dir.h"
 #include "platform/headless/watchdog.h"
+#include "store/db_error.h"
 #include "store/index_test_support.h"
 
 namespace quill::store {
@@ -201,11 +203,11 @@ TEST_F(TextStoreTest, AnIdOfTheWrongLengthIsFatal) {
   std::string out;
   Status s = store_.Read("123", &out);
   EXPECT_EQ(s.code(), Status::kFatal);
-  EXPECT_EQ(s.message(), kFatalReadMessage);
+  EXPECT_EQ(s.message(), MessageUtf8(MessageId::kFatalRead));
   s = store_.Write("12345678901234567", "x");
   EXPECT_EQ(s.code(), Status::kFatal);
-  EXPECT_EQ(s.message(), kFatalWriteMessage);
-  EXPECT_EQ(store_.Delete("").message(), kFatalWriteMessage);
+  EXPECT_EQ(s.message(), MessageUtf8(MessageId::kFatalWrite));
+  EXPECT_EQ(store_.Delete("").message(), MessageUtf8(MessageId::kFatalWrite));
   EXPECT_FALSE(store_.table().is_open());
 }
 
@@ -235,6 +237,7 @@ TEST_F(TextStoreTest, OpenCreatesOnlyWhatIsMissing) {
   Status s = t.Open(false, folder_);
   EXPECT_FALSE(s.ok());
   EXPECT_FALSE(s.IsNotFound());
+  EXPECT_EQ(s.db_code(), kDbCannotOpen);
   env_.ClearFailOpen();
   std::string after;
   ASSERT_TRUE(env_.ReadFile(folder_ + "quilbo7.tx", &after).ok());

@@ -22,7 +22,7 @@
 #include <QPointer>
 #include <vector>
 
-#include "main/folder_tree.h"
+#include "main/tree/folder_tree.h"
 
 class QTreeView;
 

@@ -7,8 +7,10 @@
 #include <QSignalSpy>
 #include <QTreeView>
 
-#include "main/folder_tree_model.h"
-#include "main/folder_tree_visitors.h"
+#include "main/tree/folder_tree_model.h"
+#include "main/tree/folder_tree_visitors.h"
+#include "main/tree/node_sort.h"
+#include "main/tree/tree_loader.h"
 #include "main/ui/test_app.h"
 #include "platform/headless/fake_ui.h"
 #include "platform/headless/fault_env.h"

@@ -30,6 +30,7 @@
 #include <algorithm>
 #include <string_view>
 
+#include "main/tree/tree_loader.h"
 #include "main/ui/cp932_text.h"
 #include "main/ui/flow_layout.h"
 #include "main/ui/main_form_tree_glue.h"
@@ -636,10 +637,16 @@ void TMainForm::CreateTrayIcon() {
 }
 
 void TMainForm::StartButtonBar() {
-  // A missing or failing button bar is not reported.
+  // A missing or failing button bar is not reported. The bar keeps none of
+  // our standard streams: it may outlive us by a while.
   if (context_.install_folder.empty()) return;
-  QString program = QString::fromStdString(context_.install_folder) + U("/quillpad");
-  QProcess::startDetached(program, {}, QString::fromStdString(startup_.program_folder()));
+  QProcess bar;
+  bar.setProgram(QString::fromStdString(context_.install_folder) + U("/quillpad"));
+  bar.setWorkingDirectory(QString::fromStdString(startup_.program_folder()));
+  bar.setStandardInputFile(QProcess::nullDevice());
+  bar.setStandardOutputFile(QProcess::nullDevice());
+  bar.setStandardErrorFile(QProcess::nullDevice());
+  bar.startDetached();
 }
 
 bool TMainForm::FormClose() {

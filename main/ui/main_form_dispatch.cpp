@@ -25,7 +25,7 @@
 #include "clip/paste_target.h"
 #include "clip/scheduler.h"
 #include "hook/quillhook.h"
-#include "main/folder_tree_model.h"
+#include "main/tree/folder_tree_model.h"
 #include "main/startup.h"
 #include "main/ui/cp932_text.h"
 #include "main/ui/main_form.h"
@@ -201,6 +201,12 @@ class FormWindows final : public WindowSystem {
     if (window == nullptr) return false;
     window->setFlag(Qt::WindowStaysOnTopHint, above);
     return true;
+  }
+  bool NeverTakeFocus(WindowHandle w) override {
+    return !IsMain(w) && desktop_ != nullptr && desktop_->NeverTakeFocus(w);
+  }
+  bool KeepOffTaskbar(WindowHandle w) override {
+    return !IsMain(w) && desktop_ != nullptr && desktop_->KeepOffTaskbar(w);
   }
   bool KeyDown(uint8_t vk) override { return desktop_ != nullptr && desktop_->KeyDown(vk); }
 

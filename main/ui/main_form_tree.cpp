@@ -17,6 +17,7 @@
 #include <cstdint>
 #include <climits>
 
+#include "main/tree/tree_loader.h"
 #include "main/ui/cp932_text.h"
 #include "main/ui/main_form_tree_glue.h"
 

@@ -7,7 +7,7 @@
 #include <memory>
 
 #include "main/card_editor.h"
-#include "main/folder_tree_model.h"
+#include "main/tree/folder_tree_model.h"
 #include "main/ui/folder_tree_qt_model.h"
 #include "main/ui/main_form.h"
 

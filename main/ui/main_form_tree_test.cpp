@@ -7,7 +7,7 @@
 #include <QProgressBar>
 #include <QTreeView>
 
-#include "main/folder_tree_model.h"
+#include "main/tree/folder_tree_model.h"
 #include "main/ui/main_form.h"
 #include "main/ui/test_app.h"
 #include "platform/headless/fake_ui.h"

@@ -158,6 +158,17 @@ class FakeWindowSystem final : public WindowSystem {
   WindowHandle active_ = 0;
 
  public:
+  // Tool windows: each request is logged ("no-take-focus <handle>",
+  // "off-taskbar <handle>") and fails for a window that is not there.
+  bool NeverTakeFocus(WindowHandle w) override {
+    Log("no-take-focus", w);
+    return Find(w) != nullptr;
+  }
+  bool KeepOffTaskbar(WindowHandle w) override {
+    Log("off-taskbar", w);
+    return Find(w) != nullptr;
+  }
+
   // Key state: the virtual keys the user holds down.
   std::set<uint8_t> keys_down;
   bool KeyDown(uint8_t vk) override { return keys_down.count(vk) != 0; }

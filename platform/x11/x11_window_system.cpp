@@ -351,6 +351,42 @@ bool X11WindowSystem::SetRaiseAbove(WindowHandle window, bool above) {
   return trap.Ok();
 }
 
+bool X11WindowSystem::NeverTakeFocus(WindowHandle window) {
+  if (!CanBeXWindow(window)) return false;
+  X11ErrorTrap trap(impl_->display);
+  Display* d = impl_->display;
+  const Atom take_focus = XInternAtom(d, "WM_TAKE_FOCUS", False);
+  Atom* protocols = nullptr;
+  int count = 0;
+  std::vector<Atom> kept;
+  if (XGetWMProtocols(d, window, &protocols, &count) != 0 && protocols != nullptr) {
+    for (int i = 0; i < count; ++i) {
+      if (protocols[i] != take_focus) kept.push_back(protocols[i]);
+    }
+    XFree(protocols);
+  }
+  XSetWMProtocols(d, window, kept.data(), static_cast<int>(kept.size()));
+  // Done before the owner maps the window over its own connection.
+  return trap.Ok();
+}
+
+bool X11WindowSystem::KeepOffTaskbar(WindowHandle window) {
+  if (!CanBeXWindow(window)) return false;
+  X11ErrorTrap trap(impl_->display);
+  Display* d = impl_->display;
+  const Window top = impl_->TopLevel(window);
+  if (top == 0) return false;
+  const auto atom = [d](const char* name) {
+    return static_cast<long>(XInternAtom(d, name, False));
+  };
+  // _NET_WM_STATE_ADD is 1; a request carries at most two states.
+  SendToManager(d, top, impl_->atoms[kNetWmState], 1, atom("_NET_WM_STATE_SKIP_TASKBAR"),
+                atom("_NET_WM_STATE_SKIP_PAGER"), kSourcePager);
+  SendToManager(d, top, impl_->atoms[kNetWmState], 1, atom("_NET_WM_STATE_STICKY"), 0,
+                kSourcePager);
+  return trap.Ok();
+}
+
 }  // namespace quill
 
 namespace quill {

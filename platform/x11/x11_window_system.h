@@ -57,6 +57,11 @@ class X11WindowSystem final : public WindowSystem {
   ScreenPoint CursorPos() override;
   bool Activate(WindowHandle window) override;
   bool SetRaiseAbove(WindowHandle window, bool above) override;
+  // Rewrites WM_PROTOCOLS without WM_TAKE_FOCUS.
+  bool NeverTakeFocus(WindowHandle window) override;
+  // _NET_WM_STATE_SKIP_TASKBAR, _SKIP_PAGER and _STICKY, asked for by
+  // client messages (the manager ignores them before the window is mapped).
+  bool KeepOffTaskbar(WindowHandle window) override;
 
   // How long Activate waits for the window manager (default 1,000 ms).
   void set_activate_timeout_ms(uint32_t ms) { activate_timeout_ms_ = ms; }

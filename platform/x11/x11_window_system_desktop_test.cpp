@@ -195,6 +195,8 @@ TEST_F(X11WindowSystemTest, WindowThatIsGoneFailsWithoutHanging) {
   EXPECT_FALSE(windows_->Frame(gone, &rect));
   EXPECT_FALSE(windows_->Activate(gone));
   EXPECT_FALSE(windows_->SetRaiseAbove(gone, true));
+  EXPECT_FALSE(windows_->NeverTakeFocus(gone));
+  EXPECT_FALSE(windows_->KeepOffTaskbar(gone));
   windows_->ShowWindow(gone, ShowCommand::kShow);
   windows_->ShowWindow(gone, ShowCommand::kHide);
   windows_->BringToTop(gone);
@@ -205,6 +207,28 @@ TEST_F(X11WindowSystemTest, WindowThatIsGoneFailsWithoutHanging) {
   EXPECT_EQ(windows_->ClassName(term_), "XTerm");
   EXPECT_TRUE(windows_->Activate(term_));
   EXPECT_EQ(ActiveByXprop(), term_);
+}
+
+TEST_F(X11WindowSystemTest, ToolWindowRequests) {
+  const auto property = [&](const char* name) {
+    return RunTool({"xprop", "-id", Hex(pad_), name}).out;
+  };
+  ASSERT_NE(property("WM_PROTOCOLS").find("WM_TAKE_FOCUS"), std::string::npos);
+  EXPECT_TRUE(windows_->NeverTakeFocus(pad_));
+  const std::string protocols = property("WM_PROTOCOLS");
+  EXPECT_EQ(protocols.find("WM_TAKE_FOCUS"), std::string::npos) << protocols;
+  EXPECT_NE(protocols.find("WM_DELETE_WINDOW"), std::string::npos) << protocols;
+
+  EXPECT_TRUE(windows_->KeepOffTaskbar(pad_));
+  EXPECT_TRUE(WaitFor(
+      [&] {
+        const std::string state = property("_NET_WM_STATE");
+        return state.find("_NET_WM_STATE_SKIP_TASKBAR") != std::string::npos &&
+               state.find("_NET_WM_STATE_SKIP_PAGER") != std::string::npos &&
+               state.find("_NET_WM_STATE_STICKY") != std::string::npos;
+      },
+      5000))
+      << property("_NET_WM_STATE");
 }
 
 }  // namespace

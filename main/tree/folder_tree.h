@@ -4,7 +4,7 @@
 // One root stands for the data set; below any folder come its sub-folders
 // (ascending byte order of their names) and then its cards. A node's text
 // is its caption in CP932: a folder's own name, or a card's caption made by
-// FormatNodeCaption (folder_tree_model.h).
+// FormatNodeCaption (node_captions.h).
 //
 // Every change of the shape goes through FolderTree, which tells its
 // observers (the Qt adapter) before and after, and which keeps the state

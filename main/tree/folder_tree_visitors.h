@@ -13,7 +13,7 @@
 #include <string>
 #include <vector>
 
-#include "main/folder_tree.h"
+#include "main/tree/folder_tree.h"
 
 namespace quill {
 

@@ -1,6 +1,7 @@
-#include "main/folder_tree_visitors.h"
+#include "main/tree/folder_tree_visitors.h"
 
-#include "main/folder_tree_model.h"
+#include "main/tree/folder_tree_model.h"
+#include "main/tree/node_captions.h"
 #include "platform/file_env.h"
 #include "platform/text_codec.h"
 #include "store/card_store.h"

@@ -1,4 +1,4 @@
-#include "main/folder_tree.h"
+#include "main/tree/folder_tree.h"
 
 #include <algorithm>
 

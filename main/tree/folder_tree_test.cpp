@@ -1,4 +1,4 @@
-#include "main/folder_tree_model.h"
+#include "main/tree/folder_tree_model.h"
 
 #include <gtest/gtest.h>
 
@@ -7,8 +7,13 @@
 #include <string>
 #include <vector>
 
-#include "main/folder_tree.h"
-#include "main/folder_tree_visitors.h"
+#include "main/tree/data_folder.h"
+#include "main/tree/folder_tree.h"
+#include "main/tree/folder_tree_visitors.h"
+#include "main/tree/node_captions.h"
+#include "main/tree/node_operations.h"
+#include "main/tree/node_sort.h"
+#include "main/tree/tree_loader.h"
 #include "platform/headless/fake_ui.h"
 #include "platform/headless/fault_env.h"
 #include "platform/headless/temp_dir.h"

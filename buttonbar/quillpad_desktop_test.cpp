@@ -1,0 +1,351 @@
+// The button bar on an X display under a window manager, started by
+// quillmain: it floats above the window in front, off the task bar and the
+// pager, follows the window the user brings forward, never becomes the
+// active window when clicked, and closes on command 9. A screenshot of the
+// bar over a terminal is kept in the build folder.
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <QApplication>
+#include <QGuiApplication>
+#include <QPixmap>
+#include <QProcess>
+#include <QScreen>
+#include <QTest>
+#include <algorithm>
+#include <atomic>
+#include <fstream>
+#include <memory>
+#include <mutex>
+#include <set>
+#include <span>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "buttonbar/bar_test_app.h"
+#include "platform/headless/desktop_clients.h"
+#include "platform/headless/temp_dir.h"
+#include "platform/message_bus.h"
+#include "platform/protocol/shared_hook_block.h"
+#include "platform/screen_geometry.h"
+#include "platform/shared_memory.h"
+#include "platform/text_codec.h"
+
+// Xlib last: its macros (Status, Bool, None) clash with Qt and our headers.
+#include <X11/Xatom.h>
+#include <X11/Xlib.h>
+
+namespace quill {
+namespace {
+
+// The window ids an xprop line lists after its "#" (WINDOW properties).
+std::vector<unsigned long> WindowsOf(const std::string& xprop_line) {
+  std::vector<unsigned long> out;
+  size_t pos = xprop_line.find('#');
+  while (pos != std::string::npos) {
+    pos = xprop_line.find("0x", pos);
+    if (pos == std::string::npos) break;
+    size_t end = 0;
+    out.push_back(std::stoul(xprop_line.substr(pos), &end, 16));
+    pos += end;
+  }
+  return out;
+}
+
+// Questions about windows, asked of the display directly.
+class X11Probe {
+ public:
+  X11Probe() : d_(XOpenDisplay(nullptr)) {
+    // The bar's window goes away during the test: questions about it then
+    // get empty answers instead of ending the program.
+    XSetErrorHandler([](Display*, XErrorEvent*) { return 0; });
+  }
+  ~X11Probe() {
+    if (d_ != nullptr) XCloseDisplay(d_);
+  }
+  bool ok() const { return d_ != nullptr; }
+
+  bool IsMapped(unsigned long w) {
+    XWindowAttributes a;
+    XSync(d_, False);
+    return XGetWindowAttributes(d_, w, &a) != 0 && a.map_state == IsViewable;
+  }
+  // The window's top left corner in root coordinates.
+  ScreenPoint Origin(unsigned long w) {
+    int x = -1, y = -1;
+    Window child = 0;
+    XTranslateCoordinates(d_, w, DefaultRootWindow(d_), 0, 0, &x, &y, &child);
+    return ScreenPoint{x, y};
+  }
+  unsigned long Parent(unsigned long w) {
+    Window root = 0, parent = 0, *children = nullptr;
+    unsigned int count = 0;
+    if (XQueryTree(d_, w, &root, &parent, &children, &count) == 0) return 0;
+    if (children != nullptr) XFree(children);
+    return parent;
+  }
+  // The frame the window manager put around a client.
+  WindowRect Frame(unsigned long client) {
+    const unsigned long frame = Parent(client);
+    Window root = 0;
+    int x = 0, y = 0;
+    unsigned int width = 0, height = 0, border = 0, depth = 0;
+    XGetGeometry(d_, frame, &root, &x, &y, &width, &height, &border, &depth);
+    return WindowRect{x, y, x + int(width + 2 * border), y + int(height + 2 * border)};
+  }
+  // The child of the root that holds `w` (its frame, or itself).
+  unsigned long TopOf(unsigned long w) {
+    const unsigned long root = DefaultRootWindow(d_);
+    for (int i = 0; i < 16 && w != 0; ++i) {
+      const unsigned long parent = Parent(w);
+      if (parent == root) return w;
+      w = parent;
+    }
+    return 0;
+  }
+  // The children of the root, bottom first.
+  std::vector<unsigned long> Stacking() {
+    Window root = 0, parent = 0, *children = nullptr;
+    unsigned int count = 0;
+    std::vector<unsigned long> out;
+    if (XQueryTree(d_, DefaultRootWindow(d_), &root, &parent, &children, &count) != 0) {
+      out.assign(children, children + count);
+      if (children != nullptr) XFree(children);
+    }
+    return out;
+  }
+  unsigned long Pid(unsigned long w) {
+    Atom type = 0;
+    int format = 0;
+    unsigned long count = 0, after = 0;
+    unsigned char* data = nullptr;
+    unsigned long pid = 0;
+    if (XGetWindowProperty(d_, w, XInternAtom(d_, "_NET_WM_PID", False), 0, 1, False,
+                           XA_CARDINAL, &type, &format, &count, &after, &data) == Success &&
+        data != nullptr && count == 1) {
+      pid = *reinterpret_cast<unsigned long*>(data);
+    }
+    if (data != nullptr) XFree(data);
+    return pid;
+  }
+
+ private:
+  Display* d_;
+};
+
+// Every window that was _NET_ACTIVE_WINDOW while it ran, sampled every
+// 10 ms on a connection of its own.
+class ActiveWatch {
+ public:
+  ActiveWatch() : thread_([this] { Watch(); }) {}
+  ~ActiveWatch() { Stop(); }
+  std::set<unsigned long> Stop() {
+    stop_ = true;
+    if (thread_.joinable()) thread_.join();
+    std::lock_guard<std::mutex> lock(mutex_);
+    return seen_;
+  }
+
+ private:
+  void Watch() {
+    Display* d = XOpenDisplay(nullptr);
+    if (d == nullptr) return;
+    const Atom active = XInternAtom(d, "_NET_ACTIVE_WINDOW", False);
+    while (!stop_) {
+      Atom type = 0;
+      int format = 0;
+      unsigned long count = 0, after = 0;
+      unsigned char* data = nullptr;
+      if (XGetWindowProperty(d, DefaultRootWindow(d), active, 0, 1, False, XA_WINDOW, &type,
+                             &format, &count, &after, &data) == Success &&
+          data != nullptr && count == 1) {
+        std::lock_guard<std::mutex> lock(mutex_);
+        seen_.insert(*reinterpret_cast<unsigned long*>(data));
+      }
+      if (data != nullptr) XFree(data);
+      std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    XCloseDisplay(d);
+  }
+
+  std::atomic<bool> stop_{false};
+  std::mutex mutex_;
+  std::set<unsigned long> seen_;
+  std::thread thread_;
+};
+
+class QuillpadDesktopTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    BarTestApp();
+    if (QGuiApplication::platformName() != QLatin1String("xcb")) {
+      GTEST_SKIP() << "needs an X display";
+    }
+    ASSERT_TRUE(x_.ok());
+    // A bar whose quillmain has ended (an earlier test's) goes within 30 s
+    // of its start; until then it follows the same windows as ours would.
+    const auto no_bar = [] {
+      return RunTool({"xdotool", "search", "--onlyvisible", "--class", "^quillpad$"}).out.empty();
+    };
+    ASSERT_TRUE(WaitFor(no_bar, 40000))
+        << "another button bar stays on the screen";
+    block_name_ = "/quillpad-desktop-" + std::to_string(::getpid());
+    ::mkdir(dir_.File("run").c_str(), 0700);
+    ::mkdir(dir_.File("home").c_str(), 0700);
+    env_ = QProcessEnvironment::systemEnvironment();
+    env_.insert("QUILLBOX_HOME", QString::fromStdString(dir_.File("home")));
+    env_.insert("XDG_CONFIG_HOME", QString::fromStdString(dir_.File("config")));
+    env_.insert("XDG_RUNTIME_DIR", QString::fromStdString(dir_.File("run")));
+    env_.insert("QUILLBOX_BLOCK_NAME", QString::fromStdString(block_name_));
+    env_.insert("QT_QPA_PLATFORM", "xcb");
+  }
+
+  void TearDown() override {
+    // A bar left behind by a failed check goes with the test.
+    if (const uint32_t bar = Block(&SharedHookBlock::BarWindow); bar != 0) {
+      if (const unsigned long pid = x_.Pid(bar); pid != 0) ::kill(static_cast<pid_t>(pid), SIGKILL);
+    }
+    if (quillmain_.state() != QProcess::NotRunning) {
+      quillmain_.kill();
+      quillmain_.waitForFinished(5000);
+    }
+    SharedMemory::Unlink(block_name_);
+  }
+
+  // A field of the block, 0 while there is none.
+  uint32_t Block(uint32_t (SharedHookBlock::*field)() const) {
+    std::unique_ptr<SharedMemory> memory;
+    if (!SharedMemory::Open(block_name_, kSharedHookBlockSize, &memory).ok()) return 0;
+    SharedHookBlock block(std::span<uint8_t, kSharedHookBlockSize>(memory->data(),
+                                                                   kSharedHookBlockSize));
+    return (block.*field)();
+  }
+
+  // Where the bar belongs above a client's frame.
+  ScreenPoint PlaceAbove(unsigned long client) {
+    const WindowRect frame = x_.Frame(client);
+    return ScreenPoint{(frame.left + frame.right) / 2, std::max(0, frame.top - 24)};
+  }
+
+  static bool Activate(unsigned long w) {
+    return RunTool({"xdotool", "windowactivate", "--sync", std::to_string(w)}).status == 0;
+  }
+  static void Xdotool(const std::vector<std::string>& args) {
+    std::vector<std::string> argv{"xdotool"};
+    argv.insert(argv.end(), args.begin(), args.end());
+    RunTool(argv);
+  }
+
+  X11Probe x_;
+  TempDir dir_;
+  std::string block_name_;
+  QProcessEnvironment env_;
+  QProcess quillmain_;
+};
+
+TEST_F(QuillpadDesktopTest, FloatsAboveTheWindowInFrontAndNeverTakesTheFocus) {
+  TerminalAndEditor apps({"-T", "quill-term"}, "quill\n");
+  const unsigned long term = apps.terminal.WaitForWindow();
+  const unsigned long pad = apps.editor.WaitForWindow();
+  ASSERT_NE(term, 0u) << "xterm showed no window";
+  ASSERT_NE(pad, 0u) << "mousepad showed no window";
+  Xdotool({"windowmove", std::to_string(pad), "300", "300"});
+  Xdotool({"windowmove", std::to_string(term), "650", "520"});
+  Xdotool({"mousemove", "1270", "5"});  // away from the bar
+
+  // quillmain with the bar on and a one-shot folder starts the bar.
+  {
+    std::ofstream ini(dir_.File("home/quillmain.ini"), std::ios::binary);
+    ini << "[Env]\r\nUseButton=1\r\nAutoMove=1\r\nDefAddKubun="
+        << Utf8ToCp932("仕事 資料 メモ") << "\r\nDefAddKubunFile=0\r\n";
+  }
+  quillmain_.setProcessEnvironment(env_);
+  quillmain_.setProcessChannelMode(QProcess::ForwardedChannels);
+  quillmain_.start(QUILLMAIN_PATH, {"R"});
+  ASSERT_TRUE(quillmain_.waitForStarted(10000));
+  unsigned long bar = 0;
+  ASSERT_TRUE(QTest::qWaitFor(
+      [&] {
+        bar = Block(&SharedHookBlock::BarWindow);
+        return bar != 0 && x_.IsMapped(bar);
+      },
+      20000))
+      << "no bar came up";
+  const unsigned long main_window = Block(&SharedHookBlock::MainWindow);
+  ASSERT_NE(main_window, 0u);
+
+  // Above the others, off the task bar and the pager, on every desktop;
+  // it does not offer to take the focus.
+  const auto state = [&] {
+    return RunTool({"xprop", "-id", Hex(bar), "_NET_WM_STATE"}).out;
+  };
+  EXPECT_TRUE(QTest::qWaitFor(
+      [&] {
+        const std::string s = state();
+        return s.find("_NET_WM_STATE_ABOVE") != std::string::npos &&
+               s.find("_NET_WM_STATE_SKIP_TASKBAR") != std::string::npos &&
+               s.find("_NET_WM_STATE_SKIP_PAGER") != std::string::npos &&
+               s.find("_NET_WM_STATE_STICKY") != std::string::npos;
+      },
+      5000))
+      << state();
+  const std::string protocols = RunTool({"xprop", "-id", Hex(bar), "WM_PROTOCOLS"}).out;
+  EXPECT_NE(protocols.find("WM_DELETE_WINDOW"), std::string::npos) << protocols;
+  EXPECT_EQ(protocols.find("WM_TAKE_FOCUS"), std::string::npos) << protocols;
+
+  // Its left edge at the middle of the editor's frame, its top 24 pixels
+  // above it.
+  ASSERT_TRUE(Activate(pad));
+  EXPECT_TRUE(QTest::qWaitFor([&] { return x_.Origin(bar) == PlaceAbove(pad); }, 5000))
+      << "bar at " << x_.Origin(bar).x << "," << x_.Origin(bar).y << ", expected "
+      << PlaceAbove(pad).x << "," << PlaceAbove(pad).y;
+
+  // It follows the terminal brought forward and stays above it.
+  ASSERT_TRUE(Activate(term));
+  EXPECT_TRUE(QTest::qWaitFor([&] { return x_.Origin(bar) == PlaceAbove(term); }, 5000))
+      << "bar at " << x_.Origin(bar).x << "," << x_.Origin(bar).y << ", expected "
+      << PlaceAbove(term).x << "," << PlaceAbove(term).y;
+  const std::vector<unsigned long> clients =
+      WindowsOf(RunTool({"xprop", "-root", "_NET_CLIENT_LIST_STACKING"}).out);
+  const auto listed = [&](unsigned long w) {
+    return std::find(clients.begin(), clients.end(), w) - clients.begin();
+  };
+  ASSERT_LT(listed(term), static_cast<long>(clients.size()));
+  ASSERT_LT(listed(bar), static_cast<long>(clients.size()));
+  EXPECT_GT(listed(bar), listed(term));
+  const std::vector<unsigned long> stacking = x_.Stacking();
+  const auto stacked = [&](unsigned long w) {
+    return std::find(stacking.begin(), stacking.end(), x_.TopOf(w)) - stacking.begin();
+  };
+  EXPECT_GT(stacked(bar), stacked(term));
+  EXPECT_GT(stacked(bar), stacked(pad));
+  QTest::qWait(300);
+  EXPECT_TRUE(QGuiApplication::primaryScreen()->grabWindow(0).save(
+      QString(ARTEFACT_DIR) + "/quillpad_over_terminal.png"));
+
+  // Clicks on the bar: on its own surface, then on the clip-tool button,
+  // which brings quillmain forward. The bar itself is never active.
+  {
+    ActiveWatch watch;
+    const ScreenPoint at = x_.Origin(bar);
+    Xdotool({"mousemove", std::to_string(at.x + 5), std::to_string(at.y + 10), "click", "1"});
+    QTest::qWait(500);
+    Xdotool({"mousemove", std::to_string(at.x + 115), std::to_string(at.y + 10), "click", "1"});
+    QTest::qWait(1500);
+    const std::set<unsigned long> seen = watch.Stop();
+    EXPECT_EQ(seen.count(bar), 0u);
+    EXPECT_EQ(seen.count(main_window), 1u) << "quillmain did not come forward";
+  }
+
+  // Command 9 closes the bar, which clears BarWindow on its way out.
+  SocketMessageBus bus(dir_.File("run/quillbox"));
+  ASSERT_TRUE(bus.PostMessage(static_cast<WindowHandle>(bar), kCommandMessage, 9, 0));
+  EXPECT_TRUE(QTest::qWaitFor([&] { return Block(&SharedHookBlock::BarWindow) == 0; }, 5000));
+  EXPECT_TRUE(QTest::qWaitFor([&] { return !x_.IsMapped(bar); }, 5000));
+}
+
+}  // namespace
+}  // namespace quill

@@ -1,0 +1,395 @@
+// GridModel: cells, table text, widths, undo, clipboard and structure.
+#include "controls/grid_model.h"
+
+#include <algorithm>
+#include <utility>
+
+#include "platform/clipboard.h"
+
+namespace quill {
+
+namespace {
+
+constexpr char kEmptyMarker = '\xDF';  // "ﾟ": stands for an empty cell in table text
+constexpr int kMinWidthUnits = 2;
+constexpr int kMaxWidthUnits = 30;
+constexpr int kDefaultWidthUnits = kDefaultColWidth / 10;
+
+const std::string kNoText;
+
+// The lines of table text: CR and LF each end a line; empty lines vanish.
+std::vector<std::string_view> SplitLines(std::string_view text) {
+  std::vector<std::string_view> lines;
+  size_t start = 0;
+  while (start < text.size()) {
+    size_t end = text.find_first_of("\r\n", start);
+    if (end == std::string_view::npos) end = text.size();
+    if (end > start) lines.push_back(text.substr(start, end - start));
+    start = end + 1;
+  }
+  return lines;
+}
+
+// The cells of one line: a leading TAB begins with an empty cell, two
+// adjacent TABs enclose one, a TAB at the end starts none. A cell that is
+// exactly the marker byte reads as empty.
+std::vector<std::string_view> SplitCells(std::string_view line) {
+  std::vector<std::string_view> cells;
+  size_t start = 0;
+  for (;;) {
+    size_t tab = line.find('\t', start);
+    if (tab == std::string_view::npos) {
+      if (start < line.size()) cells.push_back(line.substr(start));
+      break;
+    }
+    cells.push_back(line.substr(start, tab - start));
+    start = tab + 1;
+  }
+  for (std::string_view& c : cells) {
+    if (c.size() == 1 && c[0] == kEmptyMarker) c = {};
+  }
+  return cells;
+}
+
+// A cell never holds TAB, CR or LF: each becomes a blank.
+std::string CellText(std::string_view text) {
+  std::string t(text);
+  for (char& c : t) {
+    if (c == '\t' || c == '\r' || c == '\n') c = ' ';
+  }
+  return t;
+}
+
+}  // namespace
+
+GridModel::Batch::~Batch() {
+  if (--g_->depth_ == 0 && g_->view_changed) g_->view_changed();
+}
+
+GridModel::GridModel()
+    : cells_(2, std::vector<std::string>(2)), widths_{kHeaderColWidth, kDefaultColWidth} {
+  SetNumber();
+}
+
+void GridModel::SetColCount(int n) {
+  Batch b(this);
+  const size_t count = static_cast<size_t>(std::max(n, 2));
+  for (std::vector<std::string>& row : cells_) row.resize(count);
+  widths_.resize(count, kDefaultColWidth);
+  ClampCursor();
+}
+
+void GridModel::SetRowCount(int n) {
+  Batch b(this);
+  cells_.resize(static_cast<size_t>(std::max(n, 2)), std::vector<std::string>(widths_.size()));
+  ClampCursor();
+}
+
+const std::string& GridModel::Cell(int col, int row) const {
+  if (col < 0 || row < 0 || col >= ColCount() || row >= RowCount()) return kNoText;
+  return cells_[static_cast<size_t>(row)][static_cast<size_t>(col)];
+}
+
+void GridModel::SetCell(int col, int row, std::string_view text) {
+  if (col < 0 || row < 0 || col >= ColCount() || row >= RowCount()) return;
+  Batch b(this);
+  At(col, row) = CellText(text);
+}
+
+void GridModel::SetColWidth(int col, int px) {
+  if (col < 0 || col >= ColCount()) return;
+  Batch b(this);
+  widths_[static_cast<size_t>(col)] = std::max(px, 0);
+}
+
+void GridModel::SetCurrent(int col, int row) {
+  Batch b(this);
+  col_ = col;
+  row_ = row;
+  sel_ = {col, row, col, row};
+  ClampCursor();
+}
+
+void GridModel::SetSelection(const GridRect& sel, int col, int row) {
+  Batch b(this);
+  col_ = col;
+  row_ = row;
+  sel_ = {std::min(sel.Left, sel.Right), std::min(sel.Top, sel.Bottom),
+          std::max(sel.Left, sel.Right), std::max(sel.Top, sel.Bottom)};
+  ClampCursor();
+}
+
+void GridModel::ClampCursor() {
+  const int last_col = ColCount() - 1;
+  const int last_row = RowCount() - 1;
+  col_ = std::clamp(col_, 1, last_col);
+  row_ = std::clamp(row_, 1, last_row);
+  sel_.Left = std::clamp(sel_.Left, 1, last_col);
+  sel_.Right = std::clamp(sel_.Right, 1, last_col);
+  sel_.Top = std::clamp(sel_.Top, 1, last_row);
+  sel_.Bottom = std::clamp(sel_.Bottom, 1, last_row);
+}
+
+// ---- table text
+
+void GridModel::ToCsv(std::string_view text, int col, int row, int insertRows) {
+  text = text.substr(0, text.find('\0'));
+  if (text.empty()) return;
+  Batch b(this);
+  col = std::max(col, 1);
+  row = std::max(row, 1);
+  const std::vector<std::string_view> lines = SplitLines(text);
+  const int count = static_cast<int>(lines.size());
+  if (insertRows != 0) InsertRow(count);
+  if (row + count > RowCount()) SetRowCount(row + count);
+  for (int k = 0; k < count; ++k) {
+    const std::vector<std::string_view> cells = SplitCells(lines[static_cast<size_t>(k)]);
+    for (int j = 0; j < static_cast<int>(cells.size()); ++j) {
+      if (col + j + 1 > ColCount()) SetColCount(col + j + 1);
+      At(col + j, row + k) = std::string(cells[static_cast<size_t>(j)]);
+    }
+  }
+  SetNumber();
+}
+
+std::string GridModel::FromCsv(int col, int row, int lastCol, int lastRow, int* last) const {
+  if (col == -1) {
+    col = row = 1;
+    lastCol = lastRow = 0;
+    for (int r = 1; r < RowCount(); ++r) {
+      for (int c = 1; c < ColCount(); ++c) {
+        if (Cell(c, r).empty()) continue;
+        lastCol = std::max(lastCol, c);
+        lastRow = r;
+      }
+    }
+    if (lastRow == 0) {
+      if (last != nullptr) *last = 0;
+      return {};
+    }
+  }
+  std::string out;
+  for (int r = row; r <= lastRow; ++r) {
+    for (int c = col; c <= lastCol; ++c) {
+      if (c > col) out += '\t';
+      out += Cell(c, r);
+    }
+    out += "\r\n";
+  }
+  if (last != nullptr) *last = lastCol;
+  return out;
+}
+
+void GridModel::ClearCsv(int col, int row, int lastCol, int lastRow) {
+  Batch b(this);
+  for (int r = std::max(row, 1); r <= std::min(lastRow, RowCount() - 1); ++r) {
+    for (int c = std::max(col, 1); c <= std::min(lastCol, ColCount() - 1); ++c) At(c, r).clear();
+  }
+}
+
+void GridModel::SetNumber() {
+  Batch b(this);
+  for (int c = 1; c < ColCount(); ++c) At(c, 0) = std::to_string(c);
+  for (int r = 0; r < RowCount(); ++r) At(0, r) = std::to_string(r);
+}
+
+void GridModel::Init() {
+  Batch b(this);
+  undo_ = {};
+  widths_[0] = kHeaderColWidth;
+  Modified = 0;
+  SetColCount(2);
+  SetRowCount(2);
+  SetNumber();
+  At(1, 1).clear();
+  SetCurrent(1, 1);
+}
+
+void GridModel::GetSize(WidthList& widths) const {
+  widths.fill(static_cast<char>(kDefaultWidthUnits));
+  const int n = std::min(ColCount() - 1, kWidthEntries);
+  for (int i = 1; i <= n; ++i) {
+    const int units = std::clamp(widths_[static_cast<size_t>(i)] / 10, kMinWidthUnits, kMaxWidthUnits);
+    widths[static_cast<size_t>(i - 1)] = static_cast<char>(units);
+  }
+}
+
+void GridModel::SetSize(WidthList& widths) {
+  Batch b(this);
+  const int n = std::min(ColCount() - 1, kWidthEntries);
+  for (int i = 1; i <= n; ++i) {
+    char& entry = widths[static_cast<size_t>(i - 1)];
+    const int units = std::clamp<int>(static_cast<signed char>(entry), kMinWidthUnits, kMaxWidthUnits);
+    entry = static_cast<char>(units);
+    widths_[static_cast<size_t>(i)] = units * 10;
+  }
+}
+
+// A width taken as a list entry and applied again: a multiple of 10 px
+// within 20..300 px (the first 19 data columns only).
+void GridModel::ResizeWidthsRoundTrip() {
+  WidthList w;
+  GetSize(w);
+  SetSize(w);
+}
+
+// ---- undo
+
+void GridModel::SetUndo() {
+  std::move_backward(undo_.begin(), undo_.end() - 1, undo_.end());
+  CUndo& step = undo_[0];
+  step.cells = cells_;
+  GetSize(step.widths);
+  step.colCount = ColCount();
+  step.rowCount = RowCount();
+}
+
+void GridModel::UndoCsv() {
+  if (undo_[0].colCount == 0) return;
+  Batch b(this);
+  CUndo& step = undo_[0];
+  cells_ = std::move(step.cells);
+  widths_.resize(static_cast<size_t>(step.colCount), kDefaultColWidth);
+  SetNumber();
+  SetSize(step.widths);
+  std::move(undo_.begin() + 1, undo_.end(), undo_.begin());
+  undo_.back() = CUndo{};
+  ClampCursor();
+}
+
+// ---- clipboard
+
+void GridModel::ToClipBoard(const std::string& text) {
+  if (clipboard != nullptr) clipboard->SetText(text);
+}
+
+std::string GridModel::FromClipBoard() {
+  return clipboard != nullptr ? clipboard->Text() : std::string();
+}
+
+void GridModel::CopyCsv() {
+  std::string text = FromCsv(sel_.Left, sel_.Top, sel_.Right, sel_.Bottom);
+  if (sel_.Top == sel_.Bottom && text.ends_with("\r\n")) text.resize(text.size() - 2);
+  ToClipBoard(text);
+}
+
+void GridModel::CutCsv() {
+  Batch b(this);
+  CopyCsv();
+  if (sel_.Left == 1 && sel_.Right == ColCount() - 1) {
+    DeleteRow();
+  } else {
+    ClearCsv(sel_.Left, sel_.Top, sel_.Right, sel_.Bottom);
+    ChangeAfter();
+  }
+}
+
+void GridModel::PasteCsv(int insertRows) {
+  Batch b(this);
+  ToCsv(FromClipBoard(), col_, row_, insertRows);
+  ChangeAfter();
+}
+
+// ---- structure
+
+void GridModel::InsertRow(int n) {
+  Batch b(this);
+  if (n > 0) {
+    cells_.insert(cells_.begin() + row_, static_cast<size_t>(n),
+                  std::vector<std::string>(widths_.size()));
+  }
+  SetNumber();
+  ChangeAfter();
+}
+
+void GridModel::AddRow() {
+  Batch b(this);
+  cells_.emplace_back(widths_.size());
+  SetNumber();
+  ChangeAfter();
+}
+
+void GridModel::AddCol() {
+  Batch b(this);
+  WidthList w;
+  GetSize(w);
+  SetColCount(ColCount() + 1);
+  SetSize(w);
+  SetNumber();
+  ChangeAfter();
+}
+
+void GridModel::InsertCol() {
+  Batch b(this);
+  for (std::vector<std::string>& row : cells_) row.insert(row.begin() + col_, std::string());
+  widths_.insert(widths_.begin() + col_, kDefaultColWidth);
+  ResizeWidthsRoundTrip();
+  widths_[static_cast<size_t>(col_)] = kDefaultColWidth;
+  SetNumber();
+  ChangeAfter();
+}
+
+void GridModel::DeleteRow() {
+  if (row_ < 1 || RowCount() < 3) return;
+  const int n = sel_.Bottom - sel_.Top + 1;
+  if (RowCount() - n < 2) {
+    Beep();
+    return;
+  }
+  Batch b(this);
+  cells_.erase(cells_.begin() + sel_.Top, cells_.begin() + sel_.Bottom + 1);
+  ClampCursor();
+  SetNumber();
+  ChangeAfter();
+}
+
+void GridModel::DeleteCol() {
+  if (col_ < 1 || ColCount() == 1) return;
+  const int n = sel_.Right - sel_.Left + 1;
+  if (ColCount() - n < 2) {
+    Beep();
+    return;
+  }
+  Batch b(this);
+  for (std::vector<std::string>& row : cells_) {
+    row.erase(row.begin() + sel_.Left, row.begin() + sel_.Right + 1);
+  }
+  widths_.erase(widths_.begin() + sel_.Left, widths_.begin() + sel_.Right + 1);
+  ClampCursor();
+  ResizeWidthsRoundTrip();
+  SetNumber();
+  Modified = 1;
+  ChangeAfter();
+}
+
+void GridModel::SwapRows(int a, int b) {
+  for (int c = 1; c < ColCount(); ++c) std::swap(At(c, a), At(c, b));
+}
+
+// ---- events
+
+void GridModel::ChangeAfter() {
+  if (OnChangeAfter) OnChangeAfter();
+  Modified = 1;
+}
+
+void GridModel::SaveRequest() {
+  if (OnSaveRequest) OnSaveRequest();
+}
+
+void GridModel::FindRequest() {
+  if (OnFindRequest) OnFindRequest();
+}
+
+void GridModel::Link() {
+  if (OnLink) OnLink();
+}
+
+void GridModel::SetEditText(int col, int row, std::string_view text) {
+  if (col < 1 || row < 1 || col >= ColCount() || row >= RowCount()) return;
+  Batch b(this);
+  At(col, row) = CellText(text);
+  ChangeAfter();
+}
+
+}  // namespace quill

@@ -1,0 +1,49 @@
+// The order of the cards inside a folder of the tree: the card entries the
+// loader collects, the comparator that sorts them, and the sort orders the
+// setting SortType names.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "main/settings.h"
+#include "store/sort.h"
+
+namespace quill {
+
+// What the loader keeps of one listed card until its folder's cards are
+// sorted and become nodes.
+struct TreeCardEntry {
+  uint32_t record_no = 0;
+  uint32_t position = 0;  // stored position among the folder's cards
+  std::string title;
+  uint8_t one_shot_paste = 0;
+  uint32_t update_time = 0;
+  uint32_t creation_time = 0;
+  uint32_t mark = 0;
+  uint8_t kind = 0;       // icon 0..99
+  uint8_t two_column = 0;
+  uint8_t body_mode = 0;  // 0, 'C', 'H'
+  uint8_t locked = 0;
+  std::string text_id;
+};
+
+// Orders TreeCardEntry pointers: 0 stored position; 1/2 title ascending /
+// descending (bytes); 3/4 card id; 5/6 creation time; 7/8 update time.
+class NodeSort : public store::T_SORT {
+ public:
+  explicit NodeSort(int order) : order_(order) {}
+  int Compare(const void* a, const void* b) override;
+
+ private:
+  int order_;
+};
+
+// The six order names of SortType, in menu order (CP932).
+extern const char* const kSortTypeNames[6];
+// The loader's NodeSort order: 0 without AutoSort; with it, the position i
+// of SortType among the six names gives i + 1 for i < 2, else i + 3. An
+// unknown SortType is replaced by the first name.
+int LoaderSortOrder(Settings& settings);
+
+}  // namespace quill

@@ -1,0 +1,479 @@
+#include "main/tree/tree_loader.h"
+
+#include <algorithm>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <unordered_set>
+#include <utility>
+#include <vector>
+
+#include "main/tree/folder_tree_model.h"
+#include "main/tree/node_captions.h"
+#include "main/tree/node_operations.h"
+#include "main/tree/node_sort.h"
+#include "platform/clock.h"
+#include "platform/messages.h"
+#include "platform/ui.h"
+#include "store/byte_order.h"
+#include "store/card_row.h"
+#include "store/card_store.h"
+#include "store/sjis.h"
+
+namespace quill {
+
+namespace {
+
+// The folder that cards without a folder are moved into.
+constexpr char kNoFolderPath[] = "0";
+
+std::vector<std::string> SplitPath(const std::string& path) {
+  std::vector<std::string> names;
+  size_t start = 0;
+  for (;;) {
+    size_t blank = path.find(' ', start);
+    if (blank == std::string::npos) {
+      names.push_back(path.substr(start));
+      return names;
+    }
+    names.push_back(path.substr(start, blank - start));
+    start = blank + 1;
+  }
+}
+
+NodeInfo CardInfo(TreeCardEntry& e) {
+  NodeInfo info = NodeInfo::Card(std::move(e.text_id));
+  info.SetUpdateTime(e.update_time);
+  info.SetCreationTime(e.creation_time);
+  info.SetRecordNo(e.record_no);
+  info.SetLocked(e.locked);
+  info.SetKind(e.kind);
+  info.SetOneShotPaste(e.one_shot_paste);
+  info.SetMark(static_cast<uint8_t>(e.mark));
+  info.SetTwoColumn(e.two_column);
+  info.SetBodyMode(e.body_mode);
+  return info;
+}
+
+// The child folder of parent named `name`, or a new one at its place:
+// sub-folders stand first in ascending byte order, then the cards.
+TreeNode* FindOrInsertFolder(FolderTree& tree, TreeNode* parent, const std::string& name) {
+  int lo = 0, hi = parent->child_count();
+  while (lo < hi) {
+    const int mid = lo + (hi - lo) / 2;
+    const TreeNode* c = parent->child(mid);
+    if (c->IsFolder() && c->text() < name) {
+      lo = mid + 1;
+    } else {
+      hi = mid;
+    }
+  }
+  if (lo < parent->child_count()) {
+    TreeNode* c = parent->child(lo);
+    if (c->IsFolder() && c->text() == name) return c;
+  }
+  return tree.Insert(parent, lo, name, NodeInfo::Folder());
+}
+
+// What a load keeps of one listed row until its turn in key order comes.
+// Folder, title and card id are places in the loader's byte pool.
+struct ListedRow {
+  uint32_t folder_at = 0, title_at = 0, id_at = 0;
+  uint8_t folder_len = 0, title_len = 0, id_len = 0;
+  bool live = false;  // not marked deleted
+  bool in_bin = false;
+  bool folder_row = false;
+  uint8_t one_shot_paste = 0, icon = 0, two_column = 0, body_mode = 0, locked = 0;
+  uint32_t position = 0, update_time = 0, creation_time = 0;
+};
+
+// The text of a stored text field of the card row as a loaded card holds
+// it: without its trailing blanks, up to its first NUL.
+std::string_view StoredText(std::string_view row, size_t offset, size_t length) {
+  // Byte 0 of a stored row is its deleted flag; the fields follow.
+  return store::CText(store::WithoutTrailingBlanks(row.substr(1 + offset, length)));
+}
+
+// One run of LoadFolderTree.
+class TreeLoader {
+ public:
+  TreeLoader(FolderTreeModel& form, CardSearch* criteria)
+      : form_(form), tree_(form.tree()), criteria_(criteria), rec_(form.store()) {}
+
+  Status Run();
+
+ private:
+  // The steps of Run, in order.
+  void StartAfresh();
+  Status ReadTable(std::vector<int64_t>* rows, std::vector<ListedRow>* listed);
+  TreeNode* CreateRoot();
+  Status PlaceRows(const std::vector<int64_t>& rows, const std::vector<ListedRow>& listed);
+  Status ReportWriteFailures(Status error);
+  void ShowLoadedTree(TreeNode* root);
+  void ClearEditorAndSelect(TreeNode* root);
+
+  // Reading the rows, building the folders and collecting the cards.
+  Status ReadListedRows(const std::vector<int64_t>& rows, std::vector<ListedRow>* listed);
+  Status MoveIntoFolderZero(int64_t row);
+  std::string_view Pooled(uint32_t at, uint8_t len) const {
+    return std::string_view(pool_).substr(at, len);
+  }
+  void EnterPath(const std::string& path, bool rewritten);
+  void LeaveGroup();
+  void Flush(TreeNode* folder);
+  void EnsureFolderRow(const std::string& path);
+  Status Collect(int64_t row, const ListedRow& listed);
+
+  FolderTreeModel& form_;
+  FolderTree& tree_;
+  CardSearch* criteria_;
+  store::CardRecord rec_;
+  int order_ = 0;
+  std::string pool_;  // folder paths, titles and card ids of the listed rows
+
+  // levels_[k] is the folder node of level k of the current path (0: root).
+  std::vector<TreeNode*> levels_;
+  std::vector<std::string> names_;
+  std::string path_;
+  bool group_rewritten_ = false;
+  // Paths whose folder row has been read, and paths whose folder row is
+  // known to exist (read or written) in this load.
+  std::unordered_set<std::string> seen_rows_;
+  std::unordered_set<std::string> ensured_;
+  // Card entries waiting to become nodes, per folder node, and those of the
+  // current folder (null until its first card).
+  std::unordered_map<TreeNode*, std::vector<TreeCardEntry>> pending_;
+  std::vector<TreeCardEntry>* group_entries_ = nullptr;
+  // The folder "0" made for cards without a folder: its rows come first
+  // in path order, the table's own "0" rows later, so its cards and its
+  // folder row are settled at the end.
+  TreeNode* zero_node_ = nullptr;
+  Status folder_row_error_;
+  // A card without a folder could not be moved into "0" for want of space:
+  // the load stops and the program must end.
+  bool low_space_ = false;
+};
+
+// A read error leaves a lone root and the window as after any load; the
+// error is returned.
+Status TreeLoader::Run() {
+  StartAfresh();
+  order_ = LoaderSortOrder(form_.settings());
+  std::vector<int64_t> rows;
+  std::vector<ListedRow> listed;
+  Status error = ReadTable(&rows, &listed);
+  TreeNode* root = CreateRoot();
+  tree_.BeginUpdate();
+  if (error.ok()) form_.view().ShowProgress(static_cast<int64_t>(rows.size()));
+  BusyScope busy(form_.busy());
+  if (error.ok()) error = PlaceRows(rows, listed);
+  error = ReportWriteFailures(std::move(error));
+  ShowLoadedTree(root);
+  Status closed = rec_.SetOpenFlag(false);
+  if (error.ok()) error = closed;
+  ClearEditorAndSelect(root);
+  busy.End();
+  return error;
+}
+
+// Empties the tree and the counters. The loading flag keeps the tree's
+// change event quiet until the load ends.
+void TreeLoader::StartAfresh() {
+  form_.tree_complete = 1;
+  form_.loading = true;
+  form_.card_count = 0;
+  form_.marked_count = 0;
+  if (tree_.root() != nullptr) tree_.SetExpanded(tree_.root(), false);
+  tree_.Clear();
+}
+
+// Opens the card table and reads every row of its folder index, in folder
+// path order, in one pass. The index lists deleted rows too; PlaceRows
+// passes over them.
+Status TreeLoader::ReadTable(std::vector<int64_t>* rows, std::vector<ListedRow>* listed) {
+  QUILL_RETURN_IF_ERROR(rec_.SetOpenFlag(true));
+  QUILL_RETURN_IF_ERROR(form_.store().cards().KeyOrder("KUBUN", rows));
+  return ReadListedRows(*rows, listed);
+}
+
+// The root stands for the data set; it is the current node and level 0 of
+// every path.
+TreeNode* TreeLoader::CreateRoot() {
+  TreeNode* root = tree_.CreateRoot(RootCaption(form_), NodeInfo::Folder());
+  tree_.set_current_node(root);
+  levels_.assign(1, root);
+  return root;
+}
+
+// Builds the folders of the live rows in their order and collects their
+// cards; each folder's cards become nodes when its rows are all read.
+// Stops at the first error, and when a card without a folder cannot be
+// moved into "0" (low_space_).
+Status TreeLoader::PlaceRows(const std::vector<int64_t>& rows,
+                             const std::vector<ListedRow>& listed) {
+  FolderTreeView& view = form_.view();
+  for (size_t i = 0; i < rows.size(); ++i) {
+    view.ProcessMessages();
+    const ListedRow& row = listed[i];
+    if (!row.live || row.in_bin) continue;
+    std::string_view folder = Pooled(row.folder_at, row.folder_len);
+    bool rewritten = false;
+    if (folder.empty()) {
+      QUILL_RETURN_IF_ERROR(MoveIntoFolderZero(rows[i]));
+      if (low_space_) return Status::Ok();
+      folder = kNoFolderPath;
+      rewritten = true;
+    }
+    view.SetProgress(static_cast<int64_t>(i));
+    if (folder != path_ || rewritten != group_rewritten_) {
+      LeaveGroup();
+      EnterPath(std::string(folder), rewritten);
+    }
+    if (row.folder_row) {
+      seen_rows_.insert(path_);
+    } else {
+      QUILL_RETURN_IF_ERROR(Collect(rows[i], row));
+    }
+  }
+  // Every row is read: the last folder is settled, then the folder "0"
+  // made for cards without a folder.
+  view.ProcessMessages();
+  LeaveGroup();
+  if (zero_node_ != nullptr) {
+    EnsureFolderRow(kNoFolderPath);
+    Flush(zero_node_);
+  }
+  return Status::Ok();
+}
+
+// Writes the card of that row back with the folder "0". A write refused
+// for want of space sets low_space_ instead of failing.
+Status TreeLoader::MoveIntoFolderZero(int64_t row) {
+  rec_.SetRecNo(row);
+  QUILL_RETURN_IF_ERROR(rec_.Load(false));
+  rec_.folder = kNoFolderPath;
+  Status s = rec_.Write();
+  if (s.code() == Status::kNoSpace) {
+    low_space_ = true;
+    return Status::Ok();
+  }
+  return s;
+}
+
+// Tells the user what could not be written and gives the load's result. A
+// folder row refused for want of space is only reported: the tree is
+// whole without it. A card that could not be moved into "0" ends the
+// program (NoSpace).
+Status TreeLoader::ReportWriteFailures(Status error) {
+  Ui& ui = form_.ui();
+  if (!folder_row_error_.ok()) {
+    if (folder_row_error_.code() == Status::kNoSpace) {
+      ui.ShowMessageDialog(MessageText(MessageId::kLowSpaceFolderNotCreated),
+                           MessageText(MessageId::kWarningCaption), kMessageOk);
+    } else if (error.ok()) {
+      error = folder_row_error_;
+    }
+  }
+  if (low_space_) {
+    ui.ShowMessageDialog(MessageText(MessageId::kLowSpaceProgramEnds),
+                         MessageText(MessageId::kWarningCaption), kMessageOk);
+    error = Status::NoSpace("a card without a folder could not be moved into folder \"0\"");
+  }
+  return error;
+}
+
+// The counters, the loading flag off, no card in the editor, and the tree
+// collapsed to its root, which becomes the current node.
+void TreeLoader::ShowLoadedTree(TreeNode* root) {
+  UpdateCountDisplay(form_, false);
+  form_.loading = false;
+  tree_.set_editor_node(nullptr);
+  tree_.set_current_node(root);
+  tree_.SetExpandedBranch(root, false);
+  tree_.SetExpanded(root, true);
+  tree_.EndUpdate();
+}
+
+// The window after a load: the editor shown empty, the counters, no
+// progress bar, and the root selected.
+void TreeLoader::ClearEditorAndSelect(TreeNode* root) {
+  FolderTreeView& view = form_.view();
+  view.ClearEditor();
+  UpdateCountDisplay(form_, false);
+  view.HideProgress();
+  tree_.set_selected_node(root);
+}
+
+void TreeLoader::EnsureFolderRow(const std::string& path) {
+  if (path.empty() || ensured_.count(path) != 0) return;
+  if (seen_rows_.count(path) == 0) {
+    store::CardRecord f(form_.store());
+    f.Clear();
+    f.keep_open = true;
+    f.folder = path;
+    f.title = std::string(store::FolderMarkerTitle);
+    Status s = f.Write();
+    if (!s.ok()) {
+      if (folder_row_error_.ok()) folder_row_error_ = s;
+      return;
+    }
+  }
+  ensured_.insert(path);
+}
+
+void TreeLoader::Flush(TreeNode* folder) {
+  auto it = pending_.find(folder);
+  if (it == pending_.end()) return;
+  std::vector<TreeCardEntry> entries = std::move(it->second);
+  pending_.erase(it);
+  std::vector<TreeCardEntry*> order;
+  order.reserve(entries.size());
+  for (auto& e : entries) order.push_back(&e);
+  NodeSort sorter(order_);
+  store::SortArray(sorter, order.data(), order.size(), sizeof(TreeCardEntry*));
+  const int title_fmt = form_.settings().TitleFmt;
+  Clock& clock = form_.clock();
+  tree_.AppendChildren(folder, order.size(), [&](size_t i, std::string* text, NodeInfo* info) {
+    TreeCardEntry& e = *order[i];
+    *text = FormatNodeCaption(title_fmt, clock, e.title, e.update_time, e.creation_time);
+    *info = CardInfo(e);
+    if (e.mark != 0) ++form_.marked_count;
+  });
+  form_.card_count += static_cast<int64_t>(order.size());
+}
+
+// The rows of the current path are all read: its own folder row is
+// settled and its cards become nodes. Both wait for the end of the load
+// when the group was made of cards moved into "0".
+void TreeLoader::LeaveGroup() {
+  if (group_rewritten_) return;
+  EnsureFolderRow(path_);
+  if (levels_.back() != zero_node_) Flush(levels_.back());
+}
+
+void TreeLoader::EnterPath(const std::string& path, bool rewritten) {
+  std::vector<std::string> names = SplitPath(path);
+  // Rows of a shorter path come before those of a longer one, so the
+  // folder rows of every proper prefix have been read by now.
+  std::string prefix;
+  for (size_t k = 0; k + 1 < names.size(); ++k) {
+    if (k > 0) prefix += ' ';
+    prefix += names[k];
+    EnsureFolderRow(prefix);
+  }
+  size_t common = 0;
+  while (common < names.size() && common < names_.size() && names[common] == names_[common]) {
+    ++common;
+  }
+  levels_.resize(common + 1);
+  for (size_t k = common; k < names.size(); ++k) {
+    levels_.push_back(FindOrInsertFolder(tree_, levels_.back(), names[k]));
+  }
+  names_ = std::move(names);
+  path_ = path;
+  group_entries_ = nullptr;
+  group_rewritten_ = rewritten;
+  if (rewritten) zero_node_ = levels_.back();
+}
+
+// Reads every listed row in one pass over the table, from the first of
+// them to the last, into listed (in the order of rows). A card row is read
+// as CardRecord::Load reads it; only what the tree shows is kept.
+Status TreeLoader::ReadListedRows(const std::vector<int64_t>& rows,
+                                  std::vector<ListedRow>* listed) {
+  using namespace store::card_row;
+  listed->assign(rows.size(), ListedRow());
+  pool_.clear();
+  if (rows.empty()) return Status::Ok();
+  // The places of each row in the list, chained (a damaged index may list
+  // a row twice).
+  constexpr uint32_t kNone = UINT32_MAX;
+  const auto [low, high] = std::minmax_element(rows.begin(), rows.end());
+  const int64_t first = *low, last = *high;
+  std::vector<uint32_t> first_place(static_cast<size_t>(last - first + 1), kNone);
+  std::vector<uint32_t> next_place(rows.size(), kNone);
+  for (size_t i = rows.size(); i-- > 0;) {
+    uint32_t& head = first_place[static_cast<size_t>(rows[i] - first)];
+    next_place[i] = head;
+    head = static_cast<uint32_t>(i);
+  }
+  auto pool = [&](std::string_view text, uint32_t* at, uint8_t* len) {
+    *at = static_cast<uint32_t>(pool_.size());
+    *len = static_cast<uint8_t>(text.size());
+    pool_.append(text);
+  };
+  return form_.store().cards().ReadRows(
+      first, last - first + 1, [&](int64_t r, std::string_view stored) {
+        uint32_t place = first_place[static_cast<size_t>(r - first)];
+        if (place == kNone) return Status::Ok();
+        ListedRow row;
+        row.live = stored[0] != '*';
+        pool(StoredText(stored, kKubun, kKubunLength), &row.folder_at, &row.folder_len);
+        std::string_view title = StoredText(stored, kTitle, kTitleLength);
+        std::string cut;
+        if (title.size() > kTitleStored) {
+          cut.assign(title);
+          store::TruncateSjis(cut, kTitleStored);
+          title = cut;
+        }
+        row.folder_row = title == store::FolderMarkerTitle;
+        const char* y = stored.data() + 1 + kYobi;
+        row.in_bin = store::CardInBin(y);
+        if (!row.folder_row) {
+          pool(title, &row.title_at, &row.title_len);
+          pool(StoredText(stored, kTextId, kTextIdLength), &row.id_at, &row.id_len);
+          row.one_shot_paste = y[kOneShot] == 1 ? 1 : 0;
+          row.icon = store::CardIconOf(y);
+          row.two_column = y[kTwoColumn] == '@' ? 1 : 0;
+          row.body_mode = static_cast<uint8_t>(store::CardKindOf(y));
+          row.locked = y[kLock] == 'L' ? 1 : 0;
+          row.position = store::GetU32(y + kPosition);
+          row.update_time = store::GetU32(stored.data() + 1 + kUtime);
+          row.creation_time = store::GetU32(stored.data() + 1 + kCtime);
+        }
+        for (; place != kNone; place = next_place[place]) (*listed)[place] = row;
+        return Status::Ok();
+      });
+}
+
+Status TreeLoader::Collect(int64_t row, const ListedRow& listed) {
+  const Settings& settings = form_.settings();
+  bool matched = false;
+  if (criteria_ != nullptr) {
+    // The search sees the whole card, loaded without its text.
+    rec_.SetRecNo(row);
+    QUILL_RETURN_IF_ERROR(rec_.Load(false));
+    matched = criteria_->Matches(rec_);
+  }
+  TreeCardEntry e;
+  if (settings.FindDel != 0) {
+    if (criteria_ != nullptr && !matched) return Status::Ok();
+    e.mark = (settings.FindFolderMark != 0 && criteria_ != nullptr) ? 1 : 0;
+  } else {
+    e.mark = matched ? 1 : 0;
+  }
+  e.record_no = static_cast<uint32_t>(row);
+  e.position = listed.position;
+  e.title = Pooled(listed.title_at, listed.title_len);
+  e.one_shot_paste = listed.one_shot_paste;
+  e.update_time = listed.update_time;
+  e.creation_time = listed.creation_time;
+  e.kind = listed.icon;
+  e.two_column = listed.two_column;
+  e.body_mode = listed.body_mode;
+  e.locked = listed.locked;
+  e.text_id = Pooled(listed.id_at, listed.id_len);
+  if (group_entries_ == nullptr) group_entries_ = &pending_[levels_.back()];
+  group_entries_->push_back(std::move(e));
+  return Status::Ok();
+}
+
+}  // namespace
+
+Status LoadFolderTree(FolderTreeModel& form, CardSearch* criteria) {
+  if (form.loading) return Status::Invalid("the folder tree is being loaded");
+  TreeLoader loader(form, criteria);
+  return loader.Run();
+}
+
+}  // namespace quill
