@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "clip/dispatch_test_support.h"
 #include "platform/headless/fake_clipboard.h"
 #include "platform/headless/fake_clock.h"
 #include "platform/headless/fake_key_injector.h"
@@ -22,45 +23,6 @@ using Keys = std::vector<std::string>;
 
 constexpr WindowHandle kApp = 0x00600001;  // another application
 constexpr WindowHandle kOther = 0x00700001;
-
-// The main window's side of the dispatcher: only the settings matter here.
-class QuietTarget final : public DispatchTarget {
- public:
-  DispatchSettings CurrentSettings() override { return {}; }
-  void RunWhenIdle(std::function<void()> command) override { command(); }
-  void RestoreApplication() override {}
-  void MinimizeApplication() override {}
-  void SetTaskbarButtonVisible(bool) override {}
-  void CheckWindowPlacement() override {}
-  int EditorCaret() override { return 0; }
-  void StartButtonBar() override {}
-  void CloseMainWindow() override {}
-  void SaveEditorCard() override {}
-  void AddNewClick() override {}
-  void KensakuButtonClick() override {}
-  void ResortSelectedFolder() override {}
-  void TakeCardWindowResult() override {}
-  void WindowClick(int, int) override {}
-  void ReopenDataSet() override {}
-  void ShowSelectedNode() override {}
-  std::string DataSetName(int) override { return ""; }
-  void SwitchDataSet(int) override {}
-  std::string OneShotHint() override { return ""; }
-  void ActivateTargetWindow(WindowHandle, bool) override {}
-  WindowHandle FocusedWindowOf(WindowHandle) override { return 0; }
-  CopyResult CopyFromTarget() override { return CopyResult::kCopied; }
-  void RestoreClipboard(bool) override {}
-  void ReshowCapturedCard() override {}
-  bool HasAppendTitle() override { return false; }
-  void AppendToCard() override {}
-  void RegisterFromClipboard() override {}
-  void KeepClipboardText() override {}
-  void ShowKubunPopup() override {}
-  void ShowMagicMenu() override {}
-  void SuperPaste(int) override {}
-  void CaptureHistory() override {}
-  void Rehook() override {}
-};
 
 class FakeView final : public TargetView {
  public:

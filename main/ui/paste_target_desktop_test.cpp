@@ -23,13 +23,14 @@
 #include "platform/headless/desktop_clients.h"
 #include "platform/headless/fake_ui.h"
 #include "platform/headless/temp_dir.h"
+#include "platform/headless/typing_clients_test.h"
 #include "platform/protocol/shared_hook_block.h"
 #include "platform/text_codec.h"
 
 namespace quill {
 namespace {
 
-const char kJapanese[] = "クイル日本語のテキスト";
+constexpr char kJapanese[] = "クイル日本語のテキスト";
 const char kCard[] = "カードの本文です";
 
 std::string ReadFile(const std::string& path) {
@@ -65,28 +66,15 @@ void OtherSetsClipboard(const std::string& file, const std::string& target) {
   QTest::qWait(300);
 }
 
-class PasteTargetDesktopTest : public ::testing::Test {
+class PasteTargetDesktopTest : public TypingClientsTest<kJapanese> {
  protected:
-  static void SetUpTestSuite() {
-    if (std::getenv("DISPLAY") == nullptr) return;
-    // The terminal runs `cat` into "typed.txt": a Ctrl+C would end it.
-    clients_ = new TerminalAndEditor({"-e", "sh", "-c", "cat > \"$HOME/typed.txt\""}, kJapanese);
-    typed_ = clients_->dir.File("typed.txt");
-  }
-  static void TearDownTestSuite() {
-    delete clients_;
-    clients_ = nullptr;
-  }
-
   void SetUp() override {
     TestApp();
     if (QGuiApplication::platformName() != QLatin1String("xcb")) {
       GTEST_SKIP() << "needs an X display";
     }
-    term_ = clients_->terminal.WaitForWindow();
-    pad_ = clients_->editor.WaitForWindow();
-    ASSERT_NE(term_, 0u) << "xterm showed no window";
-    ASSERT_NE(pad_, 0u) << "mousepad showed no window";
+    WaitForClients();
+    if (HasFatalFailure()) return;
 
     MainFormContext context;
     context.program_folder = dir_.Path() + "/";
@@ -124,19 +112,12 @@ class PasteTargetDesktopTest : public ::testing::Test {
         10000);
   }
 
-  static TerminalAndEditor* clients_;
-  static std::string typed_;
-  WindowHandle term_ = 0;
-  WindowHandle pad_ = 0;
   TempDir dir_;
   alignas(8) std::array<uint8_t, kSharedHookBlockSize> bytes_{};
   SharedHookBlock block_{std::span<uint8_t, kSharedHookBlockSize>(bytes_)};
   FakeUi ui_;
   std::unique_ptr<TMainForm> form_;
 };
-
-TerminalAndEditor* PasteTargetDesktopTest::clients_ = nullptr;
-std::string PasteTargetDesktopTest::typed_;
 
 TEST_F(PasteTargetDesktopTest, CopyTakesTheEditorsSelectionAndPutsTheUsersClipboardBack) {
   // The user's clipboard: text, then an image.
