@@ -34,7 +34,9 @@ class QTreeView;
 namespace quill {
 
 class CardEditor;
+class BrowserClassList;
 class ClipHistory;
+class ClipboardAccess;
 struct DispatchState;
 class Clipboard;
 class FileEnv;
@@ -128,8 +130,11 @@ class TMainForm : public QMainWindow {
   // (grey with the setting CtrlColor on).
   void ApplyControlColor();
   QSystemTrayIcon* TrayIcon() const { return tray_icon_; }
-  // The clip history and the paste target (main_form_dispatch.cpp).
+  // The clip history, the clipboard as the commands read and write it,
+  // the browser classes and the paste target (main_form_dispatch.cpp).
   ClipHistory& History();
+  ClipboardAccess& Clip();
+  BrowserClassList& Browsers();
   PasteTarget& Target();
   // The fields the commands share (CommandTarget, TargetFocus, ...).
   DispatchState& CommandState();

@@ -493,6 +493,10 @@ void TMainForm::CheckActiveTimerTimer() { Glue().target.CheckActiveTimerTimer();
 
 ClipHistory& TMainForm::History() { return Glue().history; }
 
+ClipboardAccess& TMainForm::Clip() { return Glue().access; }
+
+BrowserClassList& TMainForm::Browsers() { return Glue().browsers; }
+
 PasteTarget& TMainForm::Target() { return Glue().target; }
 
 DispatchState& TMainForm::CommandState() { return Glue().dispatcher.state(); }
