@@ -96,6 +96,15 @@ void Dispatcher::WndProc(uint32_t message, uint32_t wparam, int32_t lparam) {
   }
 }
 
+void Dispatcher::ClipboardChangedNotice(const ClipboardChange& change) {
+  if (change.selection != Selection::kClipboard) return;
+  // A change the program made itself is the one SelfCausedClipboard
+  // stands for; a change by another application never is.
+  state_.SelfCausedClipboard = false;
+  if (change.ours) return;
+  WndProc(kWmDrawClipboard, 0, 0);
+}
+
 void Dispatcher::Command(uint32_t code, int32_t lparam) {
   const auto target = static_cast<WindowHandle>(lparam);
   switch (static_cast<CommandCode>(code)) {

@@ -28,6 +28,7 @@
 
 #include "clip/scheduler.h"
 #include "clip/tray_clicks.h"
+#include "platform/clipboard.h"
 #include "platform/clock.h"
 #include "platform/message_bus.h"
 #include "platform/protocol/shared_hook_block.h"
@@ -145,8 +146,11 @@ class Dispatcher {
 
   // A tray mouse message (0x201, 0x203, 0x204, 0x206; others do nothing).
   void TrayNotify(int32_t mouse_message);
-  // The main window's clipboard notice (WM_DRAWCLIPBOARD).
-  void ClipboardChangedNotice() { WndProc(kWmDrawClipboard, 0, 0); }
+  // A change of the clipboard. Changes of the CLIPBOARD by another
+  // application are the main window's clipboard notice (WM_DRAWCLIPBOARD);
+  // the program's own changes are never captured nor end a wait for a copy,
+  // and the PRIMARY selection is not watched.
+  void ClipboardChangedNotice(const ClipboardChange& change);
 
   void RunSaveCommand(int variant, WindowHandle target);
   void PrepareTargetPopup();

@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "clip/dispatch_test_support.h"
 #include "clip/dispatcher.h"
 #include "hook/hook_feed.h"
 #include "platform/headless/fake_ui.h"
@@ -227,46 +228,6 @@ TEST(MouseHookProcTest, RightClicksAndSpacesCountAndWrap) {
   EXPECT_EQ(f.block().RightClickCount(), 1);
 }
 
-// The dispatcher's side of the main window, doing nothing but noting the
-// re-hooks.
-class QuietTarget final : public DispatchTarget {
- public:
-  int rehooks = 0;
-  DispatchSettings CurrentSettings() override { return {}; }
-  void RunWhenIdle(std::function<void()> command) override { command(); }
-  void RestoreApplication() override {}
-  void MinimizeApplication() override {}
-  void SetTaskbarButtonVisible(bool) override {}
-  void CheckWindowPlacement() override {}
-  int EditorCaret() override { return 0; }
-  void StartButtonBar() override {}
-  void CloseMainWindow() override {}
-  void SaveEditorCard() override {}
-  void AddNewClick() override {}
-  void KensakuButtonClick() override {}
-  void ResortSelectedFolder() override {}
-  void TakeCardWindowResult() override {}
-  void WindowClick(int, int) override {}
-  void ReopenDataSet() override {}
-  void ShowSelectedNode() override {}
-  std::string DataSetName(int) override { return {}; }
-  void SwitchDataSet(int) override {}
-  std::string OneShotHint() override { return {}; }
-  void ActivateTargetWindow(WindowHandle, bool) override {}
-  WindowHandle FocusedWindowOf(WindowHandle) override { return 0; }
-  CopyResult CopyFromTarget() override { return CopyResult::kCopied; }
-  void RestoreClipboard(bool) override {}
-  void ReshowCapturedCard() override {}
-  bool HasAppendTitle() override { return false; }
-  void AppendToCard() override {}
-  void RegisterFromClipboard() override {}
-  void KeepClipboardText() override {}
-  void ShowKubunPopup() override {}
-  void ShowMagicMenu() override {}
-  void SuperPaste(int) override {}
-  void CaptureHistory() override {}
-  void Rehook() override { ++rehooks; }
-};
 
 TEST(CbtHookProcTest, ActivationsReachTheDispatcherAndFillTheFocusPairs) {
   BlockFixture f;

@@ -19,6 +19,7 @@
 
 #include "hook/hook_block.h"
 #include "platform/headless/desktop_clients.h"
+#include "platform/headless/typing_clients_test.h"
 #include "platform/headless/temp_dir.h"
 #include "platform/instance_lock.h"
 #include "platform/message_bus.h"
@@ -36,7 +37,7 @@ constexpr uint16_t kCtrlAltK = 0xC04B;
 constexpr uint16_t kCtrlAltJ = 0xC04A;
 constexpr uint16_t kDoubleCtrl = 0x0043;
 
-const char kJapanese[] = "クイル日本語のテキスト";
+constexpr char kJapanese[] = "クイル日本語のテキスト";
 
 std::string ReadAll(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
@@ -77,25 +78,12 @@ class HeldKeys {
   Display* display_;
 };
 
-class QuillhookDesktopTest : public ::testing::Test {
+class QuillhookDesktopTest : public TypingClientsTest<kJapanese> {
  protected:
-  static void SetUpTestSuite() {
-    if (std::getenv("DISPLAY") == nullptr) return;
-    // What the terminal gets goes to "typed.txt" in its home.
-    clients_ = new TerminalAndEditor({"-e", "sh", "-c", "cat > \"$HOME/typed.txt\""}, kJapanese);
-    typed_ = clients_->dir.File("typed.txt");
-  }
-  static void TearDownTestSuite() {
-    delete clients_;
-    clients_ = nullptr;
-  }
-
   void SetUp() override {
     if (std::getenv("DISPLAY") == nullptr) GTEST_SKIP() << "needs an X display";
-    term_ = clients_->terminal.WaitForWindow();
-    pad_ = clients_->editor.WaitForWindow();
-    ASSERT_NE(term_, 0u) << "xterm showed no window";
-    ASSERT_NE(pad_, 0u) << "mousepad showed no window";
+    WaitForClients();
+    if (HasFatalFailure()) return;
     std::string folder;
     ASSERT_TRUE(RuntimeFolder(&folder).ok());
     main_ = AllocateWindowHandle();
@@ -178,18 +166,11 @@ class QuillhookDesktopTest : public ::testing::Test {
            ReadAll(typed_).substr(before) == text;
   }
 
-  static TerminalAndEditor* clients_;
-  static std::string typed_;
-  WindowHandle term_ = 0;
-  WindowHandle pad_ = 0;
   WindowHandle main_ = 0;
   std::unique_ptr<MessageReceiver> receiver_;
   alignas(8) std::array<uint8_t, kSharedHookBlockSize> bytes_{};
   SharedHookBlock block_{std::span<uint8_t, kSharedHookBlockSize>(bytes_)};
 };
-
-TerminalAndEditor* QuillhookDesktopTest::clients_ = nullptr;
-std::string QuillhookDesktopTest::typed_;
 
 TEST_F(QuillhookDesktopTest, HotKeyGivesOneCommandAndTheTerminalNeverSeesIt) {
   SetHotkey(SharedHookBlock::kSaveKey, kCtrlAltK);

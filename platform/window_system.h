@@ -74,6 +74,13 @@ class WindowSystem {
   // Asks the window manager to leave the shown window off the task bar and
   // the pager and to show it on every desktop. False when it is gone.
   virtual bool KeepOffTaskbar(WindowHandle window) = 0;
+
+  // Key state, for waiting until the user has let go of keys before keys
+  // are typed into another application.
+
+  // Whether the key with virtual-key code `vk` is held down now (on the
+  // whole display, whichever window has the focus); false when unknown.
+  virtual bool KeyDown(uint8_t /*vk*/) { return false; }
 };
 
 }  // namespace quill

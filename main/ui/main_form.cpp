@@ -3,7 +3,6 @@
 #include <QAction>
 #include <QApplication>
 #include <QCheckBox>
-#include <QClipboard>
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QGuiApplication>
@@ -465,10 +464,11 @@ Status TMainForm::FormCreate() {
   QUILL_RETURN_IF_ERROR(startup_.MakeTmpFolder());
   ShowEmptyCardPanel();
   OfferSettingsReset();
-  // The browser-class list is loaded with the target tracking.
+  LoadBrowserClassList();
   ResetOneShotHint();
   LoadSettingsAtStart();
-  // The clip history and the register history are loaded with capture.
+  LoadClipHistory();
+  // The register history is loaded with capture.
   CreateTrayIcon();
   // The card icons are built with the tree's marks and icons.
   QUILL_RETURN_IF_ERROR(OpenDataSetAtStart());
@@ -531,12 +531,6 @@ Status TMainForm::OpenDataSetAtStart() {
   }
   if (!s.ok()) startup_.RemoveTmpFolder();
   return s;
-}
-
-void TMainForm::WatchClipboard() {
-  connect(QGuiApplication::clipboard(), &QClipboard::dataChanged, this,
-          &TMainForm::ClipboardChanged);
-  clipboard_watched_ = true;
 }
 
 void TMainForm::ListClipTools() {
@@ -669,11 +663,7 @@ bool TMainForm::FormClose() {
   Status saved = SaveSettings(settings_, stores_, kGroupBarAndSort);
   if (!saved.ok()) ShowWarning(saved);
   startup_.RemoveTmpFolder();
-  if (clipboard_watched_) {
-    disconnect(QGuiApplication::clipboard(), &QClipboard::dataChanged, this,
-               &TMainForm::ClipboardChanged);
-    clipboard_watched_ = false;
-  }
+  StopWatchingClipboard();
   return true;
 }
 
@@ -779,7 +769,6 @@ void TMainForm::PrintOutActionExecute() {}
 void TMainForm::SuperKeyStatusClick() {}
 void TMainForm::InKensakuButtonClick() {}
 void TMainForm::KensakuMarkClick() {}
-void TMainForm::CheckActiveTimerTimer() {}
 void TMainForm::ChangeDataClick() {}
 void TMainForm::BackUpClick() {}
 void TMainForm::Backup2Click() {}

@@ -34,7 +34,14 @@ class QTreeView;
 namespace quill {
 
 class CardEditor;
+class BrowserClassList;
+class ClipHistory;
+class ClipboardAccess;
+struct DispatchState;
+class Clipboard;
 class FileEnv;
+class KeyInjector;
+class PasteTarget;
 class FolderTreeModel;
 class SharedHookBlock;
 class MessageBus;
@@ -62,6 +69,11 @@ struct MainFormContext {
   Ui* ui = nullptr;
   // Whether Shift is held now; null asks the window system.
   std::function<bool()> shift_down;
+  // The clipboard; null: the desktop's (QClipboard).
+  Clipboard* clipboard = nullptr;
+  // Keys typed into other applications; null: XTest and the hook library
+  // on the display, none without one.
+  KeyInjector* keys = nullptr;
 };
 
 class TMainForm : public QMainWindow {
@@ -118,6 +130,14 @@ class TMainForm : public QMainWindow {
   // (grey with the setting CtrlColor on).
   void ApplyControlColor();
   QSystemTrayIcon* TrayIcon() const { return tray_icon_; }
+  // The clip history, the clipboard as the commands read and write it,
+  // the browser classes and the paste target (main_form_dispatch.cpp).
+  ClipHistory& History();
+  ClipboardAccess& Clip();
+  BrowserClassList& Browsers();
+  PasteTarget& Target();
+  // The fields the commands share (CommandTarget, TargetFocus, ...).
+  DispatchState& CommandState();
 
   // Published controls.
   QWidget* Panel1;
@@ -282,9 +302,6 @@ class TMainForm : public QMainWindow {
   void ResetItiClick();
   void TrayEndClick();
 
-  // The clipboard changed (the window watches it from its creation on).
-  void ClipboardChanged();
-
  protected:
   void closeEvent(QCloseEvent* event) override;
   void showEvent(QShowEvent* event) override;
@@ -314,7 +331,13 @@ class TMainForm : public QMainWindow {
   // Opens the card store and loads its tree; on failure the work folder
   // goes again.
   Status OpenDataSetAtStart();
+  // Clipboard changes reach the dispatcher from here on.
   void WatchClipboard();
+  void LoadBrowserClassList();
+  // The clip history from "quillmain.his"; group 11 of the settings
+  // writes it back.
+  void LoadClipHistory();
+  void StopWatchingClipboard();
   void ListClipTools();
   // Shows the window, or minimised with the setting RunIcon.
   void ShowAtStart();
@@ -356,7 +379,6 @@ class TMainForm : public QMainWindow {
   std::vector<std::string> clip_tool_files_;
   // Card windows open now; closing asks first while any is open.
   int card_window_count_ = 0;
-  bool clipboard_watched_ = false;
   bool destroyed_ = false;
   // The command dispatcher, the scheduler and the tray clicks, with the
   // ports they see this window through (main_form_dispatch.cpp).

@@ -8,6 +8,7 @@
 #include <QElapsedTimer>
 #include <QEvent>
 #include <QFileInfo>
+#include <QLineEdit>
 #include <QMetaObject>
 #include <QPlainTextEdit>
 #include <QPointer>
@@ -18,12 +19,17 @@
 #include <QWindow>
 #include <array>
 
+#include "clip/browser_classes.h"
+#include "clip/clip_history.h"
 #include "clip/dispatcher.h"
+#include "clip/paste_target.h"
 #include "clip/scheduler.h"
+#include "hook/quillhook.h"
 #include "main/tree/folder_tree_model.h"
 #include "main/startup.h"
 #include "platform/qt/cp932_text.h"
 #include "main/ui/main_form.h"
+#include "main/ui/qt_clipboard.h"
 #include "main/ui/qt_ui.h"
 #include "main/ui/quill_hooks.h"
 #include "platform/clock.h"
@@ -33,6 +39,7 @@
 #include "platform/text_codec.h"
 #include "platform/window_system.h"
 #include "platform/x11/x11_window_system.h"
+#include "platform/x11/xtest_key_injector.h"
 
 namespace quill {
 
@@ -201,6 +208,7 @@ class FormWindows final : public WindowSystem {
   bool KeepOffTaskbar(WindowHandle w) override {
     return !IsMain(w) && desktop_ != nullptr && desktop_->KeepOffTaskbar(w);
   }
+  bool KeyDown(uint8_t vk) override { return desktop_ != nullptr && desktop_->KeyDown(vk); }
 
  private:
   bool IsMain(WindowHandle w) const {
@@ -210,6 +218,22 @@ class FormWindows final : public WindowSystem {
   const SharedHookBlock& block_;
   std::unique_ptr<WindowSystem> desktop_;  // null off the display
 };
+
+// Keys off the display: none are typed.
+class NoKeys final : public KeyInjector {
+ public:
+  void KeyIn(int, int) override {}
+  void PressEnter() override {}
+  void PressShiftInsert() override {}
+};
+
+// XTest and the hook library's key rows, on the xcb platform only.
+std::unique_ptr<KeyInjector> OpenKeys() {
+  if (QGuiApplication::platformName() == QLatin1String("xcb")) {
+    if (std::unique_ptr<KeyInjector> keys = XTestKeyInjector::Open(&_KeyIn)) return keys;
+  }
+  return std::make_unique<NoKeys>();
+}
 
 // Turns the main window's own moves and activations into the messages the
 // dispatcher expects.
@@ -235,7 +259,7 @@ class WindowEventFeed final : public QObject {
 
 }  // namespace
 
-struct TMainForm::DispatchGlue final : DispatchTarget {
+struct TMainForm::DispatchGlue final : DispatchTarget, TargetView {
   explicit DispatchGlue(TMainForm* f)
       : form(f),
         block(f->context_.block != nullptr
@@ -245,8 +269,21 @@ struct TMainForm::DispatchGlue final : DispatchTarget {
         bus(f, f->context_.bus, block),
         windows(f, block),
         scheduler(clock, bus, kSelfWindow),
-        dispatcher(block, *this, windows, f->ui_, bus, clock, scheduler) {
+        dispatcher(block, *this, windows, f->ui_, bus, clock, scheduler),
+        own_clipboard(f->context_.clipboard == nullptr ? std::make_unique<QtClipboard>()
+                                                       : nullptr),
+        clipboard(f->context_.clipboard != nullptr ? *f->context_.clipboard : *own_clipboard),
+        browsers(block, f->registry_, windows),
+        access(clipboard, dispatcher.state(), browsers),
+        own_keys(f->context_.keys == nullptr ? OpenKeys() : nullptr),
+        keys(f->context_.keys != nullptr ? *f->context_.keys : *own_keys),
+        target(block, dispatcher.state(), windows, access, keys, f->ui_, clock, scheduler,
+               *this) {
     if (f->context_.block == nullptr) block.SetMainWindow(kSelfWindow);
+  }
+
+  std::string HistoryPath() const {
+    return form->startup_.program_folder() + kClipHistoryFileName;
   }
 
   // --- DispatchTarget ---
@@ -310,23 +347,23 @@ struct TMainForm::DispatchGlue final : DispatchTarget {
     if (block.SaveState() == 1) return OneShotFolderHint(form->settings_.DefAddKubun);
     return MessageText(MessageId::kOneShotFolderUnset);
   }
-  void ActivateTargetWindow(WindowHandle window, bool /*allow_enter*/) override {
-    // Other applications' windows are activated by the target tracking.
-    if (window == block.MainWindow()) {
-      form->activateWindow();
-      form->raise();
-    }
+  void ActivateTargetWindow(WindowHandle window, bool allow_enter) override {
+    target.ActivateTargetWindow(window, allow_enter);
   }
-  WindowHandle FocusedWindowOf(WindowHandle) override { return 0; }
-  CopyResult CopyFromTarget() override { return CopyResult::kCopied; }
-  void RestoreClipboard(bool) override {}
+  WindowHandle FocusedWindowOf(WindowHandle window) override {
+    return target.GetTargetFocusWindow(window);
+  }
+  CopyResult CopyFromTarget() override {
+    return target.CopyFromTarget() != 0 ? CopyResult::kTimedOut : CopyResult::kCopied;
+  }
+  void RestoreClipboard(bool forced) override { target.RestoreClipboard(forced); }
   void ReshowCapturedCard() override {}
   bool HasAppendTitle() override { return false; }
   void AppendToCard() override {}
   void RegisterFromClipboard() override {
     // Registering the clipboard as a card comes with the one-shot capture.
   }
-  void KeepClipboardText() override {}
+  void KeepClipboardText() override { target.KeepClipboard(); }
   void ShowKubunPopup() override {
     // The folder popup is not built yet; from the tray its menu part, the
     // tray menu, is shown alone.
@@ -339,13 +376,40 @@ struct TMainForm::DispatchGlue final : DispatchTarget {
   }
   void SuperPaste(int) override {}
   void CaptureHistory() override {
-    // The clipboard history comes with the clipboard capture.
+    if (!history.CaptureFrom(clipboard)) return;
+    // A history file that cannot be written is skipped without a word.
+    SaveSettings(form->settings_, form->stores_, kGroupClipHistoryFile);
   }
   void Rehook() override {
     // Only the program's own block has hooks (tests run without one).
     if (form->context_.block == nullptr) return;
     RemoveHooks(block);
     InstallHooks(block, form->ui_, form);
+  }
+
+  // --- TargetView ---
+
+  TargetSettings CurrentTargetSettings() override {
+    const Settings& s = form->settings_;
+    TargetSettings t;
+    t.paste_lists = {s.PASTE_ALT_E_P, s.PASTE_SHIFT_F9, s.PASTE_WM_PASTE};
+    t.copy_lists = {s.COPY_ALT_E_C, s.COPY_F8, s.COPY_SHIFT_F8, s.COPY_WM_COPY};
+    t.cut_lists = {s.CUT_ALT_E_T, s.CUT_F7, s.CUT_F8, s.CUT_WM_CUT};
+    t.no_hukki_class = s.NoHukkiClass;
+    t.back_clipboard = s.BackClipBoard != 0;
+    t.source_names = s.SyuttenNames;
+    t.source_classes = s.SyuttenClasses;
+    return t;
+  }
+  void FocusTitleField() override { form->Title->setFocus(); }
+  bool EditFocusedWidget(EditAction action) override {
+    switch (action) {
+      case EditAction::kCopy: form->CopyClick(); break;
+      case EditAction::kCut: form->CutClick(); break;
+      case EditAction::kPaste: form->PasteClick(); return false;
+    }
+    // The clipboard was emptied before: text on it now is the widget's.
+    return clipboard.HasText();
   }
 
   TMainForm* form;
@@ -356,13 +420,24 @@ struct TMainForm::DispatchGlue final : DispatchTarget {
   FormWindows windows;
   CommandScheduler scheduler;
   Dispatcher dispatcher;
+  std::unique_ptr<QtClipboard> own_clipboard;  // when the context brings none
+  Clipboard& clipboard;
+  BrowserClassList browsers;
+  ClipboardAccess access;
+  std::unique_ptr<KeyInjector> own_keys;  // when the context brings none
+  KeyInjector& keys;
+  PasteTarget target;
+  ClipHistory history;
   QPointer<QObject> feed;  // the window's event filter, see StartDispatch
 };
 
 void TMainForm::DestroyGlue(DispatchGlue* glue) {
   // The window's own events stop reaching the dispatcher first: the window
   // outlives its glue by the base-class destructors.
-  if (glue != nullptr) delete glue->feed.data();
+  if (glue != nullptr) {
+    delete glue->feed.data();
+    glue->clipboard.SetChangeListener(nullptr);
+  }
   delete glue;
 }
 
@@ -393,6 +468,7 @@ void TMainForm::StartDispatch() {
             });
   }
   Timer1->start();
+  CheckActiveTimer->start();
 }
 
 void TMainForm::ScheduleCommand(uint32_t delay_ms, uint16_t code, int32_t lparam) {
@@ -413,7 +489,37 @@ void TMainForm::FormShow() {
   Glue().dispatcher.UpdateTaskbarButton();
 }
 
-void TMainForm::ClipboardChanged() { Glue().dispatcher.ClipboardChangedNotice(); }
+void TMainForm::CheckActiveTimerTimer() { Glue().target.CheckActiveTimerTimer(); }
+
+ClipHistory& TMainForm::History() { return Glue().history; }
+
+ClipboardAccess& TMainForm::Clip() { return Glue().access; }
+
+BrowserClassList& TMainForm::Browsers() { return Glue().browsers; }
+
+PasteTarget& TMainForm::Target() { return Glue().target; }
+
+DispatchState& TMainForm::CommandState() { return Glue().dispatcher.state(); }
+
+void TMainForm::WatchClipboard() {
+  Glue().clipboard.SetChangeListener([this](const ClipboardChange& change) {
+    Glue().dispatcher.ClipboardChangedNotice(change);
+  });
+}
+
+void TMainForm::StopWatchingClipboard() {
+  if (glue_ != nullptr) glue_->clipboard.SetChangeListener(nullptr);
+}
+
+void TMainForm::LoadBrowserClassList() { Glue().browsers.Load(); }
+
+void TMainForm::LoadClipHistory() {
+  DispatchGlue& glue = Glue();
+  glue.history.Load(env_, glue.HistoryPath(), settings_.ClipSave != 0);
+  stores_.WriteClipHistory = [this] {
+    return Glue().history.Save(env_, Glue().HistoryPath());
+  };
+}
 
 void TMainForm::KQuillbox4Click() { Glue().dispatcher.KQuillbox4Click(); }
 

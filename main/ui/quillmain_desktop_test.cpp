@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <QElapsedTimer>
 #include <QGuiApplication>
 #include <QPixmap>
 #include <QProcess>
@@ -220,6 +221,37 @@ TEST_F(QuillmainDesktopTest, HotKeyAnotherProgramHoldsIsReportedOnce) {  ASSERT_
   EXPECT_EQ(quillmain.exitStatus(), QProcess::NormalExit);
   EXPECT_EQ(quillmain.exitCode(), 0);
   XCloseDisplay(other);
+}
+
+TEST_F(QuillmainDesktopTest, JapaneseTextOnTheClipboardJoinsTheHistoryASecondLater) {
+  Sandbox sandbox;
+  fs::create_directories(sandbox.home);
+  std::ofstream(sandbox.home + "/quillmain.ini") << "[Env]\r\nClipSave=1\r\nUseButton=0\r\n";
+  QProcess quillmain;
+  quillmain.setProcessEnvironment(sandbox.env);
+  quillmain.setProcessChannelMode(QProcess::ForwardedChannels);
+  quillmain.start(QUILLMAIN_PATH, {"R"});
+  ASSERT_TRUE(quillmain.waitForStarted(10000));
+  ASSERT_TRUE(QTest::qWaitFor([&] { return MainWindowOf(sandbox.block) != 0; }, 20000));
+  QTest::qWait(500);
+
+  // xclip stays behind to serve the text; its output must not hold our pipe.
+  QElapsedTimer since;
+  since.start();
+  RunTool({"sh", "-c", "printf '%s' '日本語の履歴\nに入る' | xclip -selection clipboard >/dev/null 2>&1"});
+  const std::string his = sandbox.home + "/quillmain.his";
+  ASSERT_TRUE(QTest::qWaitFor([&] { return fs::exists(his); }, 5000));
+  EXPECT_GE(since.elapsed(), 900);  // the capture waits a second
+  std::ifstream in(his, std::ios::binary);
+  const std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  // "日本語の履歴" CR LF "に入る" in CP932, titled by its first line.
+  const std::string title = "\x93\xfa\x96\x7b\x8c\xea\x82\xcc\x97\x9a\x97\xf0";
+  EXPECT_EQ(bytes.substr(0, title.size() + 2 + title.size() + 2 + 6),
+            title + "\r\n" + title + "\r\n\x82\xc9\x93\xfc\x82\xe9");
+
+  x.RequestClose(MainWindowOf(sandbox.block));
+  ASSERT_TRUE(quillmain.waitForFinished(20000));
+  EXPECT_EQ(quillmain.exitCode(), 0);
 }
 
 }  // namespace

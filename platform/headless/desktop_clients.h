@@ -66,6 +66,12 @@ struct TerminalAndEditor {
 
   TerminalAndEditor(const std::vector<std::string>& terminal_args,
                     const std::string& editor_text);
+  // xterm running `cat` into typed_file() (what is typed there lands in
+  // the file; a Ctrl+C would end it) and mousepad holding `editor_text`;
+  // null without a display.
+  static TerminalAndEditor* StartTyping(const std::string& editor_text);
+  std::string typed_file() const { return dir.File("typed.txt"); }
+
   TempDir dir;
   Client terminal;
   Client editor;

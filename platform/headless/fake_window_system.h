@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <functional>
 #include <map>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -167,6 +168,10 @@ class FakeWindowSystem final : public WindowSystem {
     Log("off-taskbar", w);
     return Find(w) != nullptr;
   }
+
+  // Key state: the virtual keys the user holds down.
+  std::set<uint8_t> keys_down;
+  bool KeyDown(uint8_t vk) override { return keys_down.count(vk) != 0; }
 };
 
 }  // namespace quill

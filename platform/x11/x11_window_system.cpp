@@ -388,3 +388,35 @@ bool X11WindowSystem::KeepOffTaskbar(WindowHandle window) {
 }
 
 }  // namespace quill
+
+namespace quill {
+
+bool X11WindowSystem::KeyDown(uint8_t vk) {
+  // The keysyms of a virtual key, by name (either key of a pair counts).
+  std::vector<std::string> names;
+  switch (vk) {
+    case 0x08: names = {"BackSpace"}; break;
+    case 0x0D: names = {"Return", "KP_Enter"}; break;
+    case 0x10: names = {"Shift_L", "Shift_R"}; break;
+    case 0x11: names = {"Control_L", "Control_R"}; break;
+    case 0x12: names = {"Alt_L", "Alt_R", "Meta_L", "Meta_R"}; break;
+    case 0x20: names = {"space"}; break;
+    default:
+      if ((vk >= 'A' && vk <= 'Z') || (vk >= '0' && vk <= '9')) {
+        names = {std::string(1, static_cast<char>(vk >= 'A' && vk <= 'Z' ? vk - 'A' + 'a' : vk))};
+      }
+      break;
+  }
+  if (names.empty()) return false;
+  char keys[32] = {};
+  XQueryKeymap(impl_->display, keys);
+  for (const std::string& name : names) {
+    const KeySym sym = XStringToKeysym(name.c_str());
+    if (sym == NoSymbol) continue;
+    const KeyCode code = XKeysymToKeycode(impl_->display, sym);
+    if (code != 0 && (keys[code / 8] & (1 << (code % 8))) != 0) return true;
+  }
+  return false;
+}
+
+}  // namespace quill

@@ -66,6 +66,11 @@ class X11WindowSystem final : public WindowSystem {
   // How long Activate waits for the window manager (default 1,000 ms).
   void set_activate_timeout_ms(uint32_t ms) { activate_timeout_ms_ = ms; }
 
+  // From the server's key map (XQueryKeymap): Backspace, Enter, Shift,
+  // Ctrl, Alt, Space, the letters and the digits; other keys are never
+  // down.
+  bool KeyDown(uint8_t vk) override;
+
  private:
   struct Impl;
   explicit X11WindowSystem(std::unique_ptr<Impl> impl);

@@ -1,0 +1,364 @@
+#include "clip/paste_target.h"
+
+#include <gtest/gtest.h>
+
+#include <array>
+#include <string>
+#include <vector>
+
+#include "clip/dispatch_test_support.h"
+#include "platform/headless/fake_clipboard.h"
+#include "platform/headless/fake_clock.h"
+#include "platform/headless/fake_key_injector.h"
+#include "platform/headless/fake_ui.h"
+#include "platform/headless/fake_window_system.h"
+#include "platform/headless/fault_env.h"
+#include "platform/headless/in_process_bus.h"
+#include "platform/headless/temp_dir.h"
+
+namespace quill {
+namespace {
+
+using Keys = std::vector<std::string>;
+
+constexpr WindowHandle kApp = 0x00600001;  // another application
+constexpr WindowHandle kOther = 0x00700001;
+
+class FakeView final : public TargetView {
+ public:
+  TargetSettings settings;
+  std::vector<std::string> log;
+  bool widget_has_selection = true;
+
+  TargetSettings CurrentTargetSettings() override { return settings; }
+  void FocusTitleField() override { log.push_back("focus title"); }
+  bool EditFocusedWidget(EditAction action) override {
+    log.push_back(action == EditAction::kCopy ? "widget copy"
+                  : action == EditAction::kCut ? "widget cut"
+                                                : "widget paste");
+    return action != EditAction::kPaste && widget_has_selection;
+  }
+};
+
+// The main window, another application with a selection, and everything
+// between them. Clipboard notices arrive when the window system pumps, as
+// they would from the event loop.
+struct Rig {
+  FakeClock clock;
+  FakeWindowSystem windows{&clock};
+  FakeClipboard clipboard;
+  FakeKeyInjector keys{windows, clipboard, clock};
+  FakeUi ui;
+  InProcessBus bus{&clock};
+  WindowHandle main = bus.CreateWindow();
+  alignas(8) std::array<uint8_t, kSharedHookBlockSize> bytes{};
+  SharedHookBlock block{std::span<uint8_t, kSharedHookBlockSize>(bytes)};
+  QuietTarget quiet;
+  CommandScheduler scheduler{clock, bus, main};
+  Dispatcher dispatcher{block, quiet, windows, ui, bus, clock, scheduler};
+  TempDir dir;
+  FaultEnv env;
+  RegistryStore registry{env, dir.File("registry.ini")};
+  BrowserClassList browsers{block, registry, windows};
+  ClipboardAccess access{clipboard, dispatcher.state(), browsers};
+  FakeView view;
+  PasteTarget target{block, dispatcher.state(), windows, access, keys, ui,
+                     clock, scheduler, view};
+  FakeKeyInjector::Target* app;
+
+  explicit Rig(std::string app_class = "Mousepad") {
+    block.SetMainWindow(main);
+    windows.AddWindow(main, "Quillmain");
+    windows.AddWindow(kOther, "Other");
+    app = &keys.AddTarget(kApp, std::move(app_class), "hello world");
+    keys.Select(kApp, 6, 5);  // "world"
+    windows.SetActiveWindow(kOther);
+    block.SetTargetWindow(kApp);
+    block.PushFocusPair({kApp, kApp});
+    clipboard.queue_notices = true;
+    clipboard.SetChangeListener(
+        [this](const ClipboardChange& c) { dispatcher.ClipboardChangedNotice(c); });
+    windows.on_pump = [this](uint32_t ms) {
+      keys.Pump(ms);
+      clipboard.DeliverNotices();
+    };
+    // The user's clipboard before the command.
+    clipboard.OtherSetsText("mine");
+    clipboard.DeliverNotices();
+    scheduler.Clear();
+  }
+
+  DispatchState& state() { return dispatcher.state(); }
+  void Command(WindowHandle w) {
+    state().CommandTarget = w;
+    state().TargetFocus = target.GetTargetFocusWindow(w);
+  }
+  int Copy(WindowHandle w = kApp) {
+    Command(w);
+    return target.CopyFromTarget();
+  }
+};
+
+// Which keys or method a class gets, by the first list that holds it.
+TEST(PasteTargetTest, ClassListsChooseTheKeysOrTheMessageMethod) {
+  enum Op { kCopy, kCut, kPaste };
+  struct Case {
+    Op op;
+    const char* lists;  // "<list index>:<names>;..." of that operation
+    bool focus_known;
+    Keys keys;          // reaching the application
+    std::string clipboard_after;
+  };
+  const Keys kNone;
+  const Case cases[] = {
+      // The first list wins.
+      {kCopy, "0:Mousepad;3:Mousepad", true, {"O 0", "C 0"}, "world"},
+      {kCopy, "1:Gedit,Mousepad", true, {"O 0", "C 1"}, "world"},
+      {kCopy, "2:Mousepad", true, {"O 0", "C 2"}, "world"},
+      {kCopy, "", true, {"O 0", "C 3"}, "world"},
+      // The message method: PRIMARY onto the CLIPBOARD, no key at all.
+      {kCopy, "3:XTerm,Mousepad", true, kNone, "world"},
+      // No focused window known: the class is "*".
+      {kCopy, "0:Mousepad;3:*", false, kNone, "world"},
+      {kCut, "0:Mousepad", true, {"O 0", "X 0"}, "world"},
+      {kCut, "1:Mousepad", true, {"O 0", "X 1"}, "world"},
+      {kCut, "2:Mousepad", true, {"O 0", "X 2"}, "world"},
+      {kCut, "", true, {"O 0", "X 3"}, "world"},
+      {kCut, "3:Mousepad", true, kNone, "world"},
+      {kPaste, "0:Mousepad", true, {"O 0", "P 0"}, "card"},
+      {kPaste, "1:Mousepad", true, {"O 0", "P 1"}, "card"},
+      {kPaste, "", true, {"O 0", "P 2"}, "card"},
+      {kPaste, "2:Mousepad", true, {"shift+insert"}, "card"},
+  };
+  for (const Case& c : cases) {
+    Rig rig;
+    if (!c.focus_known) rig.block.SetFocusPair(9, {});
+    std::string lists = c.lists;
+    while (!lists.empty()) {
+      size_t end = lists.find(';');
+      std::string item = lists.substr(0, end);
+      lists = end == std::string::npos ? "" : lists.substr(end + 1);
+      size_t i = static_cast<size_t>(item[0] - '0');
+      std::string names = item.substr(2);
+      TargetSettings& s = rig.view.settings;
+      (c.op == kCopy ? s.copy_lists[i] : c.op == kCut ? s.cut_lists[i] : s.paste_lists[i]) = names;
+    }
+    SCOPED_TRACE(std::string(c.lists) + " op " + std::to_string(c.op));
+    if (c.op == kPaste) {
+      rig.Command(kApp);
+      rig.clipboard.SetText("card");
+      rig.target.PasteToTarget();
+      rig.windows.PumpMessages(10);
+      EXPECT_EQ(rig.app->document, "hello card");
+    } else {
+      rig.Command(kApp);
+      const int result = c.op == kCopy ? rig.target.CopyFromTarget() : rig.target.CutFromTarget();
+      EXPECT_EQ(result, 0);
+      EXPECT_EQ(rig.app->document, c.op == kCut && !c.keys.empty() ? "hello " : "hello world");
+    }
+    EXPECT_EQ(rig.keys.KeysTo(kApp), c.keys);
+    EXPECT_EQ(rig.clipboard.Text(), c.clipboard_after);
+    EXPECT_EQ(rig.ui.flashes().size(), 0u);
+  }
+}
+
+TEST(PasteTargetTest, TheMainWindowUsesItsFocusedWidgetAndCtrlV) {
+  Rig rig;
+  rig.view.settings.copy_lists[0] = "*";
+  rig.block.PushFocusPair({rig.main, rig.main});
+  EXPECT_EQ(rig.Copy(rig.main), 0);
+  rig.windows.SetActiveWindow(rig.main);
+  rig.target.PasteToTarget();
+  EXPECT_EQ(rig.view.log, (Keys{"widget copy"}));
+  EXPECT_EQ(rig.keys.KeysTo(rig.main), (Keys{"O 0", "P 2"}));
+}
+
+TEST(PasteTargetTest, ACopyThatNeverArrivesTimesOut) {
+  Rig rig;
+  rig.app->deaf = true;
+  const uint32_t start = rig.clock.TickCount();
+  EXPECT_EQ(rig.Copy(), 1);
+  EXPECT_GE(rig.clock.TickCount() - start, 3000u);
+  EXPECT_EQ(rig.ui.beeps(), 1);
+  EXPECT_EQ(rig.ui.flashes(), (std::vector<FlashBitmap>{FlashBitmap::kNoClip}));
+  EXPECT_FALSE(rig.ui.flash_shown());
+  EXPECT_FALSE(rig.state().CopyInProgress);
+  // The user's clipboard is kept for the restore that follows.
+  EXPECT_EQ(rig.target.SavedClipboard, "mine");
+}
+
+TEST(PasteTargetTest, OnlyANewOwnerEndsTheWait) {
+  Rig rig;
+  rig.app->delay_ms = 1500;  // copies well after our own emptying
+  const uint32_t start = rig.clock.TickCount();
+  EXPECT_EQ(rig.Copy(), 0);
+  EXPECT_GE(rig.clock.TickCount() - start, 1500u);
+  EXPECT_EQ(rig.clipboard.Text(), "world");
+  EXPECT_FALSE(rig.state().CopyInProgress);
+  // Neither our emptying nor the target's copy goes into the history.
+  EXPECT_FALSE(rig.scheduler.pending().has_value());
+}
+
+TEST(PasteTargetTest, AWindowThatNeverComesForwardGetsNoKey) {
+  Rig rig;
+  rig.windows.Find(kApp)->refuses_front = true;
+  EXPECT_EQ(rig.Copy(), 1);
+  EXPECT_EQ(rig.ui.flashes(), (std::vector<FlashBitmap>{FlashBitmap::kNoClip}));
+  rig.clipboard.SetText("card");
+  rig.target.PasteToTarget();
+  EXPECT_EQ(rig.ui.beeps(), 2);  // the time-out's and the paste's
+  EXPECT_EQ(rig.keys.log(), Keys{});
+  EXPECT_EQ(rig.app->document, "hello world");
+}
+
+TEST(PasteTargetTest, RetActivePressesEnterOnceInTheMainWindow) {
+  Rig rig;
+  rig.block.SetRetActive(1);
+  rig.block.SetLastKeyUp(13);
+  EXPECT_TRUE(rig.target.ActivateTargetWindow(kApp, true));
+  EXPECT_EQ(rig.view.log, (Keys{"focus title"}));
+  EXPECT_EQ(rig.keys.log(), (Keys{"enter -> 80000001"}));
+  EXPECT_EQ(rig.windows.activations(), (std::vector<WindowHandle>{rig.main, kApp}));
+  // Without the Enter among the last keys, or without leave to use it,
+  // nothing of this happens.
+  for (bool with_return : {false, true}) {
+    Rig plain;
+    plain.block.SetRetActive(1);
+    plain.block.SetLastKeyUp(with_return ? 'A' : 13);
+    EXPECT_TRUE(plain.target.ActivateTargetWindow(kApp, with_return));
+    EXPECT_EQ(plain.keys.log(), Keys{});
+    EXPECT_EQ(plain.windows.activations(), std::vector<WindowHandle>{kApp});
+  }
+}
+
+TEST(PasteTargetTest, RestoreClipboardMatrix) {
+  struct Case {
+    bool force, back, no_hukki, main;
+    bool restored;
+  };
+  const Case cases[] = {
+      {true, false, false, false, true},  {true, false, true, false, true},
+      {false, true, false, false, true},  {false, true, true, false, false},
+      {false, false, false, false, false}, {true, true, false, true, false},
+      {false, true, false, true, false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::to_string(c.force) + std::to_string(c.back) + std::to_string(c.no_hukki) +
+                 std::to_string(c.main));
+    Rig rig;
+    rig.view.settings.back_clipboard = c.back;
+    rig.view.settings.no_hukki_class = c.no_hukki ? "Gedit,Mousepad" : "Gedit";
+    const WindowHandle w = c.main ? rig.main : kApp;
+    rig.Copy(w);
+    rig.target.TargetTopClass = "Mousepad";
+    rig.target.RestoreClipboard(c.force);
+    // The fake widget of the main window copies nothing.
+    EXPECT_EQ(rig.clipboard.Text(), c.restored ? "mine" : c.main ? "" : "world");
+    EXPECT_EQ(rig.target.SavedClipboard, "");
+  }
+}
+
+TEST(PasteTargetTest, TheUsersClipboardComesBackWithEveryFormat) {
+  Rig rig;
+  const ClipboardSnapshot user = {{{"image/png", std::string("\x89PNG\r\n\x1a\n\0\1", 10)},
+                                   {"text/plain;charset=utf-8", "mine"}}};
+  rig.clipboard.OtherSets(user);
+  rig.Copy();
+  rig.target.RestoreClipboard(true);
+  EXPECT_EQ(rig.clipboard.Snapshot(), user);
+  // A text another step put in SavedClipboard meanwhile wins.
+  rig.Copy();
+  rig.target.SavedClipboard = "changed";
+  rig.target.RestoreClipboard(true);
+  EXPECT_EQ(rig.clipboard.Text(), "changed");
+}
+
+TEST(PasteTargetTest, AfterAPasteTheClipboardComesBackOnceTheTargetHasFetchedIt) {
+  for (uint32_t delay : {2500u, 0u}) {
+    SCOPED_TRACE(delay);
+    Rig rig;
+    rig.view.settings.back_clipboard = true;
+    rig.app->delay_ms = delay;  // a slow application
+    rig.target.KeepClipboard();
+    rig.Command(kApp);
+    rig.target.TargetTopClass = "Mousepad";
+    rig.clipboard.SetText("card");
+    const uint32_t start = rig.clock.TickCount();
+    rig.target.PasteToTarget();
+    ASSERT_TRUE(rig.scheduler.pending().has_value());
+    EXPECT_EQ(rig.scheduler.pending()->code, 12);
+    rig.windows.PumpMessages(1000);
+    rig.target.RestoreClipboard(false);
+    EXPECT_EQ(rig.app->document, "hello card");
+    EXPECT_EQ(rig.clipboard.Text(), "mine");
+    EXPECT_LT(rig.clock.TickCount() - start, delay + 1500);
+  }
+  // A target that never fetches: the clipboard comes back 5 s after the
+  // paste.
+  Rig rig;
+  rig.view.settings.back_clipboard = true;
+  rig.app->deaf = true;
+  rig.target.KeepClipboard();
+  rig.Command(kApp);
+  rig.clipboard.SetText("card");
+  rig.target.PasteToTarget();
+  const uint32_t start = rig.clock.TickCount();
+  rig.windows.PumpMessages(1000);
+  rig.target.RestoreClipboard(false);
+  EXPECT_EQ(rig.clipboard.Text(), "mine");
+  EXPECT_GE(rig.clock.TickCount() - start, 5000u);
+  EXPECT_LT(rig.clock.TickCount() - start, 5100u);
+}
+
+TEST(PasteTargetTest, ClassTitleAndSourceOfACopy) {
+  Rig rig;
+  // 88 ASCII bytes and a double-byte character: cut before it.
+  const std::string long_name = std::string(88, 'c') + "\x93\xfa";
+  rig.windows.Find(kApp)->title = long_name;
+  rig.windows.Find(kApp)->class_name = long_name;
+  rig.view.settings.source_names = {"Web", "Editor"};
+  rig.view.settings.source_classes = {"firefox", "Gedit," + std::string(88, 'c')};
+  rig.Copy();
+  EXPECT_EQ(rig.target.TargetTopClass, std::string(88, 'c'));
+  EXPECT_EQ(rig.target.TargetClass, std::string(88, 'c'));
+  EXPECT_EQ(rig.target.TargetTitle, std::string(88, 'c'));
+  EXPECT_EQ(rig.target.SourceName, "Editor");
+  rig.view.settings.source_classes[1] = "Gedit";
+  rig.Copy();
+  EXPECT_EQ(rig.target.SourceName, std::string(88, 'c'));
+}
+
+TEST(PasteTargetTest, ClassInListTakesWholeNamesOnly) {
+  const std::string long_list = std::string(600, 'x') + ",Late";
+  EXPECT_TRUE(PasteTarget::ClassInList("Late", long_list));
+  EXPECT_TRUE(PasteTarget::ClassInList("B", ",,A, B", ", "));
+  EXPECT_FALSE(PasteTarget::ClassInList("b", "A,B"));
+  EXPECT_FALSE(PasteTarget::ClassInList("", "A,,B"));
+  EXPECT_FALSE(PasteTarget::ClassInList("A", "AB"));
+}
+
+TEST(PasteTargetTest, HistoryCapturesChangesOfOtherApplicationsOnly) {
+  Rig rig;
+  rig.access.SetClipboardText("ours");
+  rig.windows.PumpMessages(10);
+  EXPECT_FALSE(rig.scheduler.pending().has_value());
+  rig.clipboard.OtherSetsText("theirs", Selection::kPrimary);
+  rig.windows.PumpMessages(10);
+  EXPECT_FALSE(rig.scheduler.pending().has_value());
+  rig.clipboard.OtherSetsText("theirs");
+  rig.windows.PumpMessages(10);
+  ASSERT_TRUE(rig.scheduler.pending().has_value());
+  EXPECT_EQ(rig.scheduler.pending()->code, 101);
+}
+
+TEST(PasteTargetTest, HtmlOnTheClipboardMakesTheTargetABrowser) {
+  Rig rig;
+  EXPECT_EQ(rig.access.FindHtmlClipboardFormat(kApp), 0);
+  rig.clipboard.OtherSets({{{"text/html", "<b>x</b>"}, {"text/plain", "x"}}});
+  EXPECT_EQ(rig.access.FindHtmlClipboardFormat(kApp), ClipboardAccess::kHtmlFormat);
+  EXPECT_EQ(rig.block.BrowserClasses(), std::vector<std::string>{"Mousepad"});
+  EXPECT_TRUE(rig.browsers.Is(kApp));
+}
+
+}  // namespace
+}  // namespace quill

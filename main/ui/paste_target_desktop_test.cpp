@@ -1,0 +1,206 @@
+// The main window's paste target on a real X display with a window manager,
+// xterm and mousepad: copies and pastes through the hook library's keys
+// and XTest, the selection methods for the terminal, and the user's
+// clipboard put back whole. The test process runs the main window; the
+// other applications are real clients, driven with xdotool and read with
+// xclip.
+#include <gtest/gtest.h>
+
+#include <QBuffer>
+#include <QClipboard>
+#include <QGuiApplication>
+#include <QImage>
+#include <QProcess>
+#include <QTest>
+#include <array>
+#include <fstream>
+#include <memory>
+#include <string>
+
+#include "clip/paste_target.h"
+#include "main/ui/main_form.h"
+#include "main/ui/test_app.h"
+#include "platform/headless/desktop_clients.h"
+#include "platform/headless/fake_ui.h"
+#include "platform/headless/temp_dir.h"
+#include "platform/headless/typing_clients_test.h"
+#include "platform/protocol/shared_hook_block.h"
+#include "platform/text_codec.h"
+
+namespace quill {
+namespace {
+
+constexpr char kJapanese[] = "クイル日本語のテキスト";
+const char kCard[] = "カードの本文です";
+
+std::string ReadFile(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+bool Activate(WindowHandle w) {
+  return RunTool({"xdotool", "windowactivate", "--sync", std::to_string(w)}).status == 0;
+}
+
+// Runs a tool while this process keeps serving its own clipboard (a tool
+// that reads what we offer waits for our event loop).
+std::string RunServing(const QStringList& argv, int ms = 10000) {
+  QProcess p;
+  p.start(argv.front(), argv.mid(1));
+  if (!p.waitForStarted(5000)) return "(not started)";
+  QTest::qWaitFor([&] { return p.state() == QProcess::NotRunning; }, ms);
+  return p.readAllStandardOutput().toStdString();
+}
+
+std::string ClipboardOut(const QString& target = QString()) {
+  QStringList argv = {"xclip", "-o", "-selection", "clipboard"};
+  if (!target.isEmpty()) argv << "-t" << target;
+  return RunServing(argv);
+}
+
+// Another program takes the clipboard with `data` as `target`; xclip
+// stays behind to serve it.
+void OtherSetsClipboard(const std::string& file, const std::string& target) {
+  RunTool({"sh", "-c",
+           "xclip -selection clipboard -t '" + target + "' -i '" + file + "' >/dev/null 2>&1"});
+  QTest::qWait(300);
+}
+
+class PasteTargetDesktopTest : public TypingClientsTest<kJapanese> {
+ protected:
+  void SetUp() override {
+    TestApp();
+    if (QGuiApplication::platformName() != QLatin1String("xcb")) {
+      GTEST_SKIP() << "needs an X display";
+    }
+    WaitForClients();
+    if (HasFatalFailure()) return;
+
+    MainFormContext context;
+    context.program_folder = dir_.Path() + "/";
+    context.registry_path = dir_.File("registry.ini");
+    context.block = &block_;
+    context.ui = &ui_;
+    context.shift_down = [] { return false; };
+    form_ = std::make_unique<TMainForm>(std::move(context));
+    block_.SetMainWindow(static_cast<WindowHandle>(form_->winId() & 0xFFFFFFFFu));
+    ASSERT_TRUE(form_->FormCreate().ok());
+  }
+
+  PasteTarget& Target() { return form_->Target(); }
+
+  // The window becomes the command's target; its focus is itself.
+  void Command(WindowHandle w) {
+    block_.PushFocusPair({w, w});
+    DispatchState& state = form_->CommandState();
+    state.CommandTarget = w;
+    state.TargetFocus = Target().GetTargetFocusWindow(w);
+  }
+  int CopyFrom(WindowHandle w) {
+    Command(w);
+    return Target().CopyFromTarget();
+  }
+
+  // The editor selects its whole text (and offers it as PRIMARY).
+  bool SelectAllInEditor(const std::string& expected) {
+    if (!Activate(pad_)) return false;
+    return WaitFor(
+        [&] {
+          RunTool({"xdotool", "key", "--clearmodifiers", "ctrl+a"});
+          return RunTool({"xclip", "-o", "-selection", "primary"}).out == expected;
+        },
+        10000);
+  }
+
+  TempDir dir_;
+  alignas(8) std::array<uint8_t, kSharedHookBlockSize> bytes_{};
+  SharedHookBlock block_{std::span<uint8_t, kSharedHookBlockSize>(bytes_)};
+  FakeUi ui_;
+  std::unique_ptr<TMainForm> form_;
+};
+
+TEST_F(PasteTargetDesktopTest, CopyTakesTheEditorsSelectionAndPutsTheUsersClipboardBack) {
+  // The user's clipboard: text, then an image.
+  const std::string text_file = dir_.File("user.txt");
+  std::ofstream(text_file, std::ios::binary) << "user text";
+  QImage image(8, 8, QImage::Format_RGB32);
+  image.fill(Qt::red);
+  const std::string png_file = dir_.File("user.png");
+  ASSERT_TRUE(image.save(QString::fromStdString(png_file), "PNG"));
+  const std::string png = ReadFile(png_file);
+
+  ASSERT_TRUE(SelectAllInEditor(kJapanese));
+  for (const auto& [file, target] : {std::pair{text_file, std::string("UTF8_STRING")},
+                                     std::pair{png_file, std::string("image/png")}}) {
+    SCOPED_TRACE(target);
+    OtherSetsClipboard(file, target);
+    const std::string before = ClipboardOut(QString::fromStdString(target));
+    ASSERT_EQ(before, ReadFile(file));
+
+    EXPECT_EQ(CopyFrom(pad_), 0);
+    EXPECT_EQ(QGuiApplication::clipboard()->text().toStdString(), kJapanese);
+    EXPECT_EQ(ui_.flashes().size(), 0u);
+
+    Target().RestoreClipboard(/*force=*/true);
+    EXPECT_EQ(ClipboardOut(QString::fromStdString(target)), before);
+    EXPECT_NE(ClipboardOut("TARGETS").find(target), std::string::npos);
+  }
+  EXPECT_EQ(ClipboardOut("image/png"), png);
+}
+
+TEST_F(PasteTargetDesktopTest, TheTerminalsSelectionIsCopiedWithoutInterruptingIt) {
+  ASSERT_TRUE(Activate(term_));
+  const size_t before = ReadFile(typed_).size();
+  ASSERT_EQ(RunTool({"xdotool", "type", "--delay", "20", "quillword"}).status, 0);
+  ASSERT_EQ(RunTool({"xdotool", "key", "Return"}).status, 0);
+  ASSERT_TRUE(WaitFor([&] { return ReadFile(typed_).size() >= before + 10; }, 5000));
+  // A double click on the word's line selects it: xterm offers it as
+  // PRIMARY.
+  ASSERT_TRUE(WaitFor(
+      [&] {
+        RunTool({"xdotool", "mousemove", "--window", std::to_string(term_), "12", "8", "click",
+                 "--repeat", "2", "--delay", "80", "1"});
+        return RunTool({"xclip", "-o", "-selection", "primary"}).out.find("quillword") !=
+               std::string::npos;
+      },
+      10000));
+  const std::string selected = RunTool({"xclip", "-o", "-selection", "primary"}).out;
+
+  QTest::qWait(300);  // the change of owner reaches our clipboard
+  EXPECT_EQ(CopyFrom(term_), 0);
+  EXPECT_EQ(QGuiApplication::clipboard()->text().toStdString(), selected);
+  EXPECT_EQ(Target().TargetTopClass, "XTerm");
+
+  // The terminal's program still runs and takes what is typed next.
+  ASSERT_TRUE(Activate(term_));
+  ASSERT_EQ(RunTool({"xdotool", "type", "--delay", "20", "after"}).status, 0);
+  ASSERT_EQ(RunTool({"xdotool", "key", "Return"}).status, 0);
+  EXPECT_TRUE(WaitFor([&] { return ReadFile(typed_).substr(before) == "quillword\nafter\n"; },
+                      5000))
+      << ReadFile(typed_).substr(before);
+}
+
+TEST_F(PasteTargetDesktopTest, PasteGivesTheCardsTextToTheEditorAndTheTerminal) {
+  // Into the editor, over its whole text.
+  ASSERT_TRUE(SelectAllInEditor(kJapanese));
+  QGuiApplication::clipboard()->setText(QString::fromUtf8(kCard));
+  Command(pad_);
+  Target().PasteToTarget();
+  QTest::qWait(1000);  // the editor fetches the text from us
+  EXPECT_TRUE(SelectAllInEditor(kCard)) << RunTool({"xclip", "-o", "-selection", "primary"}).out;
+
+  // Into the terminal, through PRIMARY and Shift+Insert.
+  const size_t before = ReadFile(typed_).size();
+  Command(term_);
+  Target().PasteToTarget();
+  QTest::qWait(1000);
+  ASSERT_TRUE(Activate(term_));
+  ASSERT_EQ(RunTool({"xdotool", "key", "Return"}).status, 0);
+  EXPECT_TRUE(WaitFor([&] { return ReadFile(typed_).size() > before; }, 5000));
+  EXPECT_EQ(ReadFile(typed_).substr(before), std::string(kCard) + "\n");
+  // Each paste beeps once.
+  EXPECT_EQ(ui_.beeps(), 2);
+}
+
+}  // namespace
+}  // namespace quill
