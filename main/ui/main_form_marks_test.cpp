@@ -187,8 +187,6 @@ TEST_F(MainFormMarksTest, CardsLeavingTheTreeTakeTheEditorsCardOnlyAfterItIsSave
   store::CardStore store(env_, Folder());
   ASSERT_TRUE(store.Open(false, {}).ok());
   store::CardRecord c(store);
-  bool found = false;
-  ASSERT_TRUE(c.FindByKey("KUBUN", "A", true, &found).ok());
   std::map<std::string, std::string> texts;
   std::vector<int64_t> rows;
   ASSERT_TRUE(c.FindCardsByFolder("A", &rows).ok());
