@@ -318,6 +318,31 @@ TEST_F(MainFormMarksTest, TheImageListFeedsTheTreeAndTheKindButton) {
             images.Image(5));
 }
 
+TEST_F(MainFormMarksTest, RefreshingTheSelectionOpensItAnewAndRunTreeOpenExpandsAll) {
+  auto form = MakeForm();
+  Select(*form, "a1");
+  form->Title->setText("unsaved");
+  form->TreeModel().settings().RunTreeOpen = 1;
+  form->RefreshTreeSelection();
+  for (const char* folder : {"A", "B", "C"}) EXPECT_TRUE(Node(*form, folder)->expanded());
+  // Opened anew: the editor's edit was stored first, then shown again.
+  EXPECT_EQ(Current(*form), "unsaved");
+  EXPECT_EQ(form->EditCard().title, "unsaved");
+  EXPECT_FALSE(form->SaveButton->isEnabled());
+}
+
+TEST_F(MainFormMarksTest, AnEditedFolderNameGoesBackIntoNameOrder) {
+  auto form = MakeForm();
+  Select(*form, "A");
+  form->TreeModel().tree().SetText(Node(*form, "A"), "D");
+  form->ResortSelectedFolder();
+  TreeNode* root = form->TreeModel().tree().root();
+  EXPECT_EQ(root->child(0)->text(), "C");
+  EXPECT_EQ(root->child(1)->text(), "D");
+  EXPECT_EQ(Current(*form), "D");
+  EXPECT_EQ(FileBytes("quilbo7.tre"), "C\r\nD\r\nD B\r\n");
+}
+
 TEST_F(MainFormMarksTest, ANewFolderIsMadeInTheSelectedNodesFolderOnce) {
   auto form = MakeForm();
   Select(*form, "a1");
