@@ -317,11 +317,20 @@ QImage CardIconList::Image(int i) const {
 QList<QIcon> CardIconList::Icons() const {
   QList<QIcon> icons;
   icons.reserve(count());
-  for (const QImage& image : images_) icons.push_back(QIcon(QPixmap::fromImage(image)));
+  for (const QImage& image : images_) {
+    // A selected row shows its image untinted, as an unselected one.
+    const QPixmap pixmap = QPixmap::fromImage(image);
+    QIcon icon;
+    icon.addPixmap(pixmap, QIcon::Normal);
+    icon.addPixmap(pixmap, QIcon::Selected);
+    icons.push_back(icon);
+  }
   return icons;
 }
 
 QPixmap CardIconList::GetIconBitmap(int icon) const {
+  // An icon number out of range shows icon 0, as the tree does.
+  if (icon < 0 || icon >= kCardIconCount) icon = 0;
   return QPixmap::fromImage(Image(kImageCardBase + icon));
 }
 

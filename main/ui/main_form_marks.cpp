@@ -215,8 +215,12 @@ void TMainForm::NewFolderCommand() {
   TreeGlue& g = *tree_glue_;
   g.editor.SaveCurrentCard(true);
   TreeNode* created = nullptr;
-  if (!NewFolder(g.model, g.model.tree().selected_node(), &created).ok()) return;
-  g.SelectAndOpen(created);
+  if (NewFolder(g.model, g.model.tree().selected_node(), &created).ok()) {
+    g.SelectAndOpen(created);
+  } else {
+    // A refused folder row has reloaded the tree.
+    g.SelectInView(g.model.tree().selected_node());
+  }
 }
 
 void TMainForm::SinkiForudaClick() {

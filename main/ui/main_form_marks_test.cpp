@@ -306,8 +306,13 @@ TEST_F(MainFormMarksTest, TheImageListFeedsTheTreeAndTheKindButton) {
   auto shown = [&](const char* caption) {
     const QModelIndex i = form->Tree->currentIndex();
     EXPECT_EQ(ToCp932(i.data().toString()), caption);
-    return i.data(Qt::DecorationRole).value<QIcon>().pixmap(16, 16).toImage().convertToFormat(
-        QImage::Format_RGB32);
+    const QIcon icon = i.data(Qt::DecorationRole).value<QIcon>();
+    const QImage normal = icon.pixmap(QSize(16, 16)).toImage().convertToFormat(QImage::Format_RGB32);
+    // A selected row looks as an unselected one.
+    EXPECT_EQ(icon.pixmap(QSize(16, 16), QIcon::Selected).toImage().convertToFormat(
+                  QImage::Format_RGB32),
+              normal);
+    return normal;
   };
   EXPECT_EQ(shown("a1"), images.Image(105));
   form->LoadCardIcons(0, CardIconList::BuiltInCardIcon(11));
