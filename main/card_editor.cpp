@@ -5,6 +5,7 @@
 
 #include "main/tree/folder_tree_model.h"
 #include "main/tree/node_operations.h"
+#include "main/tree/sort_orders.h"
 #include "platform/clock.h"
 #include "platform/messages.h"
 #include "platform/text_codec.h"
@@ -450,33 +451,9 @@ void CardEditor::PutFirstAmongCards(TreeNode* node, TreeNode* folder) {
 }
 
 void CardEditor::AfterNewNode(TreeNode* folder) {
-  if (form_.settings().AutoSort == 0) {
-    Status s = RenumberFolder(folder);
-    if (!s.ok()) ReportFailure(s);
-  }
-}
-
-Status CardEditor::RenumberFolder(TreeNode* folder) {
-  if (folder == nullptr) return Status::Ok();
-  store::CardRecord r(form_.store());
-  Status s = r.SetOpenFlag(true);
-  uint32_t position = 0;
-  for (int i = 0; s.ok() && i < folder->child_count(); ++i) {
-    TreeNode* n = folder->child(i);
-    if (n->IsFolder()) continue;
-    bool found = false;
-    s = r.FindById(n->info().RecordNo(), n->info().TextId(), false, &found);
-    if (s.ok() && found && r.position != position) {
-      r.position = position;
-      s = r.Write(/*low_threshold=*/true);
-    }
-    if (edit_card_.row >= 0 && edit_card_.id == n->info().TextId()) {
-      edit_card_.position = position;
-    }
-    ++position;
-  }
-  Status closed = r.SetOpenFlag(false);
-  return s.ok() ? closed : s;
+  // The folder's stored positions follow the tree (a refused write is
+  // shown by RenumberCards; the card in the editor keeps its position).
+  (void)RenumberCards(form_, folder, &edit_card_);
 }
 
 // --- commands ---

@@ -192,10 +192,6 @@ class CardEditor {
   // Title, Text and Syutten in the colour of a field without the focus.
   void ApplyControlColor();
 
-  // Rewrites the stored order values of folder's cards as 0, 1, 2, ... in
-  // tree order.
-  Status RenumberFolder(TreeNode* folder);
-
  private:
   // What the controls hold, taken by a save to compare with the card.
   struct EditorValues {

@@ -31,6 +31,11 @@ constexpr std::array<Entry, kMessageCount> kMessages = {{
     {MessageId::kFatalWrite, "書き込み時に致命的なエラー発生2"},
     {MessageId::kFatalGuard, "書き込み時に致命的なエラー発生１"},
     {MessageId::kLowSpaceFolderNotCreated, "空き容量が少ないです。つくれません。"},
+    {MessageId::kFolderNameTooLong, "フォルダ名が長いです"},
+    {MessageId::kNewFolderExists, "「新規フォルダ」というフォルダがあります"},
+
+    {MessageId::kCardIconSheetNotUsable,
+     "アイコンファイル %1 を全部は使えません。足りないアイコンは組み込みのもので表示します"},
 
     {MessageId::kConfirmCloseWhileCardWindowsOpen, "窓編集中です。保存してから終了しますか？"},
     {MessageId::kConfirmResetSettings, "環境設定の情報をクリアしますか？"},

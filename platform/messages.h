@@ -34,6 +34,11 @@ enum class MessageId {
   kFatalWrite,  // the card store stops: a text cannot be written
   kFatalGuard,  // the card store stops: a card row cannot be written
   kLowSpaceFolderNotCreated,
+  kFolderNameTooLong,
+  kNewFolderExists,
+
+  // Marks and icons.
+  kCardIconSheetNotUsable,  // %1: the sheet file
 
   // The main window.
   kConfirmCloseWhileCardWindowsOpen,

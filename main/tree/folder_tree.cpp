@@ -188,6 +188,28 @@ bool FolderTree::Move(TreeNode* node, TreeNode* new_parent, int to) {
   return true;
 }
 
+bool FolderTree::ReorderChildren(TreeNode* parent, const std::vector<TreeNode*>& order) {
+  if (parent == nullptr || order.size() != parent->children_.size()) return false;
+  // Each child once: its slot in the new order, taken once.
+  std::vector<int> slot(order.size(), -1);
+  for (size_t i = 0; i < order.size(); ++i) {
+    const TreeNode* n = order[i];
+    if (n == nullptr || n->parent_ != parent || slot[static_cast<size_t>(n->index_)] >= 0) {
+      return false;
+    }
+    slot[static_cast<size_t>(n->index_)] = static_cast<int>(i);
+  }
+  Notify([&](FolderTreeObserver* o) { o->ChildrenAboutToReorder(parent); });
+  std::vector<std::unique_ptr<TreeNode>> children(order.size());
+  for (size_t i = 0; i < slot.size(); ++i) {
+    children[static_cast<size_t>(slot[i])] = std::move(parent->children_[i]);
+  }
+  parent->children_ = std::move(children);
+  Renumber(parent, 0);
+  Notify([&](FolderTreeObserver* o) { o->ChildrenReordered(parent); });
+  return true;
+}
+
 void FolderTree::SetText(TreeNode* node, std::string text) {
   node->text_ = std::move(text);
   NodeChanged(node);

@@ -132,6 +132,10 @@ class FolderTreeObserver {
   virtual void NodeMoved(TreeNode* node) {}
   // Caption, record or expand state of one node.
   virtual void NodeChanged(TreeNode* node) {}
+  // The parent's children change places among themselves (none comes or
+  // goes).
+  virtual void ChildrenAboutToReorder(TreeNode* parent) {}
+  virtual void ChildrenReordered(TreeNode* parent) {}
   // A batch of changes begins / ends (BeginUpdate / EndUpdate, outermost).
   virtual void UpdateBegun() {}
   virtual void UpdateEnded() {}
@@ -170,6 +174,10 @@ class FolderTree {
   // children as they stand after the move (-1: last). Moving a node into
   // its own subtree, or the root, is refused (returns false).
   bool Move(TreeNode* node, TreeNode* new_parent, int to);
+  // Puts parent's children in the given order, in one step however many
+  // there are. `order` must hold each child of parent exactly once;
+  // otherwise nothing changes and the result is false.
+  bool ReorderChildren(TreeNode* parent, const std::vector<TreeNode*>& order);
 
   void SetText(TreeNode* node, std::string text);
   void SetExpanded(TreeNode* node, bool expanded);

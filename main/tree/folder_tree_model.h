@@ -37,6 +37,8 @@ class FolderTreeView {
   virtual void ShowCounts(int64_t cards, int64_t marked) {}
   // The editor's card is cleared and shown empty.
   virtual void ClearEditor() {}
+  // Stores one group of the settings (main/settings.h).
+  virtual void SaveSettingsGroup(int group) {}
 };
 
 class FolderTreeModel {

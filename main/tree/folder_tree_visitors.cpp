@@ -85,7 +85,17 @@ int CFolderAri::VisitFolder() {
 }
 
 CSetMarkFlag::CSetMarkFlag(FolderTreeModel& form, int mode, uint8_t value)
-    : AllNode(form.tree(), true), form_(form), mode_(mode), value_(value) {}
+    : AllNode(form.tree(), true), form_(form), mode_(mode), value_(value) {
+  if (mode_ == 3) {
+    titles_ = std::make_unique<store::CardRecord>(form_.store());
+    // Unopened, each title is read with the table opened for it alone.
+    (void)titles_->SetOpenFlag(true);
+  }
+}
+
+CSetMarkFlag::~CSetMarkFlag() {
+  if (titles_) (void)titles_->SetOpenFlag(false);
+}
 
 int CSetMarkFlag::VisitCard() {
   const uint8_t mark = info_->Mark();
@@ -101,7 +111,9 @@ int CSetMarkFlag::VisitCard() {
       if (mark == 1) info_->SetMark(3);
       break;
     case 3: {
-      std::string title = GetCardTitle(form_, info_->RecordNo(), info_->TextId());
+      bool found = false;
+      Status s = titles_->FindById(info_->RecordNo(), info_->TextId(), false, &found);
+      const std::string title = s.ok() && found ? titles_->title : std::string();
       tree_.SetText(node_, FormatNodeCaption(form_, title, info_->UpdateTime(),
                                              info_->CreationTime()));
       return 0;

@@ -19,6 +19,10 @@ namespace quill {
 
 class FolderTreeModel;
 
+namespace store {
+class CardRecord;
+}  // namespace store
+
 class AllNode {
  public:
   explicit AllNode(FolderTree& tree, bool update = false) : tree_(tree), update_(update) {}
@@ -134,16 +138,20 @@ class CFolderAri : public AllNode {
 // Mark changes over cards, by mode: 0 sets every mark to the value; 1 ends
 // a drag (3 -> 1, 2 -> 0); 2 starts a drag (1 -> 3); 3 rebuilds each
 // caption from the card's stored title and the node's times. Runs inside
-// one tree update and never stops the walk.
+// one tree update and never stops the walk. Mode 3 reads the titles
+// through one card record that keeps the card table open while the
+// visitor lives.
 class CSetMarkFlag : public AllNode {
  public:
   CSetMarkFlag(FolderTreeModel& form, int mode, uint8_t value = 0);
+  ~CSetMarkFlag() override;
   int VisitCard() override;
 
  private:
   FolderTreeModel& form_;
   int mode_;
   uint8_t value_;
+  std::unique_ptr<store::CardRecord> titles_;
 };
 
 // Collects every card whose mark is not 0.

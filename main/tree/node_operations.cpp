@@ -93,6 +93,31 @@ Status CreateFolder(FolderTreeModel& form, std::string_view name, TreeNode* pare
   return Status::Ok();
 }
 
+Status NewFolder(FolderTreeModel& form, TreeNode* node, TreeNode** created) {
+  if (created != nullptr) *created = nullptr;
+  TreeNode* parent = FolderOf(node);
+  if (parent == nullptr) return Status::Invalid("no folder selected");
+  std::string path = GetFolderPath(parent);
+  if (!path.empty()) path += ' ';
+  path += kNewFolderName;
+  MessageId refusal = MessageId::kCount;
+  if (path.size() > kFolderPathLimit) {
+    refusal = MessageId::kFolderNameTooLong;
+  } else if (FindFolderNode(form, path) != nullptr) {
+    refusal = MessageId::kNewFolderExists;
+  }
+  if (refusal != MessageId::kCount) {
+    form.ui().ShowMessageDialog(MessageText(refusal), MessageText(MessageId::kWarningCaption),
+                                kMessageOk);
+    return Status::Invalid("the new folder cannot be made there");
+  }
+  TreeNode* folder = nullptr;
+  QUILL_RETURN_IF_ERROR(CreateFolder(form, kNewFolderName, parent, &folder));
+  form.tree().set_selected_node(folder);
+  if (created != nullptr) *created = folder;
+  return Status::Ok();
+}
+
 TreeNode* EnsureNewFolder(FolderTreeModel& form) {
   FolderTree& tree = form.tree();
   TreeNode* root = tree.root();

@@ -37,6 +37,14 @@ void UpdateNodeFromCard(FolderTreeModel& form, const store::CardRecord& card, Tr
 Status CreateFolder(FolderTreeModel& form, std::string_view name, TreeNode* parent,
                     TreeNode** created = nullptr);
 
+// The new-folder command: creates "新規フォルダ" in the folder of `node`
+// (the node itself when it is a folder, else its parent) and selects it.
+// Refused with a message when the path would be longer than the field
+// ("フォルダ名が長いです") or the folder is there already
+// ("「新規フォルダ」というフォルダがあります"). The caller saves the
+// editor's card first.
+Status NewFolder(FolderTreeModel& form, TreeNode* node, TreeNode** created = nullptr);
+
 // Selects the top-level folder "新規フォルダ", creating it when missing.
 // Null when it could not be created.
 TreeNode* EnsureNewFolder(FolderTreeModel& form);

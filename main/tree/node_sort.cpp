@@ -4,20 +4,6 @@
 
 namespace quill {
 
-namespace {
-
-template <typename T>
-int Sign(T a, T b) {
-  return a < b ? -1 : (a > b ? 1 : 0);
-}
-
-int CompareBytes(const std::string& a, const std::string& b) {
-  const int c = std::string_view(a).compare(b);
-  return c < 0 ? -1 : (c > 0 ? 1 : 0);
-}
-
-}  // namespace
-
 const char* const kSortTypeNames[6] = {
     "\x83\x5E\x83\x43\x83\x67\x83\x8B\x8F\xB8\x8F\x87",  // タイトル昇順
     "\x83\x5E\x83\x43\x83\x67\x83\x8B\x8D\x7E\x8F\x87",  // タイトル降順
@@ -43,7 +29,7 @@ int NodeSort::Compare(const void* a, const void* b) {
   const TreeCardEntry& y = **static_cast<const TreeCardEntry* const*>(b);
   switch (order_) {
     case 0:
-      return Sign(static_cast<int32_t>(x.position), static_cast<int32_t>(y.position));
+      return CompareValues(static_cast<int32_t>(x.position), static_cast<int32_t>(y.position));
     case 1:
       return CompareBytes(x.title, y.title);
     case 2:
@@ -53,13 +39,13 @@ int NodeSort::Compare(const void* a, const void* b) {
     case 4:
       return CompareBytes(y.text_id, x.text_id);
     case 5:
-      return Sign(x.creation_time, y.creation_time);
+      return CompareValues(x.creation_time, y.creation_time);
     case 6:
-      return Sign(y.creation_time, x.creation_time);
+      return CompareValues(y.creation_time, x.creation_time);
     case 7:
-      return Sign(x.update_time, y.update_time);
+      return CompareValues(x.update_time, y.update_time);
     case 8:
-      return Sign(y.update_time, x.update_time);
+      return CompareValues(y.update_time, x.update_time);
     default:
       return 0;
   }

@@ -5,11 +5,24 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 #include "main/settings.h"
 #include "store/sort.h"
 
 namespace quill {
+
+// -1, 0 or 1 as a is less than, equal to or greater than b. The sorts
+// compare, never subtract: a difference of two 32-bit times overflows.
+template <typename T>
+int CompareValues(T a, T b) {
+  return a < b ? -1 : (a > b ? 1 : 0);
+}
+// The same for byte strings, bytes taken as unsigned (as strcmp does).
+inline int CompareBytes(std::string_view a, std::string_view b) {
+  const int c = a.compare(b);
+  return c < 0 ? -1 : (c > 0 ? 1 : 0);
+}
 
 // What the loader keeps of one listed card until its folder's cards are
 // sorted and become nodes.

@@ -218,6 +218,28 @@ void FolderTreeQtModel::NodeChanged(TreeNode* node) {
   }
 }
 
+void FolderTreeQtModel::ChildrenAboutToReorder(TreeNode* parent) {
+  if (batching_) Detach();
+  if (detached_) return;
+  emit layoutAboutToBeChanged({QPersistentModelIndex(IndexOf(parent))},
+                              QAbstractItemModel::VerticalSortHint);
+}
+
+void FolderTreeQtModel::ChildrenReordered(TreeNode* parent) {
+  if (detached_) return;
+  // The views' selection and expanded rows follow their nodes.
+  const QModelIndexList from = persistentIndexList();
+  QModelIndexList to;
+  to.reserve(from.size());
+  for (const QModelIndex& i : from) {
+    TreeNode* n = NodeAt(i);
+    to << (n != nullptr && n->parent() == parent ? IndexOf(n) : i);
+  }
+  changePersistentIndexList(from, to);
+  emit layoutChanged({QPersistentModelIndex(IndexOf(parent))},
+                     QAbstractItemModel::VerticalSortHint);
+}
+
 void FolderTreeQtModel::UpdateBegun() {
   batching_ = true;
   changed_in_batch_ = false;

@@ -75,6 +75,8 @@ class FolderTreeQtModel : public QAbstractItemModel, public FolderTreeObserver {
   void NodeAboutToMove(TreeNode* node, TreeNode* new_parent, int to) override;
   void NodeMoved(TreeNode* node) override;
   void NodeChanged(TreeNode* node) override;
+  void ChildrenAboutToReorder(TreeNode* parent) override;
+  void ChildrenReordered(TreeNode* parent) override;
   void UpdateBegun() override;
   void UpdateEnded() override;
 

@@ -100,6 +100,19 @@ TEST_F(FolderTreeQtModelTest, PassesTheItemModelTesterThroughEveryKindOfChange) 
   EXPECT_EQ(layouts.count(), 1);
   EXPECT_EQ(resets.count(), 2);
   EXPECT_EQ(model.data(model.IndexOf(c_node->child(0)), FolderTreeQtModel::MarkRole).toInt(), 1);
+
+  // A reorder outside a batch keeps the rows: the current row follows its
+  // node.
+  TreeNode* current = c_node->child(3);
+  view.setCurrentIndex(model.IndexOf(current));
+  std::vector<TreeNode*> reversed;
+  for (int i = c_node->child_count(); i-- > 0;) reversed.push_back(c_node->child(i));
+  EXPECT_FALSE(tree.ReorderChildren(c_node, {reversed.begin(), reversed.end() - 1}));
+  ASSERT_TRUE(tree.ReorderChildren(c_node, reversed));
+  EXPECT_EQ(current->index(), 48);
+  EXPECT_EQ(model.NodeAt(view.currentIndex()), current);
+  EXPECT_EQ(view.currentIndex().row(), 48);
+  EXPECT_EQ(resets.count(), 2);
   tree.Clear();
   EXPECT_EQ(model.rowCount(), 0);
 }

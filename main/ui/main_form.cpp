@@ -470,7 +470,8 @@ Status TMainForm::FormCreate() {
   LoadClipHistory();
   // The register history is loaded with capture.
   CreateTrayIcon();
-  // The card icons are built with the tree's marks and icons.
+  // The image list before the tree that shows it.
+  LoadCardIcons(-1);
   QUILL_RETURN_IF_ERROR(OpenDataSetAtStart());
   // The data-set menu is built with the data sets.
   WatchClipboard();
@@ -753,12 +754,9 @@ void TMainForm::TreeDeletion() {}
 void TMainForm::TreeGetSelectedIndex() {}
 void TMainForm::TreeCustomDrawItem() {}
 void TMainForm::TreeKeyDown() {}
-void TMainForm::SinkiForudaClick() {}
-void TMainForm::MarkClearBTClick() {}
 void TMainForm::GrepKaijoClick() {}
 void TMainForm::KensakuButtonClick() {}
 void TMainForm::SakujoClick() {}
-void TMainForm::ToMarkClick() {}
 void TMainForm::TikanClick() {}
 void TMainForm::ToFloppyClick() {}
 void TMainForm::KensakuBtClick() {}

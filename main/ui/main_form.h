@@ -18,6 +18,8 @@
 
 class QCheckBox;
 class QIcon;
+class QImage;
+class QPixmap;
 class QComboBox;
 class QLabel;
 class QLineEdit;
@@ -39,6 +41,7 @@ class ClipHistory;
 class ClipboardAccess;
 struct DispatchState;
 class Clipboard;
+class CardIconList;
 class FileEnv;
 class KeyInjector;
 class PasteTarget;
@@ -48,6 +51,8 @@ class MessageBus;
 class Clock;
 class QtUi;
 class Ui;
+class TreeNode;
+enum class MarkCommand;
 
 // The program's icon (windows, tray), drawn in code.
 QIcon ProgramIcon();
@@ -129,6 +134,20 @@ class TMainForm : public QMainWindow {
   // Title, Text and Syutten in the colour of a field without the focus
   // (grey with the setting CtrlColor on).
   void ApplyControlColor();
+  // The image list of the tree, the popups and the kind button
+  // (main_form_marks.cpp): index -1 builds it from "cardicon.bmp", index
+  // 0..99 replaces one card icon by a 16 x 16 bitmap.
+  void LoadCardIcons(int index, const QImage& bitmap);
+  void LoadCardIcons(int index);
+  const CardIconList& ImageList() const;
+  // A copy of card icon `icon` of the image list.
+  QPixmap GetIconBitmap(int icon) const;
+  // After the tree was loaded: expands it with RunTreeOpen and opens the
+  // selected node anew, in sight.
+  void RefreshTreeSelection();
+  // Command 102: the selected node's level of folders back in name order,
+  // and the folder list written.
+  void ResortSelectedFolder();
   QSystemTrayIcon* TrayIcon() const { return tray_icon_; }
   // The clip history, the clipboard as the commands read and write it,
   // the browser classes and the paste target (main_form_dispatch.cpp).
@@ -302,6 +321,32 @@ class TMainForm : public QMainWindow {
   void ResetItiClick();
   void TrayEndClick();
 
+  // The tree popup ListPopup: its state as it opens, the mark commands
+  // (K3), the list formats (K4), the sort orders (SortItem) and the new
+  // folder (main_form_marks.cpp).
+  void ListPopupPopup();
+  void SetAllMarkClick();
+  void FolderMarkClick();
+  void FolderMark2Click();
+  void MarkClearClick();
+  void FolderMarkClearClick();
+  void FolderMarkClear2Click();
+  void OffNoMarkClick();
+  void SetMarkPopupClick();
+  void SetMarkNoPopupClick();
+  void MarkReverceClick();
+  void K5Click();
+  void K6Click();
+  void K7Click();
+  void K8Click();
+  void CodeSyoujunClick();
+  void CodeKoujunClick();
+  void TourokuSyoujunClick();
+  void TourokuKoujunClick();
+  void UpdateSyoujunClick();
+  void UpdateKoujunClick();
+  void NewKategoriClick();
+
  protected:
   void closeEvent(QCloseEvent* event) override;
   void showEvent(QShowEvent* event) override;
@@ -356,6 +401,17 @@ class TMainForm : public QMainWindow {
   // Focus, keys and mouse of Title, Text and Syutten; true when the event
   // has been handled (main_form_editor.cpp).
   bool EditorFieldEvent(QObject* watched, QEvent* event);
+  // The tree popup's items and sub-menus (main_form_marks.cpp).
+  void BuildListPopup();
+  // One mark command, then the counters; the editor's card is saved
+  // before cards leave the tree.
+  void RunMarks(MarkCommand command);
+  // The six sort handlers: the editor's card saved, then SortCards.
+  void SortCardsCommand(int order);
+  // The list formats K5..K8.
+  void SetListFormat(int title_fmt);
+  // The new-folder command of the button and both menus.
+  void NewFolderCommand();
   // Opens TextPopup at a point of `widget`.
   void PopupTextMenu(QWidget* widget, const QPoint& at);
   // The text widget an edit command acts on, by FocusedEditor.

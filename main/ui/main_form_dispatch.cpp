@@ -323,9 +323,7 @@ struct TMainForm::DispatchGlue final : DispatchTarget, TargetView {
   void SaveEditorCard() override { form->SaveEditorOnClose(/*only_when_edited=*/false); }
   void AddNewClick() override { form->AddNewClick(); }
   void KensakuButtonClick() override { form->KensakuButtonClick(); }
-  void ResortSelectedFolder() override {
-    // Re-sorting a folder's level comes with the sort orders.
-  }
+  void ResortSelectedFolder() override { form->ResortSelectedFolder(); }
   void TakeCardWindowResult() override {
     // Card windows are not built yet.
   }

@@ -280,6 +280,10 @@ void TMainForm::TreeGlue::EditorView::SelectNode(TreeNode* node) { form_->tree_g
 
 void TMainForm::TreeGlue::EditorView::FocusBody() { form_->Text->setFocus(); }
 
+void TMainForm::TreeGlue::EditorView::KindChanged(int icon) {
+  form_->KindButton->setIcon(form_->GetIconBitmap(icon));
+}
+
 void TMainForm::TreeGlue::EditorView::SaveSettingsGroup(int group) { form_->tree_glue_->SaveSettingsGroup(group); }
 
 void TMainForm::TreeGlue::EditorView::EndProgram(int exit_code) { QCoreApplication::exit(exit_code); }

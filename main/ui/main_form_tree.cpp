@@ -17,6 +17,7 @@
 #include <cstdint>
 #include <climits>
 
+#include "main/tree/card_icon_sheet.h"
 #include "main/tree/tree_loader.h"
 #include "platform/qt/cp932_text.h"
 #include "main/ui/main_form_tree_glue.h"
@@ -75,6 +76,10 @@ void TMainForm::TreeGlue::TreeView::ShowCounts(int64_t cards, int64_t marked) {
 
 void TMainForm::TreeGlue::TreeView::ClearEditor() { form_->Editor().ClearEditor(); }
 
+void TMainForm::TreeGlue::TreeView::SaveSettingsGroup(int group) {
+  form_->tree_glue_->SaveSettingsGroup(group);
+}
+
 void TMainForm::TreeGlue::TreeView::BusyChanged(bool busy) {
   TMainForm::TreeGlue& glue = *form_->tree_glue_;
   if (busy && !glue.cursor_overridden) {
@@ -103,7 +108,8 @@ TMainForm::TreeGlue::TreeGlue(TMainForm* f)
       qt_model(std::make_unique<FolderTreeQtModel>(model.tree())),
       editor_view(f),
       deferred(f),
-      editor(model, *f->edit_card_, editor_view, deferred) {
+      editor(model, *f->edit_card_, editor_view, deferred),
+      icons(f->env_, f->ui_, f->startup_.program_folder()) {
   model.busy().set_observer(&tree_view);
 }
 
@@ -116,6 +122,11 @@ void TMainForm::TreeGlue::SelectInView(TreeNode* node) {
   qt_model->SelectNode(form->Tree, node);
   if (node != nullptr) form->Tree->scrollTo(form->Tree->currentIndex());
   --selecting;
+}
+
+void TMainForm::TreeGlue::SelectAndOpen(TreeNode* node) {
+  SelectInView(node);
+  if (node != nullptr) editor.TreeChange(node);
 }
 
 void TMainForm::DestroyTreeGlue(TreeGlue* glue) {
@@ -144,11 +155,13 @@ void TMainForm::SetupTreeAndEditor() {
   tree_glue_.reset(new TreeGlue(this));
   TreeGlue& g = *tree_glue_;
   g.qt_model->AttachView(Tree);
+  Tree->setIconSize(QSize(kIconSize, kIconSize));
   connect(Tree->selectionModel(), &QItemSelectionModel::currentChanged, this,
           &TMainForm::TreeChange);
   Tree->installEventFilter(new TreeKeyWatcher(Tree, g.editor));
 
   g.SetupEditorControls();
+  BuildListPopup();
 }
 
 void TMainForm::TreeChange() {

@@ -8,6 +8,7 @@
 
 #include "main/card_editor.h"
 #include "main/tree/folder_tree_model.h"
+#include "main/ui/card_icons.h"
 #include "main/ui/folder_tree_qt_model.h"
 #include "main/ui/main_form.h"
 
@@ -25,6 +26,7 @@ struct TMainForm::TreeGlue {
     void HideProgress() override;
     void ShowCounts(int64_t cards, int64_t marked) override;
     void ClearEditor() override;
+    void SaveSettingsGroup(int group) override;
     void BusyChanged(bool busy) override;
 
    private:
@@ -57,6 +59,7 @@ struct TMainForm::TreeGlue {
     void ShowTextBody() override;
     void SelectNode(TreeNode* node) override;
     void FocusBody() override;
+    void KindChanged(int icon) override;
     void SaveSettingsGroup(int group) override;
     void EndProgram(int exit_code) override;
 
@@ -85,6 +88,9 @@ struct TMainForm::TreeGlue {
 
   // Makes node the view's current row without running TreeChange.
   void SelectInView(TreeNode* node);
+  // Makes node the view's current row and hands it to the editor, as the
+  // user's choice of a row does.
+  void SelectAndOpen(TreeNode* node);
   // The settings group through the window's one writer.
   void SaveSettingsGroup(int group);
 
@@ -96,6 +102,8 @@ struct TMainForm::TreeGlue {
   EditorView editor_view;
   Deferred deferred;
   CardEditor editor;
+  // The image list of the tree, the popups and the kind button.
+  CardIconList icons;
   // Set while the window moves the tree's current row itself.
   int selecting = 0;
   // The window's cursor is replaced while busy.
