@@ -10,7 +10,7 @@ namespace quill {
 
 // The dispatcher's side of the main window, doing nothing but noting the
 // re-hooks.
-class QuietTarget final : public DispatchTarget {
+class QuietTarget : public DispatchTarget {
  public:
   int rehooks = 0;
   DispatchSettings CurrentSettings() override { return {}; }
@@ -42,8 +42,8 @@ class QuietTarget final : public DispatchTarget {
   void AppendToCard() override {}
   void RegisterFromClipboard() override {}
   void KeepClipboardText() override {}
-  void ShowKubunPopup() override {}
-  void ShowMagicMenu() override {}
+  std::function<void()> ShowKubunPopup() override { return {}; }
+  std::function<void()> ShowMagicMenu() override { return {}; }
   void SuperPaste(int) override {}
   void CaptureHistory() override {}
   void Rehook() override { ++rehooks; }

@@ -362,15 +362,17 @@ struct TMainForm::DispatchGlue final : DispatchTarget, TargetView {
     // Registering the clipboard as a card comes with the one-shot capture.
   }
   void KeepClipboardText() override { target.KeepClipboard(); }
-  void ShowKubunPopup() override {
+  std::function<void()> ShowKubunPopup() override {
     // The folder popup is not built yet; from the tray its menu part, the
     // tray menu, is shown alone.
-    if (!dispatcher.state().TrayPopupFlag) return;
+    if (!dispatcher.state().TrayPopupFlag) return {};
     dispatcher.state().TrayPopupFlag = false;
     PopupActions(form->ui_, form->TrayMenu, QCursor::pos());
+    return {};
   }
-  void ShowMagicMenu() override {
+  std::function<void()> ShowMagicMenu() override {
     // The clip-tool menu comes with the clip-tool host.
+    return {};
   }
   void SuperPaste(int) override {}
   void CaptureHistory() override {
