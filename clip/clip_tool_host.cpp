@@ -51,6 +51,20 @@ void ClipToolHost::LoadClipTools(std::vector<std::string> files, MenuItemOwner* 
   }
 }
 
+std::function<void()> ClipToolHost::ShowMagicMenu(Ui& ui, ScreenPoint at) {
+  std::function<void()> chosen = PopupEntries(ui, magic_menu_, at);
+  if (!chosen) paste_through_tool_ = false;
+  return chosen;
+}
+
+void ClipToolHost::RunClipToolFromEditor(int plugin, int tool, int mode) {
+  const WindowHandle main = block_.MainWindow();
+  state_.CommandTarget = main;
+  // The cut takes the tracked window for the target.
+  block_.SetTargetWindow(main);
+  RunClipToolItem(plugin, tool, mode);
+}
+
 void ClipToolHost::RunClipToolItem(int plugin, int tool, int mode) {
   bool taken = true;
   if (!paste_through_tool_ && (mode == 1 || mode == 3)) {

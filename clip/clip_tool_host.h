@@ -29,6 +29,7 @@
 // and a missing export leaves the text as it was.
 #pragma once
 
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -68,10 +69,19 @@ class ClipToolHost {
   // The clip-tool menu's entries (MagicMenuItem each).
   const std::vector<PopupEntry>& MagicMenu() const { return magic_menu_; }
 
+  // Pops the clip-tool menu up at `at` and returns the chosen tool's click
+  // for the caller to run once its closing steps are done. Closed without
+  // a choice, the menu ends a pending PasteThroughTool: the next tool is
+  // not taken for paste-out's.
+  std::function<void()> ShowMagicMenu(Ui& ui, ScreenPoint at);
+
   // A tool chosen from the menu: the copy or cut its mode asks for, the
   // run, and the foreground back to CommandTarget. A copy or cut that
   // times out puts the user's clipboard back and runs nothing.
   void RunClipToolItem(int plugin, int tool, int mode);
+  // A tool chosen from the card editor's own popup: the main window is the
+  // target, whichever application was before.
+  void RunClipToolFromEditor(int plugin, int tool, int mode);
   // Runs the tool on the clipboard's text and delivers the result by the
   // mode. A file that cannot be loaded now, or lacks _GetClipData, passes
   // the text through unchanged. RightClickCount asks for extra rounds on
