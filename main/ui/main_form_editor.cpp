@@ -29,6 +29,7 @@
 
 #include "platform/protocol/shared_hook_block.h"
 #include "platform/ui.h"
+#include "main/search/history_list.h"
 #include "main/ui/cp932_text.h"
 #include "main/ui/flow_layout.h"
 #include "main/ui/main_form_tree_glue.h"
