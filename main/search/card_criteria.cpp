@@ -152,7 +152,7 @@ bool TextHasWords(const SearchCriteria& criteria, std::string_view text, std::st
   if (criteria.words.empty()) return true;
   std::string_view t = store::CText(text);
   if (criteria.fuzzy) {
-    *folded = store::FoldSjisKey(t);
+    store::FoldSjisKeyInto(t, folded);
     t = *folded;
   }
   const bool all = criteria.mode == 0;
@@ -192,8 +192,9 @@ bool CardMatcher::CardMatchesSearch(const store::CardRecord& card) {
     }
     if (!TextHasWords(c, text_, &folded_)) return false;
   }
-  if (!c.source.empty() && FindSjis(store::FoldSjisKey(card.source), c.source, 0) == kNoHit) {
-    return false;
+  if (!c.source.empty()) {
+    store::FoldSjisKeyInto(card.source, &folded_);
+    if (FindSjis(folded_, c.source, 0) == kNoHit) return false;
   }
   return c.icon == -1 || card.icon == c.icon;
 }

@@ -84,7 +84,6 @@ TEST(SearchFormsTest, QtUiGivesTheFormBackOnOk) {
   QtUi ui;
   ReplaceForm form;
   form.find = ComboContent{"abc", {"abc", "def"}};
-  form.replacement = "x";
   QTimer::singleShot(0, [] {
     auto* dialog = qobject_cast<TReplaceFm*>(QApplication::activeModalWidget());
     ASSERT_NE(dialog, nullptr);
