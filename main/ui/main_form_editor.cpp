@@ -33,6 +33,7 @@
 #include "main/ui/cp932_text.h"
 #include "main/ui/flow_layout.h"
 #include "main/ui/main_form_tree_glue.h"
+#include "main/ui/widget_text.h"
 #include "platform/text_codec.h"
 #include "store/sjis.h"
 

@@ -22,6 +22,7 @@
 #include "main/tree/tree_loader.h"
 #include "main/ui/cp932_text.h"
 #include "main/ui/main_form_tree_glue.h"
+#include "main/ui/widget_text.h"
 #include "main/ui/qt_ui.h"
 #include "platform/ini_file.h"
 
