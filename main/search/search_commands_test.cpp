@@ -110,6 +110,7 @@ TEST_F(SearchCommandsTest, ReplaceInTheCardAsksAtEachHit) {
       {"r, f, a", "a-a-a-a", "a", "b", {"r", "f", "a"}, "b-a-b-b"},
       {"kana keys", "a-a-a-a", "a", "b", {S("ｽ"), S("ﾊ"), S("ﾁ")}, "b-a-b-b"},
       {"Esc stops", "a-a-a", "A", "b", {"R", ""}, "b-a-a"},
+      {"a skipped hit, then the one right after it", "aa", "a", "b", {"f", "r"}, "ab"},
       {"all, the replacement holding the text", "x.x", "x", "xx", {"a"}, "xx.xx"},
   };
   for (const Case& c : cases) {
@@ -134,7 +135,7 @@ TEST_F(SearchCommandsTest, ReplaceInTheCardAsksAtEachHit) {
   host_.locked = true;
   search_.ReplaceClick();
   EXPECT_EQ(LastQuestion(), S("ロック中です。"));
-  EXPECT_EQ(ui_.replace_forms().size(), 4u);
+  EXPECT_EQ(ui_.replace_forms().size(), 5u);
 }
 
 TEST_F(SearchCommandsTest, BatchReplaceChangesTheTextOfMarkedUnlockedCards) {
