@@ -24,6 +24,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/bench_cards.h"
 #include "main/search/card_criteria.h"
 #include "main/settings.h"
 #include "main/tree/folder_tree_model.h"
@@ -47,34 +48,9 @@ constexpr size_t kMaxText = 2000;
 constexpr char kWord[] = "QuillNeedle";
 constexpr int kWordEvery = 50;
 
-size_t CardCount() {
-  const char* v = std::getenv("QUILL_BENCH_CARDS");
-  long n = v ? std::atol(v) : 0;
-  return n > 0 ? static_cast<size_t>(n) : 100000;
-}
-
-std::string FolderName(int f) {
-  char buf[32];
-  std::snprintf(buf, sizeof buf, "Folder%03d", f);
-  return buf;
-}
-
-// CP932 text of up to kMaxText bytes: ASCII, double-byte characters, CR LF.
-std::string RandomText(std::mt19937& rng, size_t n) {
-  std::string text;
-  while (text.size() < n) {
-    unsigned pick = rng() % 8;
-    if (pick < 3 && text.size() + 2 <= n) {
-      text.push_back(static_cast<char>(0x88 + rng() % 0x17));
-      text.push_back(static_cast<char>(0x40 + rng() % 0x3F));
-    } else if (pick < 4 && text.size() + 2 <= n) {
-      text += "\r\n";
-    } else {
-      text.push_back(static_cast<char>('!' + rng() % 90));
-    }
-  }
-  return text;
-}
+using quill::bench::CardCount;
+using quill::bench::FolderName;
+using quill::bench::RandomText;
 
 struct World {
   std::unique_ptr<TempDir> dir;

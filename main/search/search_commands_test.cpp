@@ -281,7 +281,7 @@ TEST(TreeKeyDownTest, Table) {
 TEST(HistoryListTest, MovesToTheFrontKeepsTwentyOneAndLongEntriesWhole) {
   EXPECT_EQ(UpdateHistoryList("b", "a\tb\tc\t"), "b\ta\tc\t");
   std::string many;
-  for (int i = 0; i < 25; ++i) many += "s" + std::to_string(i) + "\t";
+  for (int i = 0; i < 25; ++i) many.append("s").append(std::to_string(i)).append("\t");
   const std::vector<std::string> list = SplitHistoryList(UpdateHistoryList("new", many));
   ASSERT_EQ(list.size(), 21u);
   EXPECT_EQ(list.front(), "new");
