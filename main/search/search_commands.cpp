@@ -106,10 +106,7 @@ void SearchCommands::WriteGrepSettings() {
   if (!s.ok()) host_.ShowFailure(s);
 }
 
-void SearchCommands::GrepOffClick() {
-  Status s = host_.ReloadTree(nullptr);
-  if (!s.ok() && s.code() != Status::kNoSpace) host_.ShowFailure(s);
-}
+void SearchCommands::GrepOffClick() { host_.ReloadTree(nullptr); }
 
 void SearchCommands::GrepKaijoClick() {
   host_.SaveCurrentCard(false);

@@ -37,7 +37,8 @@ class SearchHost {
   // user's click would.
   virtual void SelectNode(TreeNode* node) = 0;
   // Rebuilds the tree from the card store, with the card search or
-  // without (null), and shows it. NoSpace: the program is ending.
+  // without (null), and shows it; a failure has been told to the user.
+  // NoSpace: the program is ending.
   virtual Status ReloadTree(CardSearch* criteria) = 0;
   // The main window comes forward for a dialog; the application that was
   // in front gets the focus back when the dialog is cancelled.
