@@ -249,10 +249,4 @@ class CardEditor {
   int changing_tree_ = 0;
 };
 
-// The remembered list after choosing `text`: text first, then the first 20
-// earlier entries that differ from it; each entry followed by one TAB.
-std::string UpdateHistoryList(const std::string& text, const std::string& history);
-// The entries of a TAB-separated list (empty pieces skipped).
-std::vector<std::string> SplitHistoryList(const std::string& history);
-
 }  // namespace quill

@@ -21,6 +21,7 @@ class QIcon;
 class QImage;
 class QPixmap;
 class QComboBox;
+class QKeyEvent;
 class QLabel;
 class QLineEdit;
 class QMenu;
@@ -50,6 +51,7 @@ class SharedHookBlock;
 class MessageBus;
 class Clock;
 class QtUi;
+class SearchCommands;
 class Ui;
 class TreeNode;
 enum class MarkCommand;
@@ -129,6 +131,8 @@ class TMainForm : public QMainWindow {
   // main_form_editor.cpp).
   FolderTreeModel& TreeModel();
   CardEditor& Editor();
+  // The card search, in-card search and replace (main_form_search.cpp).
+  SearchCommands& Search();
   // Saves the editor's card and loads the selected node's (command 107).
   void OpenSelectedNode();
   // Title, Text and Syutten in the colour of a field without the focus
@@ -240,7 +244,6 @@ class TMainForm : public QMainWindow {
   void TreeDeletion();
   void TreeGetSelectedIndex();
   void TreeCustomDrawItem();
-  void TreeKeyDown();
 
   // Buttons above the tree.
   void SinkiForudaClick();
@@ -269,6 +272,7 @@ class TMainForm : public QMainWindow {
   void LockCheckBoxClick();
   void InKensakuButtonClick();
   void KensakuMarkClick();
+  void IkkatuTikanClick();
   void BunkatuCardClick();
   void TextChange();
 
@@ -449,6 +453,16 @@ class TMainForm : public QMainWindow {
   struct TreeGlue;
   static void DestroyTreeGlue(TreeGlue* glue);
   std::unique_ptr<TreeGlue, void (*)(TreeGlue*)> tree_glue_{nullptr, &DestroyTreeGlue};
+  // The search and the views it sees the window through
+  // (main_form_search.cpp).
+  struct SearchGlue;
+  static void DestroySearchGlue(SearchGlue* glue);
+  std::unique_ptr<SearchGlue, void (*)(SearchGlue*)> search_glue_{nullptr, &DestroySearchGlue};
+  void SetupSearch();
+  // Keys of the tree; true when the key is used up.
+  bool TreeKeyDown(QKeyEvent* event);
+  // The editor shows a card: its search words are coloured.
+  void CardShown();
   bool start_failure_reported_ = false;
 };
 
