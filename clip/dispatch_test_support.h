@@ -10,7 +10,7 @@ namespace quill {
 
 // The dispatcher's side of the main window, doing nothing but noting the
 // re-hooks.
-class QuietTarget final : public DispatchTarget {
+class QuietTarget : public DispatchTarget {
  public:
   int rehooks = 0;
   DispatchSettings CurrentSettings() override { return {}; }

@@ -27,6 +27,7 @@
 #include <QVBoxLayout>
 #include <algorithm>
 
+#include "clip/paste_out.h"
 #include "platform/protocol/shared_hook_block.h"
 #include "platform/ui.h"
 #include "platform/qt/cp932_text.h"
@@ -281,6 +282,10 @@ void TMainForm::TreeGlue::EditorView::SelectNode(TreeNode* node) { form_->tree_g
 void TMainForm::TreeGlue::EditorView::FocusBody() { form_->Text->setFocus(); }
 
 void TMainForm::TreeGlue::EditorView::SaveSettingsGroup(int group) { form_->tree_glue_->SaveSettingsGroup(group); }
+
+void TMainForm::TreeGlue::EditorView::RefreshSuperKeyStatus() {
+  form_->Paste().UpdateSuperKeyStatus();
+}
 
 void TMainForm::TreeGlue::EditorView::EndProgram(int exit_code) { QCoreApplication::exit(exit_code); }
 

@@ -58,6 +58,7 @@ struct TMainForm::TreeGlue {
     void SelectNode(TreeNode* node) override;
     void FocusBody() override;
     void SaveSettingsGroup(int group) override;
+    void RefreshSuperKeyStatus() override;
     void EndProgram(int exit_code) override;
 
    private:
