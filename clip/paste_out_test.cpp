@@ -138,13 +138,7 @@ class PasteRig {
     block.SetTargetWindow(kApp);
     block.PushFocusPair({kApp, kApp});
     window.restore = [this](bool forced) { target.RestoreClipboard(forced); };
-    clipboard.queue_notices = true;
-    clipboard.SetChangeListener(
-        [this](const ClipboardChange& c) { dispatcher.ClipboardChangedNotice(c); });
-    windows.on_pump = [this](uint32_t ms) {
-      keys.Pump(ms);
-      clipboard.DeliverNotices();
-    };
+    DeliverOnPump(windows, clipboard, keys, dispatcher);
     target_view.settings.back_clipboard = true;
     clipboard.OtherSetsText("mine");
     clipboard.DeliverNotices();

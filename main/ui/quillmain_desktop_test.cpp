@@ -267,15 +267,6 @@ constexpr char kEditorText[] = "東京";
 constexpr char kCardText[] = "日本語のカード";
 constexpr char kUsersText[] = "the user text 利用者";
 
-std::string ReadFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
-bool ActivateWindow(WindowHandle w) {
-  return RunTool({"xdotool", "windowactivate", "--sync", std::to_string(w)}).status == 0;
-}
-
 std::string XSelection(const char* which) {
   return RunTool({"xclip", "-o", "-selection", which}).out;
 }
@@ -283,10 +274,7 @@ std::string XSelection(const char* which) {
 class QuillmainPasteTest : public TypingClientsTest<kEditorText> {
  protected:
   void SetUp() override {
-    TestApp();
-    if (QGuiApplication::platformName() != QLatin1String("xcb")) {
-      GTEST_SKIP() << "needs an X display";
-    }
+    if (!TestAppOnX()) GTEST_SKIP() << "needs an X display";
     WaitForClients();
   }
   void TearDown() override {
@@ -375,14 +363,14 @@ TEST_F(QuillmainPasteTest, ASuperKeyPastesItsCardIntoTheTerminalAndTheEditor) {
   Start();
   if (HasFatalFailure()) return;
 
-  const size_t before = ReadFile(typed_).size();
+  const size_t before = ReadFileBytes(typed_).size();
   ASSERT_TRUE(ActivateWindow(term_));
   Press("ctrl+alt+F5");
   QTest::qWait(1500);  // the paste, before the line ends
   ASSERT_TRUE(ActivateWindow(term_));
   Press("Return");
-  EXPECT_TRUE(WaitFor([&] { return ReadFile(typed_).size() > before; }, 10000));
-  EXPECT_EQ(ReadFile(typed_).substr(before), std::string(kCardText) + "\n");
+  EXPECT_TRUE(WaitFor([&] { return ReadFileBytes(typed_).size() > before; }, 10000));
+  EXPECT_EQ(ReadFileBytes(typed_).substr(before), std::string(kCardText) + "\n");
 
   SetEditorText(kEditorText);
   SetClipboard(kUsersText);
