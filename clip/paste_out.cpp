@@ -216,7 +216,11 @@ void PasteOut::SuperPaste(int slot) {
   if (slot != 0 && id.empty()) return;
   keys_.KeyIn(KeyInjector::kRelease, 0);
   block_.SetRightClickCount(0);
-  if (FindCard(id, /*with_text=*/false) == nullptr) return;
+  // A card that is gone is told like any card not found.
+  if (FindCard(id, /*with_text=*/false) == nullptr) {
+    ui_.MessageBeep();
+    return;
+  }
   target_.KeepClipboard();
   super_key_modifiers_ =
       NormalizeHotkey(block_.SuperPasteKey(static_cast<size_t>(slot))).Modifiers();

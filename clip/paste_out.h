@@ -123,7 +123,8 @@ class PasteOut {
   // something was pasted or a tool ran.
   bool PasteOrMagic(bool with_magic, bool prepare);
   // Command 18: the super key of `slot` (0..9) was pressed in the
-  // application in front.
+  // application in front. A slot without a card does nothing; one whose
+  // card is gone beeps.
   void SuperPaste(int slot);
 
   // "Shift+", "Ctrl+", "Alt+" and the key's name; "" for the word 0.

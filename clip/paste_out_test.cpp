@@ -460,6 +460,7 @@ TEST(PasteOutTest, SuperKeysWithoutALiveCardPasteNothing) {
   rig.view.super_ids[4] = "0123456789ABCDEF";
   for (int slot : {0, 2, 3, 4, 10, -1}) rig.paste.SuperPaste(slot);
   rig.windows.PumpMessages(100);
+  EXPECT_EQ(rig.ui.beeps(), 3);  // slots 0 (nothing pasted yet), 3 and 4
   EXPECT_EQ(rig.app->document, "hello world");
   EXPECT_EQ(rig.clipboard.Text(), "mine");
   EXPECT_FALSE(Pasted(rig));

@@ -375,10 +375,7 @@ struct TMainForm::DispatchGlue final : DispatchTarget, TargetView {
   void ShowMagicMenu() override {
     // The clip-tool menu comes with the clip-tool host.
   }
-  void SuperPaste(int slot) override {
-    // Paste-out reads cards: wait for the tree.
-    RunWhenIdle([this, slot] { form->Paste().SuperPaste(slot); });
-  }
+  void SuperPaste(int slot) override { form->Paste().SuperPaste(slot); }
   void CaptureHistory() override {
     if (!history.CaptureFrom(clipboard)) return;
     // A history file that cannot be written is skipped without a word.
