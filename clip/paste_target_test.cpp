@@ -75,13 +75,7 @@ struct Rig {
     windows.SetActiveWindow(kOther);
     block.SetTargetWindow(kApp);
     block.PushFocusPair({kApp, kApp});
-    clipboard.queue_notices = true;
-    clipboard.SetChangeListener(
-        [this](const ClipboardChange& c) { dispatcher.ClipboardChangedNotice(c); });
-    windows.on_pump = [this](uint32_t ms) {
-      keys.Pump(ms);
-      clipboard.DeliverNotices();
-    };
+    DeliverOnPump(windows, clipboard, keys, dispatcher);
     // The user's clipboard before the command.
     clipboard.OtherSetsText("mine");
     clipboard.DeliverNotices();

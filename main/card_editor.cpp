@@ -156,6 +156,7 @@ void CardEditor::ShowCard(bool header_only) {
   view_.SetChecked(EditorControl::kLockCheckBox, c.locked);
   LockCheckBoxClick();
 
+  view_.RefreshSuperKeyStatus();
   view_.KindChanged(EditIcon);
   view_.SetEnabled(EditorControl::kSaveButton, false);
   view_.SetEnabled(EditorControl::kCancelButton, false);

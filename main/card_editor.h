@@ -116,6 +116,8 @@ class CardEditorView {
   virtual void SelectNode(TreeNode* node) = 0;
   virtual void FocusBody() = 0;
   virtual void KindChanged(int icon) { (void)icon; }
+  // The super-key button follows the card shown.
+  virtual void RefreshSuperKeyStatus() {}
   // The background of Title, Text or Syutten: a colour of the class
   // library (a system colour such as kClBtnFace, or 0x00BBGGRR).
   virtual void SetFieldColor(EditorControl c, int32_t color) {

@@ -464,6 +464,11 @@ bool TMainForm::ShiftDown() const {
   return QGuiApplication::queryKeyboardModifiers().testFlag(Qt::ShiftModifier);
 }
 
+bool TMainForm::CtrlDown() const {
+  if (context_.ctrl_down) return context_.ctrl_down();
+  return QGuiApplication::queryKeyboardModifiers().testFlag(Qt::ControlModifier);
+}
+
 Status TMainForm::FormCreate() {
   // The HTML view and the clip tools put their files in the work folder,
   // so the program does not start without it.
@@ -766,7 +771,6 @@ void TMainForm::WindowClick() {}
 void TMainForm::KindButtonClick() {}
 void TMainForm::CsvHtmlCKClick() {}
 void TMainForm::PrintOutActionExecute() {}
-void TMainForm::SuperKeyStatusClick() {}
 void TMainForm::ChangeDataClick() {}
 void TMainForm::BackUpClick() {}
 void TMainForm::Backup2Click() {}

@@ -45,6 +45,7 @@ class Clipboard;
 class CardIconList;
 class FileEnv;
 class KeyInjector;
+class PasteOut;
 class PasteTarget;
 class FolderTreeModel;
 class SharedHookBlock;
@@ -74,8 +75,9 @@ struct MainFormContext {
   Clock* clock = nullptr;  // null: Clock::System()
   // Messages, questions, beeps and popup menus; null: the desktop's (QtUi).
   Ui* ui = nullptr;
-  // Whether Shift is held now; null asks the window system.
+  // Whether Shift or Ctrl is held now; null asks the window system.
   std::function<bool()> shift_down;
+  std::function<bool()> ctrl_down;
   // The clipboard; null: the desktop's (QClipboard).
   Clipboard* clipboard = nullptr;
   // Keys typed into other applications; null: XTest and the hook library
@@ -161,6 +163,8 @@ class TMainForm : public QMainWindow {
   PasteTarget& Target();
   // The fields the commands share (CommandTarget, TargetFocus, ...).
   DispatchState& CommandState();
+  // Paste-out and the super keys (main_form_paste.cpp).
+  PasteOut& Paste();
 
   // Published controls.
   QWidget* Panel1;
@@ -366,6 +370,7 @@ class TMainForm : public QMainWindow {
   void StartButtonBar();
   void BringForward();
   bool ShiftDown() const;
+  bool CtrlDown() const;
   // Shows a failure with caption "警告"; the message is UTF-8.
   void ShowWarning(const Status& status);
   // Copies the loaded settings into the shared block and the controls.
@@ -448,6 +453,14 @@ class TMainForm : public QMainWindow {
   // Connects the tray icon, the window's own events and Timer1 to it.
   void StartDispatch();
   std::unique_ptr<DispatchGlue, void (*)(DispatchGlue*)> glue_{nullptr, &DestroyGlue};
+  // Paste-out with the view through which it sees this window, over the
+  // parts of the command glue it works with (main_form_paste.cpp); it
+  // goes before the command glue.
+  struct PasteParts;
+  PasteParts PartsForPaste();
+  struct PasteGlue;
+  static void DestroyPasteGlue(PasteGlue* glue);
+  std::unique_ptr<PasteGlue, void (*)(PasteGlue*)> paste_glue_{nullptr, &DestroyPasteGlue};
   // The folder tree model, its Qt adapter and the card editor with the
   // views they see this window through (main_form_tree.cpp).
   struct TreeGlue;

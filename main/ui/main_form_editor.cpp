@@ -27,6 +27,7 @@
 #include <QVBoxLayout>
 #include <algorithm>
 
+#include "clip/paste_out.h"
 #include "platform/protocol/shared_hook_block.h"
 #include "platform/ui.h"
 #include "main/search/history_list.h"
@@ -263,6 +264,10 @@ void TMainForm::TreeGlue::EditorView::KindChanged(int icon) {
 }
 
 void TMainForm::TreeGlue::EditorView::SaveSettingsGroup(int group) { form_->tree_glue_->SaveSettingsGroup(group); }
+
+void TMainForm::TreeGlue::EditorView::RefreshSuperKeyStatus() {
+  form_->Paste().UpdateSuperKeyStatus();
+}
 
 void TMainForm::TreeGlue::EditorView::EndProgram(int exit_code) { QCoreApplication::exit(exit_code); }
 
