@@ -26,6 +26,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/bench_cards.h"
 #include "main/tree/folder_tree_model.h"
 #include "main/settings.h"
 #include "main/tree/tree_loader.h"
@@ -49,17 +50,8 @@ struct CardData {
   uint32_t ctime, ctick;
 };
 
-size_t CardCount() {
-  const char* v = std::getenv("QUILL_BENCH_CARDS");
-  long n = v ? std::atol(v) : 0;
-  return n > 0 ? static_cast<size_t>(n) : 100000;
-}
-
-std::string FolderName(int f) {
-  char buf[32];
-  std::snprintf(buf, sizeof buf, "Folder%03d", f);
-  return buf;
-}
+using quill::bench::CardCount;
+using quill::bench::FolderName;
 
 // CP932 texts of 0 to 1,000 bytes: ASCII, double-byte characters, CR LF.
 const std::vector<CardData>& Cards() {
@@ -70,18 +62,7 @@ const std::vector<CardData>& Cards() {
       CardData& c = out[i];
       c.folder = FolderName(static_cast<int>(i % kFolders));
       c.title = "Card " + std::to_string(i);
-      size_t n = rng() % 1001;
-      while (c.text.size() < n) {
-        unsigned pick = rng() % 8;
-        if (pick < 3 && c.text.size() + 2 <= n) {
-          c.text.push_back(static_cast<char>(0x88 + rng() % 0x17));
-          c.text.push_back(static_cast<char>(0x40 + rng() % 0x3F));
-        } else if (pick < 4 && c.text.size() + 2 <= n) {
-          c.text += "\r\n";
-        } else {
-          c.text.push_back(static_cast<char>('!' + rng() % 90));
-        }
-      }
+      c.text = quill::bench::RandomText(rng, rng() % 1001);
       c.ctime = 1700000000u + static_cast<uint32_t>(i / 1000);
       c.ctick = 5000u + static_cast<uint32_t>(i);
       char id[24];

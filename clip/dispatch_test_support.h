@@ -5,6 +5,9 @@
 #include <string>
 
 #include "clip/dispatcher.h"
+#include "platform/headless/fake_clipboard.h"
+#include "platform/headless/fake_key_injector.h"
+#include "platform/headless/fake_window_system.h"
 
 namespace quill {
 
@@ -48,5 +51,19 @@ class QuietTarget : public DispatchTarget {
   void CaptureHistory() override {}
   void Rehook() override { ++rehooks; }
 };
+
+// Clipboard notices reach the dispatcher, and the scripted applications
+// react to their keys, when the window system pumps, as they would from the
+// event loop.
+inline void DeliverOnPump(FakeWindowSystem& windows, FakeClipboard& clipboard,
+                          FakeKeyInjector& keys, Dispatcher& dispatcher) {
+  clipboard.queue_notices = true;
+  clipboard.SetChangeListener(
+      [&dispatcher](const ClipboardChange& c) { dispatcher.ClipboardChangedNotice(c); });
+  windows.on_pump = [&keys, &clipboard](uint32_t ms) {
+    keys.Pump(ms);
+    clipboard.DeliverNotices();
+  };
+}
 
 }  // namespace quill

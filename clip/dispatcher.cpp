@@ -179,7 +179,15 @@ void Dispatcher::Command(uint32_t code, int32_t lparam) {
       target_.KensakuButtonClick();
       return;
     case CommandCode::kSuperPaste:
-      target_.SuperPaste(lparam);
+      // A paste reads cards and runs dialogs and popups of its own: it
+      // waits for the tree, and a capture or paste running meanwhile
+      // refuses it.
+      if (RefuseWhileCapturing()) return;
+      target_.RunWhenIdle([this, lparam] {
+        CaptureScope scope(*this, false);
+        scope.Hold();
+        target_.SuperPaste(lparam);
+      });
       return;
     case CommandCode::kRestoreClipboard:
       target_.RestoreClipboard(false);

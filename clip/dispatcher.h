@@ -11,9 +11,10 @@
 // posts through MessageBus, so the whole table runs without a display.
 //
 // Guards kept here:
-// - CaptureBusy is held by a scope over a registration (codes 2, 3, 8) and
-//   over the popups of codes 6, 8 and 13; codes 2, 3, 6 and 8 arriving
-//   meanwhile (through a popup's message loop) beep and do nothing else.
+// - CaptureBusy is held by a scope over a registration (codes 2, 3, 8),
+//   over the popups of codes 6, 8 and 13 and over a super key's paste (18);
+//   codes 2, 3, 6, 8 and 18 arriving meanwhile (through a popup's or a
+//   dialog's message loop) beep and do nothing else.
 // - NoTrack, which the hook sets when it posts 6, 8 or 13, is cleared on
 //   every way out of those commands (the beep included) once no other of
 //   them is still running.

@@ -103,7 +103,10 @@ class FakeTarget final : public DispatchTarget {
     RunInside();
     return std::exchange(chosen, nullptr);
   }
-  void SuperPaste(int slot) override { log.push_back("super paste " + std::to_string(slot)); }
+  void SuperPaste(int slot) override {
+    log.push_back("super paste " + std::to_string(slot));
+    RunInside();
+  }
   void CaptureHistory() override { log.push_back("history"); }
   void Rehook() override { log.push_back("rehook"); }
 };
@@ -236,8 +239,8 @@ TEST_F(DispatcherTest, RunSaveCommandPaths) {
 // A second hot key that arrives through the message loop of a running
 // capture or popup beeps and does nothing else.
 TEST_F(DispatcherTest, CaptureCommandsDuringACaptureOnlyBeep) {
-  for (uint32_t outer : {2u, 6u, 8u, 13u}) {
-    for (uint32_t inner : {2u, 3u, 6u, 8u}) {
+  for (uint32_t outer : {2u, 6u, 8u, 13u, 18u}) {
+    for (uint32_t inner : {2u, 3u, 6u, 8u, 18u}) {
       SCOPED_TRACE(std::to_string(outer) + " then " + std::to_string(inner));
       target.log.clear();
       windows.log().clear();

@@ -244,6 +244,7 @@ int PasteTarget::CutFromTarget() {
   clipboard_.Clear();
   const size_t list = FirstListHolding(view_.CurrentTargetSettings().cut_lists);
   state_.ClipboardChanged = false;
+  cut_removes_text_ = state_.CommandTarget == MainWindow() || list != kCopyMessageList;
   return TakeSelection(KeyInjector::kCut, list, EditAction::kCut);
 }
 

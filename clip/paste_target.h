@@ -127,6 +127,9 @@ class PasteTarget {
   int CopyFromTarget();
   // The target (TargetWindow) cuts its selection; 1 on time-out.
   int CutFromTarget();
+  // Whether the last cut took the selection out of the target's text (by
+  // keys, or the main window's widget), not only a copy of PRIMARY.
+  bool LastCutRemovedText() const { return cut_removes_text_; }
   // The target (CommandTarget) pastes the CLIPBOARD's text; the user's
   // clipboard comes back a second later (command 12) unless
   // KeepClipboardAfterPaste.
@@ -187,6 +190,7 @@ class PasteTarget {
 
   ClipboardSnapshot saved_formats_;
   std::string saved_text_of_formats_;  // SavedClipboard when the formats were kept
+  bool cut_removes_text_ = false;
   bool paste_pending_ = false;  // a paste's text waits to be fetched
   uint32_t paste_tick_ = 0;
   uint64_t paste_fetches_ = 0;

@@ -77,13 +77,7 @@ struct TargetRig {
     windows.SetActiveWindow(kOtherApp);
     block.SetTargetWindow(kTargetApp);
     block.PushFocusPair({kTargetApp, kTargetApp});
-    clipboard.queue_notices = true;
-    clipboard.SetChangeListener(
-        [this](const ClipboardChange& c) { dispatcher.ClipboardChangedNotice(c); });
-    windows.on_pump = [this](uint32_t ms) {
-      keys.Pump(ms);
-      clipboard.DeliverNotices();
-    };
+    DeliverOnPump(windows, clipboard, keys, dispatcher);
     // The user's clipboard before the command.
     clipboard.OtherSetsText("mine");
     clipboard.DeliverNotices();

@@ -13,6 +13,8 @@ struct KeyRow {
   unsigned long keysym;   // unshifted
   unsigned long shifted;  // 0: any
   const char* name;
+  // The name a Japanese keyboard layout gives the key (CP932); null: `name`.
+  const char* layout_name = nullptr;
 };
 
 // Keys whose virtual key is the same on every layout.
@@ -32,11 +34,11 @@ constexpr KeyRow kKeys[] = {
     {0x12, XK_Meta_R, 0, "Alt"},
     {0x13, XK_Pause, 0, "Pause"},
     {0x14, XK_Caps_Lock, 0, "CapsLock"},
-    {0x19, XK_Zenkaku_Hankaku, 0, "Kanji"},
-    {0x19, XK_Kanji, 0, "Kanji"},
+    {0x19, XK_Zenkaku_Hankaku, 0, "Kanji", "\x94\xbc\x8a\x70/\x91\x53\x8a\x70"},  // 半角/全角
+    {0x19, XK_Kanji, 0, "Kanji", "\x94\xbc\x8a\x70/\x91\x53\x8a\x70"},
     {0x1B, XK_Escape, 0, "Esc"},
-    {0x1C, XK_Henkan_Mode, 0, "Convert"},
-    {0x1D, XK_Muhenkan, 0, "NonConvert"},
+    {0x1C, XK_Henkan_Mode, 0, "Convert", "\x95\xcf\x8a\xb7"},  // 変換
+    {0x1D, XK_Muhenkan, 0, "NonConvert", "\x96\xb3\x95\xcf\x8a\xb7"},  // 無変換
     {0x20, XK_space, 0, "Space"},
     {0x21, XK_Prior, 0, "PgUp"},
     {0x22, XK_Next, 0, "PgDn"},
@@ -60,8 +62,9 @@ constexpr KeyRow kKeys[] = {
     {0x6F, XK_KP_Divide, 0, "Num /"},
     {0x90, XK_Num_Lock, 0, "NumLock"},
     {0x91, XK_Scroll_Lock, 0, "ScrollLock"},
-    {0xF0, XK_Eisu_toggle, 0, "Eisu"},
-    {0xF2, XK_Hiragana_Katakana, 0, "Kana"},
+    {0xF0, XK_Eisu_toggle, 0, "Eisu", "\x89\x70\x90\x94"},  // 英数
+    {0xF2, XK_Hiragana_Katakana, 0, "Kana",
+     "\xb6\xc0\xb6\xc5/\x82\xd0\x82\xe7\x82\xaa\x82\xc8"},  // ｶﾀｶﾅ/ひらがな
     // The OEM keys, a Japanese keyboard's first: where both layouts put
     // the same unshifted keysym on different keys, the shifted one tells.
     {0xBA, XK_colon, XK_asterisk, ":"},
@@ -148,6 +151,13 @@ std::string KeyName(uint8_t vk) {
   char buf[8];
   std::snprintf(buf, sizeof buf, "#%02X", vk);
   return buf;
+}
+
+std::string LayoutKeyName(uint8_t vk) {
+  for (const KeyRow& row : kKeys) {
+    if (row.vk == vk && row.layout_name != nullptr) return row.layout_name;
+  }
+  return KeyName(vk);
 }
 
 std::string HotkeyName(HotkeyWord word) {

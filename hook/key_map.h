@@ -35,6 +35,10 @@ class KeyMap {
 
 // The key as a short-cut text shows it: "A", "F7", "Enter", "Space", ...
 std::string KeyName(uint8_t vk);
+// The key's name as the keyboard layout gives it, CP932: the Japanese
+// names of a Japanese keyboard's own keys ("変換", "ｶﾀｶﾅ/ひらがな"), the
+// short-cut text of every other key.
+std::string LayoutKeyName(uint8_t vk);
 // A hot key as text: "Ctrl+Alt+K", "Shift+F9"; a double press as
 // "Shift Shift"; "" for the word 0.
 std::string HotkeyName(HotkeyWord word);

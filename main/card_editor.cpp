@@ -3,6 +3,7 @@
 #include <array>
 #include <cstdio>
 
+#include "main/search/history_list.h"
 #include "main/tree/folder_tree_model.h"
 #include "main/tree/node_operations.h"
 #include "main/tree/sort_orders.h"
@@ -20,7 +21,6 @@ namespace {
 // The program's texts are CP932; the source spells them in UTF-8.
 std::string S(const char* utf8) { return Utf8ToCp932(utf8); }
 
-constexpr int kHistoryEarlierLimit = 20;
 constexpr int kSourceListGroup = 12;
 // Exit code of the program when the card store is in an impossible state.
 constexpr int kFatalExitCode = 1;
@@ -94,30 +94,6 @@ size_t FittingInsertion(std::string_view inserted, size_t other_bytes, size_t li
   return i;
 }
 
-std::vector<std::string> SplitHistoryList(const std::string& history) {
-  std::vector<std::string> items;
-  size_t start = 0;
-  while (start <= history.size()) {
-    size_t tab = history.find('\t', start);
-    if (tab == std::string::npos) tab = history.size();
-    if (tab > start) items.push_back(history.substr(start, tab - start));
-    start = tab + 1;
-  }
-  return items;
-}
-
-std::string UpdateHistoryList(const std::string& text, const std::string& history) {
-  std::string list = text + "\t";
-  int earlier = 0;
-  for (const std::string& item : SplitHistoryList(history)) {
-    if (earlier == kHistoryEarlierLimit) break;
-    if (item == text) continue;
-    list += item + "\t";
-    ++earlier;
-  }
-  return list;
-}
-
 CardEditor::CardEditor(FolderTreeModel& form, store::CardRecord& edit_card, CardEditorView& view,
                        DeferredCommands& scheduler)
     : form_(form), edit_card_(edit_card), view_(view), scheduler_(scheduler) {}
@@ -180,6 +156,7 @@ void CardEditor::ShowCard(bool header_only) {
   view_.SetChecked(EditorControl::kLockCheckBox, c.locked);
   LockCheckBoxClick();
 
+  view_.RefreshSuperKeyStatus();
   view_.KindChanged(EditIcon);
   view_.SetEnabled(EditorControl::kSaveButton, false);
   view_.SetEnabled(EditorControl::kCancelButton, false);

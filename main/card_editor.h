@@ -116,6 +116,8 @@ class CardEditorView {
   virtual void SelectNode(TreeNode* node) = 0;
   virtual void FocusBody() = 0;
   virtual void KindChanged(int icon) { (void)icon; }
+  // The super-key button follows the card shown.
+  virtual void RefreshSuperKeyStatus() {}
   // The background of Title, Text or Syutten: a colour of the class
   // library (a system colour such as kClBtnFace, or 0x00BBGGRR).
   virtual void SetFieldColor(EditorControl c, int32_t color) {
@@ -248,11 +250,5 @@ class CardEditor {
   // Tree changes made by the editor itself: the selection handler waits.
   int changing_tree_ = 0;
 };
-
-// The remembered list after choosing `text`: text first, then the first 20
-// earlier entries that differ from it; each entry followed by one TAB.
-std::string UpdateHistoryList(const std::string& text, const std::string& history);
-// The entries of a TAB-separated list (empty pieces skipped).
-std::vector<std::string> SplitHistoryList(const std::string& history);
 
 }  // namespace quill

@@ -60,6 +60,14 @@ constexpr std::array<Entry, kMessageCount> kMessages = {{
     {MessageId::kReplaceValuesNotSaved, "置換後の値を保存できませんでした。\n%1"},
     {MessageId::kHotkeyHeldElsewhere,
      "ホットキー %1 は他のプログラムも使っています。\nそのプログラムにもキーが届きます。"},
+
+    {MessageId::kLowSpaceStopped, "空き容量が少ないので処理を中止します。"},
+    {MessageId::kBatchReplaceTooShort,
+     "安全のために短い文字列（６文字未満）の一括置換はできません"},
+    {MessageId::kBatchReplaceTooLong,
+     "置換するとテキストが長すぎるので、次のカードは変更しませんでした。\n%1"},
+    {MessageId::kBatchReplaceFailed, "一括置換を中止しました。\n%1"},
+    {MessageId::kSearchFailed, "カードを読めないので検索を中止しました。\n%1"},
 }};
 
 // Each entry sits at its id's place, so the table is indexed by id.

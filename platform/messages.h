@@ -66,6 +66,13 @@ enum class MessageId {
   kReplaceValuesNotSaved,  // %1: the reason
   kHotkeyHeldElsewhere,    // %1: the key names
 
+  // Search and replace.
+  kLowSpaceStopped,
+  kBatchReplaceTooShort,
+  kBatchReplaceTooLong,  // %1: the titles of the cards left unchanged
+  kBatchReplaceFailed,   // %1: the reason
+  kSearchFailed,         // %1: the reason
+
   kCount,
 };
 

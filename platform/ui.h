@@ -1,6 +1,7 @@
 // Ui: what the program shows and asks outside the controls of its own
 // forms: the message dialog, the warning beep, the flash at the screen
-// centre, sounds, and popup menus over whatever application is in front.
+// centre, sounds, popup menus over whatever application is in front, and
+// the modal dialogs of the search.
 //
 // Every question and beep of the program goes through one Ui, so that a
 // test answers the questions, picks the menu items and counts the rest.
@@ -13,6 +14,7 @@
 #include <vector>
 
 #include "platform/screen_geometry.h"
+#include "platform/search_dialogs.h"
 
 namespace quill {
 
@@ -82,6 +84,17 @@ class Ui {
   // menu takes the keyboard and the mouse while it is open; either mouse
   // button chooses an item.
   virtual std::optional<int> PopupMenu(const std::vector<MenuItem>& items, ScreenPoint at) = 0;
+
+  // The modal dialogs of the search. Each shows the form's contents,
+  // returns 1 for OK (the form then holds what the user entered) or 2 for
+  // cancel; OK is accepted only as the dialog's rules allow. A Ui without
+  // them cancels.
+  virtual int RunCardSearchForm(CardSearchForm* form) { return kResultCancel; }
+  virtual int RunSearchStringForm(SearchStringForm* form) { return kResultCancel; }
+  virtual int RunReplaceForm(ReplaceForm* form) { return kResultCancel; }
+  // The question before each replacement, at a screen point: 1 replace,
+  // kReplaceCheckFind, kReplaceCheckAll, or 2 stop.
+  virtual int RunReplaceCheck(ScreenPoint at) { return kResultCancel; }
 };
 
 }  // namespace quill

@@ -1,6 +1,8 @@
 #include "store/fold_key.h"
 
+#include <array>
 #include <cstddef>
+#include <cstdint>
 
 #include "store/sjis.h"
 
@@ -190,50 +192,109 @@ void FoldRow83(unsigned char trail, std::string& out) {
   }
 }
 
+// What one character folds to: up to two bytes.
+struct Folded {
+  uint8_t length = 0;
+  char bytes[2] = {0, 0};
+};
+
+Folded FoldedFrom(const std::string& s) {
+  Folded f;
+  f.length = static_cast<uint8_t>(s.size());
+  for (size_t i = 0; i < s.size(); ++i) f.bytes[i] = s[i];
+  return f;
+}
+
+// The folds of every single byte and of every character with lead byte
+// 0x81, 0x82 or 0x83, made once from the rules above; other double-byte
+// characters stay as they are.
+struct FoldTables {
+  std::array<Folded, 256> single;
+  std::array<std::array<Folded, 256>, 3> rows;  // lead bytes 0x81..0x83
+};
+
+const FoldTables& Tables() {
+  static const FoldTables tables = [] {
+    FoldTables t;
+    for (int c = 0; c < 256; ++c) {
+      std::string out;
+      switch (c) {
+        case '\t':
+        case ' ':
+        case '\n':
+        case '\r':
+          break;
+        case 0xB0:
+          out = "-";
+          break;
+        case 0xA4:
+          out = ",";
+          break;
+        case 0xA1:
+          out = ".";
+          break;
+        default:
+          out = (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : static_cast<char>(c);
+      }
+      t.single[static_cast<size_t>(c)] = FoldedFrom(out);
+      for (unsigned char lead = 0x81; lead <= 0x83; ++lead) {
+        out.clear();
+        const auto trail = static_cast<unsigned char>(c);
+        if (lead == 0x81) {
+          FoldSymbol(lead, trail, out);
+        } else if (lead == 0x82) {
+          FoldRow82(trail, out);
+        } else {
+          FoldRow83(trail, out);
+        }
+        t.rows[lead - 0x81][static_cast<size_t>(c)] = FoldedFrom(out);
+      }
+    }
+    return t;
+  }();
+  return tables;
+}
+
+void Put(const Folded& f, char*& o) {
+  o[0] = f.bytes[0];
+  o[1] = f.bytes[1];
+  o += f.length;
+}
+
 }  // namespace
 
-std::string FoldSjisKey(std::string_view src) {
+void FoldSjisKeyInto(std::string_view src, std::string* out) {
   const std::string_view text = CText(src);
-  std::string out;
-  out.reserve(text.size());
+  const FoldTables& t = Tables();
+  // The key is never longer than the text; two spare bytes let every
+  // character write both of its bytes.
+  out->resize(text.size() + 2);
+  char* o = out->data();
+  const size_t n = text.size();
   size_t k = 0;
-  while (k < text.size()) {
+  while (k < n) {
     const auto c = static_cast<unsigned char>(text[k]);
-    if (IsSjisLead(c) && k + 1 < text.size()) {
+    if (IsSjisLead(c) && k + 1 < n) {
       const auto trail = static_cast<unsigned char>(text[k + 1]);
       k += 2;
-      if (c == 0x81) {
-        FoldSymbol(c, trail, out);
-      } else if (c == 0x82) {
-        FoldRow82(trail, out);
-      } else if (c == 0x83) {
-        FoldRow83(trail, out);
+      if (c <= 0x83) {
+        Put(t.rows[c - 0x81][trail], o);
       } else {
-        out += static_cast<char>(c);
-        out += static_cast<char>(trail);
+        o[0] = static_cast<char>(c);
+        o[1] = static_cast<char>(trail);
+        o += 2;
       }
       continue;
     }
     ++k;  // a single byte, or a lead byte that lost its trail byte
-    switch (c) {
-      case '\t':
-      case ' ':
-      case '\n':
-      case '\r':
-        break;
-      case 0xB0:
-        out += '-';
-        break;
-      case 0xA4:
-        out += ',';
-        break;
-      case 0xA1:
-        out += '.';
-        break;
-      default:
-        out += (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : static_cast<char>(c);
-    }
+    Put(t.single[c], o);
   }
+  out->resize(static_cast<size_t>(o - out->data()));
+}
+
+std::string FoldSjisKey(std::string_view src) {
+  std::string out;
+  FoldSjisKeyInto(src, &out);
   return out;
 }
 

@@ -16,5 +16,7 @@ namespace quill::store {
 // never longer than the text. Both the searched text and the search word
 // are folded before they are compared.
 std::string FoldSjisKey(std::string_view src);
+// The same into out, reusing its storage (for folding many texts).
+void FoldSjisKeyInto(std::string_view src, std::string* out);
 
 }  // namespace quill::store

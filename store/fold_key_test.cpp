@@ -103,5 +103,15 @@ TEST(FoldSjisKeyTest, LeadByteWithoutTrailIsCopiedAsOneByte) {
   EXPECT_EQ(FoldSjisKey(string("a\0b", 3)), "A");  // the text ends at its NUL
 }
 
+TEST(FoldSjisKeyTest, FoldingIntoAUsedBufferGivesTheSameKey) {
+  string buffer;
+  FoldSjisKeyInto(string(3000, 'x') + "\x82\xAA", &buffer);
+  EXPECT_EQ(buffer, string(3000, 'X') + "\xB6\xDE");
+  FoldSjisKeyInto("a \x83\x4B", &buffer);
+  EXPECT_EQ(buffer, "A\xB6\xDE");
+  FoldSjisKeyInto("", &buffer);
+  EXPECT_EQ(buffer, "");
+}
+
 }  // namespace
 }  // namespace quill::store

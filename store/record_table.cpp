@@ -486,6 +486,7 @@ Status RecordTable::Reindex() {
     QUILL_RETURN_IF_ERROR(journal_->Checkpoint());
   }
   Status s = Open();
+  const bool opened = s.ok();
   // Every index is built anew from the rows, so one that does not open
   // (missing, cut short, on another expression) is simply created again.
   for (IndexEntry& e : d.indexes) {
@@ -498,6 +499,15 @@ Status RecordTable::Reindex() {
   if (s.ok()) s = d.cursor->Pack();
   if (s.ok()) s = d.cursor->RebuildIndexes();
   Status c = Close();
+  if (opened && !s.ok()) {
+    // The rows may have moved while an index still names the old ones:
+    // no index is left to serve them. A missing index is built again by
+    // the next Reindex, or by the data set's next open.
+    for (const IndexEntry& e : d.indexes) {
+      Status r = d.env->Remove(e.path);
+      if (!r.ok() && !r.IsNotFound() && journal_ != nullptr) journal_->Poison(r);
+    }
+  }
   return s.ok() ? c : s;
 }
 

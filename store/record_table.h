@@ -119,7 +119,8 @@ class RecordTable {
   bool Eof() const;
   // Packs the table (deleted rows removed: row numbers change), rebuilds
   // every index from the packed rows (an index file that does not open is
-  // created again), and closes.
+  // created again), and closes. When any of it fails, the index files are
+  // removed: none is left naming rows that moved.
   Status Reindex();
 
   // After a crash (the journal was found): cuts a row count beyond the

@@ -224,6 +224,26 @@ TEST_F(TextStoreTest, PurgeDropsFreeRows) {
   EXPECT_EQ(Rows(), 0);
 }
 
+TEST_F(TextStoreTest, APurgeWhoseIndexRebuildFailsLeavesNoIndexOnOldRows) {
+  constexpr char kIdC[] = "00000003000000CC";
+  ASSERT_TRUE(store_.Write(kIdA, Text(2500)).ok());
+  ASSERT_TRUE(store_.Write(kIdB, Text(1500)).ok());
+  ASSERT_TRUE(store_.Write(kIdC, std::string(3500, 'C')).ok());
+  ASSERT_TRUE(store_.Delete(kIdA).ok());
+  // The rows move down, but the index cannot be rebuilt: its old entries
+  // would hand B the rows C's chunks now sit in.
+  env_.FailOpen(folder_ + "quilbo7.$$1");
+  EXPECT_FALSE(store_.Purge().ok());
+  std::string bytes;
+  Status s = store_.Read(kIdB, &bytes);
+  EXPECT_TRUE(!s.ok() || bytes == Text(1500)) << bytes.substr(0, 20);
+
+  env_.ClearFailOpen();
+  ASSERT_TRUE(store_.Purge().ok());
+  EXPECT_EQ(ReadBack(kIdB), Text(1500));
+  EXPECT_EQ(ReadBack(kIdC), std::string(3500, 'C'));
+}
+
 TEST_F(TextStoreTest, OpenCreatesOnlyWhatIsMissing) {
   TempDir other;
   TextBodyStore t(env_);

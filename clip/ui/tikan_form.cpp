@@ -228,6 +228,10 @@ bool TTikanFm::TikanGridKeyUp(QKeyEvent* e) {
 
 void TTikanFm::reject() { done(kResultCancel); }
 
+void TikanDialog::SetBlank(bool on) { form_->TikanBlank->setChecked(on); }
+
+bool TikanDialog::Blank() { return form_->TikanBlank->isChecked(); }
+
 void TTikanFm::done(int result) {
   if (!applied_) {
     applied_ = true;

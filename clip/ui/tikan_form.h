@@ -15,11 +15,13 @@
 #pragma once
 
 #include <QDialog>
+#include <QPointer>
 #include <QStyledItemDelegate>
 #include <QTableWidget>
 #include <string>
 #include <string_view>
 
+#include "clip/paste_out.h"
 #include "clip/variables.h"
 #include "platform/ui.h"
 
@@ -122,6 +124,25 @@ class TTikanFm : public QDialog {
   VariableFill fill_;
   int last_key_ = 0;
   bool applied_ = false;
+};
+
+// TTikanFm as paste-out's substitution dialog, for one paste.
+class TikanDialog final : public VariableDialog {
+ public:
+  TikanDialog(QWidget* owner, Ui& ui, Clock& clock, RememberedValues* values)
+      : form_(new TTikanFm(owner, ui, clock, values)) {}
+  ~TikanDialog() override { delete form_.data(); }
+  TikanDialog(const TikanDialog&) = delete;
+  TikanDialog& operator=(const TikanDialog&) = delete;
+
+  VariableFill& fill() override { return form_->fill(); }
+  void SetBlank(bool on) override;
+  bool Blank() override;
+  int ShowModal() override { return form_->exec(); }
+  TTikanFm* form() { return form_; }
+
+ private:
+  QPointer<TTikanFm> form_;  // goes with its owner, should that go first
 };
 
 }  // namespace quill

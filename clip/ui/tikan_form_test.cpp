@@ -179,5 +179,32 @@ TEST_F(TikanFormTest, WithoutTheDialogFillGridAndApplyValues) {
   EXPECT_EQ(fm.GetResult(), Utf8ToCp932("様: 名前"));
 }
 
+// As paste-out's dialog: every way out but OK is a cancel, and the text is
+// substituted whichever way it ends, TikanBlank as set.
+TEST_F(TikanFormTest, AsThePastesDialogEveryWayOutButOkCancels) {
+  struct Case {
+    const char* how;
+    std::function<void(TTikanFm*)> act;
+    int result;
+  };
+  const Case cases[] = {
+      {"OK", [](TTikanFm* fm) { fm->OK->click(); }, kResultOk},
+      {"Cancel", [](TTikanFm* fm) { fm->Cancel->click(); }, kResultCancel},
+      {"Esc", [](TTikanFm* fm) { Key(fm, Qt::Key_Escape); }, kResultCancel},
+      {"close box", [](TTikanFm* fm) { fm->close(); }, kResultCancel},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.how);
+    TikanDialog dialog(nullptr, ui_, clock_, &values_);
+    dialog.SetBlank(true);
+    EXPECT_TRUE(dialog.form()->TikanBlank->isChecked());
+    dialog.fill().SetSource("<$_A_>", kKey);
+    ASSERT_EQ(dialog.fill().ScanVariables(), 1);
+    QTimer::singleShot(0, [&] { c.act(dialog.form()); });
+    EXPECT_EQ(dialog.ShowModal(), c.result);
+    EXPECT_EQ(dialog.fill().GetResult(), "<>");
+  }
+}
+
 }  // namespace
 }  // namespace quill

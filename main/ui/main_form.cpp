@@ -9,6 +9,7 @@
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QIcon>
+#include <QKeyEvent>
 #include <QKeySequence>
 #include <QLabel>
 #include <QLineEdit>
@@ -176,6 +177,9 @@ const std::vector<TMainForm::MenuEntry>& TMainForm::MenuTable() {
                   SetDefaultFontClick, ""),
       QUILL_ENTRY("TextPopup", "BackDefaultFont", "このカードのフォントをデフォルトのフォントに戻す",
                   BackDefaultFontClick, ""),
+      // The tree popup; its other items come with the marks and the folder
+      // operations.
+      QUILL_ENTRY("ListPopup", "IkkatuTikan", "一括置換", IkkatuTikanClick, ""),
   };
   return table;
 }
@@ -205,6 +209,7 @@ TMainForm::TMainForm(MainFormContext context, QWidget* parent)
   BuildMenus();
   WireControls();
   SetupTreeAndEditor();
+  SetupSearch();
 }
 
 TMainForm::~TMainForm() { FormDestroy(); }
@@ -367,6 +372,7 @@ void TMainForm::BuildMenus() {
     }
     QMenu* m = key == "TrayMenu"    ? TrayMenu
                : key == "TextPopup" ? TextPopup
+               : key == "ListPopup" ? ListPopup
                                     : menuBar()->addMenu(U(key.c_str()));
     menus.emplace_back(key, m);
     return m;
@@ -441,7 +447,7 @@ bool TMainForm::eventFilter(QObject* watched, QEvent* event) {
       case QEvent::FocusIn: TreeEnter(); break;
       case QEvent::FocusOut: TreeExit(); break;
       case QEvent::KeyPress:
-        TreeKeyDown();
+        if (TreeKeyDown(static_cast<QKeyEvent*>(event))) return true;
         TreeKeyPress();
         break;
       default: break;
@@ -456,6 +462,11 @@ bool TMainForm::eventFilter(QObject* watched, QEvent* event) {
 bool TMainForm::ShiftDown() const {
   if (context_.shift_down) return context_.shift_down();
   return QGuiApplication::queryKeyboardModifiers().testFlag(Qt::ShiftModifier);
+}
+
+bool TMainForm::CtrlDown() const {
+  if (context_.ctrl_down) return context_.ctrl_down();
+  return QGuiApplication::queryKeyboardModifiers().testFlag(Qt::ControlModifier);
 }
 
 Status TMainForm::FormCreate() {
@@ -753,27 +764,17 @@ void TMainForm::TreeGetImageIndex() {}
 void TMainForm::TreeDeletion() {}
 void TMainForm::TreeGetSelectedIndex() {}
 void TMainForm::TreeCustomDrawItem() {}
-void TMainForm::TreeKeyDown() {}
-void TMainForm::GrepKaijoClick() {}
-void TMainForm::KensakuButtonClick() {}
 void TMainForm::SakujoClick() {}
 void TMainForm::TikanClick() {}
 void TMainForm::ToFloppyClick() {}
-void TMainForm::KensakuBtClick() {}
 void TMainForm::WindowClick() {}
 void TMainForm::KindButtonClick() {}
 void TMainForm::CsvHtmlCKClick() {}
 void TMainForm::PrintOutActionExecute() {}
-void TMainForm::SuperKeyStatusClick() {}
-void TMainForm::InKensakuButtonClick() {}
-void TMainForm::KensakuMarkClick() {}
 void TMainForm::ChangeDataClick() {}
 void TMainForm::BackUpClick() {}
 void TMainForm::Backup2Click() {}
 void TMainForm::UndeleteSyoriClick() {}
-void TMainForm::FindStrMenuClick() {}
-void TMainForm::ReplaceClick() {}
-void TMainForm::GrepClick() {}
 void TMainForm::KansetuYomikomiClick() {}
 void TMainForm::ToQuillboxClick() {}
 void TMainForm::ToOtherQuillbok2Click() {}

@@ -21,6 +21,7 @@ class QIcon;
 class QImage;
 class QPixmap;
 class QComboBox;
+class QKeyEvent;
 class QLabel;
 class QLineEdit;
 class QMenu;
@@ -44,12 +45,14 @@ class Clipboard;
 class CardIconList;
 class FileEnv;
 class KeyInjector;
+class PasteOut;
 class PasteTarget;
 class FolderTreeModel;
 class SharedHookBlock;
 class MessageBus;
 class Clock;
 class QtUi;
+class SearchCommands;
 class Ui;
 class TreeNode;
 enum class MarkCommand;
@@ -72,8 +75,9 @@ struct MainFormContext {
   Clock* clock = nullptr;  // null: Clock::System()
   // Messages, questions, beeps and popup menus; null: the desktop's (QtUi).
   Ui* ui = nullptr;
-  // Whether Shift is held now; null asks the window system.
+  // Whether Shift or Ctrl is held now; null asks the window system.
   std::function<bool()> shift_down;
+  std::function<bool()> ctrl_down;
   // The clipboard; null: the desktop's (QClipboard).
   Clipboard* clipboard = nullptr;
   // Keys typed into other applications; null: XTest and the hook library
@@ -129,6 +133,8 @@ class TMainForm : public QMainWindow {
   // main_form_editor.cpp).
   FolderTreeModel& TreeModel();
   CardEditor& Editor();
+  // The card search, in-card search and replace (main_form_search.cpp).
+  SearchCommands& Search();
   // Saves the editor's card and loads the selected node's (command 107).
   void OpenSelectedNode();
   // Title, Text and Syutten in the colour of a field without the focus
@@ -157,6 +163,8 @@ class TMainForm : public QMainWindow {
   PasteTarget& Target();
   // The fields the commands share (CommandTarget, TargetFocus, ...).
   DispatchState& CommandState();
+  // Paste-out and the super keys (main_form_paste.cpp).
+  PasteOut& Paste();
 
   // Published controls.
   QWidget* Panel1;
@@ -240,7 +248,6 @@ class TMainForm : public QMainWindow {
   void TreeDeletion();
   void TreeGetSelectedIndex();
   void TreeCustomDrawItem();
-  void TreeKeyDown();
 
   // Buttons above the tree.
   void SinkiForudaClick();
@@ -269,6 +276,7 @@ class TMainForm : public QMainWindow {
   void LockCheckBoxClick();
   void InKensakuButtonClick();
   void KensakuMarkClick();
+  void IkkatuTikanClick();
   void BunkatuCardClick();
   void TextChange();
 
@@ -362,6 +370,7 @@ class TMainForm : public QMainWindow {
   void StartButtonBar();
   void BringForward();
   bool ShiftDown() const;
+  bool CtrlDown() const;
   // Shows a failure with caption "警告"; the message is UTF-8.
   void ShowWarning(const Status& status);
   // Copies the loaded settings into the shared block and the controls.
@@ -444,11 +453,29 @@ class TMainForm : public QMainWindow {
   // Connects the tray icon, the window's own events and Timer1 to it.
   void StartDispatch();
   std::unique_ptr<DispatchGlue, void (*)(DispatchGlue*)> glue_{nullptr, &DestroyGlue};
+  // Paste-out with the view through which it sees this window, over the
+  // parts of the command glue it works with (main_form_paste.cpp); it
+  // goes before the command glue.
+  struct PasteParts;
+  PasteParts PartsForPaste();
+  struct PasteGlue;
+  static void DestroyPasteGlue(PasteGlue* glue);
+  std::unique_ptr<PasteGlue, void (*)(PasteGlue*)> paste_glue_{nullptr, &DestroyPasteGlue};
   // The folder tree model, its Qt adapter and the card editor with the
   // views they see this window through (main_form_tree.cpp).
   struct TreeGlue;
   static void DestroyTreeGlue(TreeGlue* glue);
   std::unique_ptr<TreeGlue, void (*)(TreeGlue*)> tree_glue_{nullptr, &DestroyTreeGlue};
+  // The search and the views it sees the window through
+  // (main_form_search.cpp).
+  struct SearchGlue;
+  static void DestroySearchGlue(SearchGlue* glue);
+  std::unique_ptr<SearchGlue, void (*)(SearchGlue*)> search_glue_{nullptr, &DestroySearchGlue};
+  void SetupSearch();
+  // Keys of the tree; true when the key is used up.
+  bool TreeKeyDown(QKeyEvent* event);
+  // The editor shows a card: its search words are coloured.
+  void CardShown();
   bool start_failure_reported_ = false;
 };
 

@@ -29,6 +29,7 @@
 #include "main/startup.h"
 #include "platform/qt/cp932_text.h"
 #include "main/ui/main_form.h"
+#include "main/ui/main_form_paste.h"
 #include "main/ui/qt_clipboard.h"
 #include "main/ui/qt_ui.h"
 #include "main/ui/quill_hooks.h"
@@ -374,7 +375,7 @@ struct TMainForm::DispatchGlue final : DispatchTarget, TargetView {
     // The clip-tool menu comes with the clip-tool host.
     return {};
   }
-  void SuperPaste(int) override {}
+  void SuperPaste(int slot) override { form->Paste().SuperPaste(slot); }
   void CaptureHistory() override {
     if (!history.CaptureFrom(clipboard)) return;
     // A history file that cannot be written is skipped without a word.
@@ -500,6 +501,11 @@ BrowserClassList& TMainForm::Browsers() { return Glue().browsers; }
 PasteTarget& TMainForm::Target() { return Glue().target; }
 
 DispatchState& TMainForm::CommandState() { return Glue().dispatcher.state(); }
+
+TMainForm::PasteParts TMainForm::PartsForPaste() {
+  DispatchGlue& g = Glue();
+  return {g.block, g.dispatcher, g.windows, g.target, g.access, g.history, g.keys, g.clock};
+}
 
 void TMainForm::WatchClipboard() {
   Glue().clipboard.SetChangeListener([this](const ClipboardChange& change) {

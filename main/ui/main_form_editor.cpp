@@ -27,11 +27,14 @@
 #include <QVBoxLayout>
 #include <algorithm>
 
+#include "clip/paste_out.h"
 #include "platform/protocol/shared_hook_block.h"
 #include "platform/ui.h"
+#include "main/search/history_list.h"
 #include "platform/qt/cp932_text.h"
 #include "main/ui/flow_layout.h"
 #include "main/ui/main_form_tree_glue.h"
+#include "main/ui/widget_text.h"
 #include "platform/text_codec.h"
 #include "store/sjis.h"
 
@@ -40,9 +43,6 @@ namespace quill {
 namespace {
 
 constexpr size_t kTitleLimitBytes = 50;
-
-std::string WidgetToText(const QString& s) { return LfToCrLf(ToCp932(s)); }
-QString TextToWidget(const std::string& s) { return FromCp932(CrLfToLf(s)); }
 
 // A colour of the class library as a Qt colour: the system colours of the
 // window and of button faces, or 0x00BBGGRR.
@@ -55,28 +55,6 @@ QColor ClassColor(int32_t value) {
                                                   : palette.color(QPalette::Base);
   }
   return FromColorRef(v);
-}
-
-// How many UTF-16 units of `text` make up the first `kept` bytes of
-// `bytes`, its CP932 form with CR LF (each character is one CP932
-// character, an LF not after a CR two bytes).
-qsizetype UnitsForBytes(const QString& text, const std::string& bytes, size_t kept) {
-  qsizetype unit = 0;
-  size_t at = 0;
-  while (unit < text.size() && at < bytes.size()) {
-    size_t n = 1;
-    if (text[unit] == QChar('\n')) {
-      n = unit > 0 && text[unit - 1] == QChar('\r') ? 1 : 2;
-    } else if (store::IsSjisLead(static_cast<unsigned char>(bytes[at]))) {
-      n = 2;
-    }
-    if (at + n > kept) break;
-    at += n;
-    const bool pair = text[unit].isHighSurrogate() && unit + 1 < text.size() &&
-                      text[unit + 1].isLowSurrogate();
-    unit += pair ? 2 : 1;
-  }
-  return unit;
 }
 
 // Keeps the body within its byte limit: of an edit that would pass it,
@@ -152,6 +130,7 @@ void TMainForm::TreeGlue::EditorView::SetBodyText(const std::string& text, bool 
   QSignalBlocker block(edit);
   edit->setPlainText(TextToWidget(text));
   edit->document()->setModified(false);
+  form_->CardShown();
 }
 
 bool TMainForm::TreeGlue::EditorView::BodyModified() { return form_->Text->document()->isModified(); }
@@ -285,6 +264,10 @@ void TMainForm::TreeGlue::EditorView::KindChanged(int icon) {
 }
 
 void TMainForm::TreeGlue::EditorView::SaveSettingsGroup(int group) { form_->tree_glue_->SaveSettingsGroup(group); }
+
+void TMainForm::TreeGlue::EditorView::RefreshSuperKeyStatus() {
+  form_->Paste().UpdateSuperKeyStatus();
+}
 
 void TMainForm::TreeGlue::EditorView::EndProgram(int exit_code) { QCoreApplication::exit(exit_code); }
 

@@ -61,6 +61,7 @@ struct TMainForm::TreeGlue {
     void FocusBody() override;
     void KindChanged(int icon) override;
     void SaveSettingsGroup(int group) override;
+    void RefreshSuperKeyStatus() override;
     void EndProgram(int exit_code) override;
 
    private:

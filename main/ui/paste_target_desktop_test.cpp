@@ -33,15 +33,6 @@ namespace {
 constexpr char kJapanese[] = "クイル日本語のテキスト";
 const char kCard[] = "カードの本文です";
 
-std::string ReadFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
-bool Activate(WindowHandle w) {
-  return RunTool({"xdotool", "windowactivate", "--sync", std::to_string(w)}).status == 0;
-}
-
 // Runs a tool while this process keeps serving its own clipboard (a tool
 // that reads what we offer waits for our event loop).
 std::string RunServing(const QStringList& argv, int ms = 10000) {
@@ -69,10 +60,7 @@ void OtherSetsClipboard(const std::string& file, const std::string& target) {
 class PasteTargetDesktopTest : public TypingClientsTest<kJapanese> {
  protected:
   void SetUp() override {
-    TestApp();
-    if (QGuiApplication::platformName() != QLatin1String("xcb")) {
-      GTEST_SKIP() << "needs an X display";
-    }
+    if (!TestAppOnX()) GTEST_SKIP() << "needs an X display";
     WaitForClients();
     if (HasFatalFailure()) return;
 
@@ -103,7 +91,7 @@ class PasteTargetDesktopTest : public TypingClientsTest<kJapanese> {
 
   // The editor selects its whole text (and offers it as PRIMARY).
   bool SelectAllInEditor(const std::string& expected) {
-    if (!Activate(pad_)) return false;
+    if (!ActivateWindow(pad_)) return false;
     return WaitFor(
         [&] {
           RunTool({"xdotool", "key", "--clearmodifiers", "ctrl+a"});
@@ -127,7 +115,7 @@ TEST_F(PasteTargetDesktopTest, CopyTakesTheEditorsSelectionAndPutsTheUsersClipbo
   image.fill(Qt::red);
   const std::string png_file = dir_.File("user.png");
   ASSERT_TRUE(image.save(QString::fromStdString(png_file), "PNG"));
-  const std::string png = ReadFile(png_file);
+  const std::string png = ReadFileBytes(png_file);
 
   ASSERT_TRUE(SelectAllInEditor(kJapanese));
   for (const auto& [file, target] : {std::pair{text_file, std::string("UTF8_STRING")},
@@ -135,7 +123,7 @@ TEST_F(PasteTargetDesktopTest, CopyTakesTheEditorsSelectionAndPutsTheUsersClipbo
     SCOPED_TRACE(target);
     OtherSetsClipboard(file, target);
     const std::string before = ClipboardOut(QString::fromStdString(target));
-    ASSERT_EQ(before, ReadFile(file));
+    ASSERT_EQ(before, ReadFileBytes(file));
 
     EXPECT_EQ(CopyFrom(pad_), 0);
     EXPECT_EQ(QGuiApplication::clipboard()->text().toStdString(), kJapanese);
@@ -149,11 +137,11 @@ TEST_F(PasteTargetDesktopTest, CopyTakesTheEditorsSelectionAndPutsTheUsersClipbo
 }
 
 TEST_F(PasteTargetDesktopTest, TheTerminalsSelectionIsCopiedWithoutInterruptingIt) {
-  ASSERT_TRUE(Activate(term_));
-  const size_t before = ReadFile(typed_).size();
+  ASSERT_TRUE(ActivateWindow(term_));
+  const size_t before = ReadFileBytes(typed_).size();
   ASSERT_EQ(RunTool({"xdotool", "type", "--delay", "20", "quillword"}).status, 0);
   ASSERT_EQ(RunTool({"xdotool", "key", "Return"}).status, 0);
-  ASSERT_TRUE(WaitFor([&] { return ReadFile(typed_).size() >= before + 10; }, 5000));
+  ASSERT_TRUE(WaitFor([&] { return ReadFileBytes(typed_).size() >= before + 10; }, 5000));
   // A double click on the word's line selects it: xterm offers it as
   // PRIMARY.
   ASSERT_TRUE(WaitFor(
@@ -172,12 +160,12 @@ TEST_F(PasteTargetDesktopTest, TheTerminalsSelectionIsCopiedWithoutInterruptingI
   EXPECT_EQ(Target().TargetTopClass, "XTerm");
 
   // The terminal's program still runs and takes what is typed next.
-  ASSERT_TRUE(Activate(term_));
+  ASSERT_TRUE(ActivateWindow(term_));
   ASSERT_EQ(RunTool({"xdotool", "type", "--delay", "20", "after"}).status, 0);
   ASSERT_EQ(RunTool({"xdotool", "key", "Return"}).status, 0);
-  EXPECT_TRUE(WaitFor([&] { return ReadFile(typed_).substr(before) == "quillword\nafter\n"; },
-                      5000))
-      << ReadFile(typed_).substr(before);
+  EXPECT_TRUE(WaitFor(
+      [&] { return ReadFileBytes(typed_).substr(before) == "quillword\nafter\n"; }, 5000))
+      << ReadFileBytes(typed_).substr(before);
 }
 
 TEST_F(PasteTargetDesktopTest, PasteGivesTheCardsTextToTheEditorAndTheTerminal) {
@@ -190,14 +178,14 @@ TEST_F(PasteTargetDesktopTest, PasteGivesTheCardsTextToTheEditorAndTheTerminal) 
   EXPECT_TRUE(SelectAllInEditor(kCard)) << RunTool({"xclip", "-o", "-selection", "primary"}).out;
 
   // Into the terminal, through PRIMARY and Shift+Insert.
-  const size_t before = ReadFile(typed_).size();
+  const size_t before = ReadFileBytes(typed_).size();
   Command(term_);
   Target().PasteToTarget();
   QTest::qWait(1000);
-  ASSERT_TRUE(Activate(term_));
+  ASSERT_TRUE(ActivateWindow(term_));
   ASSERT_EQ(RunTool({"xdotool", "key", "Return"}).status, 0);
-  EXPECT_TRUE(WaitFor([&] { return ReadFile(typed_).size() > before; }, 5000));
-  EXPECT_EQ(ReadFile(typed_).substr(before), std::string(kCard) + "\n");
+  EXPECT_TRUE(WaitFor([&] { return ReadFileBytes(typed_).size() > before; }, 5000));
+  EXPECT_EQ(ReadFileBytes(typed_).substr(before), std::string(kCard) + "\n");
   // Each paste beeps once.
   EXPECT_EQ(ui_.beeps(), 2);
 }

@@ -15,6 +15,7 @@
 
 #include "platform/qt/cp932_text.h"
 #include "main/ui/message_form.h"
+#include "main/ui/search_forms.h"
 
 namespace quill {
 
@@ -108,6 +109,34 @@ int QtUi::ShowMessageDialog(const std::string& text, const std::string& caption,
 }
 
 void QtUi::MessageBeep() { QApplication::beep(); }
+
+namespace {
+
+QWidget* DialogOwner() {
+  QWidget* modal = QApplication::activeModalWidget();
+  return modal != nullptr ? modal : QApplication::activeWindow();
+}
+
+// Runs the dialog and, on OK, takes its contents into the form.
+template <typename Dialog, typename Form>
+int RunForm(Form* form) {
+  Dialog dialog(DialogOwner(), *form);
+  const int result = dialog.exec();
+  if (result == kResultOk) *form = dialog.Form();
+  return result;
+}
+
+}  // namespace
+
+int QtUi::RunCardSearchForm(CardSearchForm* form) { return RunForm<TFindFm>(form); }
+int QtUi::RunSearchStringForm(SearchStringForm* form) { return RunForm<TKensakuFm>(form); }
+int QtUi::RunReplaceForm(ReplaceForm* form) { return RunForm<TReplaceFm>(form); }
+
+int QtUi::RunReplaceCheck(ScreenPoint at) {
+  TRepCheckFm dialog(DialogOwner());
+  dialog.move(at.x, at.y);
+  return dialog.exec();
+}
 
 void QtUi::ShowFlashIcon(FlashBitmap bitmap) {
   if (flash_ == nullptr) flash_ = new FlashWindow;

@@ -1,7 +1,7 @@
 // QtUi: the program's Ui on the desktop. The message dialog is TMessageFm,
 // the beep the display's bell, the flash a small window at the screen
-// centre, sounds are played by "aplay" and popup menus are QMenus built
-// from the menu data.
+// centre, sounds are played by "aplay", popup menus are QMenus built
+// from the menu data, and the search's dialogs are those of search_forms.h.
 #pragma once
 
 #include <QPoint>
@@ -31,6 +31,12 @@ class QtUi final : public Ui {
   void HideFlashIcon() override;
   void PlaySound(const std::string& file_name) override;
   std::optional<int> PopupMenu(const std::vector<MenuItem>& items, ScreenPoint at) override;
+  // The search's dialogs (search_forms.h), owned by the modal dialog open
+  // now or the active window.
+  int RunCardSearchForm(CardSearchForm* form) override;
+  int RunSearchStringForm(SearchStringForm* form) override;
+  int RunReplaceForm(ReplaceForm* form) override;
+  int RunReplaceCheck(ScreenPoint at) override;
 
   // The flash window while one is shown (for tests), else null.
   QWidget* flash_window() const { return flash_; }

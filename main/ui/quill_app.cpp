@@ -12,7 +12,7 @@
 #include "main/ui/main_form.h"
 #include "main/ui/qt_ui.h"
 #include "main/ui/quill_hooks.h"
-#include "main/ui/resident_forms.h"
+#include "main/ui/search_forms.h"
 #include "platform/file_env.h"
 #include "platform/messages.h"
 #include "platform/paths.h"
@@ -131,8 +131,8 @@ QuillApp::StartResult QuillApp::Start(int* exit_code) {
     if (!reported) ShowStartFailure(MessageUtf8(MessageId::kCannotStart), s);
     return StartResult::kFailed;
   }
-  kind_form_ = std::make_unique<TKindFm>(main_form_.get());
-  replace_form_ = std::make_unique<TReplaceFm>(main_form_.get());
+  kind_form_ = std::make_unique<TKindFm>(main_form_.get(), 0);
+  replace_form_ = std::make_unique<TReplaceFm>(main_form_.get(), ReplaceForm());
 
   // The main window's handle goes into the block, and messages posted to
   // it reach WndProc.

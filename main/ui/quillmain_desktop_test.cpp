@@ -1,7 +1,7 @@
 // quillmain on an X display with a window manager: the main window comes
 // up (a screenshot of it is kept in the build folder), a second start ends
 // at once and brings the first forward, and closing the window ends the
-// program cleanly.
+// program cleanly; a super key pastes its card into xterm and mousepad.
 #include <gtest/gtest.h>
 #include <unistd.h>
 
@@ -15,12 +15,18 @@
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
+#include <sstream>
 
 #include "main/ui/test_app.h"
+#include "platform/file_env.h"
 #include "platform/headless/desktop_clients.h"
 #include "platform/headless/temp_dir.h"
+#include "platform/headless/typing_clients_test.h"
 #include "platform/protocol/shared_hook_block.h"
 #include "platform/shared_memory.h"
+#include "platform/text_codec.h"
+#include "store/card_store.h"
 
 // Xlib last: its macros (Status, Bool, None) clash with Qt and our headers.
 #include <X11/Xatom.h>
@@ -252,6 +258,152 @@ TEST_F(QuillmainDesktopTest, JapaneseTextOnTheClipboardJoinsTheHistoryASecondLat
   x.RequestClose(MainWindowOf(sandbox.block));
   ASSERT_TRUE(quillmain.waitForFinished(20000));
   EXPECT_EQ(quillmain.exitCode(), 0);
+}
+
+// Paste-out through super keys, into xterm running `cat` and into
+// mousepad. quillmain serves the clipboard from its own process, so the
+// test reads it with xclip at any time.
+constexpr char kEditorText[] = "東京";
+constexpr char kCardText[] = "日本語のカード";
+constexpr char kUsersText[] = "the user text 利用者";
+
+std::string XSelection(const char* which) {
+  return RunTool({"xclip", "-o", "-selection", which}).out;
+}
+
+class QuillmainPasteTest : public TypingClientsTest<kEditorText> {
+ protected:
+  void SetUp() override {
+    if (!TestAppOnX()) GTEST_SKIP() << "needs an X display";
+    WaitForClients();
+  }
+  void TearDown() override {
+    if (quillmain_.state() == QProcess::NotRunning) return;
+    X11Display x;
+    x.RequestClose(MainWindowOf(sandbox_.block));
+    EXPECT_TRUE(quillmain_.waitForFinished(20000));
+    EXPECT_EQ(quillmain_.exitCode(), 0);
+  }
+
+  // A card in quillmain's data set, bound to super key `slot` as
+  // Ctrl+Alt+F<slot + 4>.
+  void BindCard(int slot, const std::string& text) {
+    fs::create_directories(sandbox_.home);
+    store::CardStore cards(FileEnv::Default(), sandbox_.home + "/");
+    ASSERT_TRUE(cards.Open(false, sandbox_.home + "/").ok());
+    store::CardRecord card(cards);
+    card.Clear();
+    card.folder = "Web";
+    card.title = "card";
+    card.text = Utf8ToCp932(text);
+    ASSERT_TRUE(card.Write().ok());
+    ASSERT_TRUE(cards.Close().ok());
+    ini_ << "SuperPasteKey" << slot << "=" << (0xC074 + slot - 1) << "\r\n"
+         << "SuperCard" << slot << "=" << card.id << "\r\n";
+  }
+  // Starts quillmain with the user's clipboard holding kUsersText.
+  void Start() {
+    std::ofstream(sandbox_.home + "/quillmain.ini", std::ios::binary)
+        << "[Env]\r\nUseButton=0\r\nBackClipBoard=1\r\n" << ini_.str();
+    quillmain_.setProcessEnvironment(sandbox_.env);
+    quillmain_.setProcessChannelMode(QProcess::ForwardedChannels);
+    quillmain_.start(QUILLMAIN_PATH, {"R"});
+    ASSERT_TRUE(quillmain_.waitForStarted(10000));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return MainWindowOf(sandbox_.block) != 0; }, 20000));
+    QTest::qWait(1000);  // the hot keys are grabbed
+    SetClipboard(kUsersText);
+  }
+  // Another program (xclip, which stays to serve it) takes the clipboard.
+  static void SetClipboard(const std::string& text) {
+    RunTool({"sh", "-c",
+             "printf '%s' '" + text + "' | xclip -selection clipboard >/dev/null 2>&1"});
+    ASSERT_TRUE(WaitFor([&] { return XSelection("clipboard") == text; }, 5000));
+  }
+  // mousepad's whole text, selected.
+  bool EditorHolds(const std::string& text) {
+    return WaitFor(
+        [&] {
+          if (!ActivateWindow(pad_)) return false;
+          RunTool({"xdotool", "key", "--clearmodifiers", "ctrl+a"});
+          return XSelection("primary") == text;
+        },
+        10000);
+  }
+  // mousepad holds `text`, all of it selected.
+  void SetEditorText(const std::string& text) {
+    SetClipboard(text);
+    ASSERT_TRUE(ActivateWindow(pad_));
+    RunTool({"xdotool", "key", "--clearmodifiers", "ctrl+a", "ctrl+v"});
+    ASSERT_TRUE(EditorHolds(text));
+  }
+  static void Press(const std::string& keys) {
+    ASSERT_EQ(RunTool({"xdotool", "key", keys}).status, 0);
+  }
+  // The substitution dialog, in front; 0 when it did not come.
+  static WindowHandle WaitForDialog() {
+    WindowHandle dialog = 0;
+    WaitFor(
+        [&] {
+          const RunResult r = RunTool({"xdotool", "search", "--onlyvisible", "--name", "^置換$"});
+          dialog = static_cast<WindowHandle>(std::strtoul(r.out.c_str(), nullptr, 10));
+          return dialog != 0;
+        },
+        15000);
+    if (dialog != 0 && !ActivateWindow(dialog)) return 0;
+    return dialog;
+  }
+
+  Sandbox sandbox_;
+  std::ostringstream ini_;
+  QProcess quillmain_;
+};
+
+TEST_F(QuillmainPasteTest, ASuperKeyPastesItsCardIntoTheTerminalAndTheEditor) {
+  BindCard(1, kCardText);
+  Start();
+  if (HasFatalFailure()) return;
+
+  const size_t before = ReadFileBytes(typed_).size();
+  ASSERT_TRUE(ActivateWindow(term_));
+  Press("ctrl+alt+F5");
+  QTest::qWait(1500);  // the paste, before the line ends
+  ASSERT_TRUE(ActivateWindow(term_));
+  Press("Return");
+  EXPECT_TRUE(WaitFor([&] { return ReadFileBytes(typed_).size() > before; }, 10000));
+  EXPECT_EQ(ReadFileBytes(typed_).substr(before), std::string(kCardText) + "\n");
+
+  SetEditorText(kEditorText);
+  SetClipboard(kUsersText);
+  Press("ctrl+alt+F5");
+  EXPECT_TRUE(EditorHolds(kCardText)) << XSelection("primary");
+  // The user's clipboard comes back once mousepad has taken the card.
+  EXPECT_TRUE(WaitFor([] { return XSelection("clipboard") == kUsersText; }, 10000))
+      << XSelection("clipboard");
+}
+
+TEST_F(QuillmainPasteTest, ASelectedTextIsReplacedOnOkAndKeptOnCancel) {
+  BindCard(1, "[$_SELECTED_:$_WHO_]");
+  Start();
+  if (HasFatalFailure()) return;
+
+  SetEditorText(kEditorText);
+  SetClipboard(kUsersText);
+  Press("ctrl+alt+F5");
+  ASSERT_NE(WaitForDialog(), 0u);
+  ASSERT_EQ(RunTool({"xdotool", "type", "--delay", "50", "x"}).status, 0);
+  Press("Return");
+  EXPECT_TRUE(EditorHolds("[東京:x]")) << XSelection("primary");
+
+  SetEditorText(kEditorText);
+  SetClipboard(kUsersText);
+  Press("ctrl+alt+F5");
+  ASSERT_NE(WaitForDialog(), 0u);
+  Press("Escape");
+  // The cut text is pasted back.
+  QTest::qWait(1500);
+  EXPECT_TRUE(EditorHolds(kEditorText)) << XSelection("primary");
+  EXPECT_TRUE(WaitFor([] { return XSelection("clipboard") == kUsersText; }, 10000))
+      << XSelection("clipboard");
 }
 
 }  // namespace

@@ -5,6 +5,7 @@
 
 #include <QApplication>
 #include <QByteArray>
+#include <QLatin1String>
 #include <QtGlobal>
 
 namespace quill {
@@ -16,6 +17,13 @@ inline QApplication& TestApp() {
   if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
   static QApplication* app = new QApplication(argc, argv);
   return *app;
+}
+
+// The test application, and whether it runs on an X display (the desktop
+// tests skip without one).
+inline bool TestAppOnX() {
+  TestApp();
+  return QGuiApplication::platformName() == QLatin1String("xcb");
 }
 
 }  // namespace quill

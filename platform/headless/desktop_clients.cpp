@@ -11,6 +11,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
+#include <iterator>
 #include <string_view>
 #include <thread>
 
@@ -84,6 +85,15 @@ std::string Hex(WindowHandle w) {
   char buf[16];
   std::snprintf(buf, sizeof buf, "0x%x", static_cast<unsigned>(w));
   return buf;
+}
+
+std::string ReadFileBytes(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+bool ActivateWindow(WindowHandle w) {
+  return RunTool({"xdotool", "windowactivate", "--sync", std::to_string(w)}).status == 0;
 }
 
 std::vector<std::string> ClientEnvironment(const std::string& home) {

@@ -35,6 +35,13 @@ bool WaitFor(const std::function<bool()>& done, int ms);
 // "0x" and the window id in hex, as X tools take it.
 std::string Hex(WindowHandle w);
 
+// The whole file's bytes, "" when it cannot be read.
+std::string ReadFileBytes(const std::string& path);
+
+// Brings the window to the front (xdotool) and waits until it is there;
+// false when it did not come.
+bool ActivateWindow(WindowHandle w);
+
 // Variables that keep a client (an editor, a terminal) in `home`, away
 // from the user's files and from the session bus.
 std::vector<std::string> ClientEnvironment(const std::string& home);

@@ -1,8 +1,9 @@
 // FakeUi: a Ui that answers from a script. Questions take the queued
 // answers in turn (none left: the close box, 2) and menus the queued
 // choices (none left: closed without a choice); every question and menu is
-// recorded, beeps, flashes and sounds are counted. Nothing is shown and
-// nothing sounds.
+// recorded, beeps, flashes and sounds are counted. The search dialogs run
+// scripts in turn (none left: cancel), which see the form as the dialog
+// would show it and fill it in. Nothing is shown and nothing sounds.
 #pragma once
 
 #include <deque>
@@ -35,6 +36,16 @@ class FakeUi final : public Ui {
   // sub-menu too; without one it closes without a choice.
   void ChooseCaption(std::string caption) { choices_.push_back({std::nullopt, caption}); }
 
+  // The next dialog of that kind runs the script: it gets the form as the
+  // dialog shows it and returns the dialog's result.
+  void ScriptCardSearch(std::function<int(CardSearchForm*)> f) { card_search_.push_back(f); }
+  void ScriptSearchString(std::function<int(SearchStringForm*)> f) {
+    search_string_.push_back(f);
+  }
+  void ScriptReplace(std::function<int(ReplaceForm*)> f) { replace_.push_back(f); }
+  // The next replace check returns this result.
+  void AnswerReplaceCheck(int result) { replace_checks_.push_back(result); }
+
   // Called with each question before it is answered.
   std::function<void(const Question&)> on_question;
   // Called with each menu while it is open, before the choice is made.
@@ -66,6 +77,34 @@ class FakeUi final : public Ui {
     return FindCaption(items, *c.caption);
   }
 
+  int RunCardSearchForm(CardSearchForm* form) override {
+    card_search_forms_.push_back(*form);
+    return RunScript(card_search_, form);
+  }
+  int RunSearchStringForm(SearchStringForm* form) override {
+    search_string_forms_.push_back(*form);
+    return RunScript(search_string_, form);
+  }
+  int RunReplaceForm(ReplaceForm* form) override {
+    replace_forms_.push_back(*form);
+    return RunScript(replace_, form);
+  }
+  int RunReplaceCheck(ScreenPoint at) override {
+    replace_check_points_.push_back(at);
+    if (replace_checks_.empty()) return kResultCancel;
+    int result = replace_checks_.front();
+    replace_checks_.pop_front();
+    return result;
+  }
+
+  // The forms as each dialog was shown, in order.
+  const std::vector<CardSearchForm>& card_search_forms() const { return card_search_forms_; }
+  const std::vector<SearchStringForm>& search_string_forms() const {
+    return search_string_forms_;
+  }
+  const std::vector<ReplaceForm>& replace_forms() const { return replace_forms_; }
+  const std::vector<ScreenPoint>& replace_check_points() const { return replace_check_points_; }
+
   const std::vector<Question>& questions() const { return questions_; }
   int beeps() const { return beeps_; }
   // Every bitmap shown, in order; whether one is shown now.
@@ -93,7 +132,23 @@ class FakeUi final : public Ui {
     return std::nullopt;
   }
 
+  template <typename Form>
+  static int RunScript(std::deque<std::function<int(Form*)>>& scripts, Form* form) {
+    if (scripts.empty()) return kResultCancel;
+    std::function<int(Form*)> script = std::move(scripts.front());
+    scripts.pop_front();
+    return script(form);
+  }
+
   std::deque<int> answers_;
+  std::deque<std::function<int(CardSearchForm*)>> card_search_;
+  std::deque<std::function<int(SearchStringForm*)>> search_string_;
+  std::deque<std::function<int(ReplaceForm*)>> replace_;
+  std::deque<int> replace_checks_;
+  std::vector<CardSearchForm> card_search_forms_;
+  std::vector<SearchStringForm> search_string_forms_;
+  std::vector<ReplaceForm> replace_forms_;
+  std::vector<ScreenPoint> replace_check_points_;
   std::deque<Choice> choices_;
   std::vector<Question> questions_;
   int beeps_ = 0;

@@ -1,0 +1,28 @@
+// The parts of TMainForm's command glue that paste-out works with.
+// Private to main_form_paste.cpp and main_form_dispatch.cpp.
+#pragma once
+
+#include "clip/clip_history.h"
+#include "clip/dispatcher.h"
+#include "clip/paste_out.h"
+#include "clip/paste_target.h"
+#include "main/ui/main_form.h"
+#include "platform/clock.h"
+#include "platform/key_injector.h"
+#include "platform/protocol/shared_hook_block.h"
+#include "platform/window_system.h"
+
+namespace quill {
+
+struct TMainForm::PasteParts {
+  SharedHookBlock& block;
+  Dispatcher& dispatcher;
+  WindowSystem& windows;
+  PasteTarget& target;
+  ClipboardAccess& clipboard;
+  ClipHistory& history;
+  KeyInjector& keys;
+  Clock& clock;
+};
+
+}  // namespace quill

@@ -1,0 +1,249 @@
+// TMainForm's card search, in-card search and replace: the handlers, which
+// forward to SearchCommands, and the views through which it sees the
+// window: the text editor (positions converted between the program's bytes
+// and the widget's characters), the table grid and the window itself.
+#include <QAction>
+#include <QApplication>
+#include <QCheckBox>
+#include <QCoreApplication>
+#include <QKeyEvent>
+#include <QMenu>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QTextCursor>
+#include <QTextEdit>
+#include <QToolButton>
+#include <QTreeView>
+#include <algorithm>
+
+#include "controls/ui/string_grid_pelm.h"
+#include "main/search/search_commands.h"
+#include "main/search/tree_keys.h"
+#include "main/tree/tree_loader.h"
+#include "platform/qt/cp932_text.h"
+#include "main/ui/main_form_tree_glue.h"
+#include "main/ui/widget_text.h"
+#include "main/ui/qt_ui.h"
+#include "platform/ini_file.h"
+
+namespace quill {
+
+namespace {
+
+// Search words are drawn blue on yellow.
+const QColor kHighlightText(0, 0, 255);
+const QColor kHighlightBack(255, 255, 0);
+
+// The card editor's text as the search sees it.
+class TextSearchView final : public SearchEditor {
+ public:
+  TextSearchView(QWidget* window, QPlainTextEdit* edit) : window_(window), edit_(edit) {}
+
+  std::string Text() override { return WidgetToText(edit_->toPlainText()); }
+
+  size_t SelStart() override {
+    const QString text = edit_->toPlainText();
+    return BytesForUnits(text, WidgetToText(text), edit_->textCursor().selectionStart());
+  }
+
+  std::string SelText() override {
+    const QString text = edit_->toPlainText();
+    const std::string bytes = WidgetToText(text);
+    const QTextCursor c = edit_->textCursor();
+    const size_t start = BytesForUnits(text, bytes, c.selectionStart());
+    const size_t end = BytesForUnits(text, bytes, c.selectionEnd());
+    return bytes.substr(start, end - start);
+  }
+
+  void Select(size_t start, size_t length) override {
+    const QString text = edit_->toPlainText();
+    const std::vector<qsizetype> units =
+        UnitsForByteList(text, WidgetToText(text), {start, start + length});
+    QTextCursor c = edit_->textCursor();
+    c.setPosition(static_cast<int>(units[0]));
+    c.setPosition(static_cast<int>(units[1]), QTextCursor::KeepAnchor);
+    edit_->setTextCursor(c);
+    edit_->setFocus();
+  }
+
+  void ReplaceSelection(const std::string& text) override {
+    QTextCursor c = edit_->textCursor();
+    c.insertText(TextToWidget(text));
+    edit_->setTextCursor(c);
+  }
+
+  // Extra selections colour the text without touching the document: no
+  // change event, no undo step, the modified state as it was.
+  void SetHighlights(const std::vector<TextRange>& ranges) override {
+    QList<QTextEdit::ExtraSelection> marks;
+    if (!ranges.empty()) {
+      std::vector<size_t> ends;
+      for (const TextRange& r : ranges) {
+        ends.push_back(r.start);
+        ends.push_back(r.start + r.length);
+      }
+      std::sort(ends.begin(), ends.end());
+      ends.erase(std::unique(ends.begin(), ends.end()), ends.end());
+      const QString text = edit_->toPlainText();
+      const std::vector<qsizetype> units = UnitsForByteList(text, WidgetToText(text), ends);
+      auto unit_of = [&](size_t byte) {
+        return static_cast<int>(units[static_cast<size_t>(
+            std::lower_bound(ends.begin(), ends.end(), byte) - ends.begin())]);
+      };
+      QTextCharFormat format;
+      format.setForeground(kHighlightText);
+      format.setBackground(kHighlightBack);
+      for (const TextRange& r : ranges) {
+        QTextEdit::ExtraSelection mark;
+        mark.cursor = QTextCursor(edit_->document());
+        mark.cursor.setPosition(unit_of(r.start));
+        mark.cursor.setPosition(unit_of(r.start + r.length), QTextCursor::KeepAnchor);
+        mark.format = format;
+        marks.append(mark);
+      }
+    }
+    edit_->setExtraSelections(marks);
+  }
+
+  // Left of the editor, a little above the window.
+  ScreenPoint CheckDialogPoint() override {
+    const QRect frame = window_->frameGeometry();
+    return {frame.left() + edit_->mapTo(window_, QPoint(0, 0)).x(), frame.top() - 30};
+  }
+
+ private:
+  QWidget* window_;
+  QPlainTextEdit* edit_;
+};
+
+// The table grid in the card panel, once a table card puts it there.
+class GridSearchView final : public SearchGrid {
+ public:
+  explicit GridSearchView(TMainForm* form) : form_(form) {}
+  bool Visible() override { return form_->CsvGrid->isVisible(); }
+  void Find(const std::string& s, int mode, bool backwards) override {
+    if (auto* grid = qobject_cast<TStringGridPelm*>(form_->CsvGrid)) {
+      backwards ? grid->Grid().FindingBack(s, mode) : grid->Grid().Finding(s, mode);
+    }
+    form_->CsvGrid->setFocus();
+  }
+
+ private:
+  TMainForm* form_;
+};
+
+TreeKey TreeKeyOf(int key) {
+  switch (key) {
+    case Qt::Key_Delete: return TreeKey::kDelete;
+    case Qt::Key_Left: return TreeKey::kLeft;
+    case Qt::Key_Right: return TreeKey::kRight;
+    case Qt::Key_F4: return TreeKey::kF4;
+    case Qt::Key_Escape: return TreeKey::kEscape;
+    case Qt::Key_Menu: return TreeKey::kMenu;
+    default: return TreeKey::kOther;
+  }
+}
+
+}  // namespace
+
+struct TMainForm::SearchGlue final : public SearchHost {
+  explicit SearchGlue(TMainForm* f)
+      : form(f), text_view(f, f->Text), grid_view(f), commands(f->TreeModel(), *this) {}
+
+  bool ShiftDown() override { return form->ShiftDown(); }
+  void SaveCurrentCard(bool select_new) override { form->Editor().SaveCurrentCard(select_new); }
+  void SelectNode(TreeNode* node) override {
+    form->tree_glue_->SelectInView(node);
+    if (node != nullptr) form->Editor().TreeChange(node);
+  }
+  Status ReloadTree(CardSearch* criteria) override {
+    Status s = LoadFolderTree(form->TreeModel(), criteria);
+    form->tree_glue_->SelectInView(form->TreeModel().tree().selected_node());
+    if (s.code() == Status::kNoSpace) {
+      // The load has said that the program ends.
+      form->close();
+    } else if (!s.ok()) {
+      form->ShowWarning(s);
+    }
+    return s;
+  }
+  void ComeForward() override { form->BringForward(); }
+  Status WriteIni(const IniBatch& batch) override {
+    return IniFile(form->env_, form->startup_.IniFilePath()).Apply(batch);
+  }
+  void ShowFailure(const Status& s) override {
+    form->ShowWarning(s);
+    if (s.code() == Status::kFatal) QCoreApplication::exit(1);
+  }
+  SearchEditor& Editor() override { return text_view; }
+  SearchGrid* Grid() override { return &grid_view; }
+  bool CardLocked() override { return form->LockCheckBox->isChecked(); }
+  bool TableOrPageShown() override { return form->CsvHtmlCK->isChecked(); }
+  void ShowHighlightButton(bool on) override { form->KensakuMark->setChecked(on); }
+
+  TMainForm* form;
+  TextSearchView text_view;
+  GridSearchView grid_view;
+  SearchCommands commands;
+};
+
+void TMainForm::DestroySearchGlue(SearchGlue* glue) { delete glue; }
+
+void TMainForm::SetupSearch() { search_glue_.reset(new SearchGlue(this)); }
+
+SearchCommands& TMainForm::Search() { return search_glue_->commands; }
+
+void TMainForm::CardShown() {
+  if (search_glue_ != nullptr) Search().HighlightSearchWords();
+}
+
+void TMainForm::GrepClick() { Search().GrepClick(); }
+
+void TMainForm::KensakuButtonClick() {
+  GrepClick();
+  Tree->setFocus();
+}
+
+void TMainForm::GrepKaijoClick() {
+  Search().GrepKaijoClick();
+  Tree->setFocus();
+}
+
+void TMainForm::FindStrMenuClick() { Search().FindStrMenuClick(); }
+void TMainForm::InKensakuButtonClick() { FindStrMenuClick(); }
+void TMainForm::KensakuBtClick() { Search().KensakuBtClick(); }
+void TMainForm::KensakuMarkClick() { Search().KensakuMarkClick(); }
+void TMainForm::ReplaceClick() { Search().ReplaceClick(); }
+void TMainForm::IkkatuTikanClick() { Search().IkkatuTikanClick(); }
+
+bool TMainForm::TreeKeyDown(QKeyEvent* event) {
+  // A caption edited in place has its editor inside the tree.
+  QWidget* focus = QApplication::focusWidget();
+  const bool editing = focus != nullptr && focus != Tree && Tree->isAncestorOf(focus);
+  // A move waiting for its target comes with the folder operations.
+  const TreeKeyResult r =
+      quill::TreeKeyDown(TreeKeyOf(event->key()), event->modifiers().testFlag(Qt::ShiftModifier),
+                         editing, /*awaiting_move_target=*/false);
+  FolderTree& tree = TreeModel().tree();
+  switch (r.action) {
+    case TreeKeyAction::kExpandBranch:
+    case TreeKeyAction::kCollapseBranch:
+      tree.SetExpandedBranch(tree.selected_node(), r.action == TreeKeyAction::kExpandBranch);
+      break;
+    case TreeKeyAction::kToMark:
+      ToMarkClick();
+      break;
+    case TreeKeyAction::kListPopup: {
+      Editor().SaveCurrentCard(false);
+      const QRect row = Tree->visualRect(Tree->currentIndex());
+      PopupActions(ui_, ListPopup, Tree->viewport()->mapToGlobal(row.center()));
+      break;
+    }
+    default:
+      // Delete and the cancelled move come with the folder operations.
+      break;
+  }
+  return r.consumed;
+}
+
+}  // namespace quill

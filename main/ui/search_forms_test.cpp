@@ -1,0 +1,117 @@
+#include "main/ui/search_forms.h"
+
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QKeyEvent>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTest>
+#include <QTimer>
+
+#include "platform/qt/cp932_text.h"
+#include "main/ui/qt_ui.h"
+#include "main/ui/test_app.h"
+#include "platform/text_codec.h"
+#include "platform/ui.h"
+
+namespace quill {
+namespace {
+
+QString U(const char* s) { return QString::fromUtf8(s); }
+
+// A key typed with this text (a kana too, which QTest cannot type).
+void Type(QWidget* w, const QString& text) {
+  QKeyEvent press(QEvent::KeyPress, Qt::Key_unknown, Qt::NoModifier, text);
+  QApplication::sendEvent(w, &press);
+}
+
+TEST(SearchFormsTest, TheReplaceQuestionAnswersToItsKeys) {
+  TestApp();
+  struct Case {
+    const char* key;
+    int result;
+  } cases[] = {{"r", kResultOk},         {"ｽ", kResultOk},
+               {"F", kReplaceCheckFind}, {"ﾊ", kReplaceCheckFind},
+               {"a", kReplaceCheckAll},  {"ﾁ", kReplaceCheckAll}};
+  for (const Case& c : cases) {
+    TRepCheckFm form(nullptr);
+    form.show();
+    // Typed on a button, as after a Tab.
+    Type(form.Find, U(c.key));
+    EXPECT_EQ(form.result(), c.result) << c.key;
+    EXPECT_FALSE(form.isVisible()) << c.key;
+  }
+  TRepCheckFm form(nullptr);
+  form.show();
+  Type(&form, U("x"));
+  EXPECT_TRUE(form.isVisible());
+  QTest::keyClick(&form, Qt::Key_Escape);
+  EXPECT_EQ(form.result(), kResultCancel);
+}
+
+TEST(SearchFormsTest, OkClosesOnlyWithSomethingToSearch) {
+  TestApp();
+  TFindFm find(nullptr, CardSearchForm());
+  find.show();
+  EXPECT_FALSE(find.FindFolderMark->isEnabled());
+  find.cdate1->setText("1993/1/1");  // a wrong date is no criterion
+  find.OKButton->click();
+  EXPECT_TRUE(find.isVisible());
+  find.FindDel->click();
+  EXPECT_TRUE(find.FindFolderMark->isEnabled());
+  find.Syutten->setText(U("出典"));
+  find.OKButton->click();
+  EXPECT_FALSE(find.isVisible());
+  EXPECT_EQ(find.result(), kResultOk);
+  EXPECT_EQ(find.Form().source, Utf8ToCp932("出典"));
+  EXPECT_TRUE(find.Form().find_del);
+
+  TKensakuFm text(nullptr, SearchStringForm{ComboContent{"", {"old"}}});
+  text.show();
+  text.OKButton->click();
+  EXPECT_TRUE(text.isVisible());
+  text.FindStr->setEditText("abc");
+  text.OKButton->click();
+  EXPECT_FALSE(text.isVisible());
+  EXPECT_EQ(text.Form().text.items, std::vector<std::string>{"old"});
+}
+
+TEST(SearchFormsTest, QtUiGivesTheFormBackOnOk) {
+  TestApp();
+  QtUi ui;
+  ReplaceForm form;
+  form.find = ComboContent{"abc", {"abc", "def"}};
+  QTimer::singleShot(0, [] {
+    auto* dialog = qobject_cast<TReplaceFm*>(QApplication::activeModalWidget());
+    ASSERT_NE(dialog, nullptr);
+    EXPECT_EQ(dialog->windowTitle(), U("置換"));
+    dialog->RepStr->setText(U("置換後"));
+    dialog->BigSmall->setChecked(true);
+    dialog->OKButton->click();
+  });
+  EXPECT_EQ(ui.RunReplaceForm(&form), kResultOk);
+  EXPECT_EQ(form.replacement, Utf8ToCp932("置換後"));
+  EXPECT_TRUE(form.match_case);
+  EXPECT_EQ(form.find.text, "abc");
+}
+
+TEST(SearchFormsTest, TheIconPickerPicksByKeyAndClick) {
+  TestApp();
+  TKindFm keys(nullptr, 98);
+  keys.show();
+  QTest::keyClick(&keys, Qt::Key_Right);
+  QTest::keyClick(&keys, Qt::Key_Right);
+  QTest::keyClick(&keys, Qt::Key_Return);
+  EXPECT_EQ(keys.Result(), 99);
+  TKindFm mouse(nullptr, 0);
+  mouse.show();
+  QTest::mouseClick(&mouse, Qt::LeftButton, {}, QPoint(4 + 20 * 3 + 5, 4 + 20 * 1 + 5));
+  EXPECT_EQ(mouse.Result(), 13);
+  EXPECT_EQ(mouse.result(), kResultOk);
+}
+
+}  // namespace
+}  // namespace quill
