@@ -376,8 +376,11 @@ std::function<void()> Dispatcher::MagicMenuChoice() {
   return chosen;
 }
 
-void Dispatcher::PopupMagicMenu() {
-  if (std::function<void()> chosen = MagicMenuChoice()) chosen();
+bool Dispatcher::PopupMagicMenu() {
+  std::function<void()> chosen = MagicMenuChoice();
+  if (!chosen) return false;
+  chosen();
+  return true;
 }
 
 void Dispatcher::UpdateTaskbarButton() {

@@ -162,7 +162,8 @@ class Dispatcher {
   void FinishTargetPopup();
   // The clip-tool menu with RightClickCount zeroed and NoTrack set; the
   // foreground goes back to CommandTarget, then the chosen tool runs.
-  void PopupMagicMenu();
+  // True when a tool was chosen.
+  bool PopupMagicMenu();
   void UpdateTaskbarButton();
   void ArmMoveWatcher();
 
