@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
-#include <cctype>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
@@ -19,22 +18,6 @@ namespace quill {
 namespace {
 
 using Strings = std::vector<std::string>;
-
-// The fake plug-in: tool i has mode i and upper-cases its input.
-int upper_calls = 0;
-int FakeMenu(int index, char* caption, int* mode) {
-  if (index < 0 || index > 3) return 1;
-  std::snprintf(caption, 92, "upper%d", index);
-  *mode = index;
-  return 0;
-}
-int FakeClip(int, char* out, const char* in) {
-  ++upper_calls;
-  size_t i = 0;
-  for (; in[i] != '\0'; ++i) out[i] = static_cast<char>(std::toupper(static_cast<unsigned char>(in[i])));
-  out[i] = '\0';
-  return 0;
-}
 
 // The main window, as the menu items reach it.
 class HostOwner final : public MenuItemOwner {
@@ -62,12 +45,11 @@ struct HostRig : TargetRig {
   explicit HostRig(PluginLoader* loader = nullptr)
       : host(loader != nullptr ? *loader : static_cast<PluginLoader&>(fakes), block, state(), target, access, paste_through) {
     owner.host = &host;
-    fakes.Add("upper.cta", {{"_GetMenuData", reinterpret_cast<void*>(&FakeMenu)},
-                            {"_GetClipData", reinterpret_cast<void*>(&FakeClip)}});
+    fakes.Add("upper.cta", UpperCaseTools::Exports());
     host.LoadClipTools({"upper.cta"}, &owner);
     view.settings.back_clipboard = true;
     Command(kTargetApp);
-    upper_calls = 0;
+    UpperCaseTools::calls = 0;
   }
   Strings Captions() {
     Strings out;
@@ -123,7 +105,7 @@ TEST(ClipToolHostTest, ACopyThatTimesOutRunsNothingAndPutsTheClipboardBack) {
     HostRig rig;
     rig.app->deaf = true;
     rig.Choose(static_cast<size_t>(mode));
-    EXPECT_EQ(upper_calls, 0);
+    EXPECT_EQ(UpperCaseTools::calls, 0);
     EXPECT_EQ(rig.clipboard.Text(), "mine");
     EXPECT_EQ(rig.app->document, "hello world");
     EXPECT_EQ(rig.windows.ActiveWindow(), kTargetApp);

@@ -60,6 +60,8 @@ std::vector<MenuItem> Describe(const std::vector<PopupEntry>& entries,
     MenuItem item;
     item.caption = e.caption;
     item.image = e.image;
+    item.enabled = e.enabled;
+    item.checked = e.checked;
     if (e.submenu) {
       item.submenu = true;
       item.items = Describe(e.items, actions);

@@ -132,6 +132,8 @@ struct PopupEntry {
   int image = -1;       // picture of the main window's image list
   bool separator = false;
   bool submenu = false;
+  bool enabled = true;
+  bool checked = false;
   MenuAction item;
   std::vector<PopupEntry> items;
 

@@ -363,18 +363,8 @@ struct TMainForm::DispatchGlue final : DispatchTarget, TargetView {
     // Registering the clipboard as a card comes with the one-shot capture.
   }
   void KeepClipboardText() override { target.KeepClipboard(); }
-  std::function<void()> ShowKubunPopup() override {
-    // The folder popup is not built yet; from the tray its menu part, the
-    // tray menu, is shown alone.
-    if (!dispatcher.state().TrayPopupFlag) return {};
-    dispatcher.state().TrayPopupFlag = false;
-    PopupActions(form->ui_, form->TrayMenu, QCursor::pos());
-    return {};
-  }
-  std::function<void()> ShowMagicMenu() override {
-    // The clip-tool menu comes with the clip-tool host.
-    return {};
-  }
+  std::function<void()> ShowKubunPopup() override { return form->ShowKubunPopup(); }
+  std::function<void()> ShowMagicMenu() override { return form->ShowMagicMenu(); }
   void SuperPaste(int slot) override { form->Paste().SuperPaste(slot); }
   void CaptureHistory() override {
     if (!history.CaptureFrom(clipboard)) return;
@@ -504,7 +494,7 @@ DispatchState& TMainForm::CommandState() { return Glue().dispatcher.state(); }
 
 TMainForm::PasteParts TMainForm::PartsForPaste() {
   DispatchGlue& g = Glue();
-  return {g.block, g.dispatcher, g.windows, g.target, g.access, g.history, g.keys, g.clock};
+  return {g.block, g.dispatcher, g.windows, g.target, g.access, g.history, g.keys, g.clock, g};
 }
 
 void TMainForm::WatchClipboard() {

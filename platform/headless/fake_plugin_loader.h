@@ -3,6 +3,7 @@
 // path that is not in the map fails. Loads and frees are logged.
 #pragma once
 
+#include <cstdio>
 #include <map>
 #include <string>
 #include <vector>
@@ -43,6 +44,31 @@ class FakePluginLoader final : public PluginLoader {
   std::map<std::string, Exports> libraries_;
   int open_ = 0;
   std::vector<std::string> log_;
+};
+
+// A clip-tool plug-in for tests: tools "upper0".."upper3", tool i of mode
+// i, each upper-casing a..z of its input. Calls are counted.
+struct UpperCaseTools {
+  static inline int calls = 0;
+  static int GetMenuData(int index, char* caption, int* mode) {
+    if (index < 0 || index > 3) return 1;
+    std::snprintf(caption, 92, "upper%d", index);
+    *mode = index;
+    return 0;
+  }
+  static int GetClipData(int, char* out, const char* in) {
+    ++calls;
+    size_t i = 0;
+    for (; in[i] != '\0'; ++i) {
+      out[i] = in[i] >= 'a' && in[i] <= 'z' ? static_cast<char>(in[i] - 'a' + 'A') : in[i];
+    }
+    out[i] = '\0';
+    return 0;
+  }
+  static FakePluginLoader::Exports Exports() {
+    return {{"_GetMenuData", reinterpret_cast<void*>(&GetMenuData)},
+            {"_GetClipData", reinterpret_cast<void*>(&GetClipData)}};
+  }
 };
 
 }  // namespace quill
