@@ -19,6 +19,7 @@
 #include "platform/headless/fake_ui.h"
 #include "platform/headless/temp_dir.h"
 #include "platform/key_injector.h"
+#include "platform/message_bus.h"
 #include "platform/messages.h"
 #include "platform/protocol/shared_hook_block.h"
 #include "platform/text_codec.h"
@@ -53,13 +54,24 @@ class MainFormPopupTest : public ::testing::Test {
     context.ui = &ui_;
     context.keys = &keys_;
     context.plugins = &plugins_;
+    context.shift_down = [this] { return shift_; };
     form_ = std::make_unique<TMainForm>(std::move(context));
     ASSERT_TRUE(form_->FormCreate().ok());
     keys_.editor = form_->Text;
     UpperCaseTools::calls = 0;
   }
-  void Command(CommandCode code) {
-    form_->WndProc(kCommandMessage, static_cast<uint32_t>(code), 0);
+  void Command(CommandCode code, WindowHandle target = 0) {
+    form_->WndProc(kCommandMessage, static_cast<uint32_t>(code), static_cast<int32_t>(target));
+  }
+  // The editor holds "abc def" with "def" selected.
+  void EditorText() {
+    form_->show();
+    form_->Text->setFocus();
+    form_->Text->setPlainText("abc def");
+    QTextCursor cursor = form_->Text->textCursor();
+    cursor.setPosition(4);
+    cursor.setPosition(7, QTextCursor::KeepAnchor);
+    form_->Text->setTextCursor(cursor);
   }
 
   TempDir dir_;
@@ -68,6 +80,7 @@ class MainFormPopupTest : public ::testing::Test {
   FakeUi ui_;
   EditorKeys keys_;
   FakePluginLoader plugins_;
+  bool shift_ = false;
   std::unique_ptr<TMainForm> form_;
 };
 
@@ -86,7 +99,7 @@ TEST_F(MainFormPopupTest, TheCommandsShowTheFolderPopupAndTheToolMenu) {
   Command(CommandCode::kMagic);
   ASSERT_EQ(ui_.menus().size(), 2u);
   EXPECT_EQ(ui_.menus()[1].items.size(), 4u);
-  EXPECT_EQ(QGuiApplication::clipboard()->text(), "MINE");
+  EXPECT_EQ(QGuiApplication::clipboard()->text().toStdString(), "MINE");
 }
 
 TEST_F(MainFormPopupTest, AToolFromTheEditorPopupWorksOnTheEditor) {
@@ -95,18 +108,35 @@ TEST_F(MainFormPopupTest, AToolFromTheEditorPopupWorksOnTheEditor) {
   EXPECT_EQ(tools[3]->text(), "upper3");
   EXPECT_TRUE(form_->TextPopup->actions().contains(form_->MagicMenu->menuAction()));
 
-  form_->show();
-  form_->Text->setFocus();
-  form_->Text->setPlainText("abc def");
-  QTextCursor cursor = form_->Text->textCursor();
-  cursor.setPosition(4);
-  cursor.setPosition(7, QTextCursor::KeepAnchor);
-  form_->Text->setTextCursor(cursor);
+  EditorText();
   block_.SetTargetWindow(0x0B000001);  // another application was in front
   tools[3]->trigger();
   EXPECT_EQ(UpperCaseTools::calls, 0);  // it runs once the popup is gone
   EXPECT_TRUE(QTest::qWaitFor([&] { return form_->Text->toPlainText() == "abc DEF"; }, 10000))
       << form_->Text->toPlainText().toStdString();
+}
+
+// A clip-history entry chosen with Shift brings up the tool menu; closed
+// without a tool, it leaves nothing behind: the hot key's tool afterwards
+// copies the selection as its mode says, and pastes nothing.
+TEST_F(MainFormPopupTest, AToolMenuClosedAfterShiftLeavesTheNextToolItsCopy) {
+  EditorText();
+  const WindowHandle main = block_.MainWindow();
+  form_->History().Add("entry");
+  shift_ = true;
+  ui_.ChooseCaption("&0:entry");
+  ui_.Choose(std::nullopt);
+  Command(CommandCode::kPopupKubun, main);
+  ASSERT_EQ(ui_.menus().size(), 2u);
+  EXPECT_EQ(ui_.menus()[1].items.size(), 4u);  // the tools
+
+  shift_ = false;
+  ui_.ChooseCaption("upper1");
+  Command(CommandCode::kMagic, main);
+  ASSERT_EQ(ui_.menus().size(), 3u);
+  EXPECT_EQ(UpperCaseTools::calls, 1);
+  EXPECT_EQ(QGuiApplication::clipboard()->text().toStdString(), "DEF");
+  EXPECT_EQ(form_->Text->toPlainText().toStdString(), "abc def");
 }
 
 }  // namespace
