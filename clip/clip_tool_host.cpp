@@ -58,10 +58,7 @@ std::function<void()> ClipToolHost::ShowMagicMenu(Ui& ui, ScreenPoint at) {
 }
 
 void ClipToolHost::RunClipToolFromEditor(int plugin, int tool, int mode) {
-  const WindowHandle main = block_.MainWindow();
-  state_.CommandTarget = main;
-  // The cut takes the tracked window for the target.
-  block_.SetTargetWindow(main);
+  state_.CommandTarget = block_.MainWindow();
   RunClipToolItem(plugin, tool, mode);
 }
 
@@ -72,6 +69,10 @@ void ClipToolHost::RunClipToolItem(int plugin, int tool, int mode) {
     // command's own comes back afterwards.
     const WindowHandle remembered = state_.CommandTarget;
     target_.ActivateTargetWindow(remembered, true);
+    // The cut takes the tracked window: the one just brought forward,
+    // whether or not the tracking has heard of it yet (the menu's own
+    // activations may still be on their way).
+    if (remembered != 0) block_.SetTargetWindow(remembered);
     const int timed_out = mode == 3 ? target_.CutFromTarget() : target_.CopyFromTarget();
     state_.CommandTarget = remembered;
     if (timed_out != 0) {

@@ -210,9 +210,9 @@ TMainForm::TMainForm(MainFormContext context, QWidget* parent)
   WireControls();
   SetupTreeAndEditor();
   SetupSearch();
-  // The popups show the pictures of the image list.
-  if (own_ui_ != nullptr) {
-    own_ui_->SetMenuImages(
+  // The desktop's popups show the pictures of the image list.
+  if (auto* desktop = dynamic_cast<QtUi*>(&ui_)) {
+    desktop->SetMenuImages(
         [this](int i) { return QIcon(QPixmap::fromImage(ImageList().Image(i))); });
   }
 }
