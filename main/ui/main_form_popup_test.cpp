@@ -139,5 +139,25 @@ TEST_F(MainFormPopupTest, AToolMenuClosedAfterShiftLeavesTheNextToolItsCopy) {
   EXPECT_EQ(form_->Text->toPlainText().toStdString(), "abc def");
 }
 
+// quillpeek.cta in the install folder: its thirteen tools in the menu.
+TEST(MainFormClipToolsTest, QuillpeeksToolsAreListed) {
+  TestApp();
+  TempDir dir;
+  std::ofstream(dir.File("quillmain.ini"), std::ios::binary) << "[Env]\r\nUseButton=0\r\n";
+  FakeUi ui;
+  MainFormContext context;
+  context.program_folder = dir.Path() + "/";
+  context.install_folder = QUILLPEEK_DIR;
+  context.registry_path = dir.File("registry.ini");
+  context.ui = &ui;
+  TMainForm form(std::move(context));
+  ASSERT_TRUE(form.FormCreate().ok());
+  const QList<QAction*> tools = form.MagicMenu->actions();
+  ASSERT_EQ(tools.size(), 13);
+  EXPECT_EQ(tools.front()->text(), QString::fromUtf8("引用マーク(&I)"));
+  EXPECT_EQ(tools[8]->text(), QString::fromUtf8("代入逆転(&X)"));
+  EXPECT_EQ(tools.back()->text(), QString::fromUtf8("TAB区切りをHTMLに"));
+}
+
 }  // namespace
 }  // namespace quill
