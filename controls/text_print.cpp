@@ -85,7 +85,8 @@ void TTextPrint::PrepareFrame(PageFrame& f) const {
   f.column_widths.clear();
   const int columns = std::min(ColumnCount, kMaxPrintColumns);
   for (int i = 0; i < columns; ++i) {
-    const int chars = std::clamp(ColumnChars[static_cast<size_t>(i)], 0, kMaxColumnChars);
+    const size_t n = static_cast<size_t>(i);
+    const int chars = n < ColumnChars.size() ? std::clamp(ColumnChars[n], 0, kMaxColumnChars) : 0;
     std::string sample;
     for (int c = 0; c < chars; ++c) sample += kColumnChar;
     f.column_widths.push_back(f.draw->TextWidth(sample));

@@ -13,7 +13,6 @@
 // line pitch, so a text of n characters never needs more than n pages.
 #pragma once
 
-#include <array>
 #include <cstddef>
 #include <functional>
 #include <memory>
@@ -51,8 +50,9 @@ class TTextPrint {
   // 0 (or less): plain text; otherwise the number of table columns, of
   // which the first kMaxPrintColumns are printed.
   int ColumnCount = 0;
-  // Width of each table column in "樹" (entries are taken as 0..99).
-  std::array<int, kMaxPrintColumns> ColumnChars{};
+  // Width of each table column in "樹", entries taken as 0..99; a column
+  // without an entry is 0 wide.
+  std::vector<int> ColumnChars;
   std::string FontName;  // CP932
   int LinePitch = 0;     // extra space between lines, mm
   std::string Text;      // CP932, CR LF

@@ -62,7 +62,9 @@ TEST_F(TextPrintTest, WrapsLongLinesWithoutLosingOrSplittingCharacters) {
     EXPECT_LE(line.size(), fit);
     // A wrapped line is short of the area by at most the double-byte
     // character that did not fit; the last two lines end their rows.
-    if (i + 2 < lines.size()) EXPECT_GE(line.size() + 1, fit) << "line " << i;
+    if (i + 2 < lines.size()) {
+      EXPECT_GE(line.size() + 1, fit) << "line " << i;
+    }
     EXPECT_NE(store::SjisCharClass(line, static_cast<long>(line.size()) - 1), 1);
     joined += line;
   }
