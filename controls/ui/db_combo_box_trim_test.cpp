@@ -10,19 +10,14 @@
 #include <QTest>
 #include <QVBoxLayout>
 
+#include "controls/ui/controls_test_app.h"
+
 namespace quill {
 namespace {
 
 class DBComboBoxTrimTest : public ::testing::Test {
  protected:
-  static void SetUpTestSuite() {
-    if (QApplication::instance() == nullptr) {
-      static int argc = 1;
-      static char arg0[] = "db_combo_box_trim_test";
-      static char* argv[] = {arg0, nullptr};
-      new QApplication(argc, argv);
-    }
-  }
+  static void SetUpTestSuite() { ControlsTestApp(); }
 
   void SetUp() override {
     combo->setGeometry(10, 10, 120, 24);

@@ -8,19 +8,14 @@
 #include <string>
 #include <vector>
 
+#include "controls/ui/controls_test_app.h"
+
 namespace quill {
 namespace {
 
 class PanelButtonTest : public ::testing::Test {
  protected:
-  static void SetUpTestSuite() {
-    if (QApplication::instance() == nullptr) {
-      static int argc = 1;
-      static char arg0[] = "panel_button_test";
-      static char* argv[] = {arg0, nullptr};
-      new QApplication(argc, argv);
-    }
-  }
+  static void SetUpTestSuite() { ControlsTestApp(); }
 
   // Sends one mouse event in the panel's coordinates, as the implicit grab
   // delivers moves and releases outside it too.

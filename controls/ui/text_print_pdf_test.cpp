@@ -3,7 +3,6 @@
 // per millimetre, truncated) with the printer's metrics and QFontMetrics.
 #include <gtest/gtest.h>
 
-#include <QApplication>
 #include <QPageLayout>
 #include <QPrinter>
 #include <QProcess>
@@ -15,6 +14,7 @@
 #include <vector>
 
 #include "controls/text_print.h"
+#include "controls/ui/controls_test_app.h"
 #include "controls/ui/qt_printer_device.h"
 #include "controls/ui/qt_text_canvas.h"
 #include "platform/headless/temp_dir.h"
@@ -100,14 +100,7 @@ struct Case {
 
 class TextPrintPdfTest : public ::testing::Test {
  protected:
-  static void SetUpTestSuite() {
-    if (QApplication::instance() == nullptr) {
-      static int argc = 1;
-      static char arg0[] = "text_print_pdf_test";
-      static char* argv[] = {arg0, nullptr};
-      new QApplication(argc, argv);
-    }
-  }
+  static void SetUpTestSuite() { ControlsTestApp(); }
 
   void SetUp() override {
     printer.setOutputFormat(QPrinter::PdfFormat);
@@ -198,6 +191,16 @@ class TextPrintPdfTest : public ::testing::Test {
                        .match(info);
     return m.captured(1);
   }
+
+  // The preview of the settings at 96 dpi.
+  QImage PreviewOf(const Settings& s) {
+    Configure(s);
+    QtImageCanvas canvas(96, 96);
+    print.Preview(canvas);
+    return canvas.Image();
+  }
+  // Millimetres on the preview.
+  static int PreviewPx(int mm) { return static_cast<int>(mm * 96 * kDotsPerInchToMm); }
 
   TempDir dir;
   std::string pdf = dir.File("out.pdf");
@@ -349,14 +352,9 @@ TEST_F(TextPrintPdfTest, AJobThatCannotBeginFails) {
 TEST_F(TextPrintPdfTest, PreviewShowsTheFirstPage) {
   Settings s{.text = "", .paper_mm = QSizeF(420, 594)};  // over 2000 px tall on the screen
   for (int i = 0; i < 300; ++i) s.text += "x\r\n";
-  Configure(s);
-  QtImageCanvas canvas(96, 96);
-  print.Preview(canvas);
-  const QImage image = canvas.Image();
-
+  const QImage image = PreviewOf(s);
   const Geometry g = Expect(s);
-  const double d = 96 * kDotsPerInchToMm;
-  auto px = [d](int mm) { return static_cast<int>(mm * d); };
+  auto px = PreviewPx;
   ASSERT_EQ(image.size(), QSize(px(g.paper_w), px(g.paper_h)));
   const QRgb white = 0xFFFFFF, yellow = 0xFFFF00, red = 0xFF0000;
   auto at = [&](int x, int y) { return image.pixel(x, y) & 0xFFFFFF; };
@@ -386,7 +384,7 @@ TEST_F(TextPrintPdfTest, PreviewShowsTheFirstPage) {
   EXPECT_EQ(at(right + 2, mid_y), yellow);
 
   // Text in the lines of the first page, nothing below them.
-  const int line = QFontMetrics(PrintFont(s.font), &canvas.Image()).height();
+  const int line = QFontMetrics(PrintFont(s.font), &image).height();
   const int lines = (bottom - top) / line;
   ASSERT_LT(lines, 300);
   auto dark_rows = [&](int y0, int y1) {
@@ -409,14 +407,9 @@ TEST_F(TextPrintPdfTest, PreviewShowsTheFirstPage) {
 // A table row wider than the area: nothing is drawn right of the area.
 TEST_F(TextPrintPdfTest, PreviewCutsTheRowAtTheRightEdge) {
   Settings s{.text = "a\tb\tc\r\n", .right = 110, .columns = 3, .chars = {10, 10, 10}};
-  Configure(s);
-  QtImageCanvas canvas(96, 96);
-  print.Preview(canvas);
-  const QImage image = canvas.Image();
-  const Geometry g = Expect(s);
-  const double d = 96 * kDotsPerInchToMm;
-  const int right = static_cast<int>((g.paper_w - s.right) * d);
-  const int top = static_cast<int>(s.top * d);
+  const QImage image = PreviewOf(s);
+  const int right = PreviewPx(Expect(s).paper_w - s.right);
+  const int top = PreviewPx(s.top);
   int dark_left = 0, dark_right = 0;
   for (int y = top + 3; y < top + 10; ++y) {
     for (int x = 0; x < image.width(); ++x) {

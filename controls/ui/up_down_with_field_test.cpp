@@ -9,19 +9,14 @@
 #include <QTest>
 #include <QToolButton>
 
+#include "controls/ui/controls_test_app.h"
+
 namespace quill {
 namespace {
 
 class UpDownWithFieldTest : public ::testing::Test {
  protected:
-  static void SetUpTestSuite() {
-    if (QApplication::instance() == nullptr) {
-      static int argc = 1;
-      static char arg0[] = "up_down_with_field_test";
-      static char* argv[] = {arg0, nullptr};
-      new QApplication(argc, argv);
-    }
-  }
+  static void SetUpTestSuite() { ControlsTestApp(); }
 
   void SetUp() override {
     auto* layout = new QHBoxLayout(&window);
