@@ -78,9 +78,10 @@ void TTextPrint::PrepareFrame(PageFrame& f) const {
   f.draw->SetFont(FontName, font_size_);
   f.measure->SetFont(FontName, font_size_);
   // A line pitch that would move lines backwards still moves them on.
-  f.draw_line = std::max(1, f.draw->TextHeight() + Px(LinePitch, DotsPerMm(f.draw->LogPixelsY())));
+  const int pitch = std::clamp(LinePitch, -kMaxPrintMm, kMaxPrintMm);
+  f.draw_line = std::max(1, f.draw->TextHeight() + Px(pitch, DotsPerMm(f.draw->LogPixelsY())));
   f.measure_line =
-      std::max(1, f.measure->TextHeight() + Px(LinePitch, DotsPerMm(f.measure->LogPixelsY())));
+      std::max(1, f.measure->TextHeight() + Px(pitch, DotsPerMm(f.measure->LogPixelsY())));
   f.one_mm = Px(1, DotsPerMm(f.draw->LogPixelsX()));
   f.column_widths.clear();
   const int columns = std::min(ColumnCount, kMaxPrintColumns);

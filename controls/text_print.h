@@ -13,6 +13,7 @@
 // line pitch, so a text of n characters never needs more than n pages.
 #pragma once
 
+#include <algorithm>
 #include <cstddef>
 #include <functional>
 #include <memory>
@@ -26,6 +27,11 @@ namespace quill {
 
 inline constexpr int kMaxPrintColumns = 50;
 inline constexpr int kMaxColumnChars = 99;
+// Margins and the line pitch are taken as at most this many millimetres
+// either way, font sizes as at most kMaxFontPoints, so that no pixel
+// position overflows.
+inline constexpr int kMaxPrintMm = 100000;
+inline constexpr int kMaxFontPoints = 1000;
 
 class TTextPrint {
  public:
@@ -39,13 +45,13 @@ class TTextPrint {
   int GetLeftMargin() const { return left_margin_; }
   int GetRightMargin() const { return right_margin_; }
   int GetBottomMargin() const { return bottom_margin_; }
-  void SetTopMargin(int mm) { top_margin_ = mm; }
-  void SetLeftMargin(int mm) { left_margin_ = mm; }
-  void SetRightMargin(int mm) { right_margin_ = mm; }
-  void SetBottomMargin(int mm) { bottom_margin_ = mm; }
+  void SetTopMargin(int mm) { top_margin_ = std::clamp(mm, -kMaxPrintMm, kMaxPrintMm); }
+  void SetLeftMargin(int mm) { left_margin_ = std::clamp(mm, -kMaxPrintMm, kMaxPrintMm); }
+  void SetRightMargin(int mm) { right_margin_ = std::clamp(mm, -kMaxPrintMm, kMaxPrintMm); }
+  void SetBottomMargin(int mm) { bottom_margin_ = std::clamp(mm, -kMaxPrintMm, kMaxPrintMm); }
   // Points; 0 or less prints in the canvas' default size.
   int GetFontSize() const { return font_size_; }
-  void SetFontSize(int points) { font_size_ = points; }
+  void SetFontSize(int points) { font_size_ = std::min(points, kMaxFontPoints); }
 
   // 0 (or less): plain text; otherwise the number of table columns, of
   // which the first kMaxPrintColumns are printed.

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <climits>
 #include <memory>
 #include <string>
 
@@ -82,6 +83,7 @@ TEST_F(TextPrintTest, DegenerateSettingsEnd) {
       {"narrower than a character", 104, 104, 10, 10, 0},
       {"negative line pitch", 10, 10, 10, 10, -50},
       {"nothing fits at all", 300, 300, 300, 300, -300},
+      {"beyond any paper", INT_MAX, INT_MIN, INT_MIN, INT_MAX, INT_MIN},
   };
   const std::string text = "abc\x93\xfa\r\ndef\r\n";
   for (const Case& c : cases) {
