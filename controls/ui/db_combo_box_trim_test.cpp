@@ -10,14 +10,14 @@
 #include <QTest>
 #include <QVBoxLayout>
 
-#include "controls/ui/controls_test_app.h"
+#include "platform/qt/test_app.h"
 
 namespace quill {
 namespace {
 
 class DBComboBoxTrimTest : public ::testing::Test {
  protected:
-  static void SetUpTestSuite() { ControlsTestApp(); }
+  static void SetUpTestSuite() { TestApp(); }
 
   void SetUp() override {
     combo->setGeometry(10, 10, 120, 24);

@@ -8,14 +8,14 @@
 #include <string>
 #include <vector>
 
-#include "controls/ui/controls_test_app.h"
+#include "platform/qt/test_app.h"
 
 namespace quill {
 namespace {
 
 class PanelButtonTest : public ::testing::Test {
  protected:
-  static void SetUpTestSuite() { ControlsTestApp(); }
+  static void SetUpTestSuite() { TestApp(); }
 
   // Sends one mouse event in the panel's coordinates, as the implicit grab
   // delivers moves and releases outside it too.

@@ -13,7 +13,7 @@
 #include <string>
 #include <utility>
 
-#include "controls/ui/controls_test_app.h"
+#include "platform/qt/test_app.h"
 #include "platform/headless/fake_clipboard.h"
 
 namespace quill {
@@ -21,7 +21,7 @@ namespace {
 
 class StringGridPelmTest : public ::testing::Test {
  protected:
-  static void SetUpTestSuite() { ControlsTestApp(); }
+  static void SetUpTestSuite() { TestApp(); }
 
   void SetUp() override {
     grid = std::make_unique<TStringGridPelm>(nullptr);

@@ -14,7 +14,7 @@
 #include <vector>
 
 #include "controls/text_print.h"
-#include "controls/ui/controls_test_app.h"
+#include "platform/qt/test_app.h"
 #include "controls/ui/qt_printer_device.h"
 #include "controls/ui/qt_text_canvas.h"
 #include "platform/headless/temp_dir.h"
@@ -100,7 +100,7 @@ struct Case {
 
 class TextPrintPdfTest : public ::testing::Test {
  protected:
-  static void SetUpTestSuite() { ControlsTestApp(); }
+  static void SetUpTestSuite() { TestApp(); }
 
   void SetUp() override {
     printer.setOutputFormat(QPrinter::PdfFormat);

@@ -9,14 +9,14 @@
 #include <QTest>
 #include <QToolButton>
 
-#include "controls/ui/controls_test_app.h"
+#include "platform/qt/test_app.h"
 
 namespace quill {
 namespace {
 
 class UpDownWithFieldTest : public ::testing::Test {
  protected:
-  static void SetUpTestSuite() { ControlsTestApp(); }
+  static void SetUpTestSuite() { TestApp(); }
 
   void SetUp() override {
     auto* layout = new QHBoxLayout(&window);
