@@ -10,7 +10,7 @@
 #include <QLabel>
 #include <array>
 
-#include "buttonbar/bar_test_app.h"
+#include "platform/qt/test_app.h"
 #include "platform/headless/fake_clock.h"
 #include "platform/headless/fake_window_system.h"
 #include "platform/headless/in_process_bus.h"
@@ -22,7 +22,7 @@ namespace {
 class BarFormTest : public ::testing::Test {
  protected:
   BarFormTest() {
-    BarTestApp();
+    TestApp();
     main_ = bus_.CreateWindow();
     block_.SetMainWindow(main_);
     block_.SetSaveState(1);

@@ -25,7 +25,7 @@
 #include <thread>
 #include <vector>
 
-#include "buttonbar/bar_test_app.h"
+#include "platform/qt/test_app.h"
 #include "platform/headless/desktop_clients.h"
 #include "platform/headless/temp_dir.h"
 #include "platform/message_bus.h"
@@ -180,7 +180,7 @@ class ActiveWatch {
 class QuillpadDesktopTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    BarTestApp();
+    TestApp();
     if (QGuiApplication::platformName() != QLatin1String("xcb")) {
       GTEST_SKIP() << "needs an X display";
     }

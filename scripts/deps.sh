@@ -10,6 +10,7 @@ packages=(
   libcurl4-openssl-dev libarchive-dev alsa-utils
   libgtest-dev libgmock-dev libbenchmark-dev libsqlite3-dev
   xvfb xauth jwm xclip xdotool x11-utils xterm mousepad fonts-ipafont-gothic
+  poppler-utils
 )
 
 missing=()

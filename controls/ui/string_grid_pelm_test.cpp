@@ -13,6 +13,7 @@
 #include <string>
 #include <utility>
 
+#include "platform/qt/test_app.h"
 #include "platform/headless/fake_clipboard.h"
 
 namespace quill {
@@ -20,14 +21,7 @@ namespace {
 
 class StringGridPelmTest : public ::testing::Test {
  protected:
-  static void SetUpTestSuite() {
-    if (QApplication::instance() == nullptr) {
-      static int argc = 1;
-      static char arg0[] = "string_grid_pelm_test";
-      static char* argv[] = {arg0, nullptr};
-      new QApplication(argc, argv);
-    }
-  }
+  static void SetUpTestSuite() { TestApp(); }
 
   void SetUp() override {
     grid = std::make_unique<TStringGridPelm>(nullptr);

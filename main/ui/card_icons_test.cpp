@@ -10,7 +10,7 @@
 #include <string>
 
 #include "main/tree/card_icon_sheet.h"
-#include "main/ui/test_app.h"
+#include "platform/qt/test_app.h"
 #include "platform/headless/fake_ui.h"
 #include "platform/headless/fault_env.h"
 #include "platform/headless/temp_dir.h"

@@ -11,7 +11,7 @@
 #include "main/tree/folder_tree_visitors.h"
 #include "main/tree/node_sort.h"
 #include "main/tree/tree_loader.h"
-#include "main/ui/test_app.h"
+#include "platform/qt/test_app.h"
 #include "platform/headless/fake_ui.h"
 #include "platform/headless/fault_env.h"
 #include "platform/headless/temp_dir.h"

@@ -12,6 +12,7 @@
 
 #include "main/settings.h"
 #include "main/startup.h"
+#include "platform/message_bus.h"
 #include "platform/registry_store.h"
 #include "platform/status.h"
 #include "store/card_store.h"
@@ -165,6 +166,8 @@ class TMainForm : public QMainWindow {
   ClipboardAccess& Clip();
   BrowserClassList& Browsers();
   PasteTarget& Target();
+  // The paste target as the shared block holds it now.
+  WindowHandle CurrentTargetWindow();
   // The fields the commands share (CommandTarget, TargetFocus, ...).
   DispatchState& CommandState();
   // Paste-out and the super keys (main_form_paste.cpp).

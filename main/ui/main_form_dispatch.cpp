@@ -432,6 +432,8 @@ void TMainForm::DestroyGlue(DispatchGlue* glue) {
   delete glue;
 }
 
+WindowHandle TMainForm::CurrentTargetWindow() { return Glue().block.TargetWindow(); }
+
 TMainForm::DispatchGlue& TMainForm::Glue() {
   if (glue_ == nullptr) glue_.reset(new DispatchGlue(this));
   return *glue_;

@@ -8,7 +8,7 @@
 
 #include "main/settings_data_files.h"
 #include "main/ui/main_form.h"
-#include "main/ui/test_app.h"
+#include "platform/qt/test_app.h"
 #include "platform/headless/fake_clock.h"
 #include "platform/headless/fake_ui.h"
 #include "platform/headless/in_process_bus.h"

@@ -17,7 +17,7 @@
 
 #include "main/card_editor.h"
 #include "main/ui/main_form.h"
-#include "main/ui/test_app.h"
+#include "platform/qt/test_app.h"
 #include "platform/headless/fake_ui.h"
 #include "platform/headless/temp_dir.h"
 #include "platform/text_codec.h"

@@ -19,7 +19,7 @@
 #include "main/ui/card_icons.h"
 #include "platform/qt/cp932_text.h"
 #include "main/ui/main_form.h"
-#include "main/ui/test_app.h"
+#include "platform/qt/test_app.h"
 #include "platform/headless/fake_ui.h"
 #include "platform/headless/fault_env.h"
 #include "platform/headless/temp_dir.h"

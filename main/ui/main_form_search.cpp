@@ -16,15 +16,16 @@
 #include <QTreeView>
 #include <algorithm>
 
+#include "clip/paste_target.h"
 #include "controls/ui/string_grid_pelm.h"
 #include "main/search/search_commands.h"
 #include "main/search/tree_keys.h"
 #include "main/tree/tree_loader.h"
-#include "platform/qt/cp932_text.h"
 #include "main/ui/main_form_tree_glue.h"
-#include "main/ui/widget_text.h"
 #include "main/ui/qt_ui.h"
+#include "main/ui/widget_text.h"
 #include "platform/ini_file.h"
+#include "platform/qt/cp932_text.h"
 
 namespace quill {
 
@@ -147,6 +148,8 @@ TreeKey TreeKeyOf(int key) {
 }  // namespace
 
 struct TMainForm::SearchGlue final : public SearchHost {
+  WindowHandle remembered_target = 0;
+
   explicit SearchGlue(TMainForm* f)
       : form(f), text_view(f, f->Text), grid_view(f), commands(f->TreeModel(), *this) {}
 
@@ -167,7 +170,14 @@ struct TMainForm::SearchGlue final : public SearchHost {
     }
     return s;
   }
-  void ComeForward() override { form->BringForward(); }
+  void ComeForward() override {
+    // The window in front before the dialog, to give the focus back to.
+    remembered_target = form->CurrentTargetWindow();
+    form->BringForward();
+  }
+  void ReturnToTarget() override {
+    if (remembered_target != 0) form->Target().ActivateTargetWindow(remembered_target, false);
+  }
   Status WriteIni(const IniBatch& batch) override {
     return IniFile(form->env_, form->startup_.IniFilePath()).Apply(batch);
   }

@@ -16,7 +16,7 @@
 #include <fstream>
 
 #include "main/ui/main_form.h"
-#include "main/ui/test_app.h"
+#include "platform/qt/test_app.h"
 #include "platform/headless/fake_ui.h"
 #include "platform/headless/temp_dir.h"
 #include "platform/protocol/shared_hook_block.h"

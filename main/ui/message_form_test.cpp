@@ -9,7 +9,7 @@
 
 #include "main/ui/message_form.h"
 #include "main/ui/qt_ui.h"
-#include "main/ui/test_app.h"
+#include "platform/qt/test_app.h"
 #include "platform/text_codec.h"
 
 namespace quill {

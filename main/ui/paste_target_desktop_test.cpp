@@ -19,7 +19,7 @@
 
 #include "clip/paste_target.h"
 #include "main/ui/main_form.h"
-#include "main/ui/test_app.h"
+#include "platform/qt/test_app.h"
 #include "platform/headless/desktop_clients.h"
 #include "platform/headless/fake_ui.h"
 #include "platform/headless/temp_dir.h"

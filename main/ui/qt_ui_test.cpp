@@ -10,7 +10,7 @@
 #include <QTimer>
 #include <functional>
 
-#include "main/ui/test_app.h"
+#include "platform/qt/test_app.h"
 #include "platform/headless/fake_ui.h"
 #include "platform/text_codec.h"
 

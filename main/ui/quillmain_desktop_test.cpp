@@ -19,7 +19,7 @@
 #include <iterator>
 #include <sstream>
 
-#include "main/ui/test_app.h"
+#include "platform/qt/test_app.h"
 #include "platform/file_env.h"
 #include "platform/headless/desktop_clients.h"
 #include "platform/headless/temp_dir.h"

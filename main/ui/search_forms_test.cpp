@@ -13,7 +13,7 @@
 
 #include "platform/qt/cp932_text.h"
 #include "main/ui/qt_ui.h"
-#include "main/ui/test_app.h"
+#include "platform/qt/test_app.h"
 #include "platform/text_codec.h"
 #include "platform/ui.h"
 
