@@ -14,7 +14,7 @@
 
 #include "clip/clip_history.h"
 #include "main/ui/main_form.h"
-#include "main/ui/test_app.h"
+#include "platform/qt/test_app.h"
 #include "platform/headless/fake_plugin_loader.h"
 #include "platform/headless/fake_ui.h"
 #include "platform/headless/temp_dir.h"
