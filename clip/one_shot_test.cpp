@@ -18,6 +18,7 @@
 #include "platform/headless/temp_dir.h"
 #include "platform/messages.h"
 #include "platform/text_codec.h"
+#include "store/card_test_support.h"
 
 namespace quill {
 namespace {
@@ -86,37 +87,6 @@ class Window final : public QuietTarget {
   void RegisterFromClipboard() override { one_shot->RegisterFromClipboard(); }
 };
 
-struct Card {
-  std::string id, title, text, source;
-  bool locked = false;
-  int32_t position = 0;
-};
-
-// The cards (not folder rows) of `folder`, in key order.
-std::vector<Card> CardsIn(store::CardStore& set, const std::string& folder) {
-  std::vector<Card> out;
-  store::CardRecord r(set);
-  std::vector<int64_t> rows;
-  EXPECT_TRUE(r.FindCardsByFolder(folder, &rows).ok());
-  for (int64_t row : rows) {
-    r.SetRecNo(row);
-    EXPECT_TRUE(r.Load(true).ok());
-    if (r.is_folder() || r.folder != folder || r.deleted == 'D') continue;
-    out.push_back({r.id, r.title, r.text, r.source, r.locked, static_cast<int32_t>(r.position)});
-  }
-  return out;
-}
-
-void AddFolders(store::CardStore& set, const std::vector<std::string>& paths) {
-  for (const std::string& path : paths) {
-    store::CardRecord r(set);
-    r.Clear();
-    r.folder = path;
-    r.title = std::string(store::FolderMarkerTitle);
-    ASSERT_TRUE(r.Write().ok());
-  }
-}
-
 // quillmain around a registration: the dispatcher, the paste target over
 // a scripted editor holding a selection, and two data sets on disk, each
 // with the one-shot folder "Web 記事 保存".
@@ -152,11 +122,13 @@ struct Rig {
     EXPECT_TRUE(env.CreateDir(dir.File("a")).ok());
     EXPECT_TRUE(env.CreateDir(dir.File("b")).ok());
     EXPECT_TRUE(current.Open(false, "").ok());
-    AddFolders(current, {S("Web"), S("Web 記事"), folder});
+    for (const std::string& path : {S("Web"), S("Web 記事"), folder}) {
+      store::WriteFolderRow(current, path);
+    }
     {
       store::CardStore other(env, dir.File("b") + "/");
       EXPECT_TRUE(other.Open(false, "").ok());
-      AddFolders(other, {folder});
+      store::WriteFolderRow(other, folder);
     }
     view.folders[0] = dir.File("a");
     view.folders[1] = dir.File("b");
@@ -209,7 +181,7 @@ struct Rig {
   }
   void Register(const std::string& text) { Register({{{FakeClipboard::kTextMime, Cp932ToUtf8(text)}}}); }
 
-  std::vector<Card> Cards() { return CardsIn(current, folder); }
+  std::vector<store::CardRecord> Cards() { return store::CardsOfFolder(current, folder); }
   std::vector<Message> BarMessages() { return bus.Take(bar); }
 };
 
@@ -222,13 +194,13 @@ TEST(OneShotTest, SaveKeyMakesTheSelectionACardOfTheOneShotFolder) {
     rig.view.settings.save_date = true;
     rig.Press(S("日本語の選択\r\n二行目"), code);
 
-    const std::vector<Card> cards = rig.Cards();
+    const std::vector<store::CardRecord> cards = rig.Cards();
     ASSERT_EQ(cards.size(), 1u);
-    const Card& card = cards[0];
+    const store::CardRecord& card = cards[0];
     EXPECT_EQ(card.text, S("★入手先URL=\r\n★タイトル=メモ.txt - Mousepad\r\n★取得日=2025/12/8\r\n"
                            "\r\n日本語の選択\r\n二行目"));
     EXPECT_EQ(card.title, S("日本語の選択"));
-    EXPECT_EQ(card.position, static_cast<int32_t>(rig.clock.Now()));
+    EXPECT_EQ(static_cast<int32_t>(card.position), static_cast<int32_t>(rig.clock.Now()));
     EXPECT_TRUE(card.locked);
     EXPECT_EQ(card.source, S("エディタ"));
     EXPECT_EQ(rig.view.tree, std::vector<std::string>{card.id});
@@ -295,10 +267,10 @@ TEST(OneShotTest, TheCardsTextHeaderAndOrder) {
     s.folder = rig.folder;
     rig.view.settings = s;
     rig.Register(c.copied);
-    const std::vector<Card> cards = rig.Cards();
+    const std::vector<store::CardRecord> cards = rig.Cards();
     ASSERT_EQ(cards.size(), 1u);
     EXPECT_TRUE(cards[0].text == c.text) << cards[0].text.substr(0, 80);
-    EXPECT_EQ(cards[0].position < 0, c.negative_order);
+    EXPECT_EQ(static_cast<int32_t>(cards[0].position) < 0, c.negative_order);
     EXPECT_EQ(cards[0].locked, c.settings.lock);
     EXPECT_EQ(static_cast<int>(rig.ui.flashes().size()), c.flashes);
     EXPECT_FALSE(rig.ui.flash_shown());
@@ -383,7 +355,7 @@ TEST(OneShotTest, WithoutACardTheClipboardComesBack) {
     EXPECT_TRUE(rig.Cards().empty());
     store::CardStore other(rig.env, rig.dir.File("b") + "/");
     ASSERT_TRUE(other.Open(true, "").ok());
-    EXPECT_TRUE(CardsIn(other, rig.folder).empty());
+    EXPECT_TRUE(store::CardsOfFolder(other, rig.folder).empty());
     // Nothing counts as registered: the same text registers now.
     if (c.text == "x") {
       rig.view.settings.data_set = 0;
@@ -479,13 +451,13 @@ TEST(OneShotTest, AnotherDataSetGetsTheCardButNotTheTree) {
   EXPECT_EQ(rig.Cards().size(), 1u);
   store::CardStore other(rig.env, rig.dir.File("b") + "/");
   ASSERT_TRUE(other.Open(true, "").ok());
-  const std::vector<Card> there = CardsIn(other, rig.folder);
+  const std::vector<store::CardRecord> there = store::CardsOfFolder(other, rig.folder);
   ASSERT_EQ(there.size(), 1u);
   EXPECT_EQ(there[0].text, "\r\nthere");
   // The repeat guard counts that registration too.
   rig.clock.AdvanceMs(1000);
   rig.Register(std::string("there"));
-  EXPECT_EQ(CardsIn(other, rig.folder).size(), 1u);
+  EXPECT_EQ(store::CardsOfFolder(other, rig.folder).size(), 1u);
 }
 
 }  // namespace

@@ -10,6 +10,8 @@
 #include <QPainter>
 #include <QProcess>
 #include <QScreen>
+#include <QThread>
+#include <QWindow>
 #include <QWidget>
 #include <functional>
 #include <vector>
@@ -25,6 +27,8 @@ constexpr int kFlashSize = 32;
 // The least time a flash stays up, so that the eye catches one that a
 // fast capture would take down at once.
 constexpr int kFlashLeastMs = 300;
+// The most a flash waits for the display to show it before it is painted.
+constexpr int kFlashExposeMs = 200;
 
 // The flash: a small window of its own above every other, at the screen
 // centre. It is never managed by the window manager, never activated and
@@ -139,8 +143,15 @@ void QtUi::ShowFlashIcon(FlashBitmap bitmap) {
   }
   flash->show();
   flash->raise();
-  // The capture that flashes runs on without returning to the event loop
-  // first: paint now.
+  // The capture that flashes runs on without returning to the event loop:
+  // the flash is painted as soon as the display shows it.
+  QElapsedTimer waited;
+  waited.start();
+  const QWindow* window = flash->windowHandle();
+  while (window != nullptr && !window->isExposed() && waited.elapsed() < kFlashExposeMs) {
+    QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents, 5);
+    QThread::msleep(1);
+  }
   flash->repaint();
 }
 
