@@ -1,8 +1,10 @@
 // The button bar on an X display under a window manager, started by
 // quillmain: it floats above the window in front, off the task bar and the
 // pager, follows the window the user brings forward, never becomes the
-// active window when clicked, and closes on command 9. A screenshot of the
-// bar over a terminal is kept in the build folder.
+// active window when clicked, and closes on command 9; its Save button
+// makes the selection of the window in front a card of the one-shot
+// folder. A screenshot of the bar over a terminal is kept in the build
+// folder.
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/stat.h>
@@ -33,6 +35,7 @@
 #include "platform/screen_geometry.h"
 #include "platform/shared_memory.h"
 #include "platform/text_codec.h"
+#include "store/card_test_support.h"
 
 // Xlib last: its macros (Status, Bool, None) clash with Qt and our headers.
 #include <X11/Xatom.h>
@@ -116,6 +119,18 @@ class X11Probe {
       if (children != nullptr) XFree(children);
     }
     return out;
+  }
+  // Asks the window to close, as the window manager's close box does.
+  void RequestClose(unsigned long w) {
+    XEvent event{};
+    event.xclient.type = ClientMessage;
+    event.xclient.window = w;
+    event.xclient.message_type = XInternAtom(d_, "WM_PROTOCOLS", False);
+    event.xclient.format = 32;
+    event.xclient.data.l[0] = static_cast<long>(XInternAtom(d_, "WM_DELETE_WINDOW", False));
+    event.xclient.data.l[1] = CurrentTime;
+    XSendEvent(d_, w, False, NoEventMask, &event);
+    XFlush(d_);
   }
   unsigned long Pid(unsigned long w) {
     Atom type = 0;
@@ -345,6 +360,77 @@ TEST_F(QuillpadDesktopTest, FloatsAboveTheWindowInFrontAndNeverTakesTheFocus) {
   ASSERT_TRUE(bus.PostMessage(static_cast<WindowHandle>(bar), kCommandMessage, 9, 0));
   EXPECT_TRUE(QTest::qWaitFor([&] { return Block(&SharedHookBlock::BarWindow) == 0; }, 5000));
   EXPECT_TRUE(QTest::qWaitFor([&] { return !x_.IsMapped(bar); }, 5000));
+}
+
+TEST_F(QuillpadDesktopTest, SaveMakesTheEditorsSelectionACardAndTheBarStaysInactive) {
+  const std::string text = "バーから登録する日本語";
+  const std::string folder = Utf8ToCp932("仕事 資料 メモ");
+  {
+    store::CardStore set(FileEnv::Default(), dir_.File("home") + "/");
+    ASSERT_TRUE(set.Open(false, "").ok());
+    for (const char* path : {"仕事", "仕事 資料", "仕事 資料 メモ"}) {
+      store::WriteFolderRow(set, Utf8ToCp932(path));
+    }
+    ASSERT_TRUE(set.RebuildTreeFile().ok());
+    ASSERT_TRUE(set.Close().ok());
+  }
+  std::ofstream(dir_.File("home/quillmain.ini"), std::ios::binary)
+      << "[Env]\r\nUseButton=1\r\nAutoMove=1\r\nSaveUrl=0\r\nDefAddKubun=" << folder
+      << "\r\nDefAddKubunFile=0\r\n";
+  ::mkdir(dir_.File("bin").c_str(), 0700);
+  const std::string played = WriteFakeSoundPlayer(dir_.File("bin"));
+  env_.insert("PATH", QString::fromStdString(dir_.File("bin")) + ":" + env_.value("PATH"));
+
+  std::ofstream(dir_.File("memo.txt"), std::ios::binary) << text;
+  Client editor({"mousepad", "--disable-server", dir_.File("memo.txt")},
+                ClientEnvironment(dir_.Path()), dir_.File("mousepad.log"));
+  const unsigned long pad = editor.WaitForWindow();
+  ASSERT_NE(pad, 0u) << "mousepad showed no window";
+  Xdotool({"windowmove", std::to_string(pad), "300", "300"});
+  Xdotool({"mousemove", "1270", "5"});
+
+  quillmain_.setProcessEnvironment(env_);
+  quillmain_.setProcessChannelMode(QProcess::ForwardedChannels);
+  quillmain_.start(QUILLMAIN_PATH, {"R"});
+  ASSERT_TRUE(quillmain_.waitForStarted(10000));
+  unsigned long bar = 0;
+  ASSERT_TRUE(QTest::qWaitFor(
+      [&] {
+        bar = Block(&SharedHookBlock::BarWindow);
+        return bar != 0 && x_.IsMapped(bar);
+      },
+      20000))
+      << "no bar came up";
+
+  // The whole text selected in the editor, the bar above it.
+  ASSERT_TRUE(Activate(pad));
+  ASSERT_TRUE(WaitFor(
+      [&] {
+        Xdotool({"key", "--clearmodifiers", "ctrl+a"});
+        return RunTool({"xclip", "-o", "-selection", "primary"}).out == text;
+      },
+      10000));
+  ASSERT_TRUE(QTest::qWaitFor([&] { return x_.Origin(bar) == PlaceAbove(pad); }, 5000));
+
+  // Save, at x 43 of the bar.
+  {
+    ActiveWatch watch;
+    const ScreenPoint at = x_.Origin(bar);
+    Xdotool({"mousemove", std::to_string(at.x + 52), std::to_string(at.y + 10), "click", "1"});
+    EXPECT_TRUE(QTest::qWaitFor([&] { return std::ifstream(played).good(); }, 20000))
+        << "no card was registered";
+    QTest::qWait(500);
+    EXPECT_EQ(watch.Stop(), std::set<unsigned long>{pad});
+  }
+
+  const uint32_t main_window = Block(&SharedHookBlock::MainWindow);
+  x_.RequestClose(main_window);
+  ASSERT_TRUE(quillmain_.waitForFinished(20000));
+  store::CardStore set(FileEnv::Default(), dir_.File("home") + "/");
+  ASSERT_TRUE(set.Open(true, "").ok());
+  const std::vector<store::CardRecord> cards = store::CardsOfFolder(set, folder);
+  ASSERT_EQ(cards.size(), 1u);
+  EXPECT_EQ(cards[0].text, "\r\n" + Utf8ToCp932(text));
 }
 
 }  // namespace
