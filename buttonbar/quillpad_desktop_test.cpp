@@ -41,6 +41,8 @@
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
 
+#include "platform/x11/x11_support.h"
+
 namespace quill {
 namespace {
 
@@ -120,18 +122,7 @@ class X11Probe {
     }
     return out;
   }
-  // Asks the window to close, as the window manager's close box does.
-  void RequestClose(unsigned long w) {
-    XEvent event{};
-    event.xclient.type = ClientMessage;
-    event.xclient.window = w;
-    event.xclient.message_type = XInternAtom(d_, "WM_PROTOCOLS", False);
-    event.xclient.format = 32;
-    event.xclient.data.l[0] = static_cast<long>(XInternAtom(d_, "WM_DELETE_WINDOW", False));
-    event.xclient.data.l[1] = CurrentTime;
-    XSendEvent(d_, w, False, NoEventMask, &event);
-    XFlush(d_);
-  }
+  void RequestClose(unsigned long w) { quill::RequestClose(d_, w); }
   unsigned long Pid(unsigned long w) {
     Atom type = 0;
     int format = 0;
@@ -245,6 +236,29 @@ class QuillpadDesktopTest : public ::testing::Test {
     return ScreenPoint{(frame.left + frame.right) / 2, std::max(0, frame.top - 24)};
   }
 
+  // Starts quillmain with the bar on, the one-shot folder "仕事 資料 メモ"
+  // of the first data set and `more` settings ("Key=value\r\n" each); the bar's
+  // window once it is mapped, 0 when none came within 20 s.
+  unsigned long StartQuillmain(const std::string& more) {
+    {
+      std::ofstream ini(dir_.File("home/quillmain.ini"), std::ios::binary);
+      ini << "[Env]\r\nUseButton=1\r\nAutoMove=1\r\nDefAddKubun="
+          << Utf8ToCp932("仕事 資料 メモ") << "\r\nDefAddKubunFile=0\r\n" << more;
+    }
+    quillmain_.setProcessEnvironment(env_);
+    quillmain_.setProcessChannelMode(QProcess::ForwardedChannels);
+    quillmain_.start(QUILLMAIN_PATH, {"R"});
+    if (!quillmain_.waitForStarted(10000)) return 0;
+    unsigned long bar = 0;
+    const bool up = QTest::qWaitFor(
+        [&] {
+          bar = Block(&SharedHookBlock::BarWindow);
+          return bar != 0 && x_.IsMapped(bar);
+        },
+        20000);
+    return up ? bar : 0;
+  }
+
   static bool Activate(unsigned long w) {
     return RunTool({"xdotool", "windowactivate", "--sync", std::to_string(w)}).status == 0;
   }
@@ -272,23 +286,8 @@ TEST_F(QuillpadDesktopTest, FloatsAboveTheWindowInFrontAndNeverTakesTheFocus) {
   Xdotool({"mousemove", "1270", "5"});  // away from the bar
 
   // quillmain with the bar on and a one-shot folder starts the bar.
-  {
-    std::ofstream ini(dir_.File("home/quillmain.ini"), std::ios::binary);
-    ini << "[Env]\r\nUseButton=1\r\nAutoMove=1\r\nDefAddKubun="
-        << Utf8ToCp932("仕事 資料 メモ") << "\r\nDefAddKubunFile=0\r\n";
-  }
-  quillmain_.setProcessEnvironment(env_);
-  quillmain_.setProcessChannelMode(QProcess::ForwardedChannels);
-  quillmain_.start(QUILLMAIN_PATH, {"R"});
-  ASSERT_TRUE(quillmain_.waitForStarted(10000));
-  unsigned long bar = 0;
-  ASSERT_TRUE(QTest::qWaitFor(
-      [&] {
-        bar = Block(&SharedHookBlock::BarWindow);
-        return bar != 0 && x_.IsMapped(bar);
-      },
-      20000))
-      << "no bar came up";
+  const unsigned long bar = StartQuillmain("");
+  ASSERT_NE(bar, 0u) << "no bar came up";
   const unsigned long main_window = Block(&SharedHookBlock::MainWindow);
   ASSERT_NE(main_window, 0u);
 
@@ -374,9 +373,6 @@ TEST_F(QuillpadDesktopTest, SaveMakesTheEditorsSelectionACardAndTheBarStaysInact
     ASSERT_TRUE(set.RebuildTreeFile().ok());
     ASSERT_TRUE(set.Close().ok());
   }
-  std::ofstream(dir_.File("home/quillmain.ini"), std::ios::binary)
-      << "[Env]\r\nUseButton=1\r\nAutoMove=1\r\nSaveUrl=0\r\nDefAddKubun=" << folder
-      << "\r\nDefAddKubunFile=0\r\n";
   ::mkdir(dir_.File("bin").c_str(), 0700);
   const std::string played = WriteFakeSoundPlayer(dir_.File("bin"));
   env_.insert("PATH", QString::fromStdString(dir_.File("bin")) + ":" + env_.value("PATH"));
@@ -389,18 +385,8 @@ TEST_F(QuillpadDesktopTest, SaveMakesTheEditorsSelectionACardAndTheBarStaysInact
   Xdotool({"windowmove", std::to_string(pad), "300", "300"});
   Xdotool({"mousemove", "1270", "5"});
 
-  quillmain_.setProcessEnvironment(env_);
-  quillmain_.setProcessChannelMode(QProcess::ForwardedChannels);
-  quillmain_.start(QUILLMAIN_PATH, {"R"});
-  ASSERT_TRUE(quillmain_.waitForStarted(10000));
-  unsigned long bar = 0;
-  ASSERT_TRUE(QTest::qWaitFor(
-      [&] {
-        bar = Block(&SharedHookBlock::BarWindow);
-        return bar != 0 && x_.IsMapped(bar);
-      },
-      20000))
-      << "no bar came up";
+  const unsigned long bar = StartQuillmain("SaveUrl=0\r\n");
+  ASSERT_NE(bar, 0u) << "no bar came up";
 
   // The whole text selected in the editor, the bar above it.
   ASSERT_TRUE(Activate(pad));

@@ -8,23 +8,13 @@
 #include <string>
 #include <vector>
 
-#include "clip/dispatch_test_support.h"
-#include "platform/headless/fake_clipboard.h"
-#include "platform/headless/fake_key_injector.h"
-#include "platform/headless/fake_ui.h"
-#include "platform/headless/fake_window_system.h"
-#include "platform/headless/fault_env.h"
-#include "platform/headless/in_process_bus.h"
-#include "platform/headless/temp_dir.h"
+#include "clip/paste_target_test_rig.h"
 #include "platform/messages.h"
 #include "platform/text_codec.h"
 #include "store/card_test_support.h"
 
 namespace quill {
 namespace {
-
-constexpr WindowHandle kApp = 0x00600001;
-const std::string kMine = "mine";  // the user's clipboard before the command
 
 std::string S(const char* utf8) { return Utf8ToCp932(utf8); }
 
@@ -61,63 +51,10 @@ class FakeView final : public OneShotView {
   store::CardStore& current_;
 };
 
-class FakeTargetView final : public TargetView {
- public:
-  TargetSettings settings;
-  TargetSettings CurrentTargetSettings() override { return settings; }
-  void FocusTitleField() override {}
-  bool EditFocusedWidget(EditAction) override { return false; }
-};
-
-// The main window as the dispatcher sees it, handing the capture to the
-// paste target and the registration.
-class Window final : public QuietTarget {
- public:
-  PasteTarget* target = nullptr;
-  OneShot* one_shot = nullptr;
-  void ActivateTargetWindow(WindowHandle w, bool allow_enter) override {
-    target->ActivateTargetWindow(w, allow_enter);
-  }
-  WindowHandle FocusedWindowOf(WindowHandle w) override { return target->GetTargetFocusWindow(w); }
-  CopyResult CopyFromTarget() override {
-    return target->CopyFromTarget() != 0 ? CopyResult::kTimedOut : CopyResult::kCopied;
-  }
-  void RestoreClipboard(bool forced) override { target->RestoreClipboard(forced); }
-  void ReshowCapturedCard() override { one_shot->ReshowRecentCapture(); }
-  void RegisterFromClipboard() override { one_shot->RegisterFromClipboard(); }
-};
-
 // quillmain around a registration: the dispatcher, the paste target over
 // a scripted editor holding a selection, and two data sets on disk, each
 // with the one-shot folder "Web 記事 保存".
-struct Rig {
-  TempDir dir;
-  FaultEnv env;
-  FakeClock& clock = env.fake_clock();
-  FakeWindowSystem windows{&clock};
-  FakeClipboard clipboard;
-  FakeKeyInjector keys{windows, clipboard, clock};
-  FakeUi ui;
-  InProcessBus bus{&clock};
-  WindowHandle main = bus.CreateWindow();
-  WindowHandle bar = bus.CreateWindow();
-  alignas(8) std::array<uint8_t, kSharedHookBlockSize> bytes{};
-  SharedHookBlock block{std::span<uint8_t, kSharedHookBlockSize>(bytes)};
-  Window window;
-  CommandScheduler scheduler{clock, bus, main};
-  Dispatcher dispatcher{block, window, windows, ui, bus, clock, scheduler};
-  RegistryStore registry{env, dir.File("registry.ini")};
-  BrowserClassList browsers{block, registry, windows};
-  ClipboardAccess access{clipboard, dispatcher.state(), browsers};
-  FakeTargetView target_view;
-  PasteTarget target{block, dispatcher.state(), windows, access, keys, ui,
-                     clock, scheduler, target_view};
-  store::CardStore current{env, dir.File("a") + "/"};
-  FakeView view{current};
-  OneShot one_shot{block, dispatcher.state(), target, access, ui, bus, clock, view};
-  FakeKeyInjector::Target* app = nullptr;
-  const std::string folder = S("Web 記事 保存");
-
+struct Rig : PasteTargetRig {
   Rig() {
     EXPECT_TRUE(env.CreateDir(dir.File("a")).ok());
     EXPECT_TRUE(env.CreateDir(dir.File("b")).ok());
@@ -130,36 +67,20 @@ struct Rig {
       EXPECT_TRUE(other.Open(false, "").ok());
       store::WriteFolderRow(other, folder);
     }
-    view.folders[0] = dir.File("a");
-    view.folders[1] = dir.File("b");
-    view.settings.data_set = 0;
-    view.settings.folder = folder;
-    view.settings.save_url = false;
-    window.target = &target;
+    form.folders[0] = dir.File("a");
+    form.folders[1] = dir.File("b");
+    form.settings.data_set = 0;
+    form.settings.folder = folder;
+    form.settings.save_url = false;
     window.one_shot = &one_shot;
 
-    block.SetMainWindow(main);
     block.SetBarWindow(bar);
-    windows.AddWindow(main, "Quillmain");
-    app = &keys.AddTarget(kApp, "Mousepad");
     windows.Find(kApp)->title = S("メモ.txt - Mousepad");
-    target_view.settings.source_names[0] = S("エディタ");
-    target_view.settings.source_classes[0] = "Mousepad";
+    view.settings.source_names[0] = S("エディタ");
+    view.settings.source_classes[0] = "Mousepad";
     windows.SetActiveWindow(kApp);
-    block.SetTargetWindow(kApp);
-    block.PushFocusPair({kApp, kApp});
-    clipboard.queue_notices = true;
-    clipboard.SetChangeListener(
-        [this](const ClipboardChange& c) { dispatcher.ClipboardChangedNotice(c); });
-    windows.on_pump = [this](uint32_t ms) {
-      keys.Pump(ms);
-      clipboard.DeliverNotices();
-    };
     // A message box takes the focus from the application.
     ui.on_question = [this](const FakeUi::Question&) { windows.SetActiveWindow(main); };
-    clipboard.OtherSetsText(kMine);
-    clipboard.DeliverNotices();
-    scheduler.Clear();
   }
 
   // The user selects `text` in the editor and presses the hot key of
@@ -171,7 +92,7 @@ struct Rig {
   }
   // The editor has just copied `copied` (the user's clipboard kept).
   void Register(const ClipboardSnapshot& copied) {
-    dispatcher.state().CommandTarget = kApp;
+    state().CommandTarget = kApp;
     target.KeepClipboard();
     target.TargetTitle = windows.Title(kApp);
     target.SourceName = S("エディタ");
@@ -183,15 +104,21 @@ struct Rig {
 
   std::vector<store::CardRecord> Cards() { return store::CardsOfFolder(current, folder); }
   std::vector<Message> BarMessages() { return bus.Take(bar); }
+
+  WindowHandle bar = bus.CreateWindow();
+  store::CardStore current{env, dir.File("a") + "/"};
+  FakeView form{current};
+  OneShot one_shot{block, dispatcher.state(), target, access, ui, bus, clock, form};
+  const std::string folder = S("Web 記事 保存");
 };
 
 TEST(OneShotTest, SaveKeyMakesTheSelectionACardOfTheOneShotFolder) {
   for (CommandCode code : {CommandCode::kSave, CommandCode::kSaveHtml}) {
     SCOPED_TRACE(static_cast<int>(code));
     Rig rig;
-    rig.view.settings.save_url = true;
-    rig.view.settings.save_title = true;
-    rig.view.settings.save_date = true;
+    rig.form.settings.save_url = true;
+    rig.form.settings.save_title = true;
+    rig.form.settings.save_date = true;
     rig.Press(S("日本語の選択\r\n二行目"), code);
 
     const std::vector<store::CardRecord> cards = rig.Cards();
@@ -203,14 +130,14 @@ TEST(OneShotTest, SaveKeyMakesTheSelectionACardOfTheOneShotFolder) {
     EXPECT_EQ(static_cast<int32_t>(card.position), static_cast<int32_t>(rig.clock.Now()));
     EXPECT_TRUE(card.locked);
     EXPECT_EQ(card.source, S("エディタ"));
-    EXPECT_EQ(rig.view.tree, std::vector<std::string>{card.id});
+    EXPECT_EQ(rig.form.tree, std::vector<std::string>{card.id});
     EXPECT_EQ(rig.one_shot.LastCaptureCardId, card.id);
-    EXPECT_EQ(rig.view.editor_saves, 1);
+    EXPECT_EQ(rig.form.editor_saves, 1);
 
     // What the user sees and hears, and what comes back.
     EXPECT_EQ(rig.block.SaveState(), 1);
     EXPECT_EQ(rig.block.SaveHint(), S("保存のフォルダに登録"));
-    EXPECT_EQ(rig.view.settings_saves, 1);
+    EXPECT_EQ(rig.form.settings_saves, 1);
     EXPECT_EQ(rig.BarMessages(),
               (std::vector<Message>{{rig.bar, kCommandMessage, 16, 0}}));
     EXPECT_EQ(rig.ui.sounds(), std::vector<std::string>{"Clipsnd.wav"});
@@ -219,7 +146,7 @@ TEST(OneShotTest, SaveKeyMakesTheSelectionACardOfTheOneShotFolder) {
     EXPECT_TRUE(rig.ui.questions().empty());
     EXPECT_EQ(rig.windows.ActiveWindow(), kApp);
     EXPECT_EQ(rig.clipboard.Text(), kMine);
-    EXPECT_EQ(rig.view.popups_finished, 1);
+    EXPECT_EQ(rig.form.popups_finished, 1);
     EXPECT_FALSE(rig.dispatcher.state().CaptureBusy);
   }
 }
@@ -265,7 +192,7 @@ TEST(OneShotTest, TheCardsTextHeaderAndOrder) {
     OneShotSettings s = c.settings;
     s.data_set = 0;
     s.folder = rig.folder;
-    rig.view.settings = s;
+    rig.form.settings = s;
     rig.Register(c.copied);
     const std::vector<store::CardRecord> cards = rig.Cards();
     ASSERT_EQ(cards.size(), 1u);
@@ -310,23 +237,23 @@ TEST(OneShotTest, WithoutACardTheClipboardComesBack) {
        S("空き容量が少ないので登録できません")},
       {"too large", [](Rig&) {}, kTooLarge, S("選択が大きすぎます")},
       {"empty", [](Rig&) {}, "\x1a" "after", ""},
-      {"no one-shot data set", [](Rig& r) { r.view.settings.data_set = -1; }, "x",
+      {"no one-shot data set", [](Rig& r) { r.form.settings.data_set = -1; }, "x",
        S("保存するフォルダがありません")},
-      {"folder gone", [](Rig& r) { r.view.settings.folder = S("Web 記"); }, "x",
+      {"folder gone", [](Rig& r) { r.form.settings.folder = S("Web 記"); }, "x",
        S("保存するフォルダがありません")},
       {"register-here menu", [](Rig& r) { r.dispatcher.state().SaveVariant = 1; }, "x",
        S("保存するフォルダがありません")},
       {"set unreadable", [](Rig& r) {
-         r.view.settings.data_set = 1;
+         r.form.settings.data_set = 1;
          r.env.FailOpen(r.dir.File("b/quilbo7.dat"));
        },
        "x", S("保存するフォルダがありません")},
       {"write fails", [](Rig& r) { r.env.SetWriteBudget(0); }, "x",
        S("カードを登録できませんでした。")},
       {"set not reopened", [](Rig& r) {
-         r.view.settings.data_set = 1;
+         r.form.settings.data_set = 1;
          // The set opens for the look-up, not for the write.
-         r.view.on_data_set_folder = [&r, calls = 0](int) mutable {
+         r.form.on_data_set_folder = [&r, calls = 0](int) mutable {
            if (++calls == 2) r.env.FailOpen(r.dir.File("b/quilbo7.dat"));
          };
        },
@@ -351,16 +278,16 @@ TEST(OneShotTest, WithoutACardTheClipboardComesBack) {
     EXPECT_TRUE(rig.ui.sounds().empty());
     EXPECT_EQ(rig.block.SaveState(), 0);
     EXPECT_TRUE(rig.BarMessages().empty());
-    EXPECT_TRUE(rig.view.tree.empty());
+    EXPECT_TRUE(rig.form.tree.empty());
     EXPECT_TRUE(rig.Cards().empty());
     store::CardStore other(rig.env, rig.dir.File("b") + "/");
     ASSERT_TRUE(other.Open(true, "").ok());
     EXPECT_TRUE(store::CardsOfFolder(other, rig.folder).empty());
     // Nothing counts as registered: the same text registers now.
     if (c.text == "x") {
-      rig.view.settings.data_set = 0;
-      rig.view.settings.folder = rig.folder;
-      rig.view.on_data_set_folder = nullptr;
+      rig.form.settings.data_set = 0;
+      rig.form.settings.folder = rig.folder;
+      rig.form.on_data_set_folder = nullptr;
       rig.dispatcher.state().SaveVariant = 0;
       rig.Register(c.text);
       EXPECT_EQ(rig.Cards().size(), 1u);
@@ -387,9 +314,9 @@ TEST(OneShotTest, ARepeatWithinFifteenSecondsReopensTheCard) {
     rig.clock.AdvanceMs(c.later_ms);
     rig.Press("same text");
     EXPECT_EQ(rig.Cards().size(), c.cards);
-    EXPECT_EQ(rig.view.opened.size(), c.cards == 1 ? 1u : 0u);
+    EXPECT_EQ(rig.form.opened.size(), c.cards == 1 ? 1u : 0u);
     if (c.cards == 1) {
-      EXPECT_EQ(rig.view.opened[0], rig.Cards()[0].id);
+      EXPECT_EQ(rig.form.opened[0], rig.Cards()[0].id);
     }
     EXPECT_EQ(rig.clipboard.Text(), kMine);
     EXPECT_EQ(rig.ui.sounds().size(), c.cards);
@@ -419,7 +346,7 @@ TEST(OneShotTest, TheLastCardIsShownOnlyWhenRecentHereAndThere) {
        false},
       {"another data set since", 1000,
        [](Rig& r) {
-         r.view.settings.data_set = 1;
+         r.form.settings.data_set = 1;
          r.Register(std::string("elsewhere"));
        },
        false},
@@ -432,7 +359,7 @@ TEST(OneShotTest, TheLastCardIsShownOnlyWhenRecentHereAndThere) {
     c.between(rig);
     rig.clock.AdvanceMs(c.later_ms);
     rig.Register(std::string("\x1a"));
-    EXPECT_EQ(rig.view.opened, c.opened ? std::vector<std::string>{first}
+    EXPECT_EQ(rig.form.opened, c.opened ? std::vector<std::string>{first}
                                         : std::vector<std::string>{});
     EXPECT_EQ(rig.one_shot.LastCaptureCardId, first);
   }
@@ -442,9 +369,9 @@ TEST(OneShotTest, AnotherDataSetGetsTheCardButNotTheTree) {
   Rig rig;
   rig.Register(std::string("here"));
   const std::string here = rig.one_shot.LastCaptureCardId;
-  rig.view.settings.data_set = 1;
+  rig.form.settings.data_set = 1;
   rig.Register(std::string("there"));
-  EXPECT_EQ(rig.view.tree, std::vector<std::string>{here});
+  EXPECT_EQ(rig.form.tree, std::vector<std::string>{here});
   EXPECT_EQ(rig.one_shot.LastCaptureCardId, here);
   EXPECT_EQ(rig.block.SaveState(), 1);
   EXPECT_EQ(rig.ui.sounds().size(), 2u);

@@ -33,6 +33,8 @@
 #include <X11/Xlib.h>
 #include <X11/keysym.h>
 
+#include "platform/x11/x11_support.h"
+
 namespace quill {
 namespace {
 
@@ -108,17 +110,7 @@ class X11Display {
   }
 
   // Asks the window to close, as the window manager's close box does.
-  void RequestClose(unsigned long window) {
-    XEvent event{};
-    event.xclient.type = ClientMessage;
-    event.xclient.window = window;
-    event.xclient.message_type = XInternAtom(display_, "WM_PROTOCOLS", False);
-    event.xclient.format = 32;
-    event.xclient.data.l[0] = static_cast<long>(XInternAtom(display_, "WM_DELETE_WINDOW", False));
-    event.xclient.data.l[1] = CurrentTime;
-    XSendEvent(display_, window, False, NoEventMask, &event);
-    XFlush(display_);
-  }
+  void RequestClose(unsigned long window) { quill::RequestClose(display_, window); }
 
  private:
   Display* display_;
