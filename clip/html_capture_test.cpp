@@ -52,11 +52,14 @@ TEST(HtmlCaptureTest, TheHeaderIsReadUntilTheHtmlStarts) {
     const char* data;
     const char* url;
   };
-  for (const Case& c : {Case{"Version:0.9\r\nStartHTML:0071\r\nSourceURL:http://x/a b\r\n<html>", "http://x/a b"},
-                        Case{"Version:0.9\r\n<HTML>SourceURL:http://late/\r\n", ""},
-                        Case{"Version:0.9\r\n<html><body>\r\nSourceURL:http://late/", ""},
-                        Case{"SourceURL:http://end", "http://end"},
-                        Case{"Version:0.9\r\n", ""}}) {
+  const Case cases[] = {
+      {"Version:0.9\r\nStartHTML:0071\r\nSourceURL:http://x/a b\r\n<html>", "http://x/a b"},
+      {"Version:0.9\r\n<HTML>SourceURL:http://late/\r\n", ""},
+      {"Version:0.9\r\n<html><body>\r\nSourceURL:http://late/", ""},
+      {"SourceURL:http://end", "http://end"},
+      {"Version:0.9\r\n", ""},
+  };
+  for (const Case& c : cases) {
     SCOPED_TRACE(c.data);
     EXPECT_EQ(SourceUrlOfHtmlFormat(c.data), c.url);
   }

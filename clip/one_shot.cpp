@@ -181,8 +181,9 @@ void OneShot::RegisterFromClipboard() {
     ui_.HideFlashIcon();
   }
 
+  const auto since_last = static_cast<int32_t>(clock_.TickCount() - LastCaptureTick);
   if (registered_any_ && copied == LastCaptureText &&
-      static_cast<int32_t>(clock_.TickCount() - LastCaptureTick) < static_cast<int32_t>(kRepeatGuardMs)) {
+      since_last < static_cast<int32_t>(kRepeatGuardMs)) {
     ReshowRecentCapture();
     GiveUp();
     return;
@@ -221,12 +222,14 @@ void OneShot::RegisterFromClipboard() {
   card.source = target_.SourceName;
   const Status written = card.Write();
   if (!written.ok()) {
-    if (written.code() == Status::kNoSpace) {
+    if (written.code() == Status::kFatal) {
+      GiveUp(Utf8ToCp932(written.message()));
+      view_.EndProgram(kFatalExitCode);
+    } else if (written.code() == Status::kNoSpace) {
       GiveUp(MessageText(MessageId::kLowSpaceNotRegistered));
     } else {
       GiveUp(FormatMessage(MessageId::kCardNotRegistered, {Utf8ToCp932(written.message())}));
     }
-    if (written.code() == Status::kFatal) view_.EndProgram(kFatalExitCode);
     return;
   }
 

@@ -7,6 +7,9 @@
 // the main window; that set is opened beside it for the look-up and again
 // for the write, and closed after each.
 //
+// When the clipboard offers HTML, the page's address heads the card; the
+// card itself is the text (also for the HTML save key).
+//
 // Guards kept here:
 // - The same text registered again within 15 s makes no second card: the
 //   card just made is shown again instead. The time is that of the last

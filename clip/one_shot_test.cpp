@@ -100,7 +100,9 @@ struct Rig : PasteTargetRig {
     clipboard.OtherSets(copied);
     one_shot.RegisterFromClipboard();
   }
-  void Register(const std::string& text) { Register({{{FakeClipboard::kTextMime, Cp932ToUtf8(text)}}}); }
+  void Register(const std::string& text) {
+    Register({{{FakeClipboard::kTextMime, Cp932ToUtf8(text)}}});
+  }
 
   std::vector<store::CardRecord> Cards() { return store::CardsOfFolder(current, folder); }
   std::vector<Message> BarMessages() { return bus.Take(bar); }
@@ -170,7 +172,9 @@ TEST(OneShotTest, TheCardsTextHeaderAndOrder) {
   first.add_last = false;
   first.lock = false;
   const std::string text_mime = FakeClipboard::kTextMime;
-  const auto plain = [&](const std::string& utf8) { return ClipboardSnapshot{{{text_mime, utf8}}}; };
+  const auto plain = [&](const std::string& utf8) {
+    return ClipboardSnapshot{{{text_mime, utf8}}};
+  };
   const Case cases[] = {
       {"headers off", all_off, plain("本文"), S("\r\n本文"), false, 1},
       {"order first, unlocked", first, plain("本文"), S("\r\n本文"), true, 1},

@@ -100,7 +100,8 @@ std::string HtmlFormatOf(const ClipboardSnapshot& snapshot) {
   if (html == nullptr) return std::string();
   std::string body = DecodeOffered(html->data);
   if (body.find("<html") == std::string::npos && body.find("<HTML") == std::string::npos) {
-    body = "<html><body>\r\n<!--StartFragment-->" + body + "<!--EndFragment-->\r\n</body>\r\n</html>";
+    body = "<html><body>\r\n<!--StartFragment-->" + body +
+           "<!--EndFragment-->\r\n</body>\r\n</html>";
   }
   std::string out = "Version:0.9\r\n";
   const std::string url = SourceUrlOf(snapshot);
