@@ -6,83 +6,26 @@
 #include <string>
 #include <vector>
 
-#include "clip/dispatch_test_support.h"
-#include "platform/headless/fake_clipboard.h"
-#include "platform/headless/fake_clock.h"
-#include "platform/headless/fake_key_injector.h"
-#include "platform/headless/fake_ui.h"
-#include "platform/headless/fake_window_system.h"
-#include "platform/headless/fault_env.h"
-#include "platform/headless/in_process_bus.h"
-#include "platform/headless/temp_dir.h"
+#include "clip/paste_target_test_rig.h"
 
 namespace quill {
 namespace {
 
 using Keys = std::vector<std::string>;
 
-constexpr WindowHandle kApp = 0x00600001;  // another application
 constexpr WindowHandle kOther = 0x00700001;
 
-class FakeView final : public TargetView {
- public:
-  TargetSettings settings;
-  std::vector<std::string> log;
-  bool widget_has_selection = true;
-
-  TargetSettings CurrentTargetSettings() override { return settings; }
-  void FocusTitleField() override { log.push_back("focus title"); }
-  bool EditFocusedWidget(EditAction action) override {
-    log.push_back(action == EditAction::kCopy ? "widget copy"
-                  : action == EditAction::kCut ? "widget cut"
-                                                : "widget paste");
-    return action != EditAction::kPaste && widget_has_selection;
-  }
-};
-
-// The main window, another application with a selection, and everything
-// between them. Clipboard notices arrive when the window system pumps, as
-// they would from the event loop.
-struct Rig {
-  FakeClock clock;
-  FakeWindowSystem windows{&clock};
-  FakeClipboard clipboard;
-  FakeKeyInjector keys{windows, clipboard, clock};
-  FakeUi ui;
-  InProcessBus bus{&clock};
-  WindowHandle main = bus.CreateWindow();
-  alignas(8) std::array<uint8_t, kSharedHookBlockSize> bytes{};
-  SharedHookBlock block{std::span<uint8_t, kSharedHookBlockSize>(bytes)};
-  QuietTarget quiet;
-  CommandScheduler scheduler{clock, bus, main};
-  Dispatcher dispatcher{block, quiet, windows, ui, bus, clock, scheduler};
-  TempDir dir;
-  FaultEnv env;
-  RegistryStore registry{env, dir.File("registry.ini")};
-  BrowserClassList browsers{block, registry, windows};
-  ClipboardAccess access{clipboard, dispatcher.state(), browsers};
-  FakeView view;
-  PasteTarget target{block, dispatcher.state(), windows, access, keys, ui,
-                     clock, scheduler, view};
-  FakeKeyInjector::Target* app;
-
-  explicit Rig(std::string app_class = "Mousepad") {
-    block.SetMainWindow(main);
-    windows.AddWindow(main, "Quillmain");
+// The application holds "hello world" with "world" selected; another
+// window is in front.
+struct Rig : PasteTargetRig {
+  explicit Rig(std::string app_class = "Mousepad") : PasteTargetRig(std::move(app_class)) {
     windows.AddWindow(kOther, "Other");
-    app = &keys.AddTarget(kApp, std::move(app_class), "hello world");
+    app->document = "hello world";
     keys.Select(kApp, 6, 5);  // "world"
-    windows.SetActiveWindow(kOther);
-    block.SetTargetWindow(kApp);
-    block.PushFocusPair({kApp, kApp});
-    DeliverOnPump(windows, clipboard, keys, dispatcher);
-    // The user's clipboard before the command.
-    clipboard.OtherSetsText("mine");
     clipboard.DeliverNotices();
-    scheduler.Clear();
+    windows.SetActiveWindow(kOther);
   }
 
-  DispatchState& state() { return dispatcher.state(); }
   void Command(WindowHandle w) {
     state().CommandTarget = w;
     state().TargetFocus = target.GetTargetFocusWindow(w);

@@ -1,11 +1,16 @@
 // QtUi: the program's Ui on the desktop. The message dialog is TMessageFm,
 // the beep the display's bell, the flash a small window at the screen
-// centre, sounds are played by "aplay", popup menus are QMenus built
-// from the menu data, and the search's dialogs are those of search_forms.h.
+// centre that never takes the focus or the input (it stays up at least
+// 300 ms, so that a quick capture is seen too), sounds are played by
+// "aplay" started on its own, popup menus are QMenus built from the menu
+// data, and the search's dialogs are those of search_forms.h.
 #pragma once
 
+#include <QElapsedTimer>
+#include <QImage>
 #include <QPoint>
 #include <QPointer>
+#include <QTimer>
 #include <string>
 
 #include "platform/ui.h"
@@ -39,12 +44,18 @@ class QtUi final : public Ui {
   int RunReplaceCheck(ScreenPoint at) override;
 
   // The flash window while one is shown (for tests), else null.
-  QWidget* flash_window() const { return flash_; }
+  QWidget* flash_window() const;
 
  private:
   std::string install_folder_;
-  QPointer<QWidget> flash_;
+  QPointer<QWidget> flash_;  // made at the first flash, kept for the next
+  QElapsedTimer flash_shown_;
+  QTimer flash_hide_;        // takes a flash down once it has been seen
 };
+
+// The 32 x 32 pictures of the flash ("CLIPBMP", "CLIPBMPADD",
+// "NOCLIPBMP"), drawn in code.
+QImage FlashPicture(FlashBitmap bitmap);
 
 // Shows a menu of the program's own (its visible actions, sub-menus
 // included) through ui at a screen point and triggers the chosen action.
