@@ -140,6 +140,10 @@ class FormWindows final : public WindowSystem {
   void SetForegroundWindow(WindowHandle w) override {
     if (IsMain(w)) {
       form_->activateWindow();
+      // Qt asks as an application, which a window manager may refuse to a
+      // window that the user did not touch last; the desktop asks again
+      // as a pager, as for any other window.
+      if (desktop_ != nullptr && w != kSelfWindow) desktop_->SetForegroundWindow(w);
     } else if (desktop_ != nullptr) {
       desktop_->SetForegroundWindow(w);
     }
