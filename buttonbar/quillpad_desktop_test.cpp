@@ -1,8 +1,10 @@
 // The button bar on an X display under a window manager, started by
 // quillmain: it floats above the window in front, off the task bar and the
 // pager, follows the window the user brings forward, never becomes the
-// active window when clicked, and closes on command 9. A screenshot of the
-// bar over a terminal is kept in the build folder.
+// active window when clicked, and closes on command 9; its Save button
+// makes the selection of the window in front a card of the one-shot
+// folder. A screenshot of the bar over a terminal is kept in the build
+// folder.
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/stat.h>
@@ -33,10 +35,13 @@
 #include "platform/screen_geometry.h"
 #include "platform/shared_memory.h"
 #include "platform/text_codec.h"
+#include "store/card_test_support.h"
 
 // Xlib last: its macros (Status, Bool, None) clash with Qt and our headers.
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
+
+#include "platform/x11/x11_support.h"
 
 namespace quill {
 namespace {
@@ -117,6 +122,7 @@ class X11Probe {
     }
     return out;
   }
+  void RequestClose(unsigned long w) { quill::RequestClose(d_, w); }
   unsigned long Pid(unsigned long w) {
     Atom type = 0;
     int format = 0;
@@ -230,6 +236,29 @@ class QuillpadDesktopTest : public ::testing::Test {
     return ScreenPoint{(frame.left + frame.right) / 2, std::max(0, frame.top - 24)};
   }
 
+  // Starts quillmain with the bar on, the one-shot folder "仕事 資料 メモ"
+  // of the first data set and `more` settings ("Key=value\r\n" each); the bar's
+  // window once it is mapped, 0 when none came within 20 s.
+  unsigned long StartQuillmain(const std::string& more) {
+    {
+      std::ofstream ini(dir_.File("home/quillmain.ini"), std::ios::binary);
+      ini << "[Env]\r\nUseButton=1\r\nAutoMove=1\r\nDefAddKubun="
+          << Utf8ToCp932("仕事 資料 メモ") << "\r\nDefAddKubunFile=0\r\n" << more;
+    }
+    quillmain_.setProcessEnvironment(env_);
+    quillmain_.setProcessChannelMode(QProcess::ForwardedChannels);
+    quillmain_.start(QUILLMAIN_PATH, {"R"});
+    if (!quillmain_.waitForStarted(10000)) return 0;
+    unsigned long bar = 0;
+    const bool up = QTest::qWaitFor(
+        [&] {
+          bar = Block(&SharedHookBlock::BarWindow);
+          return bar != 0 && x_.IsMapped(bar);
+        },
+        20000);
+    return up ? bar : 0;
+  }
+
   static bool Activate(unsigned long w) {
     return RunTool({"xdotool", "windowactivate", "--sync", std::to_string(w)}).status == 0;
   }
@@ -257,23 +286,8 @@ TEST_F(QuillpadDesktopTest, FloatsAboveTheWindowInFrontAndNeverTakesTheFocus) {
   Xdotool({"mousemove", "1270", "5"});  // away from the bar
 
   // quillmain with the bar on and a one-shot folder starts the bar.
-  {
-    std::ofstream ini(dir_.File("home/quillmain.ini"), std::ios::binary);
-    ini << "[Env]\r\nUseButton=1\r\nAutoMove=1\r\nDefAddKubun="
-        << Utf8ToCp932("仕事 資料 メモ") << "\r\nDefAddKubunFile=0\r\n";
-  }
-  quillmain_.setProcessEnvironment(env_);
-  quillmain_.setProcessChannelMode(QProcess::ForwardedChannels);
-  quillmain_.start(QUILLMAIN_PATH, {"R"});
-  ASSERT_TRUE(quillmain_.waitForStarted(10000));
-  unsigned long bar = 0;
-  ASSERT_TRUE(QTest::qWaitFor(
-      [&] {
-        bar = Block(&SharedHookBlock::BarWindow);
-        return bar != 0 && x_.IsMapped(bar);
-      },
-      20000))
-      << "no bar came up";
+  const unsigned long bar = StartQuillmain("");
+  ASSERT_NE(bar, 0u) << "no bar came up";
   const unsigned long main_window = Block(&SharedHookBlock::MainWindow);
   ASSERT_NE(main_window, 0u);
 
@@ -345,6 +359,64 @@ TEST_F(QuillpadDesktopTest, FloatsAboveTheWindowInFrontAndNeverTakesTheFocus) {
   ASSERT_TRUE(bus.PostMessage(static_cast<WindowHandle>(bar), kCommandMessage, 9, 0));
   EXPECT_TRUE(QTest::qWaitFor([&] { return Block(&SharedHookBlock::BarWindow) == 0; }, 5000));
   EXPECT_TRUE(QTest::qWaitFor([&] { return !x_.IsMapped(bar); }, 5000));
+}
+
+TEST_F(QuillpadDesktopTest, SaveMakesTheEditorsSelectionACardAndTheBarStaysInactive) {
+  const std::string text = "バーから登録する日本語";
+  const std::string folder = Utf8ToCp932("仕事 資料 メモ");
+  {
+    store::CardStore set(FileEnv::Default(), dir_.File("home") + "/");
+    ASSERT_TRUE(set.Open(false, "").ok());
+    for (const char* path : {"仕事", "仕事 資料", "仕事 資料 メモ"}) {
+      store::WriteFolderRow(set, Utf8ToCp932(path));
+    }
+    ASSERT_TRUE(set.RebuildTreeFile().ok());
+    ASSERT_TRUE(set.Close().ok());
+  }
+  ::mkdir(dir_.File("bin").c_str(), 0700);
+  const std::string played = WriteFakeSoundPlayer(dir_.File("bin"));
+  env_.insert("PATH", QString::fromStdString(dir_.File("bin")) + ":" + env_.value("PATH"));
+
+  std::ofstream(dir_.File("memo.txt"), std::ios::binary) << text;
+  Client editor({"mousepad", "--disable-server", dir_.File("memo.txt")},
+                ClientEnvironment(dir_.Path()), dir_.File("mousepad.log"));
+  const unsigned long pad = editor.WaitForWindow();
+  ASSERT_NE(pad, 0u) << "mousepad showed no window";
+  Xdotool({"windowmove", std::to_string(pad), "300", "300"});
+  Xdotool({"mousemove", "1270", "5"});
+
+  const unsigned long bar = StartQuillmain("SaveUrl=0\r\n");
+  ASSERT_NE(bar, 0u) << "no bar came up";
+
+  // The whole text selected in the editor, the bar above it.
+  ASSERT_TRUE(Activate(pad));
+  ASSERT_TRUE(WaitFor(
+      [&] {
+        Xdotool({"key", "--clearmodifiers", "ctrl+a"});
+        return RunTool({"xclip", "-o", "-selection", "primary"}).out == text;
+      },
+      10000));
+  ASSERT_TRUE(QTest::qWaitFor([&] { return x_.Origin(bar) == PlaceAbove(pad); }, 5000));
+
+  // Save, at x 43 of the bar.
+  {
+    ActiveWatch watch;
+    const ScreenPoint at = x_.Origin(bar);
+    Xdotool({"mousemove", std::to_string(at.x + 52), std::to_string(at.y + 10), "click", "1"});
+    EXPECT_TRUE(QTest::qWaitFor([&] { return std::ifstream(played).good(); }, 20000))
+        << "no card was registered";
+    QTest::qWait(500);
+    EXPECT_EQ(watch.Stop(), std::set<unsigned long>{pad});
+  }
+
+  const uint32_t main_window = Block(&SharedHookBlock::MainWindow);
+  x_.RequestClose(main_window);
+  ASSERT_TRUE(quillmain_.waitForFinished(20000));
+  store::CardStore set(FileEnv::Default(), dir_.File("home") + "/");
+  ASSERT_TRUE(set.Open(true, "").ok());
+  const std::vector<store::CardRecord> cards = store::CardsOfFolder(set, folder);
+  ASSERT_EQ(cards.size(), 1u);
+  EXPECT_EQ(cards[0].text, "\r\n" + Utf8ToCp932(text));
 }
 
 }  // namespace

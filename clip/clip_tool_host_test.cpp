@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "clip/target_test_support.h"
+#include "clip/paste_target_test_rig.h"
 #include "platform/headless/fake_plugin_loader.h"
 #include "platform/headless/watchdog.h"
 
@@ -35,8 +35,9 @@ class HostOwner final : public MenuItemOwner {
 };
 
 // The paste target's rig with the host over the fake plug-in
-// "upper.cta", or over the real loader.
-struct HostRig : TargetRig {
+// "upper.cta", or over the real loader. The application holds "hello
+// world" with "world" selected.
+struct HostRig : PasteTargetRig {
   FakePluginLoader fakes;
   bool paste_through = false;
   HostOwner owner;
@@ -48,7 +49,11 @@ struct HostRig : TargetRig {
     fakes.Add("upper.cta", UpperCaseTools::Exports());
     host.LoadClipTools({"upper.cta"}, &owner);
     view.settings.back_clipboard = true;
-    Command(kTargetApp);
+    app->document = "hello world";
+    keys.Select(kApp, 6, 5);
+    clipboard.DeliverNotices();
+    state().CommandTarget = kApp;
+    state().TargetFocus = target.GetTargetFocusWindow(kApp);
     UpperCaseTools::calls = 0;
   }
   Strings Captions() {
@@ -92,7 +97,7 @@ TEST(ClipToolHostTest, EachModeTakesAndDeliversItsOwnWay) {
     EXPECT_EQ(rig.clipboard.Text(), c.clipboard);
     EXPECT_EQ(rig.fakes.log(), (Strings{"load upper.cta", "free upper.cta", "load upper.cta",
                                         "free upper.cta"}));
-    EXPECT_EQ(rig.windows.ActiveWindow(), kTargetApp);
+    EXPECT_EQ(rig.windows.ActiveWindow(), kApp);
     const auto pending = rig.scheduler.pending();
     EXPECT_EQ(pending.has_value(), c.after_restore != nullptr);
     if (c.after_restore == nullptr) continue;
@@ -111,8 +116,8 @@ TEST(ClipToolHostTest, ACopyThatTimesOutRunsNothingAndPutsTheClipboardBack) {
     EXPECT_EQ(UpperCaseTools::calls, 0);
     EXPECT_EQ(rig.clipboard.Text(), "mine");
     EXPECT_EQ(rig.app->document, "hello world");
-    EXPECT_EQ(rig.windows.ActiveWindow(), kTargetApp);
-    EXPECT_EQ(rig.state().CommandTarget, kTargetApp);
+    EXPECT_EQ(rig.windows.ActiveWindow(), kApp);
+    EXPECT_EQ(rig.state().CommandTarget, kApp);
   }
 }
 
@@ -139,7 +144,7 @@ TEST(ClipToolHostTest, PasteThroughLastsUntilARunOrTheMenuCloses) {
   EXPECT_FALSE(dismissed.paste_through);
   dismissed.ui.ChooseCaption("upper1");
   dismissed.host.ShowMagicMenu(dismissed.ui, ScreenPoint{})();
-  EXPECT_EQ(dismissed.keys.KeysTo(kTargetApp), (Strings{"O 0", "C 3"}));
+  EXPECT_EQ(dismissed.keys.KeysTo(kApp), (Strings{"O 0", "C 3"}));
   EXPECT_EQ(dismissed.clipboard.Text(), "WORLD");
   EXPECT_EQ(dismissed.app->document, "hello world");
 }
@@ -163,7 +168,7 @@ TEST(ClipToolHostTest, AToolFromTheEditorPopupChangesOnlyTheEditor) {
   rig.windows.PumpMessages(10);
   EXPECT_EQ(editor.document, "abc DEF");
   EXPECT_EQ(rig.app->document, "hello world");
-  EXPECT_TRUE(rig.keys.KeysTo(kTargetApp).empty());
+  EXPECT_TRUE(rig.keys.KeysTo(kApp).empty());
 }
 
 // The real loader over test plug-ins built as ".cta" libraries.

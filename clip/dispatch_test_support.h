@@ -12,7 +12,7 @@
 namespace quill {
 
 // The dispatcher's side of the main window, doing nothing but noting the
-// re-hooks.
+// re-hooks. A test overrides the calls it wants to see through.
 class QuietTarget : public DispatchTarget {
  public:
   int rehooks = 0;

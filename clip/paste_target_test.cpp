@@ -6,16 +6,35 @@
 #include <string>
 #include <vector>
 
-#include "clip/target_test_support.h"
+#include "clip/paste_target_test_rig.h"
 
 namespace quill {
 namespace {
 
 using Keys = std::vector<std::string>;
 
-constexpr WindowHandle kApp = kTargetApp;
-constexpr WindowHandle kOther = kOtherApp;
-using Rig = TargetRig;
+constexpr WindowHandle kOther = 0x00700001;
+
+// The application holds "hello world" with "world" selected; another
+// window is in front.
+struct Rig : PasteTargetRig {
+  explicit Rig(std::string app_class = "Mousepad") : PasteTargetRig(std::move(app_class)) {
+    windows.AddWindow(kOther, "Other");
+    app->document = "hello world";
+    keys.Select(kApp, 6, 5);  // "world"
+    clipboard.DeliverNotices();
+    windows.SetActiveWindow(kOther);
+  }
+
+  void Command(WindowHandle w) {
+    state().CommandTarget = w;
+    state().TargetFocus = target.GetTargetFocusWindow(w);
+  }
+  int Copy(WindowHandle w = kApp) {
+    Command(w);
+    return target.CopyFromTarget();
+  }
+};
 
 // Which keys or method a class gets, by the first list that holds it.
 TEST(PasteTargetTest, ClassListsChooseTheKeysOrTheMessageMethod) {

@@ -27,13 +27,6 @@ std::string WithSlash(std::string folder) {
 
 }  // namespace
 
-std::string OneShotFolderHint(std::string_view folder_path) {
-  size_t blank = folder_path.rfind(' ');
-  std::string_view name = blank == std::string_view::npos ? folder_path
-                                                           : folder_path.substr(blank + 1);
-  return FormatMessage(MessageId::kOneShotFolderHint, {name});
-}
-
 Status RemoveFolderTree(FileEnv& env, const std::string& path) {
   // Unlinking first removes files and links (a link to a folder goes
   // without touching what it points to); only real folders are walked.

@@ -58,12 +58,6 @@ class Startup {
   std::string program_folder_;
 };
 
-// The hint of the button bar's Save buttons for a one-shot folder path
-// (folder names joined by single blanks): the folder's own name, the last
-// blank-separated part, followed by "のフォルダに登録". CP932 bytes, not yet
-// cut to the block's field.
-std::string OneShotFolderHint(std::string_view folder_path);
-
 // Removes `path` with everything below it through env; a missing path is fine.
 Status RemoveFolderTree(FileEnv& env, const std::string& path);
 

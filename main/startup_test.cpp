@@ -101,11 +101,5 @@ TEST(StartupTest, ClipToolsAreListedSortedAndCapped) {
   EXPECT_EQ(tools.back(), dir.File("home/t197.cta"));
 }
 
-TEST(StartupTest, OneShotHintNamesTheFolderItself) {
-  EXPECT_EQ(OneShotFolderHint(Utf8ToCp932("仕事 資料 メモ")),
-            Utf8ToCp932("メモのフォルダに登録"));
-  EXPECT_EQ(OneShotFolderHint(Utf8ToCp932("メモ")), Utf8ToCp932("メモのフォルダに登録"));
-}
-
 }  // namespace
 }  // namespace quill

@@ -27,6 +27,10 @@ enum class Selection {
 
 // The MIME type of HTML text, as browsers offer it.
 inline constexpr const char* kHtmlMimeType = "text/html";
+// The types in which browsers name the page a selection came from, the
+// first one offered wins.
+inline constexpr const char* kSourceUrlMimeTypes[] = {"text/x-moz-url-priv",
+                                                      "chromium/x-source-url", "text/x-moz-url"};
 
 struct ClipboardFormat {
   std::string mime_type;  // "text/plain;charset=utf-8", "image/png", ...
@@ -84,5 +88,13 @@ class Clipboard {
   // selection; an empty listener stops the notices.
   virtual void SetChangeListener(ChangeListener listener) = 0;
 };
+
+// The selection's HTML as the format "HTML Format": one UTF-8 text of the
+// header line "Version:0.9", the line "SourceURL:" with the page's address
+// when the application named it, each ended by CR LF, then the HTML from
+// its "<html" (a bare fragment is put inside <html><body>). "" when the
+// snapshot holds no HTML. HTML and addresses offered as UTF-16 (with a
+// byte-order mark, or little-endian without one) are read as such.
+std::string HtmlFormatOf(const ClipboardSnapshot& snapshot);
 
 }  // namespace quill

@@ -60,6 +60,11 @@ constexpr std::array<Entry, kMessageCount> kMessages = {{
     {MessageId::kReplaceValuesNotSaved, "置換後の値を保存できませんでした。\n%1"},
     {MessageId::kHotkeyHeldElsewhere,
      "ホットキー %1 は他のプログラムも使っています。\nそのプログラムにもキーが届きます。"},
+    {MessageId::kLowSpaceNotRegistered, "空き容量が少ないので登録できません"},
+    {MessageId::kNoFolderToSaveIn, "保存するフォルダがありません"},
+    {MessageId::kSelectionTooLarge, "選択が大きすぎます"},
+    {MessageId::kOneShotDataSetNotOpened, "登録先のデータを開けません。\n%1"},
+    {MessageId::kCardNotRegistered, "カードを登録できませんでした。\n%1"},
 
     {MessageId::kLowSpaceStopped, "空き容量が少ないので処理を中止します。"},
     {MessageId::kBatchReplaceTooShort,
@@ -116,6 +121,13 @@ std::string FormatMessage(MessageId id, std::initializer_list<std::string_view> 
 std::string MessageUtf8(MessageId id, std::initializer_list<std::string_view> args) {
   const auto i = static_cast<size_t>(id);
   return i < kMessageCount ? Format(kMessages[i].utf8, args) : std::string();
+}
+
+std::string OneShotFolderHint(std::string_view folder_path) {
+  size_t blank = folder_path.rfind(' ');
+  std::string_view name = blank == std::string_view::npos ? folder_path
+                                                           : folder_path.substr(blank + 1);
+  return FormatMessage(MessageId::kOneShotFolderHint, {name});
 }
 
 }  // namespace quill

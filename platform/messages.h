@@ -65,6 +65,11 @@ enum class MessageId {
   kDataSetNotFound,
   kReplaceValuesNotSaved,  // %1: the reason
   kHotkeyHeldElsewhere,    // %1: the key names
+  kLowSpaceNotRegistered,
+  kNoFolderToSaveIn,
+  kSelectionTooLarge,
+  kOneShotDataSetNotOpened,  // %1: the reason
+  kCardNotRegistered,        // %1: the reason
 
   // Search and replace.
   kLowSpaceStopped,
@@ -86,5 +91,11 @@ std::string FormatMessage(MessageId id, std::initializer_list<std::string_view> 
 
 // The same in UTF-8 with UTF-8 arguments, for the message of a Status.
 std::string MessageUtf8(MessageId id, std::initializer_list<std::string_view> args = {});
+
+// The hint of the button bar's Save buttons for a one-shot folder path
+// (folder names joined by single blanks): the folder's own name, the last
+// blank-separated part, followed by "のフォルダに登録". CP932 bytes, not yet
+// cut to the block's field.
+std::string OneShotFolderHint(std::string_view folder_path);
 
 }  // namespace quill

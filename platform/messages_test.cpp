@@ -50,5 +50,11 @@ TEST(MessagesTest, FormatFillsPlaceholdersInOrder) {
             "作業フォルダ /t/tmp を作れません（full）");
 }
 
+TEST(MessagesTest, OneShotHintNamesTheFolderItself) {
+  EXPECT_EQ(OneShotFolderHint(Utf8ToCp932("仕事 資料 メモ")),
+            Utf8ToCp932("メモのフォルダに登録"));
+  EXPECT_EQ(OneShotFolderHint(Utf8ToCp932("メモ")), Utf8ToCp932("メモのフォルダに登録"));
+}
+
 }  // namespace
 }  // namespace quill

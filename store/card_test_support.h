@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "platform/headless/fake_clock.h"
 #include "store/card_store.h"
@@ -41,6 +42,23 @@ inline void WriteFolderRow(CardStore& store, const std::string& path) {
   c.title = std::string(FolderMarkerTitle);
   Status s = c.Write();
   EXPECT_TRUE(s.ok()) << s.ToString();
+}
+
+// The cards whose folder is exactly `folder` (no folder rows, none in the
+// bin), with their texts, in key order.
+inline std::vector<CardRecord> CardsOfFolder(CardStore& store, const std::string& folder) {
+  std::vector<CardRecord> cards;
+  CardRecord r(store);
+  std::vector<int64_t> rows;
+  Status s = r.FindCardsByFolder(folder, &rows);
+  EXPECT_TRUE(s.ok()) << s.ToString();
+  for (int64_t row : rows) {
+    r.SetRecNo(row);
+    s = r.Load(/*with_text=*/true);
+    EXPECT_TRUE(s.ok()) << s.ToString();
+    if (s.ok() && !r.is_folder() && r.folder == folder && r.deleted != 'D') cards.push_back(r);
+  }
+  return cards;
 }
 
 }  // namespace quill::store

@@ -142,6 +142,9 @@ class TMainForm : public QMainWindow {
   SearchCommands& Search();
   // Saves the editor's card and loads the selected node's (command 107).
   void OpenSelectedNode();
+  // Selects the node of the card with this id and opens it (nothing when
+  // the tree has no such card).
+  void ShowCardById(const std::string& card_id);
   // Title, Text and Syutten in the colour of a field without the focus
   // (grey with the setting CtrlColor on).
   void ApplyControlColor();

@@ -22,10 +22,12 @@
 #include "clip/browser_classes.h"
 #include "clip/clip_history.h"
 #include "clip/dispatcher.h"
+#include "clip/one_shot.h"
 #include "clip/paste_target.h"
 #include "clip/scheduler.h"
 #include "hook/quillhook.h"
 #include "main/tree/folder_tree_model.h"
+#include "main/tree/node_operations.h"
 #include "main/startup.h"
 #include "platform/qt/cp932_text.h"
 #include "main/ui/main_form.h"
@@ -138,6 +140,10 @@ class FormWindows final : public WindowSystem {
   void SetForegroundWindow(WindowHandle w) override {
     if (IsMain(w)) {
       form_->activateWindow();
+      // Qt asks as an application, which a window manager may refuse to a
+      // window that the user did not touch last; the desktop asks again
+      // as a pager, as for any other window.
+      if (desktop_ != nullptr && w != kSelfWindow) desktop_->SetForegroundWindow(w);
     } else if (desktop_ != nullptr) {
       desktop_->SetForegroundWindow(w);
     }
@@ -260,7 +266,7 @@ class WindowEventFeed final : public QObject {
 
 }  // namespace
 
-struct TMainForm::DispatchGlue final : DispatchTarget, TargetView {
+struct TMainForm::DispatchGlue final : DispatchTarget, TargetView, OneShotView {
   explicit DispatchGlue(TMainForm* f)
       : form(f),
         block(f->context_.block != nullptr
@@ -279,7 +285,8 @@ struct TMainForm::DispatchGlue final : DispatchTarget, TargetView {
         own_keys(f->context_.keys == nullptr ? OpenKeys() : nullptr),
         keys(f->context_.keys != nullptr ? *f->context_.keys : *own_keys),
         target(block, dispatcher.state(), windows, access, keys, f->ui_, clock, scheduler,
-               *this) {
+               *this),
+        one_shot(block, dispatcher.state(), target, access, f->ui_, bus, clock, *this) {
     if (f->context_.block == nullptr) block.SetMainWindow(kSelfWindow);
   }
 
@@ -356,12 +363,10 @@ struct TMainForm::DispatchGlue final : DispatchTarget, TargetView {
     return target.CopyFromTarget() != 0 ? CopyResult::kTimedOut : CopyResult::kCopied;
   }
   void RestoreClipboard(bool forced) override { target.RestoreClipboard(forced); }
-  void ReshowCapturedCard() override {}
+  void ReshowCapturedCard() override { one_shot.ReshowRecentCapture(); }
   bool HasAppendTitle() override { return false; }
   void AppendToCard() override {}
-  void RegisterFromClipboard() override {
-    // Registering the clipboard as a card comes with the one-shot capture.
-  }
+  void RegisterFromClipboard() override { one_shot.RegisterFromClipboard(); }
   void KeepClipboardText() override { target.KeepClipboard(); }
   std::function<void()> ShowKubunPopup() override { return form->ShowKubunPopup(); }
   std::function<void()> ShowMagicMenu() override { return form->ShowMagicMenu(); }
@@ -377,6 +382,48 @@ struct TMainForm::DispatchGlue final : DispatchTarget, TargetView {
     RemoveHooks(block);
     InstallHooks(block, form->ui_, form);
   }
+
+  // --- OneShotView ---
+
+  OneShotSettings CurrentOneShotSettings() override {
+    const Settings& s = form->settings_;
+    OneShotSettings o;
+    o.data_set = s.DefAddKubunFile;
+    o.folder = s.DefAddKubun;
+    o.save_url = s.SaveUrl != 0;
+    o.save_title = s.SaveTitle != 0;
+    o.save_date = s.SaveDate != 0;
+    o.lock = s.IppastuLock != 0;
+    o.add_last = s.AddIti == 1;
+    return o;
+  }
+  store::CardStore& CurrentStore() override { return form->card_store_; }
+  // The data set open now is the one of slot 0 (the start opens no other).
+  int CurrentDataSet() override { return 0; }
+  std::string DataSetFolder(int index) override {
+    const DataFileList& files = form->settings_.DataFiles;
+    if (index < 0 || index >= kDataFileSlots) return std::string();
+    const auto slot = static_cast<size_t>(index);
+    return files.names[slot].empty() ? std::string() : files.paths[slot];
+  }
+  void AddCardToTree(const store::CardRecord& card) override {
+    if (form->tree_glue_ == nullptr) return;
+    FolderTreeModel& model = form->TreeModel();
+    if (TreeNode* folder = FindFolderNode(model, card.folder)) AddCardNode(model, card, folder);
+  }
+  void SaveOneShotFolderSettings() override {
+    // The card is registered whatever this write does; the keys it writes
+    // are written again with every registration.
+    SaveSettings(form->settings_, form->stores_, kGroupOneShotFolder);
+  }
+  void OpenCard(const std::string& card_id) override {
+    // In the main window, which comes forward with it.
+    form->ShowCardById(card_id);
+    RestoreApplication();
+    target.ActivateTargetWindow(block.MainWindow(), false);
+  }
+  void FinishTargetPopup() override { dispatcher.FinishTargetPopup(); }
+  void EndProgram(int exit_code) override { QCoreApplication::exit(exit_code); }
 
   // --- TargetView ---
 
@@ -418,6 +465,7 @@ struct TMainForm::DispatchGlue final : DispatchTarget, TargetView {
   std::unique_ptr<KeyInjector> own_keys;  // when the context brings none
   KeyInjector& keys;
   PasteTarget target;
+  OneShot one_shot;
   ClipHistory history;
   QPointer<QObject> feed;  // the window's event filter, see StartDispatch
 };

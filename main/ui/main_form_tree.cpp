@@ -18,6 +18,7 @@
 #include <climits>
 
 #include "main/tree/card_icon_sheet.h"
+#include "main/tree/node_operations.h"
 #include "main/tree/tree_loader.h"
 #include "platform/qt/cp932_text.h"
 #include "main/ui/main_form_tree_glue.h"
@@ -141,6 +142,15 @@ void TMainForm::DestroyTreeGlue(TreeGlue* glue) {
 }
 
 FolderTreeModel& TMainForm::TreeModel() { return tree_glue_->model; }
+
+void TMainForm::ShowCardById(const std::string& card_id) {
+  if (tree_glue_ == nullptr) return;
+  TreeNode* node = FindNodeByTextId(card_id, tree_glue_->model.tree());
+  if (node == nullptr) return;
+  tree_glue_->editor.SetSelectedNode(node);
+  tree_glue_->SelectInView(node);
+  OpenSelectedNode();
+}
 CardEditor& TMainForm::Editor() { return tree_glue_->editor; }
 
 void TMainForm::SetupTreeAndEditor() {

@@ -5,10 +5,13 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QGuiApplication>
+#include <QImage>
 #include <QMenu>
 #include <QPainter>
 #include <QProcess>
 #include <QScreen>
+#include <QThread>
+#include <QWindow>
 #include <QWidget>
 #include <functional>
 #include <vector>
@@ -22,58 +25,38 @@ namespace quill {
 namespace {
 
 constexpr int kFlashSize = 32;
+// The least time a flash stays up, so that the eye catches one that a
+// fast capture would take down at once.
+constexpr int kFlashLeastMs = 300;
+// The most a flash waits for the display to show it before it is painted.
+constexpr int kFlashExposeMs = 200;
 
-// The flash: a 32 x 32 picture of a clipboard above every window. It takes
-// neither the focus nor the mouse.
+// The flash: a small window of its own above every other, at the screen
+// centre. It is never managed by the window manager, never activated and
+// lets every click and key pass to what lies under it; the display keeps
+// the pixels under it and shows them again when it goes.
 class FlashWindow final : public QWidget {
  public:
   FlashWindow()
-      : QWidget(nullptr, Qt::ToolTip | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint) {
+      : QWidget(nullptr, Qt::ToolTip | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint |
+                             Qt::WindowDoesNotAcceptFocus | Qt::WindowTransparentForInput) {
     setObjectName("FlashIcon");
     setAttribute(Qt::WA_ShowWithoutActivating);
     setAttribute(Qt::WA_TransparentForMouseEvents);
-    setAttribute(Qt::WA_DeleteOnClose);
+    setFocusPolicy(Qt::NoFocus);
     setFixedSize(kFlashSize, kFlashSize);
   }
 
   void SetBitmap(FlashBitmap bitmap) {
-    bitmap_ = bitmap;
+    picture_ = FlashPicture(bitmap);
     update();
   }
 
  protected:
-  void paintEvent(QPaintEvent*) override {
-    QPainter p(this);
-    p.setRenderHint(QPainter::Antialiasing);
-    p.fillRect(rect(), QColor(0xC0, 0xC0, 0xC0));
-    // The board, its sheet of paper and the clip on top.
-    p.setPen(QPen(Qt::black, 1));
-    p.setBrush(QColor(0x9C, 0x6B, 0x30));
-    p.drawRoundedRect(QRectF(4.5, 3.5, 23, 27), 2, 2);
-    p.setBrush(Qt::white);
-    p.drawRect(QRectF(7.5, 7.5, 17, 20));
-    p.setBrush(QColor(0x80, 0x80, 0x80));
-    p.drawRoundedRect(QRectF(11.5, 1.5, 9, 5), 1, 1);
-    p.setPen(QPen(QColor(0x40, 0x40, 0x40), 1));
-    for (int y = 12; y <= 24; y += 4) p.drawLine(10, y, 22, y);
-    switch (bitmap_) {
-      case FlashBitmap::kClip:
-        break;
-      case FlashBitmap::kClipAdd:
-        p.setPen(QPen(QColor(0x00, 0x80, 0x00), 4));
-        p.drawLine(22, 17, 22, 29);
-        p.drawLine(16, 23, 28, 23);
-        break;
-      case FlashBitmap::kNoClip:
-        p.setPen(QPen(QColor(0xD0, 0x00, 0x00), 4));
-        p.drawLine(6, 6, 26, 26);
-        p.drawLine(26, 6, 6, 26);
-        break;
-    }
-  }
+  void paintEvent(QPaintEvent*) override { QPainter(this).drawImage(0, 0, picture_); }
 
  private:
-  FlashBitmap bitmap_ = FlashBitmap::kClip;
+  QImage picture_;
 };
 
 void AddItems(QMenu* menu, const std::vector<MenuItem>& items,
@@ -101,9 +84,46 @@ void AddItems(QMenu* menu, const std::vector<MenuItem>& items,
 
 }  // namespace
 
-QtUi::QtUi(std::string install_folder) : install_folder_(std::move(install_folder)) {}
+QImage FlashPicture(FlashBitmap bitmap) {
+  QImage image(kFlashSize, kFlashSize, QImage::Format_RGB32);
+  image.fill(QColor(0xC0, 0xC0, 0xC0));
+  QPainter p(&image);
+  p.setRenderHint(QPainter::Antialiasing);
+  // The board, its sheet of paper and the clip on top.
+  p.setPen(QPen(Qt::black, 1));
+  p.setBrush(QColor(0x9C, 0x6B, 0x30));
+  p.drawRoundedRect(QRectF(4.5, 3.5, 23, 27), 2, 2);
+  p.setBrush(Qt::white);
+  p.drawRect(QRectF(7.5, 7.5, 17, 20));
+  p.setBrush(QColor(0x80, 0x80, 0x80));
+  p.drawRoundedRect(QRectF(11.5, 1.5, 9, 5), 1, 1);
+  p.setPen(QPen(QColor(0x40, 0x40, 0x40), 1));
+  for (int y = 12; y <= 24; y += 4) p.drawLine(10, y, 22, y);
+  switch (bitmap) {
+    case FlashBitmap::kClip:  // "CLIPBMP"
+      break;
+    case FlashBitmap::kClipAdd:  // "CLIPBMPADD": a green plus
+      p.setPen(QPen(QColor(0x00, 0x80, 0x00), 4));
+      p.drawLine(22, 17, 22, 29);
+      p.drawLine(16, 23, 28, 23);
+      break;
+    case FlashBitmap::kNoClip:  // "NOCLIPBMP": a red cross
+      p.setPen(QPen(QColor(0xD0, 0x00, 0x00), 4));
+      p.drawLine(6, 6, 26, 26);
+      p.drawLine(26, 6, 6, 26);
+      break;
+  }
+  return image;
+}
 
-QtUi::~QtUi() { HideFlashIcon(); }
+QtUi::QtUi(std::string install_folder) : install_folder_(std::move(install_folder)) {
+  flash_hide_.setSingleShot(true);
+  QObject::connect(&flash_hide_, &QTimer::timeout, [this] {
+    if (flash_ != nullptr) flash_->hide();
+  });
+}
+
+QtUi::~QtUi() { delete flash_.data(); }
 
 int QtUi::ShowMessageDialog(const std::string& text, const std::string& caption, int mode) {
   TMessageFm form(QApplication::activeModalWidget(), text, caption, mode);
@@ -143,6 +163,8 @@ int QtUi::RunReplaceCheck(ScreenPoint at) {
 void QtUi::ShowFlashIcon(FlashBitmap bitmap) {
   if (flash_ == nullptr) flash_ = new FlashWindow;
   auto* flash = static_cast<FlashWindow*>(flash_.data());
+  flash_hide_.stop();
+  flash_shown_.start();
   flash->SetBitmap(bitmap);
   QScreen* screen = QGuiApplication::primaryScreen();
   if (screen != nullptr) {
@@ -152,13 +174,30 @@ void QtUi::ShowFlashIcon(FlashBitmap bitmap) {
   }
   flash->show();
   flash->raise();
-  // The capture that flashes runs on without returning to the event loop
-  // first: paint now.
+  // The capture that flashes runs on without returning to the event loop:
+  // the flash is painted as soon as the display shows it.
+  QElapsedTimer waited;
+  waited.start();
+  const QWindow* window = flash->windowHandle();
+  while (window != nullptr && !window->isExposed() && waited.elapsed() < kFlashExposeMs) {
+    QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents, 5);
+    QThread::msleep(1);
+  }
   flash->repaint();
 }
 
 void QtUi::HideFlashIcon() {
-  if (flash_ != nullptr) flash_->close();
+  if (flash_ == nullptr || !flash_->isVisible() || flash_hide_.isActive()) return;
+  const qint64 left = kFlashLeastMs - flash_shown_.elapsed();
+  if (left <= 0) {
+    flash_->hide();
+  } else {
+    flash_hide_.start(static_cast<int>(left));
+  }
+}
+
+QWidget* QtUi::flash_window() const {
+  return flash_ != nullptr && flash_->isVisible() ? flash_.data() : nullptr;
 }
 
 void QtUi::PlaySound(const std::string& file_name) {
@@ -172,6 +211,7 @@ void QtUi::PlaySound(const std::string& file_name) {
   QProcess player;
   player.setProgram(QStringLiteral("aplay"));
   player.setArguments({QStringLiteral("-q"), path});
+  player.setStandardInputFile(QProcess::nullDevice());
   player.setStandardOutputFile(QProcess::nullDevice());
   player.setStandardErrorFile(QProcess::nullDevice());
   player.startDetached();

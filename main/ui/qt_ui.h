@@ -1,12 +1,17 @@
 // QtUi: the program's Ui on the desktop. The message dialog is TMessageFm,
 // the beep the display's bell, the flash a small window at the screen
-// centre, sounds are played by "aplay", popup menus are QMenus built
-// from the menu data, and the search's dialogs are those of search_forms.h.
+// centre that never takes the focus or the input (it stays up at least
+// 300 ms, so that a quick capture is seen too), sounds are played by
+// "aplay" started on its own, popup menus are QMenus built from the menu
+// data, and the search's dialogs are those of search_forms.h.
 #pragma once
 
+#include <QElapsedTimer>
 #include <QIcon>
+#include <QImage>
 #include <QPoint>
 #include <QPointer>
+#include <QTimer>
 #include <functional>
 #include <string>
 #include <vector>
@@ -43,7 +48,7 @@ class QtUi final : public Ui {
   int RunReplaceCheck(ScreenPoint at) override;
 
   // The flash window while one is shown (for tests), else null.
-  QWidget* flash_window() const { return flash_; }
+  QWidget* flash_window() const;
 
   // The pictures of the items' images (the main window's image list).
   void SetMenuImages(std::function<QIcon(int)> images) { menu_images_ = std::move(images); }
@@ -51,8 +56,14 @@ class QtUi final : public Ui {
  private:
   std::string install_folder_;
   std::function<QIcon(int)> menu_images_;
-  QPointer<QWidget> flash_;
+  QPointer<QWidget> flash_;  // made at the first flash, kept for the next
+  QElapsedTimer flash_shown_;
+  QTimer flash_hide_;        // takes a flash down once it has been seen
 };
+
+// The 32 x 32 pictures of the flash ("CLIPBMP", "CLIPBMPADD",
+// "NOCLIPBMP"), drawn in code.
+QImage FlashPicture(FlashBitmap bitmap);
 
 // The visible actions of a menu of the program's own, sub-menus included,
 // as entries of a menu built as data; an entry's click triggers its action

@@ -8,10 +8,15 @@
 #include <QScreen>
 #include <QTest>
 #include <QTimer>
+#include <QDir>
+#include <QElapsedTimer>
+#include <filesystem>
+#include <fstream>
 #include <functional>
 
 #include "platform/qt/test_app.h"
 #include "platform/headless/fake_ui.h"
+#include "platform/headless/temp_dir.h"
 #include "platform/text_codec.h"
 
 namespace quill {
@@ -93,6 +98,12 @@ TEST(QtUiTest, MenuDataBecomesAMenuAndTheChoiceItsId) {
   EXPECT_EQ(chosen, std::nullopt);
 }
 
+int FlashWindows() {
+  int n = 0;
+  for (QWidget* w : QApplication::topLevelWidgets()) n += w->objectName() == "FlashIcon";
+  return n;
+}
+
 TEST(QtUiTest, FlashSitsAtTheScreenCentreUntilHidden) {
   TestApp();
   QtUi ui;
@@ -104,13 +115,71 @@ TEST(QtUiTest, FlashSitsAtTheScreenCentreUntilHidden) {
   const QRect screen = QGuiApplication::primaryScreen()->geometry();
   EXPECT_EQ(flash->pos(), QPoint(screen.x() + (screen.width() - 32) / 2,
                                  screen.y() + (screen.height() - 32) / 2));
-  EXPECT_TRUE(flash->windowFlags().testFlag(Qt::WindowStaysOnTopHint));
+  // Above the others, without a frame, and never the focus or the input.
+  const Qt::WindowFlags flags = flash->windowFlags();
+  for (Qt::WindowType f : {Qt::WindowStaysOnTopHint, Qt::FramelessWindowHint,
+                           Qt::WindowDoesNotAcceptFocus, Qt::WindowTransparentForInput}) {
+    EXPECT_TRUE(flags.testFlag(f)) << f;
+  }
   EXPECT_TRUE(flash->testAttribute(Qt::WA_ShowWithoutActivating));
-  // Another bitmap replaces it in the same place.
+  EXPECT_FALSE(flash->isActiveWindow());
+  // Another bitmap replaces it in the same place: one flash at a time.
   ui.ShowFlashIcon(FlashBitmap::kNoClip);
   EXPECT_EQ(ui.flash_window(), flash);
+  EXPECT_EQ(FlashWindows(), 1);
+  // Hidden once it has been seen; hiding again changes nothing.
+  ui.HideFlashIcon();
   ui.HideFlashIcon();
   EXPECT_TRUE(QTest::qWaitFor([&] { return ui.flash_window() == nullptr; }, 5000));
+  ui.HideFlashIcon();
+  ui.ShowFlashIcon(FlashBitmap::kClipAdd);
+  EXPECT_EQ(ui.flash_window(), flash);
+  EXPECT_EQ(FlashWindows(), 1);
+}
+
+TEST(QtUiTest, TheThreeFlashPicturesDiffer) {
+  const QImage clip = FlashPicture(FlashBitmap::kClip);
+  const QImage add = FlashPicture(FlashBitmap::kClipAdd);
+  const QImage none = FlashPicture(FlashBitmap::kNoClip);
+  EXPECT_EQ(clip.size(), QSize(32, 32));
+  EXPECT_NE(clip, add);
+  EXPECT_NE(clip, none);
+  EXPECT_NE(add, none);
+}
+
+// The sound is played by "aplay -q <file in the install folder>", started
+// on its own; without the player, or the file, nothing happens at all.
+TEST(QtUiTest, SoundsGoToThePlayerWithoutWaiting) {
+  TestApp();
+  TempDir dir;
+  const std::string install = dir.File("install");
+  const std::string bin = dir.File("bin");
+  QDir().mkpath(QString::fromStdString(install));
+  QDir().mkpath(QString::fromStdString(bin));
+  std::ofstream(install + "/Clipsnd.wav") << "RIFF";
+  const std::string log = dir.File("played.txt");
+  {
+    std::ofstream player(bin + "/aplay");
+    player << "#!/bin/sh\n/bin/sleep 2\necho \"$@\" > '" << log << "'\n";
+  }
+  std::filesystem::permissions(bin + "/aplay", std::filesystem::perms::owner_all);
+  const QByteArray path = qgetenv("PATH");
+  QtUi ui(install);
+  QElapsedTimer timer;
+  timer.start();
+  qputenv("PATH", QByteArray::fromStdString(bin));
+  ui.PlaySound("Clipsnd.wav");
+  ui.PlaySound("Missing.wav");
+  qputenv("PATH", QByteArray::fromStdString(dir.File("nothing")));
+  ui.PlaySound("Clipsnd.wav");
+  qputenv("PATH", path);
+  EXPECT_LT(timer.elapsed(), 1000);
+  ASSERT_TRUE(QTest::qWaitFor([&] { return std::filesystem::exists(log); }, 10000));
+  QTest::qWait(200);
+  std::ifstream in(log);
+  std::string line;
+  std::getline(in, line);
+  EXPECT_EQ(line, "-q " + install + "/Clipsnd.wav");
 }
 
 // The program's own menus go through the Ui as data: hidden items are left

@@ -1,7 +1,10 @@
 // quillmain on an X display with a window manager: the main window comes
 // up (a screenshot of it is kept in the build folder), a second start ends
 // at once and brings the first forward, and closing the window ends the
-// program cleanly; a super key pastes its card into xterm and mousepad.
+// program cleanly; a super key pastes its card into xterm and mousepad;
+// the save hot key pressed in an editor makes its selection a card of
+// the one-shot folder (a screenshot of the flash over the editor is kept
+// too).
 #include <gtest/gtest.h>
 #include <unistd.h>
 
@@ -18,6 +21,8 @@
 #include <initializer_list>
 #include <iterator>
 #include <sstream>
+#include <optional>
+#include <set>
 
 #include "platform/qt/test_app.h"
 #include "platform/file_env.h"
@@ -28,12 +33,15 @@
 #include "platform/shared_memory.h"
 #include "platform/text_codec.h"
 #include "store/card_store.h"
+#include "store/card_test_support.h"
 
 // Xlib last: its macros (Status, Bool, None) clash with Qt and our headers.
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
 #include <X11/keysym.h>
+
+#include "platform/x11/x11_support.h"
 
 namespace quill {
 namespace {
@@ -72,17 +80,24 @@ class X11Display {
            attributes.map_state == IsViewable;
   }
 
-  // Asks the window to close, as the window manager's close box does.
-  void RequestClose(unsigned long window) {
-    XEvent event{};
-    event.xclient.type = ClientMessage;
-    event.xclient.window = window;
-    event.xclient.message_type = XInternAtom(display_, "WM_PROTOCOLS", False);
-    event.xclient.format = 32;
-    event.xclient.data.l[0] = static_cast<long>(XInternAtom(display_, "WM_DELETE_WINDOW", False));
-    event.xclient.data.l[1] = CurrentTime;
-    XSendEvent(display_, window, False, NoEventMask, &event);
-    XFlush(display_);
+  // A flash over the screen: a mapped 32 x 32 window of no window
+  // manager's; its rectangle, or nothing.
+  std::optional<QRect> Flash() {
+    Window root = 0, parent = 0, *children = nullptr;
+    unsigned int count = 0;
+    std::optional<QRect> found;
+    if (XQueryTree(display_, DefaultRootWindow(display_), &root, &parent, &children, &count) == 0) {
+      return found;
+    }
+    for (unsigned int i = 0; i < count && !found; ++i) {
+      XWindowAttributes a;
+      if (XGetWindowAttributes(display_, children[i], &a) != 0 && a.override_redirect &&
+          a.map_state == IsViewable && a.width == 32 && a.height == 32) {
+        found = QRect(a.x, a.y, a.width, a.height);
+      }
+    }
+    if (children != nullptr) XFree(children);
+    return found;
   }
 
   // Whether a menu of quillmain is on the screen: a window of its class
@@ -114,6 +129,26 @@ class X11Display {
     if (children != nullptr) XFree(children);
     return shown;
   }
+
+  // The window that has the keyboard focus, as its top-level client (the
+  // focus may sit on an inner window of it).
+  bool FocusWithin(unsigned long client) {
+    Window focus = 0;
+    int revert = 0;
+    XGetInputFocus(display_, &focus, &revert);
+    for (int i = 0; i < 16 && focus != 0 && focus != PointerRoot; ++i) {
+      if (focus == client) return true;
+      Window root = 0, parent = 0, *children = nullptr;
+      unsigned int count = 0;
+      if (XQueryTree(display_, focus, &root, &parent, &children, &count) == 0) return false;
+      if (children != nullptr) XFree(children);
+      focus = parent;
+    }
+    return false;
+  }
+
+  // Asks the window to close, as the window manager's close box does.
+  void RequestClose(unsigned long window) { quill::RequestClose(display_, window); }
 
  private:
   Display* display_;
@@ -441,6 +476,109 @@ TEST_F(QuillmainPasteTest, ASelectedTextIsReplacedOnOkAndKeptOnCancel) {
   EXPECT_TRUE(EditorHolds(kEditorText)) << XSelection("primary");
   EXPECT_TRUE(WaitFor([] { return XSelection("clipboard") == kUsersText; }, 10000))
       << XSelection("clipboard");
+}
+
+TEST_F(QuillmainDesktopTest, SaveKeyInAnEditorMakesItsSelectionACard) {
+  const std::string text = "一発登録する日本語のテキスト";
+  const std::string folder = Utf8ToCp932("Web 記事 保存");
+  Sandbox sandbox;
+  fs::create_directories(sandbox.home);
+  {
+    store::CardStore set(FileEnv::Default(), sandbox.home + "/");
+    ASSERT_TRUE(set.Open(false, "").ok());
+    for (const char* path : {"Web", "Web 記事", "Web 記事 保存"}) {
+      store::WriteFolderRow(set, Utf8ToCp932(path));
+    }
+    ASSERT_TRUE(set.RebuildTreeFile().ok());
+    ASSERT_TRUE(set.Close().ok());
+  }
+  // Ctrl+Alt+K saves; the header names the page and the window.
+  std::ofstream(sandbox.home + "/quillmain.ini", std::ios::binary)
+      << "[Env]\r\nUseButton=0\r\nSaveKey=" << 0xC04B << "\r\nDefAddKubun=" << folder
+      << "\r\nDefAddKubunFile=0\r\nSaveTitle=1\r\n";
+  const std::string bin = sandbox.dir.File("bin");
+  fs::create_directories(bin);
+  const std::string played = WriteFakeSoundPlayer(bin);
+  QProcessEnvironment env = sandbox.env;
+  env.insert("PATH", QString::fromStdString(bin) + ":" + env.value("PATH"));
+
+  // The editor holds the text, all of it selected.
+  std::ofstream(sandbox.dir.File("memo.txt"), std::ios::binary) << text;
+  Client editor({"mousepad", "--disable-server", sandbox.dir.File("memo.txt")},
+                ClientEnvironment(sandbox.dir.Path()), sandbox.dir.File("mousepad.log"));
+  const unsigned long pad = editor.WaitForWindow();
+  ASSERT_NE(pad, 0u) << "mousepad showed no window";
+
+  QProcess quillmain;
+  quillmain.setProcessEnvironment(env);
+  quillmain.setProcessChannelMode(QProcess::ForwardedChannels);
+  quillmain.start(QUILLMAIN_PATH, {"R"});
+  ASSERT_TRUE(quillmain.waitForStarted(10000));
+  ASSERT_TRUE(QTest::qWaitFor([&] { return MainWindowOf(sandbox.block) != 0; }, 20000));
+  const unsigned long main_window = MainWindowOf(sandbox.block);
+  QTest::qWait(1000);
+
+  ASSERT_EQ(RunTool({"xdotool", "windowactivate", "--sync", std::to_string(pad)}).status, 0);
+  ASSERT_TRUE(WaitFor(
+      [&] {
+        RunTool({"xdotool", "key", "--clearmodifiers", "ctrl+a"});
+        return RunTool({"xclip", "-o", "-selection", "primary"}).out == text;
+      },
+      10000));
+  RunTool({"sh", "-c", "printf 'user clip' | xclip -selection clipboard >/dev/null 2>&1"});
+  ASSERT_TRUE(WaitFor(
+      [] { return RunTool({"xclip", "-o", "-selection", "clipboard"}).out == "user clip"; }, 5000));
+
+  // The key; while the card is made the flash shows over the editor, and
+  // the editor keeps the focus throughout.
+  ASSERT_EQ(RunTool({"xdotool", "key", "ctrl+alt+k"}).status, 0);
+  std::optional<QRect> flash;
+  std::set<unsigned long> active;
+  QElapsedTimer since;
+  since.start();
+  qint64 heard = -1;  // when the sound was played
+  while (since.elapsed() < 20000 && (heard < 0 || (!flash && since.elapsed() < heard + 1000))) {
+    if (heard < 0 && fs::exists(played)) heard = since.elapsed();
+    active.insert(x.ActiveWindow());
+    if (!flash && (flash = x.Flash())) {
+      EXPECT_TRUE(x.FocusWithin(pad));
+      // It stays up for 300 ms at least.
+      QTest::qWait(100);
+      EXPECT_TRUE(QGuiApplication::primaryScreen()->grabWindow(0).save(
+          QString(ARTEFACT_DIR) + "/quillmain_one_shot_flash.png"));
+    }
+    QTest::qWait(5);
+  }
+  ASSERT_TRUE(fs::exists(played)) << "no sound was played";
+  QTest::qWait(500);
+  EXPECT_EQ(ReadFileBytes(played), "-q " + fs::path(QUILLMAIN_PATH).parent_path().string() +
+                                   "/Clipsnd.wav\n");
+  ASSERT_TRUE(flash.has_value()) << "no flash was seen";
+  const QRect screen = QGuiApplication::primaryScreen()->geometry();
+  EXPECT_EQ(flash->topLeft(), QPoint((screen.width() - 32) / 2, (screen.height() - 32) / 2));
+  EXPECT_EQ(active, std::set<unsigned long>{pad});
+  EXPECT_EQ(x.ActiveWindow(), pad);
+  EXPECT_TRUE(x.FocusWithin(pad));
+  EXPECT_TRUE(WaitFor(
+      [] { return RunTool({"xclip", "-o", "-selection", "clipboard"}).out == "user clip"; }, 5000))
+      << RunTool({"xclip", "-o", "-selection", "clipboard"}).out;
+  EXPECT_TRUE(WaitFor([&] { return !x.Flash().has_value(); }, 5000));
+
+  x.RequestClose(main_window);
+  ASSERT_TRUE(quillmain.waitForFinished(20000));
+  EXPECT_EQ(quillmain.exitCode(), 0);
+
+  // The card, read from the data set on disk.
+  store::CardStore set(FileEnv::Default(), sandbox.home + "/");
+  ASSERT_TRUE(set.Open(true, "").ok());
+  const std::vector<store::CardRecord> cards = store::CardsOfFolder(set, folder);
+  ASSERT_EQ(cards.size(), 1u);
+  const std::string title = RunTool({"xdotool", "getwindowname", std::to_string(pad)}).out;
+  const std::string header = Utf8ToCp932("★入手先URL=\r\n★タイトル=") +
+                             Utf8ToCp932(title.substr(0, title.find('\n'))) + "\r\n\r\n";
+  EXPECT_EQ(cards[0].text, header + Utf8ToCp932(text));
+  EXPECT_EQ(cards[0].title, Utf8ToCp932(text).substr(0, 28));
+  EXPECT_TRUE(cards[0].locked);
 }
 
 // The folder popup and the clip-tool menu over mousepad and xterm, by

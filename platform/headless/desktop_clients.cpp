@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <signal.h>
 #include <spawn.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -126,6 +127,15 @@ TerminalAndEditor::TerminalAndEditor(const std::vector<std::string>& terminal_ar
 TerminalAndEditor* TerminalAndEditor::StartTyping(const std::string& editor_text) {
   if (std::getenv("DISPLAY") == nullptr) return nullptr;
   return new TerminalAndEditor({"-e", "sh", "-c", "cat > \"$HOME/typed.txt\""}, editor_text);
+}
+
+std::string WriteFakeSoundPlayer(const std::string& folder) {
+  const std::string log = folder + "/played.txt";
+  const std::string player = folder + "/aplay";
+  std::ofstream(player, std::ios::binary)
+      << "#!/bin/sh\necho \"$@\" >> '" << log << "'\n";
+  ::chmod(player.c_str(), 0755);
+  return log;
 }
 
 void Client::Kill() {

@@ -46,6 +46,10 @@ bool ActivateWindow(WindowHandle w);
 // from the user's files and from the session bus.
 std::vector<std::string> ClientEnvironment(const std::string& home);
 
+// A stand-in for the sound player "aplay" in `folder`, for the PATH of the
+// program under test: each run appends its arguments as one line to the
+// file whose path it returns.
+std::string WriteFakeSoundPlayer(const std::string& folder);
 
 class Client {
  public:

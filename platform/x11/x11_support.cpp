@@ -139,4 +139,16 @@ void RequestActivation(Display* display, Window w) {
   XRaiseWindow(display, w);
 }
 
+void RequestClose(Display* display, Window w) {
+  XEvent event{};
+  event.xclient.type = ClientMessage;
+  event.xclient.window = w;
+  event.xclient.message_type = XInternAtom(display, "WM_PROTOCOLS", False);
+  event.xclient.format = 32;
+  event.xclient.data.l[0] = static_cast<long>(XInternAtom(display, "WM_DELETE_WINDOW", False));
+  event.xclient.data.l[1] = CurrentTime;
+  XSendEvent(display, w, False, NoEventMask, &event);
+  XFlush(display);
+}
+
 }  // namespace quill

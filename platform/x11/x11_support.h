@@ -62,4 +62,8 @@ void SendToManager(Display* display, Window w, Atom message, long l0, long l1, l
 // it; does not wait.
 void RequestActivation(Display* display, Window w);
 
+// Asks a client's window to close, as the window manager's close box does
+// (WM_DELETE_WINDOW).
+void RequestClose(Display* display, Window w);
+
 }  // namespace quill

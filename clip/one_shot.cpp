@@ -1,0 +1,264 @@
+#include "clip/one_shot.h"
+
+#include <cstdio>
+#include <utility>
+#include <vector>
+
+#include "clip/html_capture.h"
+#include "platform/messages.h"
+#include "platform/text_codec.h"
+#include "store/card_row.h"
+#include "store/sjis.h"
+
+namespace quill {
+
+namespace {
+
+constexpr int kDataSetSlots = 10;
+constexpr int kFatalExitCode = 1;
+
+// The header's lines: "★入手先URL=", "★タイトル=", "★取得日=".
+const std::string& HeaderLabel(int i) {
+  static const std::string labels[] = {Utf8ToCp932("★入手先URL="), Utf8ToCp932("★タイトル="),
+                                       Utf8ToCp932("★取得日=")};
+  return labels[i];
+}
+
+bool SameFolder(std::string a, std::string b) {
+  if (a.empty() || a.back() != '/') a += '/';
+  if (b.empty() || b.back() != '/') b += '/';
+  return a == b;
+}
+
+// The text of a card: up to the first NUL or 0x1A, which end a card text.
+void CutAtTextEnd(std::string* text) {
+  const size_t end = text->find_first_of(std::string_view("\0\x1a", 2));
+  if (end != std::string::npos) text->resize(end);
+}
+
+}  // namespace
+
+OneShot::OneShot(SharedHookBlock& block, DispatchState& state, PasteTarget& target,
+                 ClipboardAccess& clipboard, Ui& ui, MessageBus& bus, Clock& clock,
+                 OneShotView& view)
+    : block_(block),
+      state_(state),
+      target_(target),
+      clipboard_(clipboard),
+      ui_(ui),
+      bus_(bus),
+      clock_(clock),
+      view_(view) {}
+
+std::string OneShot::MakeSourceHeader(const OneShotSettings& settings, const std::string& url) {
+  std::string out;
+  if (settings.save_url) {
+    out += HeaderLabel(0) + (url.empty() ? GetBrowserUrlByDde() : url) + "\r\n";
+  }
+  if (settings.save_title) out += HeaderLabel(1) + target_.TargetTitle + "\r\n";
+  if (settings.save_date) {
+    const LocalTime now = clock_.LocalNow();
+    char date[40];
+    std::snprintf(date, sizeof date, "%04d/%d/%d", now.year, now.month, now.day);
+    out += HeaderLabel(2) + date + "\r\n";
+  }
+  return out + "\r\n";
+}
+
+OneShot::OpenedSet OneShot::OpenOneShotSet(int index) {
+  OpenedSet set;
+  store::CardStore& current = view_.CurrentStore();
+  if (index < 0 || index >= kDataSetSlots) {
+    set.status = Status::NotFound("no one-shot data set is chosen");
+    return set;
+  }
+  const std::string folder = index == view_.CurrentDataSet() ? current.data_path()
+                                                              : view_.DataSetFolder(index);
+  if (folder.empty()) {
+    set.status = Status::NotFound("data set " + std::to_string(index + 1) + " is not defined");
+    return set;
+  }
+  if (SameFolder(folder, current.data_path())) {
+    set.store = &current;
+    set.current = true;
+    return set;
+  }
+  // Probing creates nothing: a set that is missing or cannot be read is
+  // left as it is.
+  auto other = std::make_unique<store::CardStore>(current.env(), current.program_folder());
+  other->set_new_card_auto_title(current.new_card_auto_title());
+  set.status = other->Open(/*probe=*/true, folder);
+  if (set.status.ok()) {
+    set.store = other.get();
+    set.own = std::move(other);
+  }
+  return set;
+}
+
+Status OneShot::FolderExists(store::CardStore& set, const std::string& folder, bool* exists) {
+  *exists = false;
+  if (folder.empty()) return Status::Ok();
+  // The search matches a prefix ("Web" finds "Web 記事" and "Webの"): the
+  // rows are read until one is of this folder itself.
+  store::CardRecord r(set);
+  std::vector<int64_t> rows;
+  QUILL_RETURN_IF_ERROR(r.FindCardsByFolder(folder, &rows));
+  Status s = r.SetOpenFlag(true);
+  for (size_t i = 0; s.ok() && !*exists && i < rows.size(); ++i) {
+    r.SetRecNo(rows[i]);
+    s = r.Load(/*with_text=*/false);
+    if (s.ok() && r.folder == folder && r.deleted != 'D') *exists = true;
+  }
+  const Status closed = r.SetOpenFlag(false);
+  return s.ok() ? closed : s;
+}
+
+bool OneShot::CardExists(store::CardStore& set, const std::string& card_id) {
+  store::CardRecord r(set);
+  bool found = false;
+  const Status s = r.FindByKey("TEXT_ID", card_id, /*with_text=*/false, &found);
+  return s.ok() && found && r.id == card_id && r.deleted != 'D';
+}
+
+void OneShot::ReshowRecentCapture() {
+  const bool recent = registered_any_ && !LastCaptureCardId.empty() &&
+                      last_data_set_ == view_.CurrentDataSet() &&
+                      static_cast<int32_t>(clock_.TickCount() - LastCaptureTick) <
+                          static_cast<int32_t>(kReshowWithinMs);
+  if (recent && CardExists(view_.CurrentStore(), LastCaptureCardId)) {
+    view_.OpenCard(LastCaptureCardId);
+  }
+  LastCaptureText.clear();
+}
+
+void OneShot::GiveUp(const std::string& message) {
+  ui_.HideFlashIcon();
+  target_.RestoreClipboard(/*force=*/true);
+  if (message.empty()) return;
+  ui_.ShowMessageDialog(message, MessageText(MessageId::kWarningCaption), kMessageOk);
+  target_.ActivateTargetWindow(state_.CommandTarget, false);
+}
+
+void OneShot::NoFolder() {
+  // The folder is chosen from the register-here menu; without it the user
+  // learns that there is nowhere to register.
+  state_.SaveVariant = 0;
+  state_.ChoosingFolder = false;
+  GiveUp(MessageText(MessageId::kNoFolderToSaveIn));
+}
+
+void OneShot::RegisterFromClipboard() {
+  if (!view_.CurrentStore().DiskSpaceOk()) {
+    GiveUp(MessageText(MessageId::kLowSpaceNotRegistered));
+    return;
+  }
+  view_.SaveEditorCard();
+
+  // The one-shot folder must be there.
+  const OneShotSettings settings = view_.CurrentOneShotSettings();
+  std::string folder = settings.folder;
+  store::TruncateSjis(folder, store::card_row::kKubunLength);
+  bool exists = false;
+  {
+    OpenedSet set = OpenOneShotSet(settings.data_set);
+    if (set.store == nullptr) {
+      NoFolder();
+      return;
+    }
+    if (!FolderExists(*set.store, folder, &exists).ok()) exists = false;
+  }
+  if (state_.SaveVariant == 1 || !exists) {
+    NoFolder();
+    return;
+  }
+
+  // The text, and the page it came from when the clipboard has HTML.
+  const std::string copied = clipboard_.GetClipboardText();
+  std::string url;
+  if (const int format = clipboard_.FindHtmlClipboardFormat(target_.BrowserContextTarget)) {
+    ui_.ShowFlashIcon(FlashBitmap::kClip);
+    url = CaptureHtmlClipboard(clipboard_, format);
+    ui_.HideFlashIcon();
+  }
+
+  const auto since_last = static_cast<int32_t>(clock_.TickCount() - LastCaptureTick);
+  if (registered_any_ && copied == LastCaptureText &&
+      since_last < static_cast<int32_t>(kRepeatGuardMs)) {
+    ReshowRecentCapture();
+    GiveUp();
+    return;
+  }
+
+  std::string text = copied;
+  CutAtTextEnd(&text);
+  if (text.empty()) {
+    ReshowRecentCapture();
+    GiveUp();
+    return;
+  }
+  if (text.size() > kMaxSelection) {
+    GiveUp(MessageText(MessageId::kSelectionTooLarge));
+    return;
+  }
+  // The set is opened again for the write; one that cannot be opened now
+  // stops here, and nothing goes anywhere else.
+  OpenedSet set = OpenOneShotSet(settings.data_set);
+  if (set.store == nullptr) {
+    GiveUp(FormatMessage(MessageId::kOneShotDataSetNotOpened,
+                         {Utf8ToCp932(set.status.message())}));
+    return;
+  }
+
+  ui_.ShowFlashIcon(FlashBitmap::kClip);
+  store::CardRecord card(*set.store);
+  card.Clear();
+  card.folder = folder;
+  const int64_t seconds = clock_.Now();
+  card.position = static_cast<uint32_t>(static_cast<int32_t>(settings.add_last ? seconds
+                                                                                : -seconds));
+  card.title = store::MakeDefaultTitle(text);
+  card.text = MakeSourceHeader(settings, url) + text;
+  card.locked = settings.lock;
+  card.source = target_.SourceName;
+  const Status written = card.Write();
+  if (!written.ok()) {
+    if (written.code() == Status::kFatal) {
+      GiveUp(Utf8ToCp932(written.message()));
+      view_.EndProgram(kFatalExitCode);
+    } else if (written.code() == Status::kNoSpace) {
+      GiveUp(MessageText(MessageId::kLowSpaceNotRegistered));
+    } else {
+      GiveUp(FormatMessage(MessageId::kCardNotRegistered, {Utf8ToCp932(written.message())}));
+    }
+    return;
+  }
+
+  LastCaptureText = copied;
+  LastCaptureTick = clock_.TickCount();
+  registered_any_ = true;
+  last_data_set_ = settings.data_set;
+  if (set.current) {
+    LastCaptureCardId = card.id;
+    view_.AddCardToTree(card);
+  }
+  // A set opened for the card is closed now: the card is in its journal
+  // already, so a close that fails leaves it to the next open's recovery.
+  set.own.reset();
+  Registered(folder);
+}
+
+void OneShot::Registered(const std::string& folder) {
+  ui_.PlaySound(kSoundFile);
+  block_.SetSaveState(1);
+  block_.SetSaveHint(OneShotFolderHint(folder));
+  view_.SaveOneShotFolderSettings();
+  if (const WindowHandle bar = block_.BarWindow(); bar != 0) {
+    bus_.PostMessage(bar, kCommandMessage, static_cast<uint32_t>(CommandCode::kRefreshBar), 0);
+  }
+  target_.ActivateTargetWindow(state_.CommandTarget, false);
+  target_.RestoreClipboard(/*force=*/true);
+  ui_.HideFlashIcon();
+  view_.FinishTargetPopup();
+}
+
+}  // namespace quill
