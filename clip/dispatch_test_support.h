@@ -45,8 +45,8 @@ class QuietTarget : public DispatchTarget {
   void AppendToCard() override {}
   void RegisterFromClipboard() override {}
   void KeepClipboardText() override {}
-  void ShowKubunPopup() override {}
-  void ShowMagicMenu() override {}
+  std::function<void()> ShowKubunPopup() override { return {}; }
+  std::function<void()> ShowMagicMenu() override { return {}; }
   void SuperPaste(int) override {}
   void CaptureHistory() override {}
   void Rehook() override { ++rehooks; }

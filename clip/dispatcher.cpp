@@ -130,26 +130,36 @@ void Dispatcher::Command(uint32_t code, int32_t lparam) {
       return;
     }
     case CommandCode::kPopupKubun: {
-      CaptureScope scope(*this, true);
-      if (RefuseWhileCapturing()) return;
-      scope.Hold();
-      state_.CommandTarget = target;
-      state_.TargetFocus = target_.FocusedWindowOf(target);
-      target_.KeepClipboardText();
-      PrepareTargetPopup();
-      target_.ShowKubunPopup();
-      FinishTargetPopup();
+      // The chosen entry runs once the popup's command is over, as a
+      // click posted by the menu would.
+      std::function<void()> chosen;
+      {
+        CaptureScope scope(*this, true);
+        if (RefuseWhileCapturing()) return;
+        scope.Hold();
+        state_.CommandTarget = target;
+        state_.TargetFocus = target_.FocusedWindowOf(target);
+        target_.KeepClipboardText();
+        PrepareTargetPopup();
+        chosen = target_.ShowKubunPopup();
+        FinishTargetPopup();
+      }
+      if (chosen) chosen();
       return;
     }
     case CommandCode::kMagic: {
-      CaptureScope scope(*this, true);
-      scope.Hold();
-      state_.CommandTarget = target;
-      state_.TargetFocus = target_.FocusedWindowOf(target);
-      PrepareTargetPopup();
-      PopupMagicMenu();
-      FinishTargetPopup();
-      Activate(state_.CommandTarget, false);
+      std::function<void()> chosen;
+      {
+        CaptureScope scope(*this, true);
+        scope.Hold();
+        state_.CommandTarget = target;
+        state_.TargetFocus = target_.FocusedWindowOf(target);
+        PrepareTargetPopup();
+        chosen = MagicMenuChoice();
+        FinishTargetPopup();
+        Activate(state_.CommandTarget, false);
+      }
+      if (chosen) chosen();
       return;
     }
     case CommandCode::kActive:
@@ -357,12 +367,20 @@ void Dispatcher::FinishTargetPopup() {
   state_.PopupPrepared = false;
 }
 
-void Dispatcher::PopupMagicMenu() {
+std::function<void()> Dispatcher::MagicMenuChoice() {
   block_.SetRightClickCount(0);
   block_.SetNoTrack(1);
-  target_.ShowMagicMenu();
+  std::function<void()> chosen = target_.ShowMagicMenu();
   block_.SetNoTrack(0);
   Activate(state_.CommandTarget, true);
+  return chosen;
+}
+
+bool Dispatcher::PopupMagicMenu() {
+  std::function<void()> chosen = MagicMenuChoice();
+  if (!chosen) return false;
+  chosen();
+  return true;
 }
 
 void Dispatcher::UpdateTaskbarButton() {

@@ -99,8 +99,12 @@ class DispatchTarget {
   virtual void AppendToCard() = 0;
   virtual void RegisterFromClipboard() = 0;
   virtual void KeepClipboardText() = 0;  // into SavedClipboard, at most 1,100,000 bytes
-  virtual void ShowKubunPopup() = 0;     // the folder popup; returns when it closes
-  virtual void ShowMagicMenu() = 0;      // at the cursor; returns when it closes
+  // The folder popup and the clip-tool menu at the cursor. Each returns
+  // when its menu has closed, with the chosen entry's click (empty when
+  // none was chosen): the dispatcher runs it after the command's closing
+  // steps, outside the menu.
+  virtual std::function<void()> ShowKubunPopup() = 0;
+  virtual std::function<void()> ShowMagicMenu() = 0;
   virtual void SuperPaste(int slot) = 0;
   virtual void CaptureHistory() = 0;
   // Removes the three hooks and installs them again (_SetCBTHook).
@@ -156,7 +160,10 @@ class Dispatcher {
   void RunSaveCommand(int variant, WindowHandle target);
   void PrepareTargetPopup();
   void FinishTargetPopup();
-  void PopupMagicMenu();
+  // The clip-tool menu with RightClickCount zeroed and NoTrack set; the
+  // foreground goes back to CommandTarget, then the chosen tool runs.
+  // True when a tool was chosen.
+  bool PopupMagicMenu();
   void UpdateTaskbarButton();
   void ArmMoveWatcher();
 
@@ -182,6 +189,8 @@ class Dispatcher {
   // The prologue of codes 2, 3, 6 and 8: true (after a beep) when a
   // capture is running and the command must do nothing else.
   bool RefuseWhileCapturing();
+  // PopupMagicMenu up to the choice, which it returns unrun.
+  std::function<void()> MagicMenuChoice();
   // RunSaveCommand's steps after the refusal, with CaptureBusy held.
   void SaveSelection(int variant, WindowHandle target);
 

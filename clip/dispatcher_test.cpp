@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <functional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "platform/headless/fake_clock.h"
@@ -36,6 +37,8 @@ class FakeTarget final : public DispatchTarget {
   // Runs once inside the next popup or registration, where the message
   // loop goes on (a test posts a second hot key there).
   std::function<void()> inside;
+  // The click of the entry the next menu returns as chosen.
+  std::function<void()> chosen;
   void RunInside() {
     if (!inside) return;
     std::function<void()> f = std::move(inside);
@@ -90,13 +93,15 @@ class FakeTarget final : public DispatchTarget {
   void AppendToCard() override { log.push_back("append"); }
   void RegisterFromClipboard() override { log.push_back("register"); }
   void KeepClipboardText() override { log.push_back("keep clipboard"); }
-  void ShowKubunPopup() override {
+  std::function<void()> ShowKubunPopup() override {
     log.push_back("folder popup");
     RunInside();
+    return std::exchange(chosen, nullptr);
   }
-  void ShowMagicMenu() override {
+  std::function<void()> ShowMagicMenu() override {
     log.push_back("magic menu");
     RunInside();
+    return std::exchange(chosen, nullptr);
   }
   void SuperPaste(int slot) override {
     log.push_back("super paste " + std::to_string(slot));
@@ -291,6 +296,36 @@ TEST_F(DispatcherTest, NoTrackIsClearedOnEveryWayOutOfThePopupCommands) {
     EXPECT_EQ(block.NoTrack(), 1);
     block.SetNoTrack(0);
   }
+}
+
+// The chosen entry's click runs after the command's closing steps: the
+// foreground is back with the target, tracking is on, no capture is busy.
+TEST_F(DispatcherTest, AChosenMenuEntryRunsAfterTheMenusCommandEnds) {
+  for (uint32_t code : {6u, 13u}) {
+    SCOPED_TRACE(code);
+    target.log.clear();
+    block.SetNoTrack(1);
+    bool busy = true;
+    uint8_t no_track = 1;
+    target.chosen = [&] {
+      target.log.push_back("chosen");
+      busy = d.state().CaptureBusy;
+      no_track = block.NoTrack();
+    };
+    Post(code, static_cast<int32_t>(kEditor));
+    ASSERT_FALSE(target.log.empty());
+    EXPECT_EQ(target.log.back(), "chosen");
+    EXPECT_EQ(target.log[target.log.size() - 2],
+              "activate " + Hex(kEditor) + (code == 6 ? " enter" : ""));
+    EXPECT_FALSE(busy);
+    EXPECT_EQ(no_track, 0);
+  }
+  // Paste-out's own route to the clip-tool menu runs the tool at its end too.
+  target.log.clear();
+  d.state().CommandTarget = kEditor;
+  target.chosen = [&] { target.log.push_back("chosen"); };
+  d.PopupMagicMenu();
+  EXPECT_EQ(target.log, L({"magic menu", "activate " + Hex(kEditor) + " enter", "chosen"}));
 }
 
 TEST_F(DispatcherTest, NoTrackStaysSetWhileTheOuterPopupIsOpen) {

@@ -91,7 +91,6 @@ void PasteOut::PasteCard(std::string_view id, int index, std::optional<std::stri
   }
 
   const bool with_magic = ShiftHeld();
-  if (with_magic) PasteThroughTool = true;
   target_.KeepClipboardAfterPaste = false;
 
   if (index >= 0) {
@@ -188,13 +187,13 @@ bool PasteOut::PasteOrMagic(bool with_magic, bool prepare) {
     return true;
   }
   if (prepare) dispatcher_.PrepareTargetPopup();
-  view_.PopupMagicMenu();
+  // Set only while the menu is up: a text that never reaches it (a
+  // cancelled dialog) leaves no flag for a later tool run to take.
+  PasteThroughTool = true;
+  const bool ran = view_.PopupMagicMenu();
   dispatcher_.FinishTargetPopup();
-  // A tool run clears the flag; still set, the menu closed without one,
-  // and the next tool run must not take it for its own.
-  if (!PasteThroughTool) return true;
   PasteThroughTool = false;
-  return false;
+  return ran;
 }
 
 void PasteOut::EndWithoutPaste(const std::string& cut_back, bool ours_on_clipboard) {

@@ -95,10 +95,10 @@ class PasteOutView {
   virtual void OpenCardWindow(const std::string& card_id) = 0;
   // A new substitution dialog (TTikanFm) for one paste.
   virtual std::unique_ptr<VariableDialog> CreateTikanFm() = 0;
-  // The clip-tool menu at the cursor; returns when it closes. A tool
-  // chosen there runs on the clipboard's text and, with PasteThroughTool
-  // set, pastes its output and clears PasteThroughTool.
-  virtual void PopupMagicMenu() = 0;
+  // The clip-tool menu at the cursor; returns when it closes, true when a
+  // tool was chosen there. The tool runs on the clipboard's text and, with
+  // PasteThroughTool set, pastes its output and clears PasteThroughTool.
+  virtual bool PopupMagicMenu() = 0;
 };
 
 class PasteOut {

@@ -104,9 +104,11 @@ class FakePasteView final : public PasteOutView {
   std::unique_ptr<VariableDialog> CreateTikanFm() override {
     return std::make_unique<ScriptedDialog>(clock_, values_, answer, &dialogs);
   }
-  void PopupMagicMenu() override {
+  bool PopupMagicMenu() override {
     log.push_back("magic");
-    if (magic) magic();
+    if (!magic) return false;
+    magic();
+    return true;
   }
 
  private:
@@ -398,7 +400,7 @@ TEST(PasteOutTest, ASelectionCutForTheCardIsPastedBackWhenNothingElseIs) {
     const char* how;
     bool message_method;  // the target's cut is the PRIMARY copy
     int result;
-    bool shift;           // then the tool menu closes without a choice
+    bool shift;           // then the tool menu, if it comes, closes without a choice
     std::string document;
   };
   const Case cases[] = {
@@ -407,6 +409,7 @@ TEST(PasteOutTest, ASelectionCutForTheCardIsPastedBackWhenNothingElseIs) {
       {"Esc", false, kResultCancel, false, "hello world"},
       {"close box", false, kResultCancel, false, "hello world"},
       {"Shift, OK, menu dismissed", false, kResultOk, true, "hello world"},
+      {"Shift, Cancel", false, kResultCancel, true, "hello world"},
       {"message method, Cancel", true, kResultCancel, false, "hello world"},
   };
   for (const Case& c : cases) {
@@ -423,6 +426,8 @@ TEST(PasteOutTest, ASelectionCutForTheCardIsPastedBackWhenNothingElseIs) {
     rig.windows.PumpMessages(100);
     EXPECT_EQ(rig.view.dialogs, 1);
     EXPECT_EQ(rig.app->document, c.document);
+    // No later tool run takes paste-out's flag for its own.
+    EXPECT_FALSE(rig.paste.PasteThroughTool);
     if (c.message_method) EXPECT_FALSE(Pasted(rig));
     rig.Wait(1100);
     EXPECT_EQ(rig.clipboard.Text(), "mine");

@@ -6,6 +6,7 @@
 #pragma once
 
 #include <array>
+#include <functional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -41,8 +42,11 @@ class FakeTargetView final : public TargetView {
     log.push_back(action == EditAction::kCopy ? "widget copy"
                   : action == EditAction::kCut ? "widget cut"
                                                 : "widget paste");
+    if (on_edit) return on_edit(action);
     return action != EditAction::kPaste && widget_has_selection;
   }
+  // What the focused widget does, when set.
+  std::function<bool(EditAction)> on_edit;
 };
 
 // The main window as the dispatcher sees it: the capture goes to the

@@ -90,8 +90,10 @@ std::vector<std::string> Startup::ScanClipTools(const std::vector<std::string>& 
     std::vector<std::string> names;
     if (!env_.ListDir(folder, &names).ok()) continue;
     for (const std::string& name : names) {
-      if (!EndsWithCta(name)) continue;
-      by_name.emplace(name, WithSlash(folder) + name);  // first folder wins
+      if (!EndsWithCta(name) || by_name.count(name) != 0) continue;  // first folder wins
+      // Only a regular file: loading a pipe would wait for a writer.
+      const std::string path = WithSlash(folder) + name;
+      if (env_.IsRegularFile(path)) by_name.emplace(name, path);
     }
   }
   std::vector<std::string> paths;

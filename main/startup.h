@@ -47,9 +47,9 @@ class Startup {
   ResetResult AskReset(Ui& ui, bool shift_down, bool no_reset_prompt,
                        const std::function<Status()>& clear_settings);
 
-  // Plug-in files ("*.cta", ASCII case ignored) of the folders in order,
-  // as full paths sorted by file name; a name found in an earlier folder
-  // hides the same name in a later one. At most kMaxClipTools. A folder
+  // Plug-in files ("*.cta", ASCII case ignored; regular files only) of the
+  // folders in order, as full paths sorted by file name; a name found in an
+  // earlier folder hides the same name in a later one. At most kMaxClipTools. A folder
   // that cannot be listed contributes nothing.
   std::vector<std::string> ScanClipTools(const std::vector<std::string>& folders);
 

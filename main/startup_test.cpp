@@ -1,6 +1,7 @@
 #include "main/startup.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <filesystem>
 #include <fstream>
@@ -80,6 +81,9 @@ TEST(StartupTest, ClipToolsAreListedSortedAndCapped) {
   }
   Touch(dir.File("install/b.cta"));  // hidden by the program folder's own
   Touch(dir.File("install/peek.cta"));
+  // Only regular files: loading a pipe would block.
+  ASSERT_EQ(::mkfifo(dir.File("home/pipe.cta").c_str(), 0600), 0);
+  fs::create_directories(dir.File("home/folder.cta"));
   Startup startup(FileEnv::Default(), dir.File("home"));
   std::vector<std::string> tools = startup.ScanClipTools(
       {dir.File("home"), dir.File("install"), dir.File("missing")});

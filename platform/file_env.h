@@ -47,6 +47,9 @@ class FileEnv {
   virtual Status Open(const std::string& path, OpenMode mode,
                       std::unique_ptr<RandomFile>* file) = 0;
   virtual bool Exists(const std::string& path) = 0;
+  // Whether path names a regular file (a link is followed), not a folder,
+  // a pipe or a device. The default asks the running system.
+  virtual bool IsRegularFile(const std::string& path);
   virtual Status Remove(const std::string& path) = 0;
   // Replaces `to` atomically when it exists.
   virtual Status Rename(const std::string& from, const std::string& to) = 0;

@@ -197,6 +197,11 @@ FileEnv& FileEnv::Default() {
   return env;
 }
 
+bool FileEnv::IsRegularFile(const std::string& path) {
+  struct stat st;
+  return ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+}
+
 Status FileEnv::ReadFile(const std::string& path, std::string* data) {
   std::unique_ptr<RandomFile> f;
   QUILL_RETURN_IF_ERROR(Open(path, OpenMode::kReadOnly, &f));

@@ -36,14 +36,16 @@ enum class FlashBitmap {
 };
 
 // One item of a popup menu. The caption is CP932 with '&' before the
-// accelerator letter. An item with `items` opens that sub-menu and is never
-// chosen itself.
+// accelerator letter. An item with `items`, or marked `submenu`, opens that
+// sub-menu and is never chosen itself.
 struct MenuItem {
   std::string caption;
   int id = 0;  // what PopupMenu returns when the item is chosen
   bool separator = false;
   bool enabled = true;
   bool checked = false;
+  bool submenu = false;
+  int image = -1;  // picture of the main window's image list; -1 none
   std::vector<MenuItem> items;
 
   static MenuItem Separator() {
@@ -78,7 +80,9 @@ class Ui {
 
   // Pops the menu up at a screen point above every window, also when
   // another application is in front, and returns when it closes: the id of
-  // the chosen item, or nothing when it was closed without a choice.
+  // the chosen item, or nothing when it was closed without a choice. The
+  // menu takes the keyboard and the mouse while it is open; either mouse
+  // button chooses an item.
   virtual std::optional<int> PopupMenu(const std::vector<MenuItem>& items, ScreenPoint at) = 0;
 
   // The modal dialogs of the search. Each shows the form's contents,

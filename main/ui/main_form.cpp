@@ -210,6 +210,11 @@ TMainForm::TMainForm(MainFormContext context, QWidget* parent)
   WireControls();
   SetupTreeAndEditor();
   SetupSearch();
+  // The desktop's popups show the pictures of the image list.
+  if (auto* desktop = dynamic_cast<QtUi*>(&ui_)) {
+    desktop->SetMenuImages(
+        [this](int i) { return QIcon(QPixmap::fromImage(ImageList().Image(i))); });
+  }
 }
 
 TMainForm::~TMainForm() { FormDestroy(); }
@@ -546,11 +551,10 @@ Status TMainForm::OpenDataSetAtStart() {
 }
 
 void TMainForm::ListClipTools() {
-  // Listed now, loaded with the clip-tool host. Their menu is the last
-  // item of the editor popup.
   std::vector<std::string> folders = {startup_.program_folder()};
   if (!context_.install_folder.empty()) folders.push_back(context_.install_folder);
   clip_tool_files_ = startup_.ScanClipTools(folders);
+  LoadClipTools();
   card_window_count_ = 0;
   MagicMenu->setTitle(U("クリップツール(&K)"));
   TextPopup->addMenu(MagicMenu);

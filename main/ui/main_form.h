@@ -46,6 +46,8 @@ class Clipboard;
 class CardIconList;
 class FileEnv;
 class KeyInjector;
+class ClipToolHost;
+class PluginLoader;
 class PasteOut;
 class PasteTarget;
 class FolderTreeModel;
@@ -84,6 +86,8 @@ struct MainFormContext {
   // Keys typed into other applications; null: XTest and the hook library
   // on the display, none without one.
   KeyInjector* keys = nullptr;
+  // The clip-tool plug-ins' loader; null: the system's.
+  PluginLoader* plugins = nullptr;
 };
 
 class TMainForm : public QMainWindow {
@@ -171,6 +175,13 @@ class TMainForm : public QMainWindow {
   DispatchState& CommandState();
   // Paste-out and the super keys (main_form_paste.cpp).
   PasteOut& Paste();
+  // The folder popup and the clip-tool menu at the cursor
+  // (main_form_popup.cpp): each returns, once its menu has closed, the
+  // chosen entry's click.
+  std::function<void()> ShowKubunPopup();
+  std::function<void()> ShowMagicMenu();
+  // The clip-tool plug-ins listed at start, and their runs.
+  ClipToolHost& ClipTools();
 
   // Published controls.
   QWidget* Panel1;
@@ -398,7 +409,10 @@ class TMainForm : public QMainWindow {
   // writes it back.
   void LoadClipHistory();
   void StopWatchingClipboard();
+  // Finds the clip-tool plug-ins and lists their tools in MagicMenu, the
+  // last item of the editor popup.
   void ListClipTools();
+  void LoadClipTools();
   // Shows the window, or minimised with the setting RunIcon.
   void ShowAtStart();
   // The one-shot folder of the settings into the shared block.
@@ -483,6 +497,12 @@ class TMainForm : public QMainWindow {
   // The editor shows a card: its search words are coloured.
   void CardShown();
   bool start_failure_reported_ = false;
+  // The folder popup and the clip-tool host (main_form_popup.cpp); they
+  // work over the other glues and go first.
+  struct PopupGlue;
+  static void DestroyPopupGlue(PopupGlue* glue);
+  PopupGlue& Popups();
+  std::unique_ptr<PopupGlue, void (*)(PopupGlue*)> popup_glue_{nullptr, &DestroyPopupGlue};
 };
 
 }  // namespace quill

@@ -368,16 +368,8 @@ struct TMainForm::DispatchGlue final : DispatchTarget, TargetView, OneShotView {
   void AppendToCard() override {}
   void RegisterFromClipboard() override { one_shot.RegisterFromClipboard(); }
   void KeepClipboardText() override { target.KeepClipboard(); }
-  void ShowKubunPopup() override {
-    // The folder popup is not built yet; from the tray its menu part, the
-    // tray menu, is shown alone.
-    if (!dispatcher.state().TrayPopupFlag) return;
-    dispatcher.state().TrayPopupFlag = false;
-    PopupActions(form->ui_, form->TrayMenu, QCursor::pos());
-  }
-  void ShowMagicMenu() override {
-    // The clip-tool menu comes with the clip-tool host.
-  }
+  std::function<void()> ShowKubunPopup() override { return form->ShowKubunPopup(); }
+  std::function<void()> ShowMagicMenu() override { return form->ShowMagicMenu(); }
   void SuperPaste(int slot) override { form->Paste().SuperPaste(slot); }
   void CaptureHistory() override {
     if (!history.CaptureFrom(clipboard)) return;
@@ -552,7 +544,7 @@ DispatchState& TMainForm::CommandState() { return Glue().dispatcher.state(); }
 
 TMainForm::PasteParts TMainForm::PartsForPaste() {
   DispatchGlue& g = Glue();
-  return {g.block, g.dispatcher, g.windows, g.target, g.access, g.history, g.keys, g.clock};
+  return {g.block, g.dispatcher, g.windows, g.target, g.access, g.history, g.keys, g.clock, g};
 }
 
 void TMainForm::WatchClipboard() {

@@ -70,8 +70,9 @@ TEST_F(MainFormDispatchTest, TrayMenuItemsPostThroughTheBus) {
   EXPECT_TRUE(QTest::qWaitFor([&] { return form_->isVisible(); }, 5000));
 }
 
-// A left click on the tray icon opens the tray menu over the application
-// in front, through the Ui; the item chosen there runs.
+// A left click on the tray icon opens the folder popup over the
+// application in front, through the Ui, with the tray menu as its last
+// entry; the item chosen there runs.
 TEST_F(MainFormDispatchTest, TrayClickShowsTheTrayMenuAndRunsTheChoice) {
   form_->hide();
   dialog_.ChooseCaption(Utf8ToCp932("Quillboxを表示"));
@@ -79,8 +80,10 @@ TEST_F(MainFormDispatchTest, TrayClickShowsTheTrayMenuAndRunsTheChoice) {
   clock_.AdvanceMs(400);
   form_->Timer1Timer();
   ASSERT_TRUE(QTest::qWaitFor([&] { return !dialog_.menus().empty(); }, 5000));
+  const MenuItem& tray = dialog_.menus()[0].items.back();
+  EXPECT_EQ(tray.caption, Utf8ToCp932("メニュー(&M)"));
   std::vector<std::string> captions;
-  for (const MenuItem& item : dialog_.menus()[0].items) captions.push_back(item.caption);
+  for (const MenuItem& item : tray.items) captions.push_back(item.caption);
   EXPECT_NE(std::find(captions.begin(), captions.end(), Utf8ToCp932("Quillbox位置リセット")),
             captions.end());
   // The hidden end item is not offered.

@@ -56,7 +56,7 @@ struct TMainForm::PasteGlue final : PasteOutView {
   std::unique_ptr<VariableDialog> CreateTikanFm() override {
     return std::make_unique<TikanDialog>(form, form->ui_, clock, &values);
   }
-  void PopupMagicMenu() override { dispatcher.PopupMagicMenu(); }
+  bool PopupMagicMenu() override { return dispatcher.PopupMagicMenu(); }
 
   void Save(int group) {
     Status s = SaveSettings(form->settings_, form->stores_, group);

@@ -1,5 +1,6 @@
-// The parts of TMainForm's command glue that paste-out works with.
-// Private to main_form_paste.cpp and main_form_dispatch.cpp.
+// The parts of TMainForm's command glue that paste-out and the popups work
+// with. Private to main_form_paste.cpp, main_form_popup.cpp and
+// main_form_dispatch.cpp.
 #pragma once
 
 #include "clip/clip_history.h"
@@ -23,6 +24,7 @@ struct TMainForm::PasteParts {
   ClipHistory& history;
   KeyInjector& keys;
   Clock& clock;
+  DispatchTarget& commands;  // the window's side of the dispatcher
 };
 
 }  // namespace quill

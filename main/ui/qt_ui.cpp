@@ -59,20 +59,22 @@ class FlashWindow final : public QWidget {
   QImage picture_;
 };
 
-void AddItems(QMenu* menu, const std::vector<MenuItem>& items) {
+void AddItems(QMenu* menu, const std::vector<MenuItem>& items,
+              const std::function<QIcon(int)>& images) {
   for (const MenuItem& item : items) {
     if (item.separator) {
       menu->addSeparator();
       continue;
     }
     const QString caption = FromCp932(item.caption);
-    if (!item.items.empty()) {
-      QMenu* sub = menu->addMenu(caption);
+    const QIcon icon = item.image >= 0 && images ? images(item.image) : QIcon();
+    if (item.submenu || !item.items.empty()) {
+      QMenu* sub = menu->addMenu(icon, caption);
       sub->setEnabled(item.enabled);
-      AddItems(sub, item.items);
+      AddItems(sub, item.items, images);
       continue;
     }
-    QAction* action = menu->addAction(caption);
+    QAction* action = menu->addAction(icon, caption);
     action->setData(item.id);
     action->setEnabled(item.enabled);
     action->setCheckable(item.checked);
@@ -217,42 +219,41 @@ void QtUi::PlaySound(const std::string& file_name) {
 
 std::optional<int> QtUi::PopupMenu(const std::vector<MenuItem>& items, ScreenPoint at) {
   QMenu menu;
-  AddItems(&menu, items);
+  AddItems(&menu, items, menu_images_);
   QAction* chosen = menu.exec(QPoint(at.x, at.y));
   if (chosen == nullptr || !chosen->data().isValid()) return std::nullopt;
   return chosen->data().toInt();
 }
 
-void PopupActions(Ui& ui, QMenu* menu, QPoint at) {
-  // Each action becomes an item whose id is its place in `actions`.
-  std::vector<QAction*> actions;
-  std::function<std::vector<MenuItem>(QMenu*)> describe = [&](QMenu* m) {
-    std::vector<MenuItem> items;
-    for (QAction* a : m->actions()) {
-      if (!a->isVisible()) continue;
-      if (a->isSeparator()) {
-        items.push_back(MenuItem::Separator());
-        continue;
-      }
-      MenuItem item;
-      item.caption = ToCp932(a->text());
-      item.enabled = a->isEnabled();
-      item.checked = a->isCheckable() && a->isChecked();
-      if (a->menu() != nullptr) {
-        item.items = describe(a->menu());
-      } else {
-        item.id = static_cast<int>(actions.size());
-        actions.push_back(a);
-      }
-      items.push_back(std::move(item));
+std::vector<PopupEntry> ActionEntries(QMenu* menu) {
+  std::vector<PopupEntry> entries;
+  for (QAction* a : menu->actions()) {
+    if (!a->isVisible()) continue;
+    if (a->isSeparator()) {
+      entries.push_back(PopupEntry::Separator());
+      continue;
     }
-    return items;
-  };
-  std::vector<MenuItem> items = describe(menu);
-  std::optional<int> chosen = ui.PopupMenu(items, ScreenPoint{at.x(), at.y()});
-  if (!chosen || *chosen < 0 || static_cast<size_t>(*chosen) >= actions.size()) return;
-  QPointer<QAction> action(actions[static_cast<size_t>(*chosen)]);
-  if (action != nullptr && action->isEnabled()) action->trigger();
+    PopupEntry e;
+    e.caption = ToCp932(a->text());
+    e.enabled = a->isEnabled();
+    e.checked = a->isCheckable() && a->isChecked();
+    if (a->menu() != nullptr) {
+      e.submenu = true;
+      e.items = ActionEntries(a->menu());
+    } else {
+      e.item = ForeignItem{[action = QPointer<QAction>(a)] {
+        if (action != nullptr && action->isEnabled()) action->trigger();
+      }};
+    }
+    entries.push_back(std::move(e));
+  }
+  return entries;
+}
+
+void PopupActions(Ui& ui, QMenu* menu, QPoint at) {
+  if (std::function<void()> chosen = PopupEntries(ui, ActionEntries(menu), ScreenPoint{at.x(), at.y()})) {
+    chosen();
+  }
 }
 
 }  // namespace quill

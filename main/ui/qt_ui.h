@@ -7,12 +7,16 @@
 #pragma once
 
 #include <QElapsedTimer>
+#include <QIcon>
 #include <QImage>
 #include <QPoint>
 #include <QPointer>
 #include <QTimer>
+#include <functional>
 #include <string>
+#include <vector>
 
+#include "clip/menu_items.h"
 #include "platform/ui.h"
 
 class QMenu;
@@ -46,8 +50,12 @@ class QtUi final : public Ui {
   // The flash window while one is shown (for tests), else null.
   QWidget* flash_window() const;
 
+  // The pictures of the items' images (the main window's image list).
+  void SetMenuImages(std::function<QIcon(int)> images) { menu_images_ = std::move(images); }
+
  private:
   std::string install_folder_;
+  std::function<QIcon(int)> menu_images_;
   QPointer<QWidget> flash_;  // made at the first flash, kept for the next
   QElapsedTimer flash_shown_;
   QTimer flash_hide_;        // takes a flash down once it has been seen
@@ -57,8 +65,13 @@ class QtUi final : public Ui {
 // "NOCLIPBMP"), drawn in code.
 QImage FlashPicture(FlashBitmap bitmap);
 
-// Shows a menu of the program's own (its visible actions, sub-menus
-// included) through ui at a screen point and triggers the chosen action.
+// The visible actions of a menu of the program's own, sub-menus included,
+// as entries of a menu built as data; an entry's click triggers its action
+// while it is there and enabled.
+std::vector<PopupEntry> ActionEntries(QMenu* menu);
+
+// Shows a menu of the program's own through ui at a screen point and
+// triggers the chosen action.
 void PopupActions(Ui& ui, QMenu* menu, QPoint at);
 
 }  // namespace quill

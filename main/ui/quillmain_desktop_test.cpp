@@ -18,6 +18,7 @@
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
+#include <initializer_list>
 #include <iterator>
 #include <sstream>
 #include <optional>
@@ -37,6 +38,7 @@
 // Xlib last: its macros (Status, Bool, None) clash with Qt and our headers.
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
+#include <X11/Xutil.h>
 #include <X11/keysym.h>
 
 #include "platform/x11/x11_support.h"
@@ -96,6 +98,36 @@ class X11Display {
     }
     if (children != nullptr) XFree(children);
     return found;
+  }
+
+  // Whether a menu of quillmain is on the screen: a window of its class
+  // that the window manager leaves alone, mapped, larger than the helper
+  // windows of Qt.
+  bool PopupMenuShown() {
+    XSync(display_, False);
+    Window root_return, parent;
+    Window* children = nullptr;
+    unsigned int count = 0;
+    if (XQueryTree(display_, DefaultRootWindow(display_), &root_return, &parent, &children,
+                   &count) == 0) {
+      return false;
+    }
+    bool shown = false;
+    for (unsigned int i = 0; i < count && !shown; ++i) {
+      XWindowAttributes a;
+      if (XGetWindowAttributes(display_, children[i], &a) == 0 || a.map_state != IsViewable ||
+          !a.override_redirect || a.height < 10) {
+        continue;
+      }
+      XClassHint hint{};
+      if (XGetClassHint(display_, children[i], &hint) != 0) {
+        shown = hint.res_class != nullptr && std::string(hint.res_class) == "quillmain";
+        XFree(hint.res_name);
+        XFree(hint.res_class);
+      }
+    }
+    if (children != nullptr) XFree(children);
+    return shown;
   }
 
   // The window that has the keyboard focus, as its top-level client (the
@@ -320,24 +352,29 @@ class QuillmainPasteTest : public TypingClientsTest<kEditorText> {
     EXPECT_EQ(quillmain_.exitCode(), 0);
   }
 
-  // A card in quillmain's data set, bound to super key `slot` as
-  // Ctrl+Alt+F<slot + 4>.
-  void BindCard(int slot, const std::string& text) {
+  // A card in quillmain's data set, offered by the folder popup; its id.
+  std::string AddCard(const std::string& folder, const std::string& text) {
     fs::create_directories(sandbox_.home);
     store::CardStore cards(FileEnv::Default(), sandbox_.home + "/");
-    ASSERT_TRUE(cards.Open(false, sandbox_.home + "/").ok());
+    EXPECT_TRUE(cards.Open(false, sandbox_.home + "/").ok());
     store::CardRecord card(cards);
     card.Clear();
-    card.folder = "Web";
+    card.folder = Utf8ToCp932(folder);
     card.title = "card";
     card.text = Utf8ToCp932(text);
-    ASSERT_TRUE(card.Write().ok());
-    ASSERT_TRUE(cards.Close().ok());
+    EXPECT_TRUE(card.Write().ok());
+    EXPECT_TRUE(cards.Close().ok());
+    return card.id;
+  }
+  // A card bound to super key `slot` as Ctrl+Alt+F<slot + 4>.
+  void BindCard(int slot, const std::string& text) {
+    const std::string id = AddCard("Web", text);
     ini_ << "SuperPasteKey" << slot << "=" << (0xC074 + slot - 1) << "\r\n"
-         << "SuperCard" << slot << "=" << card.id << "\r\n";
+         << "SuperCard" << slot << "=" << id << "\r\n";
   }
   // Starts quillmain with the user's clipboard holding kUsersText.
   void Start() {
+    fs::create_directories(sandbox_.home);
     std::ofstream(sandbox_.home + "/quillmain.ini", std::ios::binary)
         << "[Env]\r\nUseButton=0\r\nBackClipBoard=1\r\n" << ini_.str();
     quillmain_.setProcessEnvironment(sandbox_.env);
@@ -542,6 +579,115 @@ TEST_F(QuillmainDesktopTest, SaveKeyInAnEditorMakesItsSelectionACard) {
   EXPECT_EQ(cards[0].text, header + Utf8ToCp932(text));
   EXPECT_EQ(cards[0].title, Utf8ToCp932(text).substr(0, 28));
   EXPECT_TRUE(cards[0].locked);
+}
+
+// The folder popup and the clip-tool menu over mousepad and xterm, by
+// their hot keys: Ctrl+Alt+F9 and Ctrl+Alt+F10. Without the clip history
+// the popup starts with "メニュー(&M)" and "&Root", so "r", Right and
+// Return choose the first card of the first folder.
+constexpr uint16_t kPopupKey = 0xC078;
+constexpr uint16_t kMagicKey = 0xC079;
+
+class QuillmainPopupTest : public QuillmainPasteTest {
+ protected:
+  void UsePopupKeys() {
+    ini_ << "PopupKubunKey=" << kPopupKey << "\r\nMagicKey=" << kMagicKey
+         << "\r\nUseHistory=0\r\n";
+  }
+  // Waits for the menu and keeps a picture of it in the build folder.
+  void WaitForMenu(const char* picture = nullptr) {
+    X11Display x;
+    ASSERT_TRUE(WaitFor([&] { return x.PopupMenuShown(); }, 15000)) << "no menu came";
+    if (picture == nullptr) return;
+    QTest::qWait(300);  // painted
+    EXPECT_TRUE(QGuiApplication::primaryScreen()->grabWindow(0).save(
+        QString(ARTEFACT_DIR) + "/" + picture));
+  }
+  // Keys typed into the menu, one by one.
+  static void Keys(std::initializer_list<const char*> keys) {
+    for (const char* key : keys) {
+      Press(key);
+      QTest::qWait(200);
+    }
+  }
+};
+
+TEST_F(QuillmainPopupTest, TheFolderPopupPastesACardChosenWithKeys) {
+  AddCard("メモ", kCardText);
+  UsePopupKeys();
+  Start();
+  if (HasFatalFailure()) return;
+
+  // Over mousepad, with the hot key still held while the popup comes up.
+  SetEditorText(kEditorText);
+  SetClipboard(kUsersText);
+  ASSERT_TRUE(ActivateWindow(pad_));
+  ASSERT_EQ(RunTool({"xdotool", "keydown", "ctrl+alt+F9"}).status, 0);
+  WaitForMenu("quillmain_folder_popup.png");
+  ASSERT_EQ(RunTool({"xdotool", "keyup", "F9", "alt", "ctrl"}).status, 0);
+  if (HasFatalFailure()) return;
+  Keys({"r", "Right", "Return"});
+  EXPECT_TRUE(EditorHolds(kCardText)) << XSelection("primary");
+  EXPECT_TRUE(WaitFor([] { return XSelection("clipboard") == kUsersText; }, 10000))
+      << XSelection("clipboard");
+
+  // Over xterm running `cat`.
+  const size_t before = ReadFileBytes(typed_).size();
+  ASSERT_TRUE(ActivateWindow(term_));
+  Press("ctrl+alt+F9");
+  WaitForMenu();
+  if (HasFatalFailure()) return;
+  Keys({"r", "Right", "Return"});
+  QTest::qWait(1500);  // the paste, before the line ends
+  ASSERT_TRUE(ActivateWindow(term_));
+  Press("Return");
+  EXPECT_TRUE(WaitFor([&] { return ReadFileBytes(typed_).size() > before; }, 10000));
+  EXPECT_EQ(ReadFileBytes(typed_).substr(before), std::string(kCardText) + "\n");
+}
+
+TEST_F(QuillmainPopupTest, AToolOfATestPlugInReplacesTheEditorsSelection) {
+  fs::create_directories(sandbox_.home);
+  fs::copy_file(TEST_TOOLS_PATH, sandbox_.home + "/tools.cta");
+  UsePopupKeys();
+  Start();
+  if (HasFatalFailure()) return;
+
+  SetEditorText("abcあ");
+  SetClipboard(kUsersText);
+  ASSERT_TRUE(ActivateWindow(pad_));
+  Press("ctrl+alt+F10");
+  WaitForMenu("quillmain_magic_menu.png");
+  if (HasFatalFailure()) return;
+  Keys({"u"});  // "upper(&U)", mode 3
+  EXPECT_TRUE(EditorHolds("ABCあ")) << XSelection("primary");
+  EXPECT_TRUE(WaitFor([] { return XSelection("clipboard") == kUsersText; }, 10000))
+      << XSelection("clipboard");
+}
+
+// quillpeek.cta beside quillmain: "代入逆転(&X)" works on the clipboard,
+// "大文字に変換(&B)" on mousepad's selection.
+TEST_F(QuillmainPopupTest, QuillpeeksToolsOnTheClipboardAndOnTheEditor) {
+  UsePopupKeys();
+  Start();
+  if (HasFatalFailure()) return;
+
+  SetClipboard("名前 = 値;");
+  ASSERT_TRUE(ActivateWindow(pad_));
+  Press("ctrl+alt+F10");
+  WaitForMenu();
+  if (HasFatalFailure()) return;
+  Keys({"x"});
+  EXPECT_TRUE(WaitFor([] { return XSelection("clipboard") == "値=名前 ;\n"; }, 10000))
+      << XSelection("clipboard");
+
+  SetEditorText("abcａ");
+  SetClipboard(kUsersText);
+  ASSERT_TRUE(ActivateWindow(pad_));
+  Press("ctrl+alt+F10");
+  WaitForMenu();
+  if (HasFatalFailure()) return;
+  Keys({"b"});
+  EXPECT_TRUE(EditorHolds("ABCＡ")) << XSelection("primary");
 }
 
 }  // namespace

@@ -48,6 +48,8 @@ class FakeUi final : public Ui {
 
   // Called with each question before it is answered.
   std::function<void(const Question&)> on_question;
+  // Called with each menu while it is open, before the choice is made.
+  std::function<void(const ShownMenu&)> on_menu;
 
   int ShowMessageDialog(const std::string& text, const std::string& caption,
                         int mode) override {
@@ -67,6 +69,7 @@ class FakeUi final : public Ui {
   void PlaySound(const std::string& file_name) override { sounds_.push_back(file_name); }
   std::optional<int> PopupMenu(const std::vector<MenuItem>& items, ScreenPoint at) override {
     menus_.push_back({items, at});
+    if (on_menu) on_menu(menus_.back());
     if (choices_.empty()) return std::nullopt;
     Choice c = choices_.front();
     choices_.pop_front();
@@ -120,7 +123,7 @@ class FakeUi final : public Ui {
                                         const std::string& caption) {
     for (const MenuItem& item : items) {
       if (item.separator || !item.enabled) continue;
-      if (!item.items.empty()) {
+      if (item.submenu || !item.items.empty()) {
         if (std::optional<int> id = FindCaption(item.items, caption)) return id;
       } else if (item.caption == caption) {
         return item.id;
