@@ -459,6 +459,8 @@ void CardEditor::AfterNewNode(TreeNode* folder) {
 Status CardEditor::RenumberFolder(TreeNode* folder) {
   if (folder == nullptr) return Status::Ok();
   store::CardRecord r(form_.store());
+  // One sync for the whole folder instead of one per card.
+  store::SyncBatch batch(form_.store());
   Status s = r.SetOpenFlag(true);
   uint32_t position = 0;
   for (int i = 0; s.ok() && i < folder->child_count(); ++i) {
@@ -476,7 +478,9 @@ Status CardEditor::RenumberFolder(TreeNode* folder) {
     ++position;
   }
   Status closed = r.SetOpenFlag(false);
-  return s.ok() ? closed : s;
+  Status synced = batch.End();
+  if (s.ok()) s = closed;
+  return s.ok() ? synced : s;
 }
 
 // --- commands ---

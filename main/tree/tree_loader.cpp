@@ -166,7 +166,13 @@ Status TreeLoader::Run() {
   tree_.BeginUpdate();
   if (error.ok()) form_.view().ShowProgress(static_cast<int64_t>(rows.size()));
   BusyScope busy(form_.busy());
-  if (error.ok()) error = PlaceRows(rows, listed);
+  if (error.ok()) {
+    // The folder rows and moved cards of a load are made durable together.
+    store::SyncBatch batch(form_.store());
+    error = PlaceRows(rows, listed);
+    Status synced = batch.End();
+    if (error.ok()) error = synced;
+  }
   error = ReportWriteFailures(std::move(error));
   ShowLoadedTree(root);
   Status closed = rec_.SetOpenFlag(false);
