@@ -46,6 +46,7 @@ struct RecordTable::Impl {
   std::unique_ptr<TableCursor> cursor;
   // A definition that cannot be stored; every open or create reports it.
   Status define_status;
+  std::vector<uint32_t> found;  // the rows of the last search, kept for the next
 
   Status DefinitionError() const {
     if (env == nullptr) {
@@ -438,10 +439,10 @@ Status RecordTable::Search(std::string_view key_expr, std::string_view value, si
   Impl& d = *impl_;
   rows->clear();
   QUILL_RETURN_IF_ERROR(UseIndex(key_expr));
-  std::vector<uint32_t> found;
+  std::vector<uint32_t>& found = d.found;
   QUILL_RETURN_IF_ERROR(d.cursor->Search(value, max, &found));
-  rows->reserve(found.size());
-  for (uint32_t r : found) rows->push_back(static_cast<int64_t>(r) - 1);
+  rows->resize(found.size());
+  for (size_t i = 0; i < found.size(); ++i) (*rows)[i] = static_cast<int64_t>(found[i]) - 1;
   return Status::Ok();
 }
 
@@ -466,7 +467,7 @@ Status RecordTable::KeyOrder(std::string_view key_expr, std::vector<int64_t>* ro
   return Status::Ok();
 }
 
-Status RecordTable::ReadRows(int64_t first, int64_t count, const RowVisitor& fn) {
+Status RecordTable::ReadRows(int64_t first, int64_t count, const PieceVisitor& fn) {
   Impl& d = *impl_;
   QUILL_RETURN_IF_ERROR(Open());
   if (count <= 0) return Status::Ok();
@@ -474,7 +475,9 @@ Status RecordTable::ReadRows(int64_t first, int64_t count, const RowVisitor& fn)
   QUILL_RETURN_IF_ERROR(d.CheckRow(first + count - 1));
   return d.cursor->table().ReadRows(
       static_cast<uint32_t>(first + 1), static_cast<uint32_t>(count),
-      [&](uint32_t r, std::string_view bytes) { return fn(static_cast<int64_t>(r) - 1, bytes); });
+      [&](uint32_t r, std::string_view rows, uint32_t n) {
+        return fn(static_cast<int64_t>(r) - 1, rows, n);
+      });
 }
 
 bool RecordTable::Eof() const { return !impl_->cursor || impl_->cursor->eof(); }

@@ -101,11 +101,12 @@ class RecordTable {
   // rows included, read in one pass over the index file.
   Status KeyOrder(std::string_view key_expr, std::vector<int64_t>* rows);
   // Reads rows first .. first + count - 1 in file order, many at a time,
-  // handing fn each stored row (deleted flag '*' or ' ' at byte 0, then
-  // the fields as stored; valid during the call only). A failure of fn
-  // ends the reading and is returned. Out of range: kOutOfRange.
-  using RowVisitor = std::function<Status(int64_t row, std::string_view stored)>;
-  Status ReadRows(int64_t first, int64_t count, const RowVisitor& fn);
+  // handing fn each piece read: n stored rows one after another (each the
+  // deleted flag '*' or ' ', then the fields as stored), the first of them
+  // row `row`; valid during the call only. A failure of fn ends the
+  // reading and is returned. Out of range: kOutOfRange.
+  using PieceVisitor = std::function<Status(int64_t row, std::string_view rows, uint32_t n)>;
+  Status ReadRows(int64_t first, int64_t count, const PieceVisitor& fn);
 
   // Selects the index whose key expression equals key_expr exactly and
   // moves to its first live row; an unknown expression fails.

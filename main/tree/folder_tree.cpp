@@ -202,12 +202,16 @@ void FolderTree::SetExpanded(TreeNode* node, bool expanded) {
 void FolderTree::SetExpandedBranch(TreeNode* node, bool expanded) {
   if (node == nullptr) return;
   BeginUpdate();
-  std::vector<TreeNode*> stack{node};
+  // Only nodes with children are expanded or collapsed.
+  std::vector<TreeNode*> stack;
+  if (node->HasChildren()) stack.push_back(node);
   while (!stack.empty()) {
     TreeNode* n = stack.back();
     stack.pop_back();
-    if (n->HasChildren()) SetExpanded(n, expanded);
-    for (auto& c : n->children_) stack.push_back(c.get());
+    SetExpanded(n, expanded);
+    for (auto& c : n->children_) {
+      if (c->HasChildren()) stack.push_back(c.get());
+    }
   }
   EndUpdate();
 }

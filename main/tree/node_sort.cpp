@@ -11,8 +11,8 @@ int Sign(T a, T b) {
   return a < b ? -1 : (a > b ? 1 : 0);
 }
 
-int CompareBytes(const std::string& a, const std::string& b) {
-  const int c = std::string_view(a).compare(b);
+int CompareBytes(std::string_view a, std::string_view b) {
+  const int c = a.compare(b);
   return c < 0 ? -1 : (c > 0 ? 1 : 0);
 }
 
