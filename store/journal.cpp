@@ -73,6 +73,7 @@ Status Journal::Begin() {
     return s;
   }
   file_ = std::move(f);
+  ++session_;
   end_ = 0;
   cut_pending_ = false;
   touched_.clear();

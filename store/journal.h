@@ -64,6 +64,9 @@ class Journal {
   FileEnv& env() { return env_; }
   // A session of this object is writing the data set.
   bool active() const { return file_ != nullptr; }
+  // Tells sessions apart: another number for each one begun. While one
+  // is active no other writer may change the data set's files.
+  uint64_t session() const { return session_; }
   // The file is there (with no active session: left by one that did not
   // end cleanly).
   bool Exists() { return env_.Exists(path()); }
@@ -105,6 +108,7 @@ class Journal {
   std::unique_ptr<RandomFile> file_;
   uint64_t end_ = 0;        // where the next record goes
   uint32_t sequence_ = 1;   // of the next record
+  uint64_t session_ = 0;
   bool cut_pending_ = false;  // a failed append may have left bytes at end_
   std::set<std::string> touched_;
   Status poisoned_;

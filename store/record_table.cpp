@@ -7,6 +7,7 @@
 #include "store/byte_order.h"
 #include "store/change_set.h"
 #include "store/db_error.h"
+#include "store/index_copy.h"
 #include "store/index_file.h"
 #include "store/journal.h"
 #include "store/sjis.h"
@@ -25,6 +26,10 @@ struct IndexEntry {
   std::string expr;
   bool unique = false;
   int slot = 0;  // the cursor's slot once open
+  // The index's entries held in memory, kept from its last close for the
+  // next open in the same session of the data set's journal.
+  std::unique_ptr<IndexCopy> kept;
+  uint64_t kept_session = 0;
 };
 
 // Bytes of a field in the caller's record.
@@ -189,6 +194,19 @@ struct RecordTable::Impl {
     }
   }
 
+  // Gives the index just opened the entries kept from its last close,
+  // when the session that kept them is still the one writing: no other
+  // writer can have changed the file since.
+  void TakeBack(IndexEntry& e, const Journal* journal) {
+    std::unique_ptr<IndexCopy> kept = std::move(e.kept);
+    if (kept && journal != nullptr && journal->active() && journal->session() == e.kept_session) {
+      cursor->index(e.slot)->AdoptCopy(std::move(kept));
+    }
+  }
+  void DropKept() {
+    for (IndexEntry& e : indexes) e.kept.reset();
+  }
+
   // The stored row count of the open table, as a check of a 0-based row.
   Status CheckRow(int64_t row) const {
     const int64_t count = cursor->table().row_count();
@@ -270,6 +288,7 @@ Status RecordTable::Create() {
   Impl& d = *impl_;
   if (d.env == nullptr || !d.define_status.ok()) return d.DefinitionError();
   (void)Close();  // the old contents are being replaced
+  d.DropKept();
   if (journal_ != nullptr) {
     QUILL_RETURN_IF_ERROR(journal_->Begin());
     QUILL_RETURN_IF_ERROR(journal_->Checkpoint());
@@ -312,6 +331,7 @@ Status RecordTable::OpenIndexes() {
       (void)Close();
       return s;
     }
+    d.TakeBack(e, journal_);
   }
   return Status::Ok();
 }
@@ -319,7 +339,19 @@ Status RecordTable::OpenIndexes() {
 Status RecordTable::Close() {
   Impl& d = *impl_;
   if (!d.cursor) return Status::Ok();
+  // While the session lasts, the entries of each open index are kept for
+  // its next open.
+  const bool keep = journal_ != nullptr && journal_->active();
+  for (IndexEntry& e : d.indexes) {
+    if (e.slot == 0) continue;  // what was kept for it still holds
+    e.kept.reset();
+    if (keep) {
+      e.kept = d.cursor->index(e.slot)->ReleaseCopy();
+      e.kept_session = journal_->session();
+    }
+  }
   Status s = d.cursor->Close();
+  if (!s.ok()) d.DropKept();
   d.cursor.reset();
   for (IndexEntry& e : d.indexes) e.slot = 0;
   return s;
@@ -430,6 +462,7 @@ Status RecordTable::UseIndex(std::string_view key_expr) {
       (void)Close();
       return s;
     }
+    d.TakeBack(*entry, journal_);
   }
   return d.cursor->Select(entry->slot);
 }
@@ -508,6 +541,7 @@ Status RecordTable::Recover(const std::vector<RowEntry>& entries) {
   Impl& d = *impl_;
   if (d.env == nullptr || !d.define_status.ok()) return d.DefinitionError();
   (void)Close();
+  d.DropKept();  // the indexes are built anew
   // A replacement that never took the table's place is not part of it.
   const std::string replacement = TableFile::ReplacementPath(d.path);
   if (d.env->Exists(replacement)) QUILL_RETURN_IF_ERROR(d.env->Remove(replacement));
