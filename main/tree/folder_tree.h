@@ -85,10 +85,16 @@ class NodeInfo {
 
 class FolderTree;
 
-class TreeNode {
+class TreeNode final {
  public:
   TreeNode(const TreeNode&) = delete;
   TreeNode& operator=(const TreeNode&) = delete;
+
+  // A tree holds a node per card: nodes come from blocks of their own, and
+  // a freed node's room serves the next one. Trees live on the main thread
+  // only, and so does this room.
+  static void* operator new(size_t size);
+  static void operator delete(void* p) noexcept;
 
   const std::string& text() const { return text_; }
   NodeInfo& info() { return info_; }

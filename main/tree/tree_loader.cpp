@@ -343,7 +343,7 @@ void TreeLoader::ShowLoadedTree(TreeNode* root) {
   form_.loading = false;
   tree_.set_editor_node(nullptr);
   tree_.set_current_node(root);
-  tree_.SetExpandedBranch(root, false);
+  // Every node was made collapsed by this load: only the root opens.
   tree_.SetExpanded(root, true);
   tree_.EndUpdate();
 }
