@@ -1,6 +1,7 @@
 #include "main/tree/tree_loader.h"
 
 #include <algorithm>
+#include <memory>
 #include <cstring>
 #include <string>
 #include <string_view>
@@ -130,15 +131,15 @@ class TreeLoader {
  private:
   // The steps of Run, in order.
   void StartAfresh();
-  Status ReadTable(std::vector<int64_t>* rows, std::vector<ListedRow>* listed);
+  Status ReadTable(std::vector<int64_t>* rows);
   TreeNode* CreateRoot();
-  Status PlaceRows(const std::vector<int64_t>& rows, const std::vector<ListedRow>& listed);
+  Status PlaceRows(const std::vector<int64_t>& rows);
   Status ReportWriteFailures(Status error);
   void ShowLoadedTree(TreeNode* root);
   void ClearEditorAndSelect(TreeNode* root);
 
   // Reading the rows, building the folders and collecting the cards.
-  Status ReadListedRows(const std::vector<int64_t>& rows, std::vector<ListedRow>* listed);
+  Status ReadListedRows(const std::vector<int64_t>& rows);
 
   Status MoveIntoFolderZero(int64_t row);
   std::string_view Pooled(uint32_t at, uint8_t len) const {
@@ -183,7 +184,9 @@ class TreeLoader {
   // The rows in key order and as read, while they are placed; and the
   // entries of the folder being flushed (kept for the next folder).
   const std::vector<int64_t>* rows_ = nullptr;
-  const std::vector<ListedRow>* listed_ = nullptr;
+  // One ListedRow a listed row, by place in key order (filled in whole by
+  // ReadListedRows: not cleared first).
+  std::unique_ptr<ListedRow[]> listed_;
   std::vector<TreeCardEntry> flushed_;
   std::vector<TreeCardEntry*> flush_order_;
   // The folder "0" made for cards without a folder: its rows come first
@@ -202,8 +205,7 @@ Status TreeLoader::Run() {
   StartAfresh();
   order_ = LoaderSortOrder(form_.settings());
   std::vector<int64_t> rows;
-  std::vector<ListedRow> listed;
-  Status error = ReadTable(&rows, &listed);
+  Status error = ReadTable(&rows);
   TreeNode* root = CreateRoot();
   tree_.BeginUpdate();
   if (error.ok()) form_.view().ShowProgress(static_cast<int64_t>(rows.size()));
@@ -211,7 +213,7 @@ Status TreeLoader::Run() {
   if (error.ok()) {
     // The folder rows and moved cards of a load are made durable together.
     store::SyncBatch batch(form_.store());
-    error = PlaceRows(rows, listed);
+    error = PlaceRows(rows);
     Status synced = batch.End();
     if (error.ok()) error = synced;
   }
@@ -238,10 +240,10 @@ void TreeLoader::StartAfresh() {
 // Opens the card table and reads every row of its folder index, in folder
 // path order, in one pass. The index lists deleted rows too; PlaceRows
 // passes over them.
-Status TreeLoader::ReadTable(std::vector<int64_t>* rows, std::vector<ListedRow>* listed) {
+Status TreeLoader::ReadTable(std::vector<int64_t>* rows) {
   QUILL_RETURN_IF_ERROR(rec_.SetOpenFlag(true));
   QUILL_RETURN_IF_ERROR(form_.store().cards().KeyOrder("KUBUN", rows));
-  return ReadListedRows(*rows, listed);
+  return ReadListedRows(*rows);
 }
 
 // The root stands for the data set; it is the current node and level 0 of
@@ -257,14 +259,12 @@ TreeNode* TreeLoader::CreateRoot() {
 // cards; each folder's cards become nodes when its rows are all read.
 // Stops at the first error, and when a card without a folder cannot be
 // moved into "0" (low_space_).
-Status TreeLoader::PlaceRows(const std::vector<int64_t>& rows,
-                             const std::vector<ListedRow>& listed) {
+Status TreeLoader::PlaceRows(const std::vector<int64_t>& rows) {
   rows_ = &rows;
-  listed_ = &listed;
   FolderTreeView& view = form_.view();
   for (size_t i = 0; i < rows.size(); ++i) {
     view.ProcessMessages();
-    const ListedRow& row = listed[i];
+    const ListedRow& row = listed_[i];
     if (!row.live || row.in_bin) continue;
     bool rewritten = false;
     if (row.folder_len == 0) {
@@ -434,13 +434,12 @@ void TreeLoader::EnterPath(const std::string& path, bool rewritten) {
 }
 
 // Reads the table in one pass, from the first listed row to the last,
-// into listed: each row's ListedRow at its place in key order (the order
+// into listed_: each row's ListedRow at its place in key order (the order
 // of rows). A card row is read as CardRecord::Load reads it; only what the
 // tree shows is kept.
-Status TreeLoader::ReadListedRows(const std::vector<int64_t>& rows,
-                                  std::vector<ListedRow>* listed) {
+Status TreeLoader::ReadListedRows(const std::vector<int64_t>& rows) {
   using namespace store::card_row;
-  listed->clear();
+  listed_.reset();
   pool_.clear();
   if (rows.empty()) return Status::Ok();
   const auto [low, high] = std::minmax_element(rows.begin(), rows.end());
@@ -459,7 +458,7 @@ Status TreeLoader::ReadListedRows(const std::vector<int64_t>& rows,
       repeats.emplace_back(static_cast<uint32_t>(i), p);
     }
   }
-  listed->resize(rows.size());
+  listed_.reset(new ListedRow[rows.size()]);
   // Every folder path met, by hash (open addressing): each is pooled once,
   // so that the rows of one folder share its place.
   struct PathSlot {
@@ -506,7 +505,7 @@ Status TreeLoader::ReadListedRows(const std::vector<int64_t>& rows,
           const uint32_t at = *next_place++;
           if (at == kUnlisted) continue;
           const std::string_view stored = stored_rows.substr(k * length, length);
-          ListedRow& row = (*listed)[at];
+          ListedRow& row = listed_[at];
           row.live = stored[0] != '*';
           pool_path(StoredText(stored, kKubun, kKubunLength), &row);
           std::string_view title = StoredText(stored, kTitle, kTitleLength);
@@ -519,6 +518,7 @@ Status TreeLoader::ReadListedRows(const std::vector<int64_t>& rows,
           row.folder_row = title == store::FolderMarkerTitle;
           const char* y = stored.data() + 1 + kYobi;
           row.in_bin = store::CardInBin(y);
+          row.title_len = row.id_len = 0;
           if (row.folder_row) continue;
           row.title_len = static_cast<uint8_t>(title.size());
           std::memcpy(row.title, title.data(), title.size());
@@ -536,7 +536,9 @@ Status TreeLoader::ReadListedRows(const std::vector<int64_t>& rows,
         }
         return Status::Ok();
       });
-  for (const auto& [again, at] : repeats) (*listed)[again] = (*listed)[at];
+  if (s.ok()) {
+    for (const auto& [again, at] : repeats) listed_[again] = listed_[at];
+  }
   return s;
 }
 
@@ -562,7 +564,7 @@ Status TreeLoader::Collect(uint32_t place, const ListedRow& listed) {
 }
 
 TreeCardEntry TreeLoader::CardEntry(uint32_t place, uint32_t mark) const {
-  const ListedRow& listed = (*listed_)[place];
+  const ListedRow& listed = listed_[place];
   TreeCardEntry e;
   e.mark = mark;
   e.record_no = static_cast<uint32_t>((*rows_)[place]);
