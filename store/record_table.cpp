@@ -534,6 +534,8 @@ Status RecordTable::Reindex() {
   if (s.ok()) s = d.cursor->Pack();
   if (s.ok()) s = d.cursor->RebuildIndexes();
   Status c = Close();
+  // Rows may have moved under an index that was not built again.
+  if (!s.ok()) d.DropKept();
   return s.ok() ? c : s;
 }
 
