@@ -493,10 +493,10 @@ Status RecordTable::KeyOrder(std::string_view key_expr, std::vector<int64_t>* ro
   Impl& d = *impl_;
   rows->clear();
   QUILL_RETURN_IF_ERROR(UseIndex(key_expr));
-  std::vector<uint32_t> all;
+  std::vector<uint32_t>& all = d.found;
   QUILL_RETURN_IF_ERROR(d.cursor->index(d.cursor->selected())->AllRows(&all));
-  rows->reserve(all.size());
-  for (uint32_t r : all) rows->push_back(static_cast<int64_t>(r) - 1);
+  rows->resize(all.size());
+  for (size_t i = 0; i < all.size(); ++i) (*rows)[i] = static_cast<int64_t>(all[i]) - 1;
   return Status::Ok();
 }
 

@@ -95,6 +95,23 @@ struct ListedRow {
   std::string_view Id() const { return std::string_view(id, id_len); }
 };
 
+// What a load needs for every row, kept by the form for the next load,
+// with room to spare for a tree that has grown a little since.
+struct LoadRoom {
+  std::vector<int64_t> rows;    // in key order
+  std::vector<uint32_t> place;  // of each row of the table in key order
+  std::unique_ptr<ListedRow[]> listed;
+  size_t listed_capacity = 0;
+};
+
+// A quarter more than n.
+size_t Spacious(size_t n) { return n + n / 4; }
+
+LoadRoom& RoomOf(FolderTreeModel& form) {
+  if (!form.load_room()) form.load_room() = std::make_shared<LoadRoom>();
+  return *std::static_pointer_cast<LoadRoom>(form.load_room());
+}
+
 // A hash of a folder path, for finding it again among those pooled.
 uint64_t PathHash(std::string_view path) {
   uint64_t h = path.size();
@@ -124,7 +141,11 @@ std::string_view StoredText(std::string_view row, size_t offset, size_t length) 
 class TreeLoader {
  public:
   TreeLoader(FolderTreeModel& form, CardSearch* criteria)
-      : form_(form), tree_(form.tree()), criteria_(criteria), rec_(form.store()) {}
+      : form_(form),
+        tree_(form.tree()),
+        criteria_(criteria),
+        rec_(form.store()),
+        room_(RoomOf(form)) {}
 
   Status Run();
 
@@ -181,12 +202,15 @@ class TreeLoader {
   };
   std::unordered_map<TreeNode*, std::vector<PendingCard>> pending_;
   std::vector<PendingCard>* group_entries_ = nullptr;
+  // The list of a folder flushed, emptied, for the next folder's cards.
+  std::vector<PendingCard> spare_cards_;
   // The rows in key order and as read, while they are placed; and the
   // entries of the folder being flushed (kept for the next folder).
   const std::vector<int64_t>* rows_ = nullptr;
+  LoadRoom& room_;
   // One ListedRow a listed row, by place in key order (filled in whole by
-  // ReadListedRows: not cleared first).
-  std::unique_ptr<ListedRow[]> listed_;
+  // ReadListedRows: not cleared first); room_.listed.
+  ListedRow* listed_ = nullptr;
   std::vector<TreeCardEntry> flushed_;
   std::vector<TreeCardEntry*> flush_order_;
   // The folder "0" made for cards without a folder: its rows come first
@@ -204,7 +228,7 @@ class TreeLoader {
 Status TreeLoader::Run() {
   StartAfresh();
   order_ = LoaderSortOrder(form_.settings());
-  std::vector<int64_t> rows;
+  std::vector<int64_t>& rows = room_.rows;
   Status error = ReadTable(&rows);
   TreeNode* root = CreateRoot();
   tree_.BeginUpdate();
@@ -242,6 +266,11 @@ void TreeLoader::StartAfresh() {
 // passes over them.
 Status TreeLoader::ReadTable(std::vector<int64_t>* rows) {
   QUILL_RETURN_IF_ERROR(rec_.SetOpenFlag(true));
+  int64_t count = 0;
+  QUILL_RETURN_IF_ERROR(form_.store().cards().RowCount(&count));
+  if (rows->capacity() < static_cast<size_t>(count)) {
+    rows->reserve(Spacious(static_cast<size_t>(count)));
+  }
   QUILL_RETURN_IF_ERROR(form_.store().cards().KeyOrder("KUBUN", rows));
   return ReadListedRows(*rows);
 }
@@ -384,6 +413,8 @@ void TreeLoader::Flush(TreeNode* folder) {
   order.clear();
   entries.reserve(it->second.size());
   for (const PendingCard& c : it->second) entries.push_back(CardEntry(c.place, c.mark));
+  spare_cards_ = std::move(it->second);
+  spare_cards_.clear();
   pending_.erase(it);
   for (auto& e : entries) order.push_back(&e);
   NodeSort sorter(order_);
@@ -439,7 +470,7 @@ void TreeLoader::EnterPath(const std::string& path, bool rewritten) {
 // tree shows is kept.
 Status TreeLoader::ReadListedRows(const std::vector<int64_t>& rows) {
   using namespace store::card_row;
-  listed_.reset();
+  listed_ = nullptr;
   pool_.clear();
   if (rows.empty()) return Status::Ok();
   const auto [low, high] = std::minmax_element(rows.begin(), rows.end());
@@ -448,7 +479,9 @@ Status TreeLoader::ReadListedRows(const std::vector<int64_t>& rows) {
   // The place of each row in key order; a damaged index may list a row
   // twice, and its later places are filled in from the first.
   constexpr uint32_t kUnlisted = UINT32_MAX;
-  std::vector<uint32_t> place(static_cast<size_t>(count), kUnlisted);
+  std::vector<uint32_t>& place = room_.place;
+  if (place.capacity() < static_cast<size_t>(count)) place.reserve(Spacious(count));
+  place.assign(static_cast<size_t>(count), kUnlisted);
   std::vector<std::pair<uint32_t, uint32_t>> repeats;  // {place, first place}
   for (size_t i = 0; i < rows.size(); ++i) {
     uint32_t& p = place[static_cast<size_t>(rows[i] - first)];
@@ -458,7 +491,12 @@ Status TreeLoader::ReadListedRows(const std::vector<int64_t>& rows) {
       repeats.emplace_back(static_cast<uint32_t>(i), p);
     }
   }
-  listed_.reset(new ListedRow[rows.size()]);
+  if (room_.listed_capacity < rows.size()) {
+    room_.listed.reset();
+    room_.listed_capacity = Spacious(rows.size());
+    room_.listed.reset(new ListedRow[room_.listed_capacity]);
+  }
+  listed_ = room_.listed.get();
   // Every folder path met, by hash (open addressing): each is pooled once,
   // so that the rows of one folder share its place.
   struct PathSlot {
@@ -558,7 +596,11 @@ Status TreeLoader::Collect(uint32_t place, const ListedRow& listed) {
   } else {
     mark = matched ? 1 : 0;
   }
-  if (group_entries_ == nullptr) group_entries_ = &pending_[levels_.back()];
+  if (group_entries_ == nullptr) {
+    auto [it, fresh] = pending_.try_emplace(levels_.back());
+    if (fresh) it->second = std::move(spare_cards_);
+    group_entries_ = &it->second;
+  }
   group_entries_->push_back({place, mark});
   return Status::Ok();
 }
