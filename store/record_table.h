@@ -21,7 +21,11 @@
 // A table of a data set has the set's journal (journal.h): every row write
 // is then recorded there before it reaches the file (change_set.h), and an
 // operation that replaces the whole file (Create, Reindex) first makes the
-// recorded changes durable and empties the journal.
+// recorded changes durable and empties the journal. While a journal session
+// lasts, no other writer may change the set's files, so the table keeps
+// what its indexes hold in memory (index_copy.h) from one close to the next
+// open; an index file whose header or size has changed meanwhile is not
+// taken for the same, and a new session starts afresh.
 #pragma once
 
 #include <cstdint>
