@@ -1,9 +1,11 @@
 // Card store against SQLite on one workload: write N cards (default
 // 100,000, or QUILL_BENCH_CARDS) into 1,000 folders, find every card by id,
 // list the cards of every folder, read every text. SQLite gets one table
-// with indexes on id and folder and synchronous=OFF, which matches the
-// card store (it does not sync either); each card is its own statement,
-// as each card write is its own operation in the store.
+// with indexes on id and folder; each card is its own statement, as each
+// card write is its own operation in the store. The writes run twice, like
+// against like: the store syncing each change against SQLite with
+// synchronous=FULL (both survive a power cut), and the store in its
+// kill-safe mode against synchronous=OFF (both survive a killed process).
 //
 // A fifth workload has no SQLite side: the start-up tree load of the main
 // window (LoadFolderTree over the same cards) against one sequential read
@@ -42,6 +44,10 @@ using quill::Status;
 using quill::TempDir;
 using quill::store::CardRecord;
 using quill::store::CardStore;
+using quill::store::Durability;
+
+constexpr char kWriteSynced[] = "1a write all, durable";
+constexpr char kWriteKillSafe[] = "1b write all, kill-safe";
 
 constexpr int kFolders = 1000;
 
@@ -100,11 +106,12 @@ QuillSet& Quill() {
   return q;
 }
 
-Status WriteQuillSet() {
+Status WriteQuillSet(Durability durability) {
   QuillSet& q = Quill();
   q.store.reset();
   q.dir = std::make_unique<TempDir>();
-  q.store = std::make_unique<CardStore>(FileEnv::Default(), q.dir->Path() + "/");
+  q.store = std::make_unique<CardStore>(FileEnv::Default(), q.dir->Path() + "/",
+                                        quill::store::CardStoreOptions{durability});
   CardRecord card(*q.store);
   QUILL_RETURN_IF_ERROR(card.Open(false, q.dir->Path()));
   card.keep_open = true;
@@ -120,13 +127,15 @@ Status WriteQuillSet() {
   return card.Close();
 }
 
-Status EnsureQuillSet() { return Quill().store ? Status::Ok() : WriteQuillSet(); }
+Status EnsureQuillSet() {
+  return Quill().store ? Status::Ok() : WriteQuillSet(Durability::kKillSafe);
+}
 
-void BM_Quill_WriteAll(benchmark::State& state) {
+void BM_Quill_WriteAll(benchmark::State& state, Durability durability, const char* workload) {
   for (auto _ : state) {
     auto t0 = std::chrono::steady_clock::now();
-    Check(WriteQuillSet(), state);
-    Record("quill", "1 write all cards",
+    Check(WriteQuillSet(durability), state);
+    Record("quill", workload,
            std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count());
   }
   state.SetItemsProcessed(static_cast<int64_t>(Cards().size()));
@@ -202,12 +211,20 @@ double Seconds(std::chrono::steady_clock::time_point t0) {
 
 void BM_Quill_TreeLoad(benchmark::State& state) {
   Check(EnsureQuillSet(), state);
+  // At start-up the store is freshly opened: nothing of the set is held
+  // in memory yet.
+  const std::string folder = Quill().store->data_path();
+  Check(Quill().store->Close(), state);
+  CardStore store(FileEnv::Default(), folder);
+  Check(store.Open(false, folder), state);
   quill::Settings settings;
   quill::FakeUi ui;  // the load asks nothing; a failure would be a question
-  quill::FolderTreeModel form(*Quill().store, settings, ui);
+  quill::FolderTreeModel form(store, settings, ui);
   // The first load writes the folder rows that the cards' paths need, as
   // the first start with a new data set does; the timed loads find them.
   Check(quill::LoadFolderTree(form, nullptr), state);
+  Check(store.Close(), state);
+  Check(store.Open(false, folder), state);
   for (auto _ : state) {
     form.tree().Clear();  // at start-up the tree is empty
     auto t0 = std::chrono::steady_clock::now();
@@ -265,13 +282,13 @@ bool Exec(sqlite3* db, const char* sql) {
   return sqlite3_exec(db, sql, nullptr, nullptr, nullptr) == SQLITE_OK;
 }
 
-bool WriteSqliteSet() {
+bool WriteSqliteSet(bool synced) {
   SqliteSet& s = Sql();
   sqlite3_close(s.db);
   s.db = nullptr;
   s.dir = std::make_unique<TempDir>();
   if (sqlite3_open((s.dir->Path() + "/cards.db").c_str(), &s.db) != SQLITE_OK) return false;
-  if (!Exec(s.db, "PRAGMA synchronous=OFF") ||
+  if (!Exec(s.db, synced ? "PRAGMA synchronous=FULL" : "PRAGMA synchronous=OFF") ||
       !Exec(s.db,
             "CREATE TABLE cards(folder TEXT, title TEXT, id TEXT, ctime INTEGER, ctick INTEGER,"
             " utime INTEGER, yobi BLOB, body BLOB)") ||
@@ -303,13 +320,13 @@ bool WriteSqliteSet() {
   return ok;
 }
 
-bool EnsureSqliteSet() { return Sql().db ? true : WriteSqliteSet(); }
+bool EnsureSqliteSet() { return Sql().db ? true : WriteSqliteSet(false); }
 
-void BM_Sqlite_WriteAll(benchmark::State& state) {
+void BM_Sqlite_WriteAll(benchmark::State& state, bool synced, const char* workload) {
   for (auto _ : state) {
     auto t0 = std::chrono::steady_clock::now();
-    if (!WriteSqliteSet()) state.SkipWithError("sqlite write failed");
-    Record("sqlite", "1 write all cards",
+    if (!WriteSqliteSet(synced)) state.SkipWithError("sqlite write failed");
+    Record("sqlite", workload,
            std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count());
   }
   state.SetItemsProcessed(static_cast<int64_t>(Cards().size()));
@@ -388,11 +405,21 @@ void BM_Sqlite_ReadTexts(benchmark::State& state) {
   state.SetBytesProcessed(static_cast<int64_t>(bytes));
 }
 
-BENCHMARK(BM_Quill_WriteAll)->Iterations(1)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_Quill_WriteAll, durable, Durability::kSyncEachChange, kWriteSynced)
+    ->Iterations(1)
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_Quill_WriteAll, kill_safe, Durability::kKillSafe, kWriteKillSafe)
+    ->Iterations(1)
+    ->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Quill_FindById)->Iterations(1)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Quill_FindByFolder)->Iterations(1)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Quill_ReadTexts)->Iterations(1)->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_Sqlite_WriteAll)->Iterations(1)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_Sqlite_WriteAll, full, true, kWriteSynced)
+    ->Iterations(1)
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_Sqlite_WriteAll, off, false, kWriteKillSafe)
+    ->Iterations(1)
+    ->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Sqlite_FindById)->Iterations(1)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Sqlite_FindByFolder)->Iterations(1)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Sqlite_ReadTexts)->Iterations(1)->Unit(benchmark::kMillisecond);

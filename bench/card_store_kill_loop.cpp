@@ -6,10 +6,11 @@
 // last acknowledged text. The card being written when the kill came may
 // read as before or as after, nothing else.
 //
-// Run by hand: card_store_kill_loop [trials per mode, default 1000]
+// Run by hand: card_store_kill_loop [--kill-safe] [trials per mode, default 1000]
 //                                   [longest wait before the kill in ms, default 40]
-// The data set lives in a temporary folder and is started afresh every 50
-// trials. Prints one line per mode and the total of lost cards; the exit
+// With --kill-safe the writer opens the store in its kill-safe mode (no
+// sync per change), which must lose nothing to a kill either. The data set
+// lives in a temporary folder and is started afresh every 50 trials. Prints one line per mode and the total of lost cards; the exit
 // code is 1 when any acknowledged card was lost or damaged.
 
 #include <signal.h>
@@ -93,8 +94,8 @@ Status WriteCard(CardStore& store, const std::string& id, const std::string& tex
 // The writer: "W id hash" before each rewrite, "A id hash" after each
 // acknowledged write, until killed.
 [[noreturn]] void Writer(const std::string& folder, bool rewrite, const std::vector<std::string>& ids,
-                         unsigned seed, int out) {
-  CardStore store(FileEnv::Default(), folder);
+                         unsigned seed, Durability durability, int out) {
+  CardStore store(FileEnv::Default(), folder, CardStoreOptions{durability});
   if (!store.Open(false, {}).ok()) _exit(2);
   std::mt19937 rng(seed);
   for (;;) {
@@ -139,7 +140,8 @@ bool ReadCards(CardStore& store, std::map<std::string, uint64_t>* cards) {
   return true;
 }
 
-void RunMode(bool rewrite, int trials, int max_wait_ms, Tally* t, std::mt19937& rng) {
+void RunMode(bool rewrite, int trials, int max_wait_ms, Durability durability, Tally* t,
+             std::mt19937& rng) {
   std::unique_ptr<TempDir> dir;
   std::string folder;
   std::map<std::string, uint64_t> expected;  // what the set must hold
@@ -172,7 +174,7 @@ void RunMode(bool rewrite, int trials, int max_wait_ms, Tally* t, std::mt19937& 
     if (pid < 0) std::abort();
     if (pid == 0) {
       ::close(pipe_fds[0]);
-      Writer(folder, rewrite, ids, seed, pipe_fds[1]);
+      Writer(folder, rewrite, ids, seed, durability, pipe_fds[1]);
     }
     ::close(pipe_fds[1]);
     ::usleep(static_cast<useconds_t>(rng() % (static_cast<unsigned>(max_wait_ms) * 1000 + 1)));
@@ -251,13 +253,26 @@ void RunMode(bool rewrite, int trials, int max_wait_ms, Tally* t, std::mt19937& 
 }  // namespace quill::store
 
 int main(int argc, char** argv) {
-  const int trials = argc > 1 ? std::atoi(argv[1]) : 1000;
-  const int max_wait_ms = argc > 2 ? std::atoi(argv[2]) : 40;
+  using quill::store::Durability;
+  Durability durability = Durability::kSyncEachChange;
+  std::vector<int> numbers;
+  for (int i = 1; i < argc; ++i) {
+    if (std::strcmp(argv[i], "--kill-safe") == 0) {
+      durability = Durability::kKillSafe;
+    } else {
+      numbers.push_back(std::atoi(argv[i]));
+    }
+  }
+  const int trials = numbers.size() > 0 ? numbers[0] : 1000;
+  const int max_wait_ms = numbers.size() > 1 ? numbers[1] : 40;
   std::mt19937 rng(20240611);
   long lost = 0;
+  std::printf("store %s\n", durability == Durability::kKillSafe
+                                ? "kill-safe (no sync per change)"
+                                : "syncing each change");
   for (bool rewrite : {false, true}) {
     quill::store::Tally t;
-    quill::store::RunMode(rewrite, trials, max_wait_ms, &t, rng);
+    quill::store::RunMode(rewrite, trials, max_wait_ms, durability, &t, rng);
     std::printf(
         "mode %-7s: %d trials, %ld acknowledged writes, %ld lost, %ld unexpected cards, "
         "%ld kept from the write in flight, %ld recoveries, %ld failed opens\n",

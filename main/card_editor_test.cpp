@@ -126,7 +126,7 @@ class CardEditorTest : public ::testing::Test {
     editor_.TreeChange(node);
   }
   // The stored card with that id.
-  CardRecord Stored(const std::string& id) {
+  CardRecord Stored(std::string_view id) {
     CardRecord c(store_);
     bool found = false;
     EXPECT_TRUE(c.FindByKey("TEXT_ID", id, true, &found).ok());

@@ -61,11 +61,39 @@ std::vector<IndexDef> CardTableIndexes() {
 // ---------------------------------------------------------------------------
 // CardStore
 
-CardStore::CardStore(FileEnv& env, std::string program_folder)
+CardStore::CardStore(FileEnv& env, std::string program_folder, CardStoreOptions options)
     : env_(env), program_folder_(std::move(program_folder)), journal_(env), texts_(env),
-      values_(env) {
+      values_(env), durability_(options.durability) {
   if (!program_folder_.empty() && program_folder_.back() != '/') program_folder_ += '/';
   for (RecordTable* t : Tables()) t->set_journal(&journal_);
+  journal_.set_sync_each_change(durability_ == Durability::kSyncEachChange);
+}
+
+Status CardStore::SetDurability(Durability d) {
+  durability_ = d;
+  journal_.set_sync_each_change(d == Durability::kSyncEachChange);
+  // Back to syncing each change: what was written before is made durable
+  // now (or, when that fails, with the next change or the close).
+  return d == Durability::kSyncEachChange ? journal_.Sync() : Status::Ok();
+}
+
+Status CardStore::Sync() { return journal_.Sync(); }
+
+SyncBatch::SyncBatch(CardStore& store) : store_(&store) {
+  if (store.durability() != Durability::kSyncEachChange) {
+    store_ = nullptr;
+    return;
+  }
+  (void)store.SetDurability(Durability::kKillSafe);
+}
+
+SyncBatch::~SyncBatch() { (void)End(); }
+
+Status SyncBatch::End() {
+  if (store_ == nullptr) return Status::Ok();
+  CardStore* store = store_;
+  store_ = nullptr;
+  return store->SetDurability(Durability::kSyncEachChange);
 }
 
 CardStore::~CardStore() { (void)Close(); }

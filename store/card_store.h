@@ -54,10 +54,22 @@ inline constexpr int32_t kTextNotLoaded = 1731;
 
 class CardRecord;
 
+enum class Durability {
+  // Each change is durable before its write returns (the program's mode).
+  kSyncEachChange,
+  // Each change is whole or absent after a killed process; durable at the
+  // next Sync or clean Close.
+  kKillSafe,
+};
+
+struct CardStoreOptions {
+  Durability durability = Durability::kSyncEachChange;
+};
+
 class CardStore {
  public:
   // program_folder (ending in '/') is the data folder when Open gets none.
-  CardStore(FileEnv& env, std::string program_folder);
+  CardStore(FileEnv& env, std::string program_folder, CardStoreOptions options = {});
   ~CardStore();  // closes; a failed close leaves the journal to the next open
   CardStore(const CardStore&) = delete;
   CardStore& operator=(const CardStore&) = delete;
@@ -77,6 +89,15 @@ class CardStore {
   // Creates the three tables afresh, empty (the complete delete of an
   // empty set).
   Status Recreate();
+
+  Durability durability() const { return durability_; }
+  // Switches the mode. Going back to kSyncEachChange also makes the changes
+  // made so far durable (Sync); when that fails the mode is switched all the
+  // same, and they become durable with the next change or the close.
+  Status SetDurability(Durability d);
+  // Makes every change written so far durable (nothing to do when each
+  // change is).
+  Status Sync();
 
   // Whether the data folder's file system has at least 1,000,000 free
   // bytes. (Network paths have no special case here: a Linux data folder
@@ -113,11 +134,28 @@ class CardStore {
   TextBodyStore texts_;
   VarValueStore values_;
   bool new_card_auto_title_ = false;
+  Durability durability_ = Durability::kSyncEachChange;
   // The last id made from the clock: a card made in the same millisecond
   // takes the next tick instead of waiting for the clock to move.
   uint32_t last_ctime_ = 0;
   uint32_t last_ctick_ = 0;
   friend class CardRecord;
+};
+
+// Bulk work on a store that syncs each change: within the scope changes are
+// only kill-safe, and End (or the destructor) makes all of them durable
+// with one sync and puts the store's mode back. A scope inside another, or
+// on a kill-safe store, changes nothing.
+class SyncBatch {
+ public:
+  explicit SyncBatch(CardStore& store);
+  ~SyncBatch();  // ends the scope, dropping End's result
+  SyncBatch(const SyncBatch&) = delete;
+  SyncBatch& operator=(const SyncBatch&) = delete;
+  Status End();
+
+ private:
+  CardStore* store_;  // null once ended, or when there was nothing to do
 };
 
 class CardRecord {

@@ -10,6 +10,7 @@
 #include <filesystem>
 #include <map>
 #include <set>
+#include <tuple>
 
 #include "platform/headless/fault_env.h"
 #include "platform/headless/temp_dir.h"
@@ -249,8 +250,12 @@ const CrashCase kCases[] = {
      }},
 };
 
-class CrashTest : public ::testing::TestWithParam<CrashCase> {
+// Each operation runs on a store that syncs each change and on one in the
+// kill-safe mode: a crash here is a killed process, which both survive.
+class CrashTest : public ::testing::TestWithParam<std::tuple<CrashCase, Durability>> {
  protected:
+  static const CrashCase& Case() { return std::get<0>(GetParam()); }
+
   // The base set: cards in folder "F" with texts of 1 to 3 chunks, the
   // first with remembered values; the reorganize case also has an erased
   // card and a shrunk text (free chunk rows) to tidy up.
@@ -259,12 +264,12 @@ class CrashTest : public ::testing::TestWithParam<CrashCase> {
     env.SetFreeBytes(uint64_t{1} << 40);
     CardStore store(env, base_.Path() + "/");
     ASSERT_TRUE(store.Open(false, {}).ok());
-    for (int i = 0; i < GetParam().cards; ++i) {
+    for (int i = 0; i < Case().cards; ++i) {
       ids_.push_back(WriteTestCard(store, env.fake_clock(), "F", "card" + std::to_string(i),
                                    Text(300 + 1100 * (i % 3), static_cast<char>(i))));
     }
     ASSERT_TRUE(store.values().Write(ids_[0], "v1\tv2\t").ok());
-    if (std::string(GetParam().name) == "reorganize") {
+    if (std::string(Case().name) == "reorganize") {
       CardRecord c(store);
       ASSERT_TRUE(c.Erase(ids_[1]).ok());
       ASSERT_TRUE(Rewrite(store, ids_[2], "card2", "short").ok());
@@ -288,11 +293,11 @@ class CrashTest : public ::testing::TestWithParam<CrashCase> {
            uint64_t* changes) {
     FaultEnv env;
     env.SetFreeBytes(uint64_t{1} << 40);
-    CardStore store(env, folder);
+    CardStore store(env, folder, CardStoreOptions{std::get<1>(GetParam())});
     ASSERT_TRUE(store.Open(false, {}).ok());
     const uint64_t start = env.changes();
     if (n > 0) env.CrashAtChange(n, tear);
-    *acknowledged = GetParam().op(store, ids_).ok();
+    *acknowledged = Case().op(store, ids_).ok();
     if (*acknowledged) (void)store.Close();
     if (n > 0) {
       EXPECT_TRUE(env.crashed()) << "no crash at change " << n;
@@ -344,9 +349,9 @@ TEST_P(CrashTest, EveryCrashPointLeavesTheCardsBeforeOrAfter) {
   uint64_t total = 0;
   Run(folder, 0, false, &acknowledged, &total);
   ASSERT_TRUE(acknowledged);
-  if (GetParam().ix0_pages_added > 0) {
+  if (Case().ix0_pages_added > 0) {
     ASSERT_EQ(std::filesystem::file_size(folder + "quilbo7.ix0"),
-              ix0 + 512u * GetParam().ix0_pages_added);
+              ix0 + 512u * Case().ix0_pages_added);
   }
   const SetState after = Reopen(folder);
   ASSERT_NE(total, 0u);
@@ -447,12 +452,70 @@ TEST(CardStoreRepairTest, DamagedFilesAreRepairedOrRefusedBeforeAnyWrite) {
   EXPECT_FALSE(env.Exists(folder + Journal::kFileName));
 }
 
-INSTANTIATE_TEST_SUITE_P(Operations, CrashTest, ::testing::ValuesIn(kCases),
-                         [](const ::testing::TestParamInfo<CrashCase>& param) {
-                           std::string name = param.param.name;
-                           std::replace(name.begin(), name.end(), ' ', '_');
-                           return name;
-                         });
+// The kill-safe mode leaves the disk alone until a sync: with every sync
+// failing, its changes (enough to pass a journal checkpoint) are still
+// taken, and only the sync reports the failure; the store that syncs each
+// change refuses the first one. A batch on a syncing store is kill-safe
+// inside and syncs at its end, after which the store syncs each change
+// again. Every change taken is there after the clean close.
+TEST(CardStoreDurabilityTest, OnlyASyncOrTheCloseWaitsForTheDisk) {
+  const std::string big(1000000, 'b');  // five of these pass a checkpoint
+  struct Case {
+    const char* name;
+    Durability durability;
+    bool batch;
+    bool changes_taken;
+  };
+  for (const Case& c : {Case{"syncing each change", Durability::kSyncEachChange, false, false},
+                        Case{"kill-safe", Durability::kKillSafe, false, true},
+                        Case{"batch", Durability::kSyncEachChange, true, true}}) {
+    SCOPED_TRACE(c.name);
+    TempDir dir;
+    const std::string folder = dir.Path() + "/";
+    FaultEnv env;
+    env.SetFreeBytes(uint64_t{1} << 40);
+    std::set<std::string> expected;
+    {
+      CardStore store(env, folder, CardStoreOptions{c.durability});
+      ASSERT_TRUE(store.Open(false, {}).ok());
+      expected.insert(WriteTestCard(store, env.fake_clock(), "F", "first", "t"));
+      env.SetFailSync(true);
+      auto batch = c.batch ? std::make_unique<SyncBatch>(store) : nullptr;
+      for (int i = 0; i < 5; ++i) {
+        CardRecord card(store);
+        card.Clear();
+        card.folder = "F";
+        card.text = big;
+        Status s = card.Write();
+        EXPECT_EQ(s.ok(), c.changes_taken) << s.ToString();
+        if (!s.ok()) break;
+        expected.insert(card.id);
+        env.fake_clock().AdvanceMs(1);
+      }
+      EXPECT_EQ(c.batch ? batch->End().ok() : store.Sync().ok(), !c.changes_taken);
+      EXPECT_EQ(store.durability(), c.batch ? Durability::kSyncEachChange : c.durability);
+      env.SetFailSync(false);
+      EXPECT_TRUE(store.Sync().ok());
+      EXPECT_TRUE(store.Close().ok());
+    }
+    std::set<std::string> ids;
+    for (const auto& [id, card] : WalkDataSet(folder)) {
+      ids.insert(id);
+      EXPECT_TRUE(card.text == "t" || card.text == big) << id;
+    }
+    EXPECT_EQ(ids, expected);
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Operations, CrashTest,
+    ::testing::Combine(::testing::ValuesIn(kCases),
+                       ::testing::Values(Durability::kSyncEachChange, Durability::kKillSafe)),
+    [](const ::testing::TestParamInfo<CrashTest::ParamType>& param) {
+      std::string name = std::get<0>(param.param).name;
+      std::replace(name.begin(), name.end(), ' ', '_');
+      return name + (std::get<1>(param.param) == Durability::kKillSafe ? "_kill_safe" : "");
+    });
 
 }  // namespace
 }  // namespace quill::store

@@ -572,6 +572,45 @@ TEST_F(CardStoreTest, FolderSearchMatchesByPrefix) {
   }
 }
 
+// While a session writes, the folder index answers from memory, kept from
+// one open of the card table to the next. Its answers are the file's (cards
+// moved between folders come first among their new folder's rows, as the
+// index file puts them), and once the session is over a change made by
+// another store is seen.
+TEST_F(CardStoreTest, ListingsFromMemoryAreTheFilesAndNeverStale) {
+  const std::vector<std::string> folders = {"A", "A B", "B", ""};
+  std::vector<std::string> ids;
+  for (int i = 0; i < 24; ++i) ids.push_back(AddCard(i % 2 ? "A" : "B", "c", "t"));
+  for (int i : {3, 10, 17, 4}) {
+    CardRecord c(store_);
+    bool found = false;
+    ASSERT_TRUE(c.FindById(-1, ids[i], false, &found).ok() && found);
+    c.folder = i == 4 ? "A B" : "A";
+    ASSERT_TRUE(c.Write().ok());
+  }
+  auto listings = [&](CardStore& store) {
+    std::vector<std::vector<int64_t>> out;
+    for (const std::string& f : folders) {
+      CardRecord c(store);  // each listing opens and closes the card table
+      out.emplace_back();
+      EXPECT_TRUE(c.FindCardsByFolder(f, &out.back()).ok());
+    }
+    return out;
+  };
+  const auto from_memory = listings(store_);
+  ASSERT_TRUE(store_.Close().ok());
+  {
+    CardStore other(env_, folder_);
+    ASSERT_TRUE(other.Open(false, folder_).ok());
+    EXPECT_EQ(listings(other), from_memory);
+    WriteTestCard(other, env_.fake_clock(), "A", "new", "t");
+    ASSERT_TRUE(other.Close().ok());
+  }
+  std::vector<int64_t> rows;
+  ASSERT_TRUE(card_.FindCardsByFolder("A", &rows).ok());
+  EXPECT_EQ(rows.size(), from_memory[0].size() + 1);
+}
+
 TEST_F(CardStoreTest, TreeFileListsEachFolderOnceWithCrLf) {
   AddFolder("A");
   AddCard("A", "a", "");

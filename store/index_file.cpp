@@ -53,9 +53,13 @@
 // Pages read are kept in a cache of the open index (at most kCachePages of
 // them). Every page written goes to the file at once and into the cache,
 // so the cache never holds anything the file does not; it lives and dies
-// with the open index. An index searched often with no change in between
-// is read whole, once, into a sorted list of its keys and rows that
-// answers prefix searches until the next change.
+// with the open index. Besides, every entry may be held in memory in key
+// order (index_copy.h), answering prefix searches and whole-index walks:
+// a bulk build makes that copy, an index searched often with no change in
+// between is read whole, once, to make it, and from then on each insert
+// and delete is made in the copy as well as in the file. The table that
+// owns the index may keep the copy from one open to the next while its
+// data set's journal session lasts (record_table.h).
 //
 // A bulk build sorts {row, key} records externally (index_build.h), cuts
 // the file to length 0 and writes the tree bottom-up in one pass: full
@@ -76,6 +80,7 @@
 #include "store/byte_order.h"
 #include "store/db_error.h"
 #include "store/index_build.h"
+#include "store/index_copy.h"
 #include "store/sjis.h"
 
 namespace quill::store {
@@ -87,8 +92,9 @@ constexpr uint32_t kExprOffset = 34;
 constexpr size_t kMaxDepth = 48;  // far beyond any tree of 2^32 pages
 // Pages kept in memory per open index (2 MB).
 constexpr size_t kCachePages = 4096;
-// Pages read at once by a scan of the whole file (1 MB).
-constexpr uint32_t kScanPages = 2048;
+// Pages read at once by a scan of the whole file (64 KB: the piece stays in
+// the processor's cache while it is boiled down).
+constexpr uint32_t kScanPages = 128;
 // Searches with no change in between after which an index of at most
 // kMaxCopyBytes is held in memory.
 constexpr uint32_t kSeeksBeforeCopy = 32;
@@ -336,23 +342,19 @@ struct IndexFile::Impl {
   // Counts one more page entered by the walk.
   Status Enter();
   Status Load(size_t level, uint32_t page);
-  // The whole index in key order, held in memory while it does not change.
-  struct InMemory {
-    std::vector<uint32_t> rows;
-    std::vector<uint32_t> key_at;  // where each key starts in pool
-    std::vector<uint8_t> key_len;  // without its trailing blanks
-    std::string pool;
-    std::string_view Key(size_t i) const {
-      return std::string_view(pool).substr(key_at[i], key_len[i]);
-    }
-  };
-  std::unique_ptr<InMemory> in_memory;
+  // Every entry in key order, held in memory (index_copy.h): kept in step
+  // with each change, or made from the file once the index has been
+  // searched often.
+  std::unique_ptr<IndexCopy> copy;
   bool no_memory_copy = false;
   uint32_t seeks_since_change = 0;
-  Status ScanAll(std::vector<uint32_t>* rows, InMemory* keys = nullptr);
-  int CompareTrimmed(std::string_view value, std::string_view key) const;
+  // The rows of every entry in key order, or (with keys) the entries into
+  // keys.
+  Status ScanAll(std::vector<uint32_t>* rows, IndexCopy* keys = nullptr);
   void MaybeHoldInMemory();
-  // The file changes: the copy in memory goes.
+  // The header and the size of the file.
+  std::string FileStamp();
+  // The file changes: searches start counting again.
   void Changed();
   Status WritePage(uint32_t page, char* d);
   Status WriteHeader();
@@ -534,23 +536,25 @@ Status IndexFile::Impl::StepBackward(size_t level, uint32_t* row) {
 // sequential read of the file: each page is boiled down to its children
 // and rows, then the tree is walked in memory under the same bounds as a
 // walk through the file. With keys, every entry's key (without its
-// trailing blanks) is kept as well.
-Status IndexFile::Impl::ScanAll(std::vector<uint32_t>* rows, InMemory* keys) {
-  rows->clear();
+// trailing blanks) goes into the copy instead, and keys out of order (a
+// damaged index) fail the scan.
+Status IndexFile::Impl::ScanAll(std::vector<uint32_t>* rows, IndexCopy* keys) {
+  if (rows != nullptr) rows->clear();
   path_len = 0;
   current = false;
   QUILL_RETURN_IF_ERROR(Usable());
   const uint32_t pages = next_free();
   const uint32_t K = kpp(), kl = klen();
   constexpr uint32_t kUnread = UINT32_MAX, kTooMany = UINT32_MAX - 1;
-  // Per page: where its count, c + 1 children, c rows and (with keys) c + 1
-  // key offsets start in links.
+  // Per page: where its record starts in links: the count c, then c + 1
+  // children, c rows and (with keys) c key places. A leaf (no child)
+  // has kLeaf in its count and no children. Room for full pages is set
+  // aside, but only what is written is ever touched.
+  constexpr uint32_t kLeaf = 0x80000000u;
   std::vector<uint32_t> start(pages, kUnread);
-  std::vector<uint32_t> links;
-  // Count, children, rows and key places of full pages: untouched room
-  // costs nothing.
-  links.reserve(size_t{pages} * (3 + 3 * size_t{K}));
-  std::string pool;
+  std::unique_ptr<uint32_t[]> links(new uint32_t[size_t{pages} * (3 + 3 * size_t{K})]);
+  uint32_t* out = links.get();
+  size_t leaf_entries = 0;
   std::vector<char> buf(size_t{kScanPages} * kPageSize);
   for (uint32_t first = 1; first < pages; first += kScanPages) {
     const uint32_t n = std::min(kScanPages, pages - first);
@@ -569,19 +573,32 @@ Status IndexFile::Impl::ScanAll(std::vector<uint32_t>* rows, InMemory* keys) {
         start[first + i] = kTooMany;
         continue;
       }
-      start[first + i] = static_cast<uint32_t>(links.size());
-      links.push_back(c);
-      for (uint32_t j = 0; j <= c; ++j) links.push_back(Child(d, j));
-      for (uint32_t j = 0; j < c; ++j) links.push_back(Row(d, j));
+      start[first + i] = static_cast<uint32_t>(out - links.get());
+      uint32_t* head = out++;
+      // A leaf's children are all 0: its rows are copied as they are read.
+      uint32_t children = Child(d, c);
+      for (uint32_t j = 0; j < c; ++j) {
+        children |= Child(d, j);
+        out[j] = Row(d, j);
+      }
+      const bool leaf = children == 0;
+      *head = leaf ? (c | kLeaf) : c;
+      if (leaf) {
+        out += c;
+        leaf_entries += c;
+      } else {
+        for (uint32_t j = 0; j <= c; ++j) *out++ = Child(d, j);
+        for (uint32_t j = 0; j < c; ++j) *out++ = Row(d, j);
+        for (uint32_t j = 0; j < c; ++j) leaf_entries += Child(d, j) == 0;
+      }
       if (keys == nullptr) continue;
       for (uint32_t j = 0; j < c; ++j) {
-        links.push_back(static_cast<uint32_t>(pool.size()));
         // Only the entries of leaves are ever looked at.
-        if (Child(d, j) == 0) pool.append(WithoutTrailingBlanks(std::string_view(Key(d, j), kl)));
+        *out++ = leaf || Child(d, j) == 0 ? keys->PoolKey(std::string_view(Key(d, j), kl)) : 0;
       }
-      links.push_back(static_cast<uint32_t>(pool.size()));
     }
   }
+  buf = std::vector<char>();
 
   struct Step {
     uint32_t at;   // the page's place in links
@@ -589,6 +606,7 @@ Status IndexFile::Impl::ScanAll(std::vector<uint32_t>* rows, InMemory* keys) {
   };
   std::vector<Step> stack;
   uint64_t seen = 0;
+  const uint32_t* l = links.get();
   auto enter = [&](uint32_t page) -> Status {
     if (stack.size() >= kMaxDepth)
       return Status::Corrupt("index " + path + " is too deep").WithDbCode(kDbShortRead);
@@ -600,115 +618,115 @@ Status IndexFile::Impl::ScanAll(std::vector<uint32_t>* rows, InMemory* keys) {
       return Status::Corrupt("index " + path + " is damaged: its pages do not form a tree")
           .WithDbCode(kDbShortRead);
     }
-    if (start[page] == kTooMany) {
+    const uint32_t at = start[page];
+    if (at == kTooMany) {
       return Status::Corrupt("page " + std::to_string(page) + " of " + path +
                              " holds too many entries")
           .WithDbCode(kDbShortRead);
     }
-    stack.push_back({start[page], 0});
+    stack.push_back({at, 0});
+    // The records of the pages below are wanted next, from places in no
+    // order: fetch them ahead.
+    if (!(l[at] & kLeaf)) {
+      for (uint32_t j = 0; j <= l[at]; ++j) {
+        const uint32_t child = l[at + 1 + j];
+        if (child != 0 && child < pages && start[child] < kTooMany) {
+          __builtin_prefetch(l + start[child]);
+        }
+      }
+    }
+    return Status::Ok();
+  };
+  // Rows go straight into place, counted by `emitted`.
+  uint32_t* row_out = nullptr;
+  if (keys == nullptr) {
+    rows->resize(leaf_entries);
+    row_out = rows->data();
+  }
+  size_t emitted = 0;
+  std::string_view last;  // the key before, for the order check
+  // Emits entry pos of a page whose rows start at `at`; the keys must come
+  // in order.
+  auto emit = [&](uint32_t at, uint32_t c, uint32_t pos) -> Status {
+    const uint32_t r = l[at + pos];
+    if (r == 0) return Status::Corrupt("index " + path + " has a row 0").WithDbCode(kDbShortRead);
+    if (emitted == leaf_entries) {
+      return Status::Corrupt("index " + path + " is damaged: its pages do not form a tree")
+          .WithDbCode(kDbShortRead);
+    }
+    ++emitted;
+    if (keys == nullptr) {
+      row_out[emitted - 1] = r;
+      return Status::Ok();
+    }
+    const uint32_t key_at = l[at + c + pos];
+    const std::string_view key = keys->PooledKey(key_at);
+    if (emitted > 1) {
+      if (keys->Order(last, key) > 0) return Status::Corrupt("keys out of order");
+    }
+    last = key;
+    keys->Append(r, key_at);
     return Status::Ok();
   };
   QUILL_RETURN_IF_ERROR(enter(root()));
   while (!stack.empty()) {
     Step& top = stack.back();
-    const uint32_t c = links[top.at];
+    const uint32_t head = l[top.at];
+    const uint32_t c = head & ~kLeaf;
+    if (head & kLeaf) {
+      if (keys == nullptr && c <= leaf_entries - emitted) {
+        // Rows only: the leaf's rows go across as they are, once none is 0.
+        const uint32_t* r = l + top.at + 1;
+        uint32_t zero = 0;
+        for (uint32_t pos = 0; pos < c; ++pos) zero |= r[pos] == 0;
+        if (zero != 0) {
+          return Status::Corrupt("index " + path + " has a row 0").WithDbCode(kDbShortRead);
+        }
+        std::memcpy(row_out + emitted, r, size_t{c} * sizeof *r);
+        emitted += c;
+      } else {
+        for (uint32_t pos = 0; pos < c; ++pos) QUILL_RETURN_IF_ERROR(emit(top.at + 1, c, pos));
+      }
+      stack.pop_back();
+      continue;
+    }
     const uint32_t pos = top.pos++;
     if (pos > c) {
       stack.pop_back();
       continue;
     }
-    const uint32_t child = links[top.at + 1 + pos];
+    const uint32_t child = l[top.at + 1 + pos];
     if (child != 0) {
       QUILL_RETURN_IF_ERROR(enter(child));
     } else if (pos < c) {
-      const uint32_t at = top.at + 2 + c;
-      const uint32_t r = links[at + pos];
-      if (r == 0) return Status::Corrupt("index " + path + " has a row 0").WithDbCode(kDbShortRead);
-      rows->push_back(r);
-      if (keys != nullptr) {
-        const uint32_t from = links[at + c + pos];
-        keys->key_at.push_back(from);
-        keys->key_len.push_back(static_cast<uint8_t>(links[at + c + pos + 1] - from));
-      }
+      QUILL_RETURN_IF_ERROR(emit(top.at + 2 + c, c, pos));
     }
   }
-  if (keys != nullptr) keys->pool = std::move(pool);
+  if (keys == nullptr) rows->resize(emitted);
   return Status::Ok();
 }
-
-// Compares a search value with a key held without its trailing blanks, as
-// CompareValue compares it with the whole key: the key reads as followed
-// by blanks, up to its length and beyond.
-int IndexFile::Impl::CompareTrimmed(std::string_view value, std::string_view key) const {
-  if (numeric()) {
-    char k[8];
-    std::memset(k, ' ', 8);
-    std::memcpy(k, key.data(), std::min<size_t>(8, key.size()));
-    return CompareValue(value, k);
-  }
-  const size_t common = std::min(value.size(), key.size());
-  const int c = std::memcmp(value.data(), key.data(), common);
-  if (c != 0) return c < 0 ? -1 : 1;
-  for (size_t i = common; i < value.size(); ++i) {
-    const unsigned char b = static_cast<unsigned char>(value[i]);
-    if (b != ' ') return b < ' ' ? -1 : 1;
-  }
-  return 0;
-}
-
-namespace {
-
-// Orders two text keys held without their trailing blanks as the whole
-// keys.
-int ComparePaddedKeys(std::string_view a, std::string_view b) {
-  const size_t common = std::min(a.size(), b.size());
-  const int c = std::memcmp(a.data(), b.data(), common);
-  if (c != 0) return c < 0 ? -1 : 1;
-  const std::string_view rest = a.size() > b.size() ? a.substr(common) : b.substr(common);
-  const int sign = a.size() > b.size() ? 1 : -1;
-  for (char ch : rest) {
-    const unsigned char u = static_cast<unsigned char>(ch);
-    if (u != ' ') return u > ' ' ? sign : -sign;
-  }
-  return 0;
-}
-
-}  // namespace
 
 // Takes the whole index into memory once it has been searched often with
 // no change in between, and when it is small enough. A failure leaves the
 // searches to the file for as long as the index stays open.
 void IndexFile::Impl::MaybeHoldInMemory() {
-  if (in_memory || no_memory_copy || ++seeks_since_change < kSeeksBeforeCopy) return;
+  if (copy || no_memory_copy || ++seeks_since_change < kSeeksBeforeCopy) return;
   if (uint64_t{next_free()} * kPageSize > kMaxCopyBytes) {
     no_memory_copy = true;
     return;
   }
-  auto copy = std::make_unique<InMemory>();
-  Status s = ScanAll(&copy->rows, copy.get());
+  auto made = std::make_unique<IndexCopy>(klen(), numeric());
   // Keys out of order (a damaged index) are left to the walk through the
   // file, which reports what it meets.
-  auto whole = [&](std::string_view key) {
-    std::string k(key);
-    k.resize(klen(), ' ');
-    return k;
-  };
-  for (size_t i = 1; s.ok() && i < copy->rows.size(); ++i) {
-    const std::string_view a = copy->Key(i - 1), b = copy->Key(i);
-    const int order = numeric() ? CompareValue(whole(a), whole(b).data()) : ComparePaddedKeys(a, b);
-    if (order > 0) s = Status::Corrupt("keys out of order");
-  }
+  Status s = ScanAll(nullptr, made.get());
   if (!s.ok()) {
     no_memory_copy = true;
     return;
   }
-  in_memory = std::move(copy);
+  copy = std::move(made);
 }
 
-void IndexFile::Impl::Changed() {
-  in_memory.reset();
-  seeks_since_change = 0;
-}
+void IndexFile::Impl::Changed() { seeks_since_change = 0; }
 
 Status IndexFile::Impl::InsertEntry(std::string_view key, uint32_t row) {
   const uint32_t E = esize(), K = kpp(), kl = klen();
@@ -877,6 +895,7 @@ class IndexFile::Impl::TreeBuilder {
       char* at = ix_.Entry(page.data(), c);
       PutU32(at + 4, next_row_);
       std::memcpy(at + 8, next_key_.data(), ix_.klen());
+      if (ix_.copy) ix_.copy->Append(next_row_, ix_.copy->PoolKey(next_key_));
       ++c;
       last_key_ = next_key_;
       taken_any_ = true;
@@ -1039,6 +1058,7 @@ Status IndexFile::Build(const std::vector<FieldLayout>& fields, RowSource& rows)
   m.broken = true;
   m.levels.clear();
   m.cache.Clear();
+  m.copy.reset();
   m.Changed();
   m.path_len = 0;
   m.current = false;
@@ -1048,8 +1068,13 @@ Status IndexFile::Build(const std::vector<FieldLayout>& fields, RowSource& rows)
   PutU32(&m.hdr[24], static_cast<uint32_t>(E));
   s = m.file->Truncate(0);
   if (!s.ok()) return fail(s.WithDbCode(kDbShortWrite));
+  // The entries the build writes are the copy, unless there are too many.
+  if (uint64_t{n} * (kl + 9) <= kMaxCopyBytes) m.copy = std::make_unique<IndexCopy>(kl, k.numeric());
   s = m.BuildTree(sort);
-  if (!s.ok()) return fail(s);
+  if (!s.ok()) {
+    m.copy.reset();
+    return fail(s);
+  }
   s = sort.Cleanup();
   if (!s.ok()) return s;
   m.broken = false;
@@ -1131,7 +1156,15 @@ Status IndexFile::Last(uint32_t* row) {
   return m.StepBackward(0, row);
 }
 
-Status IndexFile::AllRows(std::vector<uint32_t>* rows) { return impl_->ScanAll(rows); }
+Status IndexFile::AllRows(std::vector<uint32_t>* rows) {
+  Impl& m = *impl_;
+  if (!m.copy) return m.ScanAll(rows);
+  QUILL_RETURN_IF_ERROR(m.Usable());
+  m.path_len = 0;
+  m.current = false;
+  m.copy->AllRows(rows);
+  return Status::Ok();
+}
 
 Status IndexFile::MatchingRows(std::string_view value, std::vector<uint32_t>* rows, uint32_t* after,
                                bool* done) {
@@ -1141,25 +1174,10 @@ Status IndexFile::MatchingRows(std::string_view value, std::vector<uint32_t>* ro
   *done = false;
   QUILL_RETURN_IF_ERROR(m.Usable());
   m.MaybeHoldInMemory();
-  if (!m.in_memory) return Status::Ok();
+  if (!m.copy) return Status::Ok();
   m.path_len = 0;
   m.current = false;
-  const Impl::InMemory& mem = *m.in_memory;
-  // Keys are in order: the matches are one run, found by halving.
-  size_t lo = 0, hi = mem.rows.size();
-  while (lo < hi) {
-    const size_t mid = lo + (hi - lo) / 2;
-    if (m.CompareTrimmed(value, mem.Key(mid)) > 0) {
-      lo = mid + 1;
-    } else {
-      hi = mid;
-    }
-  }
-  size_t i = lo;
-  for (; i < mem.rows.size() && m.CompareTrimmed(value, mem.Key(i)) == 0; ++i) {
-    rows->push_back(mem.rows[i]);
-  }
-  if (i < mem.rows.size()) *after = mem.rows[i];
+  m.copy->Matching(value, rows, after);
   *done = true;
   return Status::Ok();
 }
@@ -1183,14 +1201,26 @@ Status IndexFile::Insert(std::string_view key, uint32_t row) {
     return Status::Duplicate("duplicate key in " + m.path).WithDbCode(kDbDuplicateKey);
   }
   m.current = false;
-  return m.InsertEntry(key, row);
+  Status s = m.InsertEntry(key, row);
+  if (!s.ok()) {
+    m.copy.reset();
+    return s;
+  }
+  if (m.copy) m.copy->Insert(key, row);
+  return Status::Ok();
 }
 
 Status IndexFile::DeleteCurrent() {
   Impl& m = *impl_;
   QUILL_RETURN_IF_ERROR(m.Usable());
   if (!m.current) return Status::Invalid("no current index entry to delete");
-  return m.DeleteEntry();
+  const PageBuf& b = *m.levels[m.path_len - 1];
+  const uint32_t row = m.Row(b.data.data(), static_cast<uint32_t>(b.pos));
+  const std::string key(CurrentKey());
+  Status s = m.DeleteEntry();
+  // A copy that does not hold the entry does not follow the file.
+  if (!s.ok() || (m.copy && !m.copy->Remove(key, row))) m.copy.reset();
+  return s;
 }
 
 Status IndexFile::Close() {
@@ -1206,11 +1236,37 @@ Status IndexFile::Close() {
   m.file.reset();
   m.levels.clear();
   m.cache.Clear();
+  m.copy.reset();
   m.Changed();
   m.path_len = 0;
   m.current = false;
   if (s.ok() && !c.ok()) s = c;
   return s;
+}
+
+std::string IndexFile::Impl::FileStamp() {
+  uint64_t size = 0;
+  if (!file || !file->Size(&size).ok()) return {};
+  std::string stamp(hdr.data(), kPageSize);
+  stamp.append(reinterpret_cast<const char*>(&size), sizeof size);
+  return stamp;
+}
+
+std::unique_ptr<IndexCopy> IndexFile::ReleaseCopy() {
+  Impl& m = *impl_;
+  if (m.broken || !m.copy) return nullptr;
+  std::string stamp = m.FileStamp();
+  if (stamp.empty()) return nullptr;
+  m.copy->set_file_stamp(std::move(stamp));
+  return std::move(m.copy);
+}
+
+void IndexFile::AdoptCopy(std::unique_ptr<IndexCopy> copy) {
+  Impl& m = *impl_;
+  if (!copy || m.broken || copy->key_length() != m.klen() || copy->numeric() != m.numeric()) return;
+  const std::string stamp = m.FileStamp();
+  if (stamp.empty() || stamp != copy->file_stamp()) return;
+  m.copy = std::move(copy);
 }
 
 int IndexFile::Compare(std::string_view value, std::string_view key) const {

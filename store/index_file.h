@@ -72,6 +72,8 @@ class RowSource {
   virtual Status ReadRow(uint32_t row, std::string* bytes) = 0;
 };
 
+class IndexCopy;
+
 class IndexFile {
  public:
   ~IndexFile();
@@ -104,10 +106,10 @@ class IndexFile {
   Status AllRows(std::vector<uint32_t>* rows);
   // The rows of the entries whose key matches value (as Seek and Next
   // find them), in key order, and in *after the row of the entry after
-  // them (0 = none), when the index is held in memory: that happens once
-  // it has been searched often with no change in between. *done tells
-  // whether it was; when not, nothing was looked at. Leaves no current
-  // entry.
+  // them (0 = none), when the index is held in memory: after a build (the
+  // copy follows every change from then on), or once it has been searched
+  // often with no change in between. *done tells whether it was; when
+  // not, nothing was looked at. Leaves no current entry.
   Status MatchingRows(std::string_view value, std::vector<uint32_t>* rows, uint32_t* after,
                       bool* done);
   // The key of the current entry (key_length() bytes).
@@ -121,6 +123,12 @@ class IndexFile {
 
   // Writes the header when it changed and closes the file.
   Status Close();
+
+  // The entries held in memory (index_copy.h), if any, handed over before
+  // a close so that the next open of the file can take them back; only a
+  // file that nothing else has changed in between may (AdoptCopy).
+  std::unique_ptr<IndexCopy> ReleaseCopy();
+  void AdoptCopy(std::unique_ptr<IndexCopy> copy);
 
   // Compares a search value with a stored key: text keys compare the
   // value's bytes with the key over the shorter of the two, and bytes of

@@ -42,6 +42,8 @@ void Journal::SetFolder(std::string_view folder) {
   cut_pending_ = false;
   touched_.clear();
   poisoned_ = Status::Ok();
+  journal_unsynced_ = false;
+  unsynced_tables_.clear();
 }
 
 Status Journal::SyncFile(const std::string& path) {
@@ -71,6 +73,7 @@ Status Journal::Begin() {
     return s;
   }
   file_ = std::move(f);
+  ++session_;
   end_ = 0;
   cut_pending_ = false;
   touched_.clear();
@@ -92,7 +95,7 @@ Status Journal::Append(std::string_view payload, const std::vector<std::string>&
   PutU32(record.data() + 12, Crc32(payload));
   record.append(payload);
   Status s = file_->WriteAt(end_, record.data(), record.size());
-  if (s.ok()) s = file_->Sync();
+  if (s.ok() && sync_each_change_) s = file_->Sync();
   if (!s.ok()) {
     // The record may be there in part, or whole but not durable: it is
     // cut off before anything else goes into the journal.
@@ -101,6 +104,8 @@ Status Journal::Append(std::string_view payload, const std::vector<std::string>&
   }
   end_ += record.size();
   ++sequence_;
+  // A synced record makes those before it durable too.
+  journal_unsynced_ = !sync_each_change_;
   touched_.insert(tables.begin(), tables.end());
   return Status::Ok();
 }
@@ -108,12 +113,37 @@ Status Journal::Append(std::string_view payload, const std::vector<std::string>&
 Status Journal::Checkpoint() {
   if (!poisoned_.ok()) return poisoned_;
   if (!file_ || (end_ == 0 && !cut_pending_)) return Status::Ok();
-  for (const std::string& t : touched_) QUILL_RETURN_IF_ERROR(SyncFile(t));
+  if (sync_each_change_) {
+    unsynced_tables_.insert(touched_.begin(), touched_.end());
+    for (const std::string& t : unsynced_tables_) QUILL_RETURN_IF_ERROR(SyncFile(t));
+    unsynced_tables_.clear();
+  } else {
+    // Their changes are no longer in the journal: the next Sync makes the
+    // tables themselves durable.
+    unsynced_tables_.insert(touched_.begin(), touched_.end());
+  }
   QUILL_RETURN_IF_ERROR(file_->Truncate(0));
-  QUILL_RETURN_IF_ERROR(file_->Sync());
+  if (sync_each_change_) {
+    QUILL_RETURN_IF_ERROR(file_->Sync());
+    journal_unsynced_ = false;
+  }
   end_ = 0;
   cut_pending_ = false;
   touched_.clear();
+  return Status::Ok();
+}
+
+Status Journal::Sync() {
+  // A change that was not applied whole is in the journal as well: making
+  // it durable lets the next open complete it even after a power cut.
+  while (!unsynced_tables_.empty()) {
+    QUILL_RETURN_IF_ERROR(SyncFile(*unsynced_tables_.begin()));
+    unsynced_tables_.erase(unsynced_tables_.begin());
+  }
+  if (file_ && journal_unsynced_) {
+    QUILL_RETURN_IF_ERROR(file_->Sync());
+    journal_unsynced_ = false;
+  }
   return Status::Ok();
 }
 
@@ -140,6 +170,8 @@ Status Journal::Finish(const std::vector<std::string>& files) {
   end_ = 0;
   cut_pending_ = false;
   touched_.clear();
+  journal_unsynced_ = false;
+  unsynced_tables_.clear();
   return s;
 }
 

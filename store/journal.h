@@ -28,6 +28,12 @@
 // Before an operation that replaces a whole table (a pack, a create) the
 // tables that recorded changes went to are made durable and the journal is
 // emptied (a checkpoint); the same happens when it has grown past 4 MiB.
+//
+// Without sync_each_change a change is still written to the journal before
+// any of it reaches a table, but neither the journal nor, at a checkpoint,
+// the tables are forced to the disk. The system keeps what a killed process
+// wrote, in order, so a kill still leaves each change whole or absent; a
+// power cut may lose or tear the changes made since the last Sync.
 #pragma once
 
 #include <cstdint>
@@ -58,6 +64,9 @@ class Journal {
   FileEnv& env() { return env_; }
   // A session of this object is writing the data set.
   bool active() const { return file_ != nullptr; }
+  // Tells sessions apart: another number for each one begun. While one
+  // is active no other writer may change the data set's files.
+  uint64_t session() const { return session_; }
   // The file is there (with no active session: left by one that did not
   // end cleanly).
   bool Exists() { return env_.Exists(path()); }
@@ -66,12 +75,19 @@ class Journal {
   // and its folder entry durable. A journal already there that this
   // session did not make is refused: it must be recovered first.
   Status Begin();
-  // Appends one change (its payload) and makes it durable. tables: the
-  // paths of the tables it writes, made durable at the next checkpoint.
+  // Appends one change (its payload) and, with sync_each_change, makes it
+  // durable. tables: the paths of the tables it writes, made durable at the
+  // next checkpoint.
   Status Append(std::string_view payload, const std::vector<std::string>& tables);
-  // Makes the tables of the recorded changes durable and empties the
-  // journal.
+  // Empties the journal; with sync_each_change the tables of the recorded
+  // changes are made durable first.
   Status Checkpoint();
+  // Whether each change is made durable as it is appended (the default).
+  void set_sync_each_change(bool on) { sync_each_change_ = on; }
+  bool sync_each_change() const { return sync_each_change_; }
+  // Makes every change appended so far durable: the tables whose records a
+  // checkpoint dropped without making them durable, then the journal.
+  Status Sync();
   // A change in the journal was not applied whole: no further change is
   // taken until the data set is opened again and recovered.
   void Poison(const Status& why);
@@ -92,9 +108,13 @@ class Journal {
   std::unique_ptr<RandomFile> file_;
   uint64_t end_ = 0;        // where the next record goes
   uint32_t sequence_ = 1;   // of the next record
+  uint64_t session_ = 0;
   bool cut_pending_ = false;  // a failed append may have left bytes at end_
   std::set<std::string> touched_;
   Status poisoned_;
+  bool sync_each_change_ = true;
+  bool journal_unsynced_ = false;           // records not yet made durable
+  std::set<std::string> unsynced_tables_;  // changed, and their records dropped
 };
 
 }  // namespace quill::store

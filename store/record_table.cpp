@@ -7,6 +7,7 @@
 #include "store/byte_order.h"
 #include "store/change_set.h"
 #include "store/db_error.h"
+#include "store/index_copy.h"
 #include "store/index_file.h"
 #include "store/journal.h"
 #include "store/sjis.h"
@@ -25,6 +26,10 @@ struct IndexEntry {
   std::string expr;
   bool unique = false;
   int slot = 0;  // the cursor's slot once open
+  // The index's entries held in memory, kept from its last close for the
+  // next open in the same session of the data set's journal.
+  std::unique_ptr<IndexCopy> kept;
+  uint64_t kept_session = 0;
 };
 
 // Bytes of a field in the caller's record.
@@ -46,6 +51,7 @@ struct RecordTable::Impl {
   std::unique_ptr<TableCursor> cursor;
   // A definition that cannot be stored; every open or create reports it.
   Status define_status;
+  std::vector<uint32_t> found;  // the rows of the last search, kept for the next
 
   Status DefinitionError() const {
     if (env == nullptr) {
@@ -188,6 +194,19 @@ struct RecordTable::Impl {
     }
   }
 
+  // Gives the index just opened the entries kept from its last close,
+  // when the session that kept them is still the one writing: no other
+  // writer can have changed the file since.
+  void TakeBack(IndexEntry& e, const Journal* journal) {
+    std::unique_ptr<IndexCopy> kept = std::move(e.kept);
+    if (kept && journal != nullptr && journal->active() && journal->session() == e.kept_session) {
+      cursor->index(e.slot)->AdoptCopy(std::move(kept));
+    }
+  }
+  void DropKept() {
+    for (IndexEntry& e : indexes) e.kept.reset();
+  }
+
   // The stored row count of the open table, as a check of a 0-based row.
   Status CheckRow(int64_t row) const {
     const int64_t count = cursor->table().row_count();
@@ -269,6 +288,7 @@ Status RecordTable::Create() {
   Impl& d = *impl_;
   if (d.env == nullptr || !d.define_status.ok()) return d.DefinitionError();
   (void)Close();  // the old contents are being replaced
+  d.DropKept();
   if (journal_ != nullptr) {
     QUILL_RETURN_IF_ERROR(journal_->Begin());
     QUILL_RETURN_IF_ERROR(journal_->Checkpoint());
@@ -311,6 +331,7 @@ Status RecordTable::OpenIndexes() {
       (void)Close();
       return s;
     }
+    d.TakeBack(e, journal_);
   }
   return Status::Ok();
 }
@@ -318,7 +339,19 @@ Status RecordTable::OpenIndexes() {
 Status RecordTable::Close() {
   Impl& d = *impl_;
   if (!d.cursor) return Status::Ok();
+  // While the session lasts, the entries of each open index are kept for
+  // its next open.
+  const bool keep = journal_ != nullptr && journal_->active();
+  for (IndexEntry& e : d.indexes) {
+    if (e.slot == 0) continue;  // what was kept for it still holds
+    e.kept.reset();
+    if (keep) {
+      e.kept = d.cursor->index(e.slot)->ReleaseCopy();
+      e.kept_session = journal_->session();
+    }
+  }
   Status s = d.cursor->Close();
+  if (!s.ok()) d.DropKept();
   d.cursor.reset();
   for (IndexEntry& e : d.indexes) e.slot = 0;
   return s;
@@ -429,6 +462,7 @@ Status RecordTable::UseIndex(std::string_view key_expr) {
       (void)Close();
       return s;
     }
+    d.TakeBack(*entry, journal_);
   }
   return d.cursor->Select(entry->slot);
 }
@@ -438,10 +472,10 @@ Status RecordTable::Search(std::string_view key_expr, std::string_view value, si
   Impl& d = *impl_;
   rows->clear();
   QUILL_RETURN_IF_ERROR(UseIndex(key_expr));
-  std::vector<uint32_t> found;
+  std::vector<uint32_t>& found = d.found;
   QUILL_RETURN_IF_ERROR(d.cursor->Search(value, max, &found));
-  rows->reserve(found.size());
-  for (uint32_t r : found) rows->push_back(static_cast<int64_t>(r) - 1);
+  rows->resize(found.size());
+  for (size_t i = 0; i < found.size(); ++i) (*rows)[i] = static_cast<int64_t>(found[i]) - 1;
   return Status::Ok();
 }
 
@@ -459,14 +493,14 @@ Status RecordTable::KeyOrder(std::string_view key_expr, std::vector<int64_t>* ro
   Impl& d = *impl_;
   rows->clear();
   QUILL_RETURN_IF_ERROR(UseIndex(key_expr));
-  std::vector<uint32_t> all;
+  std::vector<uint32_t>& all = d.found;
   QUILL_RETURN_IF_ERROR(d.cursor->index(d.cursor->selected())->AllRows(&all));
-  rows->reserve(all.size());
-  for (uint32_t r : all) rows->push_back(static_cast<int64_t>(r) - 1);
+  rows->resize(all.size());
+  for (size_t i = 0; i < all.size(); ++i) (*rows)[i] = static_cast<int64_t>(all[i]) - 1;
   return Status::Ok();
 }
 
-Status RecordTable::ReadRows(int64_t first, int64_t count, const RowVisitor& fn) {
+Status RecordTable::ReadRows(int64_t first, int64_t count, const PieceVisitor& fn) {
   Impl& d = *impl_;
   QUILL_RETURN_IF_ERROR(Open());
   if (count <= 0) return Status::Ok();
@@ -474,7 +508,9 @@ Status RecordTable::ReadRows(int64_t first, int64_t count, const RowVisitor& fn)
   QUILL_RETURN_IF_ERROR(d.CheckRow(first + count - 1));
   return d.cursor->table().ReadRows(
       static_cast<uint32_t>(first + 1), static_cast<uint32_t>(count),
-      [&](uint32_t r, std::string_view bytes) { return fn(static_cast<int64_t>(r) - 1, bytes); });
+      [&](uint32_t r, std::string_view rows, uint32_t n) {
+        return fn(static_cast<int64_t>(r) - 1, rows, n);
+      });
 }
 
 bool RecordTable::Eof() const { return !impl_->cursor || impl_->cursor->eof(); }
@@ -508,6 +544,8 @@ Status RecordTable::Reindex() {
       if (!r.ok() && !r.IsNotFound() && journal_ != nullptr) journal_->Poison(r);
     }
   }
+  // Rows may have moved under an index that was not built again.
+  if (!s.ok()) d.DropKept();
   return s.ok() ? c : s;
 }
 
@@ -515,6 +553,7 @@ Status RecordTable::Recover(const std::vector<RowEntry>& entries) {
   Impl& d = *impl_;
   if (d.env == nullptr || !d.define_status.ok()) return d.DefinitionError();
   (void)Close();
+  d.DropKept();  // the indexes are built anew
   // A replacement that never took the table's place is not part of it.
   const std::string replacement = TableFile::ReplacementPath(d.path);
   if (d.env->Exists(replacement)) QUILL_RETURN_IF_ERROR(d.env->Remove(replacement));

@@ -21,7 +21,11 @@
 // A table of a data set has the set's journal (journal.h): every row write
 // is then recorded there before it reaches the file (change_set.h), and an
 // operation that replaces the whole file (Create, Reindex) first makes the
-// recorded changes durable and empties the journal.
+// recorded changes durable and empties the journal. While a journal session
+// lasts, no other writer may change the set's files, so the table keeps
+// what its indexes hold in memory (index_copy.h) from one close to the next
+// open; an index file whose header or size has changed meanwhile is not
+// taken for the same, and a new session starts afresh.
 #pragma once
 
 #include <cstdint>
@@ -101,11 +105,12 @@ class RecordTable {
   // rows included, read in one pass over the index file.
   Status KeyOrder(std::string_view key_expr, std::vector<int64_t>* rows);
   // Reads rows first .. first + count - 1 in file order, many at a time,
-  // handing fn each stored row (deleted flag '*' or ' ' at byte 0, then
-  // the fields as stored; valid during the call only). A failure of fn
-  // ends the reading and is returned. Out of range: kOutOfRange.
-  using RowVisitor = std::function<Status(int64_t row, std::string_view stored)>;
-  Status ReadRows(int64_t first, int64_t count, const RowVisitor& fn);
+  // handing fn each piece read: n stored rows one after another (each the
+  // deleted flag '*' or ' ', then the fields as stored), the first of them
+  // row `row`; valid during the call only. A failure of fn ends the
+  // reading and is returned. Out of range: kOutOfRange.
+  using PieceVisitor = std::function<Status(int64_t row, std::string_view rows, uint32_t n)>;
+  Status ReadRows(int64_t first, int64_t count, const PieceVisitor& fn);
 
   // Selects the index whose key expression equals key_expr exactly and
   // moves to its first live row; an unknown expression fails.

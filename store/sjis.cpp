@@ -5,11 +5,6 @@
 
 namespace quill::store {
 
-std::string_view CText(std::string_view s) {
-  size_t nul = s.find('\0');
-  return nul == std::string_view::npos ? s : s.substr(0, nul);
-}
-
 size_t FieldTextLength(const char* p, size_t n) {
   const void* nul = std::memchr(p, 0, n);
   return nul ? static_cast<size_t>(static_cast<const char*>(nul) - p) : n;
@@ -34,20 +29,6 @@ void TrimRight(std::string& s) {
   size_t end = s.size();
   while (end > 0 && s[end - 1] == ' ') --end;
   s.resize(end);
-}
-
-std::string_view WithoutTrailingBlanks(std::string_view s) {
-  // Stored fields are mostly padding: look at eight bytes at a time.
-  constexpr uint64_t kBlanks = 0x2020202020202020u;
-  size_t n = s.size();
-  while (n >= 8) {
-    uint64_t word;
-    std::memcpy(&word, s.data() + n - 8, 8);
-    if (word != kBlanks) break;
-    n -= 8;
-  }
-  while (n > 0 && s[n - 1] == ' ') --n;
-  return s.substr(0, n);
 }
 
 void TrimBoth(std::string& s) {

@@ -11,6 +11,8 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
+#include <cstring>
 #include <string>
 #include <string_view>
 
@@ -20,8 +22,22 @@ inline bool IsSjisLead(unsigned char c) {
   return (c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC);
 }
 
-// The text of s: its bytes up to the first NUL.
-std::string_view CText(std::string_view s);
+// The text of s: its bytes up to the first NUL. (Inline, like
+// WithoutTrailingBlanks: loaders call both for every field of every row.)
+inline std::string_view CText(std::string_view s) {
+  // Eight bytes at a time: a word holds a NUL when some byte turns from
+  // below 0x80 to 0x80 or above as one is taken from each.
+  size_t i = 0;
+  for (; i + 8 <= s.size(); i += 8) {
+    uint64_t w;
+    std::memcpy(&w, s.data() + i, 8);
+    if (((w - 0x0101010101010101u) & ~w & 0x8080808080808080u) != 0) break;
+  }
+  for (; i < s.size(); ++i) {
+    if (s[i] == '\0') return s.substr(0, i);
+  }
+  return s;
+}
 
 // Bytes of the text in a fixed field of n bytes: up to the first NUL or n.
 size_t FieldTextLength(const char* p, size_t n);
@@ -34,7 +50,25 @@ int SjisCharClass(std::string_view s, long i);
 void TrimRight(std::string& s);
 // The bytes of s before its trailing blanks (0x20); a NUL is a byte like
 // any other here, so this is how a blank-padded stored field reads.
-std::string_view WithoutTrailingBlanks(std::string_view s);
+inline std::string_view WithoutTrailingBlanks(std::string_view s) {
+  // Stored fields are mostly padding: look at sixteen bytes at a time.
+  constexpr uint64_t kBlanks = 0x2020202020202020u;
+  size_t n = s.size();
+  while (n >= 16) {
+    uint64_t a, b;
+    std::memcpy(&a, s.data() + n - 16, 8);
+    std::memcpy(&b, s.data() + n - 8, 8);
+    if (((a ^ kBlanks) | (b ^ kBlanks)) != 0) break;
+    n -= 16;
+  }
+  if (n >= 8) {
+    uint64_t a;
+    std::memcpy(&a, s.data() + n - 8, 8);
+    if (a == kBlanks) n -= 8;
+  }
+  while (n > 0 && s[n - 1] == ' ') --n;
+  return s.substr(0, n);
+}
 // Drops leading blanks (0x20), then TrimRight.
 void TrimBoth(std::string& s);
 // When n <= length of src: dst = the first n bytes (may cut a double-byte

@@ -1,5 +1,6 @@
 #include "store/sort.h"
 
+#include <cstdint>
 #include <cstdlib>
 #include <cstring>
 #include <utility>
@@ -10,11 +11,23 @@ namespace {
 
 unsigned char* At(T_SORT& s, long i) { return s.base + static_cast<size_t>(i) * s.size; }
 
-// Three byte copies through the temporary element.
+// Three byte copies through the temporary element. Pointer-sized elements
+// (arrays of pointers, the usual case) are copied without library calls.
 void Swap(T_SORT& s, long i, long j) {
-  std::memcpy(s.temp.get(), At(s, i), s.size);
-  std::memmove(At(s, i), At(s, j), s.size);
-  std::memcpy(At(s, j), s.temp.get(), s.size);
+  unsigned char* a = At(s, i);
+  unsigned char* b = At(s, j);
+  if (s.size == sizeof(uint64_t)) {
+    uint64_t x, y;
+    std::memcpy(&x, a, sizeof x);
+    std::memcpy(&y, b, sizeof y);
+    std::memcpy(s.temp.get(), &x, sizeof x);
+    std::memcpy(a, &y, sizeof y);
+    std::memcpy(b, &x, sizeof x);
+    return;
+  }
+  std::memcpy(s.temp.get(), a, s.size);
+  std::memmove(a, b, s.size);
+  std::memcpy(b, s.temp.get(), s.size);
 }
 
 // Index of the median of the elements at three random indexes in lo..hi-1.

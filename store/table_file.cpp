@@ -316,11 +316,11 @@ Status TableFile::ReadRaw(uint32_t r, std::string* bytes) {
   return Status::Ok();
 }
 
-Status TableFile::ReadRows(uint32_t first, uint32_t count, const RowVisitor& fn) {
+Status TableFile::ReadRows(uint32_t first, uint32_t count, const PieceVisitor& fn) {
   if (count == 0) return Status::Ok();
   QUILL_RETURN_IF_ERROR(CheckRow(first));
   QUILL_RETURN_IF_ERROR(CheckRow(first + (count - 1)));
-  if (count == 1 && first == buffered_) return fn(first, row_);
+  if (count == 1 && first == buffered_) return fn(first, row_, 1);
   // The piece buffer is kept (a fresh one would be cleared before each
   // read), unless fn reads rows of this table itself.
   if (reading_rows_) {
@@ -337,7 +337,7 @@ uint32_t TableFile::RowsPerPiece() const {
   return std::max<uint32_t>(1, static_cast<uint32_t>(kPieceBytes / row_length_));
 }
 
-Status TableFile::ReadPieces(uint32_t first, uint32_t count, const RowVisitor& fn,
+Status TableFile::ReadPieces(uint32_t first, uint32_t count, const PieceVisitor& fn,
                              std::string* piece) {
   const uint32_t per_piece = RowsPerPiece();
   if (piece->size() < size_t{per_piece} * row_length_) {
@@ -351,11 +351,9 @@ Status TableFile::ReadPieces(uint32_t first, uint32_t count, const RowVisitor& f
     if (!s.ok()) return s.WithDbCode(kDbShortRead);
     if (got < bytes)
       return ShortRead(path_, "rows " + std::to_string(r) + " to " + std::to_string(r + n - 1));
-    for (uint32_t i = 0; i < n; ++i, ++r) {
-      std::string_view row(piece->data() + size_t{i} * row_length_, row_length_);
-      NoteFlag(r, row[0]);
-      QUILL_RETURN_IF_ERROR(fn(r, row));
-    }
+    for (uint32_t i = 0; i < n; ++i) NoteFlag(r + i, (*piece)[size_t{i} * row_length_]);
+    QUILL_RETURN_IF_ERROR(fn(r, std::string_view(piece->data(), bytes), n));
+    r += n;
   }
   return Status::Ok();
 }
@@ -428,30 +426,49 @@ Status TableFile::MarkDeleted(uint32_t r) {
 }
 
 Status TableFile::IsDeleted(uint32_t r, bool* deleted) {
-  QUILL_RETURN_IF_ERROR(CheckRow(r));
-  if (r == buffered_) {
+  if (r == buffered_ && r != 0 && r <= row_count_) {
     *deleted = row_[0] == '*';
     return Status::Ok();
   }
-  if (r >= flags_.size() || flags_[r] == kFlagUnknown) {
-    if (flag_misses_ < kSingleFlagReads) {
-      // A few lookups read just the row, into the buffer where a reader of
-      // the row will want it next.
-      ++flag_misses_;
-      QUILL_RETURN_IF_ERROR(Read(r));
-      *deleted = row_[0] == '*';
-      return Status::Ok();
-    }
-    // Many lookups: from now on flags are kept, and read for the whole
-    // piece of the file around r.
-    if (flags_.empty()) flags_.assign(size_t{row_count_} + 1, kFlagUnknown);
-    const uint32_t per_piece = RowsPerPiece();
-    const uint32_t first = (r - 1) / per_piece * per_piece + 1;
-    const uint32_t count = std::min(per_piece, row_count_ - first + 1);
-    QUILL_RETURN_IF_ERROR(
-        ReadRows(first, count, [](uint32_t, std::string_view) { return Status::Ok(); }));
+  if (r < flags_.size() && flags_[r] != kFlagUnknown && r <= row_count_) {
+    *deleted = flags_[r] == kFlagDeleted;
+    return Status::Ok();
   }
+  QUILL_RETURN_IF_ERROR(CheckRow(r));
+  if (flag_misses_ < kSingleFlagReads) {
+    // A few lookups read just the row, into the buffer where a reader of
+    // the row will want it next.
+    ++flag_misses_;
+    QUILL_RETURN_IF_ERROR(Read(r));
+    *deleted = row_[0] == '*';
+    return Status::Ok();
+  }
+  // Many lookups: from now on flags are kept, and read for the whole
+  // piece of the file around r.
+  QUILL_RETURN_IF_ERROR(ReadFlags(r));
   *deleted = flags_[r] == kFlagDeleted;
+  return Status::Ok();
+}
+
+Status TableFile::ReadFlags(uint32_t r) {
+  if (flags_.size() < size_t{row_count_} + 1) flags_.resize(size_t{row_count_} + 1, kFlagUnknown);
+  const uint32_t per_piece = RowsPerPiece();
+  const uint32_t first = (r - 1) / per_piece * per_piece + 1;
+  const uint32_t count = std::min(per_piece, row_count_ - first + 1);
+  const size_t bytes = size_t{count} * row_length_;
+  if (flag_piece_.size() < bytes) flag_piece_.resize(bytes);
+  size_t got = 0;
+  Status s = file_->ReadAt(RowOffset(first), flag_piece_.data(), bytes, &got);
+  if (!s.ok()) return s.WithDbCode(kDbShortRead);
+  if (got < bytes) {
+    return ShortRead(path_,
+                     "rows " + std::to_string(first) + " to " + std::to_string(first + count - 1));
+  }
+  const char* p = flag_piece_.data();
+  uint8_t* f = flags_.data() + first;
+  for (uint32_t i = 0; i < count; ++i, p += row_length_) {
+    f[i] = *p == '*' ? kFlagDeleted : kFlagLive;
+  }
   return Status::Ok();
 }
 
@@ -803,7 +820,7 @@ Status TableCursor::Search(std::string_view value, size_t max, std::vector<uint3
   const std::string key = SearchKey(idx, value);
   // Every row of the index, read in one pass over its file, or the matches
   // of an index held in memory come all at once.
-  std::vector<uint32_t> candidates;
+  std::vector<uint32_t>& candidates = candidates_;
   uint32_t after = 0;  // the row of the entry after the matches
   bool at_once = false;
   if (key.empty() && max >= table_->row_count()) {

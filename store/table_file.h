@@ -129,11 +129,12 @@ class TableFile {
   // Whether row r is marked deleted; does not change the buffer.
   Status IsDeleted(uint32_t r, bool* deleted);
   // Reads rows first .. first + count - 1 in file order, a piece of the
-  // file at a time, and hands each to fn (the whole stored row, deleted
-  // flag at byte 0; valid during the call only). The buffer is not
+  // file at a time, and hands each piece to fn: n whole stored rows one
+  // after another (row_length() bytes each, deleted flag first), the first
+  // of them row `row`; valid during the call only. The buffer is not
   // changed. A failure of fn ends the reading and is returned.
-  using RowVisitor = std::function<Status(uint32_t row, std::string_view bytes)>;
-  Status ReadRows(uint32_t first, uint32_t count, const RowVisitor& fn);
+  using PieceVisitor = std::function<Status(uint32_t row, std::string_view rows, uint32_t n)>;
+  Status ReadRows(uint32_t first, uint32_t count, const PieceVisitor& fn);
   // Removes the deleted rows: the live rows, in order, go to a replacement
   // file that then takes the table's place; the header is rewritten.
   Status Pack();
@@ -151,7 +152,7 @@ class TableFile {
   Status ForEachBlock(const std::function<Status(std::string_view rows, uint32_t n)>& fn);
   // Rows read at once by ReadRows (a piece of the file).
   uint32_t RowsPerPiece() const;
-  Status ReadPieces(uint32_t first, uint32_t count, const RowVisitor& fn, std::string* piece);
+  Status ReadPieces(uint32_t first, uint32_t count, const PieceVisitor& fn, std::string* piece);
   // Writes the 36 header bytes and the 0x1A after the last row.
   Status WriteHeader();
   void EncodeHeader(std::array<unsigned char, kHeaderSize>* h) const;
@@ -161,6 +162,8 @@ class TableFile {
   class WatchedFile;
   enum RowFlag : uint8_t { kFlagUnknown = 0, kFlagLive = 1, kFlagDeleted = 2 };
   void NoteFlag(uint32_t r, char first_byte);
+  // Reads the deleted flags of the piece of the file around row r.
+  Status ReadFlags(uint32_t r);
   // Bytes at offset were written (data null: the write failed, so they
   // are unknown now), or the file was cut at offset (n 0, data null).
   void NoteChange(uint64_t offset, const char* data, uint64_t n, bool cut);
@@ -178,6 +181,7 @@ class TableFile {
   std::string row_;
   std::string spare_;  // where a row is read before it becomes the buffer
   std::string piece_;  // where ReadRows reads many rows at once
+  std::string flag_piece_;  // where ReadFlags reads
   bool reading_rows_ = false;
   uint32_t buffered_ = 0;
   bool rows_written_ = false;
@@ -279,6 +283,7 @@ class TableCursor {
   FileEnv& env_;
   std::unique_ptr<TableFile> table_;
   std::vector<std::unique_ptr<IndexFile>> indexes_;
+  std::vector<uint32_t> candidates_;  // kept between searches
   int selected_ = 0;
   uint32_t current_ = 1;
   bool bof_ = true;

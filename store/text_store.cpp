@@ -116,15 +116,20 @@ Status TextBodyStore::Read(std::string_view id, std::string* bytes) {
   for (size_t i = 0; s.ok() && i < rows.size() && bytes->size() < kCardTextCapacity;) {
     size_t run = 1;
     while (i + run < rows.size() && rows[i + run] == rows[i] + static_cast<int64_t>(run)) ++run;
-    s = table_.ReadRows(rows[i], static_cast<int64_t>(run), [&](int64_t, std::string_view stored) {
-      // Byte 0 is the deleted flag; the fields follow.
-      const char* rec = stored.data() + 1;
-      // A SIZE beyond the chunk (a damaged row) reads as a full chunk.
-      size_t n = std::min<size_t>(GetU32(rec + kSizeOffset), kTextChunkBytes);
-      n = std::min(n, kCardTextCapacity - bytes->size());
-      bytes->append(rec + kDataOffset, n);
-      return Status::Ok();
-    });
+    s = table_.ReadRows(rows[i], static_cast<int64_t>(run),
+                        [&](int64_t, std::string_view stored, uint32_t count) {
+                          const size_t length = stored.size() / count;
+                          for (uint32_t k = 0; k < count; ++k) {
+                            // Byte 0 is the deleted flag; the fields follow.
+                            const char* rec = stored.data() + k * length + 1;
+                            // A SIZE beyond the chunk (a damaged row) reads
+                            // as a full chunk.
+                            size_t n = std::min<size_t>(GetU32(rec + kSizeOffset), kTextChunkBytes);
+                            n = std::min(n, kCardTextCapacity - bytes->size());
+                            bytes->append(rec + kDataOffset, n);
+                          }
+                          return Status::Ok();
+                        });
     i += run;
   }
   if (!s.ok()) bytes->clear();

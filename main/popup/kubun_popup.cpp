@@ -213,7 +213,7 @@ void KubunPopup::AddCardOrTable(TreeNode* node, std::vector<PopupEntry>& parent,
 }
 
 int KubunPopup::RecentSlot(const TreeNode* node) const {
-  const std::string& id = node->info().TextId();
+  const std::string_view id = node->info().TextId();
   if (id.empty()) return -1;
   for (size_t slot = 0; slot < recent_ids_.size(); ++slot) {
     if (recent_ids_[slot] == id) return static_cast<int>(slot);
@@ -231,7 +231,7 @@ void KubunPopup::AddCardMenuItem(TreeNode* node, std::vector<PopupEntry>& parent
   PopupEntry e;
   e.caption = node->text();
   e.image = CardImage(node);
-  e.item = MyMenuItem{-1, owner_, node->info().TextId()};
+  e.item = MyMenuItem{-1, owner_, std::string(node->info().TextId())};
   parent.push_back(std::move(e));
 }
 
@@ -241,7 +241,7 @@ void KubunPopup::AddTableCardMenuItem(TreeNode* node, std::vector<PopupEntry>& p
     RecentNodes[static_cast<size_t>(slot)] = node;
     if (skip_recent) return;
   }
-  const std::string& id = node->info().TextId();
+  const std::string id(node->info().TextId());
   const int image = CardImage(node);
   PopupEntry sub = PopupEntry::Submenu(node->text(), image);
   PopupEntry all;

@@ -1,10 +1,61 @@
 #include "main/tree/folder_tree.h"
 
 #include <algorithm>
+#include <memory>
+#include <vector>
 
 namespace quill {
 
 // --- TreeNode ---
+
+namespace {
+
+// Room for nodes, taken a block at a time and never given back: a load
+// that follows a clear reuses the room of the nodes it freed.
+class NodeRoom {
+ public:
+  void* Take() {
+    if (free_ == nullptr) Grow();
+    Slot* s = free_;
+    free_ = s->next;
+    return s;
+  }
+  void Give(void* p) {
+    Slot* s = static_cast<Slot*>(p);
+    s->next = free_;
+    free_ = s;
+  }
+
+ private:
+  union Slot {
+    Slot* next;
+    alignas(TreeNode) unsigned char bytes[sizeof(TreeNode)];
+  };
+  static constexpr size_t kBlock = 512;
+
+  void Grow() {
+    blocks_.push_back(std::make_unique<Slot[]>(kBlock));
+    Slot* b = blocks_.back().get();
+    for (size_t i = kBlock; i-- > 0;) Give(&b[i]);
+  }
+
+  Slot* free_ = nullptr;
+  std::vector<std::unique_ptr<Slot[]>> blocks_;
+};
+
+// Never destroyed, so that a node freed at exit still has its room.
+NodeRoom& Room() {
+  static NodeRoom* room = new NodeRoom;
+  return *room;
+}
+
+}  // namespace
+
+void* TreeNode::operator new(size_t) { return Room().Take(); }
+
+void TreeNode::operator delete(void* p) noexcept {
+  if (p != nullptr) Room().Give(p);
+}
 
 TreeNode* TreeNode::next_sibling() const {
   if (parent_ == nullptr || index_ + 1 >= parent_->child_count()) return nullptr;
@@ -224,12 +275,16 @@ void FolderTree::SetExpanded(TreeNode* node, bool expanded) {
 void FolderTree::SetExpandedBranch(TreeNode* node, bool expanded) {
   if (node == nullptr) return;
   BeginUpdate();
-  std::vector<TreeNode*> stack{node};
+  // Only nodes with children are expanded or collapsed.
+  std::vector<TreeNode*> stack;
+  if (node->HasChildren()) stack.push_back(node);
   while (!stack.empty()) {
     TreeNode* n = stack.back();
     stack.pop_back();
-    if (n->HasChildren()) SetExpanded(n, expanded);
-    for (auto& c : n->children_) stack.push_back(c.get());
+    SetExpanded(n, expanded);
+    for (auto& c : n->children_) {
+      if (c->HasChildren()) stack.push_back(c.get());
+    }
   }
   EndUpdate();
 }

@@ -12,8 +12,10 @@
 // one place, so that removing a subtree clears every reference into it.
 #pragma once
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <functional>
 #include <memory>
 #include <string>
@@ -30,9 +32,9 @@ class NodeInfo {
     n.folder_ = 1;
     return n;
   }
-  static NodeInfo Card(std::string text_id) {
+  static NodeInfo Card(std::string_view text_id) {
     NodeInfo n;
-    n.text_id_ = std::move(text_id);
+    n.SetTextId(text_id);
     return n;
   }
 
@@ -46,7 +48,7 @@ class NodeInfo {
   uint8_t OneShotPaste() const { return one_shot_paste_; }
   uint8_t TwoColumn() const { return two_column_; }
   uint8_t BodyMode() const { return body_mode_; }  // 0, 'C' table, 'H' HTML
-  const std::string& TextId() const { return text_id_; }
+  std::string_view TextId() const { return std::string_view(text_id_, text_id_length_); }
 
   void SetUpdateTime(uint32_t v) { update_time_ = v; }
   void SetCreationTime(uint32_t v) { creation_time_ = v; }
@@ -58,7 +60,11 @@ class NodeInfo {
   void SetMark(uint8_t v) { mark_ = v; }
   void SetTwoColumn(uint8_t v) { two_column_ = v; }
   void SetBodyMode(uint8_t v) { body_mode_ = v; }
-  void SetTextId(std::string v) { text_id_ = std::move(v); }
+  // An id longer than the card table's field is cut to it.
+  void SetTextId(std::string_view v) {
+    text_id_length_ = static_cast<uint8_t>(std::min(v.size(), sizeof text_id_));
+    std::memcpy(text_id_, v.data(), text_id_length_);
+  }
 
  private:
   uint32_t update_time_ = 0;
@@ -71,15 +77,24 @@ class NodeInfo {
   uint8_t mark_ = 0;
   uint8_t two_column_ = 0;
   uint8_t body_mode_ = 0;
-  std::string text_id_;
+  // The card id in place: a tree holds one per card, and 16 characters are
+  // too many for a string without a block of its own.
+  uint8_t text_id_length_ = 0;
+  char text_id_[20] = {};
 };
 
 class FolderTree;
 
-class TreeNode {
+class TreeNode final {
  public:
   TreeNode(const TreeNode&) = delete;
   TreeNode& operator=(const TreeNode&) = delete;
+
+  // A tree holds a node per card: nodes come from blocks of their own, and
+  // a freed node's room serves the next one. Trees live on the main thread
+  // only, and so does this room.
+  static void* operator new(size_t size);
+  static void operator delete(void* p) noexcept;
 
   const std::string& text() const { return text_; }
   NodeInfo& info() { return info_; }

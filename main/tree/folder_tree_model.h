@@ -9,6 +9,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <utility>
 
@@ -66,6 +67,10 @@ class FolderTreeModel {
 
   bool DefAutoTitle() const { return settings_.DefAutoTitle != 0; }
 
+  // The room the tree loader works in (tree_loader.cpp), kept for the next
+  // load: a reload of a tree of the same size finds it ready.
+  std::shared_ptr<void>& load_room() { return load_room_; }
+
   int64_t card_count = 0;    // card nodes in the tree
   int64_t marked_count = 0;  // card nodes whose mark is not 0
   // 1 after a load that listed every card; cleared when cards are taken
@@ -84,6 +89,7 @@ class FolderTreeModel {
   FolderTree tree_;
   BusyState busy_;
   std::string data_set_name_;
+  std::shared_ptr<void> load_room_;
 };
 
 }  // namespace quill

@@ -513,6 +513,29 @@ TEST_F(FolderTreeTest, ADamagedFolderIndexEndsTheLoadWithAnError) {
   EXPECT_EQ(Shape(form_.tree().root()), "Data{F{'c0','c1','c2','c3','c4'}}");
 }
 
+// A folder index that lists a card twice shows it twice: the load takes
+// every entry, and the rows it reads once serve each of them.
+TEST_F(FolderTreeTest, ACardListedTwiceByTheIndexIsShownTwice) {
+  AddFolderRow("F");
+  AddCard("F", "c0");
+  AddCard("F", "c1");
+  ASSERT_TRUE(store_.Close().ok());  // the damage comes from outside the session
+  store::RawIndex twice;
+  twice.expr = "KUBUN";
+  twice.key_length = 100;
+  twice.key = "F";
+  twice.pages = {store::RawIndex::Leaf({1, 3, 2, 3})};
+  {
+    std::unique_ptr<RandomFile> f;
+    ASSERT_TRUE(env_.Open(folder_ + "quilbo7.ix0", OpenMode::kCreateTruncate, &f).ok());
+    const std::string bytes = twice.Bytes();
+    ASSERT_TRUE(f->WriteAt(0, bytes.data(), bytes.size()).ok());
+    ASSERT_TRUE(f->Close().ok());
+  }
+  Load();
+  EXPECT_EQ(Shape(form_.tree().root()), "Data{F{'c0','c1','c1'}}");
+}
+
 TEST_F(FolderTreeTest, StoreCommandsWaitWhileTheTreeLoads) {
   AddCard("F", "one");
   AddCard("F", "two");

@@ -73,7 +73,8 @@ int CSetTuikaMenu::VisitCard() {
     count_ = 1;
   }
   if (info_->BodyMode() == 'H' || info_->Locked() != 0) return 0;
-  current_->items.push_back({node_->text(), info_->TextId(), kImageCardBase + info_->Kind()});
+  current_->items.push_back(
+      {node_->text(), std::string(info_->TextId()), kImageCardBase + info_->Kind()});
   return 0;
 }
 

@@ -46,7 +46,7 @@ std::string RootCaption(const FolderTreeModel& form) {
   return caption;
 }
 
-std::string GetCardTitle(FolderTreeModel& form, uint32_t record_no, const std::string& text_id) {
+std::string GetCardTitle(FolderTreeModel& form, uint32_t record_no, std::string_view text_id) {
   store::CardRecord card(form.store());
   bool found = false;
   Status s = card.FindById(record_no, text_id, false, &found);

@@ -25,7 +25,7 @@ std::string RootCaption(const FolderTreeModel& form);
 
 // The stored title of the card with that row and card id; empty when not
 // found.
-std::string GetCardTitle(FolderTreeModel& form, uint32_t record_no, const std::string& text_id);
+std::string GetCardTitle(FolderTreeModel& form, uint32_t record_no, std::string_view text_id);
 std::string GetCardTitleById(FolderTreeModel& form, const std::string& text_id);
 
 }  // namespace quill

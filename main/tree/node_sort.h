@@ -25,11 +25,12 @@ inline int CompareBytes(std::string_view a, std::string_view b) {
 }
 
 // What the loader keeps of one listed card until its folder's cards are
-// sorted and become nodes.
+// sorted and become nodes. Title and card id are views of the loader's
+// own copy of the rows' bytes.
 struct TreeCardEntry {
   uint32_t record_no = 0;
   uint32_t position = 0;  // stored position among the folder's cards
-  std::string title;
+  std::string_view title;
   uint8_t one_shot_paste = 0;
   uint32_t update_time = 0;
   uint32_t creation_time = 0;
@@ -38,7 +39,7 @@ struct TreeCardEntry {
   uint8_t two_column = 0;
   uint8_t body_mode = 0;  // 0, 'C', 'H'
   uint8_t locked = 0;
-  std::string text_id;
+  std::string_view text_id;
 };
 
 // Orders TreeCardEntry pointers: 0 stored position; 1/2 title ascending /

@@ -144,6 +144,8 @@ Status RenumberCards(FolderTreeModel& form, TreeNode* node, store::CardRecord* e
   TreeNode* folder = FolderOf(node);
   if (form.settings().AutoSort != 0 || folder == nullptr) return Status::Ok();
   store::CardRecord card(form.store());
+  // One sync for the whole folder instead of one per card.
+  store::SyncBatch batch(form.store());
   Status s = card.SetOpenFlag(true);
   uint32_t position = 0;
   for (int i = 0; s.ok() && i < folder->child_count(); ++i) {
@@ -163,7 +165,9 @@ Status RenumberCards(FolderTreeModel& form, TreeNode* node, store::CardRecord* e
     ++position;
   }
   Status closed = card.SetOpenFlag(false);
+  Status synced = batch.End();
   if (s.ok()) s = closed;
+  if (s.ok()) s = synced;
   if (!s.ok()) Report(form, s);
   return s;
 }

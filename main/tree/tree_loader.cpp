@@ -1,6 +1,8 @@
 #include "main/tree/tree_loader.h"
 
 #include <algorithm>
+#include <memory>
+#include <cstring>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -41,8 +43,8 @@ std::vector<std::string> SplitPath(const std::string& path) {
   }
 }
 
-NodeInfo CardInfo(TreeCardEntry& e) {
-  NodeInfo info = NodeInfo::Card(std::move(e.text_id));
+NodeInfo CardInfo(const TreeCardEntry& e) {
+  NodeInfo info = NodeInfo::Card(e.text_id);
   info.SetUpdateTime(e.update_time);
   info.SetCreationTime(e.creation_time);
   info.SetRecordNo(e.record_no);
@@ -75,17 +77,58 @@ TreeNode* FindOrInsertFolder(FolderTree& tree, TreeNode* parent, const std::stri
   return tree.Insert(parent, lo, name, NodeInfo::Folder());
 }
 
-// What a load keeps of one listed row until its turn in key order comes.
-// Folder, title and card id are places in the loader's byte pool.
+// What a load keeps of one listed row, at the row's place in key order.
+// The folder path is a place in the loader's pool, where each path is
+// once; title and card id are held in the row, so that the folders' cards
+// are read one after another when they become nodes.
 struct ListedRow {
-  uint32_t folder_at = 0, title_at = 0, id_at = 0;
-  uint8_t folder_len = 0, title_len = 0, id_len = 0;
-  bool live = false;  // not marked deleted
-  bool in_bin = false;
-  bool folder_row = false;
-  uint8_t one_shot_paste = 0, icon = 0, two_column = 0, body_mode = 0, locked = 0;
-  uint32_t position = 0, update_time = 0, creation_time = 0;
+  uint32_t folder_at;
+  uint8_t folder_len, title_len, id_len;
+  bool live;  // not marked deleted
+  bool in_bin;
+  bool folder_row;
+  uint8_t one_shot_paste, icon, two_column, body_mode, locked;
+  uint32_t position, update_time, creation_time;
+  char title[store::card_row::kTitleLength];
+  char id[store::card_row::kTextIdLength];
+  std::string_view Title() const { return std::string_view(title, title_len); }
+  std::string_view Id() const { return std::string_view(id, id_len); }
 };
+
+// What a load needs for every row, kept by the form for the next load,
+// with room to spare for a tree that has grown a little since.
+struct LoadRoom {
+  std::vector<int64_t> rows;    // in key order
+  std::vector<uint32_t> place;  // of each row of the table in key order
+  std::unique_ptr<ListedRow[]> listed;
+  size_t listed_capacity = 0;
+};
+
+// A quarter more than n.
+size_t Spacious(size_t n) { return n + n / 4; }
+
+LoadRoom& RoomOf(FolderTreeModel& form) {
+  if (!form.load_room()) form.load_room() = std::make_shared<LoadRoom>();
+  return *std::static_pointer_cast<LoadRoom>(form.load_room());
+}
+
+// A hash of a folder path, for finding it again among those pooled.
+uint64_t PathHash(std::string_view path) {
+  uint64_t h = path.size();
+  size_t i = 0;
+  for (; i + 8 <= path.size(); i += 8) {
+    uint64_t w;
+    std::memcpy(&w, path.data() + i, 8);
+    h = (h ^ w) * 0x9E3779B97F4A7C15u;
+  }
+  for (; i < path.size(); ++i) h = (h ^ static_cast<unsigned char>(path[i])) * 0x100000001B3u;
+  // Every bit of the words reaches the low bits, which pick the slot.
+  h ^= h >> 33;
+  h *= 0xFF51AFD7ED558CCDu;
+  h ^= h >> 33;
+  h *= 0xC4CEB9FE1A85EC53u;
+  return h ^ (h >> 33);
+}
 
 // The text of a stored text field of the card row as a loaded card holds
 // it: without its trailing blanks, up to its first NUL.
@@ -98,22 +141,27 @@ std::string_view StoredText(std::string_view row, size_t offset, size_t length) 
 class TreeLoader {
  public:
   TreeLoader(FolderTreeModel& form, CardSearch* criteria)
-      : form_(form), tree_(form.tree()), criteria_(criteria), rec_(form.store()) {}
+      : form_(form),
+        tree_(form.tree()),
+        criteria_(criteria),
+        rec_(form.store()),
+        room_(RoomOf(form)) {}
 
   Status Run();
 
  private:
   // The steps of Run, in order.
   void StartAfresh();
-  Status ReadTable(std::vector<int64_t>* rows, std::vector<ListedRow>* listed);
+  Status ReadTable(std::vector<int64_t>* rows);
   TreeNode* CreateRoot();
-  Status PlaceRows(const std::vector<int64_t>& rows, const std::vector<ListedRow>& listed);
+  Status PlaceRows(const std::vector<int64_t>& rows);
   Status ReportWriteFailures(Status error);
   void ShowLoadedTree(TreeNode* root);
   void ClearEditorAndSelect(TreeNode* root);
 
   // Reading the rows, building the folders and collecting the cards.
-  Status ReadListedRows(const std::vector<int64_t>& rows, std::vector<ListedRow>* listed);
+  Status ReadListedRows(const std::vector<int64_t>& rows);
+
   Status MoveIntoFolderZero(int64_t row);
   std::string_view Pooled(uint32_t at, uint8_t len) const {
     return std::string_view(pool_).substr(at, len);
@@ -122,14 +170,20 @@ class TreeLoader {
   void LeaveGroup();
   void Flush(TreeNode* folder);
   void EnsureFolderRow(const std::string& path);
-  Status Collect(int64_t row, const ListedRow& listed);
+  // place: the row's place in key order.
+  Status Collect(uint32_t place, const ListedRow& listed);
+  // The entry a collected card is sorted by and made a node from.
+  TreeCardEntry CardEntry(uint32_t place, uint32_t mark) const;
 
   FolderTreeModel& form_;
   FolderTree& tree_;
   CardSearch* criteria_;
   store::CardRecord rec_;
   int order_ = 0;
-  std::string pool_;  // folder paths, titles and card ids of the listed rows
+  std::string pool_;  // the folder paths of the listed rows
+  // The pool place of the current path when it came from a row: rows with
+  // that place need no comparison of the path.
+  uint32_t group_folder_at_ = UINT32_MAX;
 
   // levels_[k] is the folder node of level k of the current path (0: root).
   std::vector<TreeNode*> levels_;
@@ -142,8 +196,23 @@ class TreeLoader {
   std::unordered_set<std::string> ensured_;
   // Card entries waiting to become nodes, per folder node, and those of the
   // current folder (null until its first card).
-  std::unordered_map<TreeNode*, std::vector<TreeCardEntry>> pending_;
-  std::vector<TreeCardEntry>* group_entries_ = nullptr;
+  struct PendingCard {
+    uint32_t place;  // in key order
+    uint32_t mark;
+  };
+  std::unordered_map<TreeNode*, std::vector<PendingCard>> pending_;
+  std::vector<PendingCard>* group_entries_ = nullptr;
+  // The list of a folder flushed, emptied, for the next folder's cards.
+  std::vector<PendingCard> spare_cards_;
+  // The rows in key order and as read, while they are placed; and the
+  // entries of the folder being flushed (kept for the next folder).
+  const std::vector<int64_t>* rows_ = nullptr;
+  LoadRoom& room_;
+  // One ListedRow a listed row, by place in key order (filled in whole by
+  // ReadListedRows: not cleared first); room_.listed.
+  ListedRow* listed_ = nullptr;
+  std::vector<TreeCardEntry> flushed_;
+  std::vector<TreeCardEntry*> flush_order_;
   // The folder "0" made for cards without a folder: its rows come first
   // in path order, the table's own "0" rows later, so its cards and its
   // folder row are settled at the end.
@@ -159,14 +228,19 @@ class TreeLoader {
 Status TreeLoader::Run() {
   StartAfresh();
   order_ = LoaderSortOrder(form_.settings());
-  std::vector<int64_t> rows;
-  std::vector<ListedRow> listed;
-  Status error = ReadTable(&rows, &listed);
+  std::vector<int64_t>& rows = room_.rows;
+  Status error = ReadTable(&rows);
   TreeNode* root = CreateRoot();
   tree_.BeginUpdate();
   if (error.ok()) form_.view().ShowProgress(static_cast<int64_t>(rows.size()));
   BusyScope busy(form_.busy());
-  if (error.ok()) error = PlaceRows(rows, listed);
+  if (error.ok()) {
+    // The folder rows and moved cards of a load are made durable together.
+    store::SyncBatch batch(form_.store());
+    error = PlaceRows(rows);
+    Status synced = batch.End();
+    if (error.ok()) error = synced;
+  }
   error = ReportWriteFailures(std::move(error));
   ShowLoadedTree(root);
   Status closed = rec_.SetOpenFlag(false);
@@ -190,10 +264,15 @@ void TreeLoader::StartAfresh() {
 // Opens the card table and reads every row of its folder index, in folder
 // path order, in one pass. The index lists deleted rows too; PlaceRows
 // passes over them.
-Status TreeLoader::ReadTable(std::vector<int64_t>* rows, std::vector<ListedRow>* listed) {
+Status TreeLoader::ReadTable(std::vector<int64_t>* rows) {
   QUILL_RETURN_IF_ERROR(rec_.SetOpenFlag(true));
+  int64_t count = 0;
+  QUILL_RETURN_IF_ERROR(form_.store().cards().RowCount(&count));
+  if (rows->capacity() < static_cast<size_t>(count)) {
+    rows->reserve(Spacious(static_cast<size_t>(count)));
+  }
   QUILL_RETURN_IF_ERROR(form_.store().cards().KeyOrder("KUBUN", rows));
-  return ReadListedRows(*rows, listed);
+  return ReadListedRows(*rows);
 }
 
 // The root stands for the data set; it is the current node and level 0 of
@@ -209,30 +288,34 @@ TreeNode* TreeLoader::CreateRoot() {
 // cards; each folder's cards become nodes when its rows are all read.
 // Stops at the first error, and when a card without a folder cannot be
 // moved into "0" (low_space_).
-Status TreeLoader::PlaceRows(const std::vector<int64_t>& rows,
-                             const std::vector<ListedRow>& listed) {
+Status TreeLoader::PlaceRows(const std::vector<int64_t>& rows) {
+  rows_ = &rows;
   FolderTreeView& view = form_.view();
   for (size_t i = 0; i < rows.size(); ++i) {
     view.ProcessMessages();
-    const ListedRow& row = listed[i];
+    const ListedRow& row = listed_[i];
     if (!row.live || row.in_bin) continue;
-    std::string_view folder = Pooled(row.folder_at, row.folder_len);
     bool rewritten = false;
-    if (folder.empty()) {
+    if (row.folder_len == 0) {
       QUILL_RETURN_IF_ERROR(MoveIntoFolderZero(rows[i]));
       if (low_space_) return Status::Ok();
-      folder = kNoFolderPath;
       rewritten = true;
     }
     view.SetProgress(static_cast<int64_t>(i));
-    if (folder != path_ || rewritten != group_rewritten_) {
-      LeaveGroup();
-      EnterPath(std::string(folder), rewritten);
+    const bool same_place = !rewritten && !group_rewritten_ && row.folder_at == group_folder_at_;
+    if (!same_place) {
+      const std::string_view folder =
+          rewritten ? std::string_view(kNoFolderPath) : Pooled(row.folder_at, row.folder_len);
+      if (folder != path_ || rewritten != group_rewritten_) {
+        LeaveGroup();
+        EnterPath(std::string(folder), rewritten);
+      }
+      group_folder_at_ = rewritten ? UINT32_MAX : row.folder_at;
     }
     if (row.folder_row) {
       seen_rows_.insert(path_);
     } else {
-      QUILL_RETURN_IF_ERROR(Collect(rows[i], row));
+      QUILL_RETURN_IF_ERROR(Collect(static_cast<uint32_t>(i), row));
     }
   }
   // Every row is read: the last folder is settled, then the folder "0"
@@ -289,7 +372,7 @@ void TreeLoader::ShowLoadedTree(TreeNode* root) {
   form_.loading = false;
   tree_.set_editor_node(nullptr);
   tree_.set_current_node(root);
-  tree_.SetExpandedBranch(root, false);
+  // Every node was made collapsed by this load: only the root opens.
   tree_.SetExpanded(root, true);
   tree_.EndUpdate();
 }
@@ -324,10 +407,15 @@ void TreeLoader::EnsureFolderRow(const std::string& path) {
 void TreeLoader::Flush(TreeNode* folder) {
   auto it = pending_.find(folder);
   if (it == pending_.end()) return;
-  std::vector<TreeCardEntry> entries = std::move(it->second);
+  std::vector<TreeCardEntry>& entries = flushed_;
+  std::vector<TreeCardEntry*>& order = flush_order_;
+  entries.clear();
+  order.clear();
+  entries.reserve(it->second.size());
+  for (const PendingCard& c : it->second) entries.push_back(CardEntry(c.place, c.mark));
+  spare_cards_ = std::move(it->second);
+  spare_cards_.clear();
   pending_.erase(it);
-  std::vector<TreeCardEntry*> order;
-  order.reserve(entries.size());
   for (auto& e : entries) order.push_back(&e);
   NodeSort sorter(order_);
   store::SortArray(sorter, order.data(), order.size(), sizeof(TreeCardEntry*));
@@ -376,52 +464,105 @@ void TreeLoader::EnterPath(const std::string& path, bool rewritten) {
   if (rewritten) zero_node_ = levels_.back();
 }
 
-// Reads every listed row in one pass over the table, from the first of
-// them to the last, into listed (in the order of rows). A card row is read
-// as CardRecord::Load reads it; only what the tree shows is kept.
-Status TreeLoader::ReadListedRows(const std::vector<int64_t>& rows,
-                                  std::vector<ListedRow>* listed) {
+// Reads the table in one pass, from the first listed row to the last,
+// into listed_: each row's ListedRow at its place in key order (the order
+// of rows). A card row is read as CardRecord::Load reads it; only what the
+// tree shows is kept.
+Status TreeLoader::ReadListedRows(const std::vector<int64_t>& rows) {
   using namespace store::card_row;
-  listed->assign(rows.size(), ListedRow());
+  listed_ = nullptr;
   pool_.clear();
   if (rows.empty()) return Status::Ok();
-  // The places of each row in the list, chained (a damaged index may list
-  // a row twice).
-  constexpr uint32_t kNone = UINT32_MAX;
   const auto [low, high] = std::minmax_element(rows.begin(), rows.end());
-  const int64_t first = *low, last = *high;
-  std::vector<uint32_t> first_place(static_cast<size_t>(last - first + 1), kNone);
-  std::vector<uint32_t> next_place(rows.size(), kNone);
-  for (size_t i = rows.size(); i-- > 0;) {
-    uint32_t& head = first_place[static_cast<size_t>(rows[i] - first)];
-    next_place[i] = head;
-    head = static_cast<uint32_t>(i);
+  const int64_t first = *low;
+  const int64_t count = *high - *low + 1;
+  // The place of each row in key order; a damaged index may list a row
+  // twice, and its later places are filled in from the first.
+  constexpr uint32_t kUnlisted = UINT32_MAX;
+  std::vector<uint32_t>& place = room_.place;
+  if (place.capacity() < static_cast<size_t>(count)) place.reserve(Spacious(count));
+  place.assign(static_cast<size_t>(count), kUnlisted);
+  std::vector<std::pair<uint32_t, uint32_t>> repeats;  // {place, first place}
+  for (size_t i = 0; i < rows.size(); ++i) {
+    uint32_t& p = place[static_cast<size_t>(rows[i] - first)];
+    if (p == kUnlisted) {
+      p = static_cast<uint32_t>(i);
+    } else {
+      repeats.emplace_back(static_cast<uint32_t>(i), p);
+    }
   }
-  auto pool = [&](std::string_view text, uint32_t* at, uint8_t* len) {
-    *at = static_cast<uint32_t>(pool_.size());
-    *len = static_cast<uint8_t>(text.size());
-    pool_.append(text);
+  if (room_.listed_capacity < rows.size()) {
+    room_.listed.reset();
+    room_.listed_capacity = Spacious(rows.size());
+    room_.listed.reset(new ListedRow[room_.listed_capacity]);
+  }
+  listed_ = room_.listed.get();
+  // Every folder path met, by hash (open addressing): each is pooled once,
+  // so that the rows of one folder share its place.
+  struct PathSlot {
+    uint64_t hash = 0;
+    uint32_t at = UINT32_MAX;
+    uint8_t len = 0;
   };
-  return form_.store().cards().ReadRows(
-      first, last - first + 1, [&](int64_t r, std::string_view stored) {
-        uint32_t place = first_place[static_cast<size_t>(r - first)];
-        if (place == kNone) return Status::Ok();
-        ListedRow row;
-        row.live = stored[0] != '*';
-        pool(StoredText(stored, kKubun, kKubunLength), &row.folder_at, &row.folder_len);
-        std::string_view title = StoredText(stored, kTitle, kTitleLength);
-        std::string cut;
-        if (title.size() > kTitleStored) {
-          cut.assign(title);
-          store::TruncateSjis(cut, kTitleStored);
-          title = cut;
-        }
-        row.folder_row = title == store::FolderMarkerTitle;
-        const char* y = stored.data() + 1 + kYobi;
-        row.in_bin = store::CardInBin(y);
-        if (!row.folder_row) {
-          pool(title, &row.title_at, &row.title_len);
-          pool(StoredText(stored, kTextId, kTextIdLength), &row.id_at, &row.id_len);
+  std::vector<PathSlot> paths(1024);
+  size_t path_count = 0;
+  auto pool_path = [&](std::string_view path, ListedRow* row) {
+    const uint64_t hash = PathHash(path);
+    size_t mask = paths.size() - 1;
+    size_t slot = hash & mask;
+    for (; paths[slot].at != UINT32_MAX; slot = (slot + 1) & mask) {
+      const PathSlot& p = paths[slot];
+      if (p.hash == hash && p.len == path.size() &&
+          std::memcmp(pool_.data() + p.at, path.data(), path.size()) == 0) {
+        row->folder_at = p.at;
+        row->folder_len = p.len;
+        return;
+      }
+    }
+    row->folder_at = static_cast<uint32_t>(pool_.size());
+    row->folder_len = static_cast<uint8_t>(path.size());
+    pool_.append(path);
+    paths[slot] = {hash, row->folder_at, row->folder_len};
+    if (++path_count * 2 <= paths.size()) return;
+    // Half full: twice the slots.
+    std::vector<PathSlot> old(paths.size() * 2);
+    old.swap(paths);
+    mask = paths.size() - 1;
+    for (const PathSlot& p : old) {
+      if (p.at == UINT32_MAX) continue;
+      size_t to = p.hash & mask;
+      while (paths[to].at != UINT32_MAX) to = (to + 1) & mask;
+      paths[to] = p;
+    }
+  };
+  const uint32_t* next_place = place.data();
+  Status s = form_.store().cards().ReadRows(
+      first, count, [&](int64_t, std::string_view stored_rows, uint32_t n) {
+        const size_t length = stored_rows.size() / n;
+        for (uint32_t k = 0; k < n; ++k) {
+          const uint32_t at = *next_place++;
+          if (at == kUnlisted) continue;
+          const std::string_view stored = stored_rows.substr(k * length, length);
+          ListedRow& row = listed_[at];
+          row.live = stored[0] != '*';
+          pool_path(StoredText(stored, kKubun, kKubunLength), &row);
+          std::string_view title = StoredText(stored, kTitle, kTitleLength);
+          std::string cut;
+          if (title.size() > kTitleStored) {
+            cut.assign(title);
+            store::TruncateSjis(cut, kTitleStored);
+            title = cut;
+          }
+          row.folder_row = title == store::FolderMarkerTitle;
+          const char* y = stored.data() + 1 + kYobi;
+          row.in_bin = store::CardInBin(y);
+          row.title_len = row.id_len = 0;
+          if (row.folder_row) continue;
+          row.title_len = static_cast<uint8_t>(title.size());
+          std::memcpy(row.title, title.data(), title.size());
+          const std::string_view id = StoredText(stored, kTextId, kTextIdLength);
+          row.id_len = static_cast<uint8_t>(id.size());
+          std::memcpy(row.id, id.data(), id.size());
           row.one_shot_paste = y[kOneShot] == 1 ? 1 : 0;
           row.icon = store::CardIconOf(y);
           row.two_column = y[kTwoColumn] == '@' ? 1 : 0;
@@ -431,30 +572,46 @@ Status TreeLoader::ReadListedRows(const std::vector<int64_t>& rows,
           row.update_time = store::GetU32(stored.data() + 1 + kUtime);
           row.creation_time = store::GetU32(stored.data() + 1 + kCtime);
         }
-        for (; place != kNone; place = next_place[place]) (*listed)[place] = row;
         return Status::Ok();
       });
+  if (s.ok()) {
+    for (const auto& [again, at] : repeats) listed_[again] = listed_[at];
+  }
+  return s;
 }
 
-Status TreeLoader::Collect(int64_t row, const ListedRow& listed) {
+Status TreeLoader::Collect(uint32_t place, const ListedRow& listed) {
   const Settings& settings = form_.settings();
   bool matched = false;
   if (criteria_ != nullptr) {
     // The search sees the whole card, loaded without its text.
-    rec_.SetRecNo(row);
+    rec_.SetRecNo((*rows_)[place]);
     QUILL_RETURN_IF_ERROR(rec_.Load(false));
     matched = criteria_->Matches(rec_);
   }
-  TreeCardEntry e;
+  uint32_t mark = 0;
   if (settings.FindDel != 0) {
     if (criteria_ != nullptr && !matched) return Status::Ok();
-    e.mark = (settings.FindFolderMark != 0 && criteria_ != nullptr) ? 1 : 0;
+    mark = (settings.FindFolderMark != 0 && criteria_ != nullptr) ? 1 : 0;
   } else {
-    e.mark = matched ? 1 : 0;
+    mark = matched ? 1 : 0;
   }
-  e.record_no = static_cast<uint32_t>(row);
+  if (group_entries_ == nullptr) {
+    auto [it, fresh] = pending_.try_emplace(levels_.back());
+    if (fresh) it->second = std::move(spare_cards_);
+    group_entries_ = &it->second;
+  }
+  group_entries_->push_back({place, mark});
+  return Status::Ok();
+}
+
+TreeCardEntry TreeLoader::CardEntry(uint32_t place, uint32_t mark) const {
+  const ListedRow& listed = listed_[place];
+  TreeCardEntry e;
+  e.mark = mark;
+  e.record_no = static_cast<uint32_t>((*rows_)[place]);
   e.position = listed.position;
-  e.title = Pooled(listed.title_at, listed.title_len);
+  e.title = listed.Title();
   e.one_shot_paste = listed.one_shot_paste;
   e.update_time = listed.update_time;
   e.creation_time = listed.creation_time;
@@ -462,10 +619,8 @@ Status TreeLoader::Collect(int64_t row, const ListedRow& listed) {
   e.two_column = listed.two_column;
   e.body_mode = listed.body_mode;
   e.locked = listed.locked;
-  e.text_id = Pooled(listed.id_at, listed.id_len);
-  if (group_entries_ == nullptr) group_entries_ = &pending_[levels_.back()];
-  group_entries_->push_back(std::move(e));
-  return Status::Ok();
+  e.text_id = listed.Id();
+  return e;
 }
 
 }  // namespace
