@@ -6,10 +6,16 @@
 // against like: the store syncing each change against SQLite with
 // synchronous=FULL (both survive a power cut), and the store in its
 // kill-safe mode against synchronous=OFF (both survive a killed process).
+// The reads run on the store that wrote the cards, as SQLite's run on the
+// connection that wrote them: what each keeps in memory from the writes
+// serves the reads (the store keeps its index entries while its session
+// lasts).
 //
 // A fifth workload has no SQLite side: the start-up tree load of the main
-// window (LoadFolderTree over the same cards) against one sequential read
-// of the card table and its folder index.
+// window (LoadFolderTree over the same cards, on a freshly opened store)
+// against one sequential read of the card table and its folder index. The
+// timed load is the second in the process: the first writes the folder
+// rows the cards need.
 //
 // Run: card_store_bench [benchmark flags]. After the runs a table prints
 // the time of each workload on both and the ratio, then the tree load

@@ -233,12 +233,14 @@ Status CardRecord::Open(bool probe, std::string_view folder_path) {
 Status CardRecord::Close() {
   keep_open = false;
   Status s = store_.cards().Close();
+  s = First(s, store_.texts().Close());
   return First(s, store_.values().Close());
 }
 
 Status CardRecord::SetOpenFlag(bool flag) {
   keep_open = flag;
-  return flag ? store_.cards().Open() : store_.cards().Close();
+  if (flag) return store_.cards().Open();
+  return First(store_.cards().Close(), store_.texts().Close());
 }
 
 void CardRecord::Clear() {
@@ -446,7 +448,9 @@ Status CardRecord::Write(bool low_threshold) {
   // A row stored despite a failure (an index entry missing) is this card's
   // row from now on, so a retry rewrites it instead of adding another.
   if (change.stored() > 0) row = planned;
-  if (with_text) s = First(s, store_.texts().Close());
+  // A loop that keeps the card table open keeps the text store open too;
+  // a failure closes it.
+  if (with_text && (!keep_open || !s.ok())) s = First(s, store_.texts().Close());
   if (!s.ok()) return CloseUnlessKept(s);
   QUILL_RETURN_IF_ERROR(CloseUnlessKept(Status::Ok()));
   if (card) TrimRight(title);

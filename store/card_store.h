@@ -15,7 +15,8 @@
 //
 // The card table opens lazily for each operation and closes after it
 // unless the card's keep_open is set (loops over many cards set it and
-// close at the end). Errors are Status values; kFatal carries one of the
+// close at the end); so does the text body store for the texts a write
+// stores. Errors are Status values; kFatal carries one of the
 // fatal messages of text_store.h, which the program shows and then ends.
 //
 // Crashes: the three tables share the data set's journal (journal.h),
@@ -198,7 +199,8 @@ class CardRecord {
   Status Open(bool probe, std::string_view folder_path = {});
   // Clears keep_open and closes the card table and the stores.
   Status Close();
-  // Sets keep_open and opens the card table.
+  // Sets keep_open and opens the card table; clearing it closes the card
+  // table and the text body store.
   Status SetOpenFlag(bool flag);
   void SetRecNo(int64_t r) { row = r; }
   // key_name "KUBUN" or "TEXT_ID": the first live row whose key starts
