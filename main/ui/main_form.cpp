@@ -35,6 +35,7 @@
 #include "platform/qt/cp932_text.h"
 #include "main/ui/flow_layout.h"
 #include "main/ui/main_form_tree_glue.h"
+#include "main/ui/qt_shell.h"
 #include "main/ui/qt_ui.h"
 #include "platform/file_env.h"
 #include "platform/messages.h"
@@ -191,6 +192,8 @@ TMainForm::TMainForm(MainFormContext context, QWidget* parent)
       context_(std::move(context)),
       own_ui_(context_.ui == nullptr ? std::make_unique<QtUi>(context_.install_folder) : nullptr),
       ui_(context_.ui != nullptr ? *context_.ui : *own_ui_),
+      own_shell_(context_.shell == nullptr ? std::make_unique<QtShell>() : nullptr),
+      shell_(context_.shell != nullptr ? *context_.shell : *own_shell_),
       env_(context_.env != nullptr ? *context_.env : FileEnv::Default()),
       startup_(env_, context_.program_folder),
       registry_(env_, context_.registry_path),

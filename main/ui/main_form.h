@@ -56,6 +56,7 @@ class MessageBus;
 class Clock;
 class QtUi;
 class SearchCommands;
+class Shell;
 class Ui;
 class TreeNode;
 enum class MarkCommand;
@@ -88,6 +89,8 @@ struct MainFormContext {
   KeyInjector* keys = nullptr;
   // The clip-tool plug-ins' loader; null: the system's.
   PluginLoader* plugins = nullptr;
+  // Opens the files and addresses of links; null: the desktop (QtShell).
+  Shell* shell = nullptr;
 };
 
 class TMainForm : public QMainWindow {
@@ -453,6 +456,8 @@ class TMainForm : public QMainWindow {
   MainFormContext context_;
   std::unique_ptr<QtUi> own_ui_;  // when the context brings none
   Ui& ui_;
+  std::unique_ptr<Shell> own_shell_;  // when the context brings none
+  Shell& shell_;
   FileEnv& env_;
   Startup startup_;
   RegistryStore registry_;
