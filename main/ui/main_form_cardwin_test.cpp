@@ -34,9 +34,9 @@ class MainFormCardWindowTest : public testing::Test {
     store::CardStore cards(FileEnv::Default(), dir_.Path() + "/");
     EXPECT_TRUE(cards.Open(false, dir_.Path()).ok());
     store::WriteFolderRow(cards, "F");
-    plain_ = Write(cards, "Alpha", "one", 0, false);
-    auto_ = Write(cards, "Auto", "auto text", 0, true);
-    table_ = Write(cards, "Table", "a\tb\tc\r\n", 'C', false);
+    plain_ = store::WriteKindCard(cards, "F", "Alpha", "one", 0);
+    auto_ = store::WriteKindCard(cards, "F", "Auto", "auto text", 0, true);
+    table_ = store::WriteKindCard(cards, "F", "Table", "a\tb\tc\r\n", 'C');
     EXPECT_TRUE(cards.Close().ok());
 
     MainFormContext context;
@@ -47,19 +47,6 @@ class MainFormCardWindowTest : public testing::Test {
     form_ = std::make_unique<TMainForm>(std::move(context));
     Status s = form_->FormCreate();
     EXPECT_TRUE(s.ok()) << s.ToString();
-  }
-
-  std::string Write(store::CardStore& cards, const std::string& title, const std::string& text,
-                    char kind, bool auto_title) {
-    store::CardRecord c(cards);
-    c.Clear();
-    c.folder = "F";
-    c.title = title;
-    c.text = text;
-    c.kind = kind;
-    c.auto_title = auto_title;
-    EXPECT_TRUE(c.Write().ok());
-    return c.id;
   }
 
   store::CardRecord Read(const std::string& id) {

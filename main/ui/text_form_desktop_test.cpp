@@ -25,7 +25,7 @@
 #include "platform/headless/fake_ui.h"
 #include "platform/headless/temp_dir.h"
 #include "platform/text_codec.h"
-#include "store/card_store.h"
+#include "store/card_test_support.h"
 
 namespace quill {
 namespace {
@@ -76,8 +76,8 @@ class TextFormDesktopTest : public testing::Test {
     App();
     store::CardStore cards(FileEnv::Default(), dir_.Path() + "/");
     EXPECT_TRUE(cards.Open(false, dir_.Path()).ok());
-    text_ = Write(cards, "Links", "see http://x.jp/a here\r\n", 0);
-    table_ = Write(cards, "Table", "a\tb\r\n", 'C');
+    text_ = store::WriteKindCard(cards, "F", "Links", "see http://x.jp/a here\r\n", 0);
+    table_ = store::WriteKindCard(cards, "F", "Table", "a\tb\r\n", 'C');
     EXPECT_TRUE(cards.Close().ok());
     MainFormContext context;
     context.program_folder = dir_.Path() + "/";
@@ -86,18 +86,6 @@ class TextFormDesktopTest : public testing::Test {
     context.shell = &shell_;
     form_ = std::make_unique<TMainForm>(std::move(context));
     EXPECT_TRUE(form_->FormCreate().ok());
-  }
-
-  std::string Write(store::CardStore& cards, const std::string& title, const std::string& text,
-                    char kind) {
-    store::CardRecord c(cards);
-    c.Clear();
-    c.folder = "F";
-    c.title = title;
-    c.text = text;
-    c.kind = kind;
-    EXPECT_TRUE(c.Write().ok());
-    return c.id;
   }
 
   TTextFm& Open(const std::string& id) {
