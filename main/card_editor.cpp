@@ -162,7 +162,7 @@ void CardEditor::ShowCard(bool header_only) {
   view_.SetEnabled(EditorControl::kCancelButton, false);
   FontChanged = 0;
   SetEditNode(SelectedNode());
-  SetEditorEnabled(!shown_in_card_window);
+  SetEditorEnabled(!(ShownInCardWindow && !c.id.empty() && ShownInCardWindow(c.id)));
   ApplyBodyReadOnly();
 }
 

@@ -15,6 +15,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -149,8 +150,9 @@ class CardEditor {
   int FontChanged = 0;  // the user changed this card's font
   int SavingCard = 0;   // a save runs
   int DeferOpen = 0;    // the next selection change opens later
-  // A card window shows the card in the editor (none exist yet).
-  bool shown_in_card_window = false;
+  // Whether a card window shows the card with this id (the editor's
+  // controls are then disabled); none when empty.
+  std::function<bool(const std::string& card_id)> ShownInCardWindow;
 
   // Shows EditCard in the controls; header_only keeps body and icon.
   void ShowCard(bool header_only);

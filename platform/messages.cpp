@@ -73,6 +73,18 @@ constexpr std::array<Entry, kMessageCount> kMessages = {{
      "置換するとテキストが長すぎるので、次のカードは変更しませんでした。\n%1"},
     {MessageId::kBatchReplaceFailed, "一括置換を中止しました。\n%1"},
     {MessageId::kSearchFailed, "カードを読めないので検索を中止しました。\n%1"},
+
+    {MessageId::kCardIndexBroken,
+     "インデックスが壊れているかも知れません。１度、完全削除をやってみてください。"},
+    {MessageId::kCardWindowCardGone,
+     "元のカードがありませんでした。ＴＥＸＴはクリップボードに入れておきます。"},
+    {MessageId::kCardWindowLowSpace, "空き容量が少なくて保存を中止しました"},
+    {MessageId::kCardWindowTextTooLong, "テキストが長すぎるので保存できません。"},
+    {MessageId::kCardWindowDataSetNotOpened, "カードのデータを開けないので保存できません。\n%1"},
+    {MessageId::kCardWindowNotSaved, "カードを保存できませんでした。\n%1"},
+    {MessageId::kLinkedFileMissing,
+     "ファイルがありません。新規に作りますか？(拡張子によってうまく開けない場合があります）"},
+    {MessageId::kLinkedFileNotCreated, "作れませんでした"},
 }};
 
 // Each entry sits at its id's place, so the table is indexed by id.

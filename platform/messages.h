@@ -78,6 +78,16 @@ enum class MessageId {
   kBatchReplaceFailed,   // %1: the reason
   kSearchFailed,         // %1: the reason
 
+  // Card windows and links in card texts.
+  kCardIndexBroken,
+  kCardWindowCardGone,
+  kCardWindowLowSpace,
+  kCardWindowTextTooLong,
+  kCardWindowDataSetNotOpened,  // %1: the reason
+  kCardWindowNotSaved,          // %1: the reason
+  kLinkedFileMissing,
+  kLinkedFileNotCreated,
+
   kCount,
 };
 

@@ -34,6 +34,22 @@ inline std::string WriteTestCard(CardStore& store, FakeClock& clock, const std::
   return c.id;
 }
 
+// Writes a new card with a body kind ('C', 'H' or 0) and returns its id.
+inline std::string WriteKindCard(CardStore& store, const std::string& folder,
+                                 const std::string& title, const std::string& text, char kind,
+                                 bool auto_title = false) {
+  CardRecord c(store);
+  c.Clear();
+  c.folder = folder;
+  c.title = title;
+  c.text = text;
+  c.kind = kind;
+  c.auto_title = auto_title;
+  Status s = c.Write();
+  EXPECT_TRUE(s.ok()) << s.ToString();
+  return c.id;
+}
+
 // Writes the folder row of path.
 inline void WriteFolderRow(CardStore& store, const std::string& path) {
   CardRecord c(store);

@@ -1,5 +1,7 @@
 #include "main/ui/main_form.h"
 
+#include "main/cardwin/card_window_list.h"
+
 #include <QAction>
 #include <QApplication>
 #include <QCheckBox>
@@ -293,6 +295,8 @@ void TMainForm::BuildControls() {
   SaveButton = MakeButton(card, "SaveButton", "登録");
   ToFloppy = MakeButton(card, "ToFloppy", "外部保存");
   Window = MakeButton(card, "Window", "窓");
+  Window->setToolTip(U("F5"));
+  Window->setEnabled(false);  // while no card window is open
   PrintOut = MakeButton(card, "PrintOut", "印刷");
   for (QPushButton* b : {CancelButton, AddNew, Del, Tikan, SaveButton, ToFloppy, Window,
                          PrintOut}) {
@@ -558,7 +562,6 @@ void TMainForm::ListClipTools() {
   if (!context_.install_folder.empty()) folders.push_back(context_.install_folder);
   clip_tool_files_ = startup_.ScanClipTools(folders);
   LoadClipTools();
-  card_window_count_ = 0;
   MagicMenu->setTitle(U("クリップツール(&K)"));
   TextPopup->addMenu(MagicMenu);
 }
@@ -669,7 +672,7 @@ void TMainForm::StartButtonBar() {
 }
 
 bool TMainForm::FormClose() {
-  if (card_window_count_ > 0) {
+  if (card_window_glue_ != nullptr && CardWindows().CardWindowCount() > 0) {
     int answer = ui_.ShowMessageDialog(MessageText(MessageId::kConfirmCloseWhileCardWindowsOpen),
                                        MessageText(MessageId::kCautionCaption), kMessageYesNo);
     if (answer != kResultNo) return false;
@@ -698,7 +701,7 @@ void TMainForm::closeEvent(QCloseEvent* event) {
 void TMainForm::FormDestroy() {
   if (destroyed_) return;
   destroyed_ = true;
-  // Card windows and the HTML view are closed here once they exist.
+  CloseCardWindows();
   if (tray_icon_ != nullptr) {
     tray_icon_->hide();
     delete tray_icon_;
@@ -772,9 +775,7 @@ void TMainForm::TreeDeletion() {}
 void TMainForm::TreeGetSelectedIndex() {}
 void TMainForm::TreeCustomDrawItem() {}
 void TMainForm::SakujoClick() {}
-void TMainForm::TikanClick() {}
 void TMainForm::ToFloppyClick() {}
-void TMainForm::WindowClick() {}
 void TMainForm::KindButtonClick() {}
 void TMainForm::CsvHtmlCKClick() {}
 void TMainForm::PrintOutActionExecute() {}

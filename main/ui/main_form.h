@@ -38,6 +38,7 @@ class QTreeView;
 namespace quill {
 
 class CardEditor;
+class CardWindowList;
 class BrowserClassList;
 class ClipHistory;
 class ClipboardAccess;
@@ -185,6 +186,18 @@ class TMainForm : public QMainWindow {
   std::function<void()> ShowMagicMenu();
   // The clip-tool plug-ins listed at start, and their runs.
   ClipToolHost& ClipTools();
+  // Card windows (main_form_cardwin.cpp): a card opened where the user
+  // wants it (OpenByMain) or in a card window; the result a window posted
+  // with command 103; the window list (also at a point, command 104).
+  void OpenCard(const std::string& card_id);
+  void OpenCardWindow(const std::string& card_id);
+  // A window that is editable although the card is locked (a capture).
+  void OpenCardWindowUnlocked(const std::string& card_id);
+  void StoreCardWindowResult();
+  void CardWindowMenuAt(int x, int y);
+  void BringCardWindowToFront(int i);
+  int FindCardWindowIndex(const std::string& card_id);
+  CardWindowList& CardWindows();
 
   // Published controls.
   QWidget* Panel1;
@@ -467,8 +480,6 @@ class TMainForm : public QMainWindow {
   std::unique_ptr<store::CardRecord> edit_card_;
   QSystemTrayIcon* tray_icon_ = nullptr;
   std::vector<std::string> clip_tool_files_;
-  // Card windows open now; closing asks first while any is open.
-  int card_window_count_ = 0;
   bool destroyed_ = false;
   // The command dispatcher, the scheduler and the tray clicks, with the
   // ports they see this window through (main_form_dispatch.cpp).
@@ -508,6 +519,14 @@ class TMainForm : public QMainWindow {
   static void DestroyPopupGlue(PopupGlue* glue);
   PopupGlue& Popups();
   std::unique_ptr<PopupGlue, void (*)(PopupGlue*)> popup_glue_{nullptr, &DestroyPopupGlue};
+  // The card windows and what they see of this window
+  // (main_form_cardwin.cpp); they go before the other glues.
+  struct CardWindowGlue;
+  static void DestroyCardWindowGlue(CardWindowGlue* glue);
+  std::unique_ptr<CardWindowGlue, void (*)(CardWindowGlue*)> card_window_glue_{
+      nullptr, &DestroyCardWindowGlue};
+  // Every card window goes, its edits unstored (closing the program).
+  void CloseCardWindows();
 };
 
 }  // namespace quill

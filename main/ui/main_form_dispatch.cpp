@@ -332,10 +332,8 @@ struct TMainForm::DispatchGlue final : DispatchTarget, TargetView, OneShotView {
   void AddNewClick() override { form->AddNewClick(); }
   void KensakuButtonClick() override { form->KensakuButtonClick(); }
   void ResortSelectedFolder() override { form->ResortSelectedFolder(); }
-  void TakeCardWindowResult() override {
-    // Card windows are not built yet.
-  }
-  void WindowClick(int /*x*/, int /*y*/) override { form->WindowClick(); }
+  void TakeCardWindowResult() override { form->StoreCardWindowResult(); }
+  void WindowClick(int x, int y) override { form->CardWindowMenuAt(x, y); }
   // The minimise that follows is the dispatcher's.
   void ReopenDataSet() override { form->ReopenDataSet(); }
   void ShowSelectedNode() override { form->OpenSelectedNode(); }
@@ -417,10 +415,8 @@ struct TMainForm::DispatchGlue final : DispatchTarget, TargetView, OneShotView {
     SaveSettings(form->settings_, form->stores_, kGroupOneShotFolder);
   }
   void OpenCard(const std::string& card_id) override {
-    // In the main window, which comes forward with it.
-    form->ShowCardById(card_id);
-    RestoreApplication();
-    target.ActivateTargetWindow(block.MainWindow(), false);
+    // The card just captured, editable although a capture may lock it.
+    form->OpenCardWindowUnlocked(card_id);
   }
   void FinishTargetPopup() override { dispatcher.FinishTargetPopup(); }
   void EndProgram(int exit_code) override { QCoreApplication::exit(exit_code); }
@@ -544,7 +540,8 @@ DispatchState& TMainForm::CommandState() { return Glue().dispatcher.state(); }
 
 TMainForm::PasteParts TMainForm::PartsForPaste() {
   DispatchGlue& g = Glue();
-  return {g.block, g.dispatcher, g.windows, g.target, g.access, g.history, g.keys, g.clock, g};
+  return {g.block,   g.dispatcher, g.windows, g.target, g.access,
+          g.history, g.keys,       g.clock,   g,        g.bus};
 }
 
 void TMainForm::WatchClipboard() {

@@ -50,9 +50,7 @@ struct TMainForm::PasteGlue final : PasteOutView {
     form->SuperKeyStatus->setText(FromCp932(caption));
     form->SuperKeyStatus->setVisible(visible);
   }
-  void OpenCardWindow(const std::string& /*card_id*/) override {
-    // Card windows are not built yet.
-  }
+  void OpenCardWindow(const std::string& card_id) override { form->OpenCardWindow(card_id); }
   std::unique_ptr<VariableDialog> CreateTikanFm() override {
     return std::make_unique<TikanDialog>(form, form->ui_, clock, &values);
   }

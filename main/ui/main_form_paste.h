@@ -25,6 +25,7 @@ struct TMainForm::PasteParts {
   KeyInjector& keys;
   Clock& clock;
   DispatchTarget& commands;  // the window's side of the dispatcher
+  MessageBus& bus;           // posts to this window and to others
 };
 
 }  // namespace quill

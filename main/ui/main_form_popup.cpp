@@ -42,9 +42,7 @@ struct TMainForm::PopupGlue final : MenuItemOwner {
 
   // --- MenuItemOwner ---
 
-  void SelectCardWindow(int) override {
-    // Card windows are not built yet.
-  }
+  void SelectCardWindow(int index) override { form->BringCardWindowToFront(index); }
   void SelectDataFile(int) override {
     // Switching data sets comes with the data sets.
   }

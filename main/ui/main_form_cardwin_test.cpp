@@ -1,0 +1,151 @@
+// Card windows in the main window, offscreen, over a real data set in a
+// temporary folder.
+#include <gtest/gtest.h>
+
+#include <QCoreApplication>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QTest>
+
+#include "controls/ui/string_grid_pelm.h"
+#include "main/cardwin/card_window_list.h"
+#include "main/ui/main_form.h"
+#include "main/ui/text_form.h"
+#include "platform/headless/fake_clipboard.h"
+#include "platform/headless/fake_clock.h"
+#include "platform/headless/fake_ui.h"
+#include "platform/headless/temp_dir.h"
+#include "platform/qt/test_app.h"
+#include "platform/text_codec.h"
+#include "store/card_test_support.h"
+
+namespace quill {
+namespace {
+
+std::string S(const char* utf8) { return Utf8ToCp932(utf8); }
+QString U(const char* utf8) { return QString::fromUtf8(utf8); }
+
+class MainFormCardWindowTest : public testing::Test {
+ protected:
+  MainFormCardWindowTest() {
+    TestApp();
+    // The data set before the program starts: one card of each kind.
+    store::CardStore cards(FileEnv::Default(), dir_.Path() + "/");
+    EXPECT_TRUE(cards.Open(false, dir_.Path()).ok());
+    store::WriteFolderRow(cards, "F");
+    plain_ = store::WriteKindCard(cards, "F", "Alpha", "one", 0);
+    auto_ = store::WriteKindCard(cards, "F", "Auto", "auto text", 0, true);
+    table_ = store::WriteKindCard(cards, "F", "Table", "a\tb\tc\r\n", 'C');
+    EXPECT_TRUE(cards.Close().ok());
+
+    MainFormContext context;
+    context.program_folder = dir_.Path() + "/";
+    context.registry_path = dir_.File("registry.ini");
+    context.ui = &ui_;
+    context.clipboard = &clipboard_;
+    form_ = std::make_unique<TMainForm>(std::move(context));
+    Status s = form_->FormCreate();
+    EXPECT_TRUE(s.ok()) << s.ToString();
+  }
+
+  store::CardRecord Read(const std::string& id) {
+    store::CardRecord r(form_->EditCard().store());
+    bool found = false;
+    EXPECT_TRUE(r.FindByKey("TEXT_ID", id, true, &found).ok());
+    EXPECT_TRUE(found);
+    return r;
+  }
+
+  TTextFm& Open(const std::string& id) {
+    form_->OpenCardWindow(id);
+    const int i = form_->FindCardWindowIndex(id);
+    EXPECT_GE(i, 0);
+    return static_cast<TTextFm&>(form_->CardWindows().Window(i));
+  }
+
+  // Lets the posted command 103 reach the main window.
+  static void Pump() {
+    for (int i = 0; i < 5; ++i) QCoreApplication::processEvents();
+  }
+
+  TempDir dir_;
+  FakeUi ui_;
+  FakeClipboard clipboard_;
+  std::unique_ptr<TMainForm> form_;
+  std::string plain_, auto_, table_;
+};
+
+TEST_F(MainFormCardWindowTest, ClosingSavingAndReopening) {
+  EXPECT_FALSE(form_->Window->isEnabled());
+  TTextFm& w = Open(plain_);
+  EXPECT_TRUE(form_->Window->isEnabled());
+  EXPECT_EQ(w.windowTitle(), U("Alpha"));
+  EXPECT_EQ(w.Text->toPlainText(), U("one"));
+
+  // Unchanged: nothing is written.
+  const uint32_t utime = Read(plain_).utime;
+  w.close();
+  Pump();
+  EXPECT_EQ(form_->CardWindows().CardWindowCount(), 0);
+  EXPECT_FALSE(form_->Window->isEnabled());
+  EXPECT_EQ(Read(plain_).utime, utime);
+
+  // "登録" stores and stays; a second open brings the same window.
+  TTextFm& again = Open(plain_);
+  again.Title->end(false);
+  again.Title->insert(U("改"));
+  again.Text->selectAll();
+  again.Text->insertPlainText(U("二行\n目"));
+  again.Save->click();
+  Pump();
+  EXPECT_EQ(Read(plain_).title, S("Alpha改"));
+  EXPECT_EQ(Read(plain_).text, S("二行\r\n目"));
+  EXPECT_EQ(&Open(plain_), &again);
+  EXPECT_EQ(form_->CardWindows().CardWindowCount(), 1);
+
+  // A changed close stores the icon too.
+  again.Logic().CardKind = 7;
+  again.Logic().Changed = 1;
+  again.close();
+  Pump();
+  EXPECT_EQ(form_->CardWindows().CardWindowCount(), 0);
+  EXPECT_EQ(Read(plain_).icon, 7);
+  EXPECT_TRUE(ui_.questions().empty());
+}
+
+TEST_F(MainFormCardWindowTest, AutoTitleTableAndACardDeletedMeanwhile) {
+  TTextFm& a = Open(auto_);
+  EXPECT_TRUE(a.Title->isReadOnly() == false);  // editable, drawn red
+  QTest::keyClicks(a.Title, U("x"));
+  a.Text->appendPlainText(U("more"));
+  a.close();
+  Pump();
+  // The window stores no title; the store makes it from the text.
+  EXPECT_EQ(Read(auto_).title, "auto text");
+
+  TTextFm& t = Open(table_);
+  EXPECT_TRUE(t.CsvGrid->isVisibleTo(&t));
+  t.CsvGrid->Grid().SetEditText(3, 1, "");
+  t.CsvGrid->Grid().SetEditText(1, 1, "z");
+  t.close();
+  Pump();
+  const store::CardRecord table = Read(table_);
+  EXPECT_EQ(table.text, "z\tb\r\n");
+  EXPECT_TRUE(table.two_column);
+
+  TTextFm& gone = Open(plain_);
+  gone.Text->setPlainText(U("keep me"));
+  store::CardRecord r = Read(plain_);
+  ASSERT_TRUE(r.Erase(plain_).ok());
+  gone.close();
+  Pump();
+  ASSERT_EQ(ui_.questions().size(), 1u);
+  EXPECT_EQ(ui_.questions()[0].text,
+            S("元のカードがありませんでした。ＴＥＸＴはクリップボードに入れておきます。"));
+  EXPECT_EQ(clipboard_.Text(), "keep me");
+  EXPECT_EQ(form_->CardWindows().CardWindowCount(), 0);
+}
+
+}  // namespace
+}  // namespace quill

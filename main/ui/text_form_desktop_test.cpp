@@ -1,0 +1,172 @@
+// A card window on an X display with a window manager, driven by real
+// pointer and key events (xdotool) and read back with xprop: Shift+F1
+// toggles the window's "always above" state, a double click on a link
+// opens it, and a file dragged from a small drag source onto the text and
+// onto a table cell becomes a file link that closing stores.
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QDrag>
+#include <QLabel>
+#include <QMimeData>
+#include <QMouseEvent>
+#include <QPlainTextEdit>
+#include <QProcess>
+#include <QPushButton>
+#include <QTest>
+#include <QUrl>
+#include <fstream>
+
+#include "controls/ui/string_grid_pelm.h"
+#include "main/cardwin/card_window_list.h"
+#include "main/ui/main_form.h"
+#include "main/ui/text_form.h"
+#include "platform/headless/fake_shell.h"
+#include "platform/headless/fake_ui.h"
+#include "platform/headless/temp_dir.h"
+#include "platform/text_codec.h"
+#include "store/card_test_support.h"
+
+namespace quill {
+namespace {
+
+QApplication& App() {
+  static int argc = 1;
+  static char name[] = "text_form_desktop_test";
+  static char* argv[] = {name, nullptr};
+  static QApplication* app = new QApplication(argc, argv);
+  return *app;
+}
+
+// Runs a tool while our event loop keeps running; its standard output.
+QString RunProgram(const QString& program, const QStringList& args) {
+  QProcess p;
+  p.start(program, args);
+  if (!p.waitForStarted(5000)) return "<not started>";
+  QTest::qWaitFor([&] { return p.state() == QProcess::NotRunning; }, 15000);
+  return QString::fromUtf8(p.readAllStandardOutput());
+}
+
+QStringList Point(const QPoint& p) { return {QString::number(p.x()), QString::number(p.y())}; }
+
+// A small window that starts a drag of one local file when pressed.
+class DragSource final : public QLabel {
+ public:
+  explicit DragSource(QString path) : QLabel("drag me"), path_(std::move(path)) {
+    setWindowTitle("drag source");
+    resize(120, 60);
+  }
+
+ protected:
+  void mousePressEvent(QMouseEvent*) override {
+    auto* data = new QMimeData;
+    data->setUrls({QUrl::fromLocalFile(path_)});
+    auto* drag = new QDrag(this);
+    drag->setMimeData(data);
+    drag->exec(Qt::CopyAction);
+  }
+
+ private:
+  QString path_;
+};
+
+class TextFormDesktopTest : public testing::Test {
+ protected:
+  TextFormDesktopTest() {
+    App();
+    store::CardStore cards(FileEnv::Default(), dir_.Path() + "/");
+    EXPECT_TRUE(cards.Open(false, dir_.Path()).ok());
+    text_ = store::WriteKindCard(cards, "F", "Links", "see http://x.jp/a here\r\n", 0);
+    table_ = store::WriteKindCard(cards, "F", "Table", "a\tb\r\n", 'C');
+    EXPECT_TRUE(cards.Close().ok());
+    MainFormContext context;
+    context.program_folder = dir_.Path() + "/";
+    context.registry_path = dir_.File("registry.ini");
+    context.ui = &ui_;
+    context.shell = &shell_;
+    form_ = std::make_unique<TMainForm>(std::move(context));
+    EXPECT_TRUE(form_->FormCreate().ok());
+  }
+
+  TTextFm& Open(const std::string& id) {
+    form_->OpenCardWindow(id);
+    auto& w = static_cast<TTextFm&>(form_->CardWindows().Window(form_->FindCardWindowIndex(id)));
+    EXPECT_TRUE(QTest::qWaitForWindowExposed(&w, 5000));
+    QTest::qWait(300);
+    return w;
+  }
+
+  bool Above(TTextFm& w) {
+    const QString state =
+        RunProgram("xprop", {"-id", QString::number(w.winId()), "_NET_WM_STATE"});
+    return state.contains("_NET_WM_STATE_ABOVE");
+  }
+
+  // Drags the file from the source onto a screen point with the mouse.
+  void DragOnto(DragSource& source, const QPoint& target) {
+    const QPoint from = source.mapToGlobal(source.rect().center());
+    QStringList args = {"mousemove"};
+    args << Point(from) << "mousedown" << "1" << "sleep" << "0.4" << "mousemove"
+         << Point(target + QPoint(-10, 0)) << "sleep" << "0.4" << "mousemove" << Point(target)
+         << "sleep" << "0.4" << "mouseup" << "1";
+    RunProgram("xdotool", args);
+    QTest::qWait(500);
+  }
+
+  TempDir dir_;
+  FakeUi ui_;
+  FakeShell shell_;
+  std::unique_ptr<TMainForm> form_;
+  std::string text_, table_;
+};
+
+TEST_F(TextFormDesktopTest, TopmostLinksAndDroppedFiles) {
+  if (QGuiApplication::platformName() != QLatin1String("xcb")) GTEST_SKIP() << "needs X";
+  TTextFm& w = Open(text_);
+  // A card window opens above the others; Shift+F1 lets it go and back.
+  EXPECT_TRUE(QTest::qWaitFor([&] { return Above(w); }, 3000));
+  RunProgram("xdotool", {"windowactivate", "--sync", QString::number(w.winId())});
+  RunProgram("xdotool", {"key", "--window", QString::number(w.winId()), "shift+F1"});
+  EXPECT_TRUE(QTest::qWaitFor([&] { return !Above(w); }, 3000));
+  EXPECT_EQ(w.StayTop->text(), QString::fromUtf8("常にＱｂの上"));
+  RunProgram("xdotool", {"key", "--window", QString::number(w.winId()), "shift+F1"});
+  EXPECT_TRUE(QTest::qWaitFor([&] { return Above(w); }, 3000));
+
+  // A double click on the address opens it through the shell.
+  QTextCursor at(w.Text->document());
+  at.setPosition(8);
+  const QPoint link = w.Text->viewport()->mapToGlobal(w.Text->cursorRect(at).center());
+  RunProgram("xdotool", QStringList{"mousemove"} << Point(link) << "click" << "--repeat" << "2"
+                                          << "--delay" << "150" << "1");
+  EXPECT_TRUE(QTest::qWaitFor(
+      [&] { return shell_.opened == std::vector<std::string>{"address:http://x.jp/a"}; }, 3000));
+
+  // A file dropped onto the text goes in as a link at the kept caret.
+  const std::string path = dir_.File("dropped file.txt");
+  std::ofstream(path) << "x";
+  DragSource source(QString::fromStdString(path));
+  source.move(0, 0);
+  source.show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&source, 5000));
+  QTest::qWait(300);
+  DragOnto(source, w.Text->viewport()->mapToGlobal(QPoint(40, 40)));
+  EXPECT_TRUE(QTest::qWaitFor(
+      [&] { return w.Text->toPlainText().contains(QString::fromStdString("<file=" + path + ">")); },
+      3000))
+      << w.Text->toPlainText().toStdString();
+
+  // Onto the grid: the current cell takes it, and closing stores it.
+  TTextFm& t = Open(table_);
+  t.CsvGrid->Grid().SetCurrent(2, 1);
+  DragOnto(source, t.CsvGrid->viewport()->mapToGlobal(t.CsvGrid->viewport()->rect().center()));
+  EXPECT_EQ(t.CsvGrid->Grid().Cell(2, 1), "<file=" + path + ">");
+  t.close();
+  EXPECT_TRUE(QTest::qWaitFor([&] { return form_->FindCardWindowIndex(table_) < 0; }, 3000));
+  store::CardRecord r(form_->EditCard().store());
+  bool found = false;
+  ASSERT_TRUE(r.FindByKey("TEXT_ID", table_, true, &found).ok());
+  EXPECT_EQ(r.text, "a\t<file=" + path + ">\r\n");
+}
+
+}  // namespace
+}  // namespace quill
