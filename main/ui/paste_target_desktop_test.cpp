@@ -39,7 +39,7 @@ std::string RunServing(const QStringList& argv, int ms = 10000) {
   QProcess p;
   p.start(argv.front(), argv.mid(1));
   if (!p.waitForStarted(5000)) return "(not started)";
-  QTest::qWaitFor([&] { return p.state() == QProcess::NotRunning; }, ms);
+  (void)QTest::qWaitFor([&] { return p.state() == QProcess::NotRunning; }, ms);
   return p.readAllStandardOutput().toStdString();
 }
 

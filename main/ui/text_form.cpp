@@ -488,10 +488,10 @@ bool TTextFm::TextMouse(QMouseEvent* e) {
 
 bool TTextFm::DropEvent(QEvent* event) {
   auto* drop = static_cast<QDropEvent*>(event);
-  const QMimeData* data = drop->mimeData();
+  const QMimeData* mime = drop->mimeData();
   std::vector<std::string> paths;
-  if (data != nullptr && data->hasUrls()) {
-    for (const QUrl& url : data->urls()) {
+  if (mime != nullptr && mime->hasUrls()) {
+    for (const QUrl& url : mime->urls()) {
       if (url.isLocalFile()) paths.push_back(ToCp932(url.toLocalFile()));
     }
   }

@@ -43,7 +43,7 @@ QString RunProgram(const QString& program, const QStringList& args) {
   QProcess p;
   p.start(program, args);
   if (!p.waitForStarted(5000)) return "<not started>";
-  QTest::qWaitFor([&] { return p.state() == QProcess::NotRunning; }, 15000);
+  (void)QTest::qWaitFor([&] { return p.state() == QProcess::NotRunning; }, 15000);
   return QString::fromUtf8(p.readAllStandardOutput());
 }
 
@@ -59,10 +59,10 @@ class DragSource final : public QLabel {
 
  protected:
   void mousePressEvent(QMouseEvent*) override {
-    auto* data = new QMimeData;
-    data->setUrls({QUrl::fromLocalFile(path_)});
+    auto* mime = new QMimeData;
+    mime->setUrls({QUrl::fromLocalFile(path_)});
     auto* drag = new QDrag(this);
-    drag->setMimeData(data);
+    drag->setMimeData(mime);
     drag->exec(Qt::CopyAction);
   }
 
