@@ -73,6 +73,20 @@ constexpr std::array<Entry, kMessageCount> kMessages = {{
      "置換するとテキストが長すぎるので、次のカードは変更しませんでした。\n%1"},
     {MessageId::kBatchReplaceFailed, "一括置換を中止しました。\n%1"},
     {MessageId::kSearchFailed, "カードを読めないので検索を中止しました。\n%1"},
+
+    {MessageId::kReloadFirst, "再読込を押してからして下さい。"},
+    {MessageId::kBackupShownCardsOnly,
+     "表示分しかバックアップされません。いいですか？全部取るときは再読込を押してからして下さい。"},
+    {MessageId::kBackupFileUnset, "オプションでバックアップ先が設定されていません"},
+    {MessageId::kArchiverNotInstalled, "7-zip32.dllがinstallされてありません"},
+    {MessageId::kBackupFailed, "バックアップに失敗しました\n%1"},
+    {MessageId::kCheckDisk, "ディスクをチェックしてください"},
+    {MessageId::kFloppyDriveInvalid, "環境設定のフロッピードライブの設定が不正です。"},
+    {MessageId::kBackupNameNotUsable, "データの名前「%1」はバックアップ先の名前に使えません"},
+    {MessageId::kBackupPathHasQuote, "バックアップ先に \" は使えません: %1"},
+    {MessageId::kBackupPathNotAbsolute, "バックアップ先は / で始まるパスで指定してください: %1"},
+    {MessageId::kArchiverResult, "7-zip32が %1 を返しました: %2"},
+    {MessageId::kArchiveLacksFile, "%1 に toquilbo.dat が正しく入っていません: %2"},
 }};
 
 // Each entry sits at its id's place, so the table is indexed by id.
