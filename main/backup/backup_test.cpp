@@ -5,7 +5,6 @@
 
 #include <algorithm>
 #include <filesystem>
-#include <fstream>
 #include <map>
 #include <string>
 #include <vector>
@@ -16,26 +15,18 @@
 #include "platform/headless/fake_ui.h"
 #include "platform/headless/fault_env.h"
 #include "platform/headless/temp_dir.h"
+#include "platform/headless/test_files.h"
 #include "platform/messages.h"
 #include "platform/text_codec.h"
 
 namespace quill {
 namespace {
 
-void Write(const std::string& path, const std::string& data) {
-  std::ofstream(path, std::ios::binary) << data;
-}
-
-std::string Read(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), {});
-}
-
 // Every file below a folder with its bytes.
 std::map<std::string, std::string> Snapshot(const std::string& folder) {
   std::map<std::string, std::string> files;
   for (const auto& e : std::filesystem::recursive_directory_iterator(folder)) {
-    files[e.path().string()] = e.is_regular_file() ? Read(e.path().string()) : "<dir>";
+    files[e.path().string()] = e.is_regular_file() ? ReadAll(e.path().string()) : "<dir>";
   }
   return files;
 }
@@ -73,7 +64,7 @@ TEST(FullArchivePathTest, PlaceholdersAndRefusals) {
 
 TEST(CheckFloppyDriveTest, AnExistingFolderByItsAbsolutePath) {
   TempDir dir;
-  Write(dir.File("file"), "x");
+  WriteAll(dir.File("file"), "x");
   struct {
     std::string setting;
     bool valid;
@@ -139,9 +130,9 @@ class BackupTest : public ::testing::Test {
   void SetUp() override {
     data = dir.File("data") + "/";
     std::filesystem::create_directory(data);
-    Write(data + "quilbo7.dat", "cards table");
-    Write(data + "quilbo7.tx", "texts");
-    Write(data + "toquilbo.dat", "the user's own file");
+    WriteAll(data + "quilbo7.dat", "cards table");
+    WriteAll(data + "quilbo7.tx", "texts");
+    WriteAll(data + "toquilbo.dat", "the user's own file");
     data_files = Snapshot(data);
   }
 
@@ -218,7 +209,7 @@ TEST_F(BackupTest, FullBackup) {
   const std::string bak = dir.File("bak") + "/";
   std::filesystem::create_directory(bak);
   // An archive with a member of the user's that must stay.
-  Write(dir.File("readme.txt"), "mine");
+  WriteAll(dir.File("readme.txt"), "mine");
   char out[100];
   ASSERT_EQ(SevenZip(0, ("a -tzip \"" + bak + "set3.zip\" \"" + dir.File("readme.txt") + "\"").c_str(),
                      out, sizeof out),
@@ -282,14 +273,14 @@ TEST_F(BackupTest, FullBackup) {
 }
 
 TEST_F(BackupTest, FailuresLeaveTheOldArchiveAndTheDataSet) {
-  Write(data + "QbBkup7", "");
+  WriteAll(data + "QbBkup7", "");
   ASSERT_EQ(Runner().QuickBackup(), BackupResult::kFailed) << "an empty file is no zip";
   ASSERT_EQ(Runner().FullBackup(Sjis((data + "QbBkup7").c_str())), BackupResult::kFailed);
   std::filesystem::remove(data + "QbBkup7");
   ASSERT_EQ(Runner().QuickBackup(), BackupResult::kDone);
   data_files = Snapshot(data);
   const std::string notes = dir.File("notes.txt");
-  Write(notes, "not a zip");
+  WriteAll(notes, "not a zip");
 
   // The first message of each failure.
   struct {

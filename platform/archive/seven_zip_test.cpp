@@ -6,26 +6,17 @@
 
 #include <cstdio>
 #include <filesystem>
-#include <fstream>
 #include <string>
 #include <vector>
 
 #include "platform/archive/zip_reading.h"
 #include "platform/archiver.h"
 #include "platform/headless/temp_dir.h"
+#include "platform/headless/test_files.h"
 #include "platform/plugin_loader.h"
 
 namespace quill {
 namespace {
-
-void Write(const std::string& path, const std::string& data) {
-  std::ofstream(path, std::ios::binary) << data;
-}
-
-std::string Read(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), {});
-}
 
 // Runs a command and returns its standard output; *status its exit status.
 std::string RunCommand(const std::string& command, int* status) {
@@ -110,7 +101,7 @@ TEST(SevenZipTest, PacksTheFileUnderItsBaseNameAndReplacesOnlyThatMember) {
   const std::string archive = dir.File("QbBkup7");
   const std::string file = dir.File("data/toquilbo.dat");
   const std::string first(100000, 'a');
-  Write(file, first);
+  WriteAll(file, first);
   char out[1000];
   ASSERT_EQ(SevenZip(0, Command(archive, file).c_str(), out, sizeof out), kSevenZipOk) << out;
   EXPECT_EQ(std::string(out), "");
@@ -127,9 +118,9 @@ TEST(SevenZipTest, PacksTheFileUnderItsBaseNameAndReplacesOnlyThatMember) {
 
   // Another member next to it stays; the file's member is replaced.
   const std::string other = dir.File("other.txt");
-  Write(other, "keep me");
+  WriteAll(other, "keep me");
   ASSERT_EQ(SevenZip(0, Command(archive, other).c_str(), out, sizeof out), kSevenZipOk) << out;
-  Write(file, "second");
+  WriteAll(file, "second");
   ASSERT_EQ(SevenZip(0, Command(archive, file).c_str(), out, sizeof out), kSevenZipOk) << out;
   std::vector<std::string> names;
   ASSERT_TRUE(ListZipMembers(archive, &names).ok());
@@ -142,11 +133,11 @@ TEST(SevenZipTest, PacksTheFileUnderItsBaseNameAndReplacesOnlyThatMember) {
   EXPECT_EQ(status, 0);
 
   // The check sees a member that differs from the file, and one missing.
-  Write(file, "third");
+  WriteAll(file, "third");
   EXPECT_EQ(CheckZipMember(archive, "toquilbo.dat", file).code(), Status::kCorrupt);
-  Write(file, "secondandmore");
+  WriteAll(file, "secondandmore");
   EXPECT_EQ(CheckZipMember(archive, "toquilbo.dat", file).code(), Status::kCorrupt);
-  Write(file, "sec");
+  WriteAll(file, "sec");
   EXPECT_EQ(CheckZipMember(archive, "toquilbo.dat", file).code(), Status::kCorrupt);
   EXPECT_EQ(CheckZipMember(archive, "none.dat", file).code(), Status::kNotFound);
 }
@@ -170,16 +161,16 @@ std::string UnwritableFolder(const TempDir& dir) {
 TEST(SevenZipTest, FailuresLeaveEveryFileAsItWas) {
   TempDir dir;
   const std::string file = dir.File("toquilbo.dat");
-  Write(file, "cards");
+  WriteAll(file, "cards");
   const std::string not_zip = dir.File("notes.txt");
-  Write(not_zip, "my own notes, not a zip");
+  WriteAll(not_zip, "my own notes, not a zip");
   const std::string empty = dir.File("empty");
-  Write(empty, "");
+  WriteAll(empty, "");
   const std::string zip = dir.File("old.zip");
   char out[1000];
   ASSERT_EQ(SevenZip(0, Command(zip, file).c_str(), out, sizeof out), kSevenZipOk);
   const std::string ro = UnwritableFolder(dir);
-  const std::string old_zip = Read(zip);
+  const std::string old_zip = ReadAll(zip);
   const std::vector<std::string> before = Entries(dir.Path());
 
   struct {
@@ -202,8 +193,8 @@ TEST(SevenZipTest, FailuresLeaveEveryFileAsItWas) {
     std::fill(std::begin(out), std::end(out), 0);
     EXPECT_EQ(SevenZip(0, Command(c.archive, c.file).c_str(), out, sizeof out), kSevenZipFailed);
     EXPECT_NE(std::string(out), "");
-    EXPECT_EQ(Read(not_zip), "my own notes, not a zip");
-    EXPECT_EQ(Read(zip), old_zip);
+    EXPECT_EQ(ReadAll(not_zip), "my own notes, not a zip");
+    EXPECT_EQ(ReadAll(zip), old_zip);
     EXPECT_EQ(Entries(dir.Path()), before);
   }
   if (!ro.empty()) {
@@ -215,7 +206,7 @@ TEST(SevenZipTest, FailuresLeaveEveryFileAsItWas) {
 TEST(SevenZipTest, TheLibraryThroughTheArchiverPort) {
   TempDir dir;
   const std::string file = dir.File("toquilbo.dat");
-  Write(file, "cards");
+  WriteAll(file, "cards");
   LibraryArchiver archiver(PluginLoader::Default(), SEVEN_ZIP_DIR);
   const ArchiverRun run = archiver.SevenZip(7, Command(dir.File("QbBkup7"), file));
   EXPECT_TRUE(run.installed);
