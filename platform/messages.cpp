@@ -85,6 +85,20 @@ constexpr std::array<Entry, kMessageCount> kMessages = {{
     {MessageId::kLinkedFileMissing,
      "ファイルがありません。新規に作りますか？(拡張子によってうまく開けない場合があります）"},
     {MessageId::kLinkedFileNotCreated, "作れませんでした"},
+
+    {MessageId::kReloadFirst, "再読込を押してからして下さい。"},
+    {MessageId::kBackupShownCardsOnly,
+     "表示分しかバックアップされません。いいですか？全部取るときは再読込を押してからして下さい。"},
+    {MessageId::kBackupFileUnset, "オプションでバックアップ先が設定されていません"},
+    {MessageId::kArchiverNotInstalled, "7-zip32.dllがinstallされてありません"},
+    {MessageId::kBackupFailed, "バックアップに失敗しました\n%1"},
+    {MessageId::kCheckDisk, "ディスクをチェックしてください"},
+    {MessageId::kFloppyDriveInvalid, "環境設定のフロッピードライブの設定が不正です。"},
+    {MessageId::kBackupNameNotUsable, "データの名前「%1」はバックアップ先の名前に使えません"},
+    {MessageId::kBackupPathHasQuote, "バックアップ先に \" は使えません: %1"},
+    {MessageId::kBackupPathNotAbsolute, "バックアップ先は / で始まるパスで指定してください: %1"},
+    {MessageId::kArchiverResult, "7-zip32が %1 を返しました: %2"},
+    {MessageId::kArchiveLacksFile, "%1 に toquilbo.dat が正しく入っていません: %2"},
 }};
 
 // Each entry sits at its id's place, so the table is indexed by id.

@@ -88,6 +88,20 @@ enum class MessageId {
   kLinkedFileMissing,
   kLinkedFileNotCreated,
 
+  // Backup and the external save.
+  kReloadFirst,
+  kBackupShownCardsOnly,
+  kBackupFileUnset,
+  kArchiverNotInstalled,
+  kBackupFailed,           // %1: the reason
+  kCheckDisk,
+  kFloppyDriveInvalid,
+  kBackupNameNotUsable,    // %1: the data set's name
+  kBackupPathHasQuote,     // %1: the path
+  kBackupPathNotAbsolute,  // %1: the path
+  kArchiverResult,         // %1: the return value, %2: the archiver's output
+  kArchiveLacksFile,       // %1: the archive, %2: the reason
+
   kCount,
 };
 

@@ -7,7 +7,7 @@ packages=(
   g++ cmake ninja-build pkg-config
   qt6-base-dev
   libx11-dev libxtst-dev libxi-dev libxfixes-dev
-  libcurl4-openssl-dev libarchive-dev alsa-utils
+  libcurl4-openssl-dev libarchive-dev unzip alsa-utils
   libgtest-dev libgmock-dev libbenchmark-dev libsqlite3-dev
   xvfb xauth jwm xclip xdotool x11-utils xterm mousepad fonts-ipafont-gothic
   poppler-utils

@@ -3,6 +3,7 @@
 #include <QAbstractItemView>
 #include <QFocusEvent>
 #include <QKeyEvent>
+#include <QMouseEvent>
 
 namespace quill {
 
@@ -22,6 +23,26 @@ int ColumnNamed(const QAbstractItemModel& model, const QString& name) {
 
 TDBComboBoxTrim::TDBComboBoxTrim(QWidget* owner) : QComboBox(owner) {
   connect(this, &QComboBox::activated, this, &TDBComboBoxTrim::OnSelect);
+  view()->installEventFilter(this);
+  view()->viewport()->installEventFilter(this);
+}
+
+bool TDBComboBoxTrim::eventFilter(QObject* watched, QEvent* e) {
+  // A row is chosen in the open list with Return or Enter (the list acts
+  // on the key's shortcut override, before its key press) or by releasing
+  // the mouse over it; the list then closes.
+  if (dropped_) {
+    if (watched == view() &&
+        (e->type() == QEvent::ShortcutOverride || e->type() == QEvent::KeyPress)) {
+      const int key = static_cast<QKeyEvent*>(e)->key();
+      if (key == Qt::Key_Return || key == Qt::Key_Enter) choosing_ = true;
+    }
+    if (watched == view()->viewport() && e->type() == QEvent::MouseButtonRelease) {
+      const QPoint at = static_cast<QMouseEvent*>(e)->position().toPoint();
+      if (view()->indexAt(at).isValid()) choosing_ = true;
+    }
+  }
+  return QComboBox::eventFilter(watched, e);
 }
 
 void TDBComboBoxTrim::SetField(QAbstractItemModel* model, int row, int column) {
@@ -104,9 +125,11 @@ void TDBComboBoxTrim::showPopup() {
 }
 
 void TDBComboBoxTrim::hidePopup() {
-  // The row highlighted in the list is the one chosen; the combo box
-  // makes it current after this returns.
-  const int index = view()->currentIndex().row();
+  // The row chosen in the list (the combo box makes it current after this
+  // returns); closed without a choice (Escape, a click elsewhere), nothing
+  // is stored, whatever the pointer or the keys highlighted.
+  const int index = choosing_ ? view()->currentIndex().row() : -1;
+  choosing_ = false;
   QComboBox::hidePopup();
   const bool was_dropped = dropped_;
   dropped_ = false;

@@ -58,6 +58,7 @@ class TDBComboBoxTrim : public QComboBox {
   void focusInEvent(QFocusEvent* e) override;
   void focusOutEvent(QFocusEvent* e) override;
   void keyPressEvent(QKeyEvent* e) override;
+  bool eventFilter(QObject* watched, QEvent* e) override;
 
  private:
   void ShowItems(const QStringList& items);
@@ -70,6 +71,7 @@ class TDBComboBoxTrim : public QComboBox {
   int saved_width_ = 0;  // 0: none saved
   bool dropped_ = false;
   bool list_built_ = false;
+  bool choosing_ = false;  // a row is being chosen in the open list
   QStringList keys_;
   QStringList values_;
 };

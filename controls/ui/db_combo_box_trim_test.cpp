@@ -37,11 +37,16 @@ class DBComboBoxTrimTest : public ::testing::Test {
     for (int i = 0; i < combo->count(); ++i) items << combo->itemText(i);
     return items;
   }
-  // Drops the list down, highlights a row (-1: none) and closes it.
+  // Drops the list down and chooses a row with Return; -1 closes it with
+  // no row highlighted.
   void Choose(int row) {
     combo->showPopup();
     combo->view()->setCurrentIndex(row < 0 ? QModelIndex() : combo->model()->index(row, 0));
-    combo->hidePopup();
+    if (row < 0) {
+      combo->hidePopup();
+    } else {
+      QTest::keyClick(combo->view(), Qt::Key_Return);
+    }
   }
   QString Stored() const { return field.item(0, 0)->text(); }
 
@@ -76,13 +81,34 @@ TEST_F(DBComboBoxTrimTest, EntryDropDownAndCloseUp) {
   EXPECT_EQ(combo->width(), 120);
   EXPECT_EQ(Stored(), "b");
 
+  // Closed with Escape, the row the pointer or the keys highlighted is not
+  // chosen.
+  combo->showPopup();
+  combo->view()->setCurrentIndex(combo->model()->index(2, 0));
+  QTest::keyClick(combo->view(), Qt::Key_Escape);
+  EXPECT_FALSE(combo->DroppedDown());
+  EXPECT_EQ(Items(), (QStringList{"a", "b", "c"}));
+  EXPECT_EQ(combo->currentText(), "b");
+  EXPECT_EQ(combo->width(), 120);
+  EXPECT_EQ(Stored(), "b");
+
+  // A click on a row chooses it.
+  combo->showPopup();
+  const QRect row = combo->view()->visualRect(combo->model()->index(0, 0));
+  QTest::mouseMove(combo->view()->viewport(), row.center());
+  QTest::mouseClick(combo->view()->viewport(), Qt::LeftButton, {}, row.center());
+  EXPECT_FALSE(combo->DroppedDown());
+  EXPECT_EQ(combo->currentText(), "a");
+  EXPECT_EQ(Stored(), "a");
+  EXPECT_EQ(combo->width(), 120);
+
   // Closed, Up and Down reach OnKeyDown but do not change the item.
   QSignalSpy keys(combo, &TDBComboBoxTrim::OnKeyDown);
   QTest::keyClick(combo, Qt::Key_Down);
   QTest::keyClick(combo, Qt::Key_Up);
   EXPECT_EQ(keys.count(), 2);
-  EXPECT_EQ(combo->currentIndex(), 1);
-  EXPECT_EQ(Stored(), "b");
+  EXPECT_EQ(combo->currentIndex(), 0);
+  EXPECT_EQ(Stored(), "a");
 }
 
 TEST_F(DBComboBoxTrimTest, ListFromAModelKeepsKeysWithTheirItems) {

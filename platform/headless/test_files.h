@@ -16,4 +16,9 @@ inline std::string ReadAll(const std::string& path) {
   return data;
 }
 
+// Writes a file the test needs, replacing it.
+inline void WriteAll(const std::string& path, const std::string& data) {
+  EXPECT_TRUE(FileEnv::Default().WriteFileAtomic(path, data).ok()) << path;
+}
+
 }  // namespace quill
