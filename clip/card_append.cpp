@@ -122,14 +122,8 @@ void CardAppend::AppendToCard(const std::string& card_id, bool shift_down) {
     card.utime = static_cast<uint32_t>(clock_.Now());
     const Status written = card.Write();
     if (!written.ok()) {
-      if (written.code() == Status::kFatal) {
-        Refuse(Utf8ToCp932(written.message()));
-        view_.EndProgram(kFatalExitCode);
-      } else if (written.code() == Status::kNoSpace) {
-        Refuse(MessageText(MessageId::kLowSpaceNotRegistered));
-      } else {
-        Refuse(FormatMessage(MessageId::kCardNotRegistered, {Utf8ToCp932(written.message())}));
-      }
+      Refuse(CardWriteFailure(written));
+      if (written.code() == Status::kFatal) view_.EndProgram(kFatalExitCode);
       return;
     }
     one_shot_.RememberCapture(copied, card.id, view_.CurrentDataSet());

@@ -42,6 +42,12 @@ void RefreshBar(SharedHookBlock& block, MessageBus& bus) {
   }
 }
 
+std::string CardWriteFailure(const Status& written) {
+  if (written.code() == Status::kFatal) return Utf8ToCp932(written.message());
+  if (written.code() == Status::kNoSpace) return MessageText(MessageId::kLowSpaceNotRegistered);
+  return FormatMessage(MessageId::kCardNotRegistered, {Utf8ToCp932(written.message())});
+}
+
 void CutAtTextEnd(std::string* text) {
   const size_t end = text->find_first_of(std::string_view("\0\x1a", 2));
   if (end != std::string::npos) text->resize(end);
@@ -243,14 +249,8 @@ void OneShot::RegisterFromClipboard() {
   card.source = target_.SourceName;
   const Status written = card.Write();
   if (!written.ok()) {
-    if (written.code() == Status::kFatal) {
-      GiveUp(Utf8ToCp932(written.message()));
-      view_.EndProgram(kFatalExitCode);
-    } else if (written.code() == Status::kNoSpace) {
-      GiveUp(MessageText(MessageId::kLowSpaceNotRegistered));
-    } else {
-      GiveUp(FormatMessage(MessageId::kCardNotRegistered, {Utf8ToCp932(written.message())}));
-    }
+    GiveUp(CardWriteFailure(written));
+    if (written.code() == Status::kFatal) view_.EndProgram(kFatalExitCode);
     return;
   }
 

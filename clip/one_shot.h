@@ -85,6 +85,10 @@ void CutAtTextEnd(std::string* text);
 // system after normalising ("a/./b/" is "a/b"), letter case counting.
 bool SameDataFolder(const std::string& a, const std::string& b);
 
+// The message for a card write that failed; after a fatal one the program
+// ends.
+std::string CardWriteFailure(const Status& written);
+
 // Tells the button bar, when one runs, to show the save state anew.
 void RefreshBar(SharedHookBlock& block, MessageBus& bus);
 
