@@ -18,33 +18,6 @@ uint16_t Code(CommandCode c) { return static_cast<uint16_t>(c); }
 
 }  // namespace
 
-// Holds CaptureBusy over a registration or a popup and settles NoTrack on
-// the way out, whichever way that is. Scopes nest through the popups'
-// message loops; the previous CaptureBusy comes back at the end of each, and
-// NoTrack is cleared when the outermost ends if any 6, 8 or 13 ran inside.
-class Dispatcher::CaptureScope {
- public:
-  CaptureScope(Dispatcher& d, bool clears_no_track)
-      : d_(d), was_busy_(d.state_.CaptureBusy) {
-    ++d_.capture_depth_;
-    if (clears_no_track) d_.no_track_owed_ = true;
-  }
-  CaptureScope(const CaptureScope&) = delete;
-  CaptureScope& operator=(const CaptureScope&) = delete;
-  ~CaptureScope() {
-    d_.state_.CaptureBusy = was_busy_;
-    if (--d_.capture_depth_ == 0 && d_.no_track_owed_) {
-      d_.no_track_owed_ = false;
-      d_.block_.SetNoTrack(0);
-    }
-  }
-  void Hold() { d_.state_.CaptureBusy = true; }
-
- private:
-  Dispatcher& d_;
-  bool was_busy_;
-};
-
 Dispatcher::Dispatcher(SharedHookBlock& block, DispatchTarget& target, WindowSystem& windows,
                        Ui& ui, MessageBus& bus, Clock& clock, CommandScheduler& scheduler)
     : block_(block),

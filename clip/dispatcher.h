@@ -177,9 +177,11 @@ class Dispatcher {
   TrayClicks& tray() { return tray_; }
   WindowHandle MainWindow() const { return block_.MainWindow(); }
 
- private:
+ // Holds CaptureBusy while it lives (after Hold), nested in any scope
+  // already open: the previous value comes back at its end.
   class CaptureScope;
 
+ private:
   void Command(uint32_t code, int32_t lparam);
   void CbtEvent(uint32_t code, WindowHandle window);
   void RememberTarget(WindowHandle window);
@@ -205,6 +207,33 @@ class Dispatcher {
   DispatchState state_;
   int capture_depth_ = 0;       // CaptureScopes open now
   bool no_track_owed_ = false;  // a 6, 8 or 13 ended while another ran
+};
+
+// Holds CaptureBusy over a registration or a popup and settles NoTrack on
+// the way out, whichever way that is. Scopes nest through the popups'
+// message loops; the previous CaptureBusy comes back at the end of each, and
+// NoTrack is cleared when the outermost ends if any 6, 8 or 13 ran inside.
+class Dispatcher::CaptureScope {
+ public:
+  CaptureScope(Dispatcher& d, bool clears_no_track)
+      : d_(d), was_busy_(d.state_.CaptureBusy) {
+    ++d_.capture_depth_;
+    if (clears_no_track) d_.no_track_owed_ = true;
+  }
+  CaptureScope(const CaptureScope&) = delete;
+  CaptureScope& operator=(const CaptureScope&) = delete;
+  ~CaptureScope() {
+    d_.state_.CaptureBusy = was_busy_;
+    if (--d_.capture_depth_ == 0 && d_.no_track_owed_) {
+      d_.no_track_owed_ = false;
+      d_.block_.SetNoTrack(0);
+    }
+  }
+  void Hold() { d_.state_.CaptureBusy = true; }
+
+ private:
+  Dispatcher& d_;
+  bool was_busy_;
 };
 
 }  // namespace quill

@@ -1,6 +1,7 @@
 #include "clip/one_shot.h"
 
 #include <cstdio>
+#include <filesystem>
 #include <utility>
 #include <vector>
 
@@ -24,19 +25,33 @@ const std::string& HeaderLabel(int i) {
   return labels[i];
 }
 
-bool SameFolder(std::string a, std::string b) {
-  if (a.empty() || a.back() != '/') a += '/';
-  if (b.empty() || b.back() != '/') b += '/';
-  return a == b;
+}  // namespace
+
+bool SameDataFolder(const std::string& a, const std::string& b) {
+  const auto normal = [](const std::string& path) {
+    std::string n = std::filesystem::path(path).lexically_normal().string();
+    while (n.size() > 1 && n.back() == '/') n.pop_back();
+    return n;
+  };
+  return normal(a) == normal(b);
 }
 
-// The text of a card: up to the first NUL or 0x1A, which end a card text.
+void RefreshBar(SharedHookBlock& block, MessageBus& bus) {
+  if (const WindowHandle bar = block.BarWindow(); bar != 0) {
+    bus.PostMessage(bar, kCommandMessage, static_cast<uint32_t>(CommandCode::kRefreshBar), 0);
+  }
+}
+
+std::string CardWriteFailure(const Status& written) {
+  if (written.code() == Status::kFatal) return Utf8ToCp932(written.message());
+  if (written.code() == Status::kNoSpace) return MessageText(MessageId::kLowSpaceNotRegistered);
+  return FormatMessage(MessageId::kCardNotRegistered, {Utf8ToCp932(written.message())});
+}
+
 void CutAtTextEnd(std::string* text) {
   const size_t end = text->find_first_of(std::string_view("\0\x1a", 2));
   if (end != std::string::npos) text->resize(end);
 }
-
-}  // namespace
 
 OneShot::OneShot(SharedHookBlock& block, DispatchState& state, PasteTarget& target,
                  ClipboardAccess& clipboard, Ui& ui, MessageBus& bus, Clock& clock,
@@ -78,7 +93,7 @@ OneShot::OpenedSet OneShot::OpenOneShotSet(int index) {
     set.status = Status::NotFound("data set " + std::to_string(index + 1) + " is not defined");
     return set;
   }
-  if (SameFolder(folder, current.data_path())) {
+  if (SameDataFolder(folder, current.data_path())) {
     set.store = &current;
     set.current = true;
     return set;
@@ -139,12 +154,26 @@ void OneShot::GiveUp(const std::string& message) {
   target_.ActivateTargetWindow(state_.CommandTarget, false);
 }
 
-void OneShot::NoFolder() {
-  // The folder is chosen from the register-here menu; without it the user
-  // learns that there is nowhere to register.
+void OneShot::NoFolder(int data_set, const std::string& gone_folder) {
   state_.SaveVariant = 0;
   state_.ChoosingFolder = false;
-  GiveUp(MessageText(MessageId::kNoFolderToSaveIn));
+  if (!gone_folder.empty()) view_.RemoveRegisterHistory(data_set, gone_folder);
+  view_.ChooseRegisterFolder();
+}
+
+bool OneShot::IsRepeat(const std::string& text) const {
+  const auto since_last = static_cast<int32_t>(clock_.TickCount() - LastCaptureTick);
+  return registered_any_ && text == LastCaptureText &&
+         since_last < static_cast<int32_t>(kRepeatGuardMs);
+}
+
+void OneShot::RememberCapture(const std::string& text, const std::string& card_id,
+                              int data_set) {
+  LastCaptureText = text;
+  LastCaptureTick = clock_.TickCount();
+  registered_any_ = true;
+  last_data_set_ = data_set;
+  if (!card_id.empty()) LastCaptureCardId = card_id;
 }
 
 void OneShot::RegisterFromClipboard() {
@@ -162,13 +191,13 @@ void OneShot::RegisterFromClipboard() {
   {
     OpenedSet set = OpenOneShotSet(settings.data_set);
     if (set.store == nullptr) {
-      NoFolder();
+      NoFolder(settings.data_set, std::string());
       return;
     }
     if (!FolderExists(*set.store, folder, &exists).ok()) exists = false;
   }
   if (state_.SaveVariant == 1 || !exists) {
-    NoFolder();
+    NoFolder(settings.data_set, exists ? std::string() : folder);
     return;
   }
 
@@ -181,9 +210,7 @@ void OneShot::RegisterFromClipboard() {
     ui_.HideFlashIcon();
   }
 
-  const auto since_last = static_cast<int32_t>(clock_.TickCount() - LastCaptureTick);
-  if (registered_any_ && copied == LastCaptureText &&
-      since_last < static_cast<int32_t>(kRepeatGuardMs)) {
+  if (IsRepeat(copied)) {
     ReshowRecentCapture();
     GiveUp();
     return;
@@ -222,39 +249,26 @@ void OneShot::RegisterFromClipboard() {
   card.source = target_.SourceName;
   const Status written = card.Write();
   if (!written.ok()) {
-    if (written.code() == Status::kFatal) {
-      GiveUp(Utf8ToCp932(written.message()));
-      view_.EndProgram(kFatalExitCode);
-    } else if (written.code() == Status::kNoSpace) {
-      GiveUp(MessageText(MessageId::kLowSpaceNotRegistered));
-    } else {
-      GiveUp(FormatMessage(MessageId::kCardNotRegistered, {Utf8ToCp932(written.message())}));
-    }
+    GiveUp(CardWriteFailure(written));
+    if (written.code() == Status::kFatal) view_.EndProgram(kFatalExitCode);
     return;
   }
 
-  LastCaptureText = copied;
-  LastCaptureTick = clock_.TickCount();
-  registered_any_ = true;
-  last_data_set_ = settings.data_set;
-  if (set.current) {
-    LastCaptureCardId = card.id;
-    view_.AddCardToTree(card);
-  }
+  RememberCapture(copied, set.current ? card.id : std::string(), settings.data_set);
+  if (set.current) view_.AddCardToTree(card);
   // A set opened for the card is closed now: the card is in its journal
   // already, so a close that fails leaves it to the next open's recovery.
   set.own.reset();
-  Registered(folder);
+  Registered(settings.data_set, folder);
 }
 
-void OneShot::Registered(const std::string& folder) {
+void OneShot::Registered(int data_set, const std::string& folder) {
   ui_.PlaySound(kSoundFile);
   block_.SetSaveState(1);
   block_.SetSaveHint(OneShotFolderHint(folder));
   view_.SaveOneShotFolderSettings();
-  if (const WindowHandle bar = block_.BarWindow(); bar != 0) {
-    bus_.PostMessage(bar, kCommandMessage, static_cast<uint32_t>(CommandCode::kRefreshBar), 0);
-  }
+  view_.AddRegisterHistory(data_set, folder);
+  RefreshBar(block_, bus_);
   target_.ActivateTargetWindow(state_.CommandTarget, false);
   target_.RestoreClipboard(/*force=*/true);
   ui_.HideFlashIcon();

@@ -16,7 +16,8 @@
 //   registration wherever it went, and the text counts as registered only
 //   once its card has been written, so a retry after a failure registers.
 // - Every way out after the copy puts the user's clipboard back, and every
-//   message is followed by the focus going back to the target.
+//   message is followed by the focus going back to the target. Without a
+//   usable folder the register-here menu takes over, clipboard included.
 // - Nothing is ever written into another data set than the one-shot
 //   folder's: a set that cannot be opened stops the registration.
 #pragma once
@@ -66,9 +67,30 @@ class OneShotView {
   // Opens the card of the current data set with this id for the user.
   virtual void OpenCard(const std::string& card_id) = 0;
   virtual void FinishTargetPopup() = 0;
+  // There is no usable one-shot folder: the register-here menu lets the
+  // user choose one (the registration then runs again) or nothing.
+  virtual void ChooseRegisterFolder() = 0;
+  // The registration history: a folder registered into, and one that is
+  // gone from its data set.
+  virtual void AddRegisterHistory(int data_set, const std::string& folder) = 0;
+  virtual void RemoveRegisterHistory(int data_set, const std::string& folder) = 0;
   // The card store met an impossible state: the program ends.
   virtual void EndProgram(int exit_code) = 0;
 };
+
+// The text of a card: up to the first NUL or 0x1A, which end a card text.
+void CutAtTextEnd(std::string* text);
+
+// Whether two data folders are the same folder: compared as paths of this
+// system after normalising ("a/./b/" is "a/b"), letter case counting.
+bool SameDataFolder(const std::string& a, const std::string& b);
+
+// The message for a card write that failed; after a fatal one the program
+// ends.
+std::string CardWriteFailure(const Status& written);
+
+// Tells the button bar, when one runs, to show the save state anew.
+void RefreshBar(SharedHookBlock& block, MessageBus& bus);
 
 class OneShot {
  public:
@@ -93,6 +115,13 @@ class OneShot {
   // conversation on this desktop.
   static std::string GetBrowserUrlByDde() { return std::string(); }
 
+  // Whether `text` was captured (registered or appended) less than 15 s
+  // ago: the same capture again makes nothing.
+  bool IsRepeat(const std::string& text) const;
+  // A capture has been written: `card_id` when its card is in the current
+  // data set (else empty), `data_set` where it went.
+  void RememberCapture(const std::string& text, const std::string& card_id, int data_set);
+
   std::string LastCaptureText;    // the text of the last registration
   std::string LastCaptureCardId;  // the last card registered into the current data set
   uint32_t LastCaptureTick = 0;   // when the last registration was made
@@ -113,9 +142,11 @@ class OneShot {
   // Ways out: the flash goes, the user's clipboard comes back, and a
   // message (when there is one) is shown before the focus goes back.
   void GiveUp(const std::string& message = std::string());
-  void NoFolder();
-  // The feedback of a card written into `folder`.
-  void Registered(const std::string& folder);
+  // The register-here menu instead; a folder gone from its data set leaves
+  // the history first.
+  void NoFolder(int data_set, const std::string& gone_folder);
+  // The feedback of a card written into `folder` of `data_set`.
+  void Registered(int data_set, const std::string& folder);
 
   SharedHookBlock& block_;
   DispatchState& state_;

@@ -30,6 +30,8 @@ class FakeView final : public OneShotView {
   int editor_saves = 0;
   int settings_saves = 0;
   int popups_finished = 0;
+  int register_menus = 0;
+  std::vector<std::string> history;  // "+" added, "-" removed: data set, folder
   std::vector<std::string> tree;    // card ids given nodes
   std::vector<std::string> opened;  // card ids opened for the user
 
@@ -45,6 +47,13 @@ class FakeView final : public OneShotView {
   void SaveOneShotFolderSettings() override { ++settings_saves; }
   void OpenCard(const std::string& card_id) override { opened.push_back(card_id); }
   void FinishTargetPopup() override { ++popups_finished; }
+  void ChooseRegisterFolder() override { ++register_menus; }
+  void AddRegisterHistory(int data_set, const std::string& folder) override {
+    history.push_back("+" + std::to_string(data_set) + " " + Cp932ToUtf8(folder));
+  }
+  void RemoveRegisterHistory(int data_set, const std::string& folder) override {
+    history.push_back("-" + std::to_string(data_set) + " " + Cp932ToUtf8(folder));
+  }
   void EndProgram(int) override { ADD_FAILURE() << "the program would end"; }
 
  private:
@@ -150,6 +159,7 @@ TEST(OneShotTest, SaveKeyMakesTheSelectionACardOfTheOneShotFolder) {
     EXPECT_EQ(rig.clipboard.Text(), kMine);
     EXPECT_EQ(rig.form.popups_finished, 1);
     EXPECT_FALSE(rig.dispatcher.state().CaptureBusy);
+    EXPECT_EQ(rig.form.history, std::vector<std::string>{"+0 Web 記事 保存"});
   }
 }
 
@@ -241,17 +251,6 @@ TEST(OneShotTest, WithoutACardTheClipboardComesBack) {
        S("空き容量が少ないので登録できません")},
       {"too large", [](Rig&) {}, kTooLarge, S("選択が大きすぎます")},
       {"empty", [](Rig&) {}, "\x1a" "after", ""},
-      {"no one-shot data set", [](Rig& r) { r.form.settings.data_set = -1; }, "x",
-       S("保存するフォルダがありません")},
-      {"folder gone", [](Rig& r) { r.form.settings.folder = S("Web 記"); }, "x",
-       S("保存するフォルダがありません")},
-      {"register-here menu", [](Rig& r) { r.dispatcher.state().SaveVariant = 1; }, "x",
-       S("保存するフォルダがありません")},
-      {"set unreadable", [](Rig& r) {
-         r.form.settings.data_set = 1;
-         r.env.FailOpen(r.dir.File("b/quilbo7.dat"));
-       },
-       "x", S("保存するフォルダがありません")},
       {"write fails", [](Rig& r) { r.env.SetWriteBudget(0); }, "x",
        S("カードを登録できませんでした。")},
       {"set not reopened", [](Rig& r) {
@@ -296,6 +295,40 @@ TEST(OneShotTest, WithoutACardTheClipboardComesBack) {
       rig.Register(c.text);
       EXPECT_EQ(rig.Cards().size(), 1u);
     }
+  }
+}
+
+// Without a usable folder the register-here menu takes over (it puts the
+// clipboard back when nothing is chosen); a folder gone from its data set
+// leaves the history.
+TEST(OneShotTest, WithoutAUsableFolderTheRegisterHereMenuTakesOver) {
+  struct Case {
+    const char* name;
+    std::function<void(Rig&)> arrange;
+    std::vector<std::string> history;
+  };
+  const Case cases[] = {
+      {"no one-shot data set", [](Rig& r) { r.form.settings.data_set = -1; }, {}},
+      {"folder gone", [](Rig& r) { r.form.settings.folder = S("Web 記"); }, {"-0 Web 記"}},
+      {"register-here menu", [](Rig& r) { r.dispatcher.state().SaveVariant = 1; }, {}},
+      {"set unreadable",
+       [](Rig& r) {
+         r.form.settings.data_set = 1;
+         r.env.FailOpen(r.dir.File("b/quilbo7.dat"));
+       },
+       {}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    Rig rig;
+    c.arrange(rig);
+    rig.Register(std::string("x"));
+    EXPECT_EQ(rig.form.register_menus, 1);
+    EXPECT_EQ(rig.form.history, c.history);
+    EXPECT_EQ(rig.dispatcher.state().SaveVariant, 0);
+    EXPECT_TRUE(rig.ui.questions().empty());
+    EXPECT_TRUE(rig.Cards().empty());
+    EXPECT_TRUE(rig.ui.sounds().empty());
   }
 }
 

@@ -428,7 +428,9 @@ TEST(PasteOutTest, ASelectionCutForTheCardIsPastedBackWhenNothingElseIs) {
     EXPECT_EQ(rig.app->document, c.document);
     // No later tool run takes paste-out's flag for its own.
     EXPECT_FALSE(rig.paste.PasteThroughTool);
-    if (c.message_method) EXPECT_FALSE(Pasted(rig));
+    if (c.message_method) {
+      EXPECT_FALSE(Pasted(rig));
+    }
     rig.Wait(1100);
     EXPECT_EQ(rig.clipboard.Text(), "mine");
   }

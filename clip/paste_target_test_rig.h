@@ -11,6 +11,7 @@
 #include <utility>
 #include <vector>
 
+#include "clip/card_append.h"
 #include "clip/dispatch_test_support.h"
 #include "clip/one_shot.h"
 #include "clip/paste_target.h"
@@ -50,12 +51,16 @@ class FakeTargetView final : public TargetView {
 };
 
 // The main window as the dispatcher sees it: the capture goes to the
-// paste target, the registration to the one-shot registration when there
-// is one.
+// paste target, the registration to the one-shot registration and the
+// append to a remembered card to the card append, when there are ones.
 class CaptureWindow final : public QuietTarget {
  public:
   PasteTarget* target = nullptr;
   OneShot* one_shot = nullptr;
+  CardAppend* append = nullptr;
+
+  bool HasAppendTitle() override { return append != nullptr && append->HasAppendTitle(); }
+  void AppendToCard() override { append->AppendToLastCard(); }
 
   void ActivateTargetWindow(WindowHandle w, bool allow_enter) override {
     target->ActivateTargetWindow(w, allow_enter);

@@ -65,6 +65,7 @@ constexpr std::array<Entry, kMessageCount> kMessages = {{
     {MessageId::kSelectionTooLarge, "選択が大きすぎます"},
     {MessageId::kOneShotDataSetNotOpened, "登録先のデータを開けません。\n%1"},
     {MessageId::kCardNotRegistered, "カードを登録できませんでした。\n%1"},
+    {MessageId::kAppendedHint, "%1のカードに追加登録"},
 
     {MessageId::kLowSpaceStopped, "空き容量が少ないので処理を中止します。"},
     {MessageId::kBatchReplaceTooShort,

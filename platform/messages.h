@@ -70,6 +70,7 @@ enum class MessageId {
   kSelectionTooLarge,
   kOneShotDataSetNotOpened,  // %1: the reason
   kCardNotRegistered,        // %1: the reason
+  kAppendedHint,             // %1: the title of the card appended to
 
   // Search and replace.
   kLowSpaceStopped,

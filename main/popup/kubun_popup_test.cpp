@@ -162,7 +162,9 @@ TEST_F(KubunPopupTest, ClipHistoryEntriesAndTheirAccelerators) {
     EXPECT_EQ(CaptionsOf(menu), c.top);
     const PopupEntry* sub = Sub(menu, {"&ClipBd履歴"});
     EXPECT_EQ(sub != nullptr ? CaptionsOf(sub->items) : Captions{}, c.submenu);
-    if (sub != nullptr) EXPECT_EQ(sub->image, 4);
+    if (sub != nullptr) {
+      EXPECT_EQ(sub->image, 4);
+    }
   }
   // An entry pastes its history index.
   Click(Build()[1].item);

@@ -491,7 +491,6 @@ Status TMainForm::FormCreate() {
   ResetOneShotHint();
   LoadSettingsAtStart();
   LoadClipHistory();
-  // The register history is loaded with capture.
   CreateTrayIcon();
   // The image list before the tree that shows it.
   LoadCardIcons(-1);
@@ -501,6 +500,7 @@ Status TMainForm::FormCreate() {
   StartDispatch();
   // Window placement checking comes with the editor events.
   ListClipTools();
+  LoadRegisterHistory();
   ShowAtStart();
   ShowOneShotFolder();
   // The text in the colour of a field without the focus. (The grid's and

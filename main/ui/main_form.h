@@ -149,6 +149,8 @@ class TMainForm : public QMainWindow {
   // Selects the node of the card with this id and opens it (nothing when
   // the tree has no such card).
   void ShowCardById(const std::string& card_id);
+  // Selects the node and opens it.
+  void ShowNode(TreeNode* node);
   // Title, Text and Syutten in the colour of a field without the focus
   // (grey with the setting CtrlColor on).
   void ApplyControlColor();
@@ -527,6 +529,15 @@ class TMainForm : public QMainWindow {
       nullptr, &DestroyCardWindowGlue};
   // Every card window goes, its edits unstored (closing the program).
   void CloseCardWindows();
+  // The register-here menu, the registration history and the append to a
+  // card (main_form_register.cpp); they work over the popup glue and go
+  // before it.
+  struct RegisterGlue;
+  static void DestroyRegisterGlue(RegisterGlue* glue);
+  RegisterGlue& Registration();
+  void LoadRegisterHistory();
+  std::unique_ptr<RegisterGlue, void (*)(RegisterGlue*)> register_glue_{nullptr,
+                                                                        &DestroyRegisterGlue};
 };
 
 }  // namespace quill

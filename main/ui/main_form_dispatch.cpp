@@ -32,6 +32,7 @@
 #include "platform/qt/cp932_text.h"
 #include "main/ui/main_form.h"
 #include "main/ui/main_form_paste.h"
+#include "main/ui/main_form_register.h"
 #include "main/ui/qt_clipboard.h"
 #include "main/ui/qt_ui.h"
 #include "main/ui/quill_hooks.h"
@@ -362,8 +363,8 @@ struct TMainForm::DispatchGlue final : DispatchTarget, TargetView, OneShotView {
   }
   void RestoreClipboard(bool forced) override { target.RestoreClipboard(forced); }
   void ReshowCapturedCard() override { one_shot.ReshowRecentCapture(); }
-  bool HasAppendTitle() override { return false; }
-  void AppendToCard() override {}
+  bool HasAppendTitle() override { return form->Registration().append.HasAppendTitle(); }
+  void AppendToCard() override { form->Registration().append.AppendToLastCard(); }
   void RegisterFromClipboard() override { one_shot.RegisterFromClipboard(); }
   void KeepClipboardText() override { target.KeepClipboard(); }
   std::function<void()> ShowKubunPopup() override { return form->ShowKubunPopup(); }
@@ -419,6 +420,13 @@ struct TMainForm::DispatchGlue final : DispatchTarget, TargetView, OneShotView {
     form->OpenCardWindowUnlocked(card_id);
   }
   void FinishTargetPopup() override { dispatcher.FinishTargetPopup(); }
+  void ChooseRegisterFolder() override { form->Registration().menu.ChooseFolder(); }
+  void AddRegisterHistory(int data_set, const std::string& folder) override {
+    form->Registration().AddFolder(data_set, folder);
+  }
+  void RemoveRegisterHistory(int data_set, const std::string& folder) override {
+    form->Registration().RemoveFolder(data_set, folder);
+  }
   void EndProgram(int exit_code) override { QCoreApplication::exit(exit_code); }
 
   // --- TargetView ---
@@ -540,8 +548,8 @@ DispatchState& TMainForm::CommandState() { return Glue().dispatcher.state(); }
 
 TMainForm::PasteParts TMainForm::PartsForPaste() {
   DispatchGlue& g = Glue();
-  return {g.block,   g.dispatcher, g.windows, g.target, g.access,
-          g.history, g.keys,       g.clock,   g,        g.bus};
+  return {g.block,   g.dispatcher, g.windows, g.target, g.access, g.history,
+          g.keys,    g.clock,      g,         g.one_shot, g,      g.bus};
 }
 
 void TMainForm::WatchClipboard() {

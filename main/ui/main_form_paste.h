@@ -1,10 +1,11 @@
 // The parts of TMainForm's command glue that paste-out and the popups work
-// with. Private to main_form_paste.cpp, main_form_popup.cpp and
-// main_form_dispatch.cpp.
+// with. Private to main_form_paste.cpp, main_form_popup.cpp,
+// main_form_register.cpp and main_form_dispatch.cpp.
 #pragma once
 
 #include "clip/clip_history.h"
 #include "clip/dispatcher.h"
+#include "clip/one_shot.h"
 #include "clip/paste_out.h"
 #include "clip/paste_target.h"
 #include "main/ui/main_form.h"
@@ -25,6 +26,8 @@ struct TMainForm::PasteParts {
   KeyInjector& keys;
   Clock& clock;
   DispatchTarget& commands;  // the window's side of the dispatcher
+  OneShot& one_shot;
+  OneShotView& one_shot_view;  // the window's side of the registration
   MessageBus& bus;           // posts to this window and to others
 };
 

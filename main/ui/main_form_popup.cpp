@@ -2,7 +2,8 @@
 // (KubunPopup, main/popup/) over the window's tree, clip history and tray
 // menu; the clip-tool host (ClipToolHost, clip/) with its menu for the hot
 // key and its copy in the editor popup; and the menu items' clicks, which
-// reach paste-out and the window's other parts through MenuItemOwner.
+// reach paste-out, the register-here menu and the window's other parts
+// through MenuItemOwner.
 #include <QAction>
 #include <QMenu>
 #include <QMetaObject>
@@ -12,6 +13,7 @@
 #include "clip/menu_items.h"
 #include "main/popup/kubun_popup.h"
 #include "main/ui/main_form_paste.h"
+#include "main/ui/main_form_register.h"
 #include "main/ui/qt_ui.h"
 #include "platform/plugin_loader.h"
 #include "platform/qt/cp932_text.h"
@@ -52,12 +54,12 @@ struct TMainForm::PopupGlue final : MenuItemOwner {
   void PasteCard(const std::string& card_id, int index, std::optional<std::string> text) override {
     form->Paste().PasteCard(card_id, index, std::move(text));
   }
-  void AppendClipboardToCard(const std::string&) override {
-    // Appending comes with the register-here menu.
+  void AppendClipboardToCard(const std::string& card_id) override {
+    form->Registration().append.AppendToCard(card_id, form->ShiftDown());
   }
   void AssignSuperKeySlot(int slot) override { form->Paste().AssignSuperKeySlot(slot); }
-  void AddMenuClick(const AddMenuItem&) override {
-    // The register-here menu is not built yet.
+  void AddMenuClick(const AddMenuItem& item) override {
+    form->Registration().menu.AddMenuClick(item);
   }
 
   TMainForm* form;
@@ -74,6 +76,13 @@ TMainForm::PopupGlue& TMainForm::Popups() {
 }
 
 ClipToolHost& TMainForm::ClipTools() { return Popups().host; }
+
+TMainForm::RegisterGlue& TMainForm::Registration() {
+  if (register_glue_ == nullptr) {
+    register_glue_.reset(new RegisterGlue(this, PartsForPaste(), &Popups()));
+  }
+  return *register_glue_;
+}
 
 std::function<void()> TMainForm::ShowKubunPopup() {
   PopupGlue& glue = Popups();

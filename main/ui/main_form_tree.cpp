@@ -147,6 +147,11 @@ void TMainForm::ShowCardById(const std::string& card_id) {
   if (tree_glue_ == nullptr) return;
   TreeNode* node = FindNodeByTextId(card_id, tree_glue_->model.tree());
   if (node == nullptr) return;
+  ShowNode(node);
+}
+
+void TMainForm::ShowNode(TreeNode* node) {
+  if (tree_glue_ == nullptr || node == nullptr) return;
   tree_glue_->editor.SetSelectedNode(node);
   tree_glue_->SelectInView(node);
   OpenSelectedNode();

@@ -4,7 +4,8 @@
 // program cleanly; a super key pastes its card into xterm and mousepad;
 // the save hot key pressed in an editor makes its selection a card of
 // the one-shot folder (a screenshot of the flash over the editor is kept
-// too).
+// too); the register-here menu registers and appends over the editor (its
+// screenshots are kept as well).
 #include <gtest/gtest.h>
 #include <unistd.h>
 
@@ -688,6 +689,72 @@ TEST_F(QuillmainPopupTest, QuillpeeksToolsOnTheClipboardAndOnTheEditor) {
   if (HasFatalFailure()) return;
   Keys({"b"});
   EXPECT_TRUE(EditorHolds("ABCＡ")) << XSelection("primary");
+}
+
+// The register-here menu over mousepad, by SaveKubunKey (Ctrl+Alt+J): the
+// first selection registers into the folder "メモ" (Down, Right, Return),
+// the second is appended to that folder's newest card through
+// "ここのカードに追加" (the history entry comes first now). Both times the
+// user's clipboard comes back and mousepad keeps the focus.
+TEST_F(QuillmainPopupTest, TheRegisterHereMenuRegistersAndAppendsOverTheEditor) {
+  const std::string folder = Utf8ToCp932("メモ");
+  fs::create_directories(sandbox_.home);
+  {
+    store::CardStore set(FileEnv::Default(), sandbox_.home + "/");
+    ASSERT_TRUE(set.Open(false, "").ok());
+    store::WriteFolderRow(set, folder);
+    ASSERT_TRUE(set.RebuildTreeFile().ok());
+    ASSERT_TRUE(set.Close().ok());
+  }
+  ini_ << "SaveKubunKey=" << 0xC04A << "\r\nUseHistory=0\r\nIppastuLock=0\r\n";
+  Start();
+  if (HasFatalFailure()) return;
+  X11Display x;
+  const auto back_in_editor = [&] {
+    EXPECT_TRUE(WaitFor([] { return XSelection("clipboard") == kUsersText; }, 10000))
+        << XSelection("clipboard");
+    EXPECT_TRUE(WaitFor([&] { return x.FocusWithin(pad_); }, 5000));
+  };
+
+  SetEditorText("登録する日本語");
+  SetClipboard(kUsersText);
+  ASSERT_TRUE(ActivateWindow(pad_));
+  Press("ctrl+alt+j");
+  WaitForMenu("quillmain_register_menu.png");
+  if (HasFatalFailure()) return;
+  Keys({"Down", "Right", "Return"});
+  back_in_editor();
+  const std::string registry = sandbox_.dir.File("config") + "/quillbox/registry.ini";
+  EXPECT_TRUE(WaitFor(
+      [&] {
+        return ReadFileBytes(registry).find(Utf8ToCp932("TourokuRireki=メモ\\t0\\t?")) !=
+               std::string::npos;
+      },
+      5000))
+      << ReadFileBytes(registry);
+
+  QTest::qWait(1000);
+  SetEditorText("追記する文");
+  SetClipboard(kUsersText);
+  ASSERT_TRUE(ActivateWindow(pad_));
+  Press("ctrl+alt+j");
+  WaitForMenu();
+  if (HasFatalFailure()) return;
+  Keys({"Down", "Down", "Right", "Down", "Return"});
+  QTest::qWait(700);
+  WaitForMenu("quillmain_append_menu.png");
+  if (HasFatalFailure()) return;
+  Keys({"Down", "Return"});
+  back_in_editor();
+
+  x.RequestClose(MainWindowOf(sandbox_.block));
+  ASSERT_TRUE(quillmain_.waitForFinished(20000));
+  EXPECT_EQ(quillmain_.exitCode(), 0);
+  store::CardStore set(FileEnv::Default(), sandbox_.home + "/");
+  ASSERT_TRUE(set.Open(true, "").ok());
+  const std::vector<store::CardRecord> cards = store::CardsOfFolder(set, folder);
+  ASSERT_EQ(cards.size(), 1u);
+  EXPECT_EQ(cards[0].text, Utf8ToCp932("★入手先URL=\r\n\r\n登録する日本語\r\n\r\n\r\n追記する文\r\n"));
 }
 
 }  // namespace
