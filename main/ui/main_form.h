@@ -200,6 +200,8 @@ class TMainForm : public QMainWindow {
   void BringCardWindowToFront(int i);
   int FindCardWindowIndex(const std::string& card_id);
   CardWindowList& CardWindows();
+  // Appends the clipboard's text to a card (main_form_register.cpp).
+  void AppendToCard(const std::string& card_id, bool shift_down);
 
   // Published controls.
   QWidget* Panel1;

@@ -147,5 +147,19 @@ TEST_F(MainFormCardWindowTest, AutoTitleTableAndACardDeletedMeanwhile) {
   EXPECT_EQ(form_->CardWindows().CardWindowCount(), 0);
 }
 
+TEST_F(MainFormCardWindowTest, AppendingToACardInAWindowStoresTheWindowFirst) {
+  TTextFm& w = Open(plain_);
+  w.Text->selectAll();
+  w.Text->insertPlainText(U("edited"));
+  clipboard_.OtherSetsText("added");
+  form_->AppendToCard(plain_, /*shift_down=*/false);
+  Pump();
+  // The window's edits are stored and it closes; the append goes after them.
+  EXPECT_EQ(form_->CardWindows().CardWindowCount(), 0);
+  const std::string text = Read(plain_).text;
+  EXPECT_TRUE(text.starts_with("edited\r\n")) << text;
+  EXPECT_TRUE(text.ends_with("added\r\n")) << text;
+}
+
 }  // namespace
 }  // namespace quill

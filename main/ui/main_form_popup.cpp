@@ -55,7 +55,7 @@ struct TMainForm::PopupGlue final : MenuItemOwner {
     form->Paste().PasteCard(card_id, index, std::move(text));
   }
   void AppendClipboardToCard(const std::string& card_id) override {
-    form->Registration().append.AppendToCard(card_id, form->ShiftDown());
+    form->AppendToCard(card_id, form->ShiftDown());
   }
   void AssignSuperKeySlot(int slot) override { form->Paste().AssignSuperKeySlot(slot); }
   void AddMenuClick(const AddMenuItem& item) override {

@@ -8,6 +8,7 @@
 
 #include "clip/browser_classes.h"
 #include "clip/ui/add_hyou_form.h"
+#include "main/cardwin/card_window_list.h"
 #include "main/settings.h"
 #include "main/tree/folder_tree_model.h"
 #include "main/tree/node_operations.h"
@@ -46,11 +47,19 @@ OneShotSettings TMainForm::RegisterGlue::CurrentOneShotSettings() {
 
 void TMainForm::RegisterGlue::LeaveCard(const std::string& card_id) {
   // The editor would write its copy over the appended text: it moves to
-  // the node before the card. (Card windows showing it come with them.)
-  if (form->tree_glue_ == nullptr || form->EditCard().id != card_id) return;
-  form->SaveEditorOnClose(/*only_when_edited=*/false);
-  if (TreeNode* node = FindNodeByTextId(card_id, form->TreeModel().tree())) {
-    form->ShowNode(node->GetPrev());
+  // the node before the card.
+  if (form->tree_glue_ != nullptr && form->EditCard().id == card_id) {
+    form->SaveEditorOnClose(/*only_when_edited=*/false);
+    if (TreeNode* node = FindNodeByTextId(card_id, form->TreeModel().tree())) {
+      form->ShowNode(node->GetPrev());
+    }
+  }
+  // So would a card window: it stores its text and closes first (a failed
+  // store keeps it open, with its message shown).
+  const int window = form->FindCardWindowIndex(card_id);
+  if (window >= 0) {
+    form->CardWindows().Window(window).Logic().Result = kCardWindowClosedChanged;
+    form->StoreCardWindowResult();
   }
 }
 
@@ -96,5 +105,9 @@ std::vector<PopupEntry> TMainForm::RegisterGlue::TrayMenuItems() {
 void TMainForm::DestroyRegisterGlue(RegisterGlue* glue) { delete glue; }
 
 void TMainForm::LoadRegisterHistory() { Registration(); }
+
+void TMainForm::AppendToCard(const std::string& card_id, bool shift_down) {
+  Registration().append.AppendToCard(card_id, shift_down);
+}
 
 }  // namespace quill
