@@ -73,6 +73,16 @@ constexpr std::array<Entry, kMessageCount> kMessages = {{
      "置換するとテキストが長すぎるので、次のカードは変更しませんでした。\n%1"},
     {MessageId::kBatchReplaceFailed, "一括置換を中止しました。\n%1"},
     {MessageId::kSearchFailed, "カードを読めないので検索を中止しました。\n%1"},
+
+    {MessageId::kNoDataSetFiles, "ファイルがありません"},
+    {MessageId::kDataSetNotOpened, "データを開けません。\n%1"},
+    {MessageId::kNoDeletedCards, "削除済みカードはありません"},
+    {MessageId::kBinNotRead, "削除済みカードを読めません。\n%1"},
+    {MessageId::kConfirmEraseChecked, "マークデータを完全に削除してしまって良いですか？"},
+    {MessageId::kRestoreFailed, "カードを復活できませんでした。\n%1"},
+    {MessageId::kEraseFailed, "完全削除を中止しました。\n%1"},
+    {MessageId::kMarkCardsToChange, "変更したいカードにマークを付けて下さい。"},
+    {MessageId::kBatchChangeStopped, "一括属性変更を中止しました。\n%1"},
 }};
 
 // Each entry sits at its id's place, so the table is indexed by id.

@@ -78,6 +78,17 @@ enum class MessageId {
   kBatchReplaceFailed,   // %1: the reason
   kSearchFailed,         // %1: the reason
 
+  // Data sets, the bin of deleted cards and the batch change.
+  kNoDataSetFiles,
+  kDataSetNotOpened,  // %1: the reason
+  kNoDeletedCards,
+  kBinNotRead,  // %1: the reason
+  kConfirmEraseChecked,
+  kRestoreFailed,  // %1: the reason
+  kEraseFailed,    // %1: the reason
+  kMarkCardsToChange,
+  kBatchChangeStopped,  // %1: the reason
+
   kCount,
 };
 

@@ -45,9 +45,7 @@ struct TMainForm::PopupGlue final : MenuItemOwner {
   void SelectCardWindow(int) override {
     // Card windows are not built yet.
   }
-  void SelectDataFile(int) override {
-    // Switching data sets comes with the data sets.
-  }
+  void SelectDataFile(int index) override { form->SwitchDataFile(index, false); }
   void RunClipToolItem(int plugin, int tool, int mode) override {
     host.RunClipToolItem(plugin, tool, mode);
   }
