@@ -14,7 +14,6 @@
 #include <array>
 #include <filesystem>
 #include <fstream>
-#include <sstream>
 
 #include "main/datasets/data_set_switch.h"
 #include "main/dialogs/fake_small_dialogs.h"
@@ -28,6 +27,7 @@
 #include "platform/headless/fake_ui.h"
 #include "platform/headless/in_process_bus.h"
 #include "platform/headless/temp_dir.h"
+#include "platform/headless/test_files.h"
 #include "platform/protocol/shared_hook_block.h"
 #include "platform/qt/cp932_text.h"
 #include "platform/qt/test_app.h"
@@ -39,13 +39,6 @@ namespace quill {
 namespace {
 
 namespace fs = std::filesystem;
-
-std::string ReadAll(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::stringstream ss;
-  ss << in.rdbuf();
-  return ss.str();
-}
 
 // A data set with one folder holding one card.
 void MakeDataSet(const std::string& folder, const std::string& folder_name) {
