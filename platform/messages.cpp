@@ -100,6 +100,15 @@ constexpr std::array<Entry, kMessageCount> kMessages = {{
     {MessageId::kBackupPathNotAbsolute, "バックアップ先は / で始まるパスで指定してください: %1"},
     {MessageId::kArchiverResult, "7-zip32が %1 を返しました: %2"},
     {MessageId::kArchiveLacksFile, "%1 に toquilbo.dat が正しく入っていません: %2"},
+    {MessageId::kNoDataSetFiles, "ファイルがありません"},
+    {MessageId::kDataSetNotOpened, "データを開けません。\n%1"},
+    {MessageId::kNoDeletedCards, "削除済みカードはありません"},
+    {MessageId::kBinNotRead, "削除済みカードを読めません。\n%1"},
+    {MessageId::kConfirmEraseChecked, "マークデータを完全に削除してしまって良いですか？"},
+    {MessageId::kRestoreFailed, "カードを復活できませんでした。\n%1"},
+    {MessageId::kEraseFailed, "完全削除を中止しました。\n%1"},
+    {MessageId::kMarkCardsToChange, "変更したいカードにマークを付けて下さい。"},
+    {MessageId::kBatchChangeStopped, "一括属性変更を中止しました。\n%1"},
 }};
 
 // Each entry sits at its id's place, so the table is indexed by id.

@@ -103,6 +103,17 @@ enum class MessageId {
   kArchiverResult,         // %1: the return value, %2: the archiver's output
   kArchiveLacksFile,       // %1: the archive, %2: the reason
 
+  // Data sets, the bin of deleted cards and the batch change.
+  kNoDataSetFiles,
+  kDataSetNotOpened,  // %1: the reason
+  kNoDeletedCards,
+  kBinNotRead,  // %1: the reason
+  kConfirmEraseChecked,
+  kRestoreFailed,  // %1: the reason
+  kEraseFailed,    // %1: the reason
+  kMarkCardsToChange,
+  kBatchChangeStopped,  // %1: the reason
+
   kCount,
 };
 

@@ -5,6 +5,11 @@ namespace quill {
 KindPicker::KindPicker(int current)
     : current_(current >= 0 && current < kIcons ? current : 0) {}
 
+void KindPicker::Reset(int current) {
+  current_ = current >= 0 && current < kIcons ? current : 0;
+  result_ = -1;
+}
+
 bool KindPicker::Key(KindKey key) {
   switch (key) {
     case KindKey::kEnter:
@@ -44,6 +49,15 @@ WindowRect KindPicker::CellRect(int n) {
   const int column = n % kColumns, row = n / kColumns;
   return {column * kCellPx + kMarginPx, row * kCellPx + kMarginPx,
           column * kCellPx + kMarginPx + kCellPx, row * kCellPx + kMarginPx + kCellPx};
+}
+
+ScreenPoint KindPickerPlace(ScreenPoint cursor, int screen_bottom, int picker_height) {
+  constexpr int kBottomGap = 30;
+  ScreenPoint at = cursor;
+  if (at.y + picker_height > screen_bottom - kBottomGap) {
+    at.y = screen_bottom - picker_height - kBottomGap;
+  }
+  return at;
 }
 
 }  // namespace quill

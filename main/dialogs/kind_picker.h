@@ -20,6 +20,9 @@ class KindPicker {
 
   explicit KindPicker(int current = 0);
 
+  // Showing the picker again: `current` highlighted, no icon picked yet.
+  void Reset(int current);
+
   int current() const { return current_; }
   // The icon picked, or -1.
   int result() const { return result_; }
@@ -37,5 +40,11 @@ class KindPicker {
   int current_;
   int result_ = -1;
 };
+
+// Where the kind button opens the picker: its top left corner at the
+// cursor, moved up when its bottom would come closer than 30 pixels to the
+// bottom of the screen under the cursor (screen_bottom: one past its last
+// row), so that it then ends 30 pixels above it.
+ScreenPoint KindPickerPlace(ScreenPoint cursor, int screen_bottom, int picker_height);
 
 }  // namespace quill

@@ -36,5 +36,17 @@ TEST(KindPickerTest, AClickPicksACellAndTheMarginsNothing) {
   EXPECT_EQ(KindPicker::CellRect(27), (WindowRect{144, 44, 164, 64}));
 }
 
+TEST(KindPickerTest, ThePickerOpensAtTheCursorAndKeeps30PixelsAboveTheBottom) {
+  EXPECT_EQ(KindPickerPlace({100, 200}, 768, 208), (ScreenPoint{100, 200}));
+  EXPECT_EQ(KindPickerPlace({100, 530}, 768, 208), (ScreenPoint{100, 530}));  // ends at 738
+  EXPECT_EQ(KindPickerPlace({100, 531}, 768, 208), (ScreenPoint{100, 530}));
+  EXPECT_EQ(KindPickerPlace({5, 760}, 768, 208), (ScreenPoint{5, 530}));
+  KindPicker p(3);
+  p.Key(KindKey::kEnter);
+  p.Reset(50);
+  EXPECT_EQ(p.current(), 50);
+  EXPECT_EQ(p.result(), -1);
+}
+
 }  // namespace
 }  // namespace quill

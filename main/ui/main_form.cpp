@@ -183,6 +183,7 @@ const std::vector<TMainForm::MenuEntry>& TMainForm::MenuTable() {
       // The tree popup; its other items come with the marks and the folder
       // operations.
       QUILL_ENTRY("ListPopup", "IkkatuTikan", "一括置換", IkkatuTikanClick, ""),
+      QUILL_ENTRY("ListPopup", "SetSyutten", "一括属性変更(&Z)...", SetSyuttenClick, ""),
   };
   return table;
 }
@@ -495,13 +496,17 @@ Status TMainForm::FormCreate() {
   // The image list before the tree that shows it.
   LoadCardIcons(-1);
   QUILL_RETURN_IF_ERROR(OpenDataSetAtStart());
-  // The data-set menu is built with the data sets.
+  BuildDataMenuAtStart();
   WatchClipboard();
   StartDispatch();
   // Window placement checking comes with the editor events.
   ListClipTools();
   LoadRegisterHistory();
-  ShowAtStart();
+  Status shown = ShowAtStart();
+  if (!shown.ok()) {
+    startup_.RemoveTmpFolder();
+    return shown;
+  }
   ShowOneShotFolder();
   // The text in the colour of a field without the focus. (The grid's and
   // the tree's colours come with the grid and the tree's fonts.)
@@ -545,13 +550,14 @@ void TMainForm::LoadSettingsAtStart() {
 Status TMainForm::OpenDataSetAtStart() {
   // The card store of data set 0: the program folder's, created empty when
   // missing. (Filling a new store from "Sample.dat" comes with the
-  // transfer file.)
+  // transfer file.) The tree of the set to show is loaded by the switch
+  // at the end of the start.
   Status s = OpenCardStore();
   if (s.ok()) {
     std::string data_path = edit_card_->GetDataPath();
     while (data_path.size() > 1 && data_path.back() == '/') data_path.pop_back();
     settings_.DataFiles.paths[0] = data_path;
-    s = LoadTreeAtStart();
+    PrepareTreeAtStart();
   }
   if (!s.ok()) startup_.RemoveTmpFolder();
   return s;
@@ -566,9 +572,9 @@ void TMainForm::ListClipTools() {
   TextPopup->addMenu(MagicMenu);
 }
 
-void TMainForm::ShowAtStart() {
-  // With RunIcon the window shows itself minimised once the message loop
-  // runs (command 105), else at once.
+Status TMainForm::ShowAtStart() {
+  // With RunIcon the window opens its data set and minimises itself once
+  // the message loop runs (command 105), else it shows and opens it now.
   if (settings_.RunIcon != 0) {
     QMetaObject::invokeMethod(
         this,
@@ -576,9 +582,13 @@ void TMainForm::ShowAtStart() {
           WndProc(kCommandMessage, static_cast<uint32_t>(CommandCode::kReopenMinimized), 0);
         },
         Qt::QueuedConnection);
-  } else {
-    show();
+    return Status::Ok();
   }
+  show();
+  Status s = SwitchDataFile(settings_.DataFileNum, /*at_start=*/true);
+  // Only the end of the program stops the start; other failures have been
+  // shown and leave a set open.
+  return s.code() == Status::kNoSpace ? s : Status::Ok();
 }
 
 void TMainForm::ShowOneShotFolder() {
@@ -592,19 +602,6 @@ Status TMainForm::OpenCardStore() {
   Status probed = edit_card_->Open(/*probe=*/true);
   if (probed.IsNotFound()) return edit_card_->Open(/*probe=*/false);
   return probed;
-}
-
-void TMainForm::ReopenDataSet() {
-  // The data set open now is read again, its editor card unsaved.
-  // (Switching to another data set comes with the data sets.)
-  Status s = LoadFolderTree(TreeModel(), nullptr);
-  tree_glue_->SelectInView(TreeModel().tree().selected_node());
-  if (s.code() == Status::kNoSpace) {
-    // The load has said that the program ends.
-    close();
-    return;
-  }
-  if (!s.ok()) ShowWarning(s);
 }
 
 void TMainForm::ApplySettings() {
@@ -731,10 +728,6 @@ void TMainForm::BringForward() {
 
 void TMainForm::ExitClick() { close(); }
 
-void TMainForm::AboutClick() {
-  // The about box is one of the small dialogs.
-}
-
 void TMainForm::StayTopCBClick() {
   bool on = StayTopCB->isChecked();
   if (QWindow* window = windowHandle()) {
@@ -776,13 +769,10 @@ void TMainForm::TreeGetSelectedIndex() {}
 void TMainForm::TreeCustomDrawItem() {}
 void TMainForm::SakujoClick() {}
 void TMainForm::ToFloppyClick() {}
-void TMainForm::KindButtonClick() {}
 void TMainForm::CsvHtmlCKClick() {}
 void TMainForm::PrintOutActionExecute() {}
-void TMainForm::ChangeDataClick() {}
 void TMainForm::BackUpClick() {}
 void TMainForm::Backup2Click() {}
-void TMainForm::UndeleteSyoriClick() {}
 void TMainForm::KansetuYomikomiClick() {}
 void TMainForm::ToQuillboxClick() {}
 void TMainForm::ToOtherQuillbok2Click() {}

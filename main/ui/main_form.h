@@ -39,6 +39,8 @@ namespace quill {
 
 class CardEditor;
 class CardWindowList;
+class DataSets;
+class SmallDialogs;
 class BrowserClassList;
 class ClipHistory;
 class ClipboardAccess;
@@ -92,6 +94,9 @@ struct MainFormContext {
   PluginLoader* plugins = nullptr;
   // Opens the files and addresses of links; null: the desktop (QtShell).
   Shell* shell = nullptr;
+  // The bin, the batch change, the icon picker, the version box; null:
+  // the desktop's forms.
+  SmallDialogs* dialogs = nullptr;
 };
 
 class TMainForm : public QMainWindow {
@@ -202,6 +207,14 @@ class TMainForm : public QMainWindow {
   CardWindowList& CardWindows();
   // Appends the clipboard's text to a card (main_form_register.cpp).
   void AppendToCard(const std::string& card_id, bool shift_down);
+  // The data sets and their menu (main_form_datasets.cpp): opens set
+  // `index` (at_start: without saving the editor's card or touching the
+  // one-shot folder). A store that cannot be opened is reported and the
+  // set shown before stays open.
+  DataSets& DataSetList();
+  Status SwitchDataFile(int index, bool at_start);
+  // The small dialogs the window's commands run.
+  SmallDialogs& Dialogs();
 
   // Published controls.
   QWidget* Panel1;
@@ -392,6 +405,11 @@ class TMainForm : public QMainWindow {
   void UpdateKoujunClick();
   void NewKategoriClick();
 
+  // The batch change of the marked cards and the kind button's picture
+  // (main_form_datasets.cpp).
+  void SetSyuttenClick();
+  void KindChange();
+
  protected:
   void closeEvent(QCloseEvent* event) override;
   void showEvent(QShowEvent* event) override;
@@ -433,19 +451,20 @@ class TMainForm : public QMainWindow {
   // last item of the editor popup.
   void ListClipTools();
   void LoadClipTools();
-  // Shows the window, or minimised with the setting RunIcon.
-  void ShowAtStart();
+  // Shows the window and opens the data set of the settings, or leaves
+  // both to command 105 with the setting RunIcon. NoSpace: the program
+  // ends (the message has been shown).
+  Status ShowAtStart();
   // The one-shot folder of the settings into the shared block.
   void ShowOneShotFolder();
   Status OpenCardStore();
   // The tree view, the editor's views and their handlers.
   void SetupTreeAndEditor();
-  // Loads the tree of the open data set at start. NoSpace: the message
-  // has been shown and the program must end.
-  Status LoadTreeAtStart();
+  // The tree's settings before the first load of a data set's tree.
+  void PrepareTreeAtStart();
   // The editor's card on closing: always, or only with unsaved edits.
   void SaveEditorOnClose(bool only_when_edited);
-  // Command 105: the open data set's tree is read anew.
+  // Command 105: the data set of the settings is opened (again).
   void ReopenDataSet();
   // Focus, keys and mouse of Title, Text and Syutten; true when the event
   // has been handled (main_form_editor.cpp).
@@ -540,6 +559,15 @@ class TMainForm : public QMainWindow {
   void LoadRegisterHistory();
   std::unique_ptr<RegisterGlue, void (*)(RegisterGlue*)> register_glue_{nullptr,
                                                                         &DestroyRegisterGlue};
+  // The data sets, the bin, the batch change and the small dialogs
+  // (main_form_datasets.cpp), over the tree glue.
+  struct DataSetGlue;
+  static void DestroyDataSetGlue(DataSetGlue* glue);
+  DataSetGlue& DataSetParts();
+  std::unique_ptr<DataSetGlue, void (*)(DataSetGlue*)> data_set_glue_{nullptr,
+                                                                      &DestroyDataSetGlue};
+  // The data-set menu in the tray menu, with the window's data sets.
+  void BuildDataMenuAtStart();
 };
 
 }  // namespace quill

@@ -345,9 +345,7 @@ struct TMainForm::DispatchGlue final : DispatchTarget, TargetView, OneShotView {
     if (index < 1 || static_cast<size_t>(index) > names.size()) return std::string();
     return names[static_cast<size_t>(index - 1)];
   }
-  void SwitchDataSet(int /*index*/) override {
-    // Switching data sets comes with the data sets (to slot index - 1).
-  }
+  void SwitchDataSet(int index) override { form->SwitchDataFile(index - 1, false); }
   std::string OneShotHint() override {
     if (block.SaveState() == 1) return OneShotFolderHint(form->settings_.DefAddKubun);
     return MessageText(MessageId::kOneShotFolderUnset);
@@ -397,8 +395,7 @@ struct TMainForm::DispatchGlue final : DispatchTarget, TargetView, OneShotView {
     return o;
   }
   store::CardStore& CurrentStore() override { return form->card_store_; }
-  // The data set open now is the one of slot 0 (the start opens no other).
-  int CurrentDataSet() override { return 0; }
+  int CurrentDataSet() override { return form->settings_.DataFileNum; }
   std::string DataSetFolder(int index) override {
     const DataFileList& files = form->settings_.DataFiles;
     if (index < 0 || index >= kDataFileSlots) return std::string();

@@ -45,9 +45,7 @@ struct TMainForm::PopupGlue final : MenuItemOwner {
   // --- MenuItemOwner ---
 
   void SelectCardWindow(int index) override { form->BringCardWindowToFront(index); }
-  void SelectDataFile(int) override {
-    // Switching data sets comes with the data sets.
-  }
+  void SelectDataFile(int index) override { form->SwitchDataFile(index, false); }
   void RunClipToolItem(int plugin, int tool, int mode) override {
     host.RunClipToolItem(plugin, tool, mode);
   }

@@ -187,20 +187,10 @@ void TMainForm::TreeChange() {
   g.editor.TreeChange(node);
 }
 
-Status TMainForm::LoadTreeAtStart() {
+void TMainForm::PrepareTreeAtStart() {
   TreeGlue& g = *tree_glue_;
   card_store_.set_new_card_auto_title(settings_.DefAutoTitle != 0);
   g.FillSourceCombo();
-  // Data set 0, the program folder's, is the one open now.
-  g.model.set_data_set_name(settings_.DataFiles.names[0]);
-  Status s = LoadFolderTree(g.model, nullptr);
-  g.SelectInView(g.model.tree().selected_node());
-  if (s.code() == Status::kNoSpace) {
-    start_failure_reported_ = true;  // the load has shown its message
-    return s;
-  }
-  if (!s.ok()) ShowWarning(s);
-  return Status::Ok();
 }
 
 }  // namespace quill

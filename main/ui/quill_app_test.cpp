@@ -15,8 +15,10 @@
 #include "platform/headless/fake_ui.h"
 #include "platform/headless/temp_dir.h"
 #include "platform/protocol/shared_hook_block.h"
+#include "platform/registry_store.h"
 #include "platform/shared_memory.h"
 #include "platform/text_codec.h"
+#include "store/card_store.h"
 
 namespace quill {
 namespace {
@@ -180,6 +182,29 @@ TEST_F(QuillAppTest, SecondStartHandsOverAndTheFirstComesForward) {
   ASSERT_EQ(dialog_.questions().size(), 1u);
   EXPECT_EQ(dialog_.questions()[0].text, Utf8ToCp932("指定されたファイルがありません"));
   EXPECT_EQ(block.SaveHint(), Utf8ToCp932("一発登録フォルダ指定"));
+}
+
+TEST_F(QuillAppTest, AStartArgumentOpensItsSetAndASecondStartSwitchesTheFirst) {
+  RegistryStore reg(FileEnv::Default(), dir_.File("config/registry.ini"));
+  for (const char* name : {"two", "three"}) {
+    fs::create_directories(dir_.File(name));
+    store::CardStore store(FileEnv::Default(), dir_.File(name) + "/");
+    ASSERT_TRUE(store.Open(false, dir_.File(name)).ok());
+  }
+  ASSERT_TRUE(reg.WriteString(kQuillmainEnvKey, "DataFile3", "Two\t" + dir_.File("two")).ok());
+  ASSERT_TRUE(reg.WriteString(kQuillmainEnvKey, "DataFile4", "Three\t" + dir_.File("three")).ok());
+  QuillApp first(Options({"Three"}));
+  int code = -1;
+  ASSERT_EQ(first.Start(&code), QuillApp::StartResult::kRunning);
+  EXPECT_EQ(first.main_form()->settings().DataFileNum, 3);
+  EXPECT_NE(ReadAll(Home() + "/quillmain.ini").find("DataFileNum=3"), std::string::npos);
+
+  QuillApp second(Options({"Two"}));
+  EXPECT_EQ(second.Start(&code), QuillApp::StartResult::kHandedOver);
+  EXPECT_TRUE(QTest::qWaitFor([&] { return first.main_form()->settings().DataFileNum == 2; },
+                              10000));
+  EXPECT_EQ(first.main_form()->windowTitle(), QString("Two:Quillbox"));
+  EXPECT_TRUE(dialog_.questions().empty());
 }
 
 TEST_F(QuillAppTest, ResetQuestionOnlyWithShiftAndWithoutR) {

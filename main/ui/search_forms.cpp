@@ -18,6 +18,7 @@
 
 #include "main/search/card_criteria.h"
 #include "main/search/editor_search.h"
+#include "main/ui/form_parts.h"
 #include "platform/qt/cp932_text.h"
 #include "platform/ui.h"
 
@@ -25,29 +26,11 @@ namespace quill {
 
 namespace {
 
-QString U(const char* utf8) { return QString::fromUtf8(utf8); }
-
-constexpr Qt::WindowFlags kDialogFlags =
-    Qt::Dialog | Qt::WindowTitleHint | Qt::WindowCloseButtonHint;
-
-QPushButton* Button(QWidget* parent, const char* name, const char* caption) {
-  auto* b = new QPushButton(U(caption), parent);
-  b->setObjectName(name);
-  b->setAutoDefault(false);
-  return b;
-}
-
 QCheckBox* Check(QWidget* parent, const char* name, const char* caption, bool on) {
   auto* c = new QCheckBox(U(caption), parent);
   c->setObjectName(name);
   c->setChecked(on);
   return c;
-}
-
-QLineEdit* Line(QWidget* parent, const char* name, const std::string& text) {
-  auto* e = new QLineEdit(FromCp932(text), parent);
-  e->setObjectName(name);
-  return e;
 }
 
 QComboBox* Combo(QWidget* parent, const char* name, const ComboContent& content) {
@@ -67,25 +50,6 @@ QLabel* RedLabel(QWidget* parent, const char* name, const char* caption) {
   p.setColor(QPalette::WindowText, Qt::red);
   l->setPalette(p);
   return l;
-}
-
-// OK and cancel at the right end of a row.
-QHBoxLayout* ButtonRow(QPushButton* ok, QPushButton* cancel) {
-  auto* row = new QHBoxLayout;
-  row->addStretch();
-  row->addWidget(ok);
-  row->addWidget(cancel);
-  ok->setDefault(true);
-  return row;
-}
-
-void CentreOnScreen(QWidget* w) {
-  QScreen* s = w->screen() != nullptr ? w->screen() : QGuiApplication::primaryScreen();
-  if (s == nullptr) return;
-  const QRect area = s->geometry();
-  const QSize size = w->frameGeometry().size();
-  w->move(area.x() + (area.width() - size.width()) / 2,
-          area.y() + (area.height() - size.height()) / 2);
 }
 
 KindKey KindKeyOf(int key) {

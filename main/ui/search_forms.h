@@ -32,6 +32,15 @@ class TKindFm : public QDialog {
   TKindFm(QWidget* owner, int current, QList<QIcon> icons = {});
   int Result() const { return picker_.result(); }
   const KindPicker& Picker() const { return picker_; }
+  // Before showing it again: `current` highlighted, nothing picked.
+  void Reset(int current) {
+    picker_.Reset(current);
+    update();
+  }
+  void SetIcons(QList<QIcon> icons) {
+    icons_ = std::move(icons);
+    update();
+  }
 
  protected:
   void paintEvent(QPaintEvent* event) override;
