@@ -57,6 +57,8 @@ class Clock;
 class QtUi;
 class SearchCommands;
 class Shell;
+class HttpFetcher;
+class TWebFm;
 class Ui;
 class TreeNode;
 enum class MarkCommand;
@@ -91,6 +93,8 @@ struct MainFormContext {
   PluginLoader* plugins = nullptr;
   // Opens the files and addresses of links; null: the desktop (QtShell).
   Shell* shell = nullptr;
+  // Fetches the images of captured pages; null: libcurl.
+  HttpFetcher* http = nullptr;
 };
 
 class TMainForm : public QMainWindow {
@@ -185,6 +189,12 @@ class TMainForm : public QMainWindow {
   std::function<void()> ShowMagicMenu();
   // The clip-tool plug-ins listed at start, and their runs.
   ClipToolHost& ClipTools();
+  // The HTML view over MainPanel (main_form_html.cpp): ShowHtmlView writes
+  // the view files of the editor's card into "tmp" and shows them in a new
+  // view in place of Text; HideHtmlView frees the view and shows Text.
+  void ShowHtmlView();
+  void HideHtmlView();
+  TWebFm* WebView = nullptr;
 
   // Published controls.
   QWidget* Panel1;
