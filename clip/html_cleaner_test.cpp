@@ -35,9 +35,12 @@ TEST(HtmlCleanerTest, CleansEveryTag) {
        "<img src=\"http://h/a.png\"><img src='http://g/x/a.png?v=2'>",
        "<IMG SRC=\"a.png\"><IMG SRC='a1.png'>",
        {{"http://h/a.png", "a.png"}, {"http://g/x/a.png?v=2", "a1.png"}}},
-      {"one address twice, one name", "<img src=/i/a.png><img src=/i/a.png>",
-       "<IMG SRC=a.png><IMG SRC=a.png>", {{"/i/a.png", "a.png"}}},
-      {"names without a dot", "<img src=\"http://h/pic\"><img src=\"http://h/pic2\">",
+      {"one address twice, one name",
+       "<img src=/i/a.png><img src=/i/a.png>",
+       "<IMG SRC=a.png><IMG SRC=a.png>",
+       {{"/i/a.png", "a.png"}}},
+      {"names without a dot",
+       "<img src=\"http://h/pic\"><img src=\"http://h/pic2\">",
        "<IMG SRC=\"qb_file.fl\"><IMG SRC=\"qb_file1.fl\">",
        {{"http://h/pic", "qb_file.fl"}, {"http://h/pic2", "qb_file1.fl"}}},
       {"every handler whose name begins with ON",
@@ -52,10 +55,13 @@ TEST(HtmlCleanerTest, CleansEveryTag) {
        "<img src=\"http://h/index.html\"><img src=\"http://h/..\"><img src=\"a\\b\\c.jpg\">",
        "<IMG SRC=\"file.html\"><IMG SRC=\"file.\"><IMG SRC=\"c.jpg\">",
        {{"http://h/index.html", "file.html"}, {"http://h/..", "file."}, {"a\\b\\c.jpg", "c.jpg"}}},
-      {"a trail byte 0x5C is no separator", Utf8ToCp932("<img src=\"/x/表.png\">"),
-       Utf8ToCp932("<IMG SRC=\"表.png\">"), {{Utf8ToCp932("/x/表.png"), Utf8ToCp932("表.png")}}},
+      {"a trail byte 0x5C is no separator",
+       Utf8ToCp932("<img src=\"/x/表.png\">"),
+       Utf8ToCp932("<IMG SRC=\"表.png\">"),
+       {{Utf8ToCp932("/x/表.png"), Utf8ToCp932("表.png")}}},
       {"an attribute without \"=\" and a tag that closes itself",
-       "<img src=a.gif ismap /><input disabled>", "<IMG SRC=a.gif ISMAP><input disabled>",
+       "<img src=a.gif ismap /><input disabled>",
+       "<IMG SRC=a.gif ISMAP><input disabled>",
        {{"a.gif", "a.gif"}}},
       {"a \"<\" without \">\" ends the HTML", "<b>x</b>y<img src=a.png", "<b>x</b>y"},
       {"a tag over 4,999 bytes is dropped",
@@ -96,11 +102,13 @@ TEST(HtmlCleanerTest, EveryAddressKeepsANameOfItsOwn) {
 }
 
 TEST(HtmlCleanerTest, PlainLocalNames) {
-  for (const std::string& name : std::vector<std::string>{"a.png", "qb_file1.fl", "file.", Utf8ToCp932("表.png")}) {
+  for (const std::string& name :
+       std::vector<std::string>{"a.png", "qb_file1.fl", "file.", Utf8ToCp932("表.png")}) {
     EXPECT_TRUE(IsPlainLocalName(name)) << name;
   }
-  for (const std::string& name : std::vector<std::string>{"", ".", "..", "../x", "a/b", "a\\b", "index.html", "INDEX.HTML", "qb.hrml",
-        std::string("a\0b", 3), "a\x01", "a\x7f"}) {
+  for (const std::string& name :
+       std::vector<std::string>{"", ".", "..", "../x", "a/b", "a\\b", "index.html", "INDEX.HTML",
+                                "qb.hrml", std::string("a\0b", 3), "a\x01", "a\x7f"}) {
     EXPECT_FALSE(IsPlainLocalName(name)) << name;
   }
 }
@@ -114,7 +122,8 @@ TEST(HtmlCleanerTest, CaptureOfHtmlFormatData) {
   const HtmlCaptureResult r = CaptureHtmlData(data, true);
   EXPECT_EQ(r.source_url, "http://s.example/dir/page.html");
   EXPECT_EQ(r.base_url, "http://s.example/dir/");
-  EXPECT_EQ(r.html, "<HTML ><body>\n<IMG SRC=\"a.png\">\n</body>\n</html>\r\n<QuillboxHtml Data>\r\n");
+  EXPECT_EQ(r.html,
+            "<HTML ><body>\n<IMG SRC=\"a.png\">\n</body>\n</html>\r\n<QuillboxHtml Data>\r\n");
   EXPECT_EQ(r.resources, (PageResourceMap{{"i/a.png", "a.png"}}));
   // The flag clear: the address only.
   const HtmlCaptureResult url_only = CaptureHtmlData(data, false);

@@ -7,7 +7,6 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
-#include <QBuffer>
 #include <QClipboard>
 #include <QElapsedTimer>
 #include <QGuiApplication>
@@ -31,6 +30,7 @@
 #include "platform/headless/test_http_server.h"
 #include "platform/protocol/shared_hook_block.h"
 #include "platform/qt/test_app.h"
+#include "platform/qt/test_png.h"
 #include "platform/shared_memory.h"
 #include "platform/text_codec.h"
 #include "store/card_store.h"
@@ -51,19 +51,9 @@ constexpr uint16_t kSaveHtmlKey = 0xC048;  // Ctrl+Alt+H
 uint32_t MainWindowOf(const std::string& name) {
   std::unique_ptr<SharedMemory> memory;
   if (!SharedMemory::Open(name, kSharedHookBlockSize, &memory).ok()) return 0;
-  return SharedHookBlock(std::span<uint8_t, kSharedHookBlockSize>(memory->data(),
-                                                                 kSharedHookBlockSize))
+  return SharedHookBlock(
+             std::span<uint8_t, kSharedHookBlockSize>(memory->data(), kSharedHookBlockSize))
       .MainWindow();
-}
-
-std::string Png(int width, int height, QColor color) {
-  QImage image(width, height, QImage::Format_RGB32);
-  image.fill(color);
-  QByteArray bytes;
-  QBuffer buffer(&bytes);
-  buffer.open(QIODevice::WriteOnly);
-  image.save(&buffer, "PNG");
-  return bytes.toStdString();
 }
 
 std::string Utf16Le(const std::string& utf8, bool bom) {
@@ -129,9 +119,9 @@ TEST_F(HtmlCaptureDesktopTest, HtmlFromXclipReadsInTheHeaderForm) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     ASSERT_TRUE(FileEnv::Default().WriteFileAtomic(dir.File("offer"), c.offered).ok());
-    RunTool({"sh", "-c",
-             "xclip -selection clipboard -t text/html -i '" + dir.File("offer") +
-                 "' >/dev/null 2>&1"});
+    RunTool(
+        {"sh", "-c",
+         "xclip -selection clipboard -t text/html -i '" + dir.File("offer") + "' >/dev/null 2>&1"});
     std::string format;
     ASSERT_TRUE(QTest::qWaitFor(
         [&] {
@@ -148,7 +138,7 @@ TEST_F(HtmlCaptureDesktopTest, HtmlFromXclipReadsInTheHeaderForm) {
 TEST_F(HtmlCaptureDesktopTest, TheHtmlSaveKeyOverABrowserMakesAnHtmlCard) {
   TestHttpServer server;
   ASSERT_TRUE(server.ok());
-  const std::string red = Png(60, 40, QColor(255, 0, 0));
+  const std::string red = TestPng(60, 40, QColor(255, 0, 0));
   server.Add("/img/a.png", {200, red, "", false, "image/png"});
   server.Add("/img/big.png", {200, std::string(600000, 'b')});
   TestHttpServer::Route silent;
@@ -229,8 +219,8 @@ TEST_F(HtmlCaptureDesktopTest, TheHtmlSaveKeyOverABrowserMakesAnHtmlCard) {
       },
       20000);
   QTest::qWait(300);
-  EXPECT_TRUE(QGuiApplication::primaryScreen()->grabWindow(0).save(
-      QString(ARTEFACT_DIR) + "/quillmain_html_card.png"));
+  EXPECT_TRUE(QGuiApplication::primaryScreen()->grabWindow(0).save(QString(ARTEFACT_DIR) +
+                                                                   "/quillmain_html_card.png"));
   EXPECT_TRUE(shown) << "the image of the card is not on the screen";
 
   Display* display = XOpenDisplay(nullptr);
@@ -250,9 +240,10 @@ TEST_F(HtmlCaptureDesktopTest, TheHtmlSaveKeyOverABrowserMakesAnHtmlCard) {
                                     Utf8ToCp932("キャプチャの本文") + "\r\n" +
                                     std::string(kHtmlMarkerLine) + "\r\n\r\n"))
       << card.text.substr(0, 200);
-  EXPECT_NE(card.text.find(Utf8ToCp932("<P >キャプチャの本文<IMG SRC=\"a.png\"><IMG SRC=\"big.png\">"
-                                       "<IMG SRC=\"hang.png\"></p>")),
-            std::string::npos);
+  EXPECT_NE(
+      card.text.find(Utf8ToCp932("<P >キャプチャの本文<IMG SRC=\"a.png\"><IMG SRC=\"big.png\">"
+                                 "<IMG SRC=\"hang.png\"></p>")),
+      std::string::npos);
   EXPECT_EQ(card.text.find("script"), std::string::npos);
   EXPECT_NE(card.text.find("<QuillboxHtml Data>\r\n<IMGFILE=a.png>\r\n"), std::string::npos);
   size_t blocks = 0;

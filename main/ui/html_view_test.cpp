@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <QAbstractItemModel>
-#include <QBuffer>
 #include <QImage>
 #include <QPlainTextEdit>
 #include <QTextDocument>
@@ -19,21 +18,12 @@
 #include "platform/headless/fake_ui.h"
 #include "platform/headless/temp_dir.h"
 #include "platform/qt/test_app.h"
+#include "platform/qt/test_png.h"
 #include "platform/text_codec.h"
 #include "store/card_store.h"
 
 namespace quill {
 namespace {
-
-std::string Png(QColor color) {
-  QImage image(4, 3, QImage::Format_RGB32);
-  image.fill(color);
-  QByteArray bytes;
-  QBuffer buffer(&bytes);
-  buffer.open(QIODevice::WriteOnly);
-  image.save(&buffer, "PNG");
-  return bytes.toStdString();
-}
 
 // An HTML card's text: a page that names its charset wrongly, one image.
 std::string HtmlCardText() {
@@ -41,14 +31,15 @@ std::string HtmlCardText() {
          Utf8ToCp932("<HTML ><meta charset=\"iso-8859-1\"><p>日本語の本文<IMG SRC=\"a.png\">"
                      "<a href=\"https://x.example/\">web</a> <a href=\"javascript:f()\">js</a>"
                      " <a href=\"other.html\">rel</a></p>\r\n") +
-         std::string(kHtmlDataLine) + "\r\n" + ImageBlock("a.png", Png(Qt::red));
+         std::string(kHtmlDataLine) + "\r\n" + ImageBlock("a.png", TestPng(4, 3, Qt::red));
 }
 
 TEST(HtmlViewTest, ShowsThePageOfItsFolderAndOnlyItsFiles) {
   TestApp();
   TempDir dir;
   std::filesystem::create_directories(dir.File("tmp"));
-  ASSERT_TRUE(FileEnv::Default().WriteFileAtomic(dir.File("secret.png"), Png(Qt::blue)).ok());
+  ASSERT_TRUE(
+      FileEnv::Default().WriteFileAtomic(dir.File("secret.png"), TestPng(4, 3, Qt::blue)).ok());
   ASSERT_TRUE(WriteHtmlViewFile(FileEnv::Default(), dir.File("tmp"), HtmlCardText()).ok());
   FakeShell shell;
   TWebFm view(dir.File("tmp"), shell);

@@ -42,24 +42,24 @@ Status CurlHttpFetcher::Fetch(const std::string& url, const std::string& referer
   Sink sink{body, limits.max_bytes};
   CURL* h = curl.get();
   char error[CURL_ERROR_SIZE] = "";
-  bool set = curl_easy_setopt(h, CURLOPT_URL, url.c_str()) == CURLE_OK &&
-             curl_easy_setopt(h, CURLOPT_PROTOCOLS_STR, "http,https") == CURLE_OK &&
-             curl_easy_setopt(h, CURLOPT_REDIR_PROTOCOLS_STR, "http,https") == CURLE_OK &&
-             curl_easy_setopt(h, CURLOPT_FOLLOWLOCATION, 1L) == CURLE_OK &&
-             curl_easy_setopt(h, CURLOPT_MAXREDIRS, static_cast<long>(limits.max_redirects)) ==
-                 CURLE_OK &&
-             curl_easy_setopt(h, CURLOPT_CONNECTTIMEOUT_MS, static_cast<long>(limits.connect_ms)) ==
-                 CURLE_OK &&
-             curl_easy_setopt(h, CURLOPT_TIMEOUT_MS, static_cast<long>(limits.total_ms)) ==
-                 CURLE_OK &&
-             curl_easy_setopt(h, CURLOPT_MAXFILESIZE_LARGE,
-                              static_cast<curl_off_t>(limits.max_bytes) - 1) == CURLE_OK &&
-             curl_easy_setopt(h, CURLOPT_NOSIGNAL, 1L) == CURLE_OK &&
-             curl_easy_setopt(h, CURLOPT_FAILONERROR, 1L) == CURLE_OK &&
-             curl_easy_setopt(h, CURLOPT_WRITEFUNCTION, &Write) == CURLE_OK &&
-             curl_easy_setopt(h, CURLOPT_WRITEDATA, &sink) == CURLE_OK &&
-             curl_easy_setopt(h, CURLOPT_ERRORBUFFER, error) == CURLE_OK;
-  if (set && !referer.empty()) set = curl_easy_setopt(h, CURLOPT_REFERER, referer.c_str()) == CURLE_OK;
+  bool set =
+      curl_easy_setopt(h, CURLOPT_URL, url.c_str()) == CURLE_OK &&
+      curl_easy_setopt(h, CURLOPT_PROTOCOLS_STR, "http,https") == CURLE_OK &&
+      curl_easy_setopt(h, CURLOPT_REDIR_PROTOCOLS_STR, "http,https") == CURLE_OK &&
+      curl_easy_setopt(h, CURLOPT_FOLLOWLOCATION, 1L) == CURLE_OK &&
+      curl_easy_setopt(h, CURLOPT_MAXREDIRS, static_cast<long>(limits.max_redirects)) == CURLE_OK &&
+      curl_easy_setopt(h, CURLOPT_CONNECTTIMEOUT_MS, static_cast<long>(limits.connect_ms)) ==
+          CURLE_OK &&
+      curl_easy_setopt(h, CURLOPT_TIMEOUT_MS, static_cast<long>(limits.total_ms)) == CURLE_OK &&
+      curl_easy_setopt(h, CURLOPT_MAXFILESIZE_LARGE,
+                       static_cast<curl_off_t>(limits.max_bytes) - 1) == CURLE_OK &&
+      curl_easy_setopt(h, CURLOPT_NOSIGNAL, 1L) == CURLE_OK &&
+      curl_easy_setopt(h, CURLOPT_FAILONERROR, 1L) == CURLE_OK &&
+      curl_easy_setopt(h, CURLOPT_WRITEFUNCTION, &Write) == CURLE_OK &&
+      curl_easy_setopt(h, CURLOPT_WRITEDATA, &sink) == CURLE_OK &&
+      curl_easy_setopt(h, CURLOPT_ERRORBUFFER, error) == CURLE_OK;
+  if (set && !referer.empty())
+    set = curl_easy_setopt(h, CURLOPT_REFERER, referer.c_str()) == CURLE_OK;
   if (!set) return Status::Invalid("the HTTP client refused an option for " + url);
   const CURLcode code = curl_easy_perform(h);
   if (code == CURLE_OK) return Status::Ok();
