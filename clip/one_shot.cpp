@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "clip/html_capture.h"
+#include "clip/html_marker.h"
 #include "platform/messages.h"
 #include "platform/text_codec.h"
 #include "store/card_row.h"
@@ -203,12 +204,16 @@ void OneShot::RegisterFromClipboard() {
 
   // The text, and the page it came from when the clipboard has HTML.
   const std::string copied = clipboard_.GetClipboardText();
-  std::string url;
+  const bool html_card = state_.HtmlCapture == 1;
+  HtmlCaptureResult page;
+  bool has_html = false;
   if (const int format = clipboard_.FindHtmlClipboardFormat(target_.BrowserContextTarget)) {
     ui_.ShowFlashIcon(FlashBitmap::kClip);
-    url = CaptureHtmlClipboard(clipboard_, format);
+    page = CaptureHtmlClipboard(clipboard_, format, html_card);
+    has_html = true;
     ui_.HideFlashIcon();
   }
+  const std::string& url = page.source_url;
 
   if (IsRepeat(copied)) {
     ReshowRecentCapture();
@@ -217,6 +222,13 @@ void OneShot::RegisterFromClipboard() {
   }
 
   std::string text = copied;
+  const bool make_html = html_card && has_html;
+  if (make_html) {
+    text += "\r\n";
+    text += kHtmlMarkerLine;
+    text += "\r\n\r\n";
+    text += page.html;
+  }
   CutAtTextEnd(&text);
   if (text.empty()) {
     ReshowRecentCapture();
@@ -226,6 +238,13 @@ void OneShot::RegisterFromClipboard() {
   if (text.size() > kMaxSelection) {
     GiveUp(MessageText(MessageId::kSelectionTooLarge));
     return;
+  }
+  if (make_html && !page.resources.empty() && text.size() < kMaxSelection) {
+    // The page's images, while the text stays within the limit.
+    ui_.ShowFlashIcon(FlashBitmap::kClip);
+    PageImageFetch fetch(page.resources, url, clock_, &text, kMaxSelection);
+    view_.FetchPageImages(fetch);
+    ui_.HideFlashIcon();
   }
   // The set is opened again for the write; one that cannot be opened now
   // stops here, and nothing goes anywhere else.
@@ -246,6 +265,11 @@ void OneShot::RegisterFromClipboard() {
   card.title = store::MakeDefaultTitle(text);
   card.text = MakeSourceHeader(settings, url) + text;
   card.locked = settings.lock;
+  if (make_html) {
+    card.kind = 'H';
+    card.locked = true;
+    card.one_shot_paste = 0;
+  }
   card.source = target_.SourceName;
   const Status written = card.Write();
   if (!written.ok()) {

@@ -7,8 +7,10 @@
 // the main window; that set is opened beside it for the look-up and again
 // for the write, and closed after each.
 //
-// When the clipboard offers HTML, the page's address heads the card; the
-// card itself is the text (also for the HTML save key).
+// When the clipboard offers HTML, the page's address heads the card. The
+// HTML save key makes an HTML card: the text, the marker line, the cleaned
+// HTML and the page's images (fetched through the view, which shows the
+// progress); it is locked and stays out of the folder popup.
 //
 // Guards kept here:
 // - The same text registered again within 15 s makes no second card: the
@@ -27,6 +29,7 @@
 #include <string>
 
 #include "clip/dispatcher.h"
+#include "clip/page_images.h"
 #include "clip/paste_target.h"
 #include "platform/clock.h"
 #include "platform/message_bus.h"
@@ -74,6 +77,9 @@ class OneShotView {
   // gone from its data set.
   virtual void AddRegisterHistory(int data_set, const std::string& folder) = 0;
   virtual void RemoveRegisterHistory(int data_set, const std::string& folder) = 0;
+  // Fetches the images of a captured page (all steps of `fetch`), showing
+  // the progress; without a way to fetch, none are added.
+  virtual void FetchPageImages(PageImageFetch& fetch) {}
   // The card store met an impossible state: the program ends.
   virtual void EndProgram(int exit_code) = 0;
 };

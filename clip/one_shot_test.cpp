@@ -8,7 +8,9 @@
 #include <string>
 #include <vector>
 
+#include "clip/html_marker.h"
 #include "clip/paste_target_test_rig.h"
+#include "platform/headless/fake_http_fetcher.h"
 #include "platform/messages.h"
 #include "platform/text_codec.h"
 #include "store/card_test_support.h"
@@ -55,6 +57,8 @@ class FakeView final : public OneShotView {
     history.push_back("-" + std::to_string(data_set) + " " + Cp932ToUtf8(folder));
   }
   void EndProgram(int) override { ADD_FAILURE() << "the program would end"; }
+  void FetchPageImages(PageImageFetch& fetch) override { fetch.RunAll(fetcher); }
+  FakeHttpFetcher fetcher;
 
  private:
   store::CardStore& current_;
@@ -422,6 +426,68 @@ TEST(OneShotTest, AnotherDataSetGetsTheCardButNotTheTree) {
   rig.clock.AdvanceMs(1000);
   rig.Register(std::string("there"));
   EXPECT_EQ(store::CardsOfFolder(other, rig.folder).size(), 1u);
+}
+
+}  // namespace
+}  // namespace quill
+
+namespace quill {
+namespace {
+
+// The HTML save key over a browser's copy: an HTML card of the text, the
+// cleaned page and its image; the card is locked and out of the popup.
+TEST(OneShotTest, TheHtmlSaveKeyMakesAnHtmlCard) {
+  const std::string page = "https://news.example/a/story.html";
+  const auto browser_copy = [&](const std::string& text) {
+    return ClipboardSnapshot{{{FakeClipboard::kTextMime, text},
+                              {"text/html", "<p onclick=x>見出し<img src=\"/img/p.png\">"
+                                            "<script>bad()</script></p>"},
+                              {"text/x-moz-url-priv", page}}};
+  };
+  const std::string cleaned = S("<P >見出し<IMG SRC=\"p.png\"></p>");
+  {
+    Rig rig;
+    rig.form.settings.save_url = true;
+    rig.form.fetcher.Serve("https://news.example/img/p.png", "PNG");
+    rig.state().HtmlCapture = 1;
+    rig.Register(browser_copy("見出し"));
+    const std::vector<store::CardRecord> cards = rig.Cards();
+    ASSERT_EQ(cards.size(), 1u);
+    EXPECT_EQ(cards[0].text, S("★入手先URL=") + page + "\r\n\r\n" + S("見出し") + "\r\n" +
+                                 std::string(kHtmlMarkerLine) + "\r\n\r\n" +
+                                 "<HTML ><body>\n" + cleaned +
+                                 "\n</body>\n</html>\r\n<QuillboxHtml Data>\r\n" +
+                                 ImageBlock("p.png", "PNG"));
+    EXPECT_EQ(cards[0].kind, 'H');
+    EXPECT_TRUE(cards[0].locked);
+    EXPECT_EQ(cards[0].one_shot_paste, 0);
+    EXPECT_EQ(cards[0].title, S("見出し"));
+    EXPECT_EQ(rig.form.fetcher.requests().at(0).referer, page);
+  }
+  // The plain save key over the same copy: the text with its address.
+  {
+    Rig rig;
+    rig.form.settings.save_url = true;
+    rig.state().HtmlCapture = 0;
+    rig.Register(browser_copy("見出し"));
+    const std::vector<store::CardRecord> cards = rig.Cards();
+    ASSERT_EQ(cards.size(), 1u);
+    EXPECT_EQ(cards[0].text, S("★入手先URL=") + page + "\r\n\r\n" + S("見出し"));
+    EXPECT_EQ(cards[0].kind, 0);
+    EXPECT_TRUE(rig.form.fetcher.requests().empty());
+  }
+  // A selection that fits registers whatever its images would add.
+  {
+    Rig rig;
+    rig.form.fetcher.Serve("https://news.example/img/p.png", std::string(500000, 'i'));
+    rig.state().HtmlCapture = 1;
+    rig.Register(browser_copy(std::string(999000, 'a')));
+    const std::vector<store::CardRecord> cards = rig.Cards();
+    ASSERT_EQ(cards.size(), 1u);
+    EXPECT_EQ(cards[0].text.find("<IMGFILE="), std::string::npos);
+    EXPECT_TRUE(cards[0].text.ends_with("<QuillboxHtml Data>\r\n"));
+    EXPECT_EQ(rig.form.fetcher.requests().size(), 1u);
+  }
 }
 
 }  // namespace

@@ -60,6 +60,8 @@ class Clock;
 class QtUi;
 class SearchCommands;
 class Shell;
+class HttpFetcher;
+class TWebFm;
 class Ui;
 class TreeNode;
 enum class MarkCommand;
@@ -97,6 +99,8 @@ struct MainFormContext {
   // The bin, the batch change, the icon picker, the version box; null:
   // the desktop's forms.
   SmallDialogs* dialogs = nullptr;
+  // Fetches the images of captured pages; null: libcurl.
+  HttpFetcher* http = nullptr;
 };
 
 class TMainForm : public QMainWindow {
@@ -215,6 +219,12 @@ class TMainForm : public QMainWindow {
   Status SwitchDataFile(int index, bool at_start);
   // The small dialogs the window's commands run.
   SmallDialogs& Dialogs();
+  // The HTML view over MainPanel (main_form_html.cpp): ShowHtmlView writes
+  // the view files of the editor's card into "tmp" and shows them in a new
+  // view in place of Text; HideHtmlView frees the view and shows Text.
+  void ShowHtmlView();
+  void HideHtmlView();
+  TWebFm* WebView = nullptr;
 
   // Published controls.
   QWidget* Panel1;

@@ -25,6 +25,7 @@
 #include "clip/one_shot.h"
 #include "clip/paste_target.h"
 #include "clip/scheduler.h"
+#include "clip/ui/get_http_form.h"
 #include "hook/quillhook.h"
 #include "main/tree/folder_tree_model.h"
 #include "main/tree/node_operations.h"
@@ -37,6 +38,7 @@
 #include "main/ui/qt_ui.h"
 #include "main/ui/quill_hooks.h"
 #include "platform/clock.h"
+#include "platform/http/curl_http_fetcher.h"
 #include "platform/message_bus.h"
 #include "platform/messages.h"
 #include "platform/protocol/shared_hook_block.h"
@@ -425,6 +427,14 @@ struct TMainForm::DispatchGlue final : DispatchTarget, TargetView, OneShotView {
     form->Registration().RemoveFolder(data_set, folder);
   }
   void EndProgram(int exit_code) override { QCoreApplication::exit(exit_code); }
+  void FetchPageImages(PageImageFetch& fetch) override {
+    if (form->context_.http == nullptr && own_http == nullptr) {
+      own_http = std::make_unique<CurlHttpFetcher>();
+    }
+    TGetHttpFm progress(fetch, form->context_.http != nullptr ? *form->context_.http : *own_http,
+                        form);
+    progress.exec();
+  }
 
   // --- TargetView ---
 
@@ -467,6 +477,7 @@ struct TMainForm::DispatchGlue final : DispatchTarget, TargetView, OneShotView {
   KeyInjector& keys;
   PasteTarget target;
   OneShot one_shot;
+  std::unique_ptr<HttpFetcher> own_http;  // when the context brings none
   ClipHistory history;
   QPointer<QObject> feed;  // the window's event filter, see StartDispatch
 };

@@ -130,6 +130,7 @@ void TMainForm::TreeGlue::EditorView::SetBodyText(const std::string& text, bool 
   QSignalBlocker block(edit);
   edit->setPlainText(TextToWidget(text));
   edit->document()->setModified(false);
+  if (form_->Editor().BodyMode == 'H') form_->ShowHtmlView();
   form_->CardShown();
 }
 
@@ -251,6 +252,7 @@ void TMainForm::TreeGlue::EditorView::SetFieldColor(EditorControl c, int32_t col
 }
 
 void TMainForm::TreeGlue::EditorView::ShowTextBody() {
+  form_->HideHtmlView();
   form_->CsvGrid->hide();
   form_->Text->show();
 }

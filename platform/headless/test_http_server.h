@@ -1,0 +1,56 @@
+// TestHttpServer: a small HTTP/1.1 server on 127.0.0.1 for tests, on a
+// thread of its own. Paths answer with a body, a status, a redirect, or
+// never (the connection stays open and silent until the server stops).
+// Every request is recorded with its Referer header.
+#pragma once
+
+#include <atomic>
+#include <map>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace quill {
+
+class TestHttpServer {
+ public:
+  struct Route {
+    int status = 200;
+    std::string body;
+    std::string location;  // a redirect's target
+    bool never_answers = false;
+    std::string content_type = "application/octet-stream";
+  };
+  struct Seen {
+    std::string path;
+    std::string referer;
+  };
+
+  TestHttpServer();
+  ~TestHttpServer();
+  TestHttpServer(const TestHttpServer&) = delete;
+  TestHttpServer& operator=(const TestHttpServer&) = delete;
+
+  bool ok() const { return listener_ >= 0; }
+  int port() const { return port_; }
+  // "http://127.0.0.1:<port>" + path.
+  std::string Url(const std::string& path) const;
+  void Add(const std::string& path, Route route);
+  std::vector<Seen> requests();
+
+ private:
+  void Serve();
+  void Answer(int fd);
+
+  int listener_ = -1;
+  int port_ = 0;
+  std::atomic<bool> stop_{false};
+  std::mutex mutex_;
+  std::map<std::string, Route> routes_;
+  std::vector<Seen> seen_;
+  std::vector<std::thread> handlers_;
+  std::thread thread_;
+};
+
+}  // namespace quill

@@ -1,0 +1,77 @@
+#include "platform/http/curl_http_fetcher.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+
+#include "platform/file_env.h"
+
+#include "platform/headless/temp_dir.h"
+#include "platform/headless/test_http_server.h"
+
+namespace quill {
+namespace {
+
+class CurlHttpFetcherTest : public ::testing::Test {
+ protected:
+  void SetUp() override { ASSERT_TRUE(server.ok()); }
+  Status Get(const std::string& url, FetchLimits limits = {}) {
+    body = "stale";
+    return fetcher.Fetch(url, "http://page.example/p.html", limits, &body);
+  }
+  TestHttpServer server;
+  CurlHttpFetcher fetcher;
+  std::string body;
+};
+
+TEST_F(CurlHttpFetcherTest, FetchesTheBodyWithTheRefererAndFollowsHttpRedirects) {
+  server.Add("/a.png", {200, std::string("\x89PNG\0\x01", 6)});
+  server.Add("/moved", {302, "", server.Url("/a.png")});
+  ASSERT_TRUE(Get(server.Url("/moved")).ok());
+  EXPECT_EQ(body, std::string("\x89PNG\0\x01", 6));
+  const auto seen = server.requests();
+  ASSERT_EQ(seen.size(), 2u);
+  EXPECT_EQ(seen[1].path, "/a.png");
+  EXPECT_EQ(seen[0].referer, "http://page.example/p.html");
+}
+
+TEST_F(CurlHttpFetcherTest, RefusesWhatMustNotBeFetched) {
+  TempDir dir;
+  ASSERT_TRUE(FileEnv::Default().WriteFileAtomic(dir.File("secret"), "local file").ok());
+  // A redirect into a local file, a local file itself, a chain of more
+  // than five redirects, a server error, a body at the size limit.
+  server.Add("/to-file", {302, "", "file://" + dir.File("secret")});
+  for (int i = 0; i < 7; ++i) {
+    server.Add("/r" + std::to_string(i), {302, "", server.Url("/r" + std::to_string(i + 1))});
+  }
+  server.Add("/r7", {200, "end"});
+  server.Add("/error", {500, "oops"});
+  server.Add("/big", {200, std::string(550000, 'x')});
+  server.Add("/just-fits", {200, std::string(549999, 'x')});
+  const std::string refused[] = {server.Url("/to-file"), "file://" + dir.File("secret"),
+                                 server.Url("/r0"), server.Url("/error"), server.Url("/big")};
+  for (const std::string& url : refused) {
+    SCOPED_TRACE(url);
+    EXPECT_FALSE(Get(url).ok());
+    EXPECT_EQ(body, "");
+  }
+  EXPECT_EQ(Get(server.Url("/big")).code(), Status::kOutOfRange);
+  ASSERT_TRUE(Get(server.Url("/just-fits")).ok());
+  EXPECT_EQ(body.size(), 549999u);
+  ASSERT_TRUE(Get(server.Url("/r2")).ok());  // five redirects are followed
+  EXPECT_EQ(body, "end");
+}
+
+TEST_F(CurlHttpFetcherTest, AServerThatNeverAnswersTimesOut) {
+  TestHttpServer::Route silent;
+  silent.never_answers = true;
+  server.Add("/silent", silent);
+  FetchLimits limits;
+  limits.total_ms = 500;
+  const auto start = std::chrono::steady_clock::now();
+  EXPECT_FALSE(Get(server.Url("/silent"), limits).ok());
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));
+}
+
+}  // namespace
+}  // namespace quill
