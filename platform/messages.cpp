@@ -73,6 +73,27 @@ constexpr std::array<Entry, kMessageCount> kMessages = {{
      "置換するとテキストが長すぎるので、次のカードは変更しませんでした。\n%1"},
     {MessageId::kBatchReplaceFailed, "一括置換を中止しました。\n%1"},
     {MessageId::kSearchFailed, "カードを読めないので検索を中止しました。\n%1"},
+
+    {MessageId::kQuillboxCaption, "Quillbox"},
+    {MessageId::kCheckDisk, "ディスクをチェックしてください"},
+    {MessageId::kWrittenOut, "書き出しました"},
+    {MessageId::kTakenIn, "取り込みました"},
+    {MessageId::kFileMissing, "ファイルがありません"},
+    {MessageId::kFileBroken, "ファイルが異常です。"},
+    {MessageId::kLowSpaceInterrupted, "空き容量が少ないので中断します"},
+    {MessageId::kCardNotWrittenStop, "カードを書き込めないので中断します。\n%1"},
+    {MessageId::kTextsTooLongSkipped,
+     "テキストが長すぎるので、次のカードは取り込みませんでした。\n%1"},
+    {MessageId::kCardsUnreadable, "次のカードは読めないので書き出していません。\n%1"},
+    {MessageId::kConfirmCopyFolder, "フォルダのコピーをしますか？"},
+    {MessageId::kCopyFolderExists, "コピーする同名のフォルダーがあります"},
+    {MessageId::kConfirmCopyMarked, "マークしたデータを複製しますか？"},
+    {MessageId::kCopiedToTmpFolder, "TmpFolderに複製データを入れています"},
+    {MessageId::kWriteFailed, "書き込みに失敗しました"},
+    {MessageId::kNoMarkedCards, "マークがされてがありません"},
+    {MessageId::kNotOnClipboard, "クリップボードに入りませんでした"},
+    {MessageId::kImportCut,
+     "1,000,000バイトを超えた部分は取り込みませんでした。\n%1"},
 }};
 
 // Each entry sits at its id's place, so the table is indexed by id.

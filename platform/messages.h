@@ -78,6 +78,26 @@ enum class MessageId {
   kBatchReplaceFailed,   // %1: the reason
   kSearchFailed,         // %1: the reason
 
+  // Transfer file, text export and import.
+  kQuillboxCaption,
+  kCheckDisk,
+  kWrittenOut,
+  kTakenIn,
+  kFileMissing,
+  kFileBroken,
+  kLowSpaceInterrupted,
+  kCardNotWrittenStop,   // %1: the reason
+  kTextsTooLongSkipped,  // %1: the titles
+  kCardsUnreadable,      // %1: the titles
+  kConfirmCopyFolder,
+  kCopyFolderExists,
+  kConfirmCopyMarked,
+  kCopiedToTmpFolder,
+  kWriteFailed,
+  kNoMarkedCards,
+  kNotOnClipboard,
+  kImportCut,            // %1: the files
+
   kCount,
 };
 
