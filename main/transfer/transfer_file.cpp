@@ -42,6 +42,11 @@ std::string RenamedPath(const std::string& path, const TransferWriteOptions& o) 
   return path;
 }
 
+// A text field as the table stores it: blank padded, maybe NUL ended.
+std::string_view StoredText(const char* field, size_t length) {
+  return store::CText(store::WithoutTrailingBlanks(std::string_view(field, length)));
+}
+
 uint64_t IdKey(uint32_t ctime, uint32_t ctick) { return (uint64_t{ctime} << 32) | ctick; }
 
 std::string JoinLines(const std::vector<std::string>& titles) {
@@ -140,9 +145,8 @@ Status EnsureFolderPath(FolderTreeModel& form, const std::string& folder_path,
         for (int64_t r : rows) {
           QUILL_RETURN_IF_ERROR(store.cards().Read(r, rec));
           using namespace store::card_row;
-          if (store::CText(store::WithoutTrailingBlanks(std::string_view(rec + kKubun, kKubunLength))) ==
-                  prefix &&
-              store::CText(std::string_view(rec + kTitle, kTitleLength)) == store::FolderMarkerTitle) {
+          if (StoredText(rec + kKubun, kKubunLength) == prefix &&
+              StoredText(rec + kTitle, kTitleLength) == store::FolderMarkerTitle) {
             exists = true;
             break;
           }
@@ -175,7 +179,7 @@ Status BuildIdTable(FolderTreeModel& form, std::vector<IdEntry>* table) {
       std::string_view row = rows.substr(k * length, length);
       if (row[0] == '*') continue;  // erased
       const char* r = row.data() + 1;
-      if (store::CText(std::string_view(r + kTitle, kTitleLength)) == store::FolderMarkerTitle) {
+      if (StoredText(r + kTitle, kTitleLength) == store::FolderMarkerTitle) {
         continue;
       }
       IdEntry e;
