@@ -782,12 +782,7 @@ void TMainForm::ChangeDataClick() {}
 void TMainForm::BackUpClick() {}
 void TMainForm::Backup2Click() {}
 void TMainForm::UndeleteSyoriClick() {}
-void TMainForm::KansetuYomikomiClick() {}
-void TMainForm::ToQuillboxClick() {}
 void TMainForm::ToOtherQuillbok2Click() {}
-void TMainForm::IkkatuTextClick() {}
-void TMainForm::AllTextOutClick() {}
-void TMainForm::CardOutClick() {}
 void TMainForm::WordWrapActionExecute() {}
 void TMainForm::AutoIndentActionExecute() {}
 void TMainForm::BackColorExecute() {}

@@ -59,6 +59,8 @@ class SearchCommands;
 class Shell;
 class Ui;
 class TreeNode;
+struct TransferContext;
+class TransferDialogs;
 enum class MarkCommand;
 
 // The program's icon (windows, tray), drawn in code.
@@ -91,6 +93,8 @@ struct MainFormContext {
   PluginLoader* plugins = nullptr;
   // Opens the files and addresses of links; null: the desktop (QtShell).
   Shell* shell = nullptr;
+  // The dialogs of the transfer, export and import; null: the Qt forms.
+  TransferDialogs* transfer_dialogs = nullptr;
 };
 
 class TMainForm : public QMainWindow {
@@ -185,6 +189,8 @@ class TMainForm : public QMainWindow {
   std::function<void()> ShowMagicMenu();
   // The clip-tool plug-ins listed at start, and their runs.
   ClipToolHost& ClipTools();
+  // The transfer's state (AllTorikomi) and dialogs (main_form_transfer.cpp).
+  TransferContext& TransferState();
 
   // Published controls.
   QWidget* Panel1;
@@ -337,6 +343,7 @@ class TMainForm : public QMainWindow {
   void IkkatuTextClick();
   void AllTextOutClick();
   void CardOutClick();
+  void HukuseiClick();
   void WordWrapActionExecute();
   void AutoIndentActionExecute();
   void BackColorExecute();
@@ -508,6 +515,15 @@ class TMainForm : public QMainWindow {
   static void DestroyPopupGlue(PopupGlue* glue);
   PopupGlue& Popups();
   std::unique_ptr<PopupGlue, void (*)(PopupGlue*)> popup_glue_{nullptr, &DestroyPopupGlue};
+  // The transfer file, the export and the import (main_form_transfer.cpp);
+  // made at first use.
+  struct TransferGlue;
+  static void DestroyTransferGlue(TransferGlue* glue);
+  TransferGlue& Transfer();
+  // The tree read anew after cards came in.
+  void ReloadAfterTransfer();
+  std::unique_ptr<TransferGlue, void (*)(TransferGlue*)> transfer_glue_{nullptr,
+                                                                        &DestroyTransferGlue};
 };
 
 }  // namespace quill

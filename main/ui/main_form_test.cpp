@@ -15,6 +15,7 @@
 #include <QTest>
 #include <fstream>
 
+#include "main/transfer/fake_transfer_dialogs.h"
 #include "main/ui/main_form.h"
 #include "platform/qt/test_app.h"
 #include "platform/headless/fake_ui.h"
@@ -34,6 +35,7 @@ class MainFormTest : public testing::Test {
     context.program_folder = dir_.Path() + "/";
     context.registry_path = dir_.File("registry.ini");
     context.ui = &ui_;
+    context.transfer_dialogs = &transfer_dialogs_;
     form_ = std::make_unique<TMainForm>(std::move(context));
   }
 
@@ -47,6 +49,7 @@ class MainFormTest : public testing::Test {
 
   TempDir dir_;
   FakeUi ui_;
+  FakeTransferDialogs transfer_dialogs_;
   std::unique_ptr<TMainForm> form_;
 };
 
