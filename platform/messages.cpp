@@ -109,6 +109,26 @@ constexpr std::array<Entry, kMessageCount> kMessages = {{
     {MessageId::kEraseFailed, "完全削除を中止しました。\n%1"},
     {MessageId::kMarkCardsToChange, "変更したいカードにマークを付けて下さい。"},
     {MessageId::kBatchChangeStopped, "一括属性変更を中止しました。\n%1"},
+
+    {MessageId::kQuillboxCaption, "Quillbox"},
+    {MessageId::kWrittenOut, "書き出しました"},
+    {MessageId::kTakenIn, "取り込みました"},
+    {MessageId::kFileMissing, "ファイルがありません"},
+    {MessageId::kFileBroken, "ファイルが異常です。"},
+    {MessageId::kLowSpaceInterrupted, "空き容量が少ないので中断します"},
+    {MessageId::kCardNotWrittenStop, "カードを書き込めないので中断します。\n%1"},
+    {MessageId::kTextsTooLongSkipped,
+     "テキストが長すぎるので、次のカードは取り込みませんでした。\n%1"},
+    {MessageId::kCardsUnreadable, "次のカードは読めないので書き出していません。\n%1"},
+    {MessageId::kConfirmCopyFolder, "フォルダのコピーをしますか？"},
+    {MessageId::kCopyFolderExists, "コピーする同名のフォルダーがあります"},
+    {MessageId::kConfirmCopyMarked, "マークしたデータを複製しますか？"},
+    {MessageId::kCopiedToTmpFolder, "TmpFolderに複製データを入れています"},
+    {MessageId::kWriteFailed, "書き込みに失敗しました"},
+    {MessageId::kNoMarkedCards, "マークがされてがありません"},
+    {MessageId::kNotOnClipboard, "クリップボードに入りませんでした"},
+    {MessageId::kImportCut,
+     "1,000,000バイトを超えた部分は取り込みませんでした。\n%1"},
 }};
 
 // Each entry sits at its id's place, so the table is indexed by id.

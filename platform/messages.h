@@ -114,6 +114,25 @@ enum class MessageId {
   kMarkCardsToChange,
   kBatchChangeStopped,  // %1: the reason
 
+  // Transfer file, text export and import.
+  kQuillboxCaption,
+  kWrittenOut,
+  kTakenIn,
+  kFileMissing,
+  kFileBroken,
+  kLowSpaceInterrupted,
+  kCardNotWrittenStop,   // %1: the reason
+  kTextsTooLongSkipped,  // %1: the titles
+  kCardsUnreadable,      // %1: the titles
+  kConfirmCopyFolder,
+  kCopyFolderExists,
+  kConfirmCopyMarked,
+  kCopiedToTmpFolder,
+  kWriteFailed,
+  kNoMarkedCards,
+  kNotOnClipboard,
+  kImportCut,            // %1: the files
+
   kCount,
 };
 

@@ -773,12 +773,7 @@ void TMainForm::CsvHtmlCKClick() {}
 void TMainForm::PrintOutActionExecute() {}
 void TMainForm::BackUpClick() {}
 void TMainForm::Backup2Click() {}
-void TMainForm::KansetuYomikomiClick() {}
-void TMainForm::ToQuillboxClick() {}
 void TMainForm::ToOtherQuillbok2Click() {}
-void TMainForm::IkkatuTextClick() {}
-void TMainForm::AllTextOutClick() {}
-void TMainForm::CardOutClick() {}
 void TMainForm::WordWrapActionExecute() {}
 void TMainForm::AutoIndentActionExecute() {}
 void TMainForm::BackColorExecute() {}

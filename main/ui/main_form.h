@@ -64,6 +64,8 @@ class HttpFetcher;
 class TWebFm;
 class Ui;
 class TreeNode;
+struct TransferContext;
+class TransferDialogs;
 enum class MarkCommand;
 
 // The program's icon (windows, tray), drawn in code.
@@ -101,6 +103,8 @@ struct MainFormContext {
   SmallDialogs* dialogs = nullptr;
   // Fetches the images of captured pages; null: libcurl.
   HttpFetcher* http = nullptr;
+  // The dialogs of the transfer, export and import; null: the Qt forms.
+  TransferDialogs* transfer_dialogs = nullptr;
 };
 
 class TMainForm : public QMainWindow {
@@ -225,6 +229,8 @@ class TMainForm : public QMainWindow {
   void ShowHtmlView();
   void HideHtmlView();
   TWebFm* WebView = nullptr;
+  // The transfer's state (AllTorikomi) and dialogs (main_form_transfer.cpp).
+  TransferContext& TransferState();
 
   // Published controls.
   QWidget* Panel1;
@@ -377,6 +383,7 @@ class TMainForm : public QMainWindow {
   void IkkatuTextClick();
   void AllTextOutClick();
   void CardOutClick();
+  void HukuseiClick();
   void WordWrapActionExecute();
   void AutoIndentActionExecute();
   void BackColorExecute();
@@ -578,6 +585,15 @@ class TMainForm : public QMainWindow {
                                                                       &DestroyDataSetGlue};
   // The data-set menu in the tray menu, with the window's data sets.
   void BuildDataMenuAtStart();
+  // The transfer file, the export and the import (main_form_transfer.cpp);
+  // made at first use.
+  struct TransferGlue;
+  static void DestroyTransferGlue(TransferGlue* glue);
+  TransferGlue& Transfer();
+  // The tree read anew after cards came in.
+  void ReloadAfterTransfer();
+  std::unique_ptr<TransferGlue, void (*)(TransferGlue*)> transfer_glue_{nullptr,
+                                                                        &DestroyTransferGlue};
 };
 
 }  // namespace quill

@@ -56,6 +56,8 @@ const ListItem kListItems[] = {
     QUILL_OTHERS("MoveNode", "移動(&M)"),
     QUILL_OTHERS("DeleteNode", "削除(&D)"),
     QUILL_OTHERS("IkkatuTikan", "一括置換"),
+    QUILL_ITEM("", "Hukusei", "複製(&C)", HukuseiClick),
+    QUILL_ITEM("", "AllTextOut2", "カード書き出し(&O)...", AllTextOutClick),
     QUILL_ITEM("K3", "SetAllMark", "マーク全セット(&A)", SetAllMarkClick),
     QUILL_ITEM("K3", "FolderMark", "このフォルダのデータをマーク(&F)", FolderMarkClick),
     QUILL_ITEM("K3", "FolderMark2", "このフォルダの下のデータをマーク", FolderMark2Click),

@@ -16,6 +16,7 @@
 #include <fstream>
 
 #include "main/dialogs/fake_small_dialogs.h"
+#include "main/transfer/fake_transfer_dialogs.h"
 #include "main/ui/main_form.h"
 #include "platform/qt/test_app.h"
 #include "platform/headless/fake_ui.h"
@@ -36,6 +37,7 @@ class MainFormTest : public testing::Test {
     context.registry_path = dir_.File("registry.ini");
     context.ui = &ui_;
     context.dialogs = &dialogs_;
+    context.transfer_dialogs = &transfer_dialogs_;
     form_ = std::make_unique<TMainForm>(std::move(context));
   }
 
@@ -50,6 +52,7 @@ class MainFormTest : public testing::Test {
   TempDir dir_;
   FakeUi ui_;
   FakeSmallDialogs dialogs_;
+  FakeTransferDialogs transfer_dialogs_;
   std::unique_ptr<TMainForm> form_;
 };
 
