@@ -73,6 +73,9 @@ constexpr std::array<Entry, kMessageCount> kMessages = {{
      "置換するとテキストが長すぎるので、次のカードは変更しませんでした。\n%1"},
     {MessageId::kBatchReplaceFailed, "一括置換を中止しました。\n%1"},
     {MessageId::kSearchFailed, "カードを読めないので検索を中止しました。\n%1"},
+
+    {MessageId::kPrintHtmlCard, "ブラウザを右クリックして印刷してください。"},
+    {MessageId::kPrintFailed, "印刷できませんでした"},
 }};
 
 // Each entry sits at its id's place, so the table is indexed by id.

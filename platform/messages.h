@@ -78,6 +78,10 @@ enum class MessageId {
   kBatchReplaceFailed,   // %1: the reason
   kSearchFailed,         // %1: the reason
 
+  // Printing.
+  kPrintHtmlCard,
+  kPrintFailed,
+
   kCount,
 };
 

@@ -777,7 +777,6 @@ void TMainForm::ToFloppyClick() {}
 void TMainForm::WindowClick() {}
 void TMainForm::KindButtonClick() {}
 void TMainForm::CsvHtmlCKClick() {}
-void TMainForm::PrintOutActionExecute() {}
 void TMainForm::ChangeDataClick() {}
 void TMainForm::BackUpClick() {}
 void TMainForm::Backup2Click() {}

@@ -32,6 +32,7 @@ class QSplitter;
 class QSystemTrayIcon;
 class QTimer;
 class QToolButton;
+class QPrinter;
 class QProgressBar;
 class QTreeView;
 
@@ -91,6 +92,8 @@ struct MainFormContext {
   PluginLoader* plugins = nullptr;
   // Opens the files and addresses of links; null: the desktop (QtShell).
   Shell* shell = nullptr;
+  // The printer the print dialog prints on; null: the system's default.
+  QPrinter* printer = nullptr;
 };
 
 class TMainForm : public QMainWindow {
@@ -508,6 +511,11 @@ class TMainForm : public QMainWindow {
   static void DestroyPopupGlue(PopupGlue* glue);
   PopupGlue& Popups();
   std::unique_ptr<PopupGlue, void (*)(PopupGlue*)> popup_glue_{nullptr, &DestroyPopupGlue};
+  // The print command and the printer it keeps between prints
+  // (main_form_print.cpp).
+  struct PrintGlue;
+  static void DestroyPrintGlue(PrintGlue* glue);
+  std::unique_ptr<PrintGlue, void (*)(PrintGlue*)> print_glue_{nullptr, &DestroyPrintGlue};
 };
 
 }  // namespace quill
