@@ -25,7 +25,7 @@ struct TMainForm::PrintGlue final : PrintCommandView {
         clock(f->context_.clock != nullptr ? *f->context_.clock : Clock::System()),
         values(f->card_store_.values()),
         command(*this, f->ui_) {
-    if (f->context_.printer == nullptr) own_printer = std::make_unique<QPrinter>();
+    if (f->context_.printer == nullptr) own_printer = std::make_unique<QPrinter>(QPrinter::HighResolution);
   }
 
   int BodyMode() override { return form->Editor().BodyMode; }

@@ -63,6 +63,12 @@ class MainFormPrintTest : public ::testing::Test {
     card("html", "visible\r\n", 'H');
     card("vars", "Dear $_NAME_\r\n", 0);
     card("table", "a\tb\tc\r\n", 'C');
+    // Two hundred columns in the first row, one in 6,000 more: its used
+    // area as table text is 1,218,000 bytes.
+    std::string big(199, '\t');
+    big += "x\r\n";
+    for (int i = 0; i < 6000; ++i) big += "y\r\n";
+    card("big table", big, 'C');
     ASSERT_TRUE(store.Close().ok());
 
     MainFormContext context;
@@ -187,6 +193,25 @@ TEST_F(MainFormPrintTest, ATableCardPrintsItsColumnsInChars) {
   EXPECT_EQ(columns, 3);
   EXPECT_EQ(chars, (std::vector<int>{8, 8, 8}));
   EXPECT_EQ(Printed().simplified(), "a b c");
+}
+
+// The used area of a table goes to the printer whole, however large.
+TEST_F(MainFormPrintTest, ALargeTableIsHandedOverWhole) {
+  Open("big table");
+  std::string text;
+  int columns = 0;
+  Print([&](QWidget* modal) {
+    auto* fm = qobject_cast<TPrintFm*>(modal);
+    ASSERT_NE(fm, nullptr);
+    text = fm->TextPrint().Text;
+    columns = fm->TextPrint().ColumnCount;
+    fm->Fin->click();
+  });
+  EXPECT_EQ(columns, 200);
+  const std::string row(199, '\t');
+  EXPECT_EQ(text.size(), 6001 * (row.size() + 3));
+  EXPECT_EQ(text.substr(0, 202), row + "x\r\n");
+  EXPECT_EQ(text.substr(text.size() - 202), "y" + row + "\r\n");
 }
 
 }  // namespace
