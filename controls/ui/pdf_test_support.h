@@ -1,10 +1,11 @@
 // Reading back a printed PDF in tests, with poppler-utils: its text
 // (pdftotext), the words with their positions (pdftotext -bbox) and its
-// document information (pdfinfo).
+// document information (pdfinfo); and the printer that writes it.
 #pragma once
 
 #include <gtest/gtest.h>
 
+#include <QPrinter>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QString>
@@ -12,7 +13,21 @@
 #include <string>
 #include <vector>
 
+#include "platform/headless/temp_dir.h"
+
 namespace quill {
+
+// A printer at its high resolution that writes "out.pdf" in a temporary
+// folder (a fixture's base).
+struct PdfPrinter {
+  PdfPrinter() {
+    printer.setOutputFormat(QPrinter::PdfFormat);
+    printer.setOutputFileName(QString::fromStdString(pdf));
+  }
+  TempDir dir;
+  std::string pdf = dir.File("out.pdf");
+  QPrinter printer{QPrinter::HighResolution};
+};
 
 // Runs a program and returns its standard output (UTF-8).
 inline QString RunTool(const QString& program, const QStringList& args) {

@@ -91,14 +91,9 @@ struct Case {
   std::function<std::vector<Expected>(const Geometry&, const Settings&)> make_words{};
 };
 
-class TextPrintPdfTest : public ::testing::Test {
+class TextPrintPdfTest : public ::testing::Test, protected PdfPrinter {
  protected:
   static void SetUpTestSuite() { TestApp(); }
-
-  void SetUp() override {
-    printer.setOutputFormat(QPrinter::PdfFormat);
-    printer.setOutputFileName(QString::fromStdString(pdf));
-  }
 
   void Configure(const Settings& s) {
     if (s.paper_mm.isEmpty()) {
@@ -166,9 +161,6 @@ class TextPrintPdfTest : public ::testing::Test {
   // Millimetres on the preview.
   static int PreviewPx(int mm) { return static_cast<int>(mm * 96 * kDotsPerInchToMm); }
 
-  TempDir dir;
-  std::string pdf = dir.File("out.pdf");
-  QPrinter printer{QPrinter::HighResolution};
   QtPrinterDevice device{&printer};
   TTextPrint print{&device, MakeScreenCanvas};
 };

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "clip/paste_out.h"
+#include "clip/variable_dialog_test_support.h"
 #include "clip/variables.h"
 #include "platform/headless/fake_clock.h"
 #include "platform/headless/fake_ui.h"
@@ -16,32 +17,6 @@
 
 namespace quill {
 namespace {
-
-// The substitution dialog: `answer` sets the values and says how it ends.
-class ScriptedDialog final : public VariableDialog {
- public:
-  ScriptedDialog(Clock& clock, bool* blank_seen, std::function<int(VariableFill&, bool&)> answer,
-                 int* shown)
-      : fill_(clock, nullptr), blank_seen_(blank_seen), answer_(std::move(answer)), shown_(shown) {}
-  VariableFill& fill() override { return fill_; }
-  void SetBlank(bool on) override { *blank_seen_ = blank_ = on; }
-  bool Blank() override { return blank_; }
-  int ShowModal() override {
-    ++*shown_;
-    fill_.FillGrid();
-    const int result = answer_(fill_, blank_);
-    fill_.set_blank(blank_);
-    fill_.ApplyValues();
-    return result;
-  }
-
- private:
-  VariableFill fill_;
-  bool blank_ = false;
-  bool* blank_seen_;
-  std::function<int(VariableFill&, bool&)> answer_;
-  int* shown_;
-};
 
 class FakePrintView final : public PrintCommandView {
  public:
@@ -52,12 +27,9 @@ class FakePrintView final : public PrintCommandView {
   int char_width = 12;  // px per "樹"
   bool tikan_blank = false;
   int tikan_blank_saves = 0;
-  bool blank_seen = false;
   int dialogs_made = 0;
   int dialogs_shown = 0;
-  std::function<int(VariableFill&, bool&)> answer = [](VariableFill&, bool&) {
-    return kResultCancel;
-  };
+  ScriptedDialog::Answer answer;  // none: cancelled
   std::optional<PrintJob> job;
 
   int BodyMode() override { return mode; }
@@ -75,7 +47,7 @@ class FakePrintView final : public PrintCommandView {
   }
   std::unique_ptr<VariableDialog> CreateTikanFm() override {
     ++dialogs_made;
-    return std::make_unique<ScriptedDialog>(clock, &blank_seen, answer, &dialogs_shown);
+    return std::make_unique<ScriptedDialog>(clock, nullptr, answer, &dialogs_shown);
   }
   void ShowPrintForm(const PrintJob& j) override {
     EXPECT_FALSE(job) << "one print dialog per command";
@@ -127,12 +99,12 @@ TEST_F(PrintCommandTest, VariablesAreAskedForFirst) {
 
   // Cancel prints nothing and keeps TikanBlank as it was.
   view.answer = [](VariableFill&, bool& blank) {
+    EXPECT_TRUE(blank) << "the dialog starts from the remembered TikanBlank";
     blank = false;
     return kResultCancel;
   };
   Run();
   EXPECT_EQ(view.dialogs_shown, 1);
-  EXPECT_TRUE(view.blank_seen) << "the dialog starts from the remembered TikanBlank";
   EXPECT_FALSE(view.job);
   EXPECT_TRUE(view.tikan_blank);
   EXPECT_EQ(view.tikan_blank_saves, 0);

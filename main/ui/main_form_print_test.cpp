@@ -32,13 +32,11 @@
 namespace quill {
 namespace {
 
-class MainFormPrintTest : public ::testing::Test {
+class MainFormPrintTest : public ::testing::Test, protected PdfPrinter {
  protected:
   static void SetUpTestSuite() { TestApp(); }
 
   void SetUp() override {
-    printer.setOutputFormat(QPrinter::PdfFormat);
-    printer.setOutputFileName(QString::fromStdString(pdf));
     std::ofstream(dir.File("quillmain.ini"), std::ios::binary)
         << "[Env]\r\nUseButton=0\r\nTikanBlank=1\r\n";
     store::CardStore store(FileEnv::Default(), dir.Path() + "/");
@@ -128,9 +126,6 @@ class MainFormPrintTest : public ::testing::Test {
 
   QString Printed() const { return PdfText(pdf).remove('\f').trimmed(); }
 
-  TempDir dir;
-  std::string pdf = dir.File("out.pdf");
-  QPrinter printer{QPrinter::HighResolution};
   FakeUi ui;
   std::unique_ptr<TMainForm> form;
 };

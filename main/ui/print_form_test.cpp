@@ -24,15 +24,11 @@
 namespace quill {
 namespace {
 
-class PrintFormTest : public ::testing::Test {
+class PrintFormTest : public ::testing::Test, protected PdfPrinter {
  protected:
   static void SetUpTestSuite() { TestApp(); }
 
-  void SetUp() override {
-    printer.setOutputFormat(QPrinter::PdfFormat);
-    printer.setOutputFileName(QString::fromStdString(pdf));
-    printer.setPageSize(QPageSize(QPageSize::A4));
-  }
+  void SetUp() override { printer.setPageSize(QPageSize(QPageSize::A4)); }
 
   std::unique_ptr<TPrintFm> Show() {
     auto fm = std::make_unique<TPrintFm>(nullptr, &printer, registry, ui);
@@ -47,11 +43,8 @@ class PrintFormTest : public ::testing::Test {
             fm.BottomMargin->text()};
   }
 
-  TempDir dir;
-  std::string pdf = dir.File("out.pdf");
   RegistryStore registry{FileEnv::Default(), dir.File("registry.ini")};
   FakeUi ui;
-  QPrinter printer{QPrinter::HighResolution};
 };
 
 TEST_F(PrintFormTest, TheSevenValuesAreStoredOnCloseAndReadNextTime) {
