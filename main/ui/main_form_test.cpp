@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
 #include <QAction>
+#include <QApplication>
+#include <QDialog>
 #include <QCheckBox>
 #include <QLabel>
 #include <QMenu>
@@ -35,6 +37,12 @@ class MainFormTest : public testing::Test {
     context.registry_path = dir_.File("registry.ini");
     context.ui = &ui_;
     form_ = std::make_unique<TMainForm>(std::move(context));
+    // Commands that open a dialog of their own (printing) find it
+    // cancelled at once.
+    QObject::connect(&close_dialogs_, &QTimer::timeout, [] {
+      if (auto* d = qobject_cast<QDialog*>(QApplication::activeModalWidget())) d->reject();
+    });
+    close_dialogs_.start(10);
   }
 
   // The menu titled `title` in the menu bar, or the popup named so.
@@ -48,6 +56,7 @@ class MainFormTest : public testing::Test {
   TempDir dir_;
   FakeUi ui_;
   std::unique_ptr<TMainForm> form_;
+  QTimer close_dialogs_;
 };
 
 // Every menu item of the main window: its menu, caption and handler.
