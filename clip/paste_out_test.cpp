@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "clip/dispatch_test_support.h"
+#include "clip/variable_dialog_test_support.h"
 #include "clip/html_marker.h"
 #include "platform/headless/fake_clipboard.h"
 #include "platform/headless/fake_key_injector.h"
@@ -30,33 +31,6 @@ constexpr WindowHandle kApp = 0x00600001;  // the application in front
 constexpr WindowHandle kOther = 0x00700001;
 
 std::string J(const char* utf8) { return Utf8ToCp932(utf8); }
-
-// The substitution dialog as the user answers it: `answer` types the
-// values and says how the dialog ends.
-class ScriptedDialog final : public VariableDialog {
- public:
-  ScriptedDialog(Clock& clock, RememberedValues* values,
-                 std::function<int(VariableFill&)> answer, int* shown)
-      : fill_(clock, values), answer_(std::move(answer)), shown_(shown) {}
-  VariableFill& fill() override { return fill_; }
-  void SetBlank(bool on) override { blank_ = on; }
-  bool Blank() override { return blank_; }
-  int ShowModal() override {
-    ++*shown_;
-    fill_.FillGrid();
-    const int result = answer_ ? answer_(fill_) : kResultCancel;
-    if (result == kResultOk) fill_.SaveValues();
-    fill_.set_blank(blank_);
-    fill_.ApplyValues();
-    return result;
-  }
-
- private:
-  VariableFill fill_;
-  bool blank_ = false;
-  std::function<int(VariableFill&)> answer_;
-  int* shown_;
-};
 
 // The main window as paste-out sees it.
 class FakePasteView final : public PasteOutView {

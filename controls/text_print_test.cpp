@@ -48,7 +48,8 @@ TEST_F(TextPrintTest, PaperMetricsInMillimetres) {
 // double-byte characters only, and nothing is lost however long the line.
 TEST_F(TextPrintTest, WrapsLongLinesWithoutLosingOrSplittingCharacters) {
   std::string text;
-  for (int i = 0; i < 4000; ++i) text += (i % 3 == 0) ? "\x93\xfa" : "ab";  // 日
+  // 12,000 bytes in one line.
+  for (int i = 0; i < 6000; ++i) text += (i % 3 == 0) ? "\x93\xfa" : "ab";  // 日
   text += "\r\n\r\nend";
   print.Text = text;
   ASSERT_TRUE(print.PrintDocument("t").ok());
@@ -104,6 +105,28 @@ TEST_F(TextPrintTest, DegenerateSettingsEnd) {
       EXPECT_TRUE(b.page > a.page || b.y > a.y) << "line " << i << " does not move on";
     }
   }
+}
+
+// A row of any length is split into its cells whole; a row with fewer
+// cells than columns leaves the rest empty, and no column past the fiftieth
+// is drawn.
+TEST_F(TextPrintTest, TableRowsOfAnyLength) {
+  const std::string wide(12000, 'w');
+  print.ColumnCount = 60;
+  print.ColumnChars.assign(60, 1);
+  print.Text = wide + "\tb\tc\r\n\t\tz";
+  for (int i = 0; i < 60; ++i) print.Text += "\t" + std::to_string(i);
+  print.SetRightMargin(-10000);  // room for every column
+  ASSERT_TRUE(print.PrintDocument("t").ok());
+  const auto& cells = printer.canvas.texts;
+  ASSERT_GE(cells.size(), 4u);
+  EXPECT_EQ(cells[0].text, wide);
+  EXPECT_EQ(cells[1].text, "b");
+  EXPECT_EQ(cells[2].text, "c");
+  EXPECT_EQ(cells[3].text, "z");
+  EXPECT_EQ(cells.back().text, "46") << "columns 4 to 50 of the second row";
+  EXPECT_EQ(cells[3].y, cells[0].y + 16);
+  EXPECT_EQ(printer.canvas.frames, 100);
 }
 
 TEST_F(TextPrintTest, FailedJobsAreReported) {

@@ -129,6 +129,9 @@ constexpr std::array<Entry, kMessageCount> kMessages = {{
     {MessageId::kNotOnClipboard, "クリップボードに入りませんでした"},
     {MessageId::kImportCut,
      "1,000,000バイトを超えた部分は取り込みませんでした。\n%1"},
+
+    {MessageId::kPrintHtmlCard, "ブラウザを右クリックして印刷してください。"},
+    {MessageId::kPrintFailed, "印刷できませんでした"},
 }};
 
 // Each entry sits at its id's place, so the table is indexed by id.

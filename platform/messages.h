@@ -133,6 +133,10 @@ enum class MessageId {
   kNotOnClipboard,
   kImportCut,            // %1: the files
 
+  // Printing.
+  kPrintHtmlCard,
+  kPrintFailed,
+
   kCount,
 };
 

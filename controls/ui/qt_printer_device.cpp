@@ -12,7 +12,11 @@ QtPrinterDevice::~QtPrinterDevice() {
   if (painter_.isActive()) painter_.end();
 }
 
-std::string QtPrinterDevice::Name() const { return ToCp932(printer_->printerName()); }
+std::string QtPrinterDevice::Name() const {
+  // A printer that writes a file is known by the file.
+  if (printer_->outputFormat() == QPrinter::PdfFormat) return ToCp932(printer_->outputFileName());
+  return ToCp932(printer_->printerName());
+}
 
 PrinterMetrics QtPrinterDevice::Metrics() const {
   const QRect paper = printer_->paperRect(QPrinter::DevicePixel).toRect();

@@ -23,6 +23,7 @@ class QtPrinterDevice : public PrinterDevice {
   explicit QtPrinterDevice(QPrinter* printer);
   ~QtPrinterDevice() override;
 
+  // The printer's name, or for PDF output the file's.
   std::string Name() const override;
   PrinterMetrics Metrics() const override;
   Status BeginDoc(const std::string& title) override;

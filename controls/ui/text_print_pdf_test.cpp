@@ -5,8 +5,6 @@
 
 #include <QPageLayout>
 #include <QPrinter>
-#include <QProcess>
-#include <QRegularExpression>
 #include <algorithm>
 #include <functional>
 #include <memory>
@@ -15,6 +13,7 @@
 
 #include "controls/text_print.h"
 #include "platform/qt/test_app.h"
+#include "controls/ui/pdf_test_support.h"
 #include "controls/ui/qt_printer_device.h"
 #include "controls/ui/qt_text_canvas.h"
 #include "platform/headless/temp_dir.h"
@@ -83,12 +82,6 @@ struct Expected {
   int column = -1;
 };
 
-struct Word {
-  QString text;
-  int page;
-  double x, y;
-};
-
 struct Case {
   const char* name;
   Settings settings;
@@ -98,14 +91,9 @@ struct Case {
   std::function<std::vector<Expected>(const Geometry&, const Settings&)> make_words{};
 };
 
-class TextPrintPdfTest : public ::testing::Test {
+class TextPrintPdfTest : public ::testing::Test, protected PdfPrinter {
  protected:
   static void SetUpTestSuite() { TestApp(); }
-
-  void SetUp() override {
-    printer.setOutputFormat(QPrinter::PdfFormat);
-    printer.setOutputFileName(QString::fromStdString(pdf));
-  }
 
   void Configure(const Settings& s) {
     if (s.paper_mm.isEmpty()) {
@@ -160,37 +148,8 @@ class TextPrintPdfTest : public ::testing::Test {
     return g;
   }
 
-  static QString Run(const QString& program, const QStringList& args) {
-    QProcess proc;
-    proc.start(program, args);
-    EXPECT_TRUE(proc.waitForFinished(30000)) << program.toStdString();
-    EXPECT_EQ(proc.exitCode(), 0) << program.toStdString();
-    return QString::fromUtf8(proc.readAllStandardOutput());
-  }
-
-  std::vector<Word> Words() const {
-    const QString xml = Run("pdftotext", {"-bbox", QString::fromStdString(pdf), "-"});
-    std::vector<Word> words;
-    int page = -1;
-    static const QRegularExpression re(
-        "<page |<word xMin=\"([0-9.]+)\" yMin=\"([0-9.]+)\"[^>]*>([^<]*)</word>");
-    for (auto it = re.globalMatch(xml); it.hasNext();) {
-      const auto m = it.next();
-      if (m.captured(0) == "<page ") {
-        ++page;
-      } else {
-        words.push_back({m.captured(3), page, m.captured(1).toDouble(), m.captured(2).toDouble()});
-      }
-    }
-    return words;
-  }
-
-  QString Info(const QString& key) const {
-    const QString info = Run("pdfinfo", {QString::fromStdString(pdf)});
-    const auto m = QRegularExpression("^" + key + ": +(.*)$", QRegularExpression::MultilineOption)
-                       .match(info);
-    return m.captured(1);
-  }
+  std::vector<PdfWord> Words() const { return PdfWords(pdf); }
+  QString Info(const QString& key) const { return PdfInfo(pdf, key); }
 
   // The preview of the settings at 96 dpi.
   QImage PreviewOf(const Settings& s) {
@@ -202,9 +161,6 @@ class TextPrintPdfTest : public ::testing::Test {
   // Millimetres on the preview.
   static int PreviewPx(int mm) { return static_cast<int>(mm * 96 * kDotsPerInchToMm); }
 
-  TempDir dir;
-  std::string pdf = dir.File("out.pdf");
-  QPrinter printer{QPrinter::HighResolution};
   QtPrinterDevice device{&printer};
   TTextPrint print{&device, MakeScreenCanvas};
 };
@@ -287,12 +243,12 @@ TEST_F(TextPrintPdfTest, PrintsWhereTheLayoutRulesSay) {
     EXPECT_EQ(Info("Title"), "Quillbox ");
     EXPECT_EQ(Info("Pages").toInt(), c.pages);
 
-    const std::vector<Word> words = Words();
+    const std::vector<PdfWord> words = Words();
     EXPECT_EQ(words.size(), expected.size());
     const double pt = 72.0 / g.dpi;
     for (const Expected& e : expected) {
       SCOPED_TRACE(e.text.toStdString());
-      auto w = std::find_if(words.begin(), words.end(), [&](const Word& o) { return o.text == e.text; });
+      auto w = std::find_if(words.begin(), words.end(), [&](const PdfWord& o) { return o.text == e.text; });
       ASSERT_NE(w, words.end());
       EXPECT_EQ(w->page, e.page);
       const int x = e.column < 0 ? g.left : g.left + g.CellLeft(c.settings, e.column) + g.one_mm;
@@ -305,8 +261,7 @@ TEST_F(TextPrintPdfTest, PrintsWhereTheLayoutRulesSay) {
       QStringList pages(c.pages, QString());
       for (const Expected& e : expected) pages[e.page] += e.text + "\n";
       QStringList printed;
-      for (const QString& page : Run("pdftotext", {"-layout", QString::fromStdString(pdf), "-"})
-                                     .split('\f')) {
+      for (const QString& page : PdfText(pdf, /*layout=*/true).split('\f')) {
         QString lines;
         for (const QString& line : page.split('\n')) {
           if (!line.trimmed().isEmpty()) lines += line.trimmed() + "\n";
@@ -348,10 +303,11 @@ TEST_F(TextPrintPdfTest, AJobThatCannotBeginFails) {
 }
 
 // The preview: the paper in white, the printable area in yellow, the text
-// area's outline in red, 4 pixels wide, and the first page's lines only.
+// area's outline in red, 4 pixels wide, and the first page's lines only,
+// the same lines as the printer's first page.
 TEST_F(TextPrintPdfTest, PreviewShowsTheFirstPage) {
   Settings s{.text = "", .paper_mm = QSizeF(420, 594)};  // over 2000 px tall on the screen
-  for (int i = 0; i < 300; ++i) s.text += "x\r\n";
+  for (int i = 0; i < 300; ++i) s.text += "L" + std::to_string(i) + "\r\n";
   const QImage image = PreviewOf(s);
   const Geometry g = Expect(s);
   auto px = PreviewPx;
@@ -402,6 +358,13 @@ TEST_F(TextPrintPdfTest, PreviewShowsTheFirstPage) {
   EXPECT_GT(dark_rows(top, top + line), 0);
   EXPECT_GT(dark_rows(top + (lines - 1) * line, top + lines * line), 0);
   EXPECT_EQ(dark_rows(top + lines * line, bottom - 3), 0);
+
+  ASSERT_TRUE(print.PrintDocument("Quillbox ").ok());
+  int last_on_first_page = -1;
+  for (const PdfWord& w : Words()) {
+    if (w.page == 0) last_on_first_page = std::max(last_on_first_page, w.text.mid(1).toInt());
+  }
+  EXPECT_EQ(last_on_first_page, lines - 1);
 }
 
 // A table row wider than the area: nothing is drawn right of the area.

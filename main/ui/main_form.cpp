@@ -770,7 +770,6 @@ void TMainForm::TreeCustomDrawItem() {}
 void TMainForm::SakujoClick() {}
 void TMainForm::ToFloppyClick() {}
 void TMainForm::CsvHtmlCKClick() {}
-void TMainForm::PrintOutActionExecute() {}
 void TMainForm::BackUpClick() {}
 void TMainForm::Backup2Click() {}
 void TMainForm::ToOtherQuillbok2Click() {}

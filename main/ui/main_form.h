@@ -32,6 +32,7 @@ class QSplitter;
 class QSystemTrayIcon;
 class QTimer;
 class QToolButton;
+class QPrinter;
 class QProgressBar;
 class QTreeView;
 
@@ -105,6 +106,8 @@ struct MainFormContext {
   HttpFetcher* http = nullptr;
   // The dialogs of the transfer, export and import; null: the Qt forms.
   TransferDialogs* transfer_dialogs = nullptr;
+  // The printer the print dialog prints on; null: the system's default.
+  QPrinter* printer = nullptr;
 };
 
 class TMainForm : public QMainWindow {
@@ -594,6 +597,11 @@ class TMainForm : public QMainWindow {
   void ReloadAfterTransfer();
   std::unique_ptr<TransferGlue, void (*)(TransferGlue*)> transfer_glue_{nullptr,
                                                                         &DestroyTransferGlue};
+  // The print command and the printer it keeps between prints
+  // (main_form_print.cpp).
+  struct PrintGlue;
+  static void DestroyPrintGlue(PrintGlue* glue);
+  std::unique_ptr<PrintGlue, void (*)(PrintGlue*)> print_glue_{nullptr, &DestroyPrintGlue};
 };
 
 }  // namespace quill

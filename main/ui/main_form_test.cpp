@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
 #include <QAction>
+#include <QApplication>
+#include <QDialog>
 #include <QCheckBox>
 #include <QLabel>
 #include <QMenu>
@@ -39,6 +41,12 @@ class MainFormTest : public testing::Test {
     context.dialogs = &dialogs_;
     context.transfer_dialogs = &transfer_dialogs_;
     form_ = std::make_unique<TMainForm>(std::move(context));
+    // Commands that open a dialog of their own (printing) find it
+    // cancelled at once.
+    QObject::connect(&close_dialogs_, &QTimer::timeout, [] {
+      if (auto* d = qobject_cast<QDialog*>(QApplication::activeModalWidget())) d->reject();
+    });
+    close_dialogs_.start(10);
   }
 
   // The menu titled `title` in the menu bar, or the popup named so.
@@ -54,6 +62,7 @@ class MainFormTest : public testing::Test {
   FakeSmallDialogs dialogs_;
   FakeTransferDialogs transfer_dialogs_;
   std::unique_ptr<TMainForm> form_;
+  QTimer close_dialogs_;
 };
 
 // Every menu item of the main window: its menu, caption and handler.

@@ -1,0 +1,213 @@
+// The print command from the main window, offscreen, on a printer that
+// writes PDF: what reaches the paper, and what the dialogs are given.
+#include <gtest/gtest.h>
+
+#include <QAbstractItemModel>
+#include <QApplication>
+#include <QCheckBox>
+#include <QFile>
+#include <QFontMetrics>
+#include <QPlainTextEdit>
+#include <QPointer>
+#include <QPrinter>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTextCursor>
+#include <QTimer>
+#include <QTreeView>
+#include <fstream>
+#include <functional>
+
+#include "clip/ui/tikan_form.h"
+#include "controls/ui/pdf_test_support.h"
+#include "main/ui/main_form.h"
+#include "main/ui/print_form.h"
+#include "platform/headless/fake_ui.h"
+#include "platform/headless/temp_dir.h"
+#include "platform/messages.h"
+#include "platform/qt/test_app.h"
+#include "platform/text_codec.h"
+#include "store/card_store.h"
+
+namespace quill {
+namespace {
+
+class MainFormPrintTest : public ::testing::Test, protected PdfPrinter {
+ protected:
+  static void SetUpTestSuite() { TestApp(); }
+
+  void SetUp() override {
+    std::ofstream(dir.File("quillmain.ini"), std::ios::binary)
+        << "[Env]\r\nUseButton=0\r\nTikanBlank=1\r\n";
+    store::CardStore store(FileEnv::Default(), dir.Path() + "/");
+    ASSERT_TRUE(store.Open(false, {}).ok());
+    store::CardRecord c(store);
+    c.Clear();
+    c.folder = "P";
+    c.title = std::string(store::FolderMarkerTitle);
+    ASSERT_TRUE(c.Write().ok());
+    auto card = [&](const char* title, const std::string& text, char kind) {
+      c.Clear();
+      c.folder = "P";
+      c.title = title;
+      c.text = text;
+      c.kind = kind;
+      c.font_name = "IPAGothic";
+      c.font_size = 9;  // 12 pixels at 96 dpi
+      c.column_widths.fill(10);  // 100 pixels
+      ASSERT_TRUE(c.Write().ok());
+    };
+    card("plain", "line1\r\nline2\r\nline3\r\n", 0);
+    card("html", "visible\r\n", 'H');
+    card("vars", "Dear $_NAME_\r\n", 0);
+    card("table", "a\tb\tc\r\n", 'C');
+    // Two hundred columns in the first row, one in 6,000 more: its used
+    // area as table text is 1,218,000 bytes.
+    std::string big(199, '\t');
+    big += "x\r\n";
+    for (int i = 0; i < 6000; ++i) big += "y\r\n";
+    card("big table", big, 'C');
+    ASSERT_TRUE(store.Close().ok());
+
+    MainFormContext context;
+    context.program_folder = dir.Path() + "/";
+    context.registry_path = dir.File("registry.ini");
+    context.ui = &ui;
+    context.printer = &printer;
+    form = std::make_unique<TMainForm>(std::move(context));
+    ASSERT_TRUE(form->FormCreate().ok());
+  }
+
+  // Opens the card of this title in the editor.
+  void Open(const char* title) {
+    const QModelIndex row = Row(title, {});
+    ASSERT_TRUE(row.isValid()) << title;
+    form->Tree->setCurrentIndex(row);
+    ASSERT_EQ(form->Title->text(), title);
+  }
+  QModelIndex Row(const QString& caption, const QModelIndex& below) {
+    QAbstractItemModel* m = form->Tree->model();
+    for (int i = 0; i < m->rowCount(below); ++i) {
+      const QModelIndex index = m->index(i, 0, below);
+      if (m->data(index).toString() == caption) return index;
+      const QModelIndex found = Row(caption, index);
+      if (found.isValid()) return found;
+    }
+    return {};
+  }
+
+  // Clicks "印刷" with `on_modal` answering each modal dialog that opens;
+  // returns the class names of the dialogs, in order.
+  QStringList Print(std::function<void(QWidget*)> on_modal) {
+    QStringList shown;
+    QPointer<QWidget> last;
+    QTimer watch;
+    QObject::connect(&watch, &QTimer::timeout, [&] {
+      QWidget* modal = QApplication::activeModalWidget();
+      if (modal == nullptr || modal == last) return;
+      last = modal;
+      shown << modal->metaObject()->className();
+      on_modal(modal);
+      // A dialog the answer left open (a failed expectation) is closed.
+      if (QApplication::activeModalWidget() == modal) modal->close();
+    });
+    watch.start(10);
+    form->PrintOut->click();
+    return shown;
+  }
+
+  // Prints from the print dialog and closes it.
+  static void PrintAndClose(QWidget* modal) {
+    auto* fm = qobject_cast<TPrintFm*>(modal);
+    ASSERT_NE(fm, nullptr);
+    fm->Insatu->click();
+    fm->Fin->click();
+  }
+
+  QString Printed() const { return PdfText(pdf).remove('\f').trimmed(); }
+
+  FakeUi ui;
+  std::unique_ptr<TMainForm> form;
+};
+
+TEST_F(MainFormPrintTest, AnHtmlCardOnlyShowsItsMessage) {
+  Open("html");
+  EXPECT_TRUE(Print([](QWidget* w) { w->close(); }).isEmpty());
+  ASSERT_EQ(ui.questions().size(), 1u);
+  EXPECT_EQ(ui.questions()[0].text, MessageText(MessageId::kPrintHtmlCard));
+  EXPECT_EQ(ui.questions()[0].caption, "");
+}
+
+TEST_F(MainFormPrintTest, PrintsTheSelectionOrTheWholeText) {
+  Open("plain");
+  QTextCursor cursor = form->Text->textCursor();
+  cursor.setPosition(3);
+  cursor.setPosition(9, QTextCursor::KeepAnchor);  // "e1", the line end, "lin"
+  form->Text->setTextCursor(cursor);
+  EXPECT_EQ(Print(PrintAndClose), QStringList({"quill::TPrintFm"}));
+  EXPECT_EQ(Printed(), "e1\nlin");
+
+  cursor.clearSelection();
+  form->Text->setTextCursor(cursor);
+  Print(PrintAndClose);
+  EXPECT_EQ(Printed(), "line1\nline2\nline3");
+  EXPECT_TRUE(ui.questions().empty());
+}
+
+TEST_F(MainFormPrintTest, CancelInTheSubstitutionDialogPrintsNothing) {
+  Open("vars");
+  const QStringList shown = Print([](QWidget* modal) {
+    auto* tikan = qobject_cast<TTikanFm*>(modal);
+    ASSERT_NE(tikan, nullptr);
+    EXPECT_TRUE(tikan->TikanBlank->isChecked());
+    tikan->TikanBlank->setChecked(false);
+    tikan->Cancel->click();
+  });
+  EXPECT_EQ(shown.size(), 1);
+  EXPECT_FALSE(QFile::exists(QString::fromStdString(pdf)));
+  EXPECT_EQ(form->settings().TikanBlank, 1);
+  std::ifstream in(dir.File("quillmain.ini"), std::ios::binary);
+  const std::string ini((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  EXPECT_NE(ini.find("TikanBlank=1"), std::string::npos);
+}
+
+// A table prints its cells in columns as wide as the grid's: 100 pixels in
+// a font whose "樹" is 12 pixels wide are 8 "樹".
+TEST_F(MainFormPrintTest, ATableCardPrintsItsColumnsInChars) {
+  Open("table");
+  ASSERT_EQ(QFontMetrics(form->Text->font()).horizontalAdvance(QString::fromUtf8("樹")), 12);
+  int columns = 0;
+  std::vector<int> chars;
+  Print([&](QWidget* modal) {
+    auto* fm = qobject_cast<TPrintFm*>(modal);
+    ASSERT_NE(fm, nullptr);
+    columns = fm->TextPrint().ColumnCount;
+    chars = fm->TextPrint().ColumnChars;
+    PrintAndClose(fm);
+  });
+  EXPECT_EQ(columns, 3);
+  EXPECT_EQ(chars, (std::vector<int>{8, 8, 8}));
+  EXPECT_EQ(Printed().simplified(), "a b c");
+}
+
+// The used area of a table goes to the printer whole, however large.
+TEST_F(MainFormPrintTest, ALargeTableIsHandedOverWhole) {
+  Open("big table");
+  std::string text;
+  int columns = 0;
+  Print([&](QWidget* modal) {
+    auto* fm = qobject_cast<TPrintFm*>(modal);
+    ASSERT_NE(fm, nullptr);
+    text = fm->TextPrint().Text;
+    columns = fm->TextPrint().ColumnCount;
+    fm->Fin->click();
+  });
+  EXPECT_EQ(columns, 200);
+  const std::string row(199, '\t');
+  EXPECT_EQ(text.size(), 6001 * (row.size() + 3));
+  EXPECT_EQ(text.substr(0, 202), row + "x\r\n");
+  EXPECT_EQ(text.substr(text.size() - 202), "y" + row + "\r\n");
+}
+
+}  // namespace
+}  // namespace quill
