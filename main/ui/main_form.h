@@ -185,6 +185,8 @@ class TMainForm : public QMainWindow {
   std::function<void()> ShowMagicMenu();
   // The clip-tool plug-ins listed at start, and their runs.
   ClipToolHost& ClipTools();
+  // Opens the card with this id in a card window of its own.
+  void OpenCardWindow(const std::string& card_id);
 
   // Published controls.
   QWidget* Panel1;
@@ -375,6 +377,11 @@ class TMainForm : public QMainWindow {
   void UpdateKoujunClick();
   void NewKategoriClick();
 
+  // Folder operations of the tree and its popup (main_form_folders.cpp).
+  void IkkatuDeleteClick();
+  void MoveNodeClick();
+  void RenameClick();
+
  protected:
   void closeEvent(QCloseEvent* event) override;
   void showEvent(QShowEvent* event) override;
@@ -499,6 +506,10 @@ class TMainForm : public QMainWindow {
   void SetupSearch();
   // Keys of the tree; true when the key is used up.
   bool TreeKeyDown(QKeyEvent* event);
+  // Focus, keys, mouse and drops of the tree, handed to its handlers;
+  // true when the event is used up (main_form_folders.cpp).
+  bool TreeWidgetEvent(QObject* watched, QEvent* event);
+  void ConnectCaptionEdits();
   // The editor shows a card: its search words are coloured.
   void CardShown();
   bool start_failure_reported_ = false;
