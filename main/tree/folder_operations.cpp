@@ -40,7 +40,9 @@ bool InFolder(const std::string& folder, const std::string& path) {
 }
 
 // A pass over the table that failed in the middle: the user hears why, and
-// the tree is loaded again so that it shows what is stored.
+// the tree is loaded again so that it shows what is stored. A write that
+// failed on its way into the tables leaves the data set to be recovered:
+// it is opened again first (the change in flight is then whole or absent).
 void StopPass(FolderTreeModel& form, const Status& s) {
   if (s.code() == Status::kNoSpace) {
     Warn(form, MessageId::kLowSpaceCannotProcess);
@@ -49,7 +51,16 @@ void StopPass(FolderTreeModel& form, const Status& s) {
                                               {Utf8ToCp932(s.message())}),
                                 MessageText(MessageId::kWarningCaption), kMessageOk);
   }
-  (void)LoadFolderTree(form, nullptr);
+  store::CardStore& store = form.store();
+  const std::string folder = store.data_path();
+  (void)store.Close();
+  Status opened = store.Open(false, folder);
+  Status loaded = opened.ok() ? LoadFolderTree(form, nullptr) : opened;
+  if (!loaded.ok() && loaded.code() != Status::kNoSpace) {
+    form.ui().ShowMessageDialog(FormatMessage(MessageId::kFolderChangeStopped,
+                                              {Utf8ToCp932(loaded.message())}),
+                                MessageText(MessageId::kWarningCaption), kMessageOk);
+  }
 }
 
 // One row of a folder pass: where it is and the path it gets.
