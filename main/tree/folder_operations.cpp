@@ -63,6 +63,16 @@ void StopPass(FolderTreeModel& form, const Status& s) {
   }
 }
 
+// Ends a pass over rows that kept the card table open inside one sync
+// batch: the first failure of the pass, the close and the sync is returned.
+Status EndRowPass(CardRecord& rec, store::SyncBatch& batch, Status s) {
+  Status closed = rec.SetOpenFlag(false);
+  Status synced = batch.End();
+  if (s.ok()) s = closed;
+  if (s.ok()) s = synced;
+  return s;
+}
+
 // One row of a folder pass: where it is and the path it gets.
 struct RowChange {
   int64_t row;
@@ -116,10 +126,7 @@ PassResult MoveFolderRows(FolderTreeModel& form, const std::string& path, NewPat
     too_long = changes[i].folder.size() > kFolderPathLimit;
   }
   if (s.ok() && !too_long) s = WriteFolderRows(rec, changes);
-  Status closed = rec.SetOpenFlag(false);
-  Status synced = batch.End();
-  if (s.ok()) s = closed;
-  if (s.ok()) s = synced;
+  s = EndRowPass(rec, batch, s);
   *failure = s;
   if (!s.ok()) return PassResult::kFailed;
   return too_long ? PassResult::kTooLong : PassResult::kDone;
@@ -174,10 +181,7 @@ int MoveCards(FolderTreeModel& form, const std::vector<TreeNode*>& cards, TreeNo
     PlaceCard(tree, node, target);
   }
   tree.EndUpdate();
-  Status closed = rec.SetOpenFlag(false);
-  Status synced = batch.End();
-  if (s.ok()) s = closed;
-  if (s.ok()) s = synced;
+  s = EndRowPass(rec, batch, s);
   if (!s.ok()) {
     StopPass(form, s);
     return 1;
@@ -390,10 +394,7 @@ Status DeleteMarkedCards(FolderTreeModel& form, CardRecord* edit_card) {
     --form.card_count;
   }
   tree.EndUpdate();
-  Status closed = rec.SetOpenFlag(false);
-  Status synced = batch.End();
-  if (s.ok()) s = closed;
-  if (s.ok()) s = synced;
+  s = EndRowPass(rec, batch, s);
   tree.set_editor_node(nullptr);
   LeaveEditor(form, edit_card, editor_deleted);
   if (!s.ok()) {
@@ -421,10 +422,7 @@ Status DeleteFolder(FolderTreeModel& form, TreeNode* node, CardRecord* edit_card
     rec.SetRecNo(rows[i].row);
     s = rec.MarkDeleted();
   }
-  Status closed = rec.SetOpenFlag(false);
-  Status synced = batch.End();
-  if (s.ok()) s = closed;
-  if (s.ok()) s = synced;
+  s = EndRowPass(rec, batch, s);
   LeaveEditor(form, edit_card, edit_card != nullptr && InFolder(edit_card->folder, path));
   if (!s.ok()) {
     StopPass(form, s);
