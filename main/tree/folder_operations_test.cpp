@@ -253,22 +253,41 @@ TEST_F(FolderOperationsTest, ADiskFullHalfwayThroughARenameShowsWhatIsStored) {
 }
 
 TEST_F(FolderOperationsTest, MoreThanTwentyThousandRowsRenameMoveAndDeleteCompletely) {
-  constexpr int kCards = 20005;
+#ifdef __SANITIZE_ADDRESS__
+  // Over five minutes under the sanitizers; the smaller tests run the same
+  // passes there.
+  GTEST_SKIP() << "too slow under the sanitizers";
+#endif
+  constexpr size_t kCards = 20005;
   ASSERT_TRUE(store_.SetDurability(store::Durability::kKillSafe).ok());
   store::WriteFolderRow(store_, "A");
   store::WriteFolderRow(store_, "A B");
   store::WriteFolderRow(store_, "D");
-  for (int i = 0; i < kCards; ++i) {
+  for (size_t i = 0; i < kCards; ++i) {
     store::WriteTestCard(store_, env_.fake_clock(), "A B", "c", "", static_cast<uint32_t>(i));
   }
   Load();
+  // The rows with exactly this path, and those of them in the bin.
+  const auto count = [this](const std::string& path, bool binned) {
+    CardRecord c(store_);
+    EXPECT_TRUE(c.SetOpenFlag(true).ok());
+    std::vector<int64_t> rows;
+    EXPECT_TRUE(c.FindCardsByFolder(path, &rows).ok());
+    size_t n = 0;
+    for (int64_t r : rows) {
+      c.SetRecNo(r);
+      EXPECT_TRUE(c.Load(false).ok());
+      if (c.folder == path && !c.is_folder() && (c.deleted == 'D') == binned) ++n;
+    }
+    EXPECT_TRUE(c.SetOpenFlag(false).ok());
+    return n;
+  };
   ASSERT_TRUE(RenameFolder(form_, Folder("A B"), "C", nullptr));
-  EXPECT_EQ(store::CardsOfFolder(store_, "A C").size(), static_cast<size_t>(kCards));
+  EXPECT_EQ(count("A C", false), kCards);
   MoveNodes(form_, Folder("D"), Folder("A C"), nullptr);
-  EXPECT_EQ(store::CardsOfFolder(store_, "D C").size(), static_cast<size_t>(kCards));
+  EXPECT_EQ(count("D C", false), kCards);
   ASSERT_TRUE(DeleteFolder(form_, Folder("D C"), nullptr).ok());
-  EXPECT_TRUE(store::CardsOfFolder(store_, "D C").empty());
-  EXPECT_EQ(Rows().size(), static_cast<size_t>(kCards) + 2);  // "A", "D" and the bin
+  EXPECT_EQ(count("D C", true), kCards);
   EXPECT_EQ(Tree(), "Data{A,D}");
 }
 
