@@ -270,6 +270,26 @@ TEST_F(MainFormFoldersTest, TheEditorsCardFollowsItsFolderAndIsSavedThere) {
   EXPECT_TRUE(store::CardsOfFolder(store, "A B").empty());
 }
 
+TEST_F(MainFormFoldersTest, ACaptionEditedInPlaceRenamesTheFolder) {
+  Start();
+  Select("B");
+  // An empty name beeps; the caption stays.
+  const auto edit = [this](const char* text) {
+    form_->findChild<QAction*>("Rename")->trigger();
+    auto* editor = form_->Tree->viewport()->findChild<QLineEdit*>();
+    ASSERT_NE(editor, nullptr);
+    editor->setText(QString::fromUtf8(text));
+    QTest::keyClick(editor, Qt::Key_Return);
+    QTest::qWait(20);
+  };
+  edit("");
+  EXPECT_EQ(dialog_.beeps(), 1);
+  EXPECT_NE(Node("B"), nullptr);
+  edit("C");
+  EXPECT_EQ(Stored("b1"), "A C");
+  EXPECT_NE(Node("C"), nullptr);
+}
+
 TEST_F(MainFormFoldersTest, DeleteMovesMarkedCardsOrAFolderToTheBinAfterAsking) {
   Start();
   // No changes nothing.
