@@ -34,6 +34,16 @@ constexpr std::array<Entry, kMessageCount> kMessages = {{
     {MessageId::kFolderNameTooLong, "フォルダ名が長いです"},
     {MessageId::kNewFolderExists, "「新規フォルダ」というフォルダがあります"},
 
+    {MessageId::kConfirmMoveMarkedCards, "マークしたカードが全部移動されますがいいですか？"},
+    {MessageId::kConfirmMergeFolders, "融合させていいですか"},
+    {MessageId::kFolderTooDeepToMove, "フォルダが深くなりすぎて移動できません"},
+    {MessageId::kFolderChangeStopped, "処理を途中で中止しました。保存されている状態を表示します。\n%1"},
+    {MessageId::kConfirmDeleteMarkedCards, "マークされているカードを削除していいですか"},
+    {MessageId::kConfirmDeleteUnmarkedCard,
+     "マークされているカードではなくてこのカードを削除していいですか"},
+    {MessageId::kConfirmDeleteFolder, "フォルダを削除していいですか"},
+    {MessageId::kConfirmDeleteFolderAgain, "フォルダを削除するのですが、ほんとうにいいですか？"},
+
     {MessageId::kCardIconSheetNotUsable,
      "アイコンファイル %1 を全部は使えません。足りないアイコンは組み込みのもので表示します"},
 

@@ -37,6 +37,16 @@ enum class MessageId {
   kFolderNameTooLong,
   kNewFolderExists,
 
+  // Folder operations.
+  kConfirmMoveMarkedCards,
+  kConfirmMergeFolders,
+  kFolderTooDeepToMove,
+  kFolderChangeStopped,  // %1: the reason
+  kConfirmDeleteMarkedCards,
+  kConfirmDeleteUnmarkedCard,
+  kConfirmDeleteFolder,
+  kConfirmDeleteFolderAgain,
+
   // Marks and icons.
   kCardIconSheetNotUsable,  // %1: the sheet file
 

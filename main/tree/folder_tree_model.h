@@ -40,6 +40,8 @@ class FolderTreeView {
   virtual void ClearEditor() {}
   // Stores one group of the settings (main/settings.h).
   virtual void SaveSettingsGroup(int group) {}
+  // The window's status label (CP932): a move waiting for its target.
+  virtual void ShowStatus(const std::string& text) {}
 };
 
 class FolderTreeModel {

@@ -1,5 +1,6 @@
 #include "main/ui/folder_tree_qt_model.h"
 
+#include <QMimeData>
 #include <QTreeView>
 
 #include "platform/qt/cp932_text.h"
@@ -76,8 +77,56 @@ QVariant FolderTreeQtModel::data(const QModelIndex& index, int role) const {
 }
 
 Qt::ItemFlags FolderTreeQtModel::flags(const QModelIndex& index) const {
-  if (NodeAt(index) == nullptr) return Qt::NoItemFlags;
-  return Qt::ItemIsEnabled | Qt::ItemIsSelectable;
+  TreeNode* n = NodeAt(index);
+  if (n == nullptr || detached_) return Qt::NoItemFlags;
+  Qt::ItemFlags f = Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemIsDropEnabled;
+  if (n->parent() != nullptr) f |= Qt::ItemIsDragEnabled;
+  if (n->parent() != nullptr && n->IsFolder()) f |= Qt::ItemIsEditable;
+  return f;
+}
+
+bool FolderTreeQtModel::setData(const QModelIndex& index, const QVariant& value, int role) {
+  TreeNode* n = NodeAt(index);
+  if (n == nullptr || role != Qt::EditRole) return false;
+  emit captionEdited(n, value.toString());
+  return false;
+}
+
+QStringList FolderTreeQtModel::mimeTypes() const { return {QString::fromLatin1(kNodeMimeType)}; }
+
+QMimeData* FolderTreeQtModel::mimeData(const QModelIndexList& indexes) const {
+  TreeNode* n = indexes.isEmpty() ? nullptr : NodeAt(indexes.front());
+  if (n == nullptr || n->parent() == nullptr) return nullptr;
+  std::string name = n->IsFolder() ? "folder " + GetFolderPath(n)
+                                   : "card " + std::string(n->info().TextId());
+  auto* data = new QMimeData;
+  data->setData(QString::fromLatin1(kNodeMimeType), QByteArray::fromStdString(name));
+  return data;
+}
+
+Qt::DropActions FolderTreeQtModel::supportedDragActions() const { return Qt::MoveAction; }
+Qt::DropActions FolderTreeQtModel::supportedDropActions() const { return Qt::MoveAction; }
+
+bool FolderTreeQtModel::canDropMimeData(const QMimeData* data, Qt::DropAction, int, int,
+                                        const QModelIndex&) const {
+  return data != nullptr && data->hasFormat(QString::fromLatin1(kNodeMimeType));
+}
+
+bool FolderTreeQtModel::dropMimeData(const QMimeData*, Qt::DropAction, int, int,
+                                     const QModelIndex&) {
+  return false;
+}
+
+TreeNode* FolderTreeQtModel::DraggedNode(
+    const QMimeData* data,
+    const std::function<TreeNode*(bool card, const std::string& name)>& find) const {
+  if (data == nullptr || !data->hasFormat(QString::fromLatin1(kNodeMimeType))) return nullptr;
+  const std::string bytes = data->data(QString::fromLatin1(kNodeMimeType)).toStdString();
+  const size_t blank = bytes.find(' ');
+  if (blank == std::string::npos) return nullptr;
+  const std::string kind = bytes.substr(0, blank);
+  if (kind != "card" && kind != "folder") return nullptr;
+  return find(kind == "card", bytes.substr(blank + 1));
 }
 
 void FolderTreeQtModel::SetImages(QList<QIcon> images) {

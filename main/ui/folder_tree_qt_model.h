@@ -14,12 +14,20 @@
 // tree; changes of rows inside a batch are announced once at its end.
 // The nodes' expand flags are the expand state: attached views follow them
 // and write the user's expands and collapses back.
+//
+// Nodes other than the root can be dragged: the drag carries kNodeMimeType
+// naming the node. The model never moves, removes or renames a row on its
+// own: drops are handled by the window, and a caption edited in place is
+// only announced (captionEdited); the tree changes through FolderTree once
+// the card table has been written.
 #pragma once
 
 #include <QAbstractItemModel>
 #include <QIcon>
 #include <QList>
 #include <QPointer>
+#include <functional>
+#include <string>
 #include <vector>
 
 #include "main/tree/folder_tree.h"
@@ -47,6 +55,23 @@ class FolderTreeQtModel : public QAbstractItemModel, public FolderTreeObserver {
   int columnCount(const QModelIndex& parent = {}) const override;
   QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
   Qt::ItemFlags flags(const QModelIndex& index) const override;
+  // A caption edited in place: announced, never stored.
+  bool setData(const QModelIndex& index, const QVariant& value, int role) override;
+  QStringList mimeTypes() const override;
+  QMimeData* mimeData(const QModelIndexList& indexes) const override;
+  Qt::DropActions supportedDragActions() const override;
+  Qt::DropActions supportedDropActions() const override;
+  bool canDropMimeData(const QMimeData* data, Qt::DropAction action, int row, int column,
+                       const QModelIndex& parent) const override;
+  bool dropMimeData(const QMimeData* data, Qt::DropAction action, int row, int column,
+                    const QModelIndex& parent) override;
+
+  // The type of a dragged node: "card " and the card id, or "folder " and
+  // the folder path (CP932).
+  static constexpr const char* kNodeMimeType = "application/x-quillbox-tree-node";
+  // The node a drag of this model names, or null.
+  TreeNode* DraggedNode(const QMimeData* data, const std::function<TreeNode*(
+      bool card, const std::string& name)>& find) const;
 
   FolderTree& tree() { return tree_; }
   TreeNode* NodeAt(const QModelIndex& index) const;
@@ -79,6 +104,10 @@ class FolderTreeQtModel : public QAbstractItemModel, public FolderTreeObserver {
   void ChildrenReordered(TreeNode* parent) override;
   void UpdateBegun() override;
   void UpdateEnded() override;
+
+ signals:
+  // The user committed `text` as node's caption.
+  void captionEdited(TreeNode* node, const QString& text);
 
  private:
   void Detach();

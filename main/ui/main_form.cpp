@@ -270,7 +270,13 @@ void TMainForm::BuildControls() {
   Tree->setObjectName("Tree");
   Tree->setHeaderHidden(true);
   Tree->setRootIsDecorated(false);
-  Tree->setDragDropMode(QAbstractItemView::InternalMove);
+  // Drags carry the node; drops are the window's own (main_form_folders.cpp).
+  Tree->setDragDropMode(QAbstractItemView::DragDrop);
+  Tree->setDragEnabled(true);
+  Tree->setAcceptDrops(true);
+  Tree->setDropIndicatorShown(false);
+  Tree->setAutoScroll(false);
+  Tree->setEditTriggers(QAbstractItemView::EditKeyPressed | QAbstractItemView::SelectedClicked);
   left->addWidget(Tree, 1);
 
   // Right: title, card buttons, and the main panel with the editors.
@@ -455,19 +461,8 @@ bool TMainForm::eventFilter(QObject* watched, QEvent* event) {
   if (EditorFieldEvent(watched, event)) return true;
   if (watched == MainPanel && event->type() == QEvent::Resize) {
     MainPanelResize();
-  } else if (watched == Tree) {
-    switch (event->type()) {
-      case QEvent::FocusIn: TreeEnter(); break;
-      case QEvent::FocusOut: TreeExit(); break;
-      case QEvent::KeyPress:
-        if (TreeKeyDown(static_cast<QKeyEvent*>(event))) return true;
-        TreeKeyPress();
-        break;
-      default: break;
-    }
-  } else if (watched == Tree->viewport()) {
-    if (event->type() == QEvent::MouseButtonPress) TreeMouseDown();
-    if (event->type() == QEvent::MouseButtonRelease) TreeMouseUp();
+  } else if (TreeWidgetEvent(watched, event)) {
+    return true;
   }
   return QMainWindow::eventFilter(watched, event);
 }
@@ -753,21 +748,10 @@ void TMainForm::MainPanelResize() {
 // Handlers whose behaviour comes with the folder tree, the editor, search,
 // sorting, data sets, transfer, import and export, printing, backup, the
 // options dialog and the dispatcher. Until then they do nothing.
-void TMainForm::TreeDblClick() {}
-void TMainForm::TreeKeyPress() {}
-void TMainForm::TreeEnter() { FocusedEditor = Tree; }
-void TMainForm::TreeExit() {}
-void TMainForm::TreeEditing() {}
-void TMainForm::TreeEdited() {}
-void TMainForm::TreeDragOver() {}
-void TMainForm::TreeDragDrop() {}
-void TMainForm::TreeMouseDown() {}
-void TMainForm::TreeMouseUp() {}
 void TMainForm::TreeGetImageIndex() {}
 void TMainForm::TreeDeletion() {}
 void TMainForm::TreeGetSelectedIndex() {}
 void TMainForm::TreeCustomDrawItem() {}
-void TMainForm::SakujoClick() {}
 void TMainForm::ToFloppyClick() {}
 void TMainForm::CsvHtmlCKClick() {}
 void TMainForm::BackUpClick() {}

@@ -429,6 +429,10 @@ class TMainForm : public QMainWindow {
   // (main_form_datasets.cpp).
   void SetSyuttenClick();
   void KindChange();
+  // Folder operations of the tree and its popup (main_form_folders.cpp).
+  void IkkatuDeleteClick();
+  void MoveNodeClick();
+  void RenameClick();
 
  protected:
   void closeEvent(QCloseEvent* event) override;
@@ -553,6 +557,10 @@ class TMainForm : public QMainWindow {
   void SetupSearch();
   // Keys of the tree; true when the key is used up.
   bool TreeKeyDown(QKeyEvent* event);
+  // Focus, keys, mouse and drops of the tree, handed to its handlers;
+  // true when the event is used up (main_form_folders.cpp).
+  bool TreeWidgetEvent(QObject* watched, QEvent* event);
+  void ConnectCaptionEdits();
   // The editor shows a card: its search words are coloured.
   void CardShown();
   bool start_failure_reported_ = false;

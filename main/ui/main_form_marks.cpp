@@ -52,9 +52,9 @@ const SubMenu kSubMenus[] = {
 
 const ListItem kListItems[] = {
     QUILL_ITEM("", "NewKategori", "新規フォルダ(&N)", NewKategoriClick),
-    QUILL_OTHERS("Rename", "名前の変更(&E)"),
-    QUILL_OTHERS("MoveNode", "移動(&M)"),
-    QUILL_OTHERS("DeleteNode", "削除(&D)"),
+    QUILL_ITEM("", "Rename", "名前の変更(&E)", RenameClick),
+    QUILL_ITEM("", "MoveNode", "移動(&M)", MoveNodeClick),
+    QUILL_ITEM("", "DeleteNode", "削除(&D)", IkkatuDeleteClick),
     QUILL_OTHERS("IkkatuTikan", "一括置換"),
     QUILL_ITEM("", "Hukusei", "複製(&C)", HukuseiClick),
     QUILL_ITEM("", "AllTextOut2", "カード書き出し(&O)...", AllTextOutClick),
@@ -109,11 +109,9 @@ void TMainForm::BuildListPopup() {
     }
   }
   connect(ListPopup, &QMenu::aboutToShow, this, &TMainForm::ListPopupPopup);
-  // The right button on the tree opens it a little above the pointer.
-  Tree->setContextMenuPolicy(Qt::CustomContextMenu);
-  connect(Tree, &QTreeView::customContextMenuRequested, this, [this](const QPoint& at) {
-    ListPopup->popup(Tree->viewport()->mapToGlobal(at - QPoint(0, 5)));
-  });
+  // The right button on the tree opens it through TreeMouseDown, the menu
+  // key through TreeKeyDown.
+  Tree->setContextMenuPolicy(Qt::NoContextMenu);
 }
 
 void TMainForm::ListPopupPopup() {

@@ -20,6 +20,7 @@
 #include "controls/ui/string_grid_pelm.h"
 #include "main/search/search_commands.h"
 #include "main/search/tree_keys.h"
+#include "main/tree/folder_operations.h"
 #include "main/tree/tree_loader.h"
 #include "main/ui/main_form_tree_glue.h"
 #include "main/ui/qt_ui.h"
@@ -145,10 +146,9 @@ bool TMainForm::TreeKeyDown(QKeyEvent* event) {
   // A caption edited in place has its editor inside the tree.
   QWidget* focus = QApplication::focusWidget();
   const bool editing = focus != nullptr && focus != Tree && Tree->isAncestorOf(focus);
-  // A move waiting for its target comes with the folder operations.
   const TreeKeyResult r =
       quill::TreeKeyDown(TreeKeyOf(event->key()), event->modifiers().testFlag(Qt::ShiftModifier),
-                         editing, /*awaiting_move_target=*/false);
+                         editing, TreeModel().tree().picked_node() != nullptr);
   FolderTree& tree = TreeModel().tree();
   switch (r.action) {
     case TreeKeyAction::kExpandBranch:
@@ -164,8 +164,13 @@ bool TMainForm::TreeKeyDown(QKeyEvent* event) {
       PopupActions(ui_, ListPopup, Tree->viewport()->mapToGlobal(row.center()));
       break;
     }
+    case TreeKeyAction::kDeleteNodes:
+      IkkatuDeleteClick();
+      break;
+    case TreeKeyAction::kCancelPick:
+      CancelPick(TreeModel());
+      break;
     default:
-      // Delete and the cancelled move come with the folder operations.
       break;
   }
   return r.consumed;

@@ -77,6 +77,10 @@ void TMainForm::TreeGlue::TreeView::ShowCounts(int64_t cards, int64_t marked) {
 
 void TMainForm::TreeGlue::TreeView::ClearEditor() { form_->Editor().ClearEditor(); }
 
+void TMainForm::TreeGlue::TreeView::ShowStatus(const std::string& text) {
+  form_->tree_glue_->status_label->setText(FromCp932(text));
+}
+
 void TMainForm::TreeGlue::TreeView::SaveSettingsGroup(int group) {
   form_->tree_glue_->SaveSettingsGroup(group);
 }
@@ -110,7 +114,9 @@ TMainForm::TreeGlue::TreeGlue(TMainForm* f)
       editor_view(f),
       deferred(f),
       editor(model, *f->edit_card_, editor_view, deferred),
-      icons(f->env_, f->ui_, f->startup_.program_folder()) {
+      icons(f->env_, f->ui_, f->startup_.program_folder()),
+      folder_view(f),
+      folders(model, editor, folder_view, deferred) {
   model.busy().set_observer(&tree_view);
 }
 
@@ -167,6 +173,10 @@ void TMainForm::SetupTreeAndEditor() {
   Progres->hide();
   Panel1->layout()->addWidget(Progres);
 
+  auto* status = new QLabel(Panel1);
+  status->setObjectName("Status");
+  Panel1->layout()->addWidget(status);
+
   tree_glue_.reset(new TreeGlue(this));
   TreeGlue& g = *tree_glue_;
   g.qt_model->AttachView(Tree);
@@ -175,6 +185,8 @@ void TMainForm::SetupTreeAndEditor() {
           &TMainForm::TreeChange);
   Tree->installEventFilter(new TreeKeyWatcher(Tree, g.editor));
 
+  g.status_label = status;
+  ConnectCaptionEdits();
   g.SetupEditorControls();
   BuildListPopup();
 }

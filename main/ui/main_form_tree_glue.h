@@ -4,9 +4,16 @@
 #pragma once
 
 #include <QObject>
+#include <QPoint>
+#include <QString>
 #include <memory>
+#include <string>
+
+class QEvent;
+class QLabel;
 
 #include "main/card_editor.h"
+#include "main/tree/folder_commands.h"
 #include "main/tree/folder_tree_model.h"
 #include "main/ui/card_icons.h"
 #include "main/ui/folder_tree_qt_model.h"
@@ -28,6 +35,23 @@ struct TMainForm::TreeGlue {
     void ClearEditor() override;
     void SaveSettingsGroup(int group) override;
     void BusyChanged(bool busy) override;
+    void ShowStatus(const std::string& text) override;
+
+   private:
+    TMainForm* form_;
+  };
+
+  // The tree widget as the folder commands see it (main_form_folders.cpp).
+  class FolderView final : public FolderCommandsView {
+   public:
+    explicit FolderView(TMainForm* form) : form_(form) {}
+    void OpenCardWindow(const std::string& card_id) override;
+    void EditInCardWindow() override;
+    void ChooseKind() override;
+    void PopupListMenu() override;
+    void SelectNode(TreeNode* node) override;
+    void SelectNextRow() override;
+    void SetBusyCursor(bool on) override;
 
    private:
     TMainForm* form_;
@@ -105,6 +129,17 @@ struct TMainForm::TreeGlue {
   CardEditor editor;
   // The image list of the tree, the popups and the kind button.
   CardIconList icons;
+  FolderView folder_view;
+  FolderCommands folders;
+  // The status label under the tree ("Status").
+  QLabel* status_label = nullptr;
+  // A caption edited in place, waiting for TreeEdited.
+  std::string edited_path;
+  QString edited_text;
+  // The event of the tree that its handler runs for now.
+  QEvent* tree_event = nullptr;
+  // Where the pointer is on the tree for the event handled now.
+  TreeHit HitAt(QPoint at) const;
   // Set while the window moves the tree's current row itself.
   int selecting = 0;
   // The window's cursor is replaced while busy.
