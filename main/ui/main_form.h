@@ -380,6 +380,8 @@ class TMainForm : public QMainWindow {
   void KansetuYomikomiClick();
   void ToQuillboxClick();
   void ToOtherQuillbok2Click();
+  // The tree popup's "他Quillbox直接書き出し...".
+  void ToOtherClick();
   void IkkatuTextClick();
   void AllTextOutClick();
   void CardOutClick();
@@ -474,7 +476,11 @@ class TMainForm : public QMainWindow {
   Status ShowAtStart();
   // The one-shot folder of the settings into the shared block.
   void ShowOneShotFolder();
-  Status OpenCardStore();
+  // created: the store was missing and has been made empty.
+  Status OpenCardStore(bool* created);
+  // Reads "Sample.dat" beside the program into the store, silently; no
+  // file, nothing (main_form_transfer.cpp).
+  void ReadSampleCards();
   // The tree view, the editor's views and their handlers.
   void SetupTreeAndEditor();
   // The tree's settings before the first load of a data set's tree.
@@ -585,6 +591,9 @@ class TMainForm : public QMainWindow {
                                                                       &DestroyDataSetGlue};
   // The data-set menu in the tray menu, with the window's data sets.
   void BuildDataMenuAtStart();
+  // DataMenu popped up at `at` with the transfer mode given; a choice runs
+  // SwitchDataFile, no choice drops the mode.
+  void PopDataMenu(int transfer_mode, const QPoint& at);
   // The transfer file, the export and the import (main_form_transfer.cpp);
   // made at first use.
   struct TransferGlue;
