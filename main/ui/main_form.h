@@ -18,6 +18,7 @@
 #include "store/card_store.h"
 
 class QCheckBox;
+class QDialog;
 class QIcon;
 class QImage;
 class QPixmap;
@@ -223,6 +224,8 @@ class TMainForm : public QMainWindow {
   Status SwitchDataFile(int index, bool at_start);
   // The small dialogs the window's commands run.
   SmallDialogs& Dialogs();
+  // The icon picker kept for the run (null when the dialogs are a test's).
+  QDialog* KindForm();
   // The HTML view over MainPanel (main_form_html.cpp): ShowHtmlView writes
   // the view files of the editor's card into "tmp" and shows them in a new
   // view in place of Text; HideHtmlView frees the view and shows Text.

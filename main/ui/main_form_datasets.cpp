@@ -20,6 +20,7 @@
 #include "main/ui/form_parts.h"
 #include "main/ui/main_form_register.h"
 #include "main/ui/main_form_tree_glue.h"
+#include "main/ui/search_forms.h"
 #include "main/ui/small_forms.h"
 #include "platform/qt/cp932_text.h"
 #include "platform/ui.h"
@@ -118,6 +119,11 @@ TMainForm::DataSetGlue& TMainForm::DataSetParts() {
 
 DataSets& TMainForm::DataSetList() { return DataSetParts().sets; }
 SmallDialogs& TMainForm::Dialogs() { return DataSetParts().dialogs; }
+
+QDialog* TMainForm::KindForm() {
+  DataSetGlue& g = DataSetParts();
+  return g.own_dialogs != nullptr ? &g.own_dialogs->KindForm() : nullptr;
+}
 
 void TMainForm::BuildDataMenuAtStart() {
   DataSetGlue& g = DataSetParts();

@@ -292,6 +292,16 @@ TEST_F(MainFormDataSetsTest, WriteToAnotherSet) {
   EXPECT_EQ(texts().back(), Utf8ToCp932("ディスクをチェックしてください"));
   EXPECT_EQ(form_->EditCard().GetDataPath(), dir_.File("home") + "/");
 
+  // A target whose store cannot be opened: said why, nothing merged into
+  // it, and the set shown is open again.
+  ui_.Choose(5);
+  form_->ToOtherClick();
+  ASSERT_EQ(texts().size(), before + 5);
+  EXPECT_EQ(texts().back().rfind(Utf8ToCp932("データを開けません。"), 0), 0u);
+  EXPECT_EQ(ReadAll(dir_.File("bad/quilbo7.dat")), std::string(700, '\x7f'));
+  EXPECT_EQ(form_->EditCard().GetDataPath(), dir_.File("home") + "/");
+  EXPECT_EQ(Title(), Utf8ToCp932("データ１:Quillbox"));
+
   // The mode ends with its menu: the tray entry switches again.
   form_->DataMenu->actions()[2]->trigger();
   EXPECT_EQ(form_->settings().DataFileNum, 2);
