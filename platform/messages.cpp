@@ -119,6 +119,9 @@ constexpr std::array<Entry, kMessageCount> kMessages = {{
     {MessageId::kEraseFailed, "完全削除を中止しました。\n%1"},
     {MessageId::kMarkCardsToChange, "変更したいカードにマークを付けて下さい。"},
     {MessageId::kBatchChangeStopped, "一括属性変更を中止しました。\n%1"},
+    {MessageId::kConfirmWriteOlderToo, "更新日が古いものも書き出しますか？"},
+    {MessageId::kConfirmCaption, "確認"},
+    {MessageId::kNoWriteTargetSet, "書き出し先のデータが設定されていません"},
 
     {MessageId::kQuillboxCaption, "Quillbox"},
     {MessageId::kWrittenOut, "書き出しました"},

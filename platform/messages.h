@@ -123,6 +123,9 @@ enum class MessageId {
   kEraseFailed,    // %1: the reason
   kMarkCardsToChange,
   kBatchChangeStopped,  // %1: the reason
+  kConfirmWriteOlderToo,
+  kConfirmCaption,
+  kNoWriteTargetSet,
 
   // Transfer file, text export and import.
   kQuillboxCaption,

@@ -510,7 +510,8 @@ Status CardRecord::MarkDeleted() {
 Status CardRecord::Restore(std::string_view card_id) {
   bool found = false;
   Status s = FindByKey(kTextIdKey, card_id, false, &found);
-  if (!s.ok() || !found) return s;
+  if (!s.ok()) return s;
+  if (!found) return Status::NotFound("no card " + std::string(card_id));
   deleted = 0;
   std::memcpy(row_image.data() + card_row::kYobi + card_row::kDeleted, "   ", 3);
   return CloseUnlessKept(store_.cards().Write(row, row_image.data()));

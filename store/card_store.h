@@ -218,7 +218,8 @@ class CardRecord {
   void Clear();
   // Moves the current card to the bin; a folder row is erased at once.
   Status MarkDeleted();
-  // Takes the card with this id out of the bin.
+  // Takes the card with this id out of the bin; NotFound when no live row
+  // has the id.
   Status Restore(std::string_view card_id);
   // Erases the card with this id (or, when empty, the current row): its
   // text chunks, its values, and its row (marked deleted).

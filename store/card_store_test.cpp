@@ -412,6 +412,7 @@ TEST_F(CardStoreTest, BinRestoreEraseAndReorganize) {
   EXPECT_EQ(c.deleted, 'D');
   EXPECT_EQ(c.text, std::string(2500, 'g'));
 
+  EXPECT_TRUE(c.Restore("0000000000000000").IsNotFound());
   ASSERT_TRUE(c.Restore(gone).ok());
   ASSERT_TRUE(c.FindById(-1, gone, false, &found).ok() && found);
   EXPECT_EQ(c.deleted, 0);

@@ -1,5 +1,7 @@
 #include "main/datasets/data_set_switch.h"
 
+#include "main/transfer/transfer_file.h"
+#include "main/tree/marks.h"
 #include "platform/message_bus.h"
 #include "platform/messages.h"
 #include "platform/protocol/shared_hook_block.h"
@@ -49,20 +51,87 @@ void DataSets::ShowFailure(const Status& status) {
                         MessageText(MessageId::kWarningCaption), kMessageOk);
 }
 
-Status DataSets::SwitchDataFile(int index, bool at_start) {
-  if (index < 0 || index >= kDataFileSlots) index = 0;
-  if (!at_start) view_.SaveCurrentCard();
+Status DataSets::WriteToDataSet(int index, int mode) {
+  if (transfer_ == nullptr) return Status::Ok();
+  const std::string target =
+      index >= 0 && index < kDataFileSlots ? settings_.DataFiles.paths[index] : std::string();
+  if (target.empty()) {
+    // A free slot has no folder: the write would land in the program's own.
+    ui_.ShowMessageDialog(MessageText(MessageId::kNoWriteTargetSet),
+                          MessageText(MessageId::kWarningCaption), kMessageOk);
+    return Status::Invalid("no data set in slot " + std::to_string(index));
+  }
+  TransferContext& ctx = *transfer_;
+  if (ui_.ShowMessageDialog(MessageText(MessageId::kConfirmWriteOlderToo),
+                            MessageText(MessageId::kConfirmCaption), kMessageYesNo) == kResultYes) {
+    ctx.AllTorikomi = 1;
+  }
+  if (mode == 2) RunMarkCommand(ctx.form, MarkCommand::kSetAllMark);
+  std::vector<std::string> unreadable;
+  Status s = WriteAndMerge(ctx, target, &unreadable);
+  if (mode == 2) RunMarkCommand(ctx.form, MarkCommand::kMarkClear);
+  // A write that never reached the read leaves the flag to no other read.
+  ctx.AllTorikomi = 0;
+  if (!s.ok()) return s;
+  if (!unreadable.empty()) {
+    std::string titles;
+    for (const std::string& t : unreadable) titles.append(t).append("\r\n");
+    ui_.ShowMessageDialog(FormatMessage(MessageId::kCardsUnreadable, {titles}),
+                          MessageText(MessageId::kWarningCaption), kMessageOk);
+  } else {
+    ui_.ShowMessageDialog(MessageText(MessageId::kWrittenOut),
+                          MessageText(MessageId::kQuillboxCaption), kMessageOk);
+  }
+  return s;
+}
+
+Status DataSets::WriteAndMerge(TransferContext& ctx, const std::string& target,
+                               std::vector<std::string>* unreadable) {
+  TransferWriteResult written;
+  if (WriteTransferFile(ctx, target, 0, 0, 0, &written) != 0) {
+    ui_.ShowMessageDialog(MessageText(MessageId::kCheckDisk),
+                          MessageText(MessageId::kWarningCaption), kMessageOk);
+    return Status::IoError("transfer file not written in " + target);
+  }
+  *unreadable = std::move(written.unreadable);
   const std::string previous = store_.data_path();
   // A close that fails leaves its journal to the next open's recovery.
   (void)store_.Close();
+  Status s = store_.Open(/*probe=*/true, target);
+  if (s.IsNotFound()) s = store_.Open(/*probe=*/false, target);
+  if (!s.ok()) {
+    ShowFailure(s);
+  } else {
+    // The read says itself why it stopped.
+    TransferReadResult read;
+    if (ReadTransferFile(ctx, target, 1, &read) != 0) {
+      s = Status::Corrupt("transfer file not read in " + target);
+    } else if (read.end != ReadEnd::kComplete) {
+      s = Status::IoError("transfer file read only in part in " + target);
+    }
+  }
+  Status closed = store_.Close();
+  if (s.ok() && !closed.ok()) {
+    ShowFailure(closed);
+    s = closed;
+  }
+  // The set shown is the open one again; a failed opening is shown and
+  // leaves the store on its folder, never on the target's.
+  Status back = Reopen(previous);
+  return s.ok() ? back : s;
+}
 
+Status DataSets::SwitchDataFile(int index, bool at_start) {
+  if (index < 0 || index >= kDataFileSlots) index = 0;
+  if (!at_start) view_.SaveCurrentCard();
   if (transfer_mode != 0) {
     const int mode = transfer_mode;
     transfer_mode = 0;
-    if (transfer_ != nullptr) transfer_->WriteToDataSet(index, mode);
-    // Whatever the transfer did, the set shown is the open one again.
-    return Reopen(previous);
+    return WriteToDataSet(index, mode);
   }
+  const std::string previous = store_.data_path();
+  // A close that fails leaves its journal to the next open's recovery.
+  (void)store_.Close();
 
   const DataFileList& list = settings_.DataFiles;
   int i = index;

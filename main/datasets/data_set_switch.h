@@ -8,12 +8,16 @@
 // before stays open. The window sees the switch through DataSetView.
 //
 // Writing the marked (or all) cards into another set goes through the
-// same menu with a transfer mode; the transfer itself is a DataSetTransfer
-// that the window plugs in. Without one the mode is dropped and nothing
-// is written.
+// same menu with a transfer mode: the cards are written into a transfer
+// file in the chosen set's folder, the store is opened there to merge the
+// file, and the set shown is opened again. "書き出しました" is said only
+// when all three went through; the window's transfer state (the tree, the
+// dialogs, AllTorikomi) is plugged in with set_transfer. Without it the
+// mode is dropped and nothing is written.
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include "main/datasets/data_set_menu.h"
 #include "main/settings.h"
@@ -24,6 +28,7 @@ namespace quill {
 class FileEnv;
 class MessageBus;
 class SharedHookBlock;
+struct TransferContext;
 class Ui;
 
 namespace store {
@@ -51,14 +56,6 @@ class DataSetView {
   virtual void SaveSettingsGroup(int group) = 0;
 };
 
-// Writing cards of the open set into set `index` (transfer mode 1: the
-// marked cards, 2: all of them).
-class DataSetTransfer {
- public:
-  virtual ~DataSetTransfer() = default;
-  virtual void WriteToDataSet(int index, int mode) = 0;
-};
-
 class DataSets {
  public:
   // block and bus may be null (no button bar to tell).
@@ -74,12 +71,22 @@ class DataSets {
   // 0: the menu switches; 1: it writes the marked cards into the chosen
   // set; 2: all cards.
   int transfer_mode = 0;
-  void set_transfer(DataSetTransfer* transfer) { transfer_ = transfer; }
+  // The tree, dialogs and AllTorikomi of the window, over the same store.
+  void set_transfer(TransferContext* transfer) { transfer_ = transfer; }
 
   // Opens set `index` (at_start: from the start or command 105, without
   // saving the editor's card and without touching the one-shot folder).
   // The result is what the store said when no set could be opened.
+  // With a transfer mode set, writes into set `index` instead
+  // (WriteToDataSet) and resets the mode.
   Status SwitchDataFile(int index, bool at_start);
+
+  // Writes the marked cards (mode 1) or every card (mode 2; the marks are
+  // set for it and all cleared after) into set `index`, after asking
+  // whether cards with older update times go too. A free slot is refused.
+  // The set shown stays open; when it cannot be opened again the store is
+  // left on its folder, never on the target's.
+  Status WriteToDataSet(int index, int mode);
 
  private:
   // Whether the store in `folder` can be opened: Ok, NotFound (no store),
@@ -87,6 +94,10 @@ class DataSets {
   Status Probe(const std::string& folder);
   Status Reopen(const std::string& folder);
   void ShowFailure(const Status& status);
+  // Writes the transfer file into `target` and merges it there.
+  // unreadable: the titles of cards left out because they could not be read.
+  Status WriteAndMerge(TransferContext& ctx, const std::string& target,
+                       std::vector<std::string>* unreadable);
 
   FileEnv& env_;
   store::CardStore& store_;
@@ -95,7 +106,7 @@ class DataSets {
   DataSetView& view_;
   SharedHookBlock* block_;
   MessageBus* bus_;
-  DataSetTransfer* transfer_ = nullptr;
+  TransferContext* transfer_ = nullptr;
   DataMenuItems menu_;
 };
 

@@ -1,6 +1,9 @@
 #include "main/dialogs/deleted_cards_bin.h"
 
+#include <unordered_set>
+
 #include "main/dialogs/small_dialogs.h"
+#include "main/transfer/transfer_file.h"
 #include "main/tree/folder_tree_model.h"
 #include "platform/messages.h"
 #include "platform/text_codec.h"
@@ -60,11 +63,12 @@ void DeletedCardsBin::UndeleteSyoriClick() {
 void DeletedCardsBin::Restore(const std::vector<BinCard>& cards,
                               const std::vector<bool>& checked) {
   store::CardRecord work(form_.store());
+  std::unordered_set<std::string> made;
   Status s;
   for (size_t i = 0; s.ok() && i < cards.size(); ++i) {
     if (!checked[i]) continue;
     s = work.Restore(cards[i].id);
-    if (s.ok()) s = view_.EnsureFolderPath(cards[i].folder);
+    if (s.ok()) s = EnsureFolderPath(form_, cards[i].folder, &made);
   }
   Status closed = work.Close();
   if (s.ok()) s = closed;

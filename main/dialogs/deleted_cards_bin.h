@@ -1,5 +1,6 @@
 // The bin of deleted cards (UndeleteSyoriClick): lists every card in the
-// bin, then restores the checked ones into their folders or erases them
+// bin, then restores the checked ones into their folders (the folder rows
+// missing along a card's path written again) or erases them
 // for good and tidies the card files. Every step's result is checked: a
 // failure stops the rest, is shown, and the tree is read again from what
 // the store holds.
@@ -37,11 +38,6 @@ class BinView {
   virtual void SaveCurrentCard() = 0;
   // A folder or card picked for a move is let go.
   virtual void CancelNodeMove() = 0;
-  // The folder of a restored card exists in the store, its missing folder
-  // rows along the path written. Without a way to do that yet, nothing is
-  // done here: the tree's load writes the folder rows of the paths it
-  // meets.
-  virtual Status EnsureFolderPath(const std::string& folder_path) { return Status::Ok(); }
   // The tree is read anew from the store (and shown).
   virtual void ReloadTree() = 0;
 };

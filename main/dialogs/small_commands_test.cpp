@@ -2,6 +2,8 @@
 // temporary folder, with scripted dialogs.
 #include <gtest/gtest.h>
 
+#include <functional>
+
 #include "main/dialogs/batch_change.h"
 #include "main/dialogs/deleted_cards_bin.h"
 #include "main/dialogs/fake_small_dialogs.h"
@@ -23,6 +25,7 @@ class SmallCommandsTest : public testing::Test, public BinView, public BatchChan
   void CancelNodeMove() override {}
   void ReloadTree() override {
     ++reloads_;
+    if (before_reload_) before_reload_();
     EXPECT_TRUE(LoadFolderTree(form_, nullptr).ok());
   }
   void ReloadEditorCard() override {}
@@ -59,7 +62,23 @@ class SmallCommandsTest : public testing::Test, public BinView, public BatchChan
   BatchChange batch_{form_, dialogs_, *this};
   int saves_ = 0;
   int reloads_ = 0;
+  std::function<void()> before_reload_;
 };
+
+// Whether the store holds a folder row for exactly this path.
+bool HasFolderRow(store::CardStore& store, const std::string& path) {
+  store::CardRecord c(store);
+  EXPECT_TRUE(c.SetOpenFlag(true).ok());
+  std::vector<int64_t> rows;
+  EXPECT_TRUE(c.FindCardsByFolder(path, &rows).ok());
+  bool found = false;
+  for (int64_t r : rows) {
+    c.SetRecNo(r);
+    if (c.Load(false).ok() && c.is_folder() && c.folder == path) found = true;
+  }
+  EXPECT_TRUE(c.Close().ok());
+  return found;
+}
 
 TEST_F(SmallCommandsTest, AnEmptyBinOnlySaysSo) {
   ASSERT_TRUE(store_.Open(false, "").ok());
@@ -110,16 +129,28 @@ TEST_F(SmallCommandsTest, RestoreBringsACardBackIntoItsFolderEvenWhenTheFolderWe
   ToBin(kept);
   ToBin(back);
   // The folder is deleted meanwhile: its rows go.
-  for (const char* path : {"A B", "A"}) {
+  for (const std::string path : {"A B", "A"}) {
     store::CardRecord f(store_);
-    bool found = false;
-    ASSERT_TRUE(f.FindByKey("KUBUN", path, false, &found).ok() && found);
-    ASSERT_TRUE(f.MarkDeleted().ok());
+    ASSERT_TRUE(f.SetOpenFlag(true).ok());
+    std::vector<int64_t> rows;
+    ASSERT_TRUE(f.FindCardsByFolder(path, &rows).ok());
+    for (int64_t r : rows) {
+      f.SetRecNo(r);
+      ASSERT_TRUE(f.Load(false).ok());
+      if (f.is_folder() && f.folder == path) ASSERT_TRUE(f.MarkDeleted().ok());
+    }
+    ASSERT_TRUE(f.Close().ok());
+    ASSERT_FALSE(HasFolderRow(store_, path));
   }
   dialogs_.undelete.push_back([](UndeleteForm* f) {
     f->checked = {f->titles[0] == "back", f->titles[1] == "back"};
     return kUndeleteRestore;
   });
+  // The restore itself writes the folder rows, before the tree is read.
+  before_reload_ = [this] {
+    EXPECT_TRUE(HasFolderRow(store_, "A"));
+    EXPECT_TRUE(HasFolderRow(store_, "A B"));
+  };
   bin_.UndeleteSyoriClick();
   EXPECT_EQ(reloads_, 1);
   EXPECT_TRUE(Messages().empty());

@@ -544,10 +544,11 @@ void TMainForm::LoadSettingsAtStart() {
 
 Status TMainForm::OpenDataSetAtStart() {
   // The card store of data set 0: the program folder's, created empty when
-  // missing. (Filling a new store from "Sample.dat" comes with the
-  // transfer file.) The tree of the set to show is loaded by the switch
-  // at the end of the start.
-  Status s = OpenCardStore();
+  // missing and then given the sample cards. The tree of the set to show
+  // is loaded by the switch at the end of the start.
+  bool created = false;
+  Status s = OpenCardStore(&created);
+  if (s.ok() && created) ReadSampleCards();
   if (s.ok()) {
     std::string data_path = edit_card_->GetDataPath();
     while (data_path.size() > 1 && data_path.back() == '/') data_path.pop_back();
@@ -593,9 +594,10 @@ void TMainForm::ShowOneShotFolder() {
   }
 }
 
-Status TMainForm::OpenCardStore() {
+Status TMainForm::OpenCardStore(bool* created) {
   Status probed = edit_card_->Open(/*probe=*/true);
-  if (probed.IsNotFound()) return edit_card_->Open(/*probe=*/false);
+  *created = probed.IsNotFound();
+  if (*created) return edit_card_->Open(/*probe=*/false);
   return probed;
 }
 
@@ -756,7 +758,6 @@ void TMainForm::ToFloppyClick() {}
 void TMainForm::CsvHtmlCKClick() {}
 void TMainForm::BackUpClick() {}
 void TMainForm::Backup2Click() {}
-void TMainForm::ToOtherQuillbok2Click() {}
 void TMainForm::WordWrapActionExecute() {}
 void TMainForm::AutoIndentActionExecute() {}
 void TMainForm::BackColorExecute() {}

@@ -18,6 +18,7 @@
 #include "store/card_store.h"
 
 class QCheckBox;
+class QDialog;
 class QIcon;
 class QImage;
 class QPixmap;
@@ -226,6 +227,8 @@ class TMainForm : public QMainWindow {
   Status SwitchDataFile(int index, bool at_start);
   // The small dialogs the window's commands run.
   SmallDialogs& Dialogs();
+  // The icon picker kept for the run (null when the dialogs are a test's).
+  QDialog* KindForm();
   // The HTML view over MainPanel (main_form_html.cpp): ShowHtmlView writes
   // the view files of the editor's card into "tmp" and shows them in a new
   // view in place of Text; HideHtmlView frees the view and shows Text.
@@ -383,6 +386,8 @@ class TMainForm : public QMainWindow {
   void KansetuYomikomiClick();
   void ToQuillboxClick();
   void ToOtherQuillbok2Click();
+  // The tree popup's "他Quillbox直接書き出し...".
+  void ToOtherClick();
   void IkkatuTextClick();
   void AllTextOutClick();
   void CardOutClick();
@@ -481,7 +486,11 @@ class TMainForm : public QMainWindow {
   Status ShowAtStart();
   // The one-shot folder of the settings into the shared block.
   void ShowOneShotFolder();
-  Status OpenCardStore();
+  // created: the store was missing and has been made empty.
+  Status OpenCardStore(bool* created);
+  // Reads "Sample.dat" beside the program into the store, silently; no
+  // file, nothing (main_form_transfer.cpp).
+  void ReadSampleCards();
   // The tree view, the editor's views and their handlers.
   void SetupTreeAndEditor();
   // The tree's settings before the first load of a data set's tree.
@@ -596,6 +605,9 @@ class TMainForm : public QMainWindow {
                                                                       &DestroyDataSetGlue};
   // The data-set menu in the tray menu, with the window's data sets.
   void BuildDataMenuAtStart();
+  // DataMenu popped up at `at` with the transfer mode given; a choice runs
+  // SwitchDataFile, no choice drops the mode.
+  void PopDataMenu(int transfer_mode, const QPoint& at);
   // The transfer file, the export and the import (main_form_transfer.cpp);
   // made at first use.
   struct TransferGlue;

@@ -18,7 +18,9 @@
 #include "main/tree/node_operations.h"
 #include "main/tree/tree_loader.h"
 #include "main/ui/form_parts.h"
+#include "main/ui/main_form_register.h"
 #include "main/ui/main_form_tree_glue.h"
+#include "main/ui/search_forms.h"
 #include "main/ui/small_forms.h"
 #include "platform/qt/cp932_text.h"
 #include "platform/ui.h"
@@ -82,7 +84,8 @@ struct TMainForm::DataSetGlue final : DataSetView, BinView, BatchChangeView {
     (void)quill::WriteTreeFile(form->TreeModel());
   }
   void ForgetAppendCard() override {
-    // The append command's card is remembered with the register-here menu.
+    // The card to append to belonged to the set left.
+    if (form->register_glue_ != nullptr) form->register_glue_->append.LastAppendCardId.clear();
   }
   void SaveSettingsGroup(int group) override { form->tree_glue_->SaveSettingsGroup(group); }
 
@@ -117,6 +120,11 @@ TMainForm::DataSetGlue& TMainForm::DataSetParts() {
 DataSets& TMainForm::DataSetList() { return DataSetParts().sets; }
 SmallDialogs& TMainForm::Dialogs() { return DataSetParts().dialogs; }
 
+QDialog* TMainForm::KindForm() {
+  DataSetGlue& g = DataSetParts();
+  return g.own_dialogs != nullptr ? &g.own_dialogs->KindForm() : nullptr;
+}
+
 void TMainForm::BuildDataMenuAtStart() {
   DataSetGlue& g = DataSetParts();
   DataMenu->clear();
@@ -149,9 +157,10 @@ Status TMainForm::SwitchDataFile(int index, bool at_start) {
 
 void TMainForm::ReopenDataSet() { SwitchDataFile(settings_.DataFileNum, true); }
 
-void TMainForm::ChangeDataClick() {
+void TMainForm::PopDataMenu(int transfer_mode, const QPoint& at) {
   DataSetGlue& g = DataSetParts();
-  g.sets.transfer_mode = 0;
+  g.sets.set_transfer(&TransferState());
+  g.sets.transfer_mode = transfer_mode;
   std::vector<MenuItem> items;
   const DataMenuItems& menu = g.sets.menu();
   for (int i = 0; i < kDataFileSlots; ++i) {
@@ -162,11 +171,20 @@ void TMainForm::ChangeDataClick() {
     item.checked = menu[i].checked;
     items.push_back(item);
   }
-  const QPoint at = Panel1->mapToGlobal(QPoint(0, 0));
   if (std::optional<int> chosen = ui_.PopupMenu(items, {at.x(), at.y()})) {
     SwitchDataFile(*chosen, false);
   }
+  // A mode left behind would make a later switch from the tray menu write.
+  g.sets.transfer_mode = 0;
 }
+
+void TMainForm::ChangeDataClick() { PopDataMenu(0, Panel1->mapToGlobal(QPoint(0, 0))); }
+
+void TMainForm::ToOtherClick() {
+  PopDataMenu(ShiftDown() ? 2 : 1, Tree->mapToGlobal(QPoint(0, 0)));
+}
+
+void TMainForm::ToOtherQuillbok2Click() { ToOtherClick(); }
 
 void TMainForm::UndeleteSyoriClick() { DataSetParts().bin.UndeleteSyoriClick(); }
 

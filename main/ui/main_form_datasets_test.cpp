@@ -14,11 +14,14 @@
 #include <array>
 #include <filesystem>
 #include <fstream>
+#include <map>
 
 #include "main/datasets/data_set_switch.h"
+#include "main/samples/sample_cards.h"
 #include "main/dialogs/fake_small_dialogs.h"
 #include "main/card_editor.h"
 #include "main/tree/folder_tree_model.h"
+#include "main/tree/node_operations.h"
 #include "main/ui/card_icons.h"
 #include "main/ui/main_form.h"
 #include "main/ui/search_forms.h"
@@ -40,20 +43,40 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// A data set with one folder holding one card.
-void MakeDataSet(const std::string& folder, const std::string& folder_name) {
+// A data set with one folder holding a card "card of <folder_name>" and
+// the further titles given.
+void MakeDataSet(const std::string& folder, const std::string& folder_name,
+                 const std::vector<std::string>& more = {}) {
   fs::create_directories(folder);
-  FakeClock clock;
   store::CardStore store(FileEnv::Default(), folder + "/");
   ASSERT_TRUE(store.Open(false, folder).ok());
   store::WriteFolderRow(store, folder_name);
-  store::CardRecord c(store);
-  c.Clear();
-  c.folder = folder_name;
-  c.title = "card of " + folder_name;
-  c.text = "text";
-  ASSERT_TRUE(c.Write().ok());
+  std::vector<std::string> titles = {"card of " + folder_name};
+  titles.insert(titles.end(), more.begin(), more.end());
+  for (const std::string& title : titles) {
+    store::CardRecord c(store);
+    c.Clear();
+    c.folder = folder_name;
+    c.title = title;
+    c.text = "text";
+    ASSERT_TRUE(c.Write().ok());
+  }
   ASSERT_TRUE(store.Close().ok());
+}
+
+// The live cards of the set in `folder`, title -> card id.
+std::map<std::string, std::string> CardsOfSet(const std::string& folder) {
+  store::CardStore store(FileEnv::Default(), folder + "/");
+  EXPECT_TRUE(store.Open(true, folder).ok());
+  std::map<std::string, std::string> cards;
+  store::CardRecord r(store);
+  std::vector<int64_t> rows;
+  EXPECT_TRUE(r.FindCardsByFolder("", &rows).ok());
+  for (int64_t row : rows) {
+    r.SetRecNo(row);
+    if (r.Load(false).ok() && !r.is_folder() && r.deleted != 'D') cards[r.title] = r.id;
+  }
+  return cards;
 }
 
 class MainFormDataSetsTest : public testing::Test {
@@ -69,10 +92,20 @@ class MainFormDataSetsTest : public testing::Test {
     ASSERT_TRUE(reg.WriteString(kQuillmainEnvKey, "DataFile4", "Three\t" + dir_.File("three")).ok());
     ASSERT_TRUE(reg.WriteString(kQuillmainEnvKey, "DataFile5", "Gone\t" + dir_.File("gone")).ok());
     ASSERT_TRUE(reg.WriteString(kQuillmainEnvKey, "DataFile6", "Bad\t" + dir_.File("bad")).ok());
+    // A folder that cannot be made: a file stands where its parent would.
+    std::ofstream(dir_.File("blocker")) << "x";
+    ASSERT_TRUE(
+        reg.WriteString(kQuillmainEnvKey, "DataFile7", "Blocked\t" + dir_.File("blocker/set")).ok());
     ASSERT_TRUE(reg.WriteString(kQuillmainEnvKey, "DefAddKubun", "Memo").ok());
     ASSERT_TRUE(reg.WriteString(kQuillmainEnvKey, "DefAddKubunFile", "0").ok());
     block_.SetBarWindow(bar_);
     fs::create_directories(dir_.File("home"));
+    Launch(start_argument);
+  }
+
+  // A main window over the folders made by Start.
+  void Launch(const std::string& start_argument = "") {
+    form_.reset();
     MainFormContext context;
     context.program_folder = dir_.File("home") + "/";
     context.registry_path = dir_.File("registry.ini");
@@ -82,6 +115,8 @@ class MainFormDataSetsTest : public testing::Test {
     context.clock = &clock_;
     context.ui = &ui_;
     context.dialogs = &dialogs_;
+    context.shift_down = [this] { return shift_; };
+    context.install_folder = install_;
     form_ = std::make_unique<TMainForm>(std::move(context));
     ASSERT_TRUE(form_->FormCreate().ok());
   }
@@ -103,6 +138,8 @@ class MainFormDataSetsTest : public testing::Test {
   WindowHandle bar_ = bus_.CreateWindow();
   FakeUi ui_;
   FakeSmallDialogs dialogs_;
+  bool shift_ = false;
+  std::string install_;  // where "Sample.dat" is looked for
   std::unique_ptr<TMainForm> form_;
 };
 
@@ -185,6 +222,152 @@ TEST_F(MainFormDataSetsTest, SwitchTable) {
     }
   }
   EXPECT_TRUE(found);
+}
+
+TEST_F(MainFormDataSetsTest, WriteToAnotherSet) {
+  MakeDataSet(dir_.File("home"), "Zero", {"second of Zero"});
+  Start();
+  const std::map<std::string, std::string> zero = CardsOfSet(dir_.File("home"));
+  FolderTree& tree = form_->TreeModel().tree();
+  auto marked = [&] {
+    int n = 0;
+    for (TreeNode* node = tree.first(); node != nullptr; node = node->GetNext()) {
+      if (!node->IsFolder() && node->info().Mark() != 0) ++n;
+    }
+    return n;
+  };
+  auto texts = [&] {
+    std::vector<std::string> t;
+    for (const auto& q : ui_.questions()) t.push_back(q.text);
+    return t;
+  };
+  const std::string ask = Utf8ToCp932("更新日が古いものも書き出しますか？");
+  const std::string done = Utf8ToCp932("書き出しました");
+
+  // The marked card arrives in set 2 with its id; the open set stays open.
+  FindNodeByTextId(zero.at("card of Zero"), tree)->info().SetMark(1);
+  ui_.Choose(2);
+  ui_.Answer(kResultNo);
+  form_->ToOtherClick();
+  EXPECT_EQ(texts(), (std::vector<std::string>{ask, done}));
+  EXPECT_EQ(ui_.questions()[0].caption, Utf8ToCp932("確認"));
+  std::map<std::string, std::string> two = CardsOfSet(dir_.File("two"));
+  EXPECT_EQ(two.size(), 2u);
+  EXPECT_EQ(two["card of Zero"], zero.at("card of Zero"));
+  EXPECT_EQ(form_->settings().DataFileNum, 0);
+  EXPECT_EQ(Title(), Utf8ToCp932("データ１:Quillbox"));
+  EXPECT_EQ(marked(), 1);
+  // A card saved next lands in the set shown.
+  form_->AddNewClick();
+  form_->Title->setText("saved after");
+  form_->SaveButtonClick();
+  EXPECT_EQ(CardsOfSet(dir_.File("home")).count("saved after"), 1u);
+  EXPECT_EQ(CardsOfSet(dir_.File("two")).count("saved after"), 0u);
+
+  // Shift and nothing marked: every card goes, none is marked after.
+  form_->MarkClearClick();
+  shift_ = true;
+  ui_.Choose(3);
+  form_->ToOtherQuillbok2Click();
+  shift_ = false;
+  const std::map<std::string, std::string> three = CardsOfSet(dir_.File("three"));
+  for (const auto& [title, id] : CardsOfSet(dir_.File("home"))) EXPECT_EQ(three.at(title), id);
+  EXPECT_EQ(three.size(), 4u);
+  EXPECT_EQ(marked(), 0);
+  EXPECT_EQ(texts().back(), done);
+
+  // A free slot is refused before anything is asked or written.
+  const size_t before = texts().size();
+  ui_.Choose(8);
+  form_->ToOtherClick();
+  ASSERT_EQ(texts().size(), before + 1);
+  EXPECT_EQ(texts().back(), Utf8ToCp932("書き出し先のデータが設定されていません"));
+  EXPECT_FALSE(fs::exists(dir_.File("home/toquilbo.dat")));
+
+  // A target that cannot be written is warned of, never reported done.
+  ui_.Choose(6);
+  form_->ToOtherClick();
+  ASSERT_EQ(texts().size(), before + 3);
+  EXPECT_EQ(texts()[before + 1], ask);
+  EXPECT_EQ(texts().back(), Utf8ToCp932("ディスクをチェックしてください"));
+  EXPECT_EQ(form_->EditCard().GetDataPath(), dir_.File("home") + "/");
+
+  // A target whose store cannot be opened: said why, nothing merged into
+  // it, and the set shown is open again.
+  ui_.Choose(5);
+  form_->ToOtherClick();
+  ASSERT_EQ(texts().size(), before + 5);
+  EXPECT_EQ(texts().back().rfind(Utf8ToCp932("データを開けません。"), 0), 0u);
+  EXPECT_EQ(ReadAll(dir_.File("bad/quilbo7.dat")), std::string(700, '\x7f'));
+  EXPECT_EQ(form_->EditCard().GetDataPath(), dir_.File("home") + "/");
+  EXPECT_EQ(Title(), Utf8ToCp932("データ１:Quillbox"));
+
+  // The mode ends with its menu: the tray entry switches again.
+  form_->DataMenu->actions()[2]->trigger();
+  EXPECT_EQ(form_->settings().DataFileNum, 2);
+}
+
+// Every live card of the set in `folder`, with its text, by card id.
+std::map<std::string, store::CardRecord> CardsById(const std::string& folder) {
+  std::map<std::string, store::CardRecord> cards;
+  store::CardStore store(FileEnv::Default(), folder + "/");
+  EXPECT_TRUE(store.Open(true, folder).ok());
+  store::CardRecord r(store);
+  EXPECT_TRUE(r.SetOpenFlag(true).ok());
+  std::vector<int64_t> rows;
+  EXPECT_TRUE(r.FindCardsByFolder("", &rows).ok());
+  for (int64_t row : rows) {
+    r.SetRecNo(row);
+    if (r.Load(true).ok() && !r.is_folder() && r.deleted != 'D') cards.emplace(r.id, r);
+  }
+  EXPECT_TRUE(r.Close().ok());
+  return cards;
+}
+
+TEST_F(MainFormDataSetsTest, ANewDataSetZeroGetsTheSampleCardsOnce) {
+  install_ = dir_.File("install");
+  fs::create_directories(install_);
+  fs::copy_file(QUILL_SAMPLE_PATH, install_ + "/Sample.dat");
+  Start();
+  EXPECT_EQ(Questions(), 0u);
+  std::vector<TransferCard> want;
+  ASSERT_TRUE(ParseSampleCards(ReadAll(QUILL_SAMPLE_SOURCE), &want).ok());
+  std::map<std::string, store::CardRecord> got = CardsById(dir_.File("home"));
+  ASSERT_EQ(got.size(), want.size());
+  for (const TransferCard& w : want) {
+    char id[17];
+    std::snprintf(id, sizeof id, "%08X%08X", w.ctime, w.ctick);
+    ASSERT_EQ(got.count(id), 1u) << id;
+    const store::CardRecord& c = got.at(id);
+    EXPECT_EQ(c.folder, w.folder) << id;
+    EXPECT_EQ(c.title, w.title) << id;
+    EXPECT_EQ(c.source, w.source) << id;
+    EXPECT_EQ(c.text, w.text) << id;
+    EXPECT_EQ(c.one_shot_paste, w.one_shot_paste) << id;
+    EXPECT_EQ(c.utime, w.utime) << id;
+    EXPECT_EQ(c.position, w.position) << id;
+    EXPECT_EQ(c.icon, w.icon) << id;
+    EXPECT_EQ(c.kind, w.kind) << id;
+    EXPECT_EQ(c.two_column ? 1 : 0, w.two_column) << id;
+    for (size_t i = 0; i < w.widths.size(); ++i) EXPECT_EQ(c.column_widths[i], w.widths[i]) << id;
+    EXPECT_FALSE(c.auto_title || c.locked) << id;
+  }
+  // The tree shows them under their folder.
+  EXPECT_EQ(form_->TreeModel().tree().root()->first_child()->text(), Utf8ToCp932("サンプル"));
+
+  // A second start finds the set and adds nothing.
+  Launch();
+  EXPECT_EQ(CardsById(dir_.File("home")).size(), want.size());
+  EXPECT_EQ(Questions(), 0u);
+}
+
+TEST_F(MainFormDataSetsTest, WithoutSampleFileANewDataSetZeroStaysEmptySilently) {
+  install_ = dir_.File("install");
+  fs::create_directories(install_);
+  Start();
+  EXPECT_EQ(Questions(), 0u);
+  EXPECT_TRUE(CardsById(dir_.File("home")).empty());
+  EXPECT_TRUE(fs::exists(dir_.File("home/quilbo7.dat")));
 }
 
 TEST_F(MainFormDataSetsTest, AStartArgumentAndAHandOverNameASet) {

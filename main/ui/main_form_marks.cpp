@@ -58,6 +58,7 @@ const ListItem kListItems[] = {
     QUILL_OTHERS("IkkatuTikan", "一括置換"),
     QUILL_ITEM("", "Hukusei", "複製(&C)", HukuseiClick),
     QUILL_ITEM("", "AllTextOut2", "カード書き出し(&O)...", AllTextOutClick),
+    QUILL_ITEM("", "ToOther", "他Quillbox直接書き出し...", ToOtherClick),
     QUILL_ITEM("K3", "SetAllMark", "マーク全セット(&A)", SetAllMarkClick),
     QUILL_ITEM("K3", "FolderMark", "このフォルダのデータをマーク(&F)", FolderMarkClick),
     QUILL_ITEM("K3", "FolderMark2", "このフォルダの下のデータをマーク", FolderMark2Click),

@@ -126,6 +126,7 @@ const Item kItems[] = {
     {"TextPopup", "このカードのフォントをデフォルトのフォントとする", "SetDefaultFontClick"},
     {"TextPopup", "このカードのフォントをデフォルトのフォントに戻す", "BackDefaultFontClick"},
     {"ListPopup", "新規フォルダ(&N)", "NewKategoriClick"},
+    {"ListPopup", "他Quillbox直接書き出し...", "ToOtherClick"},
     {"K3", "マーク全セット(&A)", "SetAllMarkClick"},
     {"K3", "このフォルダのデータをマーク(&F)", "FolderMarkClick"},
     {"K3", "このフォルダの下のデータをマーク", "FolderMark2Click"},

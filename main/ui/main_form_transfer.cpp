@@ -3,6 +3,7 @@
 // tree where the cards changed.
 #include <QGuiApplication>
 
+#include "main/samples/sample_cards.h"
 #include "main/transfer/duplicate.h"
 #include "main/transfer/text_export.h"
 #include "main/transfer/text_import.h"
@@ -52,6 +53,14 @@ void TMainForm::ReloadAfterTransfer() {
   Status s = LoadFolderTree(TreeModel(), nullptr);
   tree_glue_->SelectInView(TreeModel().tree().selected_node());
   if (!s.ok()) ShowWarning(s);
+}
+
+void TMainForm::ReadSampleCards() {
+  if (context_.install_folder.empty()) return;
+  std::string path = context_.install_folder;
+  if (path.back() != '/') path += '/';
+  // A missing file is skipped without a word; a broken one says so.
+  (void)ReadTransferFile(Transfer().ctx, path + kSampleFileName, 0);
 }
 
 void TMainForm::ToQuillboxClick() {

@@ -131,7 +131,7 @@ QuillApp::StartResult QuillApp::Start(int* exit_code) {
     if (!reported) ShowStartFailure(MessageUtf8(MessageId::kCannotStart), s);
     return StartResult::kFailed;
   }
-  kind_form_ = std::make_unique<TKindFm>(main_form_.get(), 0);
+  kind_form_ = main_form_->KindForm();
   replace_form_ = std::make_unique<TReplaceFm>(main_form_.get(), ReplaceForm());
 
   // The main window's handle goes into the block, and messages posted to
@@ -172,7 +172,7 @@ void QuillApp::Finish() {
   notifier_.reset();
   receiver_.reset();
   replace_form_.reset();
-  kind_form_.reset();
+  kind_form_ = nullptr;
   if (main_form_ != nullptr) {
     main_form_->FormDestroy();
     main_form_.reset();

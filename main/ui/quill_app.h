@@ -62,7 +62,7 @@ class QuillApp : public QObject {
   void Finish();
 
   TMainForm* main_form() const { return main_form_.get(); }
-  QDialog* kind_form() const { return kind_form_.get(); }
+  QDialog* kind_form() const { return kind_form_; }
   QDialog* replace_form() const { return replace_form_.get(); }
   WindowHandle main_window_handle() const { return main_window_; }
   const StartArguments& arguments() const { return arguments_; }
@@ -79,7 +79,7 @@ class QuillApp : public QObject {
   std::unique_ptr<InstanceOwner> owner_;
   std::optional<SharedHookBlock> block_;
   std::unique_ptr<TMainForm> main_form_;
-  std::unique_ptr<QDialog> kind_form_;
+  QDialog* kind_form_ = nullptr;  // the main window's
   std::unique_ptr<QDialog> replace_form_;
   WindowHandle main_window_ = 0;
   std::unique_ptr<MessageReceiver> receiver_;
