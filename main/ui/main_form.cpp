@@ -768,11 +768,8 @@ void TMainForm::TreeDeletion() {}
 void TMainForm::TreeGetSelectedIndex() {}
 void TMainForm::TreeCustomDrawItem() {}
 void TMainForm::SakujoClick() {}
-void TMainForm::ToFloppyClick() {}
 void TMainForm::CsvHtmlCKClick() {}
 void TMainForm::PrintOutActionExecute() {}
-void TMainForm::BackUpClick() {}
-void TMainForm::Backup2Click() {}
 void TMainForm::ToOtherQuillbok2Click() {}
 void TMainForm::WordWrapActionExecute() {}
 void TMainForm::AutoIndentActionExecute() {}

@@ -63,6 +63,7 @@ class Shell;
 class HttpFetcher;
 class TWebFm;
 class Ui;
+class Archiver;
 class TreeNode;
 struct TransferContext;
 class TransferDialogs;
@@ -105,6 +106,8 @@ struct MainFormContext {
   HttpFetcher* http = nullptr;
   // The dialogs of the transfer, export and import; null: the Qt forms.
   TransferDialogs* transfer_dialogs = nullptr;
+  // The backup's archiver library; null: lib7-zip32.so in install_folder.
+  Archiver* archiver = nullptr;
 };
 
 class TMainForm : public QMainWindow {
@@ -594,6 +597,8 @@ class TMainForm : public QMainWindow {
   void ReloadAfterTransfer();
   std::unique_ptr<TransferGlue, void (*)(TransferGlue*)> transfer_glue_{nullptr,
                                                                         &DestroyTransferGlue};
+  // The quick or the full backup of the open data set (main_form_backup.cpp).
+  void RunBackup(bool full);
 };
 
 }  // namespace quill
