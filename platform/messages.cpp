@@ -110,6 +110,7 @@ constexpr std::array<Entry, kMessageCount> kMessages = {{
     {MessageId::kBackupPathNotAbsolute, "バックアップ先は / で始まるパスで指定してください: %1"},
     {MessageId::kArchiverResult, "7-zip32が %1 を返しました: %2"},
     {MessageId::kArchiveLacksFile, "%1 に toquilbo.dat が正しく入っていません: %2"},
+    {MessageId::kWorkFolderNotRemoved, "作業フォルダ %1 を削除できませんでした: %2"},
     {MessageId::kNoDataSetFiles, "ファイルがありません"},
     {MessageId::kDataSetNotOpened, "データを開けません。\n%1"},
     {MessageId::kNoDeletedCards, "削除済みカードはありません"},

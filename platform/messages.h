@@ -112,6 +112,7 @@ enum class MessageId {
   kBackupPathNotAbsolute,  // %1: the path
   kArchiverResult,         // %1: the return value, %2: the archiver's output
   kArchiveLacksFile,       // %1: the archive, %2: the reason
+  kWorkFolderNotRemoved,   // %1: the folder, %2: the reason
 
   // Data sets, the bin of deleted cards and the batch change.
   kNoDataSetFiles,

@@ -1,5 +1,6 @@
 #include "controls/ui/panel_button.h"
 
+#include <QHideEvent>
 #include <QMouseEvent>
 
 namespace quill {
@@ -69,6 +70,11 @@ void TPanelButton::mouseReleaseEvent(QMouseEvent* e) {
     }
   }
   emit OnMouseUp(e->button(), e->modifiers(), p.x(), p.y());
+}
+
+void TPanelButton::hideEvent(QHideEvent* e) {
+  Release();
+  QFrame::hideEvent(e);
 }
 
 }  // namespace quill

@@ -5,7 +5,8 @@
 // exactly while the panel looks pressed.
 //
 // The mouse stays with the panel from the press to the release (Qt's
-// implicit grab), so moves and the release outside still reach it.
+// implicit grab), so moves and the release outside still reach it. A
+// panel hidden while pressed ends the press without a click.
 #pragma once
 
 #include <QFont>
@@ -33,6 +34,8 @@ class TPanelButton : public QFrame {
   void mousePressEvent(QMouseEvent* e) override;
   void mouseMoveEvent(QMouseEvent* e) override;
   void mouseReleaseEvent(QMouseEvent* e) override;
+  // Hidden while pressed, the panel gets no release: the press ends here.
+  void hideEvent(QHideEvent* e) override;
 
  private:
   void ShowPressed();

@@ -33,6 +33,10 @@ class PanelButtonTest : public ::testing::Test {
     if (step == "up out") Send(QEvent::MouseButtonRelease, Qt::LeftButton, out, Qt::NoButton);
     if (step == "right") Send(QEvent::MouseButtonPress, Qt::RightButton, in, Qt::RightButton);
     if (step == "right up") Send(QEvent::MouseButtonRelease, Qt::RightButton, out, Qt::NoButton);
+    if (step == "hide") {
+      panel.show();
+      panel.hide();
+    }
     if (step == "press") held_ = Qt::LeftButton;
     if (step == "up in" || step == "up out") held_ = Qt::NoButton;
   }
@@ -57,6 +61,9 @@ TEST_F(PanelButtonTest, LooksFontAndClicksFollowTheMouse) {
       {"two presses", {"press", "up in", "press", "up in"}, false, 2},
       {"the right button", {"right", "out", "right up"}, false, 0},
       {"moves alone", {"in", "out", "up in"}, false, 0},
+      // Hidden while held, the panel sees no release: the press ends there.
+      {"hidden while held", {"press", "hide", "in", "up in"}, false, 0},
+      {"hidden, then pressed anew", {"press", "hide", "press", "up in"}, false, 1},
   };
   panel.resize(80, 30);
   const qreal size = panel.font().pointSizeF();
@@ -89,6 +96,27 @@ TEST_F(PanelButtonTest, TheUsersHandlersSeeEveryEvent) {
   EXPECT_EQ(moves.count(), 2);
   EXPECT_EQ(ups.count(), 2);
   EXPECT_FALSE(pressed_at_click) << "the released look comes before OnClick";
+}
+
+TEST_F(PanelButtonTest, AWindowHiddenWhileHeldEndsThePress) {
+  QWidget window;
+  TPanelButton* inner = new TPanelButton(&window);
+  inner->resize(80, 30);
+  window.show();
+  const qreal size = inner->font().pointSizeF();
+  QSignalSpy clicks(inner, &TPanelButton::OnClick);
+  QMouseEvent press(QEvent::MouseButtonPress, QPointF(20, 10), QPointF(20, 10), Qt::LeftButton,
+                    Qt::LeftButton, Qt::NoModifier);
+  QApplication::sendEvent(inner, &press);
+  ASSERT_TRUE(inner->Pressed());
+  window.hide();
+  EXPECT_FALSE(inner->Pressed());
+  EXPECT_EQ(inner->font().pointSizeF(), size);
+  EXPECT_EQ(inner->frameShadow(), QFrame::Raised);
+  QMouseEvent release(QEvent::MouseButtonRelease, QPointF(20, 10), QPointF(20, 10),
+                      Qt::LeftButton, Qt::NoButton, Qt::NoModifier);
+  QApplication::sendEvent(inner, &release);
+  EXPECT_EQ(clicks.count(), 0);
 }
 
 }  // namespace

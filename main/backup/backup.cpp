@@ -2,6 +2,8 @@
 
 #include <sys/stat.h>
 
+#include <vector>
+
 #include "platform/archive/zip_reading.h"
 #include "platform/archiver.h"
 #include "platform/file_env.h"
@@ -123,38 +125,91 @@ BackupResult BackupRunner::Fail(const std::string& reason) {
   return BackupResult::kFailed;
 }
 
+namespace {
+
+// The work folders of backups are "qbbackup.tmp0", "qbbackup.tmp1", ...
+// in the data folder.
+constexpr const char kWorkFolderPrefix[] = "qbbackup.tmp";
+constexpr int kWorkFolderSlots = 1000;
+
+// Whether a file in a work folder is one a backup puts there: the
+// transfer file or the writer's temporary file beside it.
+bool IsBackupFile(FileEnv& env, const std::string& folder, const std::string& name) {
+  return name.rfind(kTransferFileName, 0) == 0 && env.IsRegularFile(folder + "/" + name);
+}
+
+// Whether `folder` holds nothing but files a backup puts there: a work
+// folder that a run which did not finish left behind. A folder holding
+// anything else is the user's and is left alone.
+bool IsLeftWorkFolder(FileEnv& env, const std::string& folder) {
+  // A link of that name leads to someone else's folder.
+  struct stat st;
+  if (::lstat(folder.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) return false;
+  std::vector<std::string> names;
+  if (!env.ListDir(folder, &names).ok()) return false;
+  for (const std::string& name : names) {
+    if (!IsBackupFile(env, folder, name)) return false;
+  }
+  return true;
+}
+
+// Removes a work folder with the files a backup put into it.
+Status RemoveWorkFolder(FileEnv& env, const std::string& folder) {
+  std::vector<std::string> names;
+  QUILL_RETURN_IF_ERROR(env.ListDir(folder, &names));
+  for (const std::string& name : names) {
+    if (IsBackupFile(env, folder, name)) QUILL_RETURN_IF_ERROR(env.Remove(folder + "/" + name));
+  }
+  return env.RemoveDir(folder);
+}
+
+}  // namespace
+
+std::string BackupRunner::MakeWorkFolder(BackupResult* failed) {
+  FileEnv& env = *c_.env;
+  std::string folder;
+  for (int n = 0; n < kWorkFolderSlots && folder.empty(); ++n) {
+    const std::string candidate = c_.data_folder + kWorkFolderPrefix + std::to_string(n);
+    // A folder left by a backup that was cut off is cleared on the way.
+    if (env.Exists(candidate) && IsLeftWorkFolder(env, candidate)) {
+      (void)RemoveWorkFolder(env, candidate);
+    }
+    if (!env.Exists(candidate)) folder = candidate;
+  }
+  if (folder.empty()) {
+    *failed = Fail(FormatMessage(MessageId::kWorkFolderNotCreated,
+                                 {Utf8ToCp932(c_.data_folder), kWorkFolderPrefix}));
+    return "";
+  }
+  if (Status s = env.CreateDir(folder); !s.ok()) {
+    *failed = Fail(FormatMessage(MessageId::kWorkFolderNotCreated,
+                                 {Utf8ToCp932(folder), Utf8ToCp932(s.message())}));
+    return "";
+  }
+  return folder;
+}
+
 BackupResult BackupRunner::Archive(const std::string& archive) {
   // The command line carries each path in double quotes: a quote inside
   // one would end it early.
   if (c_.data_folder.find('"') != std::string::npos) {
     return Fail(FormatMessage(MessageId::kBackupPathHasQuote, {Utf8ToCp932(c_.data_folder)}));
   }
-  FileEnv& env = *c_.env;
-  std::string folder;
-  for (int n = 0; n < 1000 && folder.empty(); ++n) {
-    const std::string candidate = c_.data_folder + "qbbackup.tmp" + std::to_string(n);
-    if (!env.Exists(candidate)) folder = candidate;
+  BackupResult result = BackupResult::kFailed;
+  const std::string folder = MakeWorkFolder(&result);
+  if (folder.empty()) return result;
+  result = PackInto(folder, archive);
+  // The folder goes again with whatever the writer left in it. When it
+  // cannot, the user hears of it; the next backup clears it.
+  if (Status s = RemoveWorkFolder(*c_.env, folder); !s.ok()) {
+    Warn(*c_.ui, FormatMessage(MessageId::kWorkFolderNotRemoved,
+                               {Utf8ToCp932(folder), Utf8ToCp932(s.message())}));
   }
-  if (folder.empty()) {
-    return Fail(FormatMessage(MessageId::kWorkFolderNotCreated,
-                              {Utf8ToCp932(c_.data_folder), "qbbackup.tmp"}));
-  }
-  if (Status s = env.CreateDir(folder); !s.ok()) {
-    return Fail(FormatMessage(MessageId::kWorkFolderNotCreated,
-                              {Utf8ToCp932(folder), Utf8ToCp932(s.message())}));
-  }
-  const std::string transfer = folder + "/" + kTransferFileName;
-  // The folder goes again with whatever the writer left in it.
-  struct Cleanup {
-    FileEnv& env;
-    const std::string& folder;
-    const std::string& transfer;
-    ~Cleanup() {
-      if (env.Exists(transfer)) env.Remove(transfer);
-      env.RemoveDir(folder);
-    }
-  } cleanup{env, folder, transfer};
+  return result;
+}
 
+BackupResult BackupRunner::PackInto(const std::string& folder, const std::string& archive) {
+  const std::string transfer = folder + "/" + kTransferFileName;
   if (c_.write_transfer_file(folder + "/") != 0) {
     Warn(*c_.ui, MessageText(MessageId::kCheckDisk));
     return BackupResult::kFailed;

@@ -5,7 +5,8 @@
 // shows into a fresh folder inside the data folder, has the archiver
 // library pack it, checks that the archive holds it, and removes the
 // folder with the file again: a "toquilbo.dat" of the user's in the data
-// folder is never touched. The quick backup packs into "QbBkup7" in the
+// folder is never touched. A work folder that a backup cut off left
+// behind (it holds nothing but such files) is cleared by the next one. The quick backup packs into "QbBkup7" in the
 // data folder, the full backup into the path of the setting BackupFile,
 // where "#" stands for the data set's number and "$" for its name.
 //
@@ -95,6 +96,11 @@ class BackupRunner {
   // Writes the transfer file into a fresh folder, packs it into `archive`
   // (UTF-8), checks the archive and removes the folder.
   BackupResult Archive(const std::string& archive);
+  // A fresh work folder in the data folder; "" with *failed set after its
+  // message.
+  std::string MakeWorkFolder(BackupResult* failed);
+  // The transfer file into `folder`, packed into `archive` and checked.
+  BackupResult PackInto(const std::string& folder, const std::string& archive);
   BackupResult Fail(const std::string& reason);
 
   BackupContext c_;

@@ -22,15 +22,6 @@
 namespace quill {
 namespace {
 
-// Every file below a folder with its bytes.
-std::map<std::string, std::string> Snapshot(const std::string& folder) {
-  std::map<std::string, std::string> files;
-  for (const auto& e : std::filesystem::recursive_directory_iterator(folder)) {
-    files[e.path().string()] = e.is_regular_file() ? ReadAll(e.path().string()) : "<dir>";
-  }
-  return files;
-}
-
 std::string Sjis(const char* utf8) { return Utf8ToCp932(utf8); }
 
 TEST(FullArchivePathTest, PlaceholdersAndRefusals) {
@@ -133,7 +124,7 @@ class BackupTest : public ::testing::Test {
     WriteAll(data + "quilbo7.dat", "cards table");
     WriteAll(data + "quilbo7.tx", "texts");
     WriteAll(data + "toquilbo.dat", "the user's own file");
-    data_files = Snapshot(data);
+    data_files = FolderSnapshot(data);
   }
 
   BackupRunner Runner(bool tree_complete = true) {
@@ -191,7 +182,7 @@ TEST_F(BackupTest, QuickBackupPacksIntoTheDataFolderAndLeavesTheDataSetAlone) {
   EXPECT_EQ(packed, last_written);
   // Only the archive is new: the temporary folder is gone, the user's
   // "toquilbo.dat" and the data set's files are as they were.
-  auto now = Snapshot(data);
+  auto now = FolderSnapshot(data);
   now.erase(data + "QbBkup7");
   EXPECT_EQ(now, data_files);
 
@@ -245,7 +236,7 @@ TEST_F(BackupTest, FullBackup) {
     ui = fresh;
     ui.Answer(c.answer);
     card_saves = 0;
-    const auto before = Snapshot(dir.Path());
+    const auto before = FolderSnapshot(dir.Path());
     EXPECT_EQ(Runner(c.tree_complete).FullBackup(Sjis(c.backup_file.c_str())), c.result);
     EXPECT_EQ(card_saves, 1) << "the editor's card is saved first";
     if (*c.message == '\0') {
@@ -254,7 +245,7 @@ TEST_F(BackupTest, FullBackup) {
       ASSERT_EQ(ui.questions().size(), 1u);
       EXPECT_EQ(Texts()[0].rfind(c.message, 0), 0u) << Texts()[0];
     }
-    auto after = Snapshot(dir.Path());
+    auto after = FolderSnapshot(dir.Path());
     if (!c.archive.empty()) {
       std::vector<std::string> names;
       ASSERT_TRUE(ListZipMembers(c.archive, &names).ok());
@@ -278,7 +269,7 @@ TEST_F(BackupTest, FailuresLeaveTheOldArchiveAndTheDataSet) {
   ASSERT_EQ(Runner().FullBackup(Sjis((data + "QbBkup7").c_str())), BackupResult::kFailed);
   std::filesystem::remove(data + "QbBkup7");
   ASSERT_EQ(Runner().QuickBackup(), BackupResult::kDone);
-  data_files = Snapshot(data);
+  data_files = FolderSnapshot(data);
   const std::string notes = dir.File("notes.txt");
   WriteAll(notes, "not a zip");
 
@@ -312,7 +303,7 @@ TEST_F(BackupTest, FailuresLeaveTheOldArchiveAndTheDataSet) {
     env.ClearFaults();
     archiver = FakeArchiver(&SevenZip);
     c.arrange();
-    const auto before = Snapshot(dir.Path());
+    const auto before = FolderSnapshot(dir.Path());
     const BackupResult r =
         c.backup_file.empty() ? Runner().QuickBackup() : Runner().FullBackup(Sjis(c.backup_file.c_str()));
     EXPECT_EQ(r, c.result);
@@ -320,8 +311,46 @@ TEST_F(BackupTest, FailuresLeaveTheOldArchiveAndTheDataSet) {
     EXPECT_EQ(Texts()[0].rfind(c.message, 0), 0u) << Texts()[0];
     EXPECT_EQ(ui.questions()[0].caption, MessageText(MessageId::kWarningCaption));
     env.ClearFaults();
-    EXPECT_EQ(Snapshot(dir.Path()), before) << "old archive, data set and the user's files";
+    EXPECT_EQ(FolderSnapshot(dir.Path()), before) << "old archive, data set and the user's files";
   }
+}
+
+TEST_F(BackupTest, WorkFolders) {
+  // Left by a backup that was cut off: only the transfer file and the
+  // writer's temporary file. A folder of that name holding anything else
+  // is the user's.
+  std::filesystem::create_directory(data + "qbbackup.tmp0");
+  WriteAll(data + "qbbackup.tmp0/toquilbo.dat", "half");
+  WriteAll(data + "qbbackup.tmp0/toquilbo.dat.tmp77", "half");
+  std::filesystem::create_directory(data + "qbbackup.tmp1");
+  WriteAll(data + "qbbackup.tmp1/notes.txt", "mine");
+  std::filesystem::create_directory(dir.File("elsewhere"));
+  WriteAll(dir.File("elsewhere/toquilbo.dat"), "linked");
+  std::filesystem::create_directory_symlink(dir.File("elsewhere"), data + "qbbackup.tmp2");
+  ASSERT_EQ(Runner().QuickBackup(), BackupResult::kDone);
+  EXPECT_TRUE(ui.questions().empty());
+  EXPECT_EQ(written_to, std::vector<std::string>{data + "qbbackup.tmp0/"});
+  EXPECT_FALSE(std::filesystem::exists(data + "qbbackup.tmp0"));
+  EXPECT_EQ(ReadAll(data + "qbbackup.tmp1/notes.txt"), "mine");
+  EXPECT_EQ(ReadAll(dir.File("elsewhere/toquilbo.dat")), "linked");
+
+  // A folder that cannot be removed is named; the backup itself is done,
+  // and the next one clears the folder.
+  env.SetFailRemove(true);
+  EXPECT_EQ(Runner().QuickBackup(), BackupResult::kDone);
+  env.ClearFaults();
+  ASSERT_EQ(Texts().size(), 1u);
+  EXPECT_EQ(Texts()[0].rfind("作業フォルダ " + data + "qbbackup.tmp0 を削除できませんでした", 0),
+            0u)
+      << Texts()[0];
+  EXPECT_EQ(ui.questions()[0].caption, MessageText(MessageId::kWarningCaption));
+  EXPECT_TRUE(std::filesystem::exists(data + "qbbackup.tmp0/toquilbo.dat"));
+  ASSERT_EQ(Runner().QuickBackup(), BackupResult::kDone);
+  EXPECT_EQ(Texts().size(), 1u);
+  EXPECT_FALSE(std::filesystem::exists(data + "qbbackup.tmp0"));
+  std::string packed;
+  ASSERT_TRUE(ReadZipMember(data + "QbBkup7", "toquilbo.dat", &packed).ok());
+  EXPECT_EQ(packed, last_written);
 }
 
 }  // namespace

@@ -591,7 +591,11 @@ Status TreeLoader::Collect(uint32_t place, const ListedRow& listed) {
   }
   uint32_t mark = 0;
   if (settings.FindDel != 0) {
-    if (criteria_ != nullptr && !matched) return Status::Ok();
+    if (criteria_ != nullptr && !matched) {
+      // A card left out of the view: the tree no longer lists them all.
+      form_.tree_complete = 0;
+      return Status::Ok();
+    }
     mark = (settings.FindFolderMark != 0 && criteria_ != nullptr) ? 1 : 0;
   } else {
     mark = matched ? 1 : 0;

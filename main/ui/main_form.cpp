@@ -754,10 +754,7 @@ void TMainForm::TreeGetImageIndex() {}
 void TMainForm::TreeDeletion() {}
 void TMainForm::TreeGetSelectedIndex() {}
 void TMainForm::TreeCustomDrawItem() {}
-void TMainForm::ToFloppyClick() {}
 void TMainForm::CsvHtmlCKClick() {}
-void TMainForm::BackUpClick() {}
-void TMainForm::Backup2Click() {}
 void TMainForm::WordWrapActionExecute() {}
 void TMainForm::AutoIndentActionExecute() {}
 void TMainForm::BackColorExecute() {}

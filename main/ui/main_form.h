@@ -65,6 +65,7 @@ class Shell;
 class HttpFetcher;
 class TWebFm;
 class Ui;
+class Archiver;
 class TreeNode;
 struct TransferContext;
 class TransferDialogs;
@@ -109,6 +110,8 @@ struct MainFormContext {
   TransferDialogs* transfer_dialogs = nullptr;
   // The printer the print dialog prints on; null: the system's default.
   QPrinter* printer = nullptr;
+  // The backup's archiver library; null: lib7-zip32.so in install_folder.
+  Archiver* archiver = nullptr;
 };
 
 class TMainForm : public QMainWindow {
@@ -622,6 +625,8 @@ class TMainForm : public QMainWindow {
   struct PrintGlue;
   static void DestroyPrintGlue(PrintGlue* glue);
   std::unique_ptr<PrintGlue, void (*)(PrintGlue*)> print_glue_{nullptr, &DestroyPrintGlue};
+  // The quick or the full backup of the open data set (main_form_backup.cpp).
+  void RunBackup(bool full);
 };
 
 }  // namespace quill

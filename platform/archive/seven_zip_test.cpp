@@ -18,18 +18,6 @@
 namespace quill {
 namespace {
 
-// Runs a command and returns its standard output; *status its exit status.
-std::string RunCommand(const std::string& command, int* status) {
-  std::string out;
-  FILE* p = ::popen(command.c_str(), "r");
-  if (p == nullptr) return out;
-  char buf[4096];
-  size_t n;
-  while ((n = std::fread(buf, 1, sizeof buf, p)) > 0) out.append(buf, n);
-  *status = ::pclose(p);
-  return out;
-}
-
 std::string Command(const std::string& archive, const std::string& file) {
   return "a -tzip \"" + archive + "\" \"" + file + "\"";
 }
