@@ -129,6 +129,8 @@ constexpr std::array<Entry, kMessageCount> kMessages = {{
     {MessageId::kNotOnClipboard, "クリップボードに入りませんでした"},
     {MessageId::kImportCut,
      "1,000,000バイトを超えた部分は取り込みませんでした。\n%1"},
+    {MessageId::kTableTooLargeForText,
+     "表が1,000,000バイトを超えるので、テキストに戻せません。"},
 }};
 
 // Each entry sits at its id's place, so the table is indexed by id.

@@ -132,6 +132,7 @@ enum class MessageId {
   kNoMarkedCards,
   kNotOnClipboard,
   kImportCut,            // %1: the files
+  kTableTooLargeForText,
 
   kCount,
 };
