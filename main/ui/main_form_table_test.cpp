@@ -17,6 +17,7 @@
 #include "main/card_editor.h"
 #include "main/cardwin/card_window_list.h"
 #include "main/ui/main_form.h"
+#include "main/ui/main_form_test_support.h"
 #include "platform/headless/fake_shell.h"
 #include "platform/headless/fake_ui.h"
 #include "platform/headless/temp_dir.h"
@@ -60,26 +61,15 @@ class MainFormTableTest : public testing::Test {
       EXPECT_TRUE(cards_->Close().ok());
       cards_.reset();
     }
-    MainFormContext context;
-    context.program_folder = dir_.Path() + "/";
-    context.registry_path = dir_.File("registry.ini");
-    context.ui = &ui_;
+    MainFormContext context = TestFormContext(dir_, ui_);
     context.shell = &shell_;
-    form_ = std::make_unique<TMainForm>(std::move(context));
-    Status s = form_->FormCreate();
-    EXPECT_TRUE(s.ok()) << s.ToString();
+    form_ = StartedForm(std::move(context));
   }
 
   // Selects the card as the user does in the tree.
   void Select(const std::string& id) { form_->ShowCardById(id); }
 
-  store::CardRecord Read(const std::string& id) {
-    store::CardRecord r(form_->EditCard().store());
-    bool found = false;
-    EXPECT_TRUE(r.FindByKey("TEXT_ID", id, true, &found).ok());
-    EXPECT_TRUE(found);
-    return r;
-  }
+  store::CardRecord Read(const std::string& id) { return StoredCard(*form_, id); }
 
   GridModel& Grid() { return form_->CsvGrid->Grid(); }
 

@@ -15,6 +15,7 @@
 #include "controls/ui/string_grid_pelm.h"
 #include "main/cardwin/card_window_list.h"
 #include "main/ui/main_form.h"
+#include "main/ui/main_form_test_support.h"
 #include "main/ui/text_form.h"
 #include "platform/headless/fake_shell.h"
 #include "platform/headless/fake_ui.h"
@@ -54,13 +55,9 @@ class TextFormDesktopTest : public testing::Test {
     text_ = store::WriteKindCard(cards, "F", "Links", "see http://x.jp/a here\r\n", 0);
     table_ = store::WriteKindCard(cards, "F", "Table", "a\tb\r\n", 'C');
     EXPECT_TRUE(cards.Close().ok());
-    MainFormContext context;
-    context.program_folder = dir_.Path() + "/";
-    context.registry_path = dir_.File("registry.ini");
-    context.ui = &ui_;
+    MainFormContext context = TestFormContext(dir_, ui_);
     context.shell = &shell_;
-    form_ = std::make_unique<TMainForm>(std::move(context));
-    EXPECT_TRUE(form_->FormCreate().ok());
+    form_ = StartedForm(std::move(context));
   }
 
   TTextFm& Open(const std::string& id) {
@@ -126,10 +123,7 @@ TEST_F(TextFormDesktopTest, TopmostLinksAndDroppedFiles) {
   EXPECT_EQ(t.CsvGrid->Grid().Cell(2, 1), "<file=" + path + ">");
   t.close();
   EXPECT_TRUE(QTest::qWaitFor([&] { return form_->FindCardWindowIndex(table_) < 0; }, 3000));
-  store::CardRecord r(form_->EditCard().store());
-  bool found = false;
-  ASSERT_TRUE(r.FindByKey("TEXT_ID", table_, true, &found).ok());
-  EXPECT_EQ(r.text, "a\t<file=" + path + ">\r\n");
+  EXPECT_EQ(StoredCard(*form_, table_).text, "a\t<file=" + path + ">\r\n");
 }
 
 }  // namespace
