@@ -1,8 +1,12 @@
 #include "main/card_editor.h"
 
+#include <algorithm>
 #include <array>
 #include <cstdio>
 
+#include "clip/html_marker.h"
+#include "controls/grid_model.h"
+#include "main/links/cell_link.h"
 #include "main/search/history_list.h"
 #include "main/tree/folder_tree_model.h"
 #include "main/tree/node_operations.h"
@@ -78,6 +82,10 @@ struct SavedFields {
 
 }  // namespace
 
+bool HasHtmlMarker(std::string_view text) {
+  return text.find(kHtmlMarkerLine) != std::string_view::npos;
+}
+
 size_t FittingInsertion(std::string_view inserted, size_t other_bytes, size_t limit) {
   if (other_bytes >= limit) return 0;
   const size_t room = limit - other_bytes;
@@ -95,8 +103,8 @@ size_t FittingInsertion(std::string_view inserted, size_t other_bytes, size_t li
 }
 
 CardEditor::CardEditor(FolderTreeModel& form, store::CardRecord& edit_card, CardEditorView& view,
-                       DeferredCommands& scheduler)
-    : form_(form), edit_card_(edit_card), view_(view), scheduler_(scheduler) {}
+                       GridModel& grid, DeferredCommands& scheduler)
+    : form_(form), edit_card_(edit_card), view_(view), grid_(grid), scheduler_(scheduler) {}
 
 TreeNode* CardEditor::EditNode() const { return form_.tree().editor_node(); }
 TreeNode* CardEditor::SelectedNode() const { return form_.tree().selected_node(); }
@@ -144,12 +152,17 @@ void CardEditor::ShowCard(bool header_only) {
 
   if (!header_only) {
     EditIcon = c.icon;
-    // Tables and HTML pages are shown as their text, read-only, until
-    // their own views exist.
+    // A table is edited in the grid; a page is shown by the view over
+    // the text (the view opens it when it takes the text).
     BodyMode = (c.kind == 'C' || c.kind == 'H') ? c.kind : 0;
-    view_.ShowTextBody();
     view_.SetBodyFont(font);
-    view_.SetBodyText(c.text, false);
+    if (BodyMode == 'C') {
+      view_.SetBodyText(c.text, false);
+      ShowTableBody();
+    } else {
+      view_.ShowTextBody();
+      view_.SetBodyText(c.text, false);
+    }
     view_.SetChecked(EditorControl::kCsvHtmlCK, c.kind != 0);
   }
 
@@ -167,18 +180,23 @@ void CardEditor::ShowCard(bool header_only) {
 }
 
 void CardEditor::SetEditorEnabled(bool e) {
+  editor_enabled_ = e;
   for (EditorControl c : {EditorControl::kTitle, EditorControl::kKindButton,
-                          EditorControl::kCsvGrid, EditorControl::kText, EditorControl::kDel,
-                          EditorControl::kSakujo, EditorControl::kTikan}) {
+                          EditorControl::kText, EditorControl::kDel, EditorControl::kSakujo,
+                          EditorControl::kTikan}) {
     view_.SetEnabled(c, e);
   }
   const bool locked = view_.Checked(EditorControl::kLockCheckBox);
   view_.SetEnabled(EditorControl::kCsvHtmlCK, locked ? false : e);
   view_.SetEnabled(EditorControl::kSyutten, locked ? false : e);
+  ApplyBodyReadOnly();
 }
 
 void CardEditor::ApplyBodyReadOnly() {
-  view_.SetBodyReadOnly(view_.Checked(EditorControl::kLockCheckBox) || BodyMode != 0);
+  const bool locked = view_.Checked(EditorControl::kLockCheckBox);
+  view_.SetBodyReadOnly(locked || BodyMode != 0);
+  // The grid has no read-only state: a locked table is not edited at all.
+  view_.SetEnabled(EditorControl::kCsvGrid, editor_enabled_ && !locked);
 }
 
 void CardEditor::ClearEditor() {
@@ -238,8 +256,20 @@ CardEditor::EditorValues CardEditor::TakeEditorValues() {
   EditorValues v;
   v.changed = FontChanged != 0;
   if (BodyMode == 'C') {
-    // A table is shown read-only as its text: its text, column widths
-    // and two-column flag stay as stored.
+    // The grid's table is taken when it was edited or the card was text
+    // until now; a table of exactly two data columns is a two-column card.
+    if (grid_.Modified != 0 || c.kind == 0) {
+      WidthList widths{};
+      grid_.GetSize(widths);
+      std::copy(widths.begin(), widths.end(), c.column_widths.begin());
+      c.text = grid_.FromCsv(-1, 0, 0, 0);
+      v.changed = true;
+    }
+    const bool two_column = grid_.ColCount() == 3;
+    if (two_column != c.two_column) {
+      c.two_column = two_column;
+      v.changed = true;
+    }
     v.kind = 'C';
   } else {
     c.two_column = false;
@@ -625,6 +655,74 @@ void CardEditor::BunkatuCardClick() {
   PutAfter(node, current);
   --changing_tree_;
   AfterNewNode(folder);
+}
+
+// --- table and HTML bodies ---
+
+void CardEditor::CsvHtmlCKClick() {
+  view_.SetEnabled(EditorControl::kSaveButton, true);
+  if (view_.Checked(EditorControl::kCsvHtmlCK)) {
+    if (HasHtmlMarker(view_.BodyText())) {
+      BodyMode = 'H';
+      view_.ShowHtmlBody();
+    } else {
+      BodyMode = 'C';
+      ShowTableBody();
+      // The save stores the table even when the grid is left as it is.
+      grid_.Modified = 1;
+    }
+  } else {
+    if (BodyMode == 'C') {
+      // A table that the text editor cannot hold whole stays a table.
+      std::string text = grid_.FromCsv(-1, 0, 0, 0);
+      if (text.size() > kBodyLimitBytes) {
+        view_.SetChecked(EditorControl::kCsvHtmlCK, true);
+        Warn(MessageId::kTableTooLargeForText);
+        return;
+      }
+      WidthList widths{};
+      grid_.GetSize(widths);
+      std::copy(widths.begin(), widths.end(), edit_card_.column_widths.begin());
+      view_.SetBodyText(text, true);
+    }
+    // A page's text stays as it was.
+    BodyMode = 0;
+    view_.ShowTextBody();
+  }
+  ApplyBodyReadOnly();
+}
+
+void CardEditor::ShowTableBody() {
+  view_.ShowTableBody();
+  grid_.Init();
+  grid_.ToCsv(view_.BodyText(), 1, 1, 0);
+  WidthList widths{};
+  std::copy(edit_card_.column_widths.begin(), edit_card_.column_widths.end(), widths.begin());
+  grid_.SetSize(widths);
+  grid_.Modified = 0;
+}
+
+void CardEditor::DropFiles(const std::vector<std::string>& paths) {
+  // A card edited in a card window, or no card at all, takes nothing.
+  if (paths.empty() || !editor_enabled_ || EditNode() == nullptr) return;
+  if (view_.Checked(EditorControl::kLockCheckBox) || BodyMode == 'H') return;
+  const std::string& path = paths.front();
+  // TAB, CR or LF would split the link over cells or lines.
+  if (!PathFitsCell(path)) {
+    form_.ui().MessageBeep();
+    return;
+  }
+  const std::string link = FileLinkText(path);
+  if (BodyMode == 'C') {
+    grid_.SetUndo();
+    grid_.SetCell(grid_.Col(), grid_.Row(), link);
+    // A drop is an edit: leaving the card stores it.
+    grid_.Modified = 1;
+    if (grid_.view_changed) grid_.view_changed();
+  } else {
+    view_.InsertIntoBody(std::min(view_.BodyCaret(), view_.BodyText().size()), link);
+  }
+  TextChange();
 }
 
 // --- the body's limit and the fields' colours ---

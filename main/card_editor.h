@@ -27,6 +27,7 @@
 namespace quill {
 
 class FolderTreeModel;
+class GridModel;
 
 namespace store {
 class CardRecord;
@@ -64,6 +65,9 @@ enum class EditorControl {
 
 // The body editor's limit in CP932 bytes (line ends counted as CR LF).
 inline constexpr size_t kBodyLimitBytes = 1000000;
+
+// Whether the text holds the marker line of an HTML card anywhere.
+bool HasHtmlMarker(std::string_view text);
 
 // How many bytes of `inserted` (CP932, CR LF) fit into a body whose other
 // text takes `other_bytes`, keeping the whole within `limit`: all of it
@@ -113,6 +117,17 @@ class CardEditorView {
   virtual void SetBodyFont(const CardFont& font) = 0;
   // The text editor is shown (the grid and the HTML view are not).
   virtual void ShowTextBody() = 0;
+  // The grid is shown in place of the text editor (the HTML view closed),
+  // with the text editor's font and a row height of its point size + 10.
+  virtual void ShowTableBody() {}
+  // The HTML view of the body's text is shown in place of the text editor.
+  virtual void ShowHtmlBody() {}
+  // Inserts text at byte `offset` of the body as an edit of the user's and
+  // selects what was inserted.
+  virtual void InsertIntoBody(size_t offset, const std::string& text) {
+    (void)offset;
+    (void)text;
+  }
   // Makes node the tree's current row; runs no selection handler.
   virtual void SelectNode(TreeNode* node) = 0;
   virtual void FocusBody() = 0;
@@ -136,8 +151,9 @@ class CardEditor {
  public:
   // edit_card is the window's card of the editor; it must belong to the
   // form's card store.
+  // grid is the table editor of the panel: a table card's body.
   CardEditor(FolderTreeModel& form, store::CardRecord& edit_card, CardEditorView& view,
-             DeferredCommands& scheduler);
+             GridModel& grid, DeferredCommands& scheduler);
 
   store::CardRecord& EditCard() { return edit_card_; }
   TreeNode* EditNode() const;
@@ -179,6 +195,22 @@ class CardEditor {
   void LockCheckBoxClick();
   void SyuttenChange();
   void BunkatuCardClick();
+
+  // Table and HTML bodies. CsvHtmlCKClick switches the body between text
+  // and table (or HTML, when the text holds the HTML marker) as the check
+  // box now says. A table too large for the text editor stays a table.
+  void CsvHtmlCKClick();
+  // The grid filled from the body's text, whatever its size, with the
+  // card's column widths; not modified.
+  void ShowTableBody();
+  // The grid's change: the card can be saved or its edits cancelled.
+  void CsvGridChangeAfter() { TextChange(); }
+  // Dropped local files (CP932 paths): the first becomes a file link in
+  // the grid's current cell (one undo step) or at the body's caret,
+  // selected. Nothing changes while the card is locked, shown as a page,
+  // edited in a card window or when no card is in the editor; a path that
+  // no cell or line can hold is refused with a beep.
+  void DropFiles(const std::vector<std::string>& paths);
 
   // Text entered into the body (typed, pasted, dropped) beside
   // other_bytes of body text: how many of its bytes stay within
@@ -248,7 +280,10 @@ class CardEditor {
   FolderTreeModel& form_;
   store::CardRecord& edit_card_;
   CardEditorView& view_;
+  GridModel& grid_;
   DeferredCommands& scheduler_;
+  // The controls are enabled (no card window edits the card).
+  bool editor_enabled_ = true;
   // Tree changes made by the editor itself: the selection handler waits.
   int changing_tree_ = 0;
 };

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "controls/grid_model.h"
 #include "main/tree/folder_tree_model.h"
 #include "main/tree/tree_loader.h"
 #include "platform/headless/fake_ui.h"
@@ -166,7 +167,8 @@ class CardEditorTest : public ::testing::Test {
   CardRecord edit_card_{store_};
   FakeEditorView view_;
   FakeDeferred deferred_;
-  CardEditor editor_{form_, edit_card_, view_, deferred_};
+  GridModel grid_;
+  CardEditor editor_{form_, edit_card_, view_, grid_, deferred_};
   uint32_t next_position_ = 0;
 };
 
@@ -578,7 +580,7 @@ TEST_F(CardEditorTest, FieldsAreGreyWithoutTheFocusWhenCtrlColorIsOn) {
     void SetFieldColor(EditorControl c, int32_t color) override { colors[c] = color; }
     std::map<EditorControl, int32_t> colors;
   } view;
-  CardEditor editor(form_, edit_card_, view, deferred_);
+  CardEditor editor(form_, edit_card_, view, grid_, deferred_);
   constexpr int32_t kBack = 0x00123456;
   settings_.TextBackColor = kBack;
   const auto T = EditorControl::kTitle, X = EditorControl::kText, Y = EditorControl::kSyutten;

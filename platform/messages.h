@@ -147,6 +147,9 @@ enum class MessageId {
   kNotOnClipboard,
   kImportCut,            // %1: the files
 
+  // Table cards.
+  kTableTooLargeForText,
+
   // Printing.
   kPrintHtmlCard,
   kPrintFailed,

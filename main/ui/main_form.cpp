@@ -33,6 +33,7 @@
 #include <algorithm>
 #include <string_view>
 
+#include "controls/ui/string_grid_pelm.h"
 #include "main/tree/tree_loader.h"
 #include "platform/qt/cp932_text.h"
 #include "main/ui/flow_layout.h"
@@ -350,10 +351,10 @@ void TMainForm::BuildControls() {
   panel->setContentsMargins(0, 0, 0, 0);
   Text = new QPlainTextEdit(MainPanel);
   Text->setObjectName("Text");
-  // The grid takes the text's place for table cards; until it exists the
-  // place holder stays disabled and hidden.
-  CsvGrid = new QWidget(MainPanel);
+  // The grid takes the text's place for table cards.
+  CsvGrid = new TStringGridPelm(MainPanel);
   CsvGrid->setObjectName("CsvGrid");
+  CsvGrid->SetRowHeight(24);
   CsvGrid->setEnabled(false);
   CsvGrid->hide();
   panel->addWidget(Text);
@@ -754,7 +755,6 @@ void TMainForm::TreeGetImageIndex() {}
 void TMainForm::TreeDeletion() {}
 void TMainForm::TreeGetSelectedIndex() {}
 void TMainForm::TreeCustomDrawItem() {}
-void TMainForm::CsvHtmlCKClick() {}
 void TMainForm::WordWrapActionExecute() {}
 void TMainForm::AutoIndentActionExecute() {}
 void TMainForm::BackColorExecute() {}

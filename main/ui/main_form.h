@@ -64,6 +64,7 @@ class SearchCommands;
 class Shell;
 class HttpFetcher;
 class TWebFm;
+class TStringGridPelm;
 class Ui;
 class Archiver;
 class TreeNode;
@@ -238,6 +239,14 @@ class TMainForm : public QMainWindow {
   void ShowHtmlView();
   void HideHtmlView();
   TWebFm* WebView = nullptr;
+  // Table cards (main_form_table.cpp): the body shown as the grid or as
+  // the text; dropped local files (CP932 paths) as a file link in the grid
+  // or the text; the first live card titled exactly `title` in a card
+  // window.
+  void ShowTableBody();
+  void ShowTextBody();
+  void DropFilesToGrid(const std::vector<std::string>& paths);
+  void OpenLinkedCard(const std::string& title);
   // The transfer's state (AllTorikomi) and dialogs (main_form_transfer.cpp).
   TransferContext& TransferState();
 
@@ -278,7 +287,7 @@ class TMainForm : public QMainWindow {
   QToolButton* KensakuMark;
   QWidget* MainPanel;
   QPlainTextEdit* Text;
-  QWidget* CsvGrid;
+  TStringGridPelm* CsvGrid;
   QTimer* Timer1;
   QTimer* CheckActiveTimer;
 
@@ -345,6 +354,13 @@ class TMainForm : public QMainWindow {
   void WindowClick();
   void KindButtonClick();
   void CsvHtmlCKClick();
+  // The grid's events.
+  void CsvGridEnter();
+  void CsvGridChangeAfter();
+  void CsvGridSaveRequest();
+  void CsvGridFindRequest();
+  void CsvGridLink();
+  void CsvGridDblClick();
   void PrintOutActionExecute();
   void SuperKeyStatusClick();
   void AutoTitleClick();
@@ -449,6 +465,8 @@ class TMainForm : public QMainWindow {
 
  private:
   void BuildControls();
+  // The grid's events and the drops of files on the window's widgets.
+  void SetupTableBody();
   void BuildMenus();
   void WireControls();
   // Closing, step by step; returns false when closing is cancelled.

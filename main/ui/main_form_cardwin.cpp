@@ -2,7 +2,7 @@
 // main/cardwin/) over the window's store, tree, editor and clipboard; the
 // windows themselves (TTextFm) with what they ask of the main window; and
 // the handlers OpenCard, OpenCardWindow, StoreCardWindowResult,
-// WindowClick and TikanClick.
+// WindowClick and TikanClick, and the links of the main window's grid.
 #include <QAction>
 #include <QCheckBox>
 #include <QPlainTextEdit>
@@ -156,7 +156,8 @@ struct TMainForm::CardWindowGlue final : CardWindowHost, TextFormOwner {
     return picker.Result();
   }
 
-  // The first live card with this title, in a card window.
+  // The first live card with this title, in a card window. The editor's
+  // own card is stored first and then left to the window.
   void OpenLinkedCard(const std::string& title) {
     std::optional<std::string> id;
     Status s = FindLinkedCard(form->card_store_, title, &id);
@@ -164,7 +165,9 @@ struct TMainForm::CardWindowGlue final : CardWindowHost, TextFormOwner {
       form->ShowWarning(s);
       return;
     }
-    if (id) list.OpenCardWindow(*id);
+    if (!id) return;
+    if (*id == EditorCardId()) form->Editor().SaveCurrentCard(true);
+    form->OpenCardWindow(*id);
   }
 
   TMainForm* form;
@@ -243,6 +246,17 @@ void TMainForm::TikanClick() {
   CardWindowGlue& glue = *(CardWindows(), card_window_glue_);
   glue.windows.SetRaiseAbove(glue.block.MainWindow(), false);
   OpenCardWindow(id);
+}
+
+void TMainForm::CsvGridLink() {
+  const GridModel& grid = CsvGrid->Grid();
+  CardWindows();
+  card_window_glue_->OpenCellLink(grid.Cell(grid.Col(), grid.Row()));
+}
+
+void TMainForm::OpenLinkedCard(const std::string& title) {
+  CardWindows();
+  card_window_glue_->OpenLinkedCard(title);
 }
 
 void TMainForm::CloseCardWindows() {

@@ -11,6 +11,7 @@
 #include "controls/ui/string_grid_pelm.h"
 #include "main/cardwin/card_window_list.h"
 #include "main/ui/main_form.h"
+#include "main/ui/main_form_test_support.h"
 #include "main/ui/text_form.h"
 #include "platform/headless/fake_clipboard.h"
 #include "platform/headless/fake_clock.h"
@@ -39,23 +40,12 @@ class MainFormCardWindowTest : public testing::Test {
     table_ = store::WriteKindCard(cards, "F", "Table", "a\tb\tc\r\n", 'C');
     EXPECT_TRUE(cards.Close().ok());
 
-    MainFormContext context;
-    context.program_folder = dir_.Path() + "/";
-    context.registry_path = dir_.File("registry.ini");
-    context.ui = &ui_;
+    MainFormContext context = TestFormContext(dir_, ui_);
     context.clipboard = &clipboard_;
-    form_ = std::make_unique<TMainForm>(std::move(context));
-    Status s = form_->FormCreate();
-    EXPECT_TRUE(s.ok()) << s.ToString();
+    form_ = StartedForm(std::move(context));
   }
 
-  store::CardRecord Read(const std::string& id) {
-    store::CardRecord r(form_->EditCard().store());
-    bool found = false;
-    EXPECT_TRUE(r.FindByKey("TEXT_ID", id, true, &found).ok());
-    EXPECT_TRUE(found);
-    return r;
-  }
+  store::CardRecord Read(const std::string& id) { return StoredCard(*form_, id); }
 
   TTextFm& Open(const std::string& id) {
     form_->OpenCardWindow(id);

@@ -28,6 +28,7 @@
 #include <algorithm>
 
 #include "clip/paste_out.h"
+#include "controls/ui/string_grid_pelm.h"
 #include "platform/protocol/shared_hook_block.h"
 #include "platform/ui.h"
 #include "main/search/history_list.h"
@@ -182,7 +183,7 @@ QWidget* WidgetOf(TMainForm* f, EditorControl c) {
   switch (c) {
     case EditorControl::kTitle: return f->Title;
     case EditorControl::kKindButton: return f->KindButton;
-    case EditorControl::kCsvGrid: return nullptr;  // the grid comes with table cards
+    case EditorControl::kCsvGrid: return f->CsvGrid;
     case EditorControl::kText: return f->Text;
     case EditorControl::kDel: return f->Del;
     case EditorControl::kSakujo: return f->Sakujo;
@@ -251,11 +252,7 @@ void TMainForm::TreeGlue::EditorView::SetFieldColor(EditorControl c, int32_t col
   }
 }
 
-void TMainForm::TreeGlue::EditorView::ShowTextBody() {
-  form_->HideHtmlView();
-  form_->CsvGrid->hide();
-  form_->Text->show();
-}
+void TMainForm::TreeGlue::EditorView::ShowTextBody() { form_->ShowTextBody(); }
 
 void TMainForm::TreeGlue::EditorView::SelectNode(TreeNode* node) { form_->tree_glue_->SelectInView(node); }
 
@@ -326,6 +323,7 @@ void TMainForm::TreeGlue::SetupEditorControls() {
   }
   f->Title->setContextMenuPolicy(Qt::PreventContextMenu);
   f->Text->setContextMenuPolicy(Qt::PreventContextMenu);
+  f->SetupTableBody();
 }
 
 // --- handlers ---

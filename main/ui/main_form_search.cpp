@@ -39,9 +39,8 @@ class GridSearchView final : public SearchGrid {
   explicit GridSearchView(TMainForm* form) : form_(form) {}
   bool Visible() override { return form_->CsvGrid->isVisible(); }
   void Find(const std::string& s, int mode, bool backwards) override {
-    if (auto* grid = qobject_cast<TStringGridPelm*>(form_->CsvGrid)) {
-      backwards ? grid->Grid().FindingBack(s, mode) : grid->Grid().Finding(s, mode);
-    }
+    TStringGridPelm* grid = form_->CsvGrid;
+    backwards ? grid->Grid().FindingBack(s, mode) : grid->Grid().Finding(s, mode);
     form_->CsvGrid->setFocus();
   }
 

@@ -4,6 +4,7 @@
 #include <QApplication>
 #include <QDialog>
 #include <QCheckBox>
+#include <QHeaderView>
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
@@ -17,6 +18,7 @@
 #include <QTest>
 #include <fstream>
 
+#include "controls/ui/string_grid_pelm.h"
 #include "main/dialogs/fake_small_dialogs.h"
 #include "main/transfer/fake_transfer_dialogs.h"
 #include "main/ui/main_form.h"
@@ -218,7 +220,9 @@ TEST_F(MainFormTest, ControlsAndCaptions) {
                            "KindButton", "KensakuMark", "CardCount", "MarkCount"}) {
     EXPECT_NE(form_->findChild<QWidget*>(name), nullptr) << name;
   }
-  EXPECT_FALSE(form_->CsvGrid->isEnabled());
+  // The grid waits hidden, with rows of 24 px, until a table is shown.
+  EXPECT_FALSE(form_->CsvGrid->isVisibleTo(form_.get()));
+  EXPECT_EQ(form_->CsvGrid->verticalHeader()->defaultSectionSize(), 24);
   EXPECT_EQ(form_->Text->parentWidget(), form_->MainPanel);
   EXPECT_EQ(form_->CsvGrid->parentWidget(), form_->MainPanel);
   EXPECT_EQ(form_->Timer1->interval(), 100);

@@ -17,6 +17,7 @@
 #include <cstdint>
 #include <climits>
 
+#include "controls/ui/string_grid_pelm.h"
 #include "main/tree/card_icon_sheet.h"
 #include "main/tree/node_operations.h"
 #include "main/tree/tree_loader.h"
@@ -113,7 +114,7 @@ TMainForm::TreeGlue::TreeGlue(TMainForm* f)
       qt_model(std::make_unique<FolderTreeQtModel>(model.tree())),
       editor_view(f),
       deferred(f),
-      editor(model, *f->edit_card_, editor_view, deferred),
+      editor(model, *f->edit_card_, editor_view, f->CsvGrid->Grid(), deferred),
       icons(f->env_, f->ui_, f->startup_.program_folder()),
       folder_view(f),
       folders(model, editor, folder_view, deferred) {

@@ -81,6 +81,9 @@ struct TMainForm::TreeGlue {
     void SetBodyFont(const CardFont& font) override;
     void SetFieldColor(EditorControl c, int32_t color) override;
     void ShowTextBody() override;
+    void ShowTableBody() override;
+    void ShowHtmlBody() override;
+    void InsertIntoBody(size_t offset, const std::string& text) override;
     void SelectNode(TreeNode* node) override;
     void FocusBody() override;
     void KindChanged(int icon) override;

@@ -5,7 +5,8 @@
 // the save hot key pressed in an editor makes its selection a card of
 // the one-shot folder (a screenshot of the flash over the editor is kept
 // too); the register-here menu registers and appends over the editor (its
-// screenshots are kept as well).
+// screenshots are kept as well); a file dragged onto a table card's grid
+// becomes a link cell, and a card link in a cell opens its card's window.
 #include <gtest/gtest.h>
 #include <unistd.h>
 
@@ -26,6 +27,7 @@
 #include <set>
 
 #include "platform/qt/test_app.h"
+#include "platform/qt/test_drag_source.h"
 #include "platform/file_env.h"
 #include "platform/headless/desktop_clients.h"
 #include "platform/headless/temp_dir.h"
@@ -755,6 +757,147 @@ TEST_F(QuillmainPopupTest, TheRegisterHereMenuRegistersAndAppendsOverTheEditor) 
   const std::vector<store::CardRecord> cards = store::CardsOfFolder(set, folder);
   ASSERT_EQ(cards.size(), 1u);
   EXPECT_EQ(cards[0].text, Utf8ToCp932("★入手先URL=\r\n\r\n登録する日本語\r\n\r\n\r\n追記する文\r\n"));
+}
+
+// The main window's client area on the screen.
+QRect WindowGeometry(unsigned long window) {
+  const std::string out =
+      RunTool({"xdotool", "getwindowgeometry", "--shell", std::to_string(window)}).out;
+  auto value = [&](const std::string& key) {
+    const size_t at = out.find(key + "=");
+    return at == std::string::npos ? 0 : std::atoi(out.c_str() + at + key.size() + 1);
+  };
+  return QRect(value("X"), value("Y"), value("WIDTH"), value("HEIGHT"));
+}
+
+// A table card in the main window: a file dragged from another window onto
+// its grid becomes a link in the current cell, stored when another card is
+// selected; a double click on a cell that links to a card opens that card
+// in a card window.
+TEST_F(QuillmainDesktopTest, AFileDroppedOnATableIsStoredAndACardLinkOpensItsCard) {
+  Sandbox sandbox;
+  fs::create_directories(sandbox.home);
+  std::string table_id;
+  {
+    store::CardStore set(FileEnv::Default(), sandbox.home + "/");
+    ASSERT_TRUE(set.Open(false, "").ok());
+    store::WriteFolderRow(set, "F");
+    store::CardRecord c(set);
+    c.Clear();
+    c.folder = "F";
+    c.title = "Other";
+    c.text = "other";
+    c.position = 0;
+    ASSERT_TRUE(c.Write().ok());
+    // Twenty rows of three wide columns: the first cell takes the drop,
+    // every other links to "Other".
+    std::string table;
+    for (int row = 0; row < 20; ++row) {
+      table += row == 0 ? "drop" : "<card=Other>";
+      table += "\t<card=Other>\t<card=Other>\r\n";
+    }
+    c.Clear();
+    c.folder = "F";
+    c.title = "Table";
+    c.text = table;
+    c.kind = 'C';
+    c.position = 1;
+    c.column_widths.fill(30);
+    ASSERT_TRUE(c.Write().ok());
+    table_id = c.id;
+    ASSERT_TRUE(set.RebuildTreeFile().ok());
+    ASSERT_TRUE(set.Close().ok());
+  }
+  std::ofstream(sandbox.home + "/quillmain.ini", std::ios::binary)
+      << "[Env]\r\nUseButton=0\r\nRunTreeOpen=1\r\nLeft=0\r\nTop=0\r\nWidth=1000\r\n"
+         "Height=700\r\nTreeWidth=250\r\n";
+  QProcess quillmain;
+  quillmain.setProcessEnvironment(sandbox.env);
+  quillmain.setProcessChannelMode(QProcess::ForwardedChannels);
+  quillmain.start(QUILLMAIN_PATH, {"R"});
+  ASSERT_TRUE(quillmain.waitForStarted(10000));
+  unsigned long main_window = 0;
+  ASSERT_TRUE(QTest::qWaitFor(
+      [&] {
+        main_window = MainWindowOf(sandbox.block);
+        return main_window != 0 && x.IsMapped(main_window);
+      },
+      20000));
+  QTest::qWait(1000);
+  const QRect frame = WindowGeometry(main_window);
+  ASSERT_GT(frame.width(), 800);
+  auto press = [](const std::string& key) {
+    ASSERT_EQ(RunTool({"xdotool", "key", "--clearmodifiers", key}).status, 0);
+    QTest::qWait(700);  // the arrow keys open their card 100 ms later
+  };
+  auto click = [](const QPoint& at, int times) {
+    ASSERT_EQ(RunTool({"xdotool", "mousemove", std::to_string(at.x()), std::to_string(at.y()),
+                       "click", "--repeat", std::to_string(times), "--delay", "120", "1"})
+                  .status,
+              0);
+  };
+
+  // A click below the tree's rows gives it the focus; End selects its last
+  // card, the table, which the grid shows in the right half.
+  ASSERT_TRUE(ActivateWindow(main_window));
+  click(frame.topLeft() + QPoint(100, frame.height() - 40), 1);
+  press("End");
+  EXPECT_TRUE(QGuiApplication::primaryScreen()->grabWindow(0).save(
+      QString(ARTEFACT_DIR) + "/quillmain_table_card.png"));
+
+  const std::string path = sandbox.dir.File("dropped file.txt");
+  std::ofstream(path) << "x";
+  DragSource source(QString::fromStdString(path));
+  source.move(1100, 200);
+  source.show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&source, 5000));
+  QTest::qWait(300);
+  const std::string texts = sandbox.home + "/quilbo7.tx";
+  const std::string before = ReadFileBytes(texts);
+  source.DragOnto(frame.topLeft() + QPoint(650, 450));
+  // The drop is an edit of the card in the editor, not yet stored.
+  QTest::qWait(500);
+  EXPECT_EQ(ReadFileBytes(texts), before);
+  EXPECT_TRUE(QGuiApplication::primaryScreen()->grabWindow(0).save(
+      QString(ARTEFACT_DIR) + "/quillmain_table_drop.png"));
+
+  // Selecting the other card stores the table.
+  ASSERT_TRUE(ActivateWindow(main_window));
+  press("Up");
+  EXPECT_TRUE(WaitFor([&] { return ReadFileBytes(texts) != before; }, 5000));
+
+  // Back on the table, a double click on a card link opens "Other".
+  press("Down");
+  click(frame.topLeft() + QPoint(650, 330), 2);
+  std::string other;
+  EXPECT_TRUE(QTest::qWaitFor(
+      [&] {
+        other = RunTool({"xdotool", "search", "--onlyvisible", "--name", "^Other$"}).out;
+        return !other.empty();
+      },
+      10000));
+  EXPECT_TRUE(QGuiApplication::primaryScreen()->grabWindow(0).save(
+      QString(ARTEFACT_DIR) + "/quillmain_table_card_link.png"));
+  if (!other.empty()) {
+    x.RequestClose(std::strtoul(other.c_str(), nullptr, 10));
+    EXPECT_TRUE(QTest::qWaitFor(
+        [] {
+          return RunTool({"xdotool", "search", "--onlyvisible", "--name", "^Other$"}).out.empty();
+        },
+        10000));
+  }
+
+  x.RequestClose(main_window);
+  ASSERT_TRUE(quillmain.waitForFinished(20000));
+  EXPECT_EQ(quillmain.exitCode(), 0);
+  store::CardStore set(FileEnv::Default(), sandbox.home + "/");
+  ASSERT_TRUE(set.Open(true, "").ok());
+  const std::vector<store::CardRecord> cards = store::CardsOfFolder(set, "F");
+  ASSERT_EQ(cards.size(), 2u);
+  const store::CardRecord& table = cards[0].id == table_id ? cards[0] : cards[1];
+  EXPECT_EQ(table.kind, 'C');
+  EXPECT_TRUE(table.text.starts_with("<file=" + Utf8ToCp932(path) + ">\t<card=Other>\t"))
+      << table.text.substr(0, 80);
 }
 
 }  // namespace

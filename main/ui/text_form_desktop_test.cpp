@@ -6,24 +6,21 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
-#include <QDrag>
-#include <QLabel>
-#include <QMimeData>
-#include <QMouseEvent>
 #include <QPlainTextEdit>
 #include <QProcess>
 #include <QPushButton>
 #include <QTest>
-#include <QUrl>
 #include <fstream>
 
 #include "controls/ui/string_grid_pelm.h"
 #include "main/cardwin/card_window_list.h"
 #include "main/ui/main_form.h"
+#include "main/ui/main_form_test_support.h"
 #include "main/ui/text_form.h"
 #include "platform/headless/fake_shell.h"
 #include "platform/headless/fake_ui.h"
 #include "platform/headless/temp_dir.h"
+#include "platform/qt/test_drag_source.h"
 #include "platform/text_codec.h"
 #include "store/card_test_support.h"
 
@@ -49,27 +46,6 @@ QString RunProgram(const QString& program, const QStringList& args) {
 
 QStringList Point(const QPoint& p) { return {QString::number(p.x()), QString::number(p.y())}; }
 
-// A small window that starts a drag of one local file when pressed.
-class DragSource final : public QLabel {
- public:
-  explicit DragSource(QString path) : QLabel("drag me"), path_(std::move(path)) {
-    setWindowTitle("drag source");
-    resize(120, 60);
-  }
-
- protected:
-  void mousePressEvent(QMouseEvent*) override {
-    auto* mime = new QMimeData;
-    mime->setUrls({QUrl::fromLocalFile(path_)});
-    auto* drag = new QDrag(this);
-    drag->setMimeData(mime);
-    drag->exec(Qt::CopyAction);
-  }
-
- private:
-  QString path_;
-};
-
 class TextFormDesktopTest : public testing::Test {
  protected:
   TextFormDesktopTest() {
@@ -79,13 +55,9 @@ class TextFormDesktopTest : public testing::Test {
     text_ = store::WriteKindCard(cards, "F", "Links", "see http://x.jp/a here\r\n", 0);
     table_ = store::WriteKindCard(cards, "F", "Table", "a\tb\r\n", 'C');
     EXPECT_TRUE(cards.Close().ok());
-    MainFormContext context;
-    context.program_folder = dir_.Path() + "/";
-    context.registry_path = dir_.File("registry.ini");
-    context.ui = &ui_;
+    MainFormContext context = TestFormContext(dir_, ui_);
     context.shell = &shell_;
-    form_ = std::make_unique<TMainForm>(std::move(context));
-    EXPECT_TRUE(form_->FormCreate().ok());
+    form_ = StartedForm(std::move(context));
   }
 
   TTextFm& Open(const std::string& id) {
@@ -100,17 +72,6 @@ class TextFormDesktopTest : public testing::Test {
     const QString state =
         RunProgram("xprop", {"-id", QString::number(w.winId()), "_NET_WM_STATE"});
     return state.contains("_NET_WM_STATE_ABOVE");
-  }
-
-  // Drags the file from the source onto a screen point with the mouse.
-  void DragOnto(DragSource& source, const QPoint& target) {
-    const QPoint from = source.mapToGlobal(source.rect().center());
-    QStringList args = {"mousemove"};
-    args << Point(from) << "mousedown" << "1" << "sleep" << "0.4" << "mousemove"
-         << Point(target + QPoint(-10, 0)) << "sleep" << "0.4" << "mousemove" << Point(target)
-         << "sleep" << "0.4" << "mouseup" << "1";
-    RunProgram("xdotool", args);
-    QTest::qWait(500);
   }
 
   TempDir dir_;
@@ -149,7 +110,7 @@ TEST_F(TextFormDesktopTest, TopmostLinksAndDroppedFiles) {
   source.show();
   ASSERT_TRUE(QTest::qWaitForWindowExposed(&source, 5000));
   QTest::qWait(300);
-  DragOnto(source, w.Text->viewport()->mapToGlobal(QPoint(40, 40)));
+  source.DragOnto(w.Text->viewport()->mapToGlobal(QPoint(40, 40)));
   EXPECT_TRUE(QTest::qWaitFor(
       [&] { return w.Text->toPlainText().contains(QString::fromStdString("<file=" + path + ">")); },
       3000))
@@ -158,14 +119,11 @@ TEST_F(TextFormDesktopTest, TopmostLinksAndDroppedFiles) {
   // Onto the grid: the current cell takes it, and closing stores it.
   TTextFm& t = Open(table_);
   t.CsvGrid->Grid().SetCurrent(2, 1);
-  DragOnto(source, t.CsvGrid->viewport()->mapToGlobal(t.CsvGrid->viewport()->rect().center()));
+  source.DragOnto(t.CsvGrid->viewport()->mapToGlobal(t.CsvGrid->viewport()->rect().center()));
   EXPECT_EQ(t.CsvGrid->Grid().Cell(2, 1), "<file=" + path + ">");
   t.close();
   EXPECT_TRUE(QTest::qWaitFor([&] { return form_->FindCardWindowIndex(table_) < 0; }, 3000));
-  store::CardRecord r(form_->EditCard().store());
-  bool found = false;
-  ASSERT_TRUE(r.FindByKey("TEXT_ID", table_, true, &found).ok());
-  EXPECT_EQ(r.text, "a\t<file=" + path + ">\r\n");
+  EXPECT_EQ(StoredCard(*form_, table_).text, "a\t<file=" + path + ">\r\n");
 }
 
 }  // namespace
