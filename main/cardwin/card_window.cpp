@@ -112,7 +112,7 @@ void CardWindow::ShowHtmlPage() {
   };
   if (html_folder_ == nullptr) {
     const Status made = owner_.MakeHtmlViewFolder(&html_folder_);
-    if (!made.ok() || html_folder_ == nullptr) {
+    if (!made.ok()) {
       warn(made);
       view_.ShowBody(0);
       return;
