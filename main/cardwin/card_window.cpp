@@ -4,6 +4,7 @@
 
 #include "controls/grid_model.h"
 #include "main/links/cell_link.h"
+#include "platform/messages.h"
 #include "platform/protocol/shared_hook_block.h"
 #include "platform/text_codec.h"
 #include "platform/ui.h"
@@ -77,6 +78,9 @@ void CardWindow::Load(const store::CardRecord& card, const CardFont& font, int32
   view_.SetBodyFont(font, back_color);
   Mode = (card.kind == 'C' || card.kind == 'H') ? card.kind : 0;
   view_.SetBodyText(card.text);
+  // The page is written from the card's own bytes, not from the text the
+  // editor holds.
+  if (Mode == 'H') html_text_ = card.text;
   if (Mode == 'C') {
     grid_.Init();
     grid_.ToCsv(card.text, 1, 1, 0);
@@ -91,10 +95,33 @@ void CardWindow::Load(const store::CardRecord& card, const CardFont& font, int32
 }
 
 void CardWindow::FormShow() {
-  if (Mode == 'H') view_.ShowViewOnlyButtons();
+  if (Mode == 'H') {
+    view_.ShowViewOnlyButtons();
+    ShowHtmlPage();
+  }
   view_.SetKindGlyph(CardKind);
   SetTopmost(true);
   view_.SetReadOnly(ReadOnlyCard || Mode == 'H');
+}
+
+void CardWindow::ShowHtmlPage() {
+  if (Mode != 'H') return;
+  const auto warn = [this](const Status& s) {
+    ui_.ShowMessageDialog(Utf8ToCp932(s.message()), MessageText(MessageId::kWarningCaption),
+                          kMessageOk);
+  };
+  if (html_folder_ == nullptr) {
+    const Status made = owner_.MakeHtmlViewFolder(&html_folder_);
+    if (!made.ok()) {
+      warn(made);
+      view_.ShowBody(0);
+      return;
+    }
+  }
+  // A part that failed is told; the page shows what was written.
+  const Status written = html_folder_->Write(html_text_);
+  if (!written.ok()) warn(written);
+  view_.ShowHtmlView(html_folder_->path());
 }
 
 bool CardWindow::Modified() const { return Changed != 0 || grid_.Modified != 0; }

@@ -8,16 +8,22 @@
 // once it has gone. Command 104 asks the main window for the list of card
 // windows at a screen point. Texts are CP932 with CR LF; positions in the
 // body are byte offsets.
+//
+// An HTML card is shown as its page from view files that the window writes
+// into a folder of its own (HtmlViewFolder) before it shows and reloads
+// the page; the folder goes with the window.
 #pragma once
 
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "main/card_editor.h"
+#include "main/cardwin/html_view_folder.h"
 #include "platform/message_bus.h"
 #include "platform/screen_geometry.h"
 
@@ -65,6 +71,9 @@ class CardWindowView {
   // Shows the body for mode 0 (text), 'C' (grid) or 'H' (the HTML panel);
   // the grid's row height follows the font.
   virtual void ShowBody(int mode) = 0;
+  // Shows the page of the view folder in the HTML panel (made on first
+  // use, shown afresh after that).
+  virtual void ShowHtmlView(const std::string& folder) = 0;
   // Captions and visible buttons of an HTML window ("閉じる" only).
   virtual void ShowViewOnlyButtons() = 0;
   virtual void SetStayTopCaption(const std::string& caption) = 0;
@@ -83,6 +92,8 @@ class CardWindowOwner {
   virtual void OpenLinkAt(const std::string& text, size_t pos) = 0;
   // The link a table cell holds (ParseCellLink).
   virtual void OpenCellLink(const std::string& cell) = 0;
+  // A new view folder for the window's HTML page.
+  virtual Status MakeHtmlViewFolder(std::unique_ptr<HtmlViewFolder>* folder) = 0;
 };
 
 class CardWindow {
@@ -107,8 +118,15 @@ class CardWindow {
   // card editable.
   void Load(const store::CardRecord& card, const CardFont& font, int32_t back_color,
             bool open_unlocked);
-  // The window is shown: topmost, read-only as the card is.
+  // The window is shown: topmost, read-only as the card is; an HTML card
+  // shows its page.
   void FormShow();
+  // Writes the view files of an HTML card into the window's folder and
+  // shows its page (also a reload); a window without a folder shows the
+  // text read-only after the message.
+  void ShowHtmlPage();
+  // The window's view folder; "" while it has none.
+  std::string HtmlViewPath() const { return html_folder_ ? html_folder_->path() : std::string(); }
 
   // Finishing.
   void FormClose();    // the window's close box, "登録閉じる"
@@ -156,6 +174,8 @@ class CardWindow {
   WindowSystem& windows_;
   Ui& ui_;
   bool auto_title_ = false;
+  std::string html_text_;  // an HTML card's text, as stored
+  std::unique_ptr<HtmlViewFolder> html_folder_;
 };
 
 // The title "タイトルセット" makes: from the selection (its first 40

@@ -42,6 +42,11 @@ int CardWindowList::FindCardWindowIndex(const std::string& card_id) const {
   return -1;
 }
 
+bool CardWindowList::AnyModified() const {
+  return std::any_of(windows_.begin(), windows_.end(),
+                     [](const auto& frame) { return frame->Logic().Modified(); });
+}
+
 void CardWindowList::Warn(const std::string& text) {
   ui_.ShowMessageDialog(text, MessageText(MessageId::kWarningCaption), kMessageOk);
 }

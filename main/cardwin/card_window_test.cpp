@@ -5,6 +5,8 @@
 #include <filesystem>
 #include <map>
 
+#include "clip/html_capture.h"
+#include "clip/html_marker.h"
 #include "controls/grid_model.h"
 #include "main/cardwin/card_window_list.h"
 #include "platform/headless/fake_window_system.h"
@@ -65,7 +67,8 @@ class FakeFrame final : public CardWindowFrame, public CardWindowView, public Ca
     logic.TextChange();
   }
   void SetReadOnly(bool) override {}
-  void ShowBody(int) override {}
+  void ShowBody(int mode) override { shown_mode = mode; }
+  void ShowHtmlView(const std::string& folder) override { html_views.push_back(folder); }
   void ShowViewOnlyButtons() override {}
   void SetStayTopCaption(const std::string& c) override { stay_top = c; }
   void SetKindGlyph(int) override {}
@@ -75,6 +78,9 @@ class FakeFrame final : public CardWindowFrame, public CardWindowView, public Ca
   void SetClipboardText(const std::string& t) override { clipboard_->push_back(t); }
   void OpenLinkAt(const std::string&, size_t) override {}
   void OpenCellLink(const std::string& cell) override { links.push_back(cell); }
+  Status MakeHtmlViewFolder(std::unique_ptr<HtmlViewFolder>* folder) override {
+    return HtmlViewFolder::Create(*env, tmp, folder);
+  }
 
   // The user edits the title or the body.
   void TypeTitle(const std::string& t) {
@@ -95,6 +101,10 @@ class FakeFrame final : public CardWindowFrame, public CardWindowView, public Ca
   int picked_kind = -1;
   int reshown = 0;
   std::vector<std::string> links;
+  int shown_mode = -1;
+  std::vector<std::string> html_views;  // the folders shown, in order
+  FileEnv* env = nullptr;
+  std::string tmp;  // where view folders go
 };
 
 class CardWindowTest : public testing::Test, public CardWindowHost {
@@ -109,6 +119,8 @@ class CardWindowTest : public testing::Test, public CardWindowHost {
   CardWindowSettings WindowSettings() override { return {}; }
   std::unique_ptr<CardWindowFrame> CreateCardWindow() override {
     auto f = std::make_unique<FakeFrame>(0x100 + next_handle_++, bus_, windows_, ui_, &clipboard_);
+    f->env = &env_;
+    f->tmp = dir_.File("tmp");
     last_ = f.get();
     return f;
   }
@@ -317,6 +329,49 @@ TEST_F(CardWindowTest, DropsAndEditsOfTheWindow) {
             "x" + S("あいうえおかきくけこさしすせそたちつて"));
   EXPECT_EQ(FitTitle("x" + std::string(S("あ")) + std::string(48, 'y') + S("い")),
             "x" + S("あ") + std::string(47, 'y'));
+}
+
+TEST_F(CardWindowTest, AnHtmlWindowShowsItsPageFromAFolderOfItsOwn) {
+  std::filesystem::create_directories(dir_.File("tmp"));
+  const auto html_card = [&](const std::string& page) {
+    return store::WriteKindCard(cards_, "F", page,
+                                "text\r\n" + std::string(kHtmlMarkerLine) + "\r\n\r\n" + page +
+                                    "\r\n" + std::string(kHtmlDataLine) + "\r\n",
+                                'H');
+  };
+  const auto page_of = [&](const std::string& folder) {
+    std::string page;
+    EXPECT_TRUE(env_.ReadFile(folder + "/index.html", &page).ok()) << folder;
+    return page;
+  };
+  FakeFrame& a = Open(html_card("<p>A</p>"));
+  FakeFrame& b = Open(html_card("<p>B</p>"));
+  ASSERT_EQ(a.html_views.size(), 1u);
+  ASSERT_EQ(b.html_views.size(), 1u);
+  const std::string folder_a = a.html_views[0], folder_b = b.html_views[0];
+  EXPECT_NE(folder_a, folder_b);
+  EXPECT_EQ(std::filesystem::path(folder_a).parent_path(), dir_.File("tmp"));
+  EXPECT_EQ(a.shown_mode, 'H');
+  EXPECT_EQ(page_of(folder_a), "\r\n<p>A</p>\r\n");
+  EXPECT_EQ(page_of(folder_b), "\r\n<p>B</p>\r\n");
+
+  // A reload writes the page again; closing removes the folder.
+  std::filesystem::remove(folder_a + "/index.html");
+  a.logic.ShowHtmlPage();
+  EXPECT_EQ(page_of(folder_a), "\r\n<p>A</p>\r\n");
+  a.logic.FormClose();
+  TakeResults();
+  EXPECT_FALSE(std::filesystem::exists(folder_a));
+  EXPECT_EQ(page_of(folder_b), "\r\n<p>B</p>\r\n");
+  EXPECT_TRUE(ui_.questions().empty());
+
+  // No folder: the message, and the text read-only in place of the page.
+  env_.SetFailCreateDir(true);
+  FakeFrame& c = Open(html_card("<p>C</p>"));
+  ASSERT_EQ(ui_.questions().size(), 1u);
+  EXPECT_TRUE(ui_.questions()[0].text.starts_with(S("作業フォルダ"))) << ui_.questions()[0].text;
+  EXPECT_TRUE(c.html_views.empty());
+  EXPECT_EQ(c.shown_mode, 0);
 }
 
 }  // namespace

@@ -3,7 +3,9 @@
 // copies as a browser does (text, text/html, the page's address), its
 // images on an HTTP server of the test, and quillmain's HTML save key over
 // it makes an HTML card with one image block within the time limits; the
-// card shown again displays the image (a screenshot is kept).
+// card shown again opens in a card window that displays the page with its
+// image (a screenshot is kept), and closing the main window ends the
+// program with that window still open.
 #include <gtest/gtest.h>
 #include <unistd.h>
 
@@ -80,11 +82,11 @@ class CopySource : public QWidget {
  protected:
   void keyPressEvent(QKeyEvent* event) override {
     if (!event->matches(QKeySequence::Copy)) return;
-    auto* data = new QMimeData;
-    data->setText(QString::fromStdString(text_));
-    data->setHtml(QString::fromStdString(html_));
-    data->setData("text/x-moz-url-priv", QByteArray::fromStdString(Utf16Le(url_, false)));
-    QGuiApplication::clipboard()->setMimeData(data);
+    auto* mime = new QMimeData;
+    mime->setText(QString::fromStdString(text_));
+    mime->setHtml(QString::fromStdString(html_));
+    mime->setData("text/x-moz-url-priv", QByteArray::fromStdString(Utf16Le(url_, false)));
+    QGuiApplication::clipboard()->setMimeData(mime);
     ++copies;
   }
 
@@ -140,7 +142,9 @@ TEST_F(HtmlCaptureDesktopTest, TheHtmlSaveKeyOverABrowserMakesAnHtmlCard) {
   ASSERT_TRUE(server.ok());
   const std::string red = TestPng(60, 40, QColor(255, 0, 0));
   server.Add("/img/a.png", {200, red, "", false, "image/png"});
-  server.Add("/img/big.png", {200, std::string(600000, 'b')});
+  TestHttpServer::Route big;
+  big.body = std::string(600000, 'b');
+  server.Add("/img/big.png", big);
   TestHttpServer::Route silent;
   silent.never_answers = true;
   server.Add("/img/hang.png", silent);
@@ -206,8 +210,8 @@ TEST_F(HtmlCaptureDesktopTest, TheHtmlSaveKeyOverABrowserMakesAnHtmlCard) {
   EXPECT_LT(took.elapsed(), 60000 + 10000);
   EXPECT_GE(source.copies, 1);
 
-  // The same selection again within 15 s shows the card in the main
-  // window, as its page.
+  // The same selection again within 15 s opens the card in a card window,
+  // which shows it as its page.
   QTest::qWait(1000);
   ASSERT_TRUE(bring_source());
   ASSERT_EQ(RunTool({"xdotool", "key", "ctrl+alt+h"}).status, 0);

@@ -667,7 +667,9 @@ void TMainForm::StartButtonBar() {
 }
 
 bool TMainForm::FormClose() {
-  if (card_window_glue_ != nullptr && CardWindows().CardWindowCount() > 0) {
+  // Only edits waiting in a card window are worth the question; windows
+  // with nothing to store close with the main window.
+  if (card_window_glue_ != nullptr && CardWindows().AnyModified()) {
     int answer = ui_.ShowMessageDialog(MessageText(MessageId::kConfirmCloseWhileCardWindowsOpen),
                                        MessageText(MessageId::kCautionCaption), kMessageYesNo);
     if (answer != kResultNo) return false;
@@ -690,7 +692,10 @@ void TMainForm::closeEvent(QCloseEvent* event) {
     return;
   }
   event->accept();
-  QCoreApplication::quit();
+  // exit, not quit: quit first asks every window to close, and a card
+  // window refuses (the main window takes its result), which would cancel
+  // the end of the run. The card windows go with FormDestroy.
+  QCoreApplication::exit(0);
 }
 
 void TMainForm::FormDestroy() {

@@ -107,6 +107,10 @@ struct TMainForm::CardWindowGlue final : CardWindowHost, TextFormOwner {
         return;
     }
   }
+  Status MakeHtmlViewFolder(std::unique_ptr<HtmlViewFolder>* folder) override {
+    // Beside the main window's view files, in the work folder.
+    return HtmlViewFolder::Create(form->env_, form->startup_.TmpFolder(), folder);
+  }
   void FindInCard(SearchEditor& text, TStringGridPelm* grid, bool backwards,
                   bool ask) override {
     SearchCommands& search = form->Search();
@@ -141,6 +145,7 @@ struct TMainForm::CardWindowGlue final : CardWindowHost, TextFormOwner {
   }
   bool ShiftEndOn() override { return form->settings_.ShiftEnd != 0; }
   QPixmap IconPixmap(int icon) override { return form->GetIconBitmap(icon); }
+  Shell& LinkShell() override { return form->shell_; }
   int PickKind(QWidget* window, int current) override {
     QList<QIcon> icons;
     for (int i = 0; i < KindPicker::kIcons; ++i) icons.append(QIcon(form->GetIconBitmap(i)));

@@ -3,21 +3,31 @@
 #include <gtest/gtest.h>
 
 #include <QCoreApplication>
+#include <QGuiApplication>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTest>
+#include <QTimer>
+#include <QTextDocument>
+#include <filesystem>
 
+#include "clip/html_capture.h"
+#include "clip/html_marker.h"
+#include "clip/page_images.h"
 #include "controls/ui/string_grid_pelm.h"
 #include "main/cardwin/card_window_list.h"
+#include "main/ui/html_view.h"
 #include "main/ui/main_form.h"
 #include "main/ui/main_form_test_support.h"
 #include "main/ui/text_form.h"
 #include "platform/headless/fake_clipboard.h"
 #include "platform/headless/fake_clock.h"
+#include "platform/headless/fake_shell.h"
 #include "platform/headless/fake_ui.h"
 #include "platform/headless/temp_dir.h"
 #include "platform/qt/test_app.h"
+#include "platform/qt/test_png.h"
 #include "platform/text_codec.h"
 #include "store/card_test_support.h"
 
@@ -26,6 +36,14 @@ namespace {
 
 std::string S(const char* utf8) { return Utf8ToCp932(utf8); }
 QString U(const char* utf8) { return QString::fromUtf8(utf8); }
+
+// An HTML card's text: its page says `words` and shows the image "a.png"
+// in `color`.
+std::string HtmlCard(const char* words, QColor color) {
+  return S(words) + "\r\n" + std::string(kHtmlMarkerLine) + "\r\n\r\n" + "<p>" + S(words) +
+         "<IMG SRC=\"a.png\"></p>\r\n" + std::string(kHtmlDataLine) + "\r\n" +
+         ImageBlock("a.png", TestPng(4, 3, color));
+}
 
 class MainFormCardWindowTest : public testing::Test {
  protected:
@@ -38,10 +56,13 @@ class MainFormCardWindowTest : public testing::Test {
     plain_ = store::WriteKindCard(cards, "F", "Alpha", "one", 0);
     auto_ = store::WriteKindCard(cards, "F", "Auto", "auto text", 0, true);
     table_ = store::WriteKindCard(cards, "F", "Table", "a\tb\tc\r\n", 'C');
+    red_ = store::WriteKindCard(cards, "F", "Red", HtmlCard("赤い頁", Qt::red), 'H');
+    blue_ = store::WriteKindCard(cards, "F", "Blue", HtmlCard("青い頁", Qt::blue), 'H');
     EXPECT_TRUE(cards.Close().ok());
 
     MainFormContext context = TestFormContext(dir_, ui_);
     context.clipboard = &clipboard_;
+    context.shell = &shell_;
     form_ = StartedForm(std::move(context));
   }
 
@@ -62,8 +83,9 @@ class MainFormCardWindowTest : public testing::Test {
   TempDir dir_;
   FakeUi ui_;
   FakeClipboard clipboard_;
+  FakeShell shell_;
   std::unique_ptr<TMainForm> form_;
-  std::string plain_, auto_, table_;
+  std::string plain_, auto_, table_, red_, blue_;
 };
 
 TEST_F(MainFormCardWindowTest, ClosingSavingAndReopening) {
@@ -149,6 +171,85 @@ TEST_F(MainFormCardWindowTest, AppendingToACardInAWindowStoresTheWindowFirst) {
   const std::string text = Read(plain_).text;
   EXPECT_TRUE(text.starts_with("edited\r\n")) << text;
   EXPECT_TRUE(text.ends_with("added\r\n")) << text;
+}
+
+TEST_F(MainFormCardWindowTest, TwoHtmlCardsInTwoWindowsEachShowTheirOwnPage) {
+  TTextFm& red = Open(red_);
+  TTextFm& blue = Open(blue_);
+  struct Shown {
+    TTextFm* window;
+    const char* words;
+    QColor color;
+  };
+  const auto check = [](const Shown& c) {
+    SCOPED_TRACE(c.words);
+    TWebFm* view = c.window->WebView;
+    ASSERT_NE(view, nullptr);
+    EXPECT_TRUE(view->isVisibleTo(c.window));
+    EXPECT_FALSE(c.window->Text->isVisibleTo(c.window));
+    EXPECT_EQ(view->size(), c.window->MainPanel->size());
+    EXPECT_TRUE(view->toPlainText().contains(U(c.words)));
+    const QImage image =
+        view->document()->resource(QTextDocument::ImageResource, QUrl("a.png")).value<QImage>();
+    EXPECT_EQ(image.pixelColor(0, 0), c.color);
+  };
+  QCoreApplication::processEvents();
+  check({&red, "赤い頁", Qt::red});
+  check({&blue, "青い頁", Qt::blue});
+  ASSERT_NE(red.WebView->folder(), blue.WebView->folder());
+
+  // A link goes to the shell.
+  emit red.WebView->anchorClicked(QUrl("https://x.example/"));
+  EXPECT_EQ(shell_.opened, std::vector<std::string>{"address:https://x.example/"});
+
+  // Closing takes the window's folder; the other window's page is whole
+  // after a reload.
+  const std::string red_folder = red.WebView->folder();
+  EXPECT_TRUE(std::filesystem::exists(red_folder + "/a.png"));
+  red.close();
+  Pump();
+  EXPECT_FALSE(std::filesystem::exists(red_folder));
+  blue.Button1Click();
+  check({&blue, "青い頁", Qt::blue});
+  EXPECT_TRUE(ui_.questions().empty());
+}
+
+// Closing the main window ends the run with card windows open; only edits
+// waiting in one are asked about (anything but "いいえ" keeps the program).
+TEST_F(MainFormCardWindowTest, ClosingTheMainWindowEndsTheRunWithCardWindowsOpen) {
+  // As in the program: only the main window ends the run.
+  struct OnlyTheMainWindowQuits {
+    OnlyTheMainWindowQuits() { QGuiApplication::setQuitOnLastWindowClosed(false); }
+    ~OnlyTheMainWindowQuits() { QGuiApplication::setQuitOnLastWindowClosed(true); }
+  } only_main;
+  const auto close_and_run = [&] {
+    QTimer::singleShot(0, form_.get(), [&] { form_->close(); });
+    QTimer watchdog;
+    watchdog.setSingleShot(true);
+    QObject::connect(&watchdog, &QTimer::timeout, [] { QCoreApplication::exit(99); });
+    watchdog.start(1500);
+    return QCoreApplication::exec();
+  };
+  form_->show();
+  TTextFm& edited = Open(plain_);
+  Open(red_);
+  edited.Text->appendPlainText(U("more"));
+  ui_.Answer(kResultYes);
+  EXPECT_EQ(close_and_run(), 99);
+  ASSERT_EQ(ui_.questions().size(), 1u);
+  EXPECT_EQ(ui_.questions()[0].text, S("窓編集中です。保存してから終了しますか？"));
+  EXPECT_EQ(form_->CardWindows().CardWindowCount(), 2);
+
+  edited.Cancel->click();
+  Pump();
+  ASSERT_EQ(form_->CardWindows().CardWindowCount(), 1);
+  const uint32_t utime = Read(red_).utime;
+  EXPECT_EQ(close_and_run(), 0);
+  EXPECT_EQ(ui_.questions().size(), 1u);
+  form_->FormDestroy();
+  EXPECT_EQ(form_->CardWindows().CardWindowCount(), 0);
+  EXPECT_EQ(Read(red_).utime, utime);
+  EXPECT_EQ(Read(plain_).text, "one");
 }
 
 }  // namespace

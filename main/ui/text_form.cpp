@@ -17,6 +17,7 @@
 #include <QVBoxLayout>
 
 #include "controls/ui/string_grid_pelm.h"
+#include "main/ui/html_view.h"
 #include "main/ui/text_search_view.h"
 #include "main/ui/widget_text.h"
 #include "platform/qt/cp932_text.h"
@@ -208,6 +209,7 @@ void TTextFm::Show() {
 void TTextFm::Reshow() {
   hide();
   show();
+  Button1Click();
   Timer1->start();
 }
 
@@ -277,11 +279,20 @@ void TTextFm::SetReadOnly(bool read_only) {
 }
 
 void TTextFm::ShowBody(int mode) {
-  // An HTML body shows its text read-only until the HTML view sits in
-  // WebPanel.
   CsvGrid->setVisible(mode == 'C');
-  Text->setVisible(mode != 'C');
-  WebPanel->hide();
+  Text->setVisible(mode == 0);
+  WebPanel->setVisible(mode == 'H');
+}
+
+void TTextFm::ShowHtmlView(const std::string& folder) {
+  if (WebView != nullptr) {
+    WebView->Reload();
+    return;
+  }
+  // The view fills the panel, which fills MainPanel.
+  WebView = new TWebFm(folder, owner_.LinkShell(), WebPanel);
+  WebPanel->layout()->addWidget(WebView);
+  WebView->show();
 }
 
 void TTextFm::ShowViewOnlyButtons() {
@@ -315,6 +326,8 @@ void TTextFm::ReplaceClick() {
   if (logic_.Mode == 'C' || logic_.Mode == 'H') return;
   owner_.ReplaceInCard(*search_view_, logic_.ReadOnlyCard);
 }
+
+void TTextFm::Button1Click() { logic_.ShowHtmlPage(); }
 
 void TTextFm::WordWrapClick() {
   const bool wrap = Text->lineWrapMode() == QPlainTextEdit::NoWrap;

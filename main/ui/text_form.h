@@ -3,9 +3,8 @@
 // drops, moves and activation into the logic's calls, and converts texts
 // and positions between the widgets and the program's CP932 bytes.
 //
-// The body is the text editor `Text` or the grid `CsvGrid`; an HTML body
-// gets the panel `WebPanel` (for now the card's text is shown read-only in
-// `Text`).
+// The body is the text editor `Text` or the grid `CsvGrid`; an HTML card
+// is shown as its page by the HTML view `WebView` in the panel `WebPanel`.
 #pragma once
 
 #include <QElapsedTimer>
@@ -26,7 +25,9 @@ class QTimer;
 namespace quill {
 
 class SearchEditor;
+class Shell;
 class TStringGridPelm;
+class TWebFm;
 class TextSearchView;
 
 // What a card window asks of the main window beyond CardWindowOwner.
@@ -46,6 +47,8 @@ class TextFormOwner : public CardWindowOwner {
   // The kind picker over `window`, starting at `current`: the icon picked
   // or -1.
   virtual int PickKind(QWidget* window, int current) = 0;
+  // Where links clicked in the HTML view go.
+  virtual Shell& LinkShell() = 0;
 };
 
 class TTextFm final : public QWidget, public CardWindowFrame, public CardWindowView {
@@ -77,6 +80,7 @@ class TTextFm final : public QWidget, public CardWindowFrame, public CardWindowV
   void ReplaceSelection(const std::string& text) override;
   void SetReadOnly(bool read_only) override;
   void ShowBody(int mode) override;
+  void ShowHtmlView(const std::string& folder) override;
   void ShowViewOnlyButtons() override;
   void SetStayTopCaption(const std::string& caption) override;
   void SetKindGlyph(int icon) override;
@@ -96,8 +100,9 @@ class TTextFm final : public QWidget, public CardWindowFrame, public CardWindowV
   QWidget* MainPanel;
   QPlainTextEdit* Text;
   TStringGridPelm* CsvGrid;
-  // Where the HTML view of an HTML card goes.
+  // The HTML view of an HTML card, in its panel; null until shown.
   QWidget* WebPanel;
+  TWebFm* WebView = nullptr;
   QMenu* EditMenu;
   QTimer* Timer1;
   QTimer* MoveSaveTimer;
@@ -107,6 +112,8 @@ class TTextFm final : public QWidget, public CardWindowFrame, public CardWindowV
   void FindNext(bool backwards, bool ask);
   void ReplaceClick();
   void WordWrapClick();
+  // The HTML view's reload: the view files written afresh, the page shown.
+  void Button1Click();
 
  protected:
   void closeEvent(QCloseEvent* event) override;
