@@ -133,6 +133,15 @@ enum class MessageId {
   kNotOnClipboard,
   kImportCut,            // %1: the files
 
+  // The options dialog and its data-set form.
+  kClassAlreadyListed,
+  kNotAnInteger,          // %1: the text
+  kRebuildingIcons,
+  kCreateDataFilesHere,
+  kCannotCreateDataFiles,
+  kIconFileUnusable,      // %1: the file
+  kTabInDataSet,
+
   kCount,
 };
 

@@ -778,7 +778,6 @@ void TMainForm::WordWrapActionExecute() {}
 void TMainForm::AutoIndentActionExecute() {}
 void TMainForm::BackColorExecute() {}
 void TMainForm::FontActionExecute() {}
-void TMainForm::OptionClick() {}
 void TMainForm::HelpClick() {}
 void TMainForm::SetTitleClick() {}
 void TMainForm::SetDefaultFontClick() {}

@@ -22,6 +22,7 @@ class QIcon;
 class QImage;
 class QPixmap;
 class QComboBox;
+class QDialog;
 class QKeyEvent;
 class QLabel;
 class QLineEdit;
@@ -105,6 +106,9 @@ struct MainFormContext {
   HttpFetcher* http = nullptr;
   // The dialogs of the transfer, export and import; null: the Qt forms.
   TransferDialogs* transfer_dialogs = nullptr;
+  // Shows the options dialog or its data-set form modally and returns its
+  // result; null: exec(). Tests work the forms through it.
+  std::function<int(QDialog&)> run_dialog;
 };
 
 class TMainForm : public QMainWindow {
@@ -592,6 +596,10 @@ class TMainForm : public QMainWindow {
   TransferGlue& Transfer();
   // The tree read anew after cards came in.
   void ReloadAfterTransfer();
+  // The options dialog (main_form_options.cpp): runs one of its forms
+  // modally; applies the settings it gave back.
+  int RunOptionDialog(QDialog& dialog);
+  void ApplyOptions();
   std::unique_ptr<TransferGlue, void (*)(TransferGlue*)> transfer_glue_{nullptr,
                                                                         &DestroyTransferGlue};
 };
