@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <QAction>
+#include <QDialog>
 #include <QCheckBox>
 #include <QLabel>
 #include <QMenu>
@@ -38,6 +39,8 @@ class MainFormTest : public testing::Test {
     context.ui = &ui_;
     context.dialogs = &dialogs_;
     context.transfer_dialogs = &transfer_dialogs_;
+    // The options dialog closes at once, as with Cancel.
+    context.run_dialog = [](QDialog&) { return kResultCancel; };
     form_ = std::make_unique<TMainForm>(std::move(context));
   }
 

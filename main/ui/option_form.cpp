@@ -430,7 +430,7 @@ void TOptionFm::SanstouClick() {
   FileChoice choice;
   choice.save = true;
   choice.file_name = "qbbackup.lzh";
-  choice.folder = QDir::homePath().toStdString();
+  choice.folder = ToCp932(QDir::homePath());
   if (std::optional<std::string> path = logic_.ui().ChooseFile(choice)) {
     FileName->setText(FromCp932(*path));
   }
