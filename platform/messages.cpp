@@ -148,6 +148,14 @@ constexpr std::array<Entry, kMessageCount> kMessages = {{
 
     {MessageId::kPrintHtmlCard, "ブラウザを右クリックして印刷してください。"},
     {MessageId::kPrintFailed, "印刷できませんでした"},
+
+    {MessageId::kClassAlreadyListed, "すでに登録済みです"},
+    {MessageId::kNotAnInteger, "'%1' は整数ではありません"},
+    {MessageId::kRebuildingIcons, "イメージを更新するため、若干時間がかかります"},
+    {MessageId::kCreateDataFilesHere, "新規にファイルをこのディレクトリに作りますか？"},
+    {MessageId::kCannotCreateDataFiles, "ファイルが作れません"},
+    {MessageId::kIconFileUnusable, "%1 はアイコンに使える画像ではありません"},
+    {MessageId::kTabInDataSet, "データ名称とパスにはタブを使えません"},
 }};
 
 // Each entry sits at its id's place, so the table is indexed by id.

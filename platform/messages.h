@@ -154,6 +154,15 @@ enum class MessageId {
   kPrintHtmlCard,
   kPrintFailed,
 
+  // The options dialog and its data-set form.
+  kClassAlreadyListed,
+  kNotAnInteger,          // %1: the text
+  kRebuildingIcons,
+  kCreateDataFilesHere,
+  kCannotCreateDataFiles,
+  kIconFileUnusable,      // %1: the file
+  kTabInDataSet,
+
   kCount,
 };
 

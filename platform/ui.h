@@ -55,6 +55,15 @@ struct MenuItem {
   }
 };
 
+// The open or save dialog as a caller sets it up. Texts are CP932.
+struct FileChoice {
+  bool save = false;        // the save dialog (else the open dialog)
+  std::string filter;       // shown files, "*.bmp"
+  std::string default_ext;  // added to a name typed without one, "bmp"
+  std::string file_name;    // the name the dialog starts with
+  std::string folder;       // the folder it starts in; "" its own choice
+};
+
 class Ui {
  public:
   virtual ~Ui() = default;
@@ -95,6 +104,10 @@ class Ui {
   // The question before each replacement, at a screen point: 1 replace,
   // kReplaceCheckFind, kReplaceCheckAll, or 2 stop.
   virtual int RunReplaceCheck(ScreenPoint at) { return kResultCancel; }
+
+  // The open or save dialog: the chosen file's path (CP932), or nothing
+  // when it was cancelled. A Ui without one cancels.
+  virtual std::optional<std::string> ChooseFile(const FileChoice& choice) { return std::nullopt; }
 };
 
 }  // namespace quill

@@ -682,7 +682,7 @@ Status IndexFile::Impl::ScanAll(std::vector<uint32_t>* rows, IndexCopy* keys) {
         if (zero != 0) {
           return Status::Corrupt("index " + path + " has a row 0").WithDbCode(kDbShortRead);
         }
-        std::memcpy(row_out + emitted, r, size_t{c} * sizeof *r);
+        if (c != 0) std::memcpy(row_out + emitted, r, size_t{c} * sizeof *r);
         emitted += c;
       } else {
         for (uint32_t pos = 0; pos < c; ++pos) QUILL_RETURN_IF_ERROR(emit(top.at + 1, c, pos));

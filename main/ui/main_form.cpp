@@ -764,7 +764,6 @@ void TMainForm::WordWrapActionExecute() {}
 void TMainForm::AutoIndentActionExecute() {}
 void TMainForm::BackColorExecute() {}
 void TMainForm::FontActionExecute() {}
-void TMainForm::OptionClick() {}
 void TMainForm::HelpClick() {}
 void TMainForm::SetTitleClick() {}
 void TMainForm::SetDefaultFontClick() {}

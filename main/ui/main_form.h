@@ -23,6 +23,7 @@ class QIcon;
 class QImage;
 class QPixmap;
 class QComboBox;
+class QDialog;
 class QKeyEvent;
 class QLabel;
 class QLineEdit;
@@ -113,6 +114,9 @@ struct MainFormContext {
   QPrinter* printer = nullptr;
   // The backup's archiver library; null: lib7-zip32.so in install_folder.
   Archiver* archiver = nullptr;
+  // Shows the options dialog or its data-set form modally and returns its
+  // result; null: exec(). Tests work the forms through it.
+  std::function<int(QDialog&)> run_dialog;
 };
 
 class TMainForm : public QMainWindow {
@@ -636,6 +640,10 @@ class TMainForm : public QMainWindow {
   TransferGlue& Transfer();
   // The tree read anew after cards came in.
   void ReloadAfterTransfer();
+  // The options dialog (main_form_options.cpp): runs one of its forms
+  // modally; applies the settings it gave back.
+  int RunOptionDialog(QDialog& dialog);
+  void ApplyOptions();
   std::unique_ptr<TransferGlue, void (*)(TransferGlue*)> transfer_glue_{nullptr,
                                                                         &DestroyTransferGlue};
   // The print command and the printer it keeps between prints

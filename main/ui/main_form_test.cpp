@@ -42,6 +42,8 @@ class MainFormTest : public testing::Test {
     context.ui = &ui_;
     context.dialogs = &dialogs_;
     context.transfer_dialogs = &transfer_dialogs_;
+    // The options dialog closes at once, as with Cancel.
+    context.run_dialog = [](QDialog&) { return kResultCancel; };
     form_ = std::make_unique<TMainForm>(std::move(context));
     // Commands that open a dialog of their own (printing) find it
     // cancelled at once.

@@ -3,6 +3,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QDir>
+#include <QFileDialog>
 #include <QFileInfo>
 #include <QGuiApplication>
 #include <QImage>
@@ -124,6 +125,21 @@ QtUi::QtUi(std::string install_folder) : install_folder_(std::move(install_folde
 }
 
 QtUi::~QtUi() { delete flash_.data(); }
+
+std::optional<std::string> QtUi::ChooseFile(const FileChoice& choice) {
+  QFileDialog dialog(QApplication::activeModalWidget());
+  dialog.setAcceptMode(choice.save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
+  dialog.setFileMode(choice.save ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
+  if (!choice.filter.empty()) dialog.setNameFilter(FromCp932(choice.filter));
+  if (!choice.default_ext.empty()) dialog.setDefaultSuffix(FromCp932(choice.default_ext));
+  if (!choice.folder.empty()) dialog.setDirectory(FromCp932(choice.folder));
+  // A pattern is a filter, not a name to start with.
+  if (!choice.file_name.empty() && choice.file_name.find('*') == std::string::npos) {
+    dialog.selectFile(FromCp932(choice.file_name));
+  }
+  if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;
+  return ToCp932(dialog.selectedFiles().front());
+}
 
 int QtUi::ShowMessageDialog(const std::string& text, const std::string& caption, int mode) {
   TMessageFm form(QApplication::activeModalWidget(), text, caption, mode);

@@ -46,6 +46,8 @@ class QtUi final : public Ui {
   int RunSearchStringForm(SearchStringForm* form) override;
   int RunReplaceForm(ReplaceForm* form) override;
   int RunReplaceCheck(ScreenPoint at) override;
+  // QFileDialog, owned by the modal dialog open now.
+  std::optional<std::string> ChooseFile(const FileChoice& choice) override;
 
   // The flash window while one is shown (for tests), else null.
   QWidget* flash_window() const;

@@ -902,3 +902,86 @@ TEST_F(QuillmainDesktopTest, AFileDroppedOnATableIsStoredAndACardLinkOpensItsCar
 
 }  // namespace
 }  // namespace quill
+
+namespace quill {
+namespace {
+
+// The options dialog takes a hot key typed into its field while the hooks
+// are off; after OK the new key pressed over xterm opens the folder popup
+// and the old one no longer does.
+TEST_F(QuillmainDesktopTest, AHotKeySetInTheOptionsDialogReplacesTheOldOne) {
+  Sandbox sandbox;
+  fs::create_directories(sandbox.home);
+  // Ctrl+Alt+J opens the folder popup (command 6).
+  std::ofstream(sandbox.home + "/quillmain.ini", std::ios::binary)
+      << "[Env]\r\nUseButton=0\r\nPopupKubunKey=" << 0xC04A << "\r\n";
+  Client terminal({"xterm"}, ClientEnvironment(sandbox.dir.Path()), sandbox.dir.File("xterm.log"));
+  const unsigned long term = terminal.WaitForWindow();
+  ASSERT_NE(term, 0u) << "xterm showed no window";
+
+  QProcess quillmain;
+  quillmain.setProcessEnvironment(sandbox.env);
+  quillmain.setProcessChannelMode(QProcess::ForwardedChannels);
+  quillmain.start(QUILLMAIN_PATH, {"R"});
+  ASSERT_TRUE(quillmain.waitForStarted(10000));
+  unsigned long main_window = 0;
+  ASSERT_TRUE(QTest::qWaitFor(
+      [&] {
+        main_window = MainWindowOf(sandbox.block);
+        return main_window != 0 && x.IsMapped(main_window);
+      },
+      20000));
+  QTest::qWait(1000);
+
+  // The old key works before the dialog.
+  ASSERT_TRUE(ActivateWindow(static_cast<WindowHandle>(term)));
+  RunTool({"xdotool", "key", "ctrl+alt+j"});
+  ASSERT_TRUE(QTest::qWaitFor([&] { return x.PopupMenuShown(); }, 10000));
+  RunTool({"xdotool", "key", "Escape"});
+  ASSERT_TRUE(QTest::qWaitFor([&] { return !x.PopupMenuShown(); }, 5000));
+
+  // The dialog from the main menu; its first field has the focus.
+  QTest::qWait(1000);  // the popup hands the focus back to xterm first
+  ASSERT_TRUE(QTest::qWaitFor(
+      [&] {
+        ActivateWindow(static_cast<WindowHandle>(main_window));
+        return x.ActiveWindow() == main_window;
+      },
+      10000));
+  QTest::qWait(500);
+  RunTool({"xdotool", "key", "--clearmodifiers", "alt+o"});
+  QTest::qWait(500);
+  EXPECT_TRUE(QGuiApplication::primaryScreen()->grabWindow(0).save(
+      QString(ARTEFACT_DIR) + "/quillmain_options_menu.png"));
+  RunTool({"xdotool", "key", "--clearmodifiers", "o"});
+  ASSERT_TRUE(QTest::qWaitFor([] { return WindowsTitled("環境設定") == 1; }, 10000));
+  QTest::qWait(500);
+  // Typed while the hooks are off, the keys reach the field.
+  RunTool({"xdotool", "key", "ctrl+alt+p"});
+  QTest::qWait(300);
+  EXPECT_TRUE(QGuiApplication::primaryScreen()->grabWindow(0).save(
+      QString(ARTEFACT_DIR) + "/quillmain_options_dialog.png"));
+  RunTool({"xdotool", "key", "Return"});
+  ASSERT_TRUE(QTest::qWaitFor([] { return WindowsTitled("環境設定") == 0; }, 10000));
+  QTest::qWait(500);
+  EXPECT_NE(ReadFileBytes(sandbox.home + "/quillmain.ini").find("PopupKubunKey=49232"),
+            std::string::npos);
+
+  // Over xterm: the new key opens the popup, the old one does not.
+  ASSERT_TRUE(ActivateWindow(static_cast<WindowHandle>(term)));
+  RunTool({"xdotool", "key", "ctrl+alt+p"});
+  EXPECT_TRUE(QTest::qWaitFor([&] { return x.PopupMenuShown(); }, 10000));
+  RunTool({"xdotool", "key", "Escape"});
+  ASSERT_TRUE(QTest::qWaitFor([&] { return !x.PopupMenuShown(); }, 5000));
+  ASSERT_TRUE(ActivateWindow(static_cast<WindowHandle>(term)));
+  RunTool({"xdotool", "key", "ctrl+alt+j"});
+  QTest::qWait(1500);
+  EXPECT_FALSE(x.PopupMenuShown());
+
+  x.RequestClose(main_window);
+  EXPECT_TRUE(quillmain.waitForFinished(20000));
+  EXPECT_EQ(quillmain.exitCode(), 0);
+}
+
+}  // namespace
+}  // namespace quill

@@ -46,6 +46,9 @@ class FakeUi final : public Ui {
   // The next replace check returns this result.
   void AnswerReplaceCheck(int result) { replace_checks_.push_back(result); }
 
+  // The next open or save dialog chooses this path, or is cancelled.
+  void AnswerFile(std::optional<std::string> path) { files_.push_back(std::move(path)); }
+
   // Called with each question before it is answered.
   std::function<void(const Question&)> on_question;
   // Called with each menu while it is open, before the choice is made.
@@ -77,6 +80,14 @@ class FakeUi final : public Ui {
     return FindCaption(items, *c.caption);
   }
 
+  std::optional<std::string> ChooseFile(const FileChoice& choice) override {
+    file_choices_.push_back(choice);
+    if (files_.empty()) return std::nullopt;
+    std::optional<std::string> path = std::move(files_.front());
+    files_.pop_front();
+    return path;
+  }
+
   int RunCardSearchForm(CardSearchForm* form) override {
     card_search_forms_.push_back(*form);
     return RunScript(card_search_, form);
@@ -106,6 +117,8 @@ class FakeUi final : public Ui {
   const std::vector<ScreenPoint>& replace_check_points() const { return replace_check_points_; }
 
   const std::vector<Question>& questions() const { return questions_; }
+  // Every open and save dialog as it was set up, in order.
+  const std::vector<FileChoice>& file_choices() const { return file_choices_; }
   int beeps() const { return beeps_; }
   // Every bitmap shown, in order; whether one is shown now.
   const std::vector<FlashBitmap>& flashes() const { return flashes_; }
@@ -141,6 +154,8 @@ class FakeUi final : public Ui {
   }
 
   std::deque<int> answers_;
+  std::deque<std::optional<std::string>> files_;
+  std::vector<FileChoice> file_choices_;
   std::deque<std::function<int(CardSearchForm*)>> card_search_;
   std::deque<std::function<int(SearchStringForm*)>> search_string_;
   std::deque<std::function<int(ReplaceForm*)>> replace_;
