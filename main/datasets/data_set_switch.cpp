@@ -108,6 +108,11 @@ Status DataSets::WriteAndMerge(TransferContext& ctx, const std::string& target,
       s = Status::Corrupt("transfer file not read in " + target);
     } else if (read.end != ReadEnd::kComplete) {
       s = Status::IoError("transfer file read only in part in " + target);
+    } else {
+      // The set's folder list takes the folders that came in, so menus
+      // built from it list them before the set is opened again.
+      s = store_.RebuildTreeFile();
+      if (!s.ok()) ShowFailure(s);
     }
   }
   Status closed = store_.Close();

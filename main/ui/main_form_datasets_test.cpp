@@ -2,6 +2,9 @@
 // offscreen, over real stores in temporary folders.
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <thread>
+
 #include <QAction>
 #include <QCursor>
 #include <QGuiApplication>
@@ -60,6 +63,9 @@ void MakeDataSet(const std::string& folder, const std::string& folder_name,
     c.title = title;
     c.text = "text";
     ASSERT_TRUE(c.Write().ok());
+    // Ids come from the clock: each card of every set gets a millisecond
+    // of its own, so no two sets share an id by chance.
+    std::this_thread::sleep_for(std::chrono::milliseconds(2));
   }
   ASSERT_TRUE(store.Close().ok());
 }
@@ -254,6 +260,8 @@ TEST_F(MainFormDataSetsTest, WriteToAnotherSet) {
   std::map<std::string, std::string> two = CardsOfSet(dir_.File("two"));
   EXPECT_EQ(two.size(), 2u);
   EXPECT_EQ(two["card of Zero"], zero.at("card of Zero"));
+  // Its folder list names the folder that came in.
+  EXPECT_NE(ReadAll(dir_.File("two") + "/quilbo7.tre").find("Zero"), std::string::npos);
   EXPECT_EQ(form_->settings().DataFileNum, 0);
   EXPECT_EQ(Title(), Utf8ToCp932("データ１:Quillbox"));
   EXPECT_EQ(marked(), 1);
