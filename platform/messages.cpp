@@ -148,6 +148,10 @@ constexpr std::array<Entry, kMessageCount> kMessages = {{
 
     {MessageId::kPrintHtmlCard, "ブラウザを右クリックして印刷してください。"},
     {MessageId::kPrintFailed, "印刷できませんでした"},
+
+    {MessageId::kFontNameTooLong, "フォント名が２０BYTE以上のものは使えません。"},
+    {MessageId::kDefaultFontNotJapanese, "日本語フォントしかデフォルトにできません。"},
+    {MessageId::kHelpPageMissing, "ヘルプが見つかりません。\n%1"},
 }};
 
 // Each entry sits at its id's place, so the table is indexed by id.

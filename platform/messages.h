@@ -154,6 +154,11 @@ enum class MessageId {
   kPrintHtmlCard,
   kPrintFailed,
 
+  // Editor events: fonts and the help page.
+  kFontNameTooLong,
+  kDefaultFontNotJapanese,
+  kHelpPageMissing,  // %1: the page's path
+
   kCount,
 };
 

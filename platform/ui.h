@@ -55,6 +55,18 @@ struct MenuItem {
   }
 };
 
+// A font as the font dialog starts with it and returns it. The name is
+// CP932; the colour is one of the class library's (0x00BBGGRR or a
+// system colour).
+struct FontChoice {
+  std::string name;
+  int32_t size = 9;
+  int32_t color = 0;
+  bool bold = false;
+  bool italic = false;
+  bool underline = false;
+};
+
 class Ui {
  public:
   virtual ~Ui() = default;
@@ -95,6 +107,14 @@ class Ui {
   // The question before each replacement, at a screen point: 1 replace,
   // kReplaceCheckFind, kReplaceCheckAll, or 2 stop.
   virtual int RunReplaceCheck(ScreenPoint at) { return kResultCancel; }
+
+  // The font dialog, starting with *font: true on OK with the choice in
+  // *font. The colour dialog, starting with *color: true on OK with the
+  // choice as 0x00BBGGRR. A Ui without them cancels.
+  virtual bool ChooseFont(FontChoice* font) { return false; }
+  virtual bool ChooseColor(int32_t* color) { return false; }
+  // Whether a font family holds the Japanese writing system.
+  virtual bool FontCoversJapanese(const std::string& family) { return false; }
 };
 
 }  // namespace quill

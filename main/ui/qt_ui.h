@@ -46,6 +46,9 @@ class QtUi final : public Ui {
   int RunSearchStringForm(SearchStringForm* form) override;
   int RunReplaceForm(ReplaceForm* form) override;
   int RunReplaceCheck(ScreenPoint at) override;
+  bool ChooseFont(FontChoice* font) override;
+  bool ChooseColor(int32_t* color) override;
+  bool FontCoversJapanese(const std::string& family) override;
 
   // The flash window while one is shown (for tests), else null.
   QWidget* flash_window() const;
