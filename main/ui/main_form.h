@@ -666,6 +666,8 @@ class TMainForm : public QMainWindow {
   void OpenCardLink(const std::string& id_or_title);
   bool GridEditable() const;
   void UpdateEditorActions();
+  // Text in the editor card's font, which the next save stores.
+  void ShowCardFont();
 
  public:
   // The main window's key map; true when the key is used up.

@@ -505,8 +505,15 @@ void TMainForm::FontActionExecute() {
   card.bold = style.bold;
   card.italic = style.italic;
   card.underline = style.underline;
-  tree_glue_->editor_view.SetBodyFont(CardFont{choice.name, card.font_color, choice.size, charset,
-                                               style.bold, style.italic, style.underline});
+  ShowCardFont();
+}
+
+void TMainForm::ShowCardFont() {
+  const store::CardRecord& card = Editor().EditCard();
+  tree_glue_->editor_view.SetBodyFont(CardFont{card.font_name, card.font_color, card.font_size,
+                                               card.font_charset, card.bold, card.italic,
+                                               card.underline});
+  // The next save stores the card's own font.
   Editor().FontChanged = 1;
   Editor().TextChange();
 }
@@ -535,11 +542,7 @@ void TMainForm::BackDefaultFontClick() {
   card.font_color = static_cast<uint32_t>(settings_.FontColor);
   card.font_size = settings_.FontSize;
   card.font_charset = FontCharset(ui_.FontCoversJapanese(settings_.FontName));
-  tree_glue_->editor_view.SetBodyFont(CardFont{card.font_name, card.font_color, card.font_size,
-                                               card.font_charset, card.bold, card.italic,
-                                               card.underline});
-  Editor().FontChanged = 1;
-  Editor().TextChange();
+  ShowCardFont();
 }
 
 void TMainForm::BackColorExecute() {
