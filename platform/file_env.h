@@ -38,6 +38,7 @@ enum class OpenMode {
   kReadWrite,       // must exist
   kCreate,          // read-write; created when missing, kept when present
   kCreateTruncate,  // read-write; created when missing, emptied when present
+  kCreateNew,       // read-write; created, and AlreadyExists when present
 };
 
 class FileEnv {

@@ -156,6 +156,10 @@ constexpr std::array<Entry, kMessageCount> kMessages = {{
     {MessageId::kCannotCreateDataFiles, "ファイルが作れません"},
     {MessageId::kIconFileUnusable, "%1 はアイコンに使える画像ではありません"},
     {MessageId::kTabInDataSet, "データ名称とパスにはタブを使えません"},
+
+    {MessageId::kFontNameTooLong, "フォント名が２０BYTE以上のものは使えません。"},
+    {MessageId::kDefaultFontNotJapanese, "日本語フォントしかデフォルトにできません。"},
+    {MessageId::kHelpPageMissing, "ヘルプが見つかりません。\n%1"},
 }};
 
 // Each entry sits at its id's place, so the table is indexed by id.

@@ -163,6 +163,11 @@ enum class MessageId {
   kIconFileUnusable,      // %1: the file
   kTabInDataSet,
 
+  // Editor events: fonts and the help page.
+  kFontNameTooLong,
+  kDefaultFontNotJapanese,
+  kHelpPageMissing,  // %1: the page's path
+
   kCount,
 };
 

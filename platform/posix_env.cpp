@@ -112,6 +112,7 @@ class PosixEnv final : public FileEnv {
       case OpenMode::kReadWrite: flags |= O_RDWR; break;
       case OpenMode::kCreate: flags |= O_RDWR | O_CREAT; break;
       case OpenMode::kCreateTruncate: flags |= O_RDWR | O_CREAT | O_TRUNC; break;
+      case OpenMode::kCreateNew: flags |= O_RDWR | O_CREAT | O_EXCL; break;
     }
     int fd;
     do {

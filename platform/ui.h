@@ -64,6 +64,18 @@ struct FileChoice {
   std::string folder;       // the folder it starts in; "" its own choice
 };
 
+// A font as the font dialog starts with it and returns it. The name is
+// CP932; the colour is one of the class library's (0x00BBGGRR or a
+// system colour).
+struct FontChoice {
+  std::string name;
+  int32_t size = 9;
+  int32_t color = 0;
+  bool bold = false;
+  bool italic = false;
+  bool underline = false;
+};
+
 class Ui {
  public:
   virtual ~Ui() = default;
@@ -108,6 +120,13 @@ class Ui {
   // The open or save dialog: the chosen file's path (CP932), or nothing
   // when it was cancelled. A Ui without one cancels.
   virtual std::optional<std::string> ChooseFile(const FileChoice& choice) { return std::nullopt; }
+  // The font dialog, starting with *font: true on OK with the choice in
+  // *font. The colour dialog, starting with *color: true on OK with the
+  // choice as 0x00BBGGRR. A Ui without them cancels.
+  virtual bool ChooseFont(FontChoice* font) { return false; }
+  virtual bool ChooseColor(int32_t* color) { return false; }
+  // Whether a font family holds the Japanese writing system.
+  virtual bool FontCoversJapanese(const std::string& family) { return false; }
 };
 
 }  // namespace quill

@@ -52,26 +52,34 @@ std::string LinkFrom(std::string_view text, size_t start, TextLink::Kind kind) {
   return out;
 }
 
-// A bare name (no folder and no drive) lives in the data folder.
-std::string FilePath(const std::string& path, const std::string& data_folder) {
-  if (path.starts_with('/') || path.find(':') != std::string::npos ||
-      path.find('\\') != std::string::npos) {
-    return path;
+TextLink Link(TextLink::Kind kind, std::string text) {
+  TextLink link{kind, std::move(text), {}};
+  switch (kind) {
+    case TextLink::Kind::kMailAddress: link.target = "mailto:" + link.text; break;
+    case TextLink::Kind::kFile:
+    case TextLink::Kind::kCard: link.target = link.text.substr(6); break;
+    default: link.target = link.text; break;
   }
-  return data_folder + path;
+  return link;
 }
 
 // Offers to create a missing file; true when it is there to open.
 bool EnsureFile(const std::string& path, LinkContext& c) {
   const std::string name = Cp932ToUtf8(path);
   if (c.env.Exists(name)) return true;
+  if (IsWindowsPath(path)) {
+    c.ui.MessageBeep();
+    return false;
+  }
   if (c.ui.ShowMessageDialog(MessageText(MessageId::kLinkedFileMissing),
                              MessageText(MessageId::kCautionCaption),
                              kMessageYesNo) != kResultYes) {
     return false;
   }
+  // Made only when still missing: a file that appeared meanwhile is
+  // never emptied.
   std::unique_ptr<RandomFile> file;
-  Status s = c.env.Open(name, OpenMode::kCreate, &file);
+  Status s = c.env.Open(name, OpenMode::kCreateNew, &file);
   if (s.ok()) s = file->Close();
   if (!s.ok()) {
     c.ui.ShowMessageDialog(MessageText(MessageId::kLinkedFileNotCreated),
@@ -83,6 +91,26 @@ bool EnsureFile(const std::string& path, LinkContext& c) {
 
 }  // namespace
 
+bool IsWindowsPath(std::string_view path) {
+  if (path.size() >= 2 && path[1] == ':' &&
+      ((path[0] >= 'A' && path[0] <= 'Z') || (path[0] >= 'a' && path[0] <= 'z'))) {
+    return true;
+  }
+  for (size_t i = 0; i < path.size(); ++i) {
+    if (IsLead(path[i])) {
+      ++i;  // a trail byte 0x5C is part of its character
+    } else if (path[i] == '\\') {
+      return true;
+    }
+  }
+  return false;
+}
+
+std::string LinkFilePath(const std::string& path, const std::string& data_folder) {
+  if (path.find('/') != std::string::npos || IsWindowsPath(path)) return path;
+  return data_folder + path;
+}
+
 TextLink FindLinkAt(std::string_view text, size_t pos) {
   if (text.empty()) return {};
   size_t i = std::min(pos, text.size() - 1);
@@ -91,7 +119,7 @@ TextLink FindLinkAt(std::string_view text, size_t pos) {
   size_t word_start = std::string_view::npos;  // after the nearest blank or colon
   for (;;) {
     const TextLink::Kind kind = LinkStartAt(text, i);
-    if (kind != TextLink::Kind::kNone) return {kind, LinkFrom(text, i, kind)};
+    if (kind != TextLink::Kind::kNone) return Link(kind, LinkFrom(text, i, kind));
     const char c = text[i];
     if (IsLead(c) || IsDelimiter(c)) {
       stop = i;
@@ -107,7 +135,7 @@ TextLink FindLinkAt(std::string_view text, size_t pos) {
   for (size_t j = start; j < text.size(); ++j) {
     const char c = text[j];
     if (c == ' ' || IsLead(c)) break;
-    if (c == '@') return {TextLink::Kind::kMailAddress, LinkFrom(text, start, TextLink::Kind::kMailAddress)};
+    if (c == '@') return Link(TextLink::Kind::kMailAddress, LinkFrom(text, start, TextLink::Kind::kMailAddress));
   }
   return {};
 }
@@ -119,23 +147,18 @@ void OpenLinkAt(std::string_view text, size_t pos, LinkContext& c) {
       return;
     case TextLink::Kind::kMail:
     case TextLink::Kind::kWeb:
-      c.shell.OpenAddress(link.text);
-      return;
     case TextLink::Kind::kMailAddress:
-      c.shell.OpenAddress("mailto:" + link.text);
+      c.shell.OpenAddress(link.target);
       return;
     case TextLink::Kind::kFile: {
-      const std::string path = link.text.substr(6);
-      if (path.empty()) return;
-      const std::string full = FilePath(path, c.data_folder);
+      if (link.target.empty()) return;
+      const std::string full = LinkFilePath(link.target, c.data_folder);
       if (EnsureFile(full, c)) c.shell.OpenFile(full);
       return;
     }
-    case TextLink::Kind::kCard: {
-      const std::string title = link.text.substr(6);
-      if (!title.empty() && c.open_card) c.open_card(title);
+    case TextLink::Kind::kCard:
+      if (!link.target.empty() && c.open_card) c.open_card(link.target);
       return;
-    }
   }
 }
 

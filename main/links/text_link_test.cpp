@@ -22,6 +22,7 @@ TEST(FindLinkAt, FindsTheLinkAroundThePosition) {
     size_t pos;
     K kind;
     std::string link;
+    std::string target = "";
   } cases[] = {
       {"see http://x.jp/a b", 10, K::kWeb, "http://x.jp/a"},
       {"(https://y/z)", 3, K::kWeb, "https://y/z"},
@@ -29,7 +30,13 @@ TEST(FindLinkAt, FindsTheLinkAroundThePosition) {
       {"go <file=/tmp/a b.txt> now", 12, K::kFile, "<file=/tmp/a b.txt"},
       {S("<file=/データ/表.txt>"), 2, K::kFile, S("<file=/データ/表.txt")},
       {"<card=Two words>", 8, K::kCard, "<card=Two words"},
-      {"mail me: a@b.jp today", 12, K::kMailAddress, "a@b.jp"},
+      {"mail me: a@b.jp today", 12, K::kMailAddress, "a@b.jp", "mailto:a@b.jp"},
+      {"<file=x.txt>", 3, K::kFile, "<file=x.txt", "x.txt"},
+      {"<card=0123456789ABCDEF>", 9, K::kCard, "<card=0123456789ABCDEF", "0123456789ABCDEF"},
+      {S("http://x.jp/a表b"), 3, K::kWeb, "http://x.jp/a", "http://x.jp/a"},
+      {"http://x.jp/a,b", 3, K::kWeb, "http://x.jp/a", "http://x.jp/a"},
+      {"go http://" + std::string(2000, 'q') + " end", 1500, K::kWeb,
+       "http://" + std::string(2000, 'q')},
       {"a@b", 0, K::kMailAddress, "a@b"},
       {S("表"), 1, K::kNone, ""},
       {"plain words", 3, K::kNone, ""},
@@ -40,6 +47,7 @@ TEST(FindLinkAt, FindsTheLinkAroundThePosition) {
     const TextLink link = FindLinkAt(c.text, c.pos);
     EXPECT_EQ(link.kind, c.kind) << c.text;
     EXPECT_EQ(link.text, c.link) << c.text;
+    if (!c.target.empty()) EXPECT_EQ(link.target, c.target) << c.text;
   }
 }
 
@@ -87,6 +95,35 @@ TEST_F(OpenLinkAtTest, AMissingFileIsOfferedAndABareNameLivesInTheDataFolder) {
   ASSERT_EQ(ui_.questions().size(), 4u);
   EXPECT_EQ(ui_.questions().back().text, S("作れませんでした"));
   EXPECT_EQ(shell_.opened.size(), 1u);
+}
+
+}  // namespace
+}  // namespace quill
+
+namespace quill {
+namespace {
+
+TEST_F(OpenLinkAtTest, AnExistingFileIsNeverEmptiedAndAWindowsPathIsNotOffered) {
+  // Missing when asked, there when made: the file made meanwhile stays.
+  const std::string name = dir_.File("late.txt");
+  ui_.on_question = [&](const FakeUi::Question&) { std::ofstream(name) << "kept"; };
+  ui_.Answer(kResultYes);
+  Open("<file=late.txt>", 3);
+  ui_.on_question = nullptr;
+  std::string kept;
+  std::ifstream(name) >> kept;
+  EXPECT_EQ(kept, "kept");
+
+  const size_t asked = ui_.questions().size();
+  for (const char* path : {"C:\\a.txt", "d:x.txt", "\\\\server\\a.txt"}) {
+    Open(std::string("<file=") + path + ">", 3);
+  }
+  EXPECT_EQ(ui_.questions().size(), asked);
+  EXPECT_EQ(ui_.beeps(), 3);
+  // A 0x5C trail byte ("ソ") is no Windows separator.
+  EXPECT_FALSE(IsWindowsPath(S("ソ.txt")));
+  EXPECT_EQ(LinkFilePath(S("ソ.txt"), "/d/"), "/d/" + S("ソ.txt"));
+  EXPECT_EQ(LinkFilePath("sub/x.txt", "/d/"), "sub/x.txt");
 }
 
 }  // namespace

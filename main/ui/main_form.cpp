@@ -217,6 +217,7 @@ TMainForm::TMainForm(MainFormContext context, QWidget* parent)
   WireControls();
   SetupTreeAndEditor();
   SetupSearch();
+  SetupEditorEvents();
   // The desktop's popups show the pictures of the image list.
   if (auto* desktop = dynamic_cast<QtUi*>(&ui_)) {
     desktop->SetMenuImages(
@@ -459,6 +460,7 @@ void TMainForm::WireControls() {
 }
 
 bool TMainForm::eventFilter(QObject* watched, QEvent* event) {
+  if (EditorEventFilter(watched, event)) return true;
   if (EditorFieldEvent(watched, event)) return true;
   if (watched == MainPanel && event->type() == QEvent::Resize) {
     MainPanelResize();
@@ -495,7 +497,6 @@ Status TMainForm::FormCreate() {
   BuildDataMenuAtStart();
   WatchClipboard();
   StartDispatch();
-  // Window placement checking comes with the editor events.
   ListClipTools();
   LoadRegisterHistory();
   Status shown = ShowAtStart();
@@ -508,6 +509,7 @@ Status TMainForm::FormCreate() {
   // the tree's colours come with the grid and the tree's fonts.)
   TextExit();
   if (settings_.UseButton != 0) StartButtonBar();
+  StartupFinished();
   return Status::Ok();
 }
 
@@ -715,6 +717,7 @@ void TMainForm::FormDestroy() {
 
 void TMainForm::showEvent(QShowEvent* event) {
   QMainWindow::showEvent(event);
+  InstallKeyPreview();
   FormShow();
 }
 
@@ -753,20 +756,11 @@ void TMainForm::MainPanelResize() {
   // The embedded HTML view follows MainPanel's size once it exists.
 }
 
-// Handlers whose behaviour comes with the folder tree, the editor, search,
-// sorting, data sets, transfer, import and export, printing, backup, the
-// options dialog and the dispatcher. Until then they do nothing.
+// Handlers with nothing to do here (the tree's drawing is the model's) and
+// the options dialog, which comes later.
 void TMainForm::TreeGetImageIndex() {}
 void TMainForm::TreeDeletion() {}
 void TMainForm::TreeGetSelectedIndex() {}
 void TMainForm::TreeCustomDrawItem() {}
-void TMainForm::WordWrapActionExecute() {}
-void TMainForm::AutoIndentActionExecute() {}
-void TMainForm::BackColorExecute() {}
-void TMainForm::FontActionExecute() {}
-void TMainForm::HelpClick() {}
-void TMainForm::SetTitleClick() {}
-void TMainForm::SetDefaultFontClick() {}
-void TMainForm::BackDefaultFontClick() {}
 
 }  // namespace quill

@@ -25,6 +25,8 @@ class QPixmap;
 class QComboBox;
 class QDialog;
 class QKeyEvent;
+class QInputMethodEvent;
+class QMouseEvent;
 class QLabel;
 class QLineEdit;
 class QMenu;
@@ -542,9 +544,6 @@ class TMainForm : public QMainWindow {
   void PopupTextMenu(QWidget* widget, const QPoint& at);
   // The text widget an edit command acts on, by FocusedEditor.
   QWidget* EditTarget() const;
-  // Cut or paste on the focused field; a beep in a locked card or a
-  // read-only field.
-  void ChangeFocusedField(void (QPlainTextEdit::*on_text)(), void (QLineEdit::*on_line)());
   void EditorBeep();
 
   MainFormContext context_;
@@ -653,6 +652,37 @@ class TMainForm : public QMainWindow {
   std::unique_ptr<PrintGlue, void (*)(PrintGlue*)> print_glue_{nullptr, &DestroyPrintGlue};
   // The quick or the full backup of the open data set (main_form_backup.cpp).
   void RunBackup(bool full);
+
+  // Editor events (main_form_events.cpp): the key map as the window's key
+  // preview, the text's keys, presses and compositions, the edit menu's
+  // targets, the font and colour commands' captions.
+  struct EventGlue;
+  static void DestroyEventGlue(EventGlue* glue);
+  EventGlue& Events();
+  std::unique_ptr<EventGlue, void (*)(EventGlue*)> event_glue_{nullptr, &DestroyEventGlue};
+  void SetupEditorEvents();
+  void InstallKeyPreview();
+  // The start is over: the window's limits are checked from now on.
+  void StartupFinished();
+  bool EditorEventFilter(QObject* watched, QEvent* event);
+  bool TextKeyDown(QKeyEvent* event);
+  bool TextKeyPress(QKeyEvent* event);
+  void TextMouseDown(QMouseEvent* event);
+  bool TextInputMethod(QInputMethodEvent* event);
+  void ReplaceBodySelection(const std::string& text);
+  void OpenLinkInText();
+  void OpenCardLink(const std::string& id_or_title);
+  bool GridEditable() const;
+  void UpdateEditorActions();
+  // Text in the editor card's font, which the next save stores.
+  void ShowCardFont();
+
+ public:
+  // The main window's key map; true when the key is used up.
+  bool MainKeyDown(QKeyEvent* event);
+  // The window's size and position limits; from_timer: the check after
+  // a move or resize has settled, which moves nothing.
+  void CheckWindowPlacement(bool from_timer);
 };
 
 }  // namespace quill

@@ -82,6 +82,7 @@ struct TMainForm::CardWindowGlue final : CardWindowHost, TextFormOwner {
     return {p.x(), p.y()};
   }
   void SetClipboardText(const std::string& text) override { clipboard.SetClipboardText(text); }
+  Clipboard& GridClipboard() override { return clipboard.clipboard(); }
   void EndProgram(int exit_code) override { QCoreApplication::exit(exit_code); }
 
   // --- TextFormOwner ---

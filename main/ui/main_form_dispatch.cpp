@@ -253,7 +253,8 @@ class WindowEventFeed final : public QObject {
 
   bool eventFilter(QObject* watched, QEvent* event) override {
     if (watched == form_) {
-      if (event->type() == QEvent::Move) {
+      // A resize settles like a move (FormResize).
+      if (event->type() == QEvent::Move || event->type() == QEvent::Resize) {
         form_->WndProc(kWmMove, 0, 0);
       } else if (event->type() == QEvent::ActivationChange) {
         form_->WndProc(kWmNcActivate, form_->isActiveWindow() ? 1 : 0, 0);
@@ -325,9 +326,7 @@ struct TMainForm::DispatchGlue final : DispatchTarget, TargetView, OneShotView {
     if (window == nullptr || window->flags().testFlag(Qt::Tool) == !visible) return;
     window->setFlag(Qt::Tool, !visible);
   }
-  void CheckWindowPlacement() override {
-    // Storing the geometry comes with the window-placement check.
-  }
+  void CheckWindowPlacement() override { form->CheckWindowPlacement(/*from_timer=*/true); }
   int EditorCaret() override { return form->Text->textCursor().selectionStart(); }
   void StartButtonBar() override { form->StartButtonBar(); }
   void CloseMainWindow() override { form->close(); }
@@ -588,7 +587,7 @@ void TMainForm::TrayEndClick() { Glue().dispatcher.TrayEndClick(); }
 
 void TMainForm::ResetItiClick() {
   setGeometry(0, 0, 500, 400);
-  Glue().CheckWindowPlacement();
+  CheckWindowPlacement(/*from_timer=*/false);
 }
 
 void TMainForm::PomaroActionExecute() {

@@ -33,6 +33,7 @@
 #include "platform/ui.h"
 #include "main/search/history_list.h"
 #include "platform/qt/cp932_text.h"
+#include "main/ui/class_color.h"
 #include "main/ui/flow_layout.h"
 #include "main/ui/main_form_tree_glue.h"
 #include "main/ui/widget_text.h"
@@ -44,19 +45,6 @@ namespace quill {
 namespace {
 
 constexpr size_t kTitleLimitBytes = 50;
-
-// A colour of the class library as a Qt colour: the system colours of the
-// window and of button faces, or 0x00BBGGRR.
-QColor FromColorRef(uint32_t c) { return QColor(c & 0xFF, (c >> 8) & 0xFF, (c >> 16) & 0xFF); }
-QColor ClassColor(int32_t value) {
-  const auto v = static_cast<uint32_t>(value);
-  if ((v & 0xFF000000u) == 0xFF000000u) {
-    const QPalette palette = QApplication::palette();
-    return v == static_cast<uint32_t>(kClBtnFace) ? palette.color(QPalette::Button)
-                                                  : palette.color(QPalette::Base);
-  }
-  return FromColorRef(v);
-}
 
 // Keeps the body within its byte limit: of an edit that would pass it,
 // what it inserted stays as far as it fits (the editor beeps), cut on a
@@ -236,7 +224,7 @@ void TMainForm::TreeGlue::EditorView::SetBodyFont(const CardFont& font) {
   f.setUnderline(font.underline);
   form_->Text->setFont(f);
   QPalette palette = form_->Text->palette();
-  palette.setColor(QPalette::Text, FromColorRef(font.color));
+  palette.setColor(QPalette::Text, ClassColor(static_cast<int32_t>(font.color)));
   form_->Text->setPalette(palette);
 }
 
@@ -256,7 +244,13 @@ void TMainForm::TreeGlue::EditorView::ShowTextBody() { form_->ShowTextBody(); }
 
 void TMainForm::TreeGlue::EditorView::SelectNode(TreeNode* node) { form_->tree_glue_->SelectInView(node); }
 
-void TMainForm::TreeGlue::EditorView::FocusBody() { form_->Text->setFocus(); }
+void TMainForm::TreeGlue::EditorView::FocusBody() {
+  if (!form_->CsvGrid->isHidden()) {
+    form_->CsvGrid->setFocus();
+  } else if (form_->WebView == nullptr) {
+    form_->Text->setFocus();
+  }
+}
 
 void TMainForm::TreeGlue::EditorView::KindChanged(int icon) {
   form_->KindButton->setIcon(form_->GetIconBitmap(icon));
@@ -356,10 +350,6 @@ void TMainForm::TitleEnter() {
   Editor().TitleEnter();
 }
 void TMainForm::TitleExit() { Editor().TitleExit(); }
-void TMainForm::TextEnter() {
-  FocusedEditor = Text;
-  Editor().TextEnter();
-}
 void TMainForm::TextExit() { Editor().TextExit(); }
 void TMainForm::SyuttenEnter() {
   FocusedEditor = Syutten;
@@ -432,47 +422,10 @@ void TMainForm::EditorBeep() { ui_.MessageBeep(); }
 
 QWidget* TMainForm::EditTarget() const {
   if (FocusedEditor == Text) return Text;
+  if (FocusedEditor == CsvGrid) return CsvGrid;
   if (FocusedEditor == Syutten) return Syutten->lineEdit();
   return Title;
 }
-
-void TMainForm::CopyClick() {
-  QWidget* target = EditTarget();
-  if (target == Text) {
-    if (Text->textCursor().hasSelection()) Text->copy();
-  } else if (auto* line = qobject_cast<QLineEdit*>(target)) {
-    line->copy();
-  }
-}
-
-namespace {
-
-bool ReadOnly(QWidget* w) {
-  if (auto* edit = qobject_cast<QPlainTextEdit*>(w)) return edit->isReadOnly();
-  if (auto* line = qobject_cast<QLineEdit*>(w)) return line->isReadOnly();
-  return true;
-}
-
-}  // namespace
-
-void TMainForm::ChangeFocusedField(void (QPlainTextEdit::*on_text)(),
-                                   void (QLineEdit::*on_line)()) {
-  QWidget* target = EditTarget();
-  if (LockCheckBox->isChecked() || ReadOnly(target)) {
-    EditorBeep();
-    return;
-  }
-  if (target == Text) {
-    (Text->*on_text)();
-  } else if (auto* line = qobject_cast<QLineEdit*>(target)) {
-    (line->*on_line)();
-  }
-}
-
-void TMainForm::CutClick() { ChangeFocusedField(&QPlainTextEdit::cut, &QLineEdit::cut); }
-
-// The body keeps to its limit however the text arrives.
-void TMainForm::PasteClick() { ChangeFocusedField(&QPlainTextEdit::paste, &QLineEdit::paste); }
 
 void TMainForm::UndoClick() {
   if (LockCheckBox->isChecked() || Text->isReadOnly()) {

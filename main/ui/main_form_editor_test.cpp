@@ -246,17 +246,17 @@ QString Lines(size_t bytes) {
   return text + QString(static_cast<qsizetype>(bytes), 'a');
 }
 
-TEST_F(MainFormEditorTest, APastePastTheLimitIsCutOnACharacterBoundary) {
+TEST_F(MainFormEditorTest, APastePastTheLimitIsRefusedWhole) {
   const size_t limit = kBodyLimitBytes;
   struct Case {
     const char* what;
     QString before, paste;
-    size_t bytes;  // of the text afterwards
+    bool fits;
   } cases[] = {
-      {"a double-byte character at the limit", "", Lines(limit - 1) + U("あ"), limit - 1},
-      {"one byte too many", "", Lines(limit + 1), limit},
-      {"a line end at the limit", "", Lines(limit - 1) + "\nb", limit - 1},
-      {"beside text already there", U("前"), Lines(limit), limit},
+      {"exactly the limit", "", Lines(limit), true},
+      {"one byte too many", "", Lines(limit + 1), false},
+      {"a double-byte character past the limit", "", Lines(limit - 1) + U("あ"), false},
+      {"900,000 bytes into 200,000", Lines(200000), Lines(900000), false},
   };
   auto form = ActiveForm(MakeForm());
   for (const Case& c : cases) {
@@ -265,15 +265,16 @@ TEST_F(MainFormEditorTest, APastePastTheLimitIsCutOnACharacterBoundary) {
     form->Text->moveCursor(QTextCursor::End);
     form->Text->setFocus();
     QGuiApplication::clipboard()->setText(c.paste);
+    const int beeps = dialog_.beeps();
     form->findChild<QAction*>("PopupPaste")->trigger();
-    const std::string body = Utf8ToCp932(form->Text->toPlainText().toStdString());
-    const std::string stored = LfToCrLf(body);
-    EXPECT_EQ(stored.size(), c.bytes);
-    EXPECT_TRUE(form->Text->toPlainText().startsWith(c.before));
-    EXPECT_TRUE(form->SaveButton->isEnabled());
-    // The cut is part of the paste: one undo takes both back.
-    form->Text->undo();
-    EXPECT_EQ(form->Text->toPlainText(), c.before);
+    const std::string stored = LfToCrLf(Utf8ToCp932(form->Text->toPlainText().toStdString()));
+    if (c.fits) {
+      EXPECT_EQ(stored.size(), limit);
+      EXPECT_EQ(dialog_.beeps(), beeps);
+    } else {
+      EXPECT_EQ(form->Text->toPlainText(), c.before);
+      EXPECT_EQ(dialog_.beeps(), beeps + 1);
+    }
   }
 }
 

@@ -1,5 +1,11 @@
 #include "main/ui/qt_ui.h"
 
+#include <QColorDialog>
+#include <QFontDatabase>
+#include <QFontDialog>
+
+#include "main/ui/class_color.h"
+
 #include <QAction>
 #include <QApplication>
 #include <QDir>
@@ -270,6 +276,34 @@ void PopupActions(Ui& ui, QMenu* menu, QPoint at) {
   if (std::function<void()> chosen = PopupEntries(ui, ActionEntries(menu), ScreenPoint{at.x(), at.y()})) {
     chosen();
   }
+}
+
+bool QtUi::ChooseFont(FontChoice* font) {
+  QFont start(FromCp932(font->name));
+  if (font->size > 0) start.setPointSize(font->size);
+  start.setBold(font->bold);
+  start.setItalic(font->italic);
+  start.setUnderline(font->underline);
+  bool ok = false;
+  const QFont chosen = QFontDialog::getFont(&ok, start, nullptr);
+  if (!ok) return false;
+  font->name = ToCp932(chosen.family());
+  font->size = chosen.pointSize() > 0 ? chosen.pointSize() : font->size;
+  font->bold = chosen.bold();
+  font->italic = chosen.italic();
+  font->underline = chosen.underline();
+  return true;
+}
+
+bool QtUi::ChooseColor(int32_t* color) {
+  const QColor chosen = QColorDialog::getColor(ClassColor(*color));
+  if (!chosen.isValid()) return false;
+  *color = ToColorRef(chosen);
+  return true;
+}
+
+bool QtUi::FontCoversJapanese(const std::string& family) {
+  return QFontDatabase::writingSystems(FromCp932(family)).contains(QFontDatabase::Japanese);
 }
 
 }  // namespace quill

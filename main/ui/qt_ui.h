@@ -48,6 +48,9 @@ class QtUi final : public Ui {
   int RunReplaceCheck(ScreenPoint at) override;
   // QFileDialog, owned by the modal dialog open now.
   std::optional<std::string> ChooseFile(const FileChoice& choice) override;
+  bool ChooseFont(FontChoice* font) override;
+  bool ChooseColor(int32_t* color) override;
+  bool FontCoversJapanese(const std::string& family) override;
 
   // The flash window while one is shown (for tests), else null.
   QWidget* flash_window() const;

@@ -1,5 +1,7 @@
 #include "main/ui/text_form.h"
 
+#include "main/ui/class_color.h"
+
 #include <QApplication>
 #include <QCloseEvent>
 #include <QCursor>
@@ -55,6 +57,7 @@ TTextFm::TTextFm(TextFormOwner& owner, MessageBus& bus, WindowHandle main_window
   search_view_ = std::make_unique<TextSearchView>(this, Text);
   BuildMenu();
   CsvGrid->Grid().beep = [&ui] { ui.MessageBeep(); };
+  CsvGrid->Grid().clipboard = &owner.GridClipboard();
   connect(CsvGrid, &TStringGridPelm::OnChangeAfter, this, [this] { logic_.TextChange(); });
   connect(CsvGrid, &TStringGridPelm::OnSaveRequest, this, [this] { logic_.SaveClick(); });
   connect(CsvGrid, &TStringGridPelm::OnFindRequest, this, [this] { FindNext(false, true); });
@@ -251,13 +254,8 @@ void TTextFm::SetBodyFont(const CardFont& font, int32_t back_color) {
   CsvGrid->setFont(f);
   CsvGrid->SetRowHeight(f.pointSize() + 10);
   QPalette p = Text->palette();
-  const uint32_t c = font.color;
-  p.setColor(QPalette::Text, QColor(c & 0xFF, (c >> 8) & 0xFF, (c >> 16) & 0xFF));
-  // A system colour (the high byte set) keeps the widget's own background.
-  if ((static_cast<uint32_t>(back_color) & 0xFF000000u) == 0) {
-    const auto b = static_cast<uint32_t>(back_color);
-    p.setColor(QPalette::Base, QColor(b & 0xFF, (b >> 8) & 0xFF, (b >> 16) & 0xFF));
-  }
+  p.setColor(QPalette::Text, ClassColor(static_cast<int32_t>(font.color), p));
+  p.setColor(QPalette::Base, ClassColor(back_color, p));
   Text->setPalette(p);
   CsvGrid->setPalette(p);
 }

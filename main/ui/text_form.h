@@ -24,6 +24,8 @@ class QTimer;
 
 namespace quill {
 
+class Clipboard;
+
 class SearchEditor;
 class Shell;
 class TStringGridPelm;
@@ -49,6 +51,8 @@ class TextFormOwner : public CardWindowOwner {
   virtual int PickKind(QWidget* window, int current) = 0;
   // Where links clicked in the HTML view go.
   virtual Shell& LinkShell() = 0;
+  // The clipboard the grid copies to and pastes from.
+  virtual Clipboard& GridClipboard() = 0;
 };
 
 class TTextFm final : public QWidget, public CardWindowFrame, public CardWindowView {

@@ -48,6 +48,14 @@ class FakeUi final : public Ui {
 
   // The next open or save dialog chooses this path, or is cancelled.
   void AnswerFile(std::optional<std::string> path) { files_.push_back(std::move(path)); }
+  // The next font or colour dialog returns this choice, or cancels.
+  void AnswerFont(std::optional<FontChoice> font) { fonts_.push_back(std::move(font)); }
+  void AnswerColor(std::optional<int32_t> color) { colors_.push_back(color); }
+  // Families that count as covering Japanese.
+  std::vector<std::string> japanese_families;
+  // What the font and colour dialogs started with.
+  std::vector<FontChoice> fonts_shown;
+  std::vector<int32_t> colors_shown;
 
   // Called with each question before it is answered.
   std::function<void(const Question&)> on_question;
@@ -64,6 +72,28 @@ class FakeUi final : public Ui {
     return result;
   }
   void MessageBeep() override { ++beeps_; }
+  bool ChooseFont(FontChoice* font) override {
+    fonts_shown.push_back(*font);
+    if (fonts_.empty()) return false;
+    std::optional<FontChoice> f = fonts_.front();
+    fonts_.pop_front();
+    if (f) *font = *f;
+    return f.has_value();
+  }
+  bool ChooseColor(int32_t* color) override {
+    colors_shown.push_back(*color);
+    if (colors_.empty()) return false;
+    std::optional<int32_t> c = colors_.front();
+    colors_.pop_front();
+    if (c) *color = *c;
+    return c.has_value();
+  }
+  bool FontCoversJapanese(const std::string& family) override {
+    for (const std::string& f : japanese_families) {
+      if (f == family) return true;
+    }
+    return false;
+  }
   void ShowFlashIcon(FlashBitmap bitmap) override {
     flashes_.push_back(bitmap);
     flash_shown_ = true;
@@ -127,6 +157,8 @@ class FakeUi final : public Ui {
   const std::vector<ShownMenu>& menus() const { return menus_; }
 
  private:
+  std::deque<std::optional<FontChoice>> fonts_;
+  std::deque<std::optional<int32_t>> colors_;
   struct Choice {
     std::optional<int> id;
     std::optional<std::string> caption;

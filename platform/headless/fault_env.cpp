@@ -59,7 +59,9 @@ void FaultEnv::ClearFaults() {
 Status FaultEnv::Open(const std::string& path, OpenMode mode,
                       std::unique_ptr<RandomFile>* file) {
   if (fail_open_.count(path)) return Status::Permission("open " + path + ": refused (injected)");
-  if ((mode == OpenMode::kCreate || mode == OpenMode::kCreateTruncate) && !PassChange())
+  if ((mode == OpenMode::kCreate || mode == OpenMode::kCreateTruncate ||
+       mode == OpenMode::kCreateNew) &&
+      !PassChange())
     return Crashed();
   std::unique_ptr<RandomFile> base;
   QUILL_RETURN_IF_ERROR(base_.Open(path, mode, &base));
