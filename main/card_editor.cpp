@@ -165,11 +165,13 @@ void CardEditor::ShowCard(bool header_only) {
     } else {
       view_.ShowTextBody();
       view_.SetBodyText(c.text, false);
-      if (BodyMode == 'H' && OpenPageAsText()) {
-        BodyMode = 0;
-        page_as_text = true;
-      } else if (BodyMode == 'H') {
-        view_.ShowHtmlBody();
+      if (BodyMode == 'H') {
+        page_as_text = OpenPageAsText();
+        if (page_as_text) {
+          BodyMode = 0;
+        } else {
+          view_.ShowHtmlBody();
+        }
       }
     }
     view_.SetChecked(EditorControl::kCsvHtmlCK, c.kind != 0 && !page_as_text);
