@@ -233,7 +233,9 @@ int PasteTarget::CopyFromTarget() {
   const size_t list = FirstListHolding(settings.copy_lists);
   state_.ClipboardChanged = false;
   BrowserContextTarget = target;
-  return TakeSelection(KeyInjector::kCopy, list, EditAction::kCopy);
+  const int timed_out = TakeSelection(KeyInjector::kCopy, list, EditAction::kCopy);
+  nothing_taken_ = timed_out != 0;
+  return timed_out;
 }
 
 int PasteTarget::CutFromTarget() {
@@ -245,7 +247,9 @@ int PasteTarget::CutFromTarget() {
   const size_t list = FirstListHolding(view_.CurrentTargetSettings().cut_lists);
   state_.ClipboardChanged = false;
   cut_removes_text_ = state_.CommandTarget == MainWindow() || list != kCopyMessageList;
-  return TakeSelection(KeyInjector::kCut, list, EditAction::kCut);
+  const int timed_out = TakeSelection(KeyInjector::kCut, list, EditAction::kCut);
+  nothing_taken_ = timed_out != 0;
+  return timed_out;
 }
 
 uint64_t PasteTarget::FetchCount() {
@@ -261,6 +265,7 @@ void PasteTarget::PasteToTarget() {
   paste_fetches_ = FetchCount();
   paste_tick_ = clock_.TickCount();
   paste_pending_ = false;
+  nothing_taken_ = false;
   if (active) {
     if (target != MainWindow() && list == kPasteMessageList) {
       clipboard_.SetText(clipboard_.Text(), Selection::kPrimary);
@@ -295,7 +300,11 @@ void PasteTarget::PutBack() {
 }
 
 void PasteTarget::RestoreClipboard(bool force) {
-  if (state_.CommandTarget != MainWindow()) {
+  if (state_.CommandTarget == MainWindow()) {
+    // What our own window copies or pastes stays on the clipboard; a copy
+    // or cut that took nothing left it empty, so the user's comes back.
+    if (nothing_taken_) PutBack();
+  } else {
     const TargetSettings settings = view_.CurrentTargetSettings();
     if (force ||
         (settings.back_clipboard && !ClassInList(TargetTopClass, settings.no_hukki_class))) {
@@ -303,6 +312,7 @@ void PasteTarget::RestoreClipboard(bool force) {
       PutBack();
     }
   }
+  nothing_taken_ = false;
   paste_pending_ = false;
   SavedClipboard.clear();
   saved_formats_ = ClipboardSnapshot();

@@ -136,9 +136,10 @@ class PasteTarget {
   void PasteToTarget();
   // Puts the user's clipboard back (every format it offered), when forced
   // or when BackClipBoard is on and the target's class is not in
-  // NoHukkiClass; never for the main window. After a paste it first waits
-  // until the target has fetched the text (at most 5 s after the paste).
-  // SavedClipboard is emptied in every case.
+  // NoHukkiClass; for the main window only when its last copy or cut took
+  // nothing. After a paste it first waits until the target has fetched the
+  // text (at most 5 s after the paste). SavedClipboard is emptied in every
+  // case.
   void RestoreClipboard(bool force);
   // Keeps the user's clipboard: its text in SavedClipboard (at most
   // 1,099,999 bytes), all its formats for the restore.
@@ -191,6 +192,7 @@ class PasteTarget {
   ClipboardSnapshot saved_formats_;
   std::string saved_text_of_formats_;  // SavedClipboard when the formats were kept
   bool cut_removes_text_ = false;
+  bool nothing_taken_ = false;  // the last copy or cut timed out
   bool paste_pending_ = false;  // a paste's text waits to be fetched
   uint32_t paste_tick_ = 0;
   uint64_t paste_fetches_ = 0;

@@ -195,6 +195,24 @@ TEST(PasteTargetTest, RestoreClipboardMatrix) {
   }
 }
 
+// A copy or cut in our own window that takes nothing times out with the
+// clipboard emptied: the user's comes back, forced or not.
+TEST(PasteTargetTest, OurOwnWindowTakingNothingGetsTheUsersClipboardBack) {
+  for (const bool cut : {false, true}) {
+    for (const bool force : {true, false}) {
+      SCOPED_TRACE(std::string(cut ? "cut" : "copy") + (force ? " forced" : ""));
+      Rig rig;
+      rig.view.widget_has_selection = false;
+      rig.block.SetTargetWindow(rig.main);
+      rig.Command(rig.main);
+      EXPECT_EQ(cut ? rig.target.CutFromTarget() : rig.target.CopyFromTarget(), 1);
+      EXPECT_EQ(rig.clipboard.Text(), "");
+      rig.target.RestoreClipboard(force);
+      EXPECT_EQ(rig.clipboard.Text(), "mine");
+    }
+  }
+}
+
 TEST(PasteTargetTest, TheUsersClipboardComesBackWithEveryFormat) {
   Rig rig;
   const ClipboardSnapshot user = {{{"image/png", std::string("\x89PNG\r\n\x1a\n\0\1", 10)},

@@ -150,10 +150,13 @@ void CardEditor::ShowCard(bool header_only) {
     view_.SetTimeCaptions(S("新規データ"), S("新規データ"));
   }
 
+  // A page opened as its text is a change of the card's kind, stored by
+  // the next save like an edit (and dropped by the cancel button).
+  bool page_as_text = false;
   if (!header_only) {
     EditIcon = c.icon;
     // A table is edited in the grid; a page is shown by the view over
-    // the text (the view opens it when it takes the text).
+    // the text.
     BodyMode = (c.kind == 'C' || c.kind == 'H') ? c.kind : 0;
     view_.SetBodyFont(font);
     if (BodyMode == 'C') {
@@ -162,8 +165,16 @@ void CardEditor::ShowCard(bool header_only) {
     } else {
       view_.ShowTextBody();
       view_.SetBodyText(c.text, false);
+      if (BodyMode == 'H') {
+        page_as_text = OpenPageAsText();
+        if (page_as_text) {
+          BodyMode = 0;
+        } else {
+          view_.ShowHtmlBody();
+        }
+      }
     }
-    view_.SetChecked(EditorControl::kCsvHtmlCK, c.kind != 0);
+    view_.SetChecked(EditorControl::kCsvHtmlCK, c.kind != 0 && !page_as_text);
   }
 
   view_.SetChecked(EditorControl::kLockCheckBox, c.locked);
@@ -173,10 +184,19 @@ void CardEditor::ShowCard(bool header_only) {
   view_.KindChanged(EditIcon);
   view_.SetEnabled(EditorControl::kSaveButton, false);
   view_.SetEnabled(EditorControl::kCancelButton, false);
+  if (page_as_text) TextChange();
   FontChanged = 0;
   SetEditNode(SelectedNode());
   SetEditorEnabled(!(ShownInCardWindow && !c.id.empty() && ShownInCardWindow(c.id)));
   ApplyBodyReadOnly();
+}
+
+bool CardEditor::OpenPageAsText() {
+  if (reshowing_saved_card_ || edit_card_.locked ||
+      !view_.Checked(EditorControl::kHtmlCheckMode)) {
+    return false;
+  }
+  return Confirm(MessageId::kConfirmHtmlToText);
 }
 
 void CardEditor::SetEditorEnabled(bool e) {
@@ -245,7 +265,9 @@ bool CardEditor::SaveCurrentCard(bool select_new) {
       return false;
     }
     PutWrittenCardInTree(values.is_new, select_new);
+    reshowing_saved_card_ = true;
     ShowCard(false);
+    reshowing_saved_card_ = false;
   }
   EndSave(select_new);
   return write;

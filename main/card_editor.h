@@ -61,6 +61,8 @@ enum class EditorControl {
   kLockCheckBox,
   kSaveButton,
   kCancelButton,
+  // On the tree side: a page card is offered as its text when shown.
+  kHtmlCheckMode,
 };
 
 // The body editor's limit in CP932 bytes (line ends counted as CR LF).
@@ -242,6 +244,10 @@ class CardEditor {
   };
 
   void ApplyBodyReadOnly();
+  // Whether the page card being shown is to be opened as its text, which
+  // it then is from its next save on: asked when HtmlCheckMode is checked
+  // (a locked card stays a page).
+  bool OpenPageAsText();
   // The message dialog with caption "警告".
   void Warn(const std::string& text);
   void Warn(MessageId text);
@@ -286,6 +292,8 @@ class CardEditor {
   bool editor_enabled_ = true;
   // Tree changes made by the editor itself: the selection handler waits.
   int changing_tree_ = 0;
+  // The card just written is shown again: nothing is asked about it.
+  bool reshowing_saved_card_ = false;
 };
 
 }  // namespace quill

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "clip/html_marker.h"
 #include "controls/grid_model.h"
 #include "main/tree/folder_tree_model.h"
 #include "main/tree/tree_loader.h"
@@ -55,7 +56,9 @@ class FakeEditorView : public CardEditorView {
     create_caption = c;
   }
   void SetBodyFont(const CardFont&) override {}
-  void ShowTextBody() override {}
+  void ShowTextBody() override { page_shown = false; }
+  void ShowTableBody() override { page_shown = false; }
+  void ShowHtmlBody() override { page_shown = true; }
   void SelectNode(TreeNode* node) override { view_selected = node; }
   void FocusBody() override {}
   void SaveSettingsGroup(int group) override { saved_groups.push_back(group); }
@@ -69,6 +72,7 @@ class FakeEditorView : public CardEditorView {
 
   std::string title, body, source;
   bool modified = false;
+  bool page_shown = false;
   size_t caret = 0;
   std::vector<std::string> source_items;
   std::map<EditorControl, bool> checked, enabled;
@@ -205,6 +209,68 @@ TEST_F(CardEditorTest, SavingWithoutAChangeWritesNothingAndEachSingleChangeWrite
     EXPECT_GT(Stored(id).utime, utime);
   }
   EXPECT_EQ(Stored(form_.tree().editor_node()->info().TextId()).source, "src");
+}
+
+// With HtmlCheckMode a page card is offered as its text: yes opens it as
+// text, stored as a text card on leaving; no, an unchecked box or a locked
+// card shows the page. Saving an edited page asks nothing more.
+TEST_F(CardEditorTest, HtmlCheckModeOffersAPageAsItsText) {
+  struct Case {
+    const char* what;
+    bool check_mode, locked;
+    int answer;
+    bool as_text;
+  };
+  const Case cases[] = {
+      {"box unchecked", false, false, 0, false},
+      {"no", true, false, kResultNo, false},
+      {"yes", true, false, kResultYes, true},
+      {"locked", true, true, 0, false},
+  };
+  AddFolderRow("A");
+  const std::string text = S("見出し\r\n") + std::string(kHtmlMarkerLine) + "\r\n<p>x</p>";
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    const std::string after = std::string("after ") + c.what;
+    CardRecord page(store_);
+    page.Clear();
+    page.folder = "A";
+    page.title = c.what;
+    page.text = text;
+    page.kind = 'H';
+    page.locked = c.locked;
+    ASSERT_TRUE(page.Write().ok());
+    AddCard("A", after, "o");
+    Load();
+    view_.checked[EditorControl::kHtmlCheckMode] = c.check_mode;
+    const bool asked = c.check_mode && !c.locked;
+    if (asked) dialog_.Answer(c.answer);
+    const size_t questions = dialog_.questions().size();
+    env_.fake_clock().AdvanceMs(5000);
+
+    Open(Find(c.what));
+    ASSERT_EQ(dialog_.questions().size(), questions + (asked ? 1 : 0));
+    if (asked) {
+      const FakeUi::Question& q = dialog_.questions().back();
+      EXPECT_EQ(q.text, S("ＨＴＭＬデータですがＴＥＸＴデータに変更しますか？"));
+      EXPECT_EQ(q.caption, S("注意"));
+      EXPECT_EQ(q.mode, kMessageYesNo);
+    }
+    EXPECT_EQ(view_.body, text);
+    EXPECT_EQ(view_.page_shown, !c.as_text);
+    EXPECT_EQ(editor_.BodyMode, c.as_text ? 0 : 'H');
+    EXPECT_EQ(view_.checked[EditorControl::kCsvHtmlCK], !c.as_text);
+    EXPECT_EQ(view_.enabled[EditorControl::kSaveButton], c.as_text);
+    EXPECT_EQ(view_.body_read_only, !c.as_text);
+
+    if (!c.as_text && !c.locked) view_.title = "renamed";
+    Open(Find(after));
+    EXPECT_EQ(dialog_.questions().size(), questions + (asked ? 1 : 0));
+    const CardRecord stored = Stored(page.id);
+    EXPECT_EQ(stored.kind, c.as_text ? 0 : 'H');
+    EXPECT_EQ(stored.text, text);
+    EXPECT_EQ(stored.utime != page.utime, !c.locked);
+  }
 }
 
 TEST_F(CardEditorTest, PlaceholderTitlesShowAsAnEmptyBoxAndStayWhenUntouched) {

@@ -147,8 +147,9 @@ enum class MessageId {
   kNotOnClipboard,
   kImportCut,            // %1: the files
 
-  // Table cards.
+  // Table cards and pages.
   kTableTooLargeForText,
+  kConfirmHtmlToText,
 
   // Printing.
   kPrintHtmlCard,

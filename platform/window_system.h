@@ -31,6 +31,8 @@ class WindowSystem {
   // Raises the window over the others at its own place and size and shows
   // it (SetWindowPos HWND_TOP with SWP_SHOWWINDOW).
   virtual void BringToTop(WindowHandle window) = 0;
+  // Hands the foreground to the window; a hidden window of this program
+  // stays hidden.
   virtual void SetForegroundWindow(WindowHandle window) = 0;
   // Handles this thread's pending events until `ms` milliseconds have
   // passed (get, translate, dispatch); posted messages may be delivered
@@ -59,7 +61,8 @@ class WindowSystem {
   virtual ScreenPoint CursorPos() = 0;
   // Brings the window's top-level window to the front and waits, at most
   // a second, until it really is the active window. False when it did not
-  // come forward or is gone.
+  // come forward or is gone. A hidden window of this program is not
+  // shown: false.
   virtual bool Activate(WindowHandle window) = 0;
   // Keeps the window above all normal windows, or lets it go back among
   // them. False when the window is gone.

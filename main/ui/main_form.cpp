@@ -268,6 +268,9 @@ void TMainForm::BuildControls() {
   row2->addStretch();
   row2->addWidget(StayTopCB);
   left->addLayout(row2);
+  // Page cards shown afterwards are offered as their text.
+  HtmlCheckMode = MakeCheck(Panel1, "HtmlCheckMode", "HTMLﾁｪｯｸﾓｰﾄﾞ");
+  left->addWidget(HtmlCheckMode);
   Tree = new QTreeView(Panel1);
   Tree->setObjectName("Tree");
   Tree->setHeaderHidden(true);

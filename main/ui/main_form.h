@@ -267,6 +267,7 @@ class TMainForm : public QMainWindow {
   QLabel* CardCount;
   QLabel* MarkCount;
   QCheckBox* StayTopCB;
+  QCheckBox* HtmlCheckMode;
   QTreeView* Tree;
   QProgressBar* Progres;
   QSplitter* Split;

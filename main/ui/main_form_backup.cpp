@@ -5,6 +5,7 @@
 #include <QTextCursor>
 #include <memory>
 
+#include "controls/ui/string_grid_pelm.h"
 #include "main/backup/backup.h"
 #include "main/card_editor.h"
 #include "main/transfer/text_export.h"
@@ -58,9 +59,10 @@ void TMainForm::ToFloppyClick() {
   const QTextCursor cursor = Text->textCursor();
   ExternalSaveSource source;
   source.text = WidgetToText(shown);
-  // A table card is shown as its table text, whole.
+  // A table card is saved as the grid's table text, whole, with the edits
+  // the grid holds.
   source.table_shown = Editor().BodyMode == 'C';
-  if (source.table_shown) source.table_text = source.text;
+  if (source.table_shown) source.table_text = CsvGrid->Grid().FromCsv(-1, 0, 0, 0);
   source.selection = WidgetToText(
       shown.mid(cursor.selectionStart(), cursor.selectionEnd() - cursor.selectionStart()));
   ExternalSave(

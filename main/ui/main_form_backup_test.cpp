@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "controls/ui/string_grid_pelm.h"
 #include "main/card_editor.h"
 #include "main/search/search_commands.h"
 #include "main/transfer/fake_transfer_dialogs.h"
@@ -242,10 +243,11 @@ TEST_F(MainFormBackupTest, ExternalSave) {
   Open(*form, "一つ目");
   form->ToFloppy->click();
   EXPECT_EQ(ReadAll(usb + "一つ目.txt"), S("needle\r\n本文"));
-  // A table, whole, as comma-separated text.
+  // A table, whole, as comma-separated text, with the grid's edits.
   Open(*form, "三つ目");
+  form->CsvGrid->Grid().SetEditText(2, 2, "3");
   form->ToFloppy->click();
-  EXPECT_EQ(ReadAll(usb + "三つ目.csv"), S("needle,x\r\n1,2"));
+  EXPECT_EQ(ReadAll(usb + "三つ目.csv"), S("needle,x\r\n1,3\r\n"));
   EXPECT_TRUE(ui_.questions().empty()) << testing::PrintToString(Texts());
   EXPECT_EQ(ui_.beeps(), 0);
 

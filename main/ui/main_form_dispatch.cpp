@@ -142,6 +142,9 @@ class FormWindows final : public WindowSystem {
   }
   void SetForegroundWindow(WindowHandle w) override {
     if (IsMain(w)) {
+      // A hidden main window stays hidden (a popup menu grabs the input
+      // of its own).
+      if (!form_->isVisible()) return;
       form_->activateWindow();
       // Qt asks as an application, which a window manager may refuse to a
       // window that the user did not touch last; the desktop asks again
@@ -196,7 +199,9 @@ class FormWindows final : public WindowSystem {
   }
   bool Activate(WindowHandle w) override {
     if (!IsMain(w)) return desktop_ != nullptr && desktop_->Activate(w);
-    form_->show();
+    // The window hidden while a popup menu is up over another application
+    // must not come over that application: the menu takes the input.
+    if (!form_->isVisible()) return false;
     form_->raise();
     form_->activateWindow();
     // On the display the wait for the window manager is the desktop's.

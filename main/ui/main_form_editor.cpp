@@ -119,7 +119,6 @@ void TMainForm::TreeGlue::EditorView::SetBodyText(const std::string& text, bool 
   QSignalBlocker block(edit);
   edit->setPlainText(TextToWidget(text));
   edit->document()->setModified(false);
-  if (form_->Editor().BodyMode == 'H') form_->ShowHtmlView();
   form_->CardShown();
 }
 
@@ -163,6 +162,7 @@ QCheckBox* CheckBoxOf(TMainForm* f, EditorControl c) {
     case EditorControl::kAutoTitle: return f->AutoTitle;
     case EditorControl::kLockCheckBox: return f->LockCheckBox;
     case EditorControl::kCsvHtmlCK: return f->CsvHtmlCK;
+    case EditorControl::kHtmlCheckMode: return f->HtmlCheckMode;
     default: return nullptr;
   }
 }

@@ -102,6 +102,19 @@ TEST_F(MainFormPopupTest, TheCommandsShowTheFolderPopupAndTheToolMenu) {
   EXPECT_EQ(QGuiApplication::clipboard()->text().toStdString(), "MINE");
 }
 
+// A menu over another application: the main window, hidden for it, stays
+// hidden while the menu is open and is shown again once it has closed.
+TEST_F(MainFormPopupTest, TheMainWindowStaysHiddenUnderAMenuOverAnotherApplication) {
+  form_->show();
+  std::vector<bool> shown;
+  ui_.on_menu = [&](const FakeUi::ShownMenu&) { shown.push_back(form_->isVisible()); };
+  for (CommandCode code : {CommandCode::kPopupKubun, CommandCode::kMagic}) {
+    Command(code, 0x0B000001);
+    EXPECT_TRUE(form_->isVisible());
+  }
+  EXPECT_EQ(shown, (std::vector<bool>{false, false}));
+}
+
 TEST_F(MainFormPopupTest, AToolFromTheEditorPopupWorksOnTheEditor) {
   QList<QAction*> tools = form_->MagicMenu->actions();
   ASSERT_EQ(tools.size(), 4);

@@ -306,6 +306,35 @@ TEST_F(MainFormTableTest, DropsThatChangeNothing) {
   EXPECT_FALSE(form_->SaveButton->isEnabled());
 }
 
+// A page card is shown as its page; with the box "HTMLﾁｪｯｸﾓｰﾄﾞ" checked
+// and the question answered yes, as its text, and stored as text.
+TEST_F(MainFormTableTest, HtmlCheckModeOpensAPageAsItsText) {
+  const std::string text =
+      S("見出し\r\n<---Quillbox Html Text これより以降は編集しないでください--->\r\n<p>x</p>");
+  const std::string page = AddCard("F", "Page", text, 'H');
+  const std::string other = AddCard("F", "Other", "o", 0);
+  Start();
+  EXPECT_EQ(form_->HtmlCheckMode->text(), U("HTMLﾁｪｯｸﾓｰﾄﾞ"));
+  Select(page);
+  EXPECT_NE(form_->WebView, nullptr);
+  EXPECT_FALSE(form_->Text->isVisibleTo(form_.get()));
+  EXPECT_TRUE(ui_.questions().empty());
+
+  Select(other);
+  form_->HtmlCheckMode->click();
+  ui_.Answer(kResultYes);
+  Select(page);
+  ASSERT_EQ(ui_.questions().size(), 1u);
+  EXPECT_EQ(ui_.questions()[0].text, MessageText(MessageId::kConfirmHtmlToText));
+  EXPECT_EQ(form_->WebView, nullptr);
+  EXPECT_TRUE(form_->Text->isVisibleTo(form_.get()));
+  EXPECT_FALSE(form_->Text->isReadOnly());
+  EXPECT_EQ(form_->Text->toPlainText(), Shown(text));
+  EXPECT_FALSE(form_->CsvHtmlCK->isChecked());
+  Select(other);
+  EXPECT_EQ(Read(page).kind, 0);
+}
+
 TEST_F(MainFormTableTest, ATableTooLargeForTheTextStaysATable) {
   const std::string table = AddCard("F", "Table", "a\r\n", 'C');
   Start();

@@ -597,12 +597,14 @@ class QuillmainPopupTest : public QuillmainPasteTest {
     ini_ << "PopupKubunKey=" << kPopupKey << "\r\nMagicKey=" << kMagicKey
          << "\r\nUseHistory=0\r\n";
   }
-  // Waits for the menu and keeps a picture of it in the build folder.
+  // Waits for the menu and keeps a picture of it in the build folder. The
+  // main window, hidden for the menu, does not come over the application.
   void WaitForMenu(const char* picture = nullptr) {
     X11Display x;
     ASSERT_TRUE(WaitFor([&] { return x.PopupMenuShown(); }, 15000)) << "no menu came";
+    QTest::qWait(300);  // painted, and any window the menu brought mapped
+    EXPECT_FALSE(x.IsMapped(MainWindowOf(sandbox_.block)));
     if (picture == nullptr) return;
-    QTest::qWait(300);  // painted
     EXPECT_TRUE(QGuiApplication::primaryScreen()->grabWindow(0).save(
         QString(ARTEFACT_DIR) + "/" + picture));
   }

@@ -92,8 +92,8 @@ class FakeWindowSystem final : public WindowSystem {
  public:
   // Target tracking: an entry also has a title, a parent (0 for a
   // top-level window) and a rectangle. Activate makes the window's
-  // top-level window active unless it refuses to come forward, and logs
-  // "activate <handle>".
+  // top-level window active unless it refuses to come forward or is
+  // hidden (it stays hidden), and logs "activate <handle>".
 
   // The window in front; tests set it to script the user's switches.
   void SetActiveWindow(WindowHandle w) { active_ = w; }
@@ -131,8 +131,7 @@ class FakeWindowSystem final : public WindowSystem {
     Log("activate", w);
     WindowHandle top = TopLevel(w);
     Window* win = Find(top);
-    if (win == nullptr || win->refuses_front) return false;
-    win->visible = true;
+    if (win == nullptr || win->refuses_front || !win->visible) return false;
     active_ = top;
     return true;
   }
