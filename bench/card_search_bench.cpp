@@ -26,7 +26,7 @@
 
 #include "bench/bench_cards.h"
 #include "main/search/card_criteria.h"
-#include "main/settings.h"
+#include "main/settings/settings.h"
 #include "main/tree/folder_tree_model.h"
 #include "main/tree/tree_loader.h"
 #include "platform/file_env.h"

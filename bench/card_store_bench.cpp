@@ -36,7 +36,7 @@
 
 #include "bench/bench_cards.h"
 #include "main/tree/folder_tree_model.h"
-#include "main/settings.h"
+#include "main/settings/settings.h"
 #include "main/tree/tree_loader.h"
 #include "platform/file_env.h"
 #include "platform/headless/fake_ui.h"

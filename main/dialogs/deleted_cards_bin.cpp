@@ -3,7 +3,7 @@
 #include <unordered_set>
 
 #include "main/dialogs/small_dialogs.h"
-#include "main/transfer/transfer_file.h"
+#include "main/exchange/transfer_file.h"
 #include "main/tree/folder_tree_model.h"
 #include "platform/messages.h"
 #include "platform/text_codec.h"

@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "clip/dispatch_test_support.h"
-#include "main/settings.h"
+#include "main/settings/settings.h"
 #include "main/tree/folder_tree_model.h"
 #include "platform/headless/fake_clock.h"
 #include "platform/headless/fake_ui.h"

@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "clip/paste_target_test_rig.h"
-#include "main/settings.h"
+#include "main/settings/settings.h"
 #include "main/tree/folder_tree_model.h"
 #include "main/tree/tree_loader.h"
 #include "platform/text_codec.h"

@@ -19,7 +19,7 @@
 #include <string_view>
 #include <vector>
 
-#include "main/transfer/transfer_format.h"
+#include "main/exchange/transfer_format.h"
 #include "platform/status.h"
 
 namespace quill {

@@ -1,6 +1,6 @@
 #include "main/tree/folder_commands.h"
 
-#include "main/card_editor.h"
+#include "main/editor/card_editor.h"
 #include "main/tree/folder_operations.h"
 #include "main/tree/folder_tree_model.h"
 #include "main/tree/folder_tree_visitors.h"

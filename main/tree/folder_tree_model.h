@@ -13,7 +13,7 @@
 #include <string>
 #include <utility>
 
-#include "main/settings.h"
+#include "main/settings/settings.h"
 #include "main/tree/folder_tree.h"
 
 namespace quill {

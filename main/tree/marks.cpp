@@ -2,7 +2,7 @@
 
 #include <vector>
 
-#include "main/settings.h"
+#include "main/settings/settings.h"
 #include "main/tree/folder_tree_model.h"
 #include "main/tree/folder_tree_visitors.h"
 #include "main/tree/node_operations.h"

@@ -7,7 +7,7 @@
 #include <string>
 #include <string_view>
 
-#include "main/settings.h"
+#include "main/settings/settings.h"
 #include "store/sort.h"
 
 namespace quill {

@@ -1,6 +1,6 @@
 #include "main/ui/main_form.h"
 
-#include "main/cardwin/card_window_list.h"
+#include "main/editor/card_window_list.h"
 
 #include <QAction>
 #include <QApplication>

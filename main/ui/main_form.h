@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "main/settings.h"
+#include "main/settings/settings.h"
 #include "main/startup.h"
 #include "platform/message_bus.h"
 #include "platform/registry_store.h"

@@ -1,15 +1,15 @@
 // TMainForm's backups and the external save of the editor's card: the
-// handlers hand the window's state to main/backup/, with the transfer
+// handlers hand the window's state to main/exchange/, with the transfer
 // writer for the backup's file and the card-file writer for the save.
 #include <QPlainTextEdit>
 #include <QTextCursor>
 #include <memory>
 
 #include "controls/ui/string_grid_pelm.h"
-#include "main/backup/backup.h"
-#include "main/card_editor.h"
-#include "main/transfer/text_export.h"
-#include "main/transfer/transfer_file.h"
+#include "main/exchange/backup.h"
+#include "main/editor/card_editor.h"
+#include "main/exchange/text_export.h"
+#include "main/exchange/transfer_file.h"
 #include "main/tree/folder_tree_model.h"
 #include "main/ui/main_form.h"
 #include "main/ui/widget_text.h"

@@ -13,10 +13,10 @@
 #include <vector>
 
 #include "controls/ui/string_grid_pelm.h"
-#include "main/card_editor.h"
+#include "main/editor/card_editor.h"
 #include "main/search/search_commands.h"
-#include "main/transfer/fake_transfer_dialogs.h"
-#include "main/transfer/transfer_file.h"
+#include "main/exchange/fake_transfer_dialogs.h"
+#include "main/exchange/transfer_file.h"
 #include "main/tree/folder_tree_model.h"
 #include "main/ui/main_form.h"
 #include "platform/headless/fake_ui.h"

@@ -1,5 +1,5 @@
 // TMainForm's card windows: the list of them (CardWindowList,
-// main/cardwin/) over the window's store, tree, editor and clipboard; the
+// main/editor/) over the window's store, tree, editor and clipboard; the
 // windows themselves (TTextFm) with what they ask of the main window; and
 // the handlers OpenCard, OpenCardWindow, StoreCardWindowResult,
 // WindowClick and TikanClick, and the links of the main window's grid.
@@ -13,9 +13,9 @@
 
 #include "clip/paste_target.h"
 #include "controls/ui/string_grid_pelm.h"
-#include "main/cardwin/card_window_list.h"
-#include "main/links/cell_link.h"
-#include "main/links/text_link.h"
+#include "main/editor/card_window_list.h"
+#include "main/editor/cell_link.h"
+#include "main/editor/text_link.h"
 #include "main/search/search_commands.h"
 #include "main/tree/node_operations.h"
 #include "main/ui/main_form_paste.h"

@@ -16,7 +16,7 @@
 #include "clip/html_marker.h"
 #include "clip/page_images.h"
 #include "controls/ui/string_grid_pelm.h"
-#include "main/cardwin/card_window_list.h"
+#include "main/editor/card_window_list.h"
 #include "main/ui/html_view.h"
 #include "main/ui/main_form.h"
 #include "main/ui/main_form_test_support.h"

@@ -1,6 +1,6 @@
 // TMainForm's data sets, bin of deleted cards, batch change and small
 // dialogs: the data-set menu (also in the tray menu) and the switch
-// (DataSets, main/datasets/), the bin (DeletedCardsBin) and the batch
+// (DataSets, main/settings/), the bin (DeletedCardsBin) and the batch
 // change (BatchChange, main/dialogs/), each seeing the window through the
 // views below; the kind button's picker and the version box.
 #include <QAction>
@@ -11,7 +11,7 @@
 #include <QScreen>
 #include <QTreeView>
 
-#include "main/datasets/data_set_switch.h"
+#include "main/settings/data_set_switch.h"
 #include "main/dialogs/batch_change.h"
 #include "main/dialogs/deleted_cards_bin.h"
 #include "main/dialogs/kind_picker.h"

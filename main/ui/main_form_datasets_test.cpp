@@ -19,10 +19,10 @@
 #include <fstream>
 #include <map>
 
-#include "main/datasets/data_set_switch.h"
+#include "main/settings/data_set_switch.h"
 #include "main/samples/sample_cards.h"
 #include "main/dialogs/fake_small_dialogs.h"
-#include "main/card_editor.h"
+#include "main/editor/card_editor.h"
 #include "main/tree/folder_tree_model.h"
 #include "main/tree/node_operations.h"
 #include "main/ui/card_icons.h"

@@ -6,7 +6,7 @@
 #include <algorithm>
 #include <array>
 
-#include "main/settings_data_files.h"
+#include "main/settings/settings_data_files.h"
 #include "main/ui/main_form.h"
 #include "platform/qt/test_app.h"
 #include "platform/headless/fake_clock.h"

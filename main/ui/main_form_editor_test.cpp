@@ -15,7 +15,7 @@
 #include <fstream>
 #include <functional>
 
-#include "main/card_editor.h"
+#include "main/editor/card_editor.h"
 #include "main/ui/main_form.h"
 #include "platform/qt/test_app.h"
 #include "platform/headless/fake_ui.h"

@@ -28,7 +28,7 @@
 
 #include "controls/ui/string_grid_pelm.h"
 #include "main/editor/editor_events.h"
-#include "main/links/text_link.h"
+#include "main/editor/text_link.h"
 #include "main/ui/class_color.h"
 #include "main/ui/main_form_tree_glue.h"
 #include "main/ui/widget_text.h"

@@ -16,7 +16,7 @@
 #include <fstream>
 
 #include "controls/ui/string_grid_pelm.h"
-#include "main/card_editor.h"
+#include "main/editor/card_editor.h"
 #include "main/ui/class_color.h"
 #include "main/ui/main_form.h"
 #include "main/ui/main_form_test_support.h"

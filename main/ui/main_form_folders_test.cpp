@@ -14,7 +14,7 @@
 #include <QTreeView>
 #include <string>
 
-#include "main/card_editor.h"
+#include "main/editor/card_editor.h"
 #include "main/tree/folder_tree_model.h"
 #include "main/tree/node_operations.h"
 #include "main/ui/folder_tree_qt_model.h"

@@ -1,5 +1,5 @@
 // TMainForm's options dialog: OptionClick runs TOptionFm (option_form.h)
-// over OptionDialog (main/options/) with the hot keys and the button bar
+// over OptionDialog (main/settings/) with the hot keys and the button bar
 // off for the length of the dialog, and applies what it gives back.
 #include <QDialog>
 #include <QImage>
@@ -8,11 +8,11 @@
 
 #include "clip/clip_tool_host.h"
 #include "clip/paste_target.h"
-#include "main/options/db_form.h"
-#include "main/options/option_dialog.h"
+#include "main/settings/db_form.h"
+#include "main/settings/option_dialog.h"
 #include "main/tree/node_captions.h"
 #include "main/tree/tree_loader.h"
-#include "main/datasets/data_set_switch.h"
+#include "main/settings/data_set_switch.h"
 #include "main/ui/main_form.h"
 #include "main/ui/main_form_tree_glue.h"
 #include "main/ui/option_form.h"

@@ -6,7 +6,7 @@
 #include <memory>
 
 #include "clip/ui/tikan_form.h"
-#include "main/settings.h"
+#include "main/settings/settings.h"
 #include "main/ui/main_form_paste.h"
 #include "platform/qt/cp932_text.h"
 #include "store/card_store.h"

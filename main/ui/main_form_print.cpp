@@ -1,5 +1,5 @@
 // TMainForm's print command: the view through which PrintCommand
-// (main/print/print_command.h) sees the card in the editor, the settings
+// (main/exchange/print_command.h) sees the card in the editor, the settings
 // and the two dialogs, and the printer the dialog prints on.
 #include <QFontMetrics>
 #include <QPlainTextEdit>
@@ -9,8 +9,8 @@
 
 #include "clip/ui/tikan_form.h"
 #include "controls/grid_model.h"
-#include "main/card_editor.h"
-#include "main/print/print_command.h"
+#include "main/editor/card_editor.h"
+#include "main/exchange/print_command.h"
 #include "main/ui/main_form.h"
 #include "main/ui/print_form.h"
 #include "main/ui/widget_text.h"

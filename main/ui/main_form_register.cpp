@@ -8,8 +8,8 @@
 
 #include "clip/browser_classes.h"
 #include "clip/ui/add_hyou_form.h"
-#include "main/cardwin/card_window_list.h"
-#include "main/settings.h"
+#include "main/editor/card_window_list.h"
+#include "main/settings/settings.h"
 #include "main/tree/folder_tree_model.h"
 #include "main/tree/node_operations.h"
 #include "main/ui/qt_ui.h"

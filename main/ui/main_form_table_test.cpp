@@ -14,8 +14,8 @@
 #include <functional>
 
 #include "controls/ui/string_grid_pelm.h"
-#include "main/card_editor.h"
-#include "main/cardwin/card_window_list.h"
+#include "main/editor/card_editor.h"
+#include "main/editor/card_window_list.h"
 #include "main/ui/main_form.h"
 #include "main/ui/main_form_test_support.h"
 #include "platform/headless/fake_shell.h"

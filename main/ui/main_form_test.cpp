@@ -20,7 +20,7 @@
 
 #include "controls/ui/string_grid_pelm.h"
 #include "main/dialogs/fake_small_dialogs.h"
-#include "main/transfer/fake_transfer_dialogs.h"
+#include "main/exchange/fake_transfer_dialogs.h"
 #include "main/ui/main_form.h"
 #include "platform/qt/test_app.h"
 #include "platform/headless/fake_ui.h"

@@ -1,13 +1,13 @@
 // TMainForm's transfer file, text export and text import commands: the
-// menu handlers hand the window's state to main/transfer/ and rebuild the
+// menu handlers hand the window's state to main/exchange/ and rebuild the
 // tree where the cards changed.
 #include <QGuiApplication>
 
 #include "main/samples/sample_cards.h"
-#include "main/transfer/duplicate.h"
-#include "main/transfer/text_export.h"
-#include "main/transfer/text_import.h"
-#include "main/transfer/transfer_file.h"
+#include "main/exchange/duplicate.h"
+#include "main/exchange/text_export.h"
+#include "main/exchange/text_import.h"
+#include "main/exchange/transfer_file.h"
 #include "main/tree/marks.h"
 #include "main/tree/tree_loader.h"
 #include "main/ui/main_form_tree_glue.h"

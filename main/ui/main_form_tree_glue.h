@@ -12,7 +12,7 @@
 class QEvent;
 class QLabel;
 
-#include "main/card_editor.h"
+#include "main/editor/card_editor.h"
 #include "main/tree/folder_commands.h"
 #include "main/tree/folder_tree_model.h"
 #include "main/ui/card_icons.h"

@@ -19,9 +19,9 @@
 #include <QTreeView>
 #include <QVBoxLayout>
 
-#include "main/options/db_form.h"
-#include "main/options/hotkey_field.h"
-#include "main/options/option_dialog.h"
+#include "main/settings/db_form.h"
+#include "main/settings/hotkey_field.h"
+#include "main/settings/option_dialog.h"
 #include "main/ui/form_parts.h"
 #include "platform/qt/cp932_text.h"
 #include "platform/ui.h"

@@ -1,5 +1,5 @@
 // TOptionFm, the options dialog ("環境設定"), and TDbFm, its data-set form:
-// views over OptionDialog and DbForm (main/options/). THotKey is the
+// views over OptionDialog and DbForm (main/settings/). THotKey is the
 // hot-key field of both hot-key pages.
 #pragma once
 

@@ -1,5 +1,5 @@
 // TPrintFm: the print dialog ("印刷"), a thin view over PrintPanel
-// (main/print/print_panel.h).
+// (main/exchange/print_panel.h).
 //
 // It shows the font, the line pitch and the margins with their up-down
 // buttons, the printer's name and a preview of the first page scaled into
@@ -15,7 +15,7 @@
 #include <memory>
 
 #include "controls/ui/qt_printer_device.h"
-#include "main/print/print_panel.h"
+#include "main/exchange/print_panel.h"
 
 class QComboBox;
 class QLabel;

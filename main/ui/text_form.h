@@ -1,5 +1,5 @@
 // TTextFm: the card window, a thin view over CardWindow
-// (main/cardwin/card_window.h). It owns the widgets, turns keys, mouse,
+// (main/editor/card_window.h). It owns the widgets, turns keys, mouse,
 // drops, moves and activation into the logic's calls, and converts texts
 // and positions between the widgets and the program's CP932 bytes.
 //
@@ -13,8 +13,8 @@
 #include <functional>
 #include <memory>
 
-#include "main/cardwin/card_window.h"
-#include "main/cardwin/card_window_list.h"
+#include "main/editor/card_window.h"
+#include "main/editor/card_window_list.h"
 
 class QLineEdit;
 class QMenu;

@@ -13,7 +13,7 @@
 #include <fstream>
 
 #include "controls/ui/string_grid_pelm.h"
-#include "main/cardwin/card_window_list.h"
+#include "main/editor/card_window_list.h"
 #include "main/ui/main_form.h"
 #include "main/ui/main_form_test_support.h"
 #include "main/ui/text_form.h"

@@ -3,7 +3,7 @@
 // TransferDialogs port.
 #pragma once
 
-#include "main/transfer/transfer_dialogs.h"
+#include "main/exchange/transfer_dialogs.h"
 
 class QWidget;
 

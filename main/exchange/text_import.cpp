@@ -1,0 +1,177 @@
+#include "main/exchange/text_import.h"
+
+#include "main/exchange/transfer_dialogs.h"
+#include "main/exchange/transfer_file.h"
+#include "main/tree/folder_tree_model.h"
+#include "main/tree/node_operations.h"
+#include "main/tree/sort_orders.h"
+#include "platform/messages.h"
+#include "platform/text_codec.h"
+#include "platform/ui.h"
+#include "store/card_store.h"
+
+namespace quill {
+
+namespace {
+
+// Whether the bytes are well-formed UTF-8 (no overlong forms, no
+// surrogates); *non_ascii tells whether any byte is above 0x7F.
+bool IsUtf8(std::string_view s, bool* non_ascii) {
+  *non_ascii = false;
+  for (size_t i = 0; i < s.size();) {
+    const unsigned char c = static_cast<unsigned char>(s[i]);
+    if (c < 0x80) {
+      ++i;
+      continue;
+    }
+    *non_ascii = true;
+    size_t n;
+    uint32_t cp;
+    if (c >= 0xC2 && c <= 0xDF) {
+      n = 1;
+      cp = c & 0x1F;
+    } else if (c >= 0xE0 && c <= 0xEF) {
+      n = 2;
+      cp = c & 0x0F;
+    } else if (c >= 0xF0 && c <= 0xF4) {
+      n = 3;
+      cp = c & 0x07;
+    } else {
+      return false;
+    }
+    if (i + n >= s.size()) return false;
+    for (size_t k = 1; k <= n; ++k) {
+      const unsigned char t = static_cast<unsigned char>(s[i + k]);
+      if ((t & 0xC0) != 0x80) return false;
+      cp = (cp << 6) | (t & 0x3F);
+    }
+    if ((n == 2 && cp < 0x800) || (n == 3 && (cp < 0x10000 || cp > 0x10FFFF)) ||
+        (cp >= 0xD800 && cp <= 0xDFFF)) {
+      return false;
+    }
+    i += n + 1;
+  }
+  return true;
+}
+
+void Warn(FolderTreeModel& form, MessageId text, std::initializer_list<std::string_view> args = {}) {
+  form.ui().ShowMessageDialog(FormatMessage(text, args), MessageText(MessageId::kWarningCaption),
+                              kMessageOk);
+}
+
+}  // namespace
+
+std::string ImportFileText(std::string_view bytes) {
+  constexpr std::string_view kBom = "\xEF\xBB\xBF";
+  const bool bom = bytes.substr(0, 3) == kBom;
+  if (bom) bytes.remove_prefix(3);
+  bool non_ascii = false;
+  const bool utf8 = IsUtf8(bytes, &non_ascii);
+  return LfToCrLf(bom || (utf8 && non_ascii) ? Utf8ToCp932(bytes) : std::string(bytes));
+}
+
+ImportSplit SplitImportText(std::string_view text) {
+  ImportSplit out;
+  std::string collected;
+  bool dropping = false;
+  auto finish = [&] {
+    if (!collected.empty()) out.cards.push_back(std::move(collected));
+    collected.clear();
+    dropping = false;
+  };
+  size_t at = 0;
+  while (at < text.size()) {
+    size_t lf = text.find('\n', at);
+    const size_t end = lf == std::string_view::npos ? text.size() : lf + 1;
+    std::string_view line = text.substr(at, end - at);
+    at = end;
+    if (line.substr(0, kImportSeparator.size()) == kImportSeparator) {
+      out.had_separator = true;
+      finish();
+      continue;
+    }
+    if (dropping || collected.size() + line.size() > kImportCardLimit) {
+      dropping = true;
+      out.cut = true;
+      continue;
+    }
+    collected.append(line);
+  }
+  finish();
+  return out;
+}
+
+std::string ImportTitle(const std::string& utf8_path) {
+  std::string base = utf8_path.substr(utf8_path.rfind('/') + 1);
+  base = base.substr(0, base.find('.'));
+  return Utf8ToCp932(base);
+}
+
+Status AddCardFromText(FolderTreeModel& form, TreeNode* folder_node, const std::string& text,
+                       const std::string& title, TreeNode** node) {
+  *node = nullptr;
+  store::CardRecord card(form.store());
+  card.Clear();
+  card.folder = GetFolderPath(folder_node);
+  card.text = text;
+  card.title = title.empty() ? store::MakeDefaultTitle(text) : title;
+  card.source = Utf8ToCp932("一括読み込み");
+  QUILL_RETURN_IF_ERROR(card.Write());
+  *node = AddCardNode(form, card, folder_node);
+  return Status::Ok();
+}
+
+Status RunTextImport(TransferContext& ctx) {
+  FolderTreeModel& form = ctx.form;
+  TreeNode* folder = FolderOf(form.tree().selected_node());
+  if (folder == nullptr || GetFolderPath(folder).empty()) {
+    form.ui().MessageBeep();
+    return Status::Ok();
+  }
+  std::vector<std::string> files;
+  if (!ctx.dialogs.ChooseImportFiles(&files)) {
+    UpdateCountDisplay(form, true);
+    return Status::Ok();
+  }
+  BusyScope busy(form.busy());
+  TreeNode* last = nullptr;
+  std::string cut_files;
+  Status failed;
+  for (const std::string& path : files) {
+    std::string bytes;
+    if (!form.store().env().ReadFile(path, &bytes).ok()) continue;  // skipped silently
+    const ImportSplit split = SplitImportText(ImportFileText(bytes));
+    if (split.cut) cut_files.append(Utf8ToCp932(path)).append("\r\n");
+    for (const std::string& text : split.cards) {
+      form.view().ProcessMessages();
+      TreeNode* node = nullptr;
+      Status s = form.store().DiskSpaceOk()
+                     ? AddCardFromText(form, folder, text,
+                                       split.had_separator ? std::string() : ImportTitle(path),
+                                       &node)
+                     : Status::NoSpace("too little free space");
+      if (!s.ok()) {
+        failed = s;
+        break;
+      }
+      last = node;
+    }
+    if (!failed.ok()) break;
+  }
+  if (!failed.ok()) {
+    if (failed.code() == Status::kNoSpace) {
+      Warn(form, MessageId::kLowSpaceInterrupted);
+    } else {
+      Warn(form, MessageId::kCardNotWrittenStop, {Utf8ToCp932(failed.ToString())});
+    }
+  }
+  if (last != nullptr) {
+    form.tree().set_selected_node(last);
+    if (form.settings().AutoSort == 0) RenumberCards(form, last);
+  }
+  if (!cut_files.empty()) Warn(form, MessageId::kImportCut, {cut_files});
+  UpdateCountDisplay(form, true);
+  return failed;
+}
+
+}  // namespace quill

@@ -1,0 +1,64 @@
+#include "main/settings/db_form.h"
+
+#include "platform/file_env.h"
+#include "platform/messages.h"
+#include "platform/text_codec.h"
+#include "platform/ui.h"
+#include "store/card_store.h"
+#include "store/sjis.h"
+
+namespace quill {
+
+DbForm::DbForm(FileEnv& env, std::string program_folder, Ui& ui)
+    : env_(env), program_folder_(std::move(program_folder)), ui_(ui) {}
+
+bool DbForm::Button1Click() {
+  std::string name = Meisyou;
+  store::TrimBoth(name);
+  if (name.empty()) return false;
+  Meisyou = name;
+  const std::string& warning = MessageText(MessageId::kWarningCaption);
+  // The list keeps name and folder as one value split at TABs.
+  if (name.find('\t') != std::string::npos || Dir.find('\t') != std::string::npos) {
+    ui_.ShowMessageDialog(MessageText(MessageId::kTabInDataSet), warning, kMessageOk);
+    return false;
+  }
+  if (folder_fixed) return true;
+  std::string folder = Dir;
+  if (folder.empty() || folder.back() != '/') folder += '/';
+  Dir = folder;
+
+  store::CardStore set(env_, program_folder_);
+  Status probed = set.Open(/*probe=*/true, folder);
+  if (probed.IsNotFound()) {
+    if (ui_.ShowMessageDialog(MessageText(MessageId::kCreateDataFilesHere),
+                              MessageText(MessageId::kCautionCaption),
+                              kMessageYesNo) != kResultYes) {
+      return false;
+    }
+    Status made = set.Open(/*probe=*/false, folder);
+    if (made.ok()) made = set.Close();
+    if (made.ok()) probed = set.Open(/*probe=*/true, folder);
+    if (!probed.ok()) {
+      ui_.ShowMessageDialog(MessageText(MessageId::kCannotCreateDataFiles), warning, kMessageOk);
+      return false;
+    }
+  } else if (!probed.ok()) {
+    ui_.ShowMessageDialog(
+        FormatMessage(MessageId::kDataSetNotOpened, {Utf8ToCp932(probed.message())}), warning,
+        kMessageOk);
+    return false;
+  }
+  Status rebuilt = set.RebuildTreeFile();
+  Status closed = set.Close();
+  if (!rebuilt.ok() || !closed.ok()) {
+    const Status& failed = rebuilt.ok() ? closed : rebuilt;
+    ui_.ShowMessageDialog(
+        FormatMessage(MessageId::kDataSetNotOpened, {Utf8ToCp932(failed.message())}), warning,
+        kMessageOk);
+    return false;
+  }
+  return true;
+}
+
+}  // namespace quill
