@@ -76,6 +76,9 @@ class FakeFrame final : public CardWindowFrame, public CardWindowView, public Ca
 
   // CardWindowOwner
   void SetClipboardText(const std::string& t) override { clipboard_->push_back(t); }
+  std::string GetClipboardText() override {
+    return clipboard_->empty() ? std::string() : clipboard_->back();
+  }
   void OpenLinkAt(const std::string&, size_t) override {}
   void OpenCellLink(const std::string& cell) override { links.push_back(cell); }
   Status MakeHtmlViewFolder(std::unique_ptr<HtmlViewFolder>* folder) override {
@@ -207,6 +210,39 @@ TEST_F(CardWindowTest, ATextPastTheCapacityIsRefusedAndTheWindowStays) {
   EXPECT_EQ(ui_.questions()[0].text, S("テキストが長すぎるので保存できません。"));
   EXPECT_TRUE(w.logic.Modified());
   EXPECT_EQ(list_.CardWindowCount(), 1);
+}
+
+TEST_F(CardWindowTest, APastePastTheBodyLimitIsRefusedWhole) {
+  FakeFrame& w = Open(AddCard("t", std::string(200000, 'b')));
+  w.SelectBody(0, 0);
+  clipboard_.push_back(std::string(900000, 'p'));
+  w.logic.PasteClick();
+  EXPECT_EQ(ui_.beeps(), 1);
+  EXPECT_EQ(w.body, std::string(200000, 'b'));
+  EXPECT_FALSE(w.logic.Modified());
+
+  // In place of a selection large enough it fits, up to the last byte.
+  w.SelectBody(0, 100000);
+  w.logic.PasteClick();
+  EXPECT_EQ(ui_.beeps(), 1);
+  EXPECT_EQ(w.body.size(), kBodyLimitBytes);
+  EXPECT_TRUE(w.logic.Modified());
+  w.SelectBody(0, 0);
+  EXPECT_FALSE(w.logic.TakesInsertion(1));
+  EXPECT_EQ(ui_.beeps(), 2);
+
+  // A locked card takes nothing.
+  store::CardRecord locked(cards_);
+  locked.Clear();
+  locked.folder = "F";
+  locked.title = "locked";
+  locked.text = "keep";
+  locked.locked = true;
+  ASSERT_TRUE(locked.Write().ok());
+  FakeFrame& l = Open(locked.id);
+  clipboard_.push_back("x");
+  l.logic.PasteClick();
+  EXPECT_EQ(l.body, "keep");
 }
 
 TEST_F(CardWindowTest, AWindowOfAnotherDataSetStoresThereAndLeavesTheOpenOneAlone) {

@@ -222,19 +222,6 @@ void TMainForm::OpenLinkInText() {
   OpenLinkAt(body, caret, context);
 }
 
-void TMainForm::OpenCardLink(const std::string& id_or_title) {
-  // A card id first (the link a card window's "<card=" makes), else the
-  // first card with that title.
-  store::CardRecord probe(card_store_);
-  bool found = false;
-  if (id_or_title.size() == 16 && probe.FindById(-1, id_or_title, false, &found).ok() && found &&
-      probe.deleted != 'D') {
-    OpenCardWindow(id_or_title);
-    return;
-  }
-  OpenLinkedCard(id_or_title);
-}
-
 bool TMainForm::TextKeyDown(QKeyEvent* e) {
   const Qt::KeyboardModifiers m =
       e->modifiers() & (Qt::ShiftModifier | Qt::ControlModifier | Qt::AltModifier);
