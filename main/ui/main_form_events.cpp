@@ -334,7 +334,10 @@ bool TMainForm::EditorEventFilter(QObject* watched, QEvent* event) {
         return false;
     }
   }
-  if (watched == Text->viewport() && event->type() == QEvent::MouseButtonPress) {
+  // On X the second press of a double click arrives as a double click
+  // only: it is a press all the same.
+  if (watched == Text->viewport() && (event->type() == QEvent::MouseButtonPress ||
+                                      event->type() == QEvent::MouseButtonDblClick)) {
     auto* mouse = static_cast<QMouseEvent*>(event);
     if (mouse->button() != Qt::RightButton) TextMouseDown(mouse);
   }
