@@ -152,6 +152,17 @@ class CardWindowTest : public testing::Test, public CardWindowHost {
     list_.OpenCardWindow(id);
     return *last_;
   }
+  // A window of a new locked card.
+  FakeFrame& OpenLocked(const std::string& text) {
+    store::CardRecord locked(cards_);
+    locked.Clear();
+    locked.folder = "F";
+    locked.title = "locked";
+    locked.text = text;
+    locked.locked = true;
+    EXPECT_TRUE(locked.Write().ok());
+    return Open(locked.id);
+  }
   // Runs the main window's side of every posted command 103.
   void TakeResults() {
     for (const Message& m : bus_.posted) {
@@ -232,14 +243,7 @@ TEST_F(CardWindowTest, APastePastTheBodyLimitIsRefusedWhole) {
   EXPECT_EQ(ui_.beeps(), 2);
 
   // A locked card takes nothing.
-  store::CardRecord locked(cards_);
-  locked.Clear();
-  locked.folder = "F";
-  locked.title = "locked";
-  locked.text = "keep";
-  locked.locked = true;
-  ASSERT_TRUE(locked.Write().ok());
-  FakeFrame& l = Open(locked.id);
+  FakeFrame& l = OpenLocked("keep");
   clipboard_.push_back("x");
   l.logic.PasteClick();
   EXPECT_EQ(l.body, "keep");
@@ -347,14 +351,7 @@ TEST_F(CardWindowTest, DropsAndEditsOfTheWindow) {
   EXPECT_TRUE(stored.two_column);
 
   // Cut in a locked card only copies; タイトルセット cuts whole characters.
-  store::CardRecord locked(cards_);
-  locked.Clear();
-  locked.folder = "F";
-  locked.title = "locked";
-  locked.text = "keep";
-  locked.locked = true;
-  ASSERT_TRUE(locked.Write().ok());
-  FakeFrame& l = Open(locked.id);
+  FakeFrame& l = OpenLocked("keep");
   l.SelectBody(0, 2);
   l.logic.CutClick();
   EXPECT_EQ(l.body, "keep");

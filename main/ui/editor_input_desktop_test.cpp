@@ -14,7 +14,6 @@
 #include <QPixmap>
 #include <QPlainTextEdit>
 #include <QPluginLoader>
-#include <QProcess>
 #include <QScreen>
 #include <QTest>
 #include <QTextBlock>
@@ -30,6 +29,8 @@
 #include "main/ui/main_form_test_support.h"
 #include "platform/headless/fake_ui.h"
 #include "platform/headless/temp_dir.h"
+#include "platform/qt/test_app.h"
+#include "platform/qt/test_program.h"
 #include "platform/text_codec.h"
 
 namespace quill {
@@ -102,23 +103,6 @@ class InputMethodSession {
   int dbus_pid_ = 0;
 };
 
-QApplication& App() {
-  static int argc = 1;
-  static char name[] = "editor_input_desktop_test";
-  static char* argv[] = {name, nullptr};
-  static QApplication* app = new QApplication(argc, argv);
-  return *app;
-}
-
-// Runs a tool while our event loop keeps running; its standard output.
-QString RunProgram(const QString& program, const QStringList& args) {
-  QProcess p;
-  p.start(program, args);
-  if (!p.waitForStarted(5000)) return "<not started>";
-  (void)QTest::qWaitFor([&] { return p.state() == QProcess::NotRunning; }, 15000);
-  return QString::fromUtf8(p.readAllStandardOutput());
-}
-
 QString Preedit(QPlainTextEdit* text) {
   return text->document()->firstBlock().layout()->preeditAreaText();
 }
@@ -140,8 +124,7 @@ TEST(EditorInputDesktopTest, RomajiComposesAndTheCommittingEnterAddsNoBreak) {
   TempDir dir;
   InputMethodSession session(dir);
   ASSERT_TRUE(session.Running()) << "ibus-daemon did not start (packages ibus, ibus-anthy, dbus-daemon)";
-  App();
-  ASSERT_EQ(QGuiApplication::platformName(), QLatin1String("xcb"));
+  if (!TestAppOnX()) GTEST_SKIP() << "needs X";
   const QString plugin = QLibraryInfo::path(QLibraryInfo::PluginsPath) +
                          "/platforminputcontexts/libibusplatforminputcontextplugin.so";
   QPluginLoader loader(plugin);

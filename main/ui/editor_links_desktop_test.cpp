@@ -8,7 +8,6 @@
 #include <QApplication>
 #include <QFile>
 #include <QPlainTextEdit>
-#include <QProcess>
 #include <QTest>
 #include <QTreeView>
 #include <cstdlib>
@@ -18,25 +17,11 @@
 #include "main/ui/main_form_test_support.h"
 #include "platform/headless/fake_ui.h"
 #include "platform/headless/temp_dir.h"
+#include "platform/qt/test_app.h"
+#include "platform/qt/test_program.h"
 
 namespace quill {
 namespace {
-
-QApplication& App() {
-  static int argc = 1;
-  static char name[] = "editor_links_desktop_test";
-  static char* argv[] = {name, nullptr};
-  static QApplication* app = new QApplication(argc, argv);
-  return *app;
-}
-
-QString RunProgram(const QString& program, const QStringList& args) {
-  QProcess p;
-  p.start(program, args);
-  if (!p.waitForStarted(5000)) return "<not started>";
-  (void)QTest::qWaitFor([&] { return p.state() == QProcess::NotRunning; }, 15000);
-  return QString::fromUtf8(p.readAllStandardOutput());
-}
 
 QStringList LogLines(const std::string& log) {
   QFile f(QString::fromStdString(log));
@@ -61,8 +46,7 @@ TEST(EditorLinksDesktopTest, ShiftEnterAndADoubleClickOpenTheAddressOnce) {
   const char* path = std::getenv("PATH");
   setenv("PATH", (bin + ":" + (path != nullptr ? path : "/usr/bin:/bin")).c_str(), 1);
   unsetenv("SNAP");
-  App();
-  if (QGuiApplication::platformName() != QLatin1String("xcb")) GTEST_SKIP() << "needs X";
+  if (!TestAppOnX()) GTEST_SKIP() << "needs X";
 
   FakeUi ui;
   auto form = StartedForm(TestFormContext(dir, ui));  // the shell: the desktop's own
