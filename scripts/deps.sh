@@ -11,6 +11,7 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev libsqlite3-dev
   xvfb xauth jwm xclip xdotool x11-utils xterm mousepad fonts-ipafont-gothic
   poppler-utils
+  ibus ibus-anthy dbus-daemon
 )
 
 missing=()

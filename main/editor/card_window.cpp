@@ -4,6 +4,7 @@
 
 #include "controls/grid_model.h"
 #include "main/editor/cell_link.h"
+#include "main/editor/editor_events.h"
 #include "platform/messages.h"
 #include "platform/protocol/shared_hook_block.h"
 #include "platform/text_codec.h"
@@ -208,6 +209,23 @@ void CardWindow::CutClick() {
   }
   owner_.SetClipboardText(view_.SelectedText());
   view_.ReplaceSelection(std::string());
+}
+
+void CardWindow::PasteClick() {
+  if (ReadOnlyCard || Mode != 0) return;
+  const std::string text = owner_.GetClipboardText();
+  if (text.empty() || !TakesInsertion(text.size())) return;
+  view_.ReplaceSelection(text);
+}
+
+bool CardWindow::TakesInsertion(size_t inserted) {
+  // A text cut somewhere in its middle is worse than none.
+  if (InsertionFits(view_.BodyText().size(), view_.SelectedText().size(), inserted,
+                    kBodyLimitBytes)) {
+    return true;
+  }
+  ui_.MessageBeep();
+  return false;
 }
 
 void CardWindow::SetTitleClick() {

@@ -88,6 +88,8 @@ class CardWindowOwner {
   virtual ~CardWindowOwner() = default;
   // Puts text on the clipboard as the program's own change.
   virtual void SetClipboardText(const std::string& text) = 0;
+  // The clipboard's text, CP932 with CR LF.
+  virtual std::string GetClipboardText() = 0;
   // The link around byte `pos` of `text` (OpenLinkAt).
   virtual void OpenLinkAt(const std::string& text, size_t pos) = 0;
   // The link a table cell holds (ParseCellLink).
@@ -152,6 +154,12 @@ class CardWindow {
   void KindButtonClick();
   void CopyClick();
   void CutClick();
+  // "張り付け", Ctrl+V: the clipboard's text replaces the selection.
+  void PasteClick();
+  // Text about to replace the body's selection (a paste, a composition's
+  // commit, a typed character): true when the body stays within
+  // kBodyLimitBytes; else a beep, and the caller drops the text whole.
+  bool TakesInsertion(size_t inserted);
   void SetTitleClick();
   // Dropped local files (paths CP932); only the first counts.
   void DropFiles(const std::vector<std::string>& paths);

@@ -76,6 +76,9 @@ class FakeFrame final : public CardWindowFrame, public CardWindowView, public Ca
 
   // CardWindowOwner
   void SetClipboardText(const std::string& t) override { clipboard_->push_back(t); }
+  std::string GetClipboardText() override {
+    return clipboard_->empty() ? std::string() : clipboard_->back();
+  }
   void OpenLinkAt(const std::string&, size_t) override {}
   void OpenCellLink(const std::string& cell) override { links.push_back(cell); }
   Status MakeHtmlViewFolder(std::unique_ptr<HtmlViewFolder>* folder) override {
@@ -149,6 +152,17 @@ class CardWindowTest : public testing::Test, public CardWindowHost {
     list_.OpenCardWindow(id);
     return *last_;
   }
+  // A window of a new locked card.
+  FakeFrame& OpenLocked(const std::string& text) {
+    store::CardRecord locked(cards_);
+    locked.Clear();
+    locked.folder = "F";
+    locked.title = "locked";
+    locked.text = text;
+    locked.locked = true;
+    EXPECT_TRUE(locked.Write().ok());
+    return Open(locked.id);
+  }
   // Runs the main window's side of every posted command 103.
   void TakeResults() {
     for (const Message& m : bus_.posted) {
@@ -207,6 +221,32 @@ TEST_F(CardWindowTest, ATextPastTheCapacityIsRefusedAndTheWindowStays) {
   EXPECT_EQ(ui_.questions()[0].text, S("テキストが長すぎるので保存できません。"));
   EXPECT_TRUE(w.logic.Modified());
   EXPECT_EQ(list_.CardWindowCount(), 1);
+}
+
+TEST_F(CardWindowTest, APastePastTheBodyLimitIsRefusedWhole) {
+  FakeFrame& w = Open(AddCard("t", std::string(200000, 'b')));
+  w.SelectBody(0, 0);
+  clipboard_.push_back(std::string(900000, 'p'));
+  w.logic.PasteClick();
+  EXPECT_EQ(ui_.beeps(), 1);
+  EXPECT_EQ(w.body, std::string(200000, 'b'));
+  EXPECT_FALSE(w.logic.Modified());
+
+  // In place of a selection large enough it fits, up to the last byte.
+  w.SelectBody(0, 100000);
+  w.logic.PasteClick();
+  EXPECT_EQ(ui_.beeps(), 1);
+  EXPECT_EQ(w.body.size(), kBodyLimitBytes);
+  EXPECT_TRUE(w.logic.Modified());
+  w.SelectBody(0, 0);
+  EXPECT_FALSE(w.logic.TakesInsertion(1));
+  EXPECT_EQ(ui_.beeps(), 2);
+
+  // A locked card takes nothing.
+  FakeFrame& l = OpenLocked("keep");
+  clipboard_.push_back("x");
+  l.logic.PasteClick();
+  EXPECT_EQ(l.body, "keep");
 }
 
 TEST_F(CardWindowTest, AWindowOfAnotherDataSetStoresThereAndLeavesTheOpenOneAlone) {
@@ -311,14 +351,7 @@ TEST_F(CardWindowTest, DropsAndEditsOfTheWindow) {
   EXPECT_TRUE(stored.two_column);
 
   // Cut in a locked card only copies; タイトルセット cuts whole characters.
-  store::CardRecord locked(cards_);
-  locked.Clear();
-  locked.folder = "F";
-  locked.title = "locked";
-  locked.text = "keep";
-  locked.locked = true;
-  ASSERT_TRUE(locked.Write().ok());
-  FakeFrame& l = Open(locked.id);
+  FakeFrame& l = OpenLocked("keep");
   l.SelectBody(0, 2);
   l.logic.CutClick();
   EXPECT_EQ(l.body, "keep");

@@ -672,6 +672,8 @@ class TMainForm : public QMainWindow {
   bool TextInputMethod(QInputMethodEvent* event);
   void ReplaceBodySelection(const std::string& text);
   void OpenLinkInText();
+  // A "<card=" link of a text: a card id first, else a title
+  // (main_form_cardwin.cpp).
   void OpenCardLink(const std::string& id_or_title);
   bool GridEditable() const;
   void UpdateEditorActions();

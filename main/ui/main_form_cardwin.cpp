@@ -2,7 +2,8 @@
 // main/editor/) over the window's store, tree, editor and clipboard; the
 // windows themselves (TTextFm) with what they ask of the main window; and
 // the handlers OpenCard, OpenCardWindow, StoreCardWindowResult,
-// WindowClick and TikanClick, and the links of the main window's grid.
+// WindowClick and TikanClick, the links of the main window's grid, and the
+// "<card=" links of every text.
 #include <QAction>
 #include <QCheckBox>
 #include <QPlainTextEdit>
@@ -82,6 +83,7 @@ struct TMainForm::CardWindowGlue final : CardWindowHost, TextFormOwner {
     return {p.x(), p.y()};
   }
   void SetClipboardText(const std::string& text) override { clipboard.SetClipboardText(text); }
+  std::string GetClipboardText() override { return clipboard.GetClipboardText(); }
   Clipboard& GridClipboard() override { return clipboard.clipboard(); }
   void EndProgram(int exit_code) override { QCoreApplication::exit(exit_code); }
 
@@ -89,7 +91,7 @@ struct TMainForm::CardWindowGlue final : CardWindowHost, TextFormOwner {
 
   void OpenLinkAt(const std::string& text, size_t pos) override {
     LinkContext context{form->shell_, form->ui_, form->env_, form->card_store_.data_path(),
-                        [this](const std::string& title) { OpenLinkedCard(title); }};
+                        [this](const std::string& target) { form->OpenCardLink(target); }};
     quill::OpenLinkAt(text, pos, context);
   }
   void OpenCellLink(const std::string& cell) override {
@@ -171,9 +173,13 @@ struct TMainForm::CardWindowGlue final : CardWindowHost, TextFormOwner {
       form->ShowWarning(s);
       return;
     }
-    if (!id) return;
-    if (*id == EditorCardId()) form->Editor().SaveCurrentCard(true);
-    form->OpenCardWindow(*id);
+    if (id) OpenCardInWindow(*id);
+  }
+
+  // The editor's own card is stored first and then left to the window.
+  void OpenCardInWindow(const std::string& id) {
+    if (id == EditorCardId()) form->Editor().SaveCurrentCard(true);
+    form->OpenCardWindow(id);
   }
 
   TMainForm* form;
@@ -263,6 +269,20 @@ void TMainForm::CsvGridLink() {
 void TMainForm::OpenLinkedCard(const std::string& title) {
   CardWindows();
   card_window_glue_->OpenLinkedCard(title);
+}
+
+void TMainForm::OpenCardLink(const std::string& id_or_title) {
+  // A card id first (the link a card window's "<card=" makes), else the
+  // first card with that title.
+  store::CardRecord probe(card_store_);
+  bool found = false;
+  CardWindows();
+  if (id_or_title.size() == 16 && probe.FindById(-1, id_or_title, false, &found).ok() && found &&
+      probe.deleted != 'D') {
+    card_window_glue_->OpenCardInWindow(id_or_title);
+    return;
+  }
+  card_window_glue_->OpenLinkedCard(id_or_title);
 }
 
 void TMainForm::CloseCardWindows() {

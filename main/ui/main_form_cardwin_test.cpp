@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <QCoreApplication>
+#include <QInputMethodEvent>
+#include <QMenu>
 #include <QGuiApplication>
 #include <QLineEdit>
 #include <QPlainTextEdit>
@@ -16,6 +18,7 @@
 #include "clip/html_marker.h"
 #include "clip/page_images.h"
 #include "controls/ui/string_grid_pelm.h"
+#include "main/editor/card_editor.h"
 #include "main/editor/card_window_list.h"
 #include "main/ui/html_view.h"
 #include "main/ui/main_form.h"
@@ -171,6 +174,51 @@ TEST_F(MainFormCardWindowTest, AppendingToACardInAWindowStoresTheWindowFirst) {
   const std::string text = Read(plain_).text;
   EXPECT_TRUE(text.starts_with("edited\r\n")) << text;
   EXPECT_TRUE(text.ends_with("added\r\n")) << text;
+}
+
+TEST_F(MainFormCardWindowTest, CardLinksInAWindowTakeAnIdFirstThenATitle) {
+  TTextFm& w = Open(auto_);
+  const QString text = QString::fromStdString("<card=" + plain_ + "> <card=Table>");
+  w.Text->setPlainText(text);
+  QTextCursor caret = w.Text->textCursor();
+  caret.setPosition(8);
+  w.Text->setTextCursor(caret);
+  QTest::keyClick(w.Text, Qt::Key_Return, Qt::ShiftModifier);
+  EXPECT_GE(form_->FindCardWindowIndex(plain_), 0);
+  EXPECT_EQ(w.Text->toPlainText(), text);  // the Enter is used up
+
+  caret.setPosition(static_cast<int>(text.size()) - 3);
+  w.Text->setTextCursor(caret);
+  QTest::keyClick(w.Text, Qt::Key_Return, Qt::ShiftModifier);
+  EXPECT_GE(form_->FindCardWindowIndex(table_), 0);
+  EXPECT_TRUE(ui_.questions().empty());
+}
+
+TEST_F(MainFormCardWindowTest, APasteOrACommitPastTheLimitIsRefusedWhole) {
+  TTextFm& w = Open(plain_);
+  const QString full(static_cast<qsizetype>(kBodyLimitBytes) - 1, 'a');
+  w.Text->setPlainText(full);
+  w.Text->moveCursor(QTextCursor::End);
+  w.Text->setFocus();
+
+  QInputMethodEvent commit;
+  commit.setCommitString(U("日"));
+  QCoreApplication::sendEvent(w.Text, &commit);
+  EXPECT_EQ(ui_.beeps(), 1);
+  clipboard_.OtherSetsText("xy");
+  QTest::keyClick(w.Text, Qt::Key_V, Qt::ControlModifier);
+  EXPECT_EQ(ui_.beeps(), 2);
+  EXPECT_EQ(w.Text->document()->characterCount() - 1, static_cast<int>(full.size()));
+
+  // What fits goes in: the last byte by a commit, then nothing more.
+  QInputMethodEvent last;
+  last.setCommitString(U("z"));
+  QCoreApplication::sendEvent(w.Text, &last);
+  EXPECT_TRUE(w.Text->toPlainText().endsWith(U("az")));
+  clipboard_.OtherSetsText("q");
+  w.EditMenu->actions().at(3)->trigger();  // 張り付け
+  EXPECT_EQ(ui_.beeps(), 3);
+  EXPECT_EQ(w.Text->document()->characterCount() - 1, static_cast<int>(kBodyLimitBytes));
 }
 
 TEST_F(MainFormCardWindowTest, TwoHtmlCardsInTwoWindowsEachShowTheirOwnPage) {

@@ -222,19 +222,6 @@ void TMainForm::OpenLinkInText() {
   OpenLinkAt(body, caret, context);
 }
 
-void TMainForm::OpenCardLink(const std::string& id_or_title) {
-  // A card id first (the link a card window's "<card=" makes), else the
-  // first card with that title.
-  store::CardRecord probe(card_store_);
-  bool found = false;
-  if (id_or_title.size() == 16 && probe.FindById(-1, id_or_title, false, &found).ok() && found &&
-      probe.deleted != 'D') {
-    OpenCardWindow(id_or_title);
-    return;
-  }
-  OpenLinkedCard(id_or_title);
-}
-
 bool TMainForm::TextKeyDown(QKeyEvent* e) {
   const Qt::KeyboardModifiers m =
       e->modifiers() & (Qt::ShiftModifier | Qt::ControlModifier | Qt::AltModifier);
@@ -347,7 +334,10 @@ bool TMainForm::EditorEventFilter(QObject* watched, QEvent* event) {
         return false;
     }
   }
-  if (watched == Text->viewport() && event->type() == QEvent::MouseButtonPress) {
+  // On X the second press of a double click arrives as a double click
+  // only: it is a press all the same.
+  if (watched == Text->viewport() && (event->type() == QEvent::MouseButtonPress ||
+                                      event->type() == QEvent::MouseButtonDblClick)) {
     auto* mouse = static_cast<QMouseEvent*>(event);
     if (mouse->button() != Qt::RightButton) TextMouseDown(mouse);
   }

@@ -7,6 +7,7 @@
 #include <QCursor>
 #include <QDropEvent>
 #include <QHBoxLayout>
+#include <QInputMethodEvent>
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QMenu>
@@ -181,9 +182,7 @@ void TTextFm::BuildMenu() {
   item("登録(&V)", [this] { logic_.SaveClick(); });
   item("コピー(&C)", [this] { logic_.CopyClick(); });
   item("カット(&T)", [this] { logic_.CutClick(); });
-  item("張り付け(&P)", [this] {
-    if (!Text->isReadOnly()) Text->paste();
-  });
+  item("張り付け(&P)", [this] { logic_.PasteClick(); });
   item("WordWrap(&W)", [this] { WordWrapClick(); });
   item("登録閉じる(&Q)", [this] { close(); });
   item("検索(&F)", [this] { FindNext(false, true); });
@@ -378,6 +377,9 @@ bool TTextFm::eventFilter(QObject* watched, QEvent* event) {
       if (event->type() == QEvent::KeyPress && WindowKey(key)) return true;
       break;
     }
+    case QEvent::InputMethod:
+      if (watched == Text) return TextInputMethod(static_cast<QInputMethodEvent*>(event));
+      break;
     case QEvent::MouseButtonPress:
     case QEvent::MouseButtonDblClick:
       if (watched == Text->viewport() && TextMouse(static_cast<QMouseEvent*>(event))) return true;
@@ -444,8 +446,9 @@ bool TTextFm::TextKey(QKeyEvent* e) {
                                                     Qt::AltModifier);
   const bool press = e->type() == QEvent::KeyPress;
   if (e->type() == QEvent::ShortcutOverride) {
-    // Ctrl+C and Ctrl+X are the window's own, ahead of any shortcut.
-    if (m == Qt::ControlModifier && (e->key() == Qt::Key_C || e->key() == Qt::Key_X)) {
+    // Copy, cut and paste are the window's own, ahead of any shortcut.
+    if ((m == Qt::ControlModifier && (e->key() == Qt::Key_C || e->key() == Qt::Key_X)) ||
+        e->matches(QKeySequence::Paste)) {
       e->accept();
     }
     return false;
@@ -462,6 +465,10 @@ bool TTextFm::TextKey(QKeyEvent* e) {
   }
   if (m == Qt::ControlModifier && e->key() == Qt::Key_X) {
     logic_.CutClick();
+    return true;
+  }
+  if (e->matches(QKeySequence::Paste)) {
+    logic_.PasteClick();
     return true;
   }
   if (m == Qt::ShiftModifier && (e->key() == Qt::Key_Return || e->key() == Qt::Key_Enter)) {
@@ -495,6 +502,22 @@ bool TTextFm::TextMouse(QMouseEvent* e) {
     QTimer::singleShot(0, this, [this] { logic_.OpenLinkAtCaret(); });
   }
   return false;
+}
+
+// A composition's commit is typing: it goes in whole or, past the body's
+// limit, not at all; the composition itself goes on.
+bool TTextFm::TextInputMethod(QInputMethodEvent* e) {
+  if (composing_ || e->commitString().isEmpty()) return false;
+  // Every character takes at most two bytes: only a long text needs
+  // counting.
+  const size_t added = WidgetToText(e->commitString()).size();
+  const size_t rough = static_cast<size_t>(Text->document()->characterCount()) * 2;
+  if (rough + added <= kBodyLimitBytes || logic_.TakesInsertion(added)) return false;
+  QInputMethodEvent refused(e->preeditString(), e->attributes());
+  composing_ = true;
+  QCoreApplication::sendEvent(Text, &refused);
+  composing_ = false;
+  return true;
 }
 
 bool TTextFm::DropEvent(QEvent* event) {

@@ -16,6 +16,7 @@
 #include "main/editor/card_window.h"
 #include "main/editor/card_window_list.h"
 
+class QInputMethodEvent;
 class QLineEdit;
 class QMenu;
 class QPlainTextEdit;
@@ -132,6 +133,7 @@ class TTextFm final : public QWidget, public CardWindowFrame, public CardWindowV
   bool WindowKey(QKeyEvent* e);
   bool TextKey(QKeyEvent* e);
   bool TextMouse(QMouseEvent* e);
+  bool TextInputMethod(QInputMethodEvent* e);
   bool DropEvent(QEvent* e);
   void PopupEditMenu(const QPoint& global);
   ScreenPoint TextOrigin(int offset) const;
@@ -141,6 +143,7 @@ class TTextFm final : public QWidget, public CardWindowFrame, public CardWindowV
   CardWindow logic_;
   std::unique_ptr<TextSearchView> search_view_;
   bool setting_ = false;  // the window sets a widget from code
+  bool composing_ = false;  // a rewritten composition event is on its way
   bool move_watch_armed_ = false;
   QElapsedTimer move_watch_;
 };

@@ -20,6 +20,7 @@
 #include "platform/headless/fake_shell.h"
 #include "platform/headless/fake_ui.h"
 #include "platform/headless/temp_dir.h"
+#include "platform/qt/test_program.h"
 #include "platform/qt/test_drag_source.h"
 #include "platform/text_codec.h"
 #include "store/card_test_support.h"
@@ -33,15 +34,6 @@ QApplication& App() {
   static char* argv[] = {name, nullptr};
   static QApplication* app = new QApplication(argc, argv);
   return *app;
-}
-
-// Runs a tool while our event loop keeps running; its standard output.
-QString RunProgram(const QString& program, const QStringList& args) {
-  QProcess p;
-  p.start(program, args);
-  if (!p.waitForStarted(5000)) return "<not started>";
-  (void)QTest::qWaitFor([&] { return p.state() == QProcess::NotRunning; }, 15000);
-  return QString::fromUtf8(p.readAllStandardOutput());
 }
 
 QStringList Point(const QPoint& p) { return {QString::number(p.x()), QString::number(p.y())}; }

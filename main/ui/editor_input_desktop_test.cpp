@@ -1,0 +1,189 @@
+// Composition through a real input method on an X display: ibus-daemon
+// with the anthy engine on a D-Bus session of the test's own, Qt's ibus
+// input context, romaji typed with XTest (xdotool) into the main window's
+// text with automatic indentation on. The converted clause is drawn black
+// on cyan, the Enter that commits it adds no line break, and the card
+// stores the committed text as CP932.
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QFileInfo>
+#include <QImage>
+#include <QLibraryInfo>
+#include <QLineEdit>
+#include <QPixmap>
+#include <QPlainTextEdit>
+#include <QPluginLoader>
+#include <QScreen>
+#include <QTest>
+#include <QTextBlock>
+#include <QTextLayout>
+#include <QTreeView>
+#include <cstdio>
+#include <cstdlib>
+#include <csignal>
+#include <fstream>
+#include <sstream>
+
+#include "main/ui/main_form.h"
+#include "main/ui/main_form_test_support.h"
+#include "platform/headless/fake_ui.h"
+#include "platform/headless/temp_dir.h"
+#include "platform/qt/test_app.h"
+#include "platform/qt/test_program.h"
+#include "platform/text_codec.h"
+
+namespace quill {
+namespace {
+
+QString U(const char* utf8) { return QString::fromUtf8(utf8); }
+
+// Output of a command run before the application exists.
+std::string Capture(const std::string& command) {
+  std::string out;
+  if (FILE* p = popen(command.c_str(), "r")) {
+    char buf[512];
+    size_t n;
+    while ((n = fread(buf, 1, sizeof buf, p)) > 0) out.append(buf, n);
+    pclose(p);
+  }
+  return out;
+}
+
+std::string Trimmed(std::string s) {
+  while (!s.empty() && (s.back() == '\n' || s.back() == ' ')) s.pop_back();
+  return s;
+}
+
+// A D-Bus session and an ibus-daemon on it, for the test's lifetime. The
+// daemon writes its address under the test's own configuration folder.
+class InputMethodSession {
+ public:
+  explicit InputMethodSession(const TempDir& dir) {
+    setenv("XDG_CONFIG_HOME", dir.File("config").c_str(), 1);
+    setenv("XDG_CACHE_HOME", dir.File("cache").c_str(), 1);
+    std::istringstream bus(
+        Capture("dbus-daemon --session --fork --print-address=1 --print-pid=1"));
+    std::string pid;
+    std::getline(bus, address_);
+    std::getline(bus, pid);
+    dbus_pid_ = std::atoi(pid.c_str());
+    if (address_.empty() || dbus_pid_ <= 0) return;
+    setenv("DBUS_SESSION_BUS_ADDRESS", address_.c_str(), 1);
+    // The engine reads its settings from a key file of the test's own: it
+    // starts in hiragana (its default is Latin).
+    const std::string settings = dir.File("config") + "/glib-2.0/settings";
+    Capture("mkdir -p '" + settings + "'");
+    std::ofstream(settings + "/keyfile")
+        << "[org/freedesktop/ibus/engine/anthy/common]\ninput-mode=0\n";
+    // The anthy engine is a python3 program that needs the system's python3
+    // and its GObject bindings, not another python3 earlier in PATH.
+    Capture(
+        "env PATH=/usr/bin:/bin:\"$PATH\" GSETTINGS_BACKEND=keyfile ibus-daemon --daemonize "
+        "--replace --panel=disable --emoji-extension=disable --config=disable --cache=refresh "
+        ">/dev/null 2>&1");
+    for (int i = 0; i < 100 && ibus_address_.empty(); ++i) {
+      ibus_address_ = Trimmed(Capture("ibus address 2>/dev/null"));
+      if (ibus_address_.find("unix:") != 0) ibus_address_.clear();
+      if (ibus_address_.empty()) usleep(100000);
+    }
+    // Qt's input context finds the daemon by this address.
+    if (!ibus_address_.empty()) setenv("IBUS_ADDRESS", ibus_address_.c_str(), 1);
+    setenv("QT_IM_MODULE", "ibus", 1);
+  }
+  ~InputMethodSession() {
+    if (!ibus_address_.empty()) Capture("ibus exit >/dev/null 2>&1");
+    if (dbus_pid_ > 0) kill(dbus_pid_, SIGTERM);
+  }
+  bool Running() const { return !ibus_address_.empty(); }
+
+ private:
+  std::string address_;
+  std::string ibus_address_;
+  int dbus_pid_ = 0;
+};
+
+QString Preedit(QPlainTextEdit* text) {
+  return text->document()->firstBlock().layout()->preeditAreaText();
+}
+
+// Pixels of the widget's area on the screen in black-on-cyan's cyan.
+int CyanPixels(const QImage& shot, const QRect& area) {
+  int n = 0;
+  for (int y = area.top(); y <= area.bottom(); ++y) {
+    for (int x = area.left(); x <= area.right(); ++x) {
+      if (shot.valid(x, y) && shot.pixelColor(x, y) == QColor(0, 255, 255)) ++n;
+    }
+  }
+  return n;
+}
+
+TEST(EditorInputDesktopTest, RomajiComposesAndTheCommittingEnterAddsNoBreak) {
+  const char* display = std::getenv("DISPLAY");
+  if (display == nullptr || *display == '\0') GTEST_SKIP() << "needs an X display";
+  TempDir dir;
+  InputMethodSession session(dir);
+  ASSERT_TRUE(session.Running()) << "ibus-daemon did not start (packages ibus, ibus-anthy, dbus-daemon)";
+  if (!TestAppOnX()) GTEST_SKIP() << "needs X";
+  const QString plugin = QLibraryInfo::path(QLibraryInfo::PluginsPath) +
+                         "/platforminputcontexts/libibusplatforminputcontextplugin.so";
+  QPluginLoader loader(plugin);
+  if (!QFileInfo::exists(plugin) || !loader.load()) {
+    GTEST_SKIP() << "Qt's ibus input context plugin cannot load: " << plugin.toStdString() << ": "
+                 << loader.errorString().toStdString();
+  }
+
+  FakeUi ui;
+  MainFormContext context = TestFormContext(dir, ui);
+  auto form = StartedForm(std::move(context));
+  form->Tree->setCurrentIndex(form->Tree->model()->index(0, 0));
+  if (form->settings().AutoIndent == 0) form->AutoIndentActionExecute();
+  ASSERT_NE(form->settings().AutoIndent, 0);
+  form->show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(form.get(), 5000));
+  RunProgram("xdotool", {"windowactivate", "--sync", QString::number(form->winId())});
+  ASSERT_TRUE(QTest::qWaitForWindowActive(form.get(), 5000));
+  form->Text->setFocus();
+  const QPoint inside = form->Text->viewport()->mapToGlobal(QPoint(20, 10));
+  RunProgram("xdotool", {"mousemove", QString::number(inside.x()), QString::number(inside.y()),
+                         "click", "1"});
+  ASSERT_TRUE(QTest::qWaitFor([&] { return QApplication::focusWidget() == form->Text; }, 5000));
+  // The engine for the focused context, once the context exists.
+  QTest::qWait(1000);
+  RunProgram("ibus", {"engine", "anthy"});
+  EXPECT_TRUE(QTest::qWaitFor(
+      [&] { return RunProgram("ibus", {"engine"}).trimmed() == QLatin1String("anthy"); }, 10000));
+  QTest::qWait(1000);
+
+  RunProgram("xdotool", {"type", "--delay", "150", "nihonn"});
+  ASSERT_TRUE(QTest::qWaitFor([&] { return Preedit(form->Text) == U("にほん"); }, 15000))
+      << "preedit: " << Preedit(form->Text).toStdString()
+      << ", text: " << form->Text->toPlainText().toStdString();
+  EXPECT_EQ(form->Text->toPlainText(), "");
+
+  RunProgram("xdotool", {"key", "space"});
+  ASSERT_TRUE(QTest::qWaitFor([&] { return Preedit(form->Text) == U("日本"); }, 15000))
+      << "preedit: " << Preedit(form->Text).toStdString();
+  QTest::qWait(500);
+  form->Text->viewport()->repaint();
+  const QImage shot = QGuiApplication::primaryScreen()->grabWindow(0).toImage();
+  EXPECT_TRUE(shot.save(QString(ARTEFACT_DIR) + "/editor_input_composition.png"));
+  const QRect area(form->Text->viewport()->mapToGlobal(QPoint(0, 0)),
+                   form->Text->viewport()->size());
+  EXPECT_GT(CyanPixels(shot, area), 20) << "the target clause is not cyan";
+
+  RunProgram("xdotool", {"key", "Return"});
+  ASSERT_TRUE(QTest::qWaitFor([&] { return form->Text->toPlainText() == U("日本"); }, 15000))
+      << form->Text->toPlainText().toStdString();
+  QTest::qWait(500);
+  EXPECT_EQ(form->Text->toPlainText(), U("日本"));
+  EXPECT_TRUE(Preedit(form->Text).isEmpty());
+
+  form->Title->setText("ime");
+  form->SaveButtonClick();
+  EXPECT_EQ(StoredCard(*form, form->EditCard().id).text, "\x93\xfa\x96\x7b");
+  EXPECT_TRUE(ui.questions().empty());
+}
+
+}  // namespace
+}  // namespace quill

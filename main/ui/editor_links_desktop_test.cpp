@@ -1,0 +1,84 @@
+// Links in the main window's text opened by the desktop on an X display:
+// the window's real shell, whose address handler is a fake `xdg-open` first
+// in PATH that logs its arguments. Shift+Enter typed with XTest and a
+// double click of the mouse on an address each start it once, with the
+// address as its one argument.
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QFile>
+#include <QPlainTextEdit>
+#include <QTest>
+#include <QTreeView>
+#include <cstdlib>
+#include <fstream>
+
+#include "main/ui/main_form.h"
+#include "main/ui/main_form_test_support.h"
+#include "platform/headless/fake_ui.h"
+#include "platform/headless/temp_dir.h"
+#include "platform/qt/test_app.h"
+#include "platform/qt/test_program.h"
+
+namespace quill {
+namespace {
+
+QStringList LogLines(const std::string& log) {
+  QFile f(QString::fromStdString(log));
+  if (!f.open(QIODevice::ReadOnly)) return {};
+  return QString::fromUtf8(f.readAll()).split('\n', Qt::SkipEmptyParts);
+}
+
+TEST(EditorLinksDesktopTest, ShiftEnterAndADoubleClickOpenTheAddressOnce) {
+  TempDir dir;
+  // The desktop's handler: a logging xdg-open, found first. Outside a
+  // sandbox (no Flatpak, no Snap) Qt asks no portal and runs it.
+  const std::string bin = dir.File("bin");
+  const std::string log = dir.File("xdg-open.log");
+  ASSERT_EQ(std::system(("mkdir -p '" + bin + "'").c_str()), 0);
+  {
+    std::ofstream script(bin + "/xdg-open");
+    script << "#!/bin/sh\n{ printf '%s' \"$#\"; for a in \"$@\"; do printf ' [%s]' \"$a\"; done;"
+              " echo; } >>'"
+           << log << "'\n";
+  }
+  ASSERT_EQ(std::system(("chmod +x '" + bin + "/xdg-open'").c_str()), 0);
+  const char* path = std::getenv("PATH");
+  setenv("PATH", (bin + ":" + (path != nullptr ? path : "/usr/bin:/bin")).c_str(), 1);
+  unsetenv("SNAP");
+  if (!TestAppOnX()) GTEST_SKIP() << "needs X";
+
+  FakeUi ui;
+  auto form = StartedForm(TestFormContext(dir, ui));  // the shell: the desktop's own
+  form->Tree->setCurrentIndex(form->Tree->model()->index(0, 0));
+  form->show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(form.get(), 5000));
+  RunProgram("xdotool", {"windowactivate", "--sync", QString::number(form->winId())});
+  ASSERT_TRUE(QTest::qWaitForWindowActive(form.get(), 5000));
+  const QString text = "see http://x.jp/a?q=1&r=2;s here";
+  form->Text->setFocus();
+  form->Text->setPlainText(text);
+  QTextCursor caret = form->Text->textCursor();
+  caret.setPosition(10);
+  form->Text->setTextCursor(caret);
+  const QString expected = "1 [http://x.jp/a?q=1&r=2;s]";
+
+  RunProgram("xdotool", {"key", "shift+Return"});
+  ASSERT_TRUE(QTest::qWaitFor([&] { return !LogLines(log).isEmpty(); }, 10000));
+  QTest::qWait(1000);
+  EXPECT_EQ(LogLines(log), QStringList{expected});
+  EXPECT_EQ(form->Text->toPlainText(), text);
+
+  QTextCursor at(form->Text->document());
+  at.setPosition(12);
+  const QPoint p = form->Text->viewport()->mapToGlobal(form->Text->cursorRect(at).center());
+  RunProgram("xdotool", {"mousemove", QString::number(p.x()), QString::number(p.y()), "click",
+                         "--repeat", "2", "--delay", "150", "1"});
+  ASSERT_TRUE(QTest::qWaitFor([&] { return LogLines(log).size() >= 2; }, 10000));
+  QTest::qWait(1000);
+  EXPECT_EQ(LogLines(log), (QStringList{expected, expected}));
+  EXPECT_TRUE(ui.questions().empty());
+}
+
+}  // namespace
+}  // namespace quill
