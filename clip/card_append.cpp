@@ -6,6 +6,7 @@
 #include "clip/html_capture.h"
 #include "platform/messages.h"
 #include "platform/text_codec.h"
+#include "store/sjis.h"
 #include "store/text_store.h"
 
 namespace quill {
@@ -17,19 +18,6 @@ constexpr char kTableKind = 'C';
 constexpr char kCardIdKey[] = "TEXT_ID";
 
 std::string J(std::string_view utf8) { return Utf8ToCp932(utf8); }
-
-// The lines of a text split at CR and LF, empty ones left out.
-std::vector<std::string_view> NonEmptyLines(std::string_view text) {
-  std::vector<std::string_view> lines;
-  size_t start = 0;
-  while (start < text.size()) {
-    size_t end = text.find_first_of("\r\n", start);
-    if (end == std::string_view::npos) end = text.size();
-    if (end > start) lines.push_back(text.substr(start, end - start));
-    start = end + 1;
-  }
-  return lines;
-}
 
 }  // namespace
 
@@ -137,7 +125,7 @@ void CardAppend::AppendToCard(const std::string& card_id, bool shift_down) {
 
 std::string CardAppend::TableRows(const std::string& text, bool* asked) {
   std::string rows;
-  for (std::string_view line : NonEmptyLines(text)) {
+  for (std::string_view line : store::NonEmptyLines(text)) {
     if (line.find('\t') != std::string_view::npos) {
       rows.append(line);
       rows += "\r\n";

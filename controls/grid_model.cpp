@@ -5,6 +5,7 @@
 #include <utility>
 
 #include "platform/clipboard.h"
+#include "store/sjis.h"
 
 namespace quill {
 
@@ -16,19 +17,6 @@ constexpr int kMaxWidthUnits = 30;
 constexpr int kDefaultWidthUnits = kDefaultColWidth / 10;
 
 const std::string kNoText;
-
-// The lines of table text: CR and LF each end a line; empty lines vanish.
-std::vector<std::string_view> SplitLines(std::string_view text) {
-  std::vector<std::string_view> lines;
-  size_t start = 0;
-  while (start < text.size()) {
-    size_t end = text.find_first_of("\r\n", start);
-    if (end == std::string_view::npos) end = text.size();
-    if (end > start) lines.push_back(text.substr(start, end - start));
-    start = end + 1;
-  }
-  return lines;
-}
 
 // The cells of one line: a leading TAB begins with an empty cell, two
 // adjacent TABs enclose one, a TAB at the end starts none. A cell that is
@@ -138,7 +126,7 @@ void GridModel::ToCsv(std::string_view text, int col, int row, int insertRows) {
   Batch b(this);
   col = std::max(col, 1);
   row = std::max(row, 1);
-  const std::vector<std::string_view> lines = SplitLines(text);
+  const std::vector<std::string_view> lines = store::NonEmptyLines(text);
   const int count = static_cast<int>(lines.size());
   if (insertRows != 0) InsertRow(count);
   if (row + count > RowCount()) SetRowCount(row + count);

@@ -92,4 +92,16 @@ void FixedFieldCopy(char* dst, std::string_view src, size_t n) {
   std::memcpy(dst, t.data(), n);
 }
 
+std::vector<std::string_view> NonEmptyLines(std::string_view text) {
+  std::vector<std::string_view> lines;
+  size_t start = 0;
+  while (start < text.size()) {
+    size_t end = text.find_first_of("\r\n", start);
+    if (end == std::string_view::npos) end = text.size();
+    if (end > start) lines.push_back(text.substr(start, end - start));
+    start = end + 1;
+  }
+  return lines;
+}
+
 }  // namespace quill::store

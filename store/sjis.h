@@ -15,6 +15,7 @@
 #include <cstring>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace quill::store {
 
@@ -45,6 +46,9 @@ size_t FieldTextLength(const char* p, size_t n);
 // Class of byte i of s: 0 single-byte, 1 lead byte, 2 trail byte; -1 when
 // i is at or beyond the end of the text; 0 for a negative i.
 int SjisCharClass(std::string_view s, long i);
+
+// The lines of a text: CR and LF each end a line; empty lines are left out.
+std::vector<std::string_view> NonEmptyLines(std::string_view text);
 
 // Removes trailing blanks (0x20 only; tabs and full-width blanks stay).
 void TrimRight(std::string& s);

@@ -10,6 +10,7 @@
 #include "platform/messages.h"
 #include "platform/text_codec.h"
 #include "platform/ui.h"
+#include "platform/ui_messages.h"
 
 namespace quill {
 
@@ -18,9 +19,7 @@ namespace {
 // "／" in CP932: what a "/" of the data set's name becomes in a path.
 constexpr const char kFullWidthSolidus[] = "\x81\x5E";
 
-void Warn(Ui& ui, const std::string& text) {
-  ui.ShowMessageDialog(text, MessageText(MessageId::kWarningCaption), kMessageOk);
-}
+void Warn(Ui& ui, const std::string& text) { ShowWarning(ui, text); }
 
 }  // namespace
 

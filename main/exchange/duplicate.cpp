@@ -10,6 +10,7 @@
 #include "main/tree/tree_loader.h"
 #include "platform/messages.h"
 #include "platform/ui.h"
+#include "platform/ui_messages.h"
 #include "store/card_row.h"
 #include "store/card_store.h"
 
@@ -20,15 +21,10 @@ namespace {
 // The first failure of two.
 Status First(const Status& a, const Status& b) { return !a.ok() ? a : b; }
 
-void Warn(FolderTreeModel& form, MessageId text) {
-  form.ui().ShowMessageDialog(MessageText(text), MessageText(MessageId::kWarningCaption),
-                              kMessageOk);
-}
+void Warn(FolderTreeModel& form, MessageId text) { ShowWarning(form.ui(), text); }
 
 bool Confirm(FolderTreeModel& form, MessageId question) {
-  return form.ui().ShowMessageDialog(MessageText(question),
-                                     MessageText(MessageId::kCautionCaption),
-                                     kMessageYesNo) == kResultYes;
+  return ConfirmCaution(form.ui(), question);
 }
 
 // Whether every row at or below old_path still fits the field once the

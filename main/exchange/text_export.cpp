@@ -12,6 +12,7 @@
 #include "platform/shell.h"
 #include "platform/text_codec.h"
 #include "platform/ui.h"
+#include "platform/ui_messages.h"
 #include "store/card_store.h"
 #include "store/sjis.h"
 
@@ -52,8 +53,7 @@ void AppendEscapedDots(std::string_view text, std::string* out) {
 }
 
 void Warn(Ui& ui, MessageId text, std::initializer_list<std::string_view> args = {}) {
-  ui.ShowMessageDialog(FormatMessage(text, args), MessageText(MessageId::kWarningCaption),
-                       kMessageOk);
+  ShowWarning(ui, text, args);
 }
 
 std::string JoinLines(const std::vector<std::string>& titles) {

@@ -8,6 +8,7 @@
 #include "platform/messages.h"
 #include "platform/text_codec.h"
 #include "platform/ui.h"
+#include "platform/ui_messages.h"
 #include "store/card_store.h"
 
 namespace quill {
@@ -55,8 +56,7 @@ bool IsUtf8(std::string_view s, bool* non_ascii) {
 }
 
 void Warn(FolderTreeModel& form, MessageId text, std::initializer_list<std::string_view> args = {}) {
-  form.ui().ShowMessageDialog(FormatMessage(text, args), MessageText(MessageId::kWarningCaption),
-                              kMessageOk);
+  ShowWarning(form.ui(), text, args);
 }
 
 }  // namespace

@@ -11,6 +11,7 @@
 #include "platform/messages.h"
 #include "platform/text_codec.h"
 #include "platform/ui.h"
+#include "platform/ui_messages.h"
 #include "store/card_store.h"
 
 namespace quill {
@@ -22,15 +23,10 @@ constexpr size_t kFolderPathLimit = 100;
 
 using store::CardRecord;
 
-void Warn(FolderTreeModel& form, MessageId text) {
-  form.ui().ShowMessageDialog(MessageText(text), MessageText(MessageId::kWarningCaption),
-                              kMessageOk);
-}
+void Warn(FolderTreeModel& form, MessageId text) { ShowWarning(form.ui(), text); }
 
 bool Confirm(FolderTreeModel& form, MessageId question) {
-  return form.ui().ShowMessageDialog(MessageText(question),
-                                     MessageText(MessageId::kCautionCaption),
-                                     kMessageYesNo) == kResultYes;
+  return ConfirmCaution(form.ui(), question);
 }
 
 // Whether `folder` is `path` itself or lies below it.
