@@ -166,6 +166,27 @@ uint32_t MainWindowOf(const std::string& name) {
       .MainWindow();
 }
 
+// Starts quillmain ("R": no question about resetting) in `env`, its output
+// on ours.
+void StartQuillmain(QProcess& quillmain, const QProcessEnvironment& env) {
+  quillmain.setProcessEnvironment(env);
+  quillmain.setProcessChannelMode(QProcess::ForwardedChannels);
+  quillmain.start(QUILLMAIN_PATH, {"R"});
+}
+
+// The main window named in the block once it is mapped; 0 after 20 s.
+template <typename Display>
+unsigned long WaitForMappedMainWindow(const std::string& block, Display& x) {
+  unsigned long window = 0;
+  const bool mapped = QTest::qWaitFor(
+      [&] {
+        window = MainWindowOf(block);
+        return window != 0 && x.IsMapped(window);
+      },
+      20000);
+  return mapped ? window : 0;
+}
+
 // The folders and names of one run of quillmain, away from the user's.
 struct Sandbox {
   Sandbox() {
@@ -272,9 +293,7 @@ TEST_F(QuillmainDesktopTest, HotKeyAnotherProgramHoldsIsReportedOnce) {  ASSERT_
   std::ofstream(sandbox.home + "/quillmain.ini") << "[Env]\r\nSaveKey=" << 0xC04A << "\r\n";
 
   QProcess quillmain;
-  quillmain.setProcessEnvironment(sandbox.env);
-  quillmain.setProcessChannelMode(QProcess::ForwardedChannels);
-  quillmain.start(QUILLMAIN_PATH, {"R"});
+  StartQuillmain(quillmain, sandbox.env);
   ASSERT_TRUE(quillmain.waitForStarted(10000));
   EXPECT_TRUE(QTest::qWaitFor([] { return WindowsTitled("警告") == 1; }, 20000));
 
@@ -304,9 +323,7 @@ TEST_F(QuillmainDesktopTest, JapaneseTextOnTheClipboardJoinsTheHistoryASecondLat
   fs::create_directories(sandbox.home);
   std::ofstream(sandbox.home + "/quillmain.ini") << "[Env]\r\nClipSave=1\r\nUseButton=0\r\n";
   QProcess quillmain;
-  quillmain.setProcessEnvironment(sandbox.env);
-  quillmain.setProcessChannelMode(QProcess::ForwardedChannels);
-  quillmain.start(QUILLMAIN_PATH, {"R"});
+  StartQuillmain(quillmain, sandbox.env);
   ASSERT_TRUE(quillmain.waitForStarted(10000));
   ASSERT_TRUE(QTest::qWaitFor([&] { return MainWindowOf(sandbox.block) != 0; }, 20000));
   QTest::qWait(500);
@@ -513,9 +530,7 @@ TEST_F(QuillmainDesktopTest, SaveKeyInAnEditorMakesItsSelectionACard) {
   ASSERT_NE(pad, 0u) << "mousepad showed no window";
 
   QProcess quillmain;
-  quillmain.setProcessEnvironment(env);
-  quillmain.setProcessChannelMode(QProcess::ForwardedChannels);
-  quillmain.start(QUILLMAIN_PATH, {"R"});
+  StartQuillmain(quillmain, env);
   ASSERT_TRUE(quillmain.waitForStarted(10000));
   ASSERT_TRUE(QTest::qWaitFor([&] { return MainWindowOf(sandbox.block) != 0; }, 20000));
   const unsigned long main_window = MainWindowOf(sandbox.block);
@@ -816,17 +831,10 @@ TEST_F(QuillmainDesktopTest, AFileDroppedOnATableIsStoredAndACardLinkOpensItsCar
       << "[Env]\r\nUseButton=0\r\nRunTreeOpen=1\r\nLeft=0\r\nTop=0\r\nWidth=1000\r\n"
          "Height=700\r\nTreeWidth=250\r\n";
   QProcess quillmain;
-  quillmain.setProcessEnvironment(sandbox.env);
-  quillmain.setProcessChannelMode(QProcess::ForwardedChannels);
-  quillmain.start(QUILLMAIN_PATH, {"R"});
+  StartQuillmain(quillmain, sandbox.env);
   ASSERT_TRUE(quillmain.waitForStarted(10000));
-  unsigned long main_window = 0;
-  ASSERT_TRUE(QTest::qWaitFor(
-      [&] {
-        main_window = MainWindowOf(sandbox.block);
-        return main_window != 0 && x.IsMapped(main_window);
-      },
-      20000));
+  const unsigned long main_window = WaitForMappedMainWindow(sandbox.block, x);
+  ASSERT_NE(main_window, 0u) << "quillmain showed no main window";
   QTest::qWait(1000);
   const QRect frame = WindowGeometry(main_window);
   ASSERT_GT(frame.width(), 800);
@@ -924,17 +932,10 @@ TEST_F(QuillmainDesktopTest, AHotKeySetInTheOptionsDialogReplacesTheOldOne) {
   ASSERT_NE(term, 0u) << "xterm showed no window";
 
   QProcess quillmain;
-  quillmain.setProcessEnvironment(sandbox.env);
-  quillmain.setProcessChannelMode(QProcess::ForwardedChannels);
-  quillmain.start(QUILLMAIN_PATH, {"R"});
+  StartQuillmain(quillmain, sandbox.env);
   ASSERT_TRUE(quillmain.waitForStarted(10000));
-  unsigned long main_window = 0;
-  ASSERT_TRUE(QTest::qWaitFor(
-      [&] {
-        main_window = MainWindowOf(sandbox.block);
-        return main_window != 0 && x.IsMapped(main_window);
-      },
-      20000));
+  const unsigned long main_window = WaitForMappedMainWindow(sandbox.block, x);
+  ASSERT_NE(main_window, 0u) << "quillmain showed no main window";
   QTest::qWait(1000);
 
   // The old key works before the dialog.
