@@ -6,6 +6,7 @@
 #include "clip/html_capture.h"
 #include "platform/messages.h"
 #include "platform/text_codec.h"
+#include "platform/ui_messages.h"
 #include "store/sjis.h"
 #include "store/text_store.h"
 
@@ -71,15 +72,13 @@ void CardAppend::AppendToCard(const std::string& card_id, bool shift_down) {
   }
   if (one_shot_.IsRepeat(copied)) {
     one_shot_.ReshowRecentCapture();
-    target_.RestoreClipboard(/*force=*/true);
-    dispatcher_.FinishTargetPopup();
+    Finish();
     return;
   }
   std::string text = copied;
   CutAtTextEnd(&text);
   if (text.empty()) {
-    target_.RestoreClipboard(/*force=*/true);
-    dispatcher_.FinishTargetPopup();
+    Finish();
     return;
   }
   text += "\r\n";
@@ -172,15 +171,19 @@ void CardAppend::CardGone() {
   block_.SetSaveHint(folder ? OneShotFolderHint(settings.folder)
                             : MessageText(MessageId::kOneShotFolderUnset));
   RefreshBar(block_, bus_);
-  target_.RestoreClipboard(/*force=*/true);
-  dispatcher_.FinishTargetPopup();
+  Finish();
 }
 
 void CardAppend::Refuse(const std::string& message) {
   ui_.HideFlashIcon();
   target_.RestoreClipboard(/*force=*/true);
-  ui_.ShowMessageDialog(message, MessageText(MessageId::kWarningCaption), kMessageOk);
+  ShowWarning(ui_, message);
   target_.ActivateTargetWindow(dispatcher_.state().CommandTarget, false);
+  dispatcher_.FinishTargetPopup();
+}
+
+void CardAppend::Finish() {
+  target_.RestoreClipboard(/*force=*/true);
   dispatcher_.FinishTargetPopup();
 }
 
@@ -193,8 +196,7 @@ void CardAppend::Appended(const store::CardRecord& card) {
   history_.Add(-1, "?", card.id);
   // The history is offered again at the next menu whatever this write does.
   (void)SaveRegisterHistory(registry_, history_);
-  target_.RestoreClipboard(/*force=*/true);
-  dispatcher_.FinishTargetPopup();
+  Finish();
 }
 
 }  // namespace quill

@@ -76,7 +76,8 @@ class CardAppend {
   bool LastAppendShift = false;  // Shift was held then
 
  private:
-  // The text appended to a table card; false when the dialog was shown.
+  // The text appended to a table card; `*asked` is set when the dialog
+  // was shown.
   std::string TableRows(const std::string& text, bool* asked);
   // The text appended to any other card.
   std::string TextBlock(const store::CardRecord& card, const std::string& text,
@@ -86,6 +87,8 @@ class CardAppend {
   // A way out with a message; the focus goes back to the target after it.
   void Refuse(const std::string& message);
   void Appended(const store::CardRecord& card);
+  // The user's clipboard comes back and the popup ends.
+  void Finish();
 
   SharedHookBlock& block_;
   Dispatcher& dispatcher_;

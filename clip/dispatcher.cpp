@@ -3,6 +3,7 @@
 #include <utility>
 
 #include "platform/messages.h"
+#include "platform/ui_messages.h"
 
 namespace quill {
 
@@ -247,8 +248,7 @@ void Dispatcher::HandOver() {
         return;
       }
     }
-    ui_.ShowMessageDialog(MessageText(MessageId::kDataSetNotFound),
-                          MessageText(MessageId::kWarningCaption), kMessageOk);
+    ShowWarning(ui_, MessageId::kDataSetNotFound);
   });
 }
 

@@ -9,6 +9,7 @@
 #include "clip/html_marker.h"
 #include "platform/messages.h"
 #include "platform/text_codec.h"
+#include "platform/ui_messages.h"
 #include "store/card_row.h"
 #include "store/sjis.h"
 
@@ -151,7 +152,7 @@ void OneShot::GiveUp(const std::string& message) {
   ui_.HideFlashIcon();
   target_.RestoreClipboard(/*force=*/true);
   if (message.empty()) return;
-  ui_.ShowMessageDialog(message, MessageText(MessageId::kWarningCaption), kMessageOk);
+  ShowWarning(ui_, message);
   target_.ActivateTargetWindow(state_.CommandTarget, false);
 }
 

@@ -12,6 +12,7 @@
 #include "platform/messages.h"
 #include "platform/qt/cp932_text.h"
 #include "platform/text_codec.h"
+#include "platform/ui_messages.h"
 
 namespace quill {
 
@@ -153,9 +154,7 @@ Status TTikanFm::SaveValues() {
 void TTikanFm::StoreValues() {
   Status s = SaveValues();
   if (!s.ok()) {
-    ui_.ShowMessageDialog(
-        FormatMessage(MessageId::kReplaceValuesNotSaved, {Utf8ToCp932(s.message())}),
-        MessageText(MessageId::kWarningCaption), kMessageOk);
+    ShowWarning(ui_, MessageId::kReplaceValuesNotSaved, {Utf8ToCp932(s.message())});
   }
 }
 
