@@ -19,8 +19,6 @@ namespace {
 // "／" in CP932: what a "/" of the data set's name becomes in a path.
 constexpr const char kFullWidthSolidus[] = "\x81\x5E";
 
-void Warn(Ui& ui, const std::string& text) { ShowWarning(ui, text); }
-
 }  // namespace
 
 int CheckFloppyDrive(Ui& ui, const std::string& floppy_drive, std::string* drive) {
@@ -29,7 +27,7 @@ int CheckFloppyDrive(Ui& ui, const std::string& floppy_drive, std::string* drive
   struct stat st;
   if (folder.empty() || folder.front() != '/' || ::stat(folder.c_str(), &st) != 0 ||
       !S_ISDIR(st.st_mode)) {
-    Warn(ui, MessageText(MessageId::kFloppyDriveInvalid));
+    ShowWarning(ui, MessageId::kFloppyDriveInvalid);
     return 1;
   }
   *drive = folder;
@@ -106,7 +104,7 @@ BackupResult BackupRunner::FullBackup(const std::string& backup_file) {
     return BackupResult::kStopped;
   }
   if (backup_file.empty()) {
-    Warn(*c_.ui, MessageText(MessageId::kBackupFileUnset));
+    ShowWarning(*c_.ui, MessageId::kBackupFileUnset);
     return BackupResult::kStopped;
   }
   std::string reason;
@@ -120,7 +118,7 @@ BackupResult BackupRunner::FullBackup(const std::string& backup_file) {
 }
 
 BackupResult BackupRunner::Fail(const std::string& reason) {
-  Warn(*c_.ui, FormatMessage(MessageId::kBackupFailed, {reason}));
+  ShowWarning(*c_.ui, MessageId::kBackupFailed, {reason});
   return BackupResult::kFailed;
 }
 
@@ -201,8 +199,8 @@ BackupResult BackupRunner::Archive(const std::string& archive) {
   // The folder goes again with whatever the writer left in it. When it
   // cannot, the user hears of it; the next backup clears it.
   if (Status s = RemoveWorkFolder(*c_.env, folder); !s.ok()) {
-    Warn(*c_.ui, FormatMessage(MessageId::kWorkFolderNotRemoved,
-                               {Utf8ToCp932(folder), Utf8ToCp932(s.message())}));
+    ShowWarning(*c_.ui, MessageId::kWorkFolderNotRemoved,
+                {Utf8ToCp932(folder), Utf8ToCp932(s.message())});
   }
   return result;
 }
@@ -210,13 +208,13 @@ BackupResult BackupRunner::Archive(const std::string& archive) {
 BackupResult BackupRunner::PackInto(const std::string& folder, const std::string& archive) {
   const std::string transfer = folder + "/" + kTransferFileName;
   if (c_.write_transfer_file(folder + "/") != 0) {
-    Warn(*c_.ui, MessageText(MessageId::kCheckDisk));
+    ShowWarning(*c_.ui, MessageId::kCheckDisk);
     return BackupResult::kFailed;
   }
   const std::string command = "a -tzip \"" + archive + "\" \"" + transfer + "\"";
   const ArchiverRun run = c_.archiver->SevenZip(c_.owner, command);
   if (!run.installed) {
-    Warn(*c_.ui, MessageText(MessageId::kArchiverNotInstalled));
+    ShowWarning(*c_.ui, MessageId::kArchiverNotInstalled);
     return BackupResult::kNotInstalled;
   }
   if (run.result != 0) {

@@ -21,12 +21,6 @@ namespace {
 // The first failure of two.
 Status First(const Status& a, const Status& b) { return !a.ok() ? a : b; }
 
-void Warn(FolderTreeModel& form, MessageId text) { ShowWarning(form.ui(), text); }
-
-bool Confirm(FolderTreeModel& form, MessageId question) {
-  return ConfirmCaution(form.ui(), question);
-}
-
 // Whether every row at or below old_path still fits the field once the
 // path is renamed to new_path.
 Status PathsFit(FolderTreeModel& form, const std::string& old_path, const std::string& new_path,
@@ -66,11 +60,11 @@ Status DuplicateFolder(TransferContext& ctx, TreeNode* folder) {
   TreeNode* parent = folder->parent();
   for (int i = 0; i < parent->child_count(); ++i) {
     if (parent->child(i)->IsFolder() && parent->child(i)->text() == copy_name) {
-      Warn(form, MessageId::kCopyFolderExists);
+      ShowWarning(form.ui(), MessageId::kCopyFolderExists);
       return Status::Ok();
     }
   }
-  if (!Confirm(form, MessageId::kConfirmCopyFolder)) return Status::Ok();
+  if (!ConfirmCaution(form.ui(), MessageId::kConfirmCopyFolder)) return Status::Ok();
   const std::string old_path = GetFolderPath(folder);
   std::string new_path = GetFolderPath(parent);
   if (!new_path.empty()) new_path += ' ';
@@ -78,7 +72,7 @@ Status DuplicateFolder(TransferContext& ctx, TreeNode* folder) {
   bool fit = true;
   QUILL_RETURN_IF_ERROR(PathsFit(form, old_path, new_path, &fit));
   if (!fit) {
-    Warn(form, MessageId::kFolderNameTooLong);
+    ShowWarning(form.ui(), MessageId::kFolderNameTooLong);
     return Status::Invalid("the copy's folder path would be longer than 100 bytes");
   }
   form.tree().set_selected_node(folder);
@@ -91,7 +85,7 @@ Status DuplicateFolder(TransferContext& ctx, TreeNode* folder) {
   TransferWriteResult written;
   const std::string data_folder = form.store().data_path();
   if (WriteTransferFile(ctx, data_folder, 0, 1, 0, &written, options) != 0) {
-    Warn(form, MessageId::kCheckDisk);
+    ShowWarning(form.ui(), MessageId::kCheckDisk);
     return Status::IoError("the transfer file could not be written");
   }
   // The copy's own folder row, also when the folder holds no card.
@@ -104,15 +98,15 @@ Status DuplicateFolder(TransferContext& ctx, TreeNode* folder) {
 
 Status DuplicateMarkedCards(TransferContext& ctx) {
   FolderTreeModel& form = ctx.form;
-  if (!Confirm(form, MessageId::kConfirmCopyMarked)) return Status::Ok();
+  if (!ConfirmCaution(form.ui(), MessageId::kConfirmCopyMarked)) return Status::Ok();
   const std::string data_folder = form.store().data_path();
   if (WriteTransferFile(ctx, data_folder, 0, 1, 1) != 0) {
-    Warn(form, MessageId::kCheckDisk);
+    ShowWarning(form.ui(), MessageId::kCheckDisk);
     return Status::IoError("the transfer file could not be written");
   }
   ReadTransferFile(ctx, data_folder, 1);
   Status s = LoadFolderTree(form, nullptr);
-  Warn(form, MessageId::kCopiedToTmpFolder);
+  ShowWarning(form.ui(), MessageId::kCopiedToTmpFolder);
   return s;
 }
 
@@ -123,7 +117,7 @@ Status DuplicateCard(TransferContext& ctx, store::CardRecord& copy, TreeNode* or
   copy.one_shot_paste = original->info().OneShotPaste();
   Status s = copy.Write();
   if (!s.ok()) {
-    Warn(form, MessageId::kLowSpaceInterrupted);
+    ShowWarning(form.ui(), MessageId::kLowSpaceInterrupted);
     return s;
   }
   TreeNode* parent = original->parent();

@@ -6,6 +6,7 @@
 #include "platform/messages.h"
 #include "platform/text_codec.h"
 #include "platform/ui.h"
+#include "platform/ui_messages.h"
 
 namespace quill {
 
@@ -59,8 +60,7 @@ Status PrintPanel::WriteSettings(const PrintSettings& settings) {
   }
   Status s = registry_.Apply(batch);
   if (!s.ok()) {
-    ui_.ShowMessageDialog(FormatMessage(MessageId::kCannotWriteFile, {Utf8ToCp932(registry_.path())}),
-                          MessageText(MessageId::kWarningCaption), kMessageOk);
+    ShowWarning(ui_, MessageId::kCannotWriteFile, {Utf8ToCp932(registry_.path())});
   }
   return s;
 }
@@ -85,8 +85,7 @@ std::optional<PreviewSize> PrintPanel::Refresh(const PrintSettings& settings, in
 bool PrintPanel::Print(const PrintSettings& settings) {
   ApplySettings(settings);
   if (TextPrint.PrintDocument(kPrintJobTitle).ok()) return true;
-  ui_.ShowMessageDialog(MessageText(MessageId::kPrintFailed),
-                        MessageText(MessageId::kWarningCaption), kMessageOk);
+  ShowWarning(ui_, MessageId::kPrintFailed);
   return false;
 }
 

@@ -52,16 +52,6 @@ void AppendEscapedDots(std::string_view text, std::string* out) {
   }
 }
 
-void Warn(Ui& ui, MessageId text, std::initializer_list<std::string_view> args = {}) {
-  ShowWarning(ui, text, args);
-}
-
-std::string JoinLines(const std::vector<std::string>& titles) {
-  std::string out;
-  for (const std::string& t : titles) out.append(t).append("\r\n");
-  return out;
-}
-
 // The replacements of TitleToFileName, CP932.
 const std::string& Replacement(char c) {
   static const std::string kSlash = Utf8ToCp932("／"), kColon = Utf8ToCp932("："),
@@ -212,7 +202,7 @@ Status RunTextExport(TransferContext& ctx, IniFile& ini, Shell& shell, Clipboard
   batch.WriteInteger("Env", "OutTextKugiriLine", options.kugiri_line ? 1 : 0);
   batch.WriteInteger("Env", "OutTextNaiyou", options.naiyou);
   Status s = ini.Apply(batch);
-  if (!s.ok()) Warn(form.ui(), MessageId::kCannotWriteFile, {Utf8ToCp932(ini.path())});
+  if (!s.ok()) ShowWarning(form.ui(), MessageId::kCannotWriteFile, {Utf8ToCp932(ini.path())});
 
   store::CardStore& store = form.store();
   const std::string path = store.program_folder() + kExportFileName;
@@ -248,10 +238,12 @@ Status RunTextExport(TransferContext& ctx, IniFile& ini, Shell& shell, Clipboard
     s = out.Commit();
   }
   if (!s.ok()) {
-    Warn(form.ui(), MessageId::kWriteFailed);
+    ShowWarning(form.ui(), MessageId::kWriteFailed);
     return s;
   }
-  if (!unreadable.empty()) Warn(form.ui(), MessageId::kCardsUnreadable, {JoinLines(unreadable)});
+  if (!unreadable.empty()) {
+    ShowWarning(form.ui(), MessageId::kCardsUnreadable, {JoinLines(unreadable)});
+  }
   if (!options.to_clip) {
     shell.OpenFile(Utf8ToCp932(path));
     return Status::Ok();
@@ -261,7 +253,7 @@ Status RunTextExport(TransferContext& ctx, IniFile& ini, Shell& shell, Clipboard
       content.size() < kClipboardExportLimit) {
     clipboard.SetText(content);
   } else {
-    Warn(form.ui(), MessageId::kNotOnClipboard);
+    ShowWarning(form.ui(), MessageId::kNotOnClipboard);
   }
   return Status::Ok();
 }
@@ -270,7 +262,7 @@ Status RunCardFileExport(TransferContext& ctx) {
   FolderTreeModel& form = ctx.form;
   const std::vector<TreeNode*> nodes = CardsToWrite(form, true);
   if (nodes.empty()) {
-    Warn(form.ui(), MessageId::kNoMarkedCards);
+    ShowWarning(form.ui(), MessageId::kNoMarkedCards);
     return Status::Ok();
   }
   std::string folder;
@@ -293,8 +285,10 @@ Status RunCardFileExport(TransferContext& ctx) {
     if (!w.ok() && failed.ok()) failed = w;
   }
   card.Close();
-  if (!failed.ok()) Warn(form.ui(), MessageId::kWriteFailed);
-  if (!unreadable.empty()) Warn(form.ui(), MessageId::kCardsUnreadable, {JoinLines(unreadable)});
+  if (!failed.ok()) ShowWarning(form.ui(), MessageId::kWriteFailed);
+  if (!unreadable.empty()) {
+    ShowWarning(form.ui(), MessageId::kCardsUnreadable, {JoinLines(unreadable)});
+  }
   return failed;
 }
 
@@ -310,7 +304,7 @@ Status SaveCardToExternalFile(FileEnv& env, Ui& ui, const std::string& folder,
   ui.ShowFlashIcon(FlashBitmap::kClip);
   Status s = env.WriteFileAtomic(folder + Cp932ToUtf8(name), bytes);
   ui.HideFlashIcon();
-  if (!s.ok()) Warn(ui, MessageId::kWriteFailed);
+  if (!s.ok()) ShowWarning(ui, MessageId::kWriteFailed);
   return s;
 }
 

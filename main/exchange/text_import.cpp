@@ -55,10 +55,6 @@ bool IsUtf8(std::string_view s, bool* non_ascii) {
   return true;
 }
 
-void Warn(FolderTreeModel& form, MessageId text, std::initializer_list<std::string_view> args = {}) {
-  ShowWarning(form.ui(), text, args);
-}
-
 }  // namespace
 
 std::string ImportFileText(std::string_view bytes) {
@@ -160,16 +156,16 @@ Status RunTextImport(TransferContext& ctx) {
   }
   if (!failed.ok()) {
     if (failed.code() == Status::kNoSpace) {
-      Warn(form, MessageId::kLowSpaceInterrupted);
+      ShowWarning(form.ui(), MessageId::kLowSpaceInterrupted);
     } else {
-      Warn(form, MessageId::kCardNotWrittenStop, {Utf8ToCp932(failed.ToString())});
+      ShowWarning(form.ui(), MessageId::kCardNotWrittenStop, {Utf8ToCp932(failed.ToString())});
     }
   }
   if (last != nullptr) {
     form.tree().set_selected_node(last);
     if (form.settings().AutoSort == 0) RenumberCards(form, last);
   }
-  if (!cut_files.empty()) Warn(form, MessageId::kImportCut, {cut_files});
+  if (!cut_files.empty()) ShowWarning(form.ui(), MessageId::kImportCut, {cut_files});
   UpdateCountDisplay(form, true);
   return failed;
 }

@@ -49,13 +49,13 @@ std::string_view StoredText(const char* field, size_t length) {
 
 uint64_t IdKey(uint32_t ctime, uint32_t ctick) { return (uint64_t{ctime} << 32) | ctick; }
 
+}  // namespace
+
 std::string JoinLines(const std::vector<std::string>& titles) {
   std::string out;
   for (const std::string& t : titles) out.append(t).append("\r\n");
   return out;
 }
-
-}  // namespace
 
 int WriteTransferFile(TransferContext& ctx, const std::string& folder, int all, int new_ids,
                       int tmp_folder, TransferWriteResult* result,

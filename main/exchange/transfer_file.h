@@ -107,4 +107,7 @@ Status BuildIdTable(FolderTreeModel& form, std::vector<IdEntry>* table);
 // (mode 2). Cancel: 1.
 int AskFolderPath(TransferContext& ctx, std::string* folder, int mode);
 
+// The titles one to a line, each ended by CR LF, for a warning's list.
+std::string JoinLines(const std::vector<std::string>& titles);
+
 }  // namespace quill

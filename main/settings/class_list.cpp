@@ -2,6 +2,7 @@
 
 #include "platform/messages.h"
 #include "platform/ui.h"
+#include "platform/ui_messages.h"
 
 namespace quill {
 
@@ -23,8 +24,7 @@ bool ListHolds(std::string_view list, std::string_view cls) {
 bool AddClassToList(Ui& ui, std::string* list, std::string_view cls) {
   if (cls.empty()) return false;
   if (ListHolds(*list, cls)) {
-    ui.ShowMessageDialog(MessageText(MessageId::kClassAlreadyListed),
-                         MessageText(MessageId::kWarningCaption), kMessageOk);
+    ShowWarning(ui, MessageId::kClassAlreadyListed);
     return false;
   }
   const std::string joined = *list + "," + std::string(cls);

@@ -7,6 +7,7 @@
 #include "platform/protocol/shared_hook_block.h"
 #include "platform/text_codec.h"
 #include "platform/ui.h"
+#include "platform/ui_messages.h"
 #include "store/card_store.h"
 
 namespace quill {
@@ -47,8 +48,7 @@ Status DataSets::Reopen(const std::string& folder) {
 }
 
 void DataSets::ShowFailure(const Status& status) {
-  ui_.ShowMessageDialog(FormatMessage(MessageId::kDataSetNotOpened, {Utf8ToCp932(status.message())}),
-                        MessageText(MessageId::kWarningCaption), kMessageOk);
+  ShowWarning(ui_, MessageId::kDataSetNotOpened, {Utf8ToCp932(status.message())});
 }
 
 Status DataSets::WriteToDataSet(int index, int mode) {
@@ -57,8 +57,7 @@ Status DataSets::WriteToDataSet(int index, int mode) {
       index >= 0 && index < kDataFileSlots ? settings_.DataFiles.paths[index] : std::string();
   if (target.empty()) {
     // A free slot has no folder: the write would land in the program's own.
-    ui_.ShowMessageDialog(MessageText(MessageId::kNoWriteTargetSet),
-                          MessageText(MessageId::kWarningCaption), kMessageOk);
+    ShowWarning(ui_, MessageId::kNoWriteTargetSet);
     return Status::Invalid("no data set in slot " + std::to_string(index));
   }
   TransferContext& ctx = *transfer_;
@@ -74,10 +73,7 @@ Status DataSets::WriteToDataSet(int index, int mode) {
   ctx.AllTorikomi = 0;
   if (!s.ok()) return s;
   if (!unreadable.empty()) {
-    std::string titles;
-    for (const std::string& t : unreadable) titles.append(t).append("\r\n");
-    ui_.ShowMessageDialog(FormatMessage(MessageId::kCardsUnreadable, {titles}),
-                          MessageText(MessageId::kWarningCaption), kMessageOk);
+    ShowWarning(ui_, MessageId::kCardsUnreadable, {JoinLines(unreadable)});
   } else {
     ui_.ShowMessageDialog(MessageText(MessageId::kWrittenOut),
                           MessageText(MessageId::kQuillboxCaption), kMessageOk);
@@ -89,8 +85,7 @@ Status DataSets::WriteAndMerge(TransferContext& ctx, const std::string& target,
                                std::vector<std::string>* unreadable) {
   TransferWriteResult written;
   if (WriteTransferFile(ctx, target, 0, 0, 0, &written) != 0) {
-    ui_.ShowMessageDialog(MessageText(MessageId::kCheckDisk),
-                          MessageText(MessageId::kWarningCaption), kMessageOk);
+    ShowWarning(ui_, MessageId::kCheckDisk);
     return Status::IoError("transfer file not written in " + target);
   }
   *unreadable = std::move(written.unreadable);
@@ -146,8 +141,7 @@ Status DataSets::SwitchDataFile(int index, bool at_start) {
     Status probed = Probe(list.paths[i]);
     if (probed.IsNotFound()) {
       i = 0;
-      ui_.ShowMessageDialog(MessageText(MessageId::kNoDataSetFiles),
-                            MessageText(MessageId::kWarningCaption), kMessageOk);
+      ShowWarning(ui_, MessageId::kNoDataSetFiles);
     } else if (!probed.ok()) {
       // The set exists but cannot be used: the one shown stays open, or
       // at start, when none is shown yet, set 0 opens.

@@ -4,6 +4,7 @@
 #include "platform/messages.h"
 #include "platform/text_codec.h"
 #include "platform/ui.h"
+#include "platform/ui_messages.h"
 #include "store/card_store.h"
 #include "store/sjis.h"
 
@@ -17,10 +18,9 @@ bool DbForm::Button1Click() {
   store::TrimBoth(name);
   if (name.empty()) return false;
   Meisyou = name;
-  const std::string& warning = MessageText(MessageId::kWarningCaption);
   // The list keeps name and folder as one value split at TABs.
   if (name.find('\t') != std::string::npos || Dir.find('\t') != std::string::npos) {
-    ui_.ShowMessageDialog(MessageText(MessageId::kTabInDataSet), warning, kMessageOk);
+    ShowWarning(ui_, MessageId::kTabInDataSet);
     return false;
   }
   if (folder_fixed) return true;
@@ -40,22 +40,18 @@ bool DbForm::Button1Click() {
     if (made.ok()) made = set.Close();
     if (made.ok()) probed = set.Open(/*probe=*/true, folder);
     if (!probed.ok()) {
-      ui_.ShowMessageDialog(MessageText(MessageId::kCannotCreateDataFiles), warning, kMessageOk);
+      ShowWarning(ui_, MessageId::kCannotCreateDataFiles);
       return false;
     }
   } else if (!probed.ok()) {
-    ui_.ShowMessageDialog(
-        FormatMessage(MessageId::kDataSetNotOpened, {Utf8ToCp932(probed.message())}), warning,
-        kMessageOk);
+    ShowWarning(ui_, MessageId::kDataSetNotOpened, {Utf8ToCp932(probed.message())});
     return false;
   }
   Status rebuilt = set.RebuildTreeFile();
   Status closed = set.Close();
   if (!rebuilt.ok() || !closed.ok()) {
     const Status& failed = rebuilt.ok() ? closed : rebuilt;
-    ui_.ShowMessageDialog(
-        FormatMessage(MessageId::kDataSetNotOpened, {Utf8ToCp932(failed.message())}), warning,
-        kMessageOk);
+    ShowWarning(ui_, MessageId::kDataSetNotOpened, {Utf8ToCp932(failed.message())});
     return false;
   }
   return true;

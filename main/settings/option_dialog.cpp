@@ -8,6 +8,7 @@
 #include "platform/messages.h"
 #include "platform/protocol/shared_hook_block.h"
 #include "platform/ui.h"
+#include "platform/ui_messages.h"
 #include "store/sjis.h"
 
 namespace quill {
@@ -146,8 +147,7 @@ void OptionDialog::IconGridDblClick(int k, bool ctrl) {
   choice.file_name = "*.bmp";
   std::optional<std::string> path = context_.ui.ChooseFile(choice);
   if (path && !context_.ports.LoadIconFile(k, *path)) {
-    context_.ui.ShowMessageDialog(FormatMessage(MessageId::kIconFileUnusable, {*path}),
-                                  MessageText(MessageId::kWarningCaption), kMessageOk);
+    ShowWarning(context_.ui, MessageId::kIconFileUnusable, {*path});
     return;
   }
   // A cancelled choice counts as a change too: Cancel and OK rebuild the
@@ -164,9 +164,7 @@ void OptionDialog::OKClick() {
   Status written = context_.ports.WriteIconSheet();
   sheet_unwritten_ = !written.ok();
   if (sheet_unwritten_) {
-    context_.ui.ShowMessageDialog(
-        FormatMessage(MessageId::kCannotWriteFile, {context_.ports.IconSheetPath()}),
-        MessageText(MessageId::kWarningCaption), kMessageOk);
+    ShowWarning(context_.ui, MessageId::kCannotWriteFile, {context_.ports.IconSheetPath()});
   }
 }
 
@@ -179,8 +177,7 @@ bool OptionDialog::TakeBack() {
   if (std::optional<int32_t> folds = FoldCountFromText(v.TuikaOrikaesiSuu)) {
     s.TuikaOrikaesiSuu = *folds;
   } else {
-    context_.ui.ShowMessageDialog(FormatMessage(MessageId::kNotAnInteger, {v.TuikaOrikaesiSuu}),
-                                  MessageText(MessageId::kWarningCaption), kMessageOk);
+    ShowWarning(context_.ui, MessageId::kNotAnInteger, {v.TuikaOrikaesiSuu});
   }
   for (size_t i = 0; i < v.super_keys.size(); ++i) s.Hook.SuperPasteKeys[i] = v.super_keys[i];
   s.SyuttenNames = v.source_names;

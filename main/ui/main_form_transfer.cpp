@@ -74,10 +74,9 @@ void TMainForm::ToQuillboxClick() {
     if (WriteTransferFile(ctx, folder, 0, 0, 0, &written) != 0) {
       Tell(ui_, MessageId::kCheckDisk, MessageId::kWarningCaption);
     } else if (!written.unreadable.empty()) {
-      std::string titles;
-      for (const std::string& t : written.unreadable) titles.append(t).append("\r\n");
-      ui_.ShowMessageDialog(FormatMessage(MessageId::kCardsUnreadable, {titles}),
-                            MessageText(MessageId::kWarningCaption), kMessageOk);
+      ui_.ShowMessageDialog(
+          FormatMessage(MessageId::kCardsUnreadable, {JoinLines(written.unreadable)}),
+          MessageText(MessageId::kWarningCaption), kMessageOk);
     } else {
       Tell(ui_, MessageId::kWrittenOut, MessageId::kQuillboxCaption);
     }
