@@ -16,6 +16,7 @@
 #include "platform/ini_file.h"
 #include "platform/messages.h"
 #include "platform/ui.h"
+#include "platform/ui_messages.h"
 
 namespace quill {
 
@@ -76,8 +77,7 @@ void TMainForm::ToQuillboxClick() {
     } else if (!written.unreadable.empty()) {
       std::string titles;
       for (const std::string& t : written.unreadable) titles.append(t).append("\r\n");
-      ui_.ShowMessageDialog(FormatMessage(MessageId::kCardsUnreadable, {titles}),
-                            MessageText(MessageId::kWarningCaption), kMessageOk);
+      quill::ShowWarning(ui_, MessageId::kCardsUnreadable, {titles});
     } else {
       Tell(ui_, MessageId::kWrittenOut, MessageId::kQuillboxCaption);
     }
