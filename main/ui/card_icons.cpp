@@ -13,6 +13,7 @@
 #include "platform/messages.h"
 #include "platform/text_codec.h"
 #include "platform/ui.h"
+#include "platform/ui_messages.h"
 
 namespace quill {
 
@@ -372,17 +373,10 @@ void CardIconList::LoadCardIcons(int index, const QImage& bitmap) {
     images_.push_back(WithMark(images_[static_cast<size_t>(kImageCardBase + i)]));
   }
 
-  const std::string& caption = MessageText(MessageId::kWarningCaption);
-  if (plan.TellUser()) {
-    ui_.ShowMessageDialog(FormatMessage(MessageId::kCardIconSheetNotUsable, {Utf8ToCp932(path)}), caption,
-                          kMessageOk);
-  }
+  if (plan.TellUser()) ShowWarning(ui_, MessageId::kCardIconSheetNotUsable, {Utf8ToCp932(path)});
   if (plan.WriteSheet()) {
     Status written = SaveSheet();
-    if (!written.ok()) {
-      ui_.ShowMessageDialog(FormatMessage(MessageId::kCannotWriteFile, {Utf8ToCp932(path)}), caption,
-                            kMessageOk);
-    }
+    if (!written.ok()) ShowWarning(ui_, MessageId::kCannotWriteFile, {Utf8ToCp932(path)});
   }
 }
 

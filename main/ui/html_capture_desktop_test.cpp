@@ -24,6 +24,7 @@
 #include <fstream>
 
 #include "clip/html_marker.h"
+#include "main/ui/quillmain_desktop_support.h"
 #include "main/ui/qt_clipboard.h"
 #include "platform/clipboard.h"
 #include "platform/file_env.h"
@@ -49,14 +50,6 @@ namespace {
 namespace fs = std::filesystem;
 
 constexpr uint16_t kSaveHtmlKey = 0xC048;  // Ctrl+Alt+H
-
-uint32_t MainWindowOf(const std::string& name) {
-  std::unique_ptr<SharedMemory> memory;
-  if (!SharedMemory::Open(name, kSharedHookBlockSize, &memory).ok()) return 0;
-  return SharedHookBlock(
-             std::span<uint8_t, kSharedHookBlockSize>(memory->data(), kSharedHookBlockSize))
-      .MainWindow();
-}
 
 std::string Utf16Le(const std::string& utf8, bool bom) {
   const QString text = QString::fromStdString(utf8);
@@ -156,12 +149,11 @@ TEST_F(HtmlCaptureDesktopTest, TheHtmlSaveKeyOverABrowserMakesAnHtmlCard) {
   CopySource source("キャプチャの本文", html, page);
 
   // quillmain with a one-shot folder "Web" and the HTML save key.
-  TempDir dir;
-  const std::string home = dir.File("home");
-  const std::string block = "/quilltest-html-" + std::to_string(::getpid());
+  Sandbox sandbox("html");
+  const TempDir& dir = sandbox.dir;
+  const std::string& home = sandbox.home;
+  const std::string& block = sandbox.block;
   fs::create_directories(home);
-  fs::create_directories(dir.File("run"));
-  fs::permissions(dir.File("run"), fs::perms::owner_all, fs::perm_options::replace);
   {
     store::CardStore set(FileEnv::Default(), home + "/");
     ASSERT_TRUE(set.Open(false, "").ok());
@@ -175,17 +167,10 @@ TEST_F(HtmlCaptureDesktopTest, TheHtmlSaveKeyOverABrowserMakesAnHtmlCard) {
   const std::string bin = dir.File("bin");
   fs::create_directories(bin);
   const std::string played = WriteFakeSoundPlayer(bin);
-  QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-  env.insert("QUILLBOX_HOME", QString::fromStdString(home));
-  env.insert("XDG_CONFIG_HOME", QString::fromStdString(dir.File("config")));
-  env.insert("XDG_RUNTIME_DIR", QString::fromStdString(dir.File("run")));
-  env.insert("QUILLBOX_BLOCK_NAME", QString::fromStdString(block));
-  env.insert("QT_QPA_PLATFORM", "xcb");
+  QProcessEnvironment env = sandbox.env;
   env.insert("PATH", QString::fromStdString(bin) + ":" + env.value("PATH"));
   QProcess quillmain;
-  quillmain.setProcessEnvironment(env);
-  quillmain.setProcessChannelMode(QProcess::ForwardedChannels);
-  quillmain.start(QUILLMAIN_PATH, {"R"});
+  StartQuillmain(quillmain, env);
   ASSERT_TRUE(quillmain.waitForStarted(10000));
   ASSERT_TRUE(QTest::qWaitFor([&] { return MainWindowOf(block) != 0; }, 20000));
   const unsigned long main_window = MainWindowOf(block);

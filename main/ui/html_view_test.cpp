@@ -14,6 +14,7 @@
 #include "clip/html_view_file.h"
 #include "clip/page_images.h"
 #include "main/ui/main_form.h"
+#include "main/ui/main_form_test_support.h"
 #include "platform/headless/fake_shell.h"
 #include "platform/headless/fake_ui.h"
 #include "platform/headless/temp_dir.h"
@@ -96,10 +97,7 @@ TEST(HtmlViewTest, TheMainWindowShowsAnHtmlCardAsItsPage) {
   }
   FakeUi ui;
   FakeShell shell;
-  MainFormContext context;
-  context.program_folder = dir.Path() + "/";
-  context.registry_path = dir.File("registry.ini");
-  context.ui = &ui;
+  MainFormContext context = TestFormContext(dir, ui);
   context.shell = &shell;
   TMainForm form(std::move(context));
   ASSERT_TRUE(form.FormCreate().ok());

@@ -14,6 +14,7 @@
 #include <filesystem>
 #include <string>
 
+#include "main/ui/quillmain_desktop_support.h"
 #include "platform/headless/desktop_clients.h"
 #include "platform/headless/temp_dir.h"
 #include "platform/qt/test_app.h"
@@ -45,18 +46,9 @@ TEST(InstallDesktopTest, TheInstalledProgramShowsTheSampleFolders) {
   }
   EXPECT_EQ(ReadFileBytes(bin + "Sample.dat"), ReadFileBytes(SAMPLE_PATH));
 
-  const std::string home = dir.File("home");
-  fs::create_directories(dir.File("run"));
-  fs::permissions(dir.File("run"), fs::perms::owner_all, fs::perm_options::replace);
-  QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-  env.insert("QUILLBOX_HOME", QString::fromStdString(home));
-  env.insert("XDG_CONFIG_HOME", QString::fromStdString(dir.File("config")));
-  env.insert("XDG_RUNTIME_DIR", QString::fromStdString(dir.File("run")));
-  env.insert("QUILLBOX_BLOCK_NAME",
-             QString::fromStdString("/quilltest-install-" + std::to_string(::getpid())));
-  env.insert("QT_QPA_PLATFORM", "xcb");
+  Sandbox sandbox("install");
   QProcess quillmain;
-  quillmain.setProcessEnvironment(env);
+  quillmain.setProcessEnvironment(sandbox.env);
   quillmain.setProcessChannelMode(QProcess::ForwardedChannels);
   quillmain.start(QString::fromStdString(bin + "quillmain"), {});
   ASSERT_TRUE(quillmain.waitForStarted(10000));
@@ -79,7 +71,7 @@ TEST(InstallDesktopTest, TheInstalledProgramShowsTheSampleFolders) {
       QString(ARTEFACT_DIR) + "/quillmain_installed_samples.png"));
 
   // The tree it shows lists the sample folders.
-  const std::string folders = ReadFileBytes(home + "/quilbo7.tre");
+  const std::string folders = ReadFileBytes(sandbox.home + "/quilbo7.tre");
   for (const char* folder : {"サンプル", "サンプル 定型文", "サンプル 表", "サンプル リンク"}) {
     EXPECT_NE(folders.find(Utf8ToCp932(folder) + "\r\n"), std::string::npos) << folder;
   }

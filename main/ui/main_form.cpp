@@ -44,6 +44,7 @@
 #include "platform/messages.h"
 #include "platform/protocol/shared_hook_block.h"
 #include "platform/text_codec.h"
+#include "platform/ui_messages.h"
 
 namespace quill {
 
@@ -644,8 +645,7 @@ void TMainForm::ApplySettings() {
 }
 
 void TMainForm::ShowWarning(const Status& status) {
-  ui_.ShowMessageDialog(Utf8ToCp932(status.message()), MessageText(MessageId::kWarningCaption),
-                        kMessageOk);
+  quill::ShowWarning(ui_, Utf8ToCp932(status.message()));
 }
 
 void TMainForm::CreateTrayIcon() {

@@ -19,6 +19,7 @@
 #include "main/exchange/transfer_file.h"
 #include "main/tree/folder_tree_model.h"
 #include "main/ui/main_form.h"
+#include "main/ui/main_form_test_support.h"
 #include "platform/headless/fake_ui.h"
 #include "platform/headless/fault_env.h"
 #include "platform/headless/temp_dir.h"
@@ -99,10 +100,7 @@ class MainFormBackupTest : public testing::Test {
     context.registry_path = dir_.File("registry.ini");
     context.ui = &ui_;
     context.transfer_dialogs = &dialogs_;
-    auto form = std::make_unique<TMainForm>(std::move(context));
-    Status s = form->FormCreate();
-    EXPECT_TRUE(s.ok()) << s.ToString();
-    return form;
+    return StartedForm(std::move(context));
   }
 
   // Opens the card with this title (UTF-8) in the editor.

@@ -26,6 +26,7 @@
 #include "platform/messages.h"
 #include "platform/shell.h"
 #include "platform/text_codec.h"
+#include "platform/ui_messages.h"
 
 namespace quill {
 
@@ -134,8 +135,7 @@ struct TMainForm::CardWindowGlue final : CardWindowHost, TextFormOwner {
   }
   void ReplaceInCard(SearchEditor& text, bool locked) override {
     if (locked) {
-      form->ui_.ShowMessageDialog(MessageText(MessageId::kCardLocked),
-                                  MessageText(MessageId::kWarningCaption), kMessageOk);
+      quill::ShowWarning(form->ui_, MessageId::kCardLocked);
       return;
     }
     form->Search().ReplaceInEditor(text);

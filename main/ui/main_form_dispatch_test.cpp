@@ -8,6 +8,7 @@
 
 #include "main/settings/settings_data_files.h"
 #include "main/ui/main_form.h"
+#include "main/ui/main_form_test_support.h"
 #include "platform/qt/test_app.h"
 #include "platform/headless/fake_clock.h"
 #include "platform/headless/fake_ui.h"
@@ -31,13 +32,10 @@ class MainFormDispatchTest : public testing::Test {
     TestApp();
     block_.SetMainWindow(kMain);
     block_.SetTargetWindow(kOther);
-    MainFormContext context;
-    context.program_folder = dir_.Path() + "/";
-    context.registry_path = dir_.File("registry.ini");
+    MainFormContext context = TestFormContext(dir_, dialog_);
     context.block = &block_;
     context.bus = &bus_;
     context.clock = &clock_;
-    context.ui = &dialog_;
     form_ = std::make_unique<TMainForm>(std::move(context));
   }
 

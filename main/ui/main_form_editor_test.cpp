@@ -17,6 +17,7 @@
 
 #include "main/editor/card_editor.h"
 #include "main/ui/main_form.h"
+#include "main/ui/main_form_test_support.h"
 #include "platform/qt/test_app.h"
 #include "platform/headless/fake_ui.h"
 #include "platform/headless/temp_dir.h"
@@ -33,14 +34,7 @@ class MainFormEditorTest : public testing::Test {
   MainFormEditorTest() { TestApp(); }
 
   std::unique_ptr<TMainForm> MakeForm() {
-    MainFormContext context;
-    context.program_folder = dir_.Path() + "/";
-    context.registry_path = dir_.File("registry.ini");
-    context.ui = &dialog_;
-    auto form = std::make_unique<TMainForm>(std::move(context));
-    Status s = form->FormCreate();
-    EXPECT_TRUE(s.ok()) << s.ToString();
-    return form;
+    return StartedForm(TestFormContext(dir_, dialog_));
   }
 
   // The view's row whose caption is `caption`, anywhere in the tree.

@@ -40,6 +40,7 @@
 #include "platform/shell.h"
 #include "platform/text_codec.h"
 #include "platform/ui.h"
+#include "platform/ui_messages.h"
 #include "store/card_store.h"
 
 namespace quill {
@@ -466,8 +467,7 @@ void TMainForm::FontActionExecute() {
                            : ChoiceOf(Text->font(), static_cast<int32_t>(card.font_color));
   if (!ui_.ChooseFont(&choice)) return;
   if (!FontNameFits(choice.name)) {
-    ui_.ShowMessageDialog(MessageText(MessageId::kFontNameTooLong),
-                          MessageText(MessageId::kWarningCaption), kMessageOk);
+    quill::ShowWarning(ui_, MessageId::kFontNameTooLong);
     return;
   }
   const int32_t charset = FontCharset(ui_.FontCoversJapanese(choice.name));
@@ -514,8 +514,7 @@ void TMainForm::SetDefaultFontClick() {
   const std::string name = ToCp932(font.family());
   const bool japanese = ui_.FontCoversJapanese(name);
   if (!MayBeDefaultFont(name, japanese)) {
-    ui_.ShowMessageDialog(MessageText(MessageId::kDefaultFontNotJapanese),
-                          MessageText(MessageId::kWarningCaption), kMessageOk);
+    quill::ShowWarning(ui_, MessageId::kDefaultFontNotJapanese);
     return;
   }
   settings_.FontName = name;
@@ -557,8 +556,7 @@ void TMainForm::BackColorExecute() {
 void TMainForm::HelpClick() {
   const QString page = QString::fromStdString(context_.install_folder) + U("/quillmain_hlp.html");
   if (context_.install_folder.empty() || !QFileInfo::exists(page)) {
-    ui_.ShowMessageDialog(FormatMessage(MessageId::kHelpPageMissing, {ToCp932(page)}),
-                          MessageText(MessageId::kWarningCaption), kMessageOk);
+    quill::ShowWarning(ui_, MessageId::kHelpPageMissing, {ToCp932(page)});
     return;
   }
   shell_.OpenFile(ToCp932(page));

@@ -19,6 +19,7 @@
 #include "main/ui/card_icons.h"
 #include "platform/qt/cp932_text.h"
 #include "main/ui/main_form.h"
+#include "main/ui/main_form_test_support.h"
 #include "platform/qt/test_app.h"
 #include "platform/headless/fake_ui.h"
 #include "platform/headless/fault_env.h"
@@ -68,10 +69,7 @@ class MainFormMarksTest : public testing::Test {
     context.ui = &dialog_;
     // The jump test's Shift clicks leave no Shift held at the next start.
     context.shift_down = [] { return false; };
-    auto form = std::make_unique<TMainForm>(std::move(context));
-    Status s = form->FormCreate();
-    EXPECT_TRUE(s.ok()) << s.ToString();
-    return form;
+    return StartedForm(std::move(context));
   }
   std::string Folder() const { return dir_.Path() + "/"; }
   std::string FileBytes(const std::string& name) {

@@ -22,6 +22,7 @@
 #include "platform/qt/cp932_text.h"
 #include "platform/text_codec.h"
 #include "platform/ui.h"
+#include "platform/ui_messages.h"
 
 namespace quill {
 
@@ -106,8 +107,7 @@ void TMainForm::OptionClick() {
     // Cancel takes the replaced images back from the sheet; OK wrote them
     // into it. A sheet that could not be written keeps the new images.
     if (logic.IconsChanged() && !logic.IconSheetUnwritten()) {
-      ui_.ShowMessageDialog(MessageText(MessageId::kRebuildingIcons),
-                            MessageText(MessageId::kWarningCaption), kMessageOk);
+      quill::ShowWarning(ui_, MessageId::kRebuildingIcons);
       LoadCardIcons(-1);
     }
     KindChange();

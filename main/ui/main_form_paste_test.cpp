@@ -10,6 +10,7 @@
 #include <iterator>
 
 #include "main/ui/main_form.h"
+#include "main/ui/main_form_test_support.h"
 #include "platform/qt/test_app.h"
 #include "platform/headless/fake_ui.h"
 #include "platform/headless/temp_dir.h"
@@ -29,11 +30,8 @@ TEST(MainFormPasteTest, TheSuperKeyButtonBindsTheEditorsCard) {
   alignas(8) std::array<uint8_t, kSharedHookBlockSize> bytes{};
   SharedHookBlock block{std::span<uint8_t, kSharedHookBlockSize>(bytes)};
   FakeUi ui;
-  MainFormContext context;
-  context.program_folder = dir.Path() + "/";
-  context.registry_path = dir.File("registry.ini");
+  MainFormContext context = TestFormContext(dir, ui);
   context.block = &block;
-  context.ui = &ui;
   TMainForm form(std::move(context));
   ASSERT_TRUE(form.FormCreate().ok());
 

@@ -14,6 +14,7 @@
 
 #include "clip/clip_history.h"
 #include "main/ui/main_form.h"
+#include "main/ui/main_form_test_support.h"
 #include "platform/qt/test_app.h"
 #include "platform/headless/fake_plugin_loader.h"
 #include "platform/headless/fake_ui.h"
@@ -47,11 +48,8 @@ class MainFormPopupTest : public ::testing::Test {
     std::ofstream(dir_.File("upper.cta")) << "";
     plugins_.Add(dir_.File("upper.cta"), UpperCaseTools::Exports());
     block_.SetMainWindow(0x0A000001);
-    MainFormContext context;
-    context.program_folder = dir_.Path() + "/";
-    context.registry_path = dir_.File("registry.ini");
+    MainFormContext context = TestFormContext(dir_, ui_);
     context.block = &block_;
-    context.ui = &ui_;
     context.keys = &keys_;
     context.plugins = &plugins_;
     context.shift_down = [this] { return shift_; };
@@ -158,11 +156,8 @@ TEST(MainFormClipToolsTest, QuillpeeksToolsAreListed) {
   TempDir dir;
   std::ofstream(dir.File("quillmain.ini"), std::ios::binary) << "[Env]\r\nUseButton=0\r\n";
   FakeUi ui;
-  MainFormContext context;
-  context.program_folder = dir.Path() + "/";
+  MainFormContext context = TestFormContext(dir, ui);
   context.install_folder = QUILLPEEK_DIR;
-  context.registry_path = dir.File("registry.ini");
-  context.ui = &ui;
   TMainForm form(std::move(context));
   ASSERT_TRUE(form.FormCreate().ok());
   const QList<QAction*> tools = form.MagicMenu->actions();

@@ -21,6 +21,7 @@
 #include "clip/ui/tikan_form.h"
 #include "controls/ui/pdf_test_support.h"
 #include "main/ui/main_form.h"
+#include "main/ui/main_form_test_support.h"
 #include "main/ui/print_form.h"
 #include "platform/headless/fake_ui.h"
 #include "platform/headless/temp_dir.h"
@@ -69,10 +70,7 @@ class MainFormPrintTest : public ::testing::Test, protected PdfPrinter {
     card("big table", big, 'C');
     ASSERT_TRUE(store.Close().ok());
 
-    MainFormContext context;
-    context.program_folder = dir.Path() + "/";
-    context.registry_path = dir.File("registry.ini");
-    context.ui = &ui;
+    MainFormContext context = TestFormContext(dir, ui);
     context.printer = &printer;
     form = std::make_unique<TMainForm>(std::move(context));
     ASSERT_TRUE(form->FormCreate().ok());

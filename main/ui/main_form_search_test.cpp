@@ -14,6 +14,7 @@
 
 #include "main/search/search_commands.h"
 #include "main/ui/main_form.h"
+#include "main/ui/main_form_test_support.h"
 #include "platform/qt/test_app.h"
 #include "platform/headless/fake_ui.h"
 #include "platform/headless/temp_dir.h"
@@ -43,10 +44,7 @@ class MainFormSearchTest : public testing::Test {
   }
 
   std::unique_ptr<TMainForm> MakeForm() {
-    MainFormContext context;
-    context.program_folder = dir_.Path() + "/";
-    context.registry_path = dir_.File("registry.ini");
-    context.ui = &ui_;
+    MainFormContext context = TestFormContext(dir_, ui_);
     context.shift_down = [this] { return shift_; };
     auto form = std::make_unique<TMainForm>(std::move(context));
     Status s = form->FormCreate();

@@ -22,6 +22,7 @@
 #include "main/dialogs/fake_small_dialogs.h"
 #include "main/exchange/fake_transfer_dialogs.h"
 #include "main/ui/main_form.h"
+#include "main/ui/main_form_test_support.h"
 #include "platform/qt/test_app.h"
 #include "platform/headless/fake_ui.h"
 #include "platform/headless/temp_dir.h"
@@ -36,10 +37,7 @@ class MainFormTest : public testing::Test {
  protected:
   MainFormTest() {
     TestApp();
-    MainFormContext context;
-    context.program_folder = dir_.Path() + "/";
-    context.registry_path = dir_.File("registry.ini");
-    context.ui = &ui_;
+    MainFormContext context = TestFormContext(dir_, ui_);
     context.dialogs = &dialogs_;
     context.transfer_dialogs = &transfer_dialogs_;
     // The options dialog closes at once, as with Cancel.

@@ -16,6 +16,7 @@
 #include "platform/ini_file.h"
 #include "platform/messages.h"
 #include "platform/ui.h"
+#include "platform/ui_messages.h"
 
 namespace quill {
 
@@ -74,9 +75,7 @@ void TMainForm::ToQuillboxClick() {
     if (WriteTransferFile(ctx, folder, 0, 0, 0, &written) != 0) {
       Tell(ui_, MessageId::kCheckDisk, MessageId::kWarningCaption);
     } else if (!written.unreadable.empty()) {
-      ui_.ShowMessageDialog(
-          FormatMessage(MessageId::kCardsUnreadable, {JoinLines(written.unreadable)}),
-          MessageText(MessageId::kWarningCaption), kMessageOk);
+      quill::ShowWarning(ui_, MessageId::kCardsUnreadable, {JoinLines(written.unreadable)});
     } else {
       Tell(ui_, MessageId::kWrittenOut, MessageId::kQuillboxCaption);
     }

@@ -19,6 +19,7 @@
 
 #include "clip/paste_target.h"
 #include "main/ui/main_form.h"
+#include "main/ui/main_form_test_support.h"
 #include "platform/qt/test_app.h"
 #include "platform/headless/desktop_clients.h"
 #include "platform/headless/fake_ui.h"
@@ -35,11 +36,11 @@ const char kCard[] = "カードの本文です";
 
 // Runs a tool while this process keeps serving its own clipboard (a tool
 // that reads what we offer waits for our event loop).
-std::string RunServing(const QStringList& argv, int ms = 10000) {
+std::string RunServing(const QStringList& argv) {
   QProcess p;
   p.start(argv.front(), argv.mid(1));
   if (!p.waitForStarted(5000)) return "(not started)";
-  (void)QTest::qWaitFor([&] { return p.state() == QProcess::NotRunning; }, ms);
+  (void)QTest::qWaitFor([&] { return p.state() == QProcess::NotRunning; }, 10000);
   return p.readAllStandardOutput().toStdString();
 }
 
@@ -64,11 +65,8 @@ class PasteTargetDesktopTest : public TypingClientsTest<kJapanese> {
     WaitForClients();
     if (HasFatalFailure()) return;
 
-    MainFormContext context;
-    context.program_folder = dir_.Path() + "/";
-    context.registry_path = dir_.File("registry.ini");
+    MainFormContext context = TestFormContext(dir_, ui_);
     context.block = &block_;
-    context.ui = &ui_;
     context.shift_down = [] { return false; };
     form_ = std::make_unique<TMainForm>(std::move(context));
     block_.SetMainWindow(static_cast<WindowHandle>(form_->winId() & 0xFFFFFFFFu));

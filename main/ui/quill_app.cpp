@@ -17,6 +17,7 @@
 #include "platform/messages.h"
 #include "platform/paths.h"
 #include "platform/text_codec.h"
+#include "platform/ui_messages.h"
 
 namespace quill {
 
@@ -68,7 +69,7 @@ QuillApp::~QuillApp() { Finish(); }
 void QuillApp::ShowStartFailure(const std::string& headline, const Status& status) {
   std::string text = headline;
   if (!status.message().empty()) text += "\n" + status.message();
-  ui_.ShowMessageDialog(Utf8ToCp932(text), MessageText(MessageId::kWarningCaption), kMessageOk);
+  ShowWarning(ui_, Utf8ToCp932(text));
 }
 
 QuillApp::StartResult QuillApp::Start(int* exit_code) {

@@ -26,6 +26,7 @@
 #include <optional>
 #include <set>
 
+#include "main/ui/quillmain_desktop_support.h"
 #include "platform/qt/test_app.h"
 #include "platform/qt/test_drag_source.h"
 #include "platform/file_env.h"
@@ -157,23 +158,6 @@ class X11Display {
   Display* display_;
 };
 
-// The main window handle in the block `name`, 0 while there is none.
-uint32_t MainWindowOf(const std::string& name) {
-  std::unique_ptr<SharedMemory> memory;
-  if (!SharedMemory::Open(name, kSharedHookBlockSize, &memory).ok()) return 0;
-  return SharedHookBlock(std::span<uint8_t, kSharedHookBlockSize>(memory->data(),
-                                                                 kSharedHookBlockSize))
-      .MainWindow();
-}
-
-// Starts quillmain ("R": no question about resetting) in `env`, its output
-// on ours.
-void StartQuillmain(QProcess& quillmain, const QProcessEnvironment& env) {
-  quillmain.setProcessEnvironment(env);
-  quillmain.setProcessChannelMode(QProcess::ForwardedChannels);
-  quillmain.start(QUILLMAIN_PATH, {"R"});
-}
-
 // The main window named in the block once it is mapped; 0 after 20 s.
 template <typename Display>
 unsigned long WaitForMappedMainWindow(const std::string& block, Display& x) {
@@ -186,23 +170,6 @@ unsigned long WaitForMappedMainWindow(const std::string& block, Display& x) {
       20000);
   return mapped ? window : 0;
 }
-
-// The folders and names of one run of quillmain, away from the user's.
-struct Sandbox {
-  Sandbox() {
-    fs::create_directories(dir.File("run"));
-    fs::permissions(dir.File("run"), fs::perms::owner_all, fs::perm_options::replace);
-    env.insert("QUILLBOX_HOME", QString::fromStdString(home));
-    env.insert("XDG_CONFIG_HOME", QString::fromStdString(dir.File("config")));
-    env.insert("XDG_RUNTIME_DIR", QString::fromStdString(dir.File("run")));
-    env.insert("QUILLBOX_BLOCK_NAME", QString::fromStdString(block));
-    env.insert("QT_QPA_PLATFORM", "xcb");
-  }
-  TempDir dir;
-  const std::string home = dir.File("home");
-  const std::string block = "/quilltest-desktop-" + std::to_string(::getpid());
-  QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-};
 
 class QuillmainDesktopTest : public ::testing::Test {
  protected:

@@ -18,6 +18,7 @@
 #include "platform/messages.h"
 #include "platform/qt/cp932_text.h"
 #include "platform/ui.h"
+#include "platform/ui_messages.h"
 
 #ifndef QUILL_VERSION
 #error "the build defines QUILL_VERSION"
@@ -124,8 +125,7 @@ void TUndelete::CheckAll(bool on) {
 }
 
 void TUndelete::KanzenSakujoClick() {
-  if (ui_.ShowMessageDialog(MessageText(MessageId::kConfirmEraseChecked),
-                            MessageText(MessageId::kCautionCaption), kMessageYesNo) == kResultYes) {
+  if (ConfirmCaution(ui_, MessageId::kConfirmEraseChecked)) {
     done(kUndeleteErase);
   }
 }
