@@ -80,7 +80,8 @@ struct TMainForm::DataSetGlue final : DataSetView, BinView, BatchChangeView {
     }
   }
   void WriteTreeFile() override {
-    // The card store rebuilds a folder list it cannot read.
+    // A list that cannot be written keeps the one before (it is
+    // replaced whole or not at all); the next folder change writes it again.
     (void)quill::WriteTreeFile(form->TreeModel());
   }
   void ForgetAppendCard() override {

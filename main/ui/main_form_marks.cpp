@@ -198,7 +198,8 @@ void TMainForm::ResortSelectedFolder() {
   TreeGlue& g = *tree_glue_;
   SortFolderChildren(g.model, g.model.tree().selected_node(), true);
   g.SelectInView(g.model.tree().selected_node());
-  // The card store rebuilds a folder list it cannot read.
+  // A list that cannot be written keeps the one before (it is
+  // replaced whole or not at all); the next folder change writes it again.
   (void)WriteTreeFile(g.model);
 }
 
