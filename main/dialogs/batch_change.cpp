@@ -7,6 +7,7 @@
 #include "platform/messages.h"
 #include "platform/text_codec.h"
 #include "platform/ui.h"
+#include "platform/ui_messages.h"
 #include "store/card_store.h"
 
 namespace quill {
@@ -55,13 +56,11 @@ BatchChange::BatchChange(FolderTreeModel& form, SmallDialogs& dialogs, BatchChan
 void BatchChange::SetSyuttenClick() {
   Ui& ui = form_.ui();
   if (!form_.store().DiskSpaceOk()) {
-    ui.ShowMessageDialog(MessageText(MessageId::kLowSpaceNotRegistered),
-                         MessageText(MessageId::kWarningCaption), kMessageOk);
+    ShowWarning(ui, MessageId::kLowSpaceNotRegistered);
     return;
   }
   if (!AnyMarkedCard(form_.tree())) {
-    ui.ShowMessageDialog(MessageText(MessageId::kMarkCardsToChange),
-                         MessageText(MessageId::kWarningCaption), kMessageOk);
+    ShowWarning(ui, MessageId::kMarkCardsToChange);
     return;
   }
   SyuttenForm choice;
@@ -84,9 +83,7 @@ void BatchChange::SetSyuttenClick() {
   Status closed = work.Close();
   if (s.ok()) s = closed;
   if (!s.ok()) {
-    ui.ShowMessageDialog(
-        FormatMessage(MessageId::kBatchChangeStopped, {Utf8ToCp932(s.message())}),
-        MessageText(MessageId::kWarningCaption), kMessageOk);
+    ShowWarning(ui, MessageId::kBatchChangeStopped, {Utf8ToCp932(s.message())});
   }
   TreeNode* selected = form_.tree().selected_node();
   if (selected != nullptr && !selected->IsFolder()) view_.ReloadEditorCard();

@@ -8,6 +8,7 @@
 #include "platform/messages.h"
 #include "platform/text_codec.h"
 #include "platform/ui.h"
+#include "platform/ui_messages.h"
 #include "store/card_store.h"
 
 namespace quill {
@@ -33,9 +34,7 @@ DeletedCardsBin::DeletedCardsBin(FolderTreeModel& form, SmallDialogs& dialogs, B
     : form_(form), dialogs_(dialogs), view_(view) {}
 
 void DeletedCardsBin::ShowFailure(MessageId message, const Status& status) {
-  form_.ui().ShowMessageDialog(
-      FormatMessage(message, {Utf8ToCp932(status.message())}),
-      MessageText(MessageId::kWarningCaption), kMessageOk);
+  ShowWarning(form_.ui(), message, {Utf8ToCp932(status.message())});
 }
 
 void DeletedCardsBin::UndeleteSyoriClick() {
@@ -47,8 +46,7 @@ void DeletedCardsBin::UndeleteSyoriClick() {
     return;
   }
   if (cards.empty()) {
-    form_.ui().ShowMessageDialog(MessageText(MessageId::kNoDeletedCards),
-                                 MessageText(MessageId::kWarningCaption), kMessageOk);
+    ShowWarning(form_.ui(), MessageId::kNoDeletedCards);
     return;
   }
   UndeleteForm dialog;

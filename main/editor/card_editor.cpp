@@ -15,6 +15,7 @@
 #include "platform/messages.h"
 #include "platform/text_codec.h"
 #include "platform/ui.h"
+#include "platform/ui_messages.h"
 #include "store/card_store.h"
 #include "store/sjis.h"
 
@@ -102,6 +103,25 @@ size_t FittingInsertion(std::string_view inserted, size_t other_bytes, size_t li
   return i;
 }
 
+CardFont CardFontOf(const store::CardRecord& card) {
+  return CardFont{card.font_name, card.font_color, card.font_size, card.font_charset,
+                  card.bold,      card.italic,     card.underline};
+}
+
+CardFont DefaultCardFont(const Settings& settings) {
+  return CardFont{settings.FontName,
+                  static_cast<uint32_t>(settings.FontColor),
+                  settings.FontSize,
+                  settings.FontCharset,
+                  (settings.FontStyle & 1) != 0,
+                  (settings.FontStyle & 2) != 0,
+                  (settings.FontStyle & 4) != 0};
+}
+
+CardFont ShownCardFont(const store::CardRecord& card, const CardFont& default_font) {
+  return card.font_name.empty() ? default_font : CardFontOf(card);
+}
+
 CardEditor::CardEditor(FolderTreeModel& form, store::CardRecord& edit_card, CardEditorView& view,
                        GridModel& grid, DeferredCommands& scheduler)
     : form_(form), edit_card_(edit_card), view_(view), grid_(grid), scheduler_(scheduler) {}
@@ -116,24 +136,7 @@ void CardEditor::SetSelectedNode(TreeNode* node) { form_.tree().set_selected_nod
 void CardEditor::ShowCard(bool header_only) {
   store::CardRecord& c = edit_card_;
   const Settings& st = form_.settings();
-  CardFont font;
-  if (!c.font_name.empty()) {
-    font.name = c.font_name;
-    font.color = c.font_color;
-    font.size = c.font_size;
-    font.charset = static_cast<int8_t>(c.font_charset & 0xFF);
-    font.bold = c.bold;
-    font.italic = c.italic;
-    font.underline = c.underline;
-  } else {
-    font.name = st.FontName;
-    font.color = static_cast<uint32_t>(st.FontColor);
-    font.size = st.FontSize;
-    font.charset = static_cast<int8_t>(st.FontCharset & 0xFF);
-    font.bold = (st.FontStyle & 1) != 0;
-    font.italic = (st.FontStyle & 2) != 0;
-    font.underline = (st.FontStyle & 4) != 0;
-  }
+  const CardFont font = ShownCardFont(c, DefaultCardFont(st));
 
   view_.SetSourceText(c.source);
   view_.SetTitleText(ShownTitle(c.title));
@@ -226,17 +229,11 @@ void CardEditor::ClearEditor() {
 
 // --- saving ---
 
-void CardEditor::Warn(const std::string& text) {
-  form_.ui().ShowMessageDialog(text, MessageText(MessageId::kWarningCaption), kMessageOk);
-}
+void CardEditor::Warn(const std::string& text) { ShowWarning(form_.ui(), text); }
 
-void CardEditor::Warn(MessageId text) { Warn(MessageText(text)); }
+void CardEditor::Warn(MessageId text) { ShowWarning(form_.ui(), text); }
 
-bool CardEditor::Confirm(MessageId question) {
-  return form_.ui().ShowMessageDialog(MessageText(question),
-                                      MessageText(MessageId::kCautionCaption),
-                                      kMessageYesNo) == kResultYes;
-}
+bool CardEditor::Confirm(MessageId question) { return ConfirmCaution(form_.ui(), question); }
 
 void CardEditor::ReportFailure(const Status& s, MessageId low_space_message) {
   if (s.code() == Status::kFatal) {

@@ -88,6 +88,15 @@ struct CardFont {
   bool underline = false;
 };
 
+struct Settings;
+
+// The font `card` names for itself.
+CardFont CardFontOf(const store::CardRecord& card);
+// The default font for cards that name none, from the settings.
+CardFont DefaultCardFont(const Settings& settings);
+// The font `card` is shown in: its own, or `default_font` when it names none.
+CardFont ShownCardFont(const store::CardRecord& card, const CardFont& default_font);
+
 class CardEditorView {
  public:
   virtual ~CardEditorView() = default;

@@ -9,6 +9,7 @@
 #include "platform/protocol/shared_hook_block.h"
 #include "platform/text_codec.h"
 #include "platform/ui.h"
+#include "platform/ui_messages.h"
 #include "platform/window_system.h"
 #include "store/card_store.h"
 #include "store/sjis.h"
@@ -107,10 +108,7 @@ void CardWindow::FormShow() {
 
 void CardWindow::ShowHtmlPage() {
   if (Mode != 'H') return;
-  const auto warn = [this](const Status& s) {
-    ui_.ShowMessageDialog(Utf8ToCp932(s.message()), MessageText(MessageId::kWarningCaption),
-                          kMessageOk);
-  };
+  const auto warn = [this](const Status& s) { ShowWarning(ui_, Utf8ToCp932(s.message())); };
   if (html_folder_ == nullptr) {
     const Status made = owner_.MakeHtmlViewFolder(&html_folder_);
     if (!made.ok()) {

@@ -6,25 +6,13 @@
 #include "platform/messages.h"
 #include "platform/text_codec.h"
 #include "platform/ui.h"
+#include "platform/ui_messages.h"
 #include "store/card_store.h"
 
 namespace quill {
 namespace {
 
 constexpr int kFatalExitCode = 1;
-
-CardFont FontOf(const store::CardRecord& c, const CardFont& default_font) {
-  if (c.font_name.empty()) return default_font;
-  CardFont f;
-  f.name = c.font_name;
-  f.color = c.font_color;
-  f.size = c.font_size;
-  f.charset = c.font_charset;
-  f.bold = c.bold;
-  f.italic = c.italic;
-  f.underline = c.underline;
-  return f;
-}
 
 std::string Reason(const Status& s) { return Utf8ToCp932(s.message()); }
 
@@ -47,9 +35,7 @@ bool CardWindowList::AnyModified() const {
                      [](const auto& frame) { return frame->Logic().Modified(); });
 }
 
-void CardWindowList::Warn(const std::string& text) {
-  ui_.ShowMessageDialog(text, MessageText(MessageId::kWarningCaption), kMessageOk);
-}
+void CardWindowList::Warn(const std::string& text) { ShowWarning(ui_, text); }
 
 void CardWindowList::OpenCardWindow(const std::string& card_id) {
   const bool unlocked = OpenUnlocked;
@@ -83,7 +69,7 @@ void CardWindowList::OpenCardWindow(const std::string& card_id) {
   w.DataSetIndex = host_.CurrentDataSet();
   w.DataFolder = cards.data_path();
   w.CardId = card_id;
-  w.Load(card, FontOf(card, settings.default_font), settings.back_color, unlocked);
+  w.Load(card, ShownCardFont(card, settings.default_font), settings.back_color, unlocked);
   windows_.push_back(std::move(frame));
   host_.SetWindowButtonEnabled(true);
   windows_.back()->Show();

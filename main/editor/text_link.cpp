@@ -7,6 +7,7 @@
 #include "platform/shell.h"
 #include "platform/text_codec.h"
 #include "platform/ui.h"
+#include "platform/ui_messages.h"
 #include "store/sjis.h"
 
 namespace quill {
@@ -71,19 +72,14 @@ bool EnsureFile(const std::string& path, LinkContext& c) {
     c.ui.MessageBeep();
     return false;
   }
-  if (c.ui.ShowMessageDialog(MessageText(MessageId::kLinkedFileMissing),
-                             MessageText(MessageId::kCautionCaption),
-                             kMessageYesNo) != kResultYes) {
-    return false;
-  }
+  if (!ConfirmCaution(c.ui, MessageId::kLinkedFileMissing)) return false;
   // Made only when still missing: a file that appeared meanwhile is
   // never emptied.
   std::unique_ptr<RandomFile> file;
   Status s = c.env.Open(name, OpenMode::kCreateNew, &file);
   if (s.ok()) s = file->Close();
   if (!s.ok()) {
-    c.ui.ShowMessageDialog(MessageText(MessageId::kLinkedFileNotCreated),
-                           MessageText(MessageId::kWarningCaption), kMessageOk);
+    ShowWarning(c.ui, MessageId::kLinkedFileNotCreated);
     return false;
   }
   return true;

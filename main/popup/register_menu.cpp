@@ -9,6 +9,7 @@
 #include "main/tree/node_operations.h"
 #include "platform/messages.h"
 #include "platform/text_codec.h"
+#include "platform/ui_messages.h"
 #include "store/card_store.h"
 
 namespace quill {
@@ -82,8 +83,7 @@ void RegisterMenu::ShowRegisterMenu() {
   task_popup_ = Build(browser, &any_folder);
   if (!any_folder) {
     target_.ActivateTargetWindow(block_.MainWindow(), false);
-    ui_.ShowMessageDialog(MessageText(MessageId::kNoFolderToSaveIn),
-                          MessageText(MessageId::kWarningCaption), kMessageOk);
+    ShowWarning(ui_, MessageId::kNoFolderToSaveIn);
     target_.ActivateTargetWindow(state.CommandTarget, false);
     target_.RestoreClipboard(/*forced=*/true);
     return;

@@ -10,6 +10,7 @@
 #include "platform/messages.h"
 #include "platform/text_codec.h"
 #include "platform/ui.h"
+#include "platform/ui_messages.h"
 #include "store/card_store.h"
 
 namespace quill {
@@ -37,9 +38,7 @@ bool SearchCommands::grep_running_ = false;
 SearchCommands::SearchCommands(FolderTreeModel& form, SearchHost& host)
     : form_(form), host_(host) {}
 
-void SearchCommands::Warn(const std::string& text) {
-  form_.ui().ShowMessageDialog(text, MessageText(MessageId::kWarningCaption), kMessageOk);
-}
+void SearchCommands::Warn(const std::string& text) { ShowWarning(form_.ui(), text); }
 
 void SearchCommands::ReportFailure(MessageId text, const Status& s) {
   if (s.code() == Status::kFatal) {

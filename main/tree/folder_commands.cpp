@@ -8,6 +8,7 @@
 #include "platform/messages.h"
 #include "platform/protocol/shared_hook_block.h"
 #include "platform/ui.h"
+#include "platform/ui_messages.h"
 #include "store/card_store.h"
 
 namespace quill {
@@ -100,11 +101,7 @@ void FolderCommands::IkkatuDeleteClick() {
     form_.ui().MessageBeep();
     return;
   }
-  const auto ask = [this](MessageId question) {
-    return form_.ui().ShowMessageDialog(MessageText(question),
-                                        MessageText(MessageId::kCautionCaption),
-                                        kMessageYesNo) == kResultYes;
-  };
+  const auto ask = [this](MessageId question) { return ConfirmCaution(form_.ui(), question); };
   if (!node->IsFolder()) {
     if (node->info().Mark() == 0) {
       UpdateCountDisplay(form_, true);

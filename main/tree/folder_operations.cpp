@@ -43,9 +43,7 @@ void StopPass(FolderTreeModel& form, const Status& s) {
   if (s.code() == Status::kNoSpace) {
     Warn(form, MessageId::kLowSpaceCannotProcess);
   } else {
-    form.ui().ShowMessageDialog(FormatMessage(MessageId::kFolderChangeStopped,
-                                              {Utf8ToCp932(s.message())}),
-                                MessageText(MessageId::kWarningCaption), kMessageOk);
+    ShowWarning(form.ui(), MessageId::kFolderChangeStopped, {Utf8ToCp932(s.message())});
   }
   store::CardStore& store = form.store();
   const std::string folder = store.data_path();
@@ -53,9 +51,7 @@ void StopPass(FolderTreeModel& form, const Status& s) {
   Status opened = store.Open(false, folder);
   Status loaded = opened.ok() ? LoadFolderTree(form, nullptr) : opened;
   if (!loaded.ok() && loaded.code() != Status::kNoSpace) {
-    form.ui().ShowMessageDialog(FormatMessage(MessageId::kFolderChangeStopped,
-                                              {Utf8ToCp932(loaded.message())}),
-                                MessageText(MessageId::kWarningCaption), kMessageOk);
+    ShowWarning(form.ui(), MessageId::kFolderChangeStopped, {Utf8ToCp932(loaded.message())});
   }
 }
 

@@ -10,6 +10,7 @@
 #include "platform/file_env.h"
 #include "platform/messages.h"
 #include "platform/ui.h"
+#include "platform/ui_messages.h"
 #include "store/card_store.h"
 
 namespace quill {
@@ -76,8 +77,7 @@ Status CreateFolder(FolderTreeModel& form, std::string_view name, TreeNode* pare
   Status s = row.Write();
   if (!s.ok()) {
     if (s.code() == Status::kNoSpace) {
-      form.ui().ShowMessageDialog(MessageText(MessageId::kLowSpaceFolderNotCreated),
-                                  MessageText(MessageId::kWarningCaption), kMessageOk);
+      ShowWarning(form.ui(), MessageId::kLowSpaceFolderNotCreated);
       Status reload = LoadFolderTree(form, nullptr);
       (void)reload;  // the refused write is what the caller reports
     }
@@ -107,8 +107,7 @@ Status NewFolder(FolderTreeModel& form, TreeNode* node, TreeNode** created) {
     refusal = MessageId::kNewFolderExists;
   }
   if (refusal != MessageId::kCount) {
-    form.ui().ShowMessageDialog(MessageText(refusal), MessageText(MessageId::kWarningCaption),
-                                kMessageOk);
+    ShowWarning(form.ui(), refusal);
     return Status::Invalid("the new folder cannot be made there");
   }
   TreeNode* folder = nullptr;

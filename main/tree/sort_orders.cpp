@@ -10,6 +10,7 @@
 #include "platform/messages.h"
 #include "platform/text_codec.h"
 #include "platform/ui.h"
+#include "platform/ui_messages.h"
 #include "store/card_store.h"
 
 namespace quill {
@@ -23,7 +24,7 @@ void Report(FolderTreeModel& form, const Status& s) {
   const std::string text = s.code() == Status::kNoSpace
                                ? MessageText(MessageId::kLowSpaceCannotProcess)
                                : Utf8ToCp932(s.message());
-  form.ui().ShowMessageDialog(text, MessageText(MessageId::kWarningCaption), kMessageOk);
+  ShowWarning(form.ui(), text);
 }
 
 // The stored title of each item's card, read once, through one card record

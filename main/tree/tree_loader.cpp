@@ -17,6 +17,7 @@
 #include "platform/clock.h"
 #include "platform/messages.h"
 #include "platform/ui.h"
+#include "platform/ui_messages.h"
 #include "store/byte_order.h"
 #include "store/card_row.h"
 #include "store/card_store.h"
@@ -351,15 +352,13 @@ Status TreeLoader::ReportWriteFailures(Status error) {
   Ui& ui = form_.ui();
   if (!folder_row_error_.ok()) {
     if (folder_row_error_.code() == Status::kNoSpace) {
-      ui.ShowMessageDialog(MessageText(MessageId::kLowSpaceFolderNotCreated),
-                           MessageText(MessageId::kWarningCaption), kMessageOk);
+      ShowWarning(ui, MessageId::kLowSpaceFolderNotCreated);
     } else if (error.ok()) {
       error = folder_row_error_;
     }
   }
   if (low_space_) {
-    ui.ShowMessageDialog(MessageText(MessageId::kLowSpaceProgramEnds),
-                         MessageText(MessageId::kWarningCaption), kMessageOk);
+    ShowWarning(ui, MessageId::kLowSpaceProgramEnds);
     error = Status::NoSpace("a card without a folder could not be moved into folder \"0\"");
   }
   return error;

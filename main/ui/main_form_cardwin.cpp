@@ -48,13 +48,7 @@ struct TMainForm::CardWindowGlue final : CardWindowHost, TextFormOwner {
     CardWindowSettings w;
     w.width = s.TextWinWidth;
     w.height = s.TextWinHeight;
-    w.default_font.name = s.FontName;
-    w.default_font.size = s.FontSize;
-    w.default_font.charset = s.FontCharset;
-    w.default_font.color = static_cast<uint32_t>(s.FontColor);
-    w.default_font.bold = (s.FontStyle & 1) != 0;
-    w.default_font.italic = (s.FontStyle & 2) != 0;
-    w.default_font.underline = (s.FontStyle & 4) != 0;
+    w.default_font = DefaultCardFont(s);
     w.back_color = s.TextBackColor;
     return w;
   }

@@ -500,9 +500,7 @@ void TMainForm::FontActionExecute() {
 
 void TMainForm::ShowCardFont() {
   const store::CardRecord& card = Editor().EditCard();
-  tree_glue_->editor_view.SetBodyFont(CardFont{card.font_name, card.font_color, card.font_size,
-                                               card.font_charset, card.bold, card.italic,
-                                               card.underline});
+  tree_glue_->editor_view.SetBodyFont(CardFontOf(card));
   // The next save stores the card's own font.
   Editor().FontChanged = 1;
   Editor().TextChange();
