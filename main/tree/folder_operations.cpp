@@ -354,7 +354,8 @@ int MoveNodes(FolderTreeModel& form, TreeNode* target, TreeNode* source, CardRec
                                           : MoveCardNodes(form, target, source, edit_card);
   if (reloaded != 0) return 1;
   // The folder list is written whatever moved; one that cannot be written
-  // is rebuilt by the card store from the table.
+  // keeps the list before (replaced whole or not at all) until the next
+  // folder change writes it again.
   (void)WriteTreeFile(form);
   if (target_folder && target == tree.selected_node()) tree.SetExpanded(target, expanded);
   return 0;

@@ -85,8 +85,9 @@ Status CreateFolder(FolderTreeModel& form, std::string_view name, TreeNode* pare
   }
   TreeNode* node = form.tree().AddChild(parent, std::string(name), NodeInfo::Folder());
   form.tree().set_current_node(node);
-  // A folder list that cannot be written is not reported: the card store
-  // rebuilds it from the table when it is missing.
+  // A folder list that cannot be written is not reported: it keeps the
+  // list before (replaced whole or not at all) until the next folder
+  // change, and the card store rebuilds it from the table when it is missing.
   Status listed = WriteTreeFile(form);
   (void)listed;
   if (created != nullptr) *created = node;
