@@ -199,9 +199,10 @@ void ButtonBar::ButtonClick(BarButton button) {
   opened.reset();
   // Without quillmain's window there is no one to act.
   if (main == 0) return;
-  // Following rests while quillmain comes forward and acts.
+  // Following rests while quillmain acts. quillmain's window is not brought
+  // forward: its popup menus take their own grab, and an activation would
+  // only flash the window over the application in front.
   view_.StartTimer(kClickPauseMs);
-  windows_.SetForegroundWindow(main);
   bus_.PostMessage(main, kCommandMessage, Code(CodeOf(button)), static_cast<int32_t>(target));
 }
 
