@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <vector>
 
-#include "store/sjis.h"
+#include "platform/sjis.h"
 
 namespace quill {
 
@@ -15,7 +15,7 @@ constexpr char kBrowserClassValue[] = "BrowserClass";
 
 std::string WindowClass(WindowSystem& windows, WindowHandle window) {
   std::string name = windows.ClassName(window);
-  store::TruncateSjis(name, kWindowClassMax);
+  quill::TruncateSjis(name, kWindowClassMax);
   return name;
 }
 

@@ -7,7 +7,7 @@
 #include "platform/messages.h"
 #include "platform/text_codec.h"
 #include "platform/ui_messages.h"
-#include "store/sjis.h"
+#include "platform/sjis.h"
 #include "store/text_store.h"
 
 namespace quill {
@@ -124,7 +124,7 @@ void CardAppend::AppendToCard(const std::string& card_id, bool shift_down) {
 
 std::string CardAppend::TableRows(const std::string& text, bool* asked) {
   std::string rows;
-  for (std::string_view line : store::NonEmptyLines(text)) {
+  for (std::string_view line : quill::NonEmptyLines(text)) {
     if (line.find('\t') != std::string_view::npos) {
       rows.append(line);
       rows += "\r\n";

@@ -4,7 +4,7 @@
 #include <cstring>
 #include <optional>
 
-#include "store/sjis.h"
+#include "platform/sjis.h"
 
 namespace quill {
 
@@ -42,7 +42,7 @@ void ClipToolHost::LoadClipTools(std::vector<std::string> files, MenuItemOwner* 
       if (get_menu_data(i, caption.data(), &mode) == 1) break;
       caption.back() = '\0';
       std::string text(caption.data());
-      store::TruncateSjis(text, kCaptionMax);
+      quill::TruncateSjis(text, kCaptionMax);
       PopupEntry entry;
       entry.caption = std::move(text);
       entry.item = MagicMenuItem{owner, i, mode, static_cast<int>(k)};
@@ -116,7 +116,7 @@ std::optional<std::string> ClipToolHost::CallTool(int plugin, int tool,
 void ClipToolHost::RunClipTool(int plugin, int tool, int mode) {
   target_.KeepClipboardAfterPaste = false;
   std::string input = clipboard_.GetClipboardText();
-  store::TruncateSjis(input, kBufferSize - 1);
+  quill::TruncateSjis(input, kBufferSize - 1);
   // Only the user's own clipboard is kept for the restore after a paste:
   // after a copy or cut it was kept already, and paste-out's text is not
   // the user's.

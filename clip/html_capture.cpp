@@ -2,7 +2,7 @@
 
 #include "platform/clipboard.h"
 #include "platform/text_codec.h"
-#include "store/sjis.h"
+#include "platform/sjis.h"
 
 namespace quill {
 
@@ -11,7 +11,7 @@ namespace {
 std::string BaseOf(std::string_view url) {
   size_t after = 0;
   for (size_t i = 0; i < url.size();
-       i += store::IsSjisLead(static_cast<unsigned char>(url[i])) && i + 1 < url.size() ? 2 : 1) {
+       i += quill::IsSjisLead(static_cast<unsigned char>(url[i])) && i + 1 < url.size() ? 2 : 1) {
     if (url[i] == '/' || url[i] == '\\') after = i + 1;
   }
   return std::string(url.substr(0, after));
@@ -47,7 +47,7 @@ HtmlCaptureResult CaptureHtmlData(std::string_view data, bool capture) {
       continue;
     }
     // A double-byte character is passed over whole.
-    i += store::IsSjisLead(static_cast<unsigned char>(t[i])) && i + 1 < t.size() ? 2 : 1;
+    i += quill::IsSjisLead(static_cast<unsigned char>(t[i])) && i + 1 < t.size() ? 2 : 1;
   }
   if (!capture) return result;
   if (html_starts) result.html = CleanHtml(t.substr(i), result.resources);

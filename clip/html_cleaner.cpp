@@ -4,7 +4,7 @@
 #include <cstdint>
 
 #include "store/fold_key.h"
-#include "store/sjis.h"
+#include "platform/sjis.h"
 
 namespace quill {
 
@@ -17,7 +17,7 @@ constexpr size_t kMaxSkippedTagBytes = 100;
 constexpr std::string_view kNoDotName = "qb_file.fl";
 
 bool Lead(std::string_view s, size_t i) {
-  return store::IsSjisLead(static_cast<uint8_t>(s[i])) && i + 1 < s.size();
+  return quill::IsSjisLead(static_cast<uint8_t>(s[i])) && i + 1 < s.size();
 }
 
 bool IsAsciiLetter(char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'); }

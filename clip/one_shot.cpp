@@ -11,7 +11,7 @@
 #include "platform/text_codec.h"
 #include "platform/ui_messages.h"
 #include "store/card_row.h"
-#include "store/sjis.h"
+#include "platform/sjis.h"
 
 namespace quill {
 
@@ -188,7 +188,7 @@ void OneShot::RegisterFromClipboard() {
   // The one-shot folder must be there.
   const OneShotSettings settings = view_.CurrentOneShotSettings();
   std::string folder = settings.folder;
-  store::TruncateSjis(folder, store::card_row::kKubunLength);
+  quill::TruncateSjis(folder, store::card_row::kKubunLength);
   bool exists = false;
   {
     OpenedSet set = OpenOneShotSet(settings.data_set);

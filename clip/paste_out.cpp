@@ -3,9 +3,9 @@
 #include <algorithm>
 
 #include "clip/html_marker.h"
-#include "hook/key_map.h"
+#include "platform/protocol/key_map.h"
 #include "store/card_store.h"
-#include "store/sjis.h"
+#include "platform/sjis.h"
 
 namespace quill {
 
@@ -243,7 +243,7 @@ std::string PasteOut::HotKeyText(uint16_t word) {
   if (hotkey.Modifiers() & HotkeyWord::kCtrl) text += "Ctrl+";
   if (hotkey.Modifiers() & HotkeyWord::kAlt) text += "Alt+";
   std::string name = LayoutKeyName(hotkey.Key());
-  store::TruncateSjis(name, kKeyNameMax);
+  quill::TruncateSjis(name, kKeyNameMax);
   return text + name;
 }
 
@@ -271,7 +271,7 @@ void PasteOut::SuperKeyStatusClick() {
   for (size_t slot = 1; slot < kSuperKeySlotCount; ++slot) {
     MenuItem item;
     item.caption = "&" + std::to_string(slot) + ":" + HotKeyText(block_.SuperPasteKey(slot).value);
-    store::TruncateSjis(item.caption, kSuperKeyCaptionMax);
+    quill::TruncateSjis(item.caption, kSuperKeyCaptionMax);
     item.caption += ":";
     if (std::unique_ptr<store::CardRecord> card = FindCard(ids[slot], false)) {
       item.caption += card->title;

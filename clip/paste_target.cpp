@@ -1,7 +1,7 @@
 #include "clip/paste_target.h"
 
 #include "platform/protocol/shared_hook_block.h"
-#include "store/sjis.h"
+#include "platform/sjis.h"
 
 namespace quill {
 
@@ -28,7 +28,7 @@ constexpr size_t kPasteMessageList = 2;
 uint32_t Elapsed(Clock& clock, uint32_t since) { return clock.TickCount() - since; }
 
 std::string Cut(std::string s, size_t max) {
-  store::TruncateSjis(s, max);
+  quill::TruncateSjis(s, max);
   return s;
 }
 

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cstdio>
 
-#include "store/sjis.h"
+#include "platform/sjis.h"
 #include "store/value_store.h"
 
 namespace quill {
@@ -26,7 +26,7 @@ bool IsDoubleByteTerminator(char lead, char trail) {
 }
 
 bool IsLeadAt(std::string_view s, size_t i) {
-  return i + 1 < s.size() && store::IsSjisLead(static_cast<unsigned char>(s[i]));
+  return i + 1 < s.size() && quill::IsSjisLead(static_cast<unsigned char>(s[i]));
 }
 
 // Replaces every occurrence of name in text by value, the search going on
@@ -45,7 +45,7 @@ void ReplaceAll(std::string& text, std::string_view name, std::string_view value
     pos = text.find(name, from);
   }
   if (out.size() <= kMaxResultBytes) out.append(text, from, std::string::npos);
-  store::TruncateSjis(out, kMaxResultBytes);
+  quill::TruncateSjis(out, kMaxResultBytes);
   text = std::move(out);
 }
 
@@ -75,7 +75,7 @@ int JapaneseEraYear(int year, int month, int day) {
 }
 
 std::vector<std::string> SplitVariableNames(std::string_view text) {
-  text = store::CText(text);
+  text = quill::CText(text);
   std::vector<std::string> names;
   size_t i = 0;
   while (i < text.size()) {
@@ -112,7 +112,7 @@ std::vector<std::string> SplitVariableNames(std::string_view text) {
 }
 
 void VariableFill::SetSource(std::string_view text, std::string_view key) {
-  text_.assign(store::CText(text));
+  text_.assign(quill::CText(text));
   key_.assign(key);
 }
 
@@ -224,7 +224,7 @@ Status VariableFill::SaveValues() {
     joined += '\t';
   }
   if (!any) joined.clear();
-  store::TruncateSjis(joined, kMaxRememberedBytes);
+  quill::TruncateSjis(joined, kMaxRememberedBytes);
   return values_store_->Write(key_, joined);
 }
 

@@ -8,7 +8,7 @@
 #include "platform/headless/fault_env.h"
 #include "platform/headless/temp_dir.h"
 #include "platform/text_codec.h"
-#include "store/sjis.h"
+#include "platform/sjis.h"
 #include "store/value_store.h"
 
 namespace quill {
@@ -255,7 +255,7 @@ TEST_F(VariablesTest, RememberedTextIsCutOnACharacterBoundary) {
   ASSERT_TRUE(fill.SaveValues().ok());
   const std::string& stored = values_.texts[kKey];
   EXPECT_EQ(stored, std::string(98, 'x') + "\t" + wide.substr(0, 98));
-  EXPECT_EQ(store::SjisCharClass(stored, static_cast<long>(stored.size()) - 1), 2);
+  EXPECT_EQ(quill::SjisCharClass(stored, static_cast<long>(stored.size()) - 1), 2);
 }
 
 TEST_F(VariablesTest, SelectionIsInsertedOnceOrAskedFor) {
@@ -313,7 +313,7 @@ TEST_F(VariablesTest, OverlongNamesAndResultsStayWithinLimits) {
   big.ApplyValues();
   const std::string& result = big.GetResult();
   EXPECT_EQ(result.size(), kMaxResultBytes - 1);
-  EXPECT_EQ(store::SjisCharClass(result, static_cast<long>(result.size()) - 1), 2);
+  EXPECT_EQ(quill::SjisCharClass(result, static_cast<long>(result.size()) - 1), 2);
 }
 
 TEST(StoredValuesTest, RoundTripThroughTheValueStore) {

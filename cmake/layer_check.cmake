@@ -4,8 +4,14 @@
 # - libquillhook.so and quillpad link the contract library (quill_protocol)
 #   and nothing built from main/ or clip/;
 # - quill_protocol and the clip/ libraries link nothing built from main/;
+#   quill_protocol (the contract, with the key table) and quill_controls
+#   link nothing of store/ either: the Shift-JIS helpers they share with
+#   the store live in quill_platform, below all three;
 # - no source includes a header of a layer above its own (clip/ nothing of
-#   main/; platform/, hook/, buttonbar/ nothing of main/ or clip/).
+#   main/ and of hook/ only its exported header quillhook.h; platform/ and
+#   its contract nothing of store/, controls/, hook/, main/ or clip/;
+#   controls/ nothing of store/, main/ or clip/; hook/ and buttonbar/
+#   nothing of main/ or clip/).
 #
 # At configure time the link closure of each checked target is written to
 # layer_links.txt, and the shared library and programs are linked with a
@@ -47,7 +53,7 @@ function(quill_link_closure target out)
   set(${out} ${seen} PARENT_SCOPE)
 endfunction()
 
-set(quill_layer_targets quillhook quillpad quill_protocol quill_clip_core quill_clip_ui)
+set(quill_layer_targets quillhook quillpad quill_protocol quill_controls quill_clip_core quill_clip_ui)
 set(quill_layer_links "")
 set(quill_layer_maps "")
 set(quill_layer_missing "")

@@ -2,14 +2,14 @@
 #include <string_view>
 
 #include "controls/grid_model.h"
-#include "store/sjis.h"
+#include "platform/sjis.h"
 
 namespace quill {
 
 namespace {
 
 bool IsLead(std::string_view s, size_t i) {
-  return store::IsSjisLead(static_cast<unsigned char>(s[i])) && i + 1 < s.size();
+  return quill::IsSjisLead(static_cast<unsigned char>(s[i])) && i + 1 < s.size();
 }
 
 char AsciiUpper(char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c; }
@@ -40,7 +40,7 @@ bool IsMailAddress(std::string_view cell) {
   bool dot = false;
   for (size_t i = 0; i < cell.size(); ++i) {
     const char c = cell[i];
-    if (store::IsSjisLead(static_cast<unsigned char>(c))) return false;
+    if (quill::IsSjisLead(static_cast<unsigned char>(c))) return false;
     if (c == ',' || c == '*' || c == ';' || c == '^' || c == '\\') return false;
     if (c == '.') {
       if (i + 1 == cell.size() || cell[i + 1] == '.') return false;

@@ -5,7 +5,7 @@
 #include <utility>
 
 #include "platform/clipboard.h"
-#include "store/sjis.h"
+#include "platform/sjis.h"
 
 namespace quill {
 
@@ -126,7 +126,7 @@ void GridModel::ToCsv(std::string_view text, int col, int row, int insertRows) {
   Batch b(this);
   col = std::max(col, 1);
   row = std::max(row, 1);
-  const std::vector<std::string_view> lines = store::NonEmptyLines(text);
+  const std::vector<std::string_view> lines = quill::NonEmptyLines(text);
   const int count = static_cast<int>(lines.size());
   if (insertRows != 0) InsertRow(count);
   if (row + count > RowCount()) SetRowCount(row + count);

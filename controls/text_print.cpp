@@ -5,7 +5,7 @@
 #include <string_view>
 #include <utility>
 
-#include "store/sjis.h"
+#include "platform/sjis.h"
 
 namespace quill {
 
@@ -26,7 +26,7 @@ int Mm(int px, double dots_per_mm) {
 
 // Byte length of the character at pos: 2 for a lead byte with a byte after it.
 size_t CharLength(std::string_view text, size_t pos) {
-  return store::IsSjisLead(static_cast<unsigned char>(text[pos])) && pos + 1 < text.size() ? 2
+  return quill::IsSjisLead(static_cast<unsigned char>(text[pos])) && pos + 1 < text.size() ? 2
                                                                                              : 1;
 }
 

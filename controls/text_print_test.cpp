@@ -7,7 +7,7 @@
 #include <string>
 
 #include "platform/headless/fake_printer.h"
-#include "store/sjis.h"
+#include "platform/sjis.h"
 
 namespace quill {
 namespace {
@@ -67,7 +67,7 @@ TEST_F(TextPrintTest, WrapsLongLinesWithoutLosingOrSplittingCharacters) {
     if (i + 2 < lines.size()) {
       EXPECT_GE(line.size() + 1, fit) << "line " << i;
     }
-    EXPECT_NE(store::SjisCharClass(line, static_cast<long>(line.size()) - 1), 1);
+    EXPECT_NE(quill::SjisCharClass(line, static_cast<long>(line.size()) - 1), 1);
     joined += line;
   }
   EXPECT_EQ(joined, text.substr(0, text.size() - 7) + "end");

@@ -15,7 +15,7 @@
 #include <thread>
 
 #include "hook/hook_procedures.h"
-#include "hook/key_map.h"
+#include "platform/protocol/key_map.h"
 
 // Xlib last: its macros (Status, Bool, None) clash with other headers.
 #include "hook/x11_keyboard.h"

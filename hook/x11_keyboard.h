@@ -4,7 +4,7 @@
 // Include after every other header (it brings in Xlib).
 #pragma once
 
-#include "hook/key_map.h"
+#include "platform/protocol/key_map.h"
 #include "platform/x11/x11_support.h"
 
 namespace quill {

@@ -10,7 +10,7 @@
 #include "store/byte_order.h"
 #include "store/change_set.h"
 #include "store/recovery.h"
-#include "store/sjis.h"
+#include "platform/sjis.h"
 
 namespace quill::store {
 

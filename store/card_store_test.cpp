@@ -11,7 +11,7 @@
 #include "platform/headless/fault_env.h"
 #include "platform/headless/temp_dir.h"
 #include "store/card_test_support.h"
-#include "store/sjis.h"
+#include "platform/sjis.h"
 
 namespace quill::store {
 namespace {

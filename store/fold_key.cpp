@@ -4,7 +4,7 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "store/sjis.h"
+#include "platform/sjis.h"
 
 namespace quill::store {
 namespace {

@@ -4,7 +4,7 @@
 #include <cstring>
 
 #include "store/index_build.h"
-#include "store/sjis.h"
+#include "platform/sjis.h"
 
 namespace quill::store {
 namespace {

@@ -81,7 +81,7 @@
 #include "store/db_error.h"
 #include "store/index_build.h"
 #include "store/index_copy.h"
-#include "store/sjis.h"
+#include "platform/sjis.h"
 
 namespace quill::store {
 namespace {

@@ -10,7 +10,7 @@
 #include "store/index_copy.h"
 #include "store/index_file.h"
 #include "store/journal.h"
-#include "store/sjis.h"
+#include "platform/sjis.h"
 #include "store/table_file.h"
 
 namespace quill::store {

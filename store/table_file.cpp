@@ -7,7 +7,7 @@
 
 #include "store/byte_order.h"
 #include "store/db_error.h"
-#include "store/sjis.h"
+#include "platform/sjis.h"
 
 namespace quill::store {
 namespace {

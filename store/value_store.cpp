@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
-#include "store/sjis.h"
+#include "platform/sjis.h"
 #include "store/text_store.h"
 
 namespace quill::store {

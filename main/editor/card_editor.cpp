@@ -17,7 +17,7 @@
 #include "platform/ui.h"
 #include "platform/ui_messages.h"
 #include "store/card_store.h"
-#include "store/sjis.h"
+#include "platform/sjis.h"
 
 namespace quill {
 
@@ -95,7 +95,7 @@ size_t FittingInsertion(std::string_view inserted, size_t other_bytes, size_t li
   while (i < inserted.size()) {
     const auto c = static_cast<unsigned char>(inserted[i]);
     const bool pair = i + 1 < inserted.size() &&
-                      (store::IsSjisLead(c) || (c == '\r' && inserted[i + 1] == '\n'));
+                      (quill::IsSjisLead(c) || (c == '\r' && inserted[i + 1] == '\n'));
     const size_t n = pair ? 2 : 1;
     if (i + n > room) break;
     i += n;

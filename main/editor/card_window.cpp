@@ -12,7 +12,7 @@
 #include "platform/ui_messages.h"
 #include "platform/window_system.h"
 #include "store/card_store.h"
-#include "store/sjis.h"
+#include "platform/sjis.h"
 
 namespace quill {
 namespace {
@@ -26,7 +26,7 @@ constexpr const char* kStayTopOff = "常にＱｂの上";
 std::string_view FirstChars(std::string_view s, size_t n) {
   size_t i = 0;
   for (size_t chars = 0; i < s.size() && chars < n; ++chars) {
-    i += (store::IsSjisLead(static_cast<unsigned char>(s[i])) && i + 1 < s.size()) ? 2 : 1;
+    i += (quill::IsSjisLead(static_cast<unsigned char>(s[i])) && i + 1 < s.size()) ? 2 : 1;
   }
   return s.substr(0, i);
 }
@@ -35,7 +35,7 @@ std::string_view FirstChars(std::string_view s, size_t n) {
 
 std::string FitTitle(std::string_view title) {
   std::string t(title);
-  store::TruncateSjis(t, kCardWindowTitleBytes);
+  quill::TruncateSjis(t, kCardWindowTitleBytes);
   return t;
 }
 
@@ -43,17 +43,17 @@ std::string TitleFromBody(std::string_view selection, std::string_view body) {
   std::string s(selection.empty() ? body.substr(0, std::min<size_t>(80, body.size()))
                                   : FirstChars(selection, 40));
   // A cut at 80 bytes may leave half a character at the end.
-  if (selection.empty()) store::TruncateSjis(s, s.size());
+  if (selection.empty()) quill::TruncateSjis(s, s.size());
   size_t lead = 0;
   while (lead < s.size() &&
          (s[lead] == '\r' || s[lead] == '\n' || s[lead] == ' ' || s[lead] == '\t')) {
     ++lead;
   }
   s.erase(0, lead);
-  store::TrimBoth(s);
+  quill::TrimBoth(s);
   if (s.empty()) return s;
-  store::TruncateSjis(s, 40);
-  store::CutAtCR(s);
+  quill::TruncateSjis(s, 40);
+  quill::CutAtCR(s);
   return s;
 }
 

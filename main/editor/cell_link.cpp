@@ -3,7 +3,7 @@
 #include <vector>
 
 #include "store/card_store.h"
-#include "store/sjis.h"
+#include "platform/sjis.h"
 
 namespace quill {
 namespace {
@@ -21,7 +21,7 @@ std::string_view Trimmed(std::string_view s) {
 bool IsMailText(std::string_view s) {
   bool at_sign = false;
   for (char c : s) {
-    if (store::IsSjisLead(static_cast<unsigned char>(c))) return false;
+    if (quill::IsSjisLead(static_cast<unsigned char>(c))) return false;
     if (c == '@') at_sign = true;
   }
   return at_sign;

@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "store/sjis.h"
+#include "platform/sjis.h"
 
 namespace quill {
 
@@ -78,7 +78,7 @@ namespace {
 std::string_view FirstCharacters(std::string_view s, size_t n) {
   size_t i = 0;
   for (size_t count = 0; count < n && i < s.size(); ++count) {
-    i += store::IsSjisLead(static_cast<unsigned char>(s[i])) && i + 1 < s.size() ? 2 : 1;
+    i += quill::IsSjisLead(static_cast<unsigned char>(s[i])) && i + 1 < s.size() ? 2 : 1;
   }
   return s.substr(0, i);
 }
@@ -93,16 +93,16 @@ std::optional<std::string> TitleFromText(std::string_view text, std::string_view
   } else {
     t = std::string(text.substr(0, 80));
     // A double-byte character cut at byte 80 goes whole.
-    if (text.size() > 80 && store::SjisCharClass(text, 80) == 2) t.pop_back();
+    if (text.size() > 80 && quill::SjisCharClass(text, 80) == 2) t.pop_back();
   }
   const size_t lead = t.find_first_not_of("\r\n \t");
   t.erase(0, lead == std::string::npos ? t.size() : lead);
-  store::TrimBoth(t);
+  quill::TrimBoth(t);
   if (t.empty()) return std::nullopt;
   const size_t brk = t.find_first_of("\r\n");
   if (brk != std::string::npos && brk < 40) t.erase(brk);
-  store::TrimRight(t);
-  store::TruncateSjis(t, limit);
+  quill::TrimRight(t);
+  quill::TruncateSjis(t, limit);
   if (t.empty()) return std::nullopt;
   return t;
 }

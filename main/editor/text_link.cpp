@@ -8,12 +8,12 @@
 #include "platform/text_codec.h"
 #include "platform/ui.h"
 #include "platform/ui_messages.h"
-#include "store/sjis.h"
+#include "platform/sjis.h"
 
 namespace quill {
 namespace {
 
-bool IsLead(char c) { return store::IsSjisLead(static_cast<unsigned char>(c)); }
+bool IsLead(char c) { return quill::IsSjisLead(static_cast<unsigned char>(c)); }
 
 // The characters that end a link and stop the scan back to its start.
 bool IsDelimiter(char c) {

@@ -14,7 +14,7 @@
 #include "platform/ui.h"
 #include "platform/ui_messages.h"
 #include "store/card_store.h"
-#include "store/sjis.h"
+#include "platform/sjis.h"
 
 namespace quill {
 
@@ -138,7 +138,7 @@ void ExportLayout::Append(const store::CardRecord& card, std::string* out) {
 bool TitleToFileName(std::string& title) {
   for (size_t i = 0; i < title.size();) {
     const unsigned char c = static_cast<unsigned char>(title[i]);
-    if (store::IsSjisLead(c) && i + 1 < title.size()) {
+    if (quill::IsSjisLead(c) && i + 1 < title.size()) {
       i += 2;
       continue;
     }
@@ -163,7 +163,7 @@ std::string CardFileName(std::string title, const char* default_ext,
   const std::string& slash = Replacement('/');
   for (size_t i = 0; i < name.size();) {
     const unsigned char c = static_cast<unsigned char>(name[i]);
-    if (store::IsSjisLead(c) && i + 1 < name.size()) {
+    if (quill::IsSjisLead(c) && i + 1 < name.size()) {
       i += 2;
     } else if (c == '/' || c == '\0') {
       name.replace(i, 1, slash);

@@ -14,7 +14,7 @@
 #include "platform/ui.h"
 #include "store/byte_order.h"
 #include "store/card_store.h"
-#include "store/sjis.h"
+#include "platform/sjis.h"
 
 namespace quill {
 
@@ -44,7 +44,7 @@ std::string RenamedPath(const std::string& path, const TransferWriteOptions& o) 
 
 // A text field as the table stores it: blank padded, maybe NUL ended.
 std::string_view StoredText(const char* field, size_t length) {
-  return store::CText(store::WithoutTrailingBlanks(std::string_view(field, length)));
+  return quill::CText(quill::WithoutTrailingBlanks(std::string_view(field, length)));
 }
 
 uint64_t IdKey(uint32_t ctime, uint32_t ctick) { return (uint64_t{ctime} << 32) | ctick; }
@@ -258,8 +258,8 @@ int ReadTransferFile(TransferContext& ctx, const std::string& path, int is_folde
       break;
     }
     // A folder path longer than the field is cut before its folders are made.
-    store::TruncateSjis(in.folder, store::card_row::kKubunLength);
-    store::TrimRight(in.folder);
+    quill::TruncateSjis(in.folder, store::card_row::kKubunLength);
+    quill::TrimRight(in.folder);
     if (in.text.size() >= store::kCardTextCapacity) {
       res.too_long.push_back(in.title);
       continue;

@@ -4,7 +4,7 @@
 
 #include "store/card_row.h"
 #include "store/card_store.h"
-#include "store/sjis.h"
+#include "platform/sjis.h"
 
 namespace quill {
 
@@ -157,9 +157,9 @@ void FillCardFromTransfer(const TransferCard& in, store::CardRecord* card) {
   card->text = in.text;
   card->text_guard = store::kTextLoaded;
   card->title = in.title;
-  store::TruncateSjis(card->title, store::card_row::kTitleStored);
+  quill::TruncateSjis(card->title, store::card_row::kTitleStored);
   card->source = in.source;
-  store::TruncateSjis(card->source, store::card_row::kSourceLength);
+  quill::TruncateSjis(card->source, store::card_row::kSourceLength);
   card->one_shot_paste = static_cast<uint8_t>(in.one_shot_paste);
   card->ctime = in.ctime;
   card->ctick = in.ctick;
@@ -175,7 +175,7 @@ void FillCardFromTransfer(const TransferCard& in, store::CardRecord* card) {
   card->font_size = in.font_size;
   card->font_color = in.font_color;
   card->font_name = in.font_name;
-  store::TruncateSjis(card->font_name, store::card_row::kFontNameLength);
+  quill::TruncateSjis(card->font_name, store::card_row::kFontNameLength);
   card->font_charset = in.charset;
   card->locked = in.locked != 0;
   for (size_t i = 0; i < in.widths.size() && i < card->column_widths.size(); ++i) {

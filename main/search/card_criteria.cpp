@@ -7,7 +7,7 @@
 #include "platform/clock.h"
 #include "store/card_store.h"
 #include "store/fold_key.h"
-#include "store/sjis.h"
+#include "platform/sjis.h"
 
 namespace quill {
 
@@ -141,7 +141,7 @@ SearchCriteria BuildCriteria(const CardSearchForm& form) {
     if (!word.empty()) c.words.push_back(std::move(word));
   }
   std::string source = form.source;
-  store::TruncateSjis(source, kSourceCriterionBytes);
+  quill::TruncateSjis(source, kSourceCriterionBytes);
   c.source = store::FoldSjisKey(source);
   RangeKeys(form.create_from, form.create_to, &c.create_start, &c.create_end);
   RangeKeys(form.update_from, form.update_to, &c.update_start, &c.update_end);
@@ -150,7 +150,7 @@ SearchCriteria BuildCriteria(const CardSearchForm& form) {
 
 bool TextHasWords(const SearchCriteria& criteria, std::string_view text, std::string* folded) {
   if (criteria.words.empty()) return true;
-  std::string_view t = store::CText(text);
+  std::string_view t = quill::CText(text);
   if (criteria.fuzzy) {
     store::FoldSjisKeyInto(t, folded);
     t = *folded;

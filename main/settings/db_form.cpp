@@ -6,7 +6,7 @@
 #include "platform/ui.h"
 #include "platform/ui_messages.h"
 #include "store/card_store.h"
-#include "store/sjis.h"
+#include "platform/sjis.h"
 
 namespace quill {
 
@@ -15,7 +15,7 @@ DbForm::DbForm(FileEnv& env, std::string program_folder, Ui& ui)
 
 bool DbForm::Button1Click() {
   std::string name = Meisyou;
-  store::TrimBoth(name);
+  quill::TrimBoth(name);
   if (name.empty()) return false;
   Meisyou = name;
   // The list keeps name and folder as one value split at TABs.

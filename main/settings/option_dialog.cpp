@@ -9,7 +9,7 @@
 #include "platform/protocol/shared_hook_block.h"
 #include "platform/ui.h"
 #include "platform/ui_messages.h"
-#include "store/sjis.h"
+#include "platform/sjis.h"
 
 namespace quill {
 
@@ -38,7 +38,7 @@ std::string StripTrailingSlashes(std::string path) {
 
 std::optional<int32_t> FoldCountFromText(const std::string& text) {
   std::string t = text;
-  store::TrimBoth(t);
+  quill::TrimBoth(t);
   if (!t.empty() && t.front() == '+') t.erase(0, 1);
   int32_t n = 0;
   const char* end = t.data() + t.size();

@@ -21,7 +21,7 @@
 #include "store/byte_order.h"
 #include "store/card_row.h"
 #include "store/card_store.h"
-#include "store/sjis.h"
+#include "platform/sjis.h"
 
 namespace quill {
 
@@ -135,7 +135,7 @@ uint64_t PathHash(std::string_view path) {
 // it: without its trailing blanks, up to its first NUL.
 std::string_view StoredText(std::string_view row, size_t offset, size_t length) {
   // Byte 0 of a stored row is its deleted flag; the fields follow.
-  return store::CText(store::WithoutTrailingBlanks(row.substr(1 + offset, length)));
+  return quill::CText(quill::WithoutTrailingBlanks(row.substr(1 + offset, length)));
 }
 
 // One run of LoadFolderTree.
@@ -549,7 +549,7 @@ Status TreeLoader::ReadListedRows(const std::vector<int64_t>& rows) {
           std::string cut;
           if (title.size() > kTitleStored) {
             cut.assign(title);
-            store::TruncateSjis(cut, kTitleStored);
+            quill::TruncateSjis(cut, kTitleStored);
             title = cut;
           }
           row.folder_row = title == store::FolderMarkerTitle;

@@ -38,7 +38,7 @@
 #include "main/ui/main_form_tree_glue.h"
 #include "main/ui/widget_text.h"
 #include "platform/text_codec.h"
-#include "store/sjis.h"
+#include "platform/sjis.h"
 
 namespace quill {
 
@@ -299,7 +299,7 @@ void TMainForm::TreeGlue::SetupEditorControls() {
     std::string bytes = ToCp932(f->Title->text());
     if (bytes.size() <= kTitleLimitBytes) return;
     const int cursor = f->Title->cursorPosition();
-    store::TruncateSjis(bytes, kTitleLimitBytes);
+    quill::TruncateSjis(bytes, kTitleLimitBytes);
     const QString cut = FromCp932(bytes);
     f->Title->setText(cut);
     f->Title->setCursorPosition(std::min(cursor, static_cast<int>(cut.size())));

@@ -9,7 +9,7 @@
 #include <cstdint>
 #include <functional>
 
-#include "hook/key_map.h"
+#include "platform/protocol/key_map.h"
 
 class QCheckBox;
 class QKeyEvent;

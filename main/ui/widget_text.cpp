@@ -2,7 +2,7 @@
 
 #include "platform/qt/cp932_text.h"
 #include "platform/text_codec.h"
-#include "store/sjis.h"
+#include "platform/sjis.h"
 
 namespace quill {
 
@@ -22,7 +22,7 @@ void WalkCharacters(const QString& text, const std::string& bytes, Step step) {
     size_t n = 1;
     if (text[unit] == QChar('\n')) {
       n = unit > 0 && text[unit - 1] == QChar('\r') ? 1 : 2;
-    } else if (store::IsSjisLead(static_cast<unsigned char>(bytes[at]))) {
+    } else if (quill::IsSjisLead(static_cast<unsigned char>(bytes[at]))) {
       n = 2;
     }
     const bool pair = text[unit].isHighSurrogate() && unit + 1 < text.size() &&

@@ -5,7 +5,7 @@
 #include <cassert>
 #include <cstring>
 
-#include "store/sjis.h"
+#include "platform/sjis.h"
 
 namespace quill {
 
@@ -118,12 +118,12 @@ void SharedHookBlock::PushFocusPair(const FocusPair& p) {
 
 std::string SharedHookBlock::ReadText(size_t off, size_t size) const {
   const char* p = reinterpret_cast<const char*>(bytes_.data() + off);
-  return std::string(p, store::FieldTextLength(p, size));
+  return std::string(p, quill::FieldTextLength(p, size));
 }
 
 void SharedHookBlock::WriteText(size_t off, size_t size, std::string_view text) {
-  std::string t(store::CText(text));
-  store::TruncateSjis(t, size - 1);
+  std::string t(quill::CText(text));
+  quill::TruncateSjis(t, size - 1);
   std::memcpy(bytes_.data() + off, t.data(), t.size());
   std::memset(bytes_.data() + off + t.size(), 0, size - t.size());
 }
@@ -158,7 +158,7 @@ void SharedHookBlock::SetBrowserClasses(const std::vector<std::string>& names) {
   size_t n = 0;
   for (const std::string& name : names) {
     if (n == kBrowserClassCount) break;
-    if (store::CText(name).empty()) continue;
+    if (quill::CText(name).empty()) continue;
     SetBrowserClass(n++, name);
   }
   for (; n < kBrowserClassCount; ++n) SetBrowserClass(n, "");

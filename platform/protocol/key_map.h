@@ -13,7 +13,7 @@
 #include <string>
 #include <vector>
 
-#include "hook/hook_block.h"
+#include "platform/protocol/shared_hook_block.h"
 
 namespace quill {
 

@@ -17,7 +17,7 @@
 #include <string_view>
 #include <vector>
 
-namespace quill::store {
+namespace quill {
 
 inline bool IsSjisLead(unsigned char c) {
   return (c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC);
@@ -94,4 +94,4 @@ void CutAtLF(std::string& s);
 // src, becomes a blank). Writes no NUL.
 void FixedFieldCopy(char* dst, std::string_view src, size_t n);
 
-}  // namespace quill::store
+}  // namespace quill

@@ -1,4 +1,4 @@
-#include "hook/key_map.h"
+#include "platform/protocol/key_map.h"
 
 #include <cstdio>
 

@@ -1,6 +1,6 @@
 // The keyboard map from the server's keysyms to virtual keys, on a small
 // Japanese and a small US keyboard, and the names of hot keys.
-#include "hook/key_map.h"
+#include "platform/protocol/key_map.h"
 
 #include <gtest/gtest.h>
 

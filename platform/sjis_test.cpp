@@ -1,10 +1,10 @@
-#include "store/sjis.h"
+#include "platform/sjis.h"
 
 #include <gtest/gtest.h>
 
 #include <string>
 
-namespace quill::store {
+namespace quill {
 namespace {
 
 using std::string;
@@ -157,4 +157,4 @@ TEST(SjisFieldTest, FieldTextLengthStopsAtNulOrWidth) {
 }
 
 }  // namespace
-}  // namespace quill::store
+}  // namespace quill

@@ -1,9 +1,9 @@
-#include "store/sjis.h"
+#include "platform/sjis.h"
 
 #include <cstdint>
 #include <cstring>
 
-namespace quill::store {
+namespace quill {
 
 size_t FieldTextLength(const char* p, size_t n) {
   const void* nul = std::memchr(p, 0, n);
@@ -104,4 +104,4 @@ std::vector<std::string_view> NonEmptyLines(std::string_view text) {
   return lines;
 }
 
-}  // namespace quill::store
+}  // namespace quill
