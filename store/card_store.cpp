@@ -232,6 +232,7 @@ Status CardRecord::Open(bool probe, std::string_view folder_path) {
 
 Status CardRecord::Close() {
   keep_open = false;
+  store_.texts().set_keep_open(false);
   Status s = store_.cards().Close();
   s = First(s, store_.texts().Close());
   return First(s, store_.values().Close());
@@ -239,8 +240,11 @@ Status CardRecord::Close() {
 
 Status CardRecord::SetOpenFlag(bool flag) {
   keep_open = flag;
+  // The texts read by the loop keep their table open as well.
+  store_.texts().set_keep_open(flag);
   if (flag) return store_.cards().Open();
-  return First(store_.cards().Close(), store_.texts().Close());
+  Status s = First(store_.cards().Close(), store_.texts().Close());
+  return First(s, store_.values().Close());
 }
 
 void CardRecord::Clear() {
@@ -539,6 +543,9 @@ Status CardRecord::Erase(std::string_view card_id) {
     if (s.ok()) s = change.MarkDeleted(table, target);
     if (s.ok()) s = change.Commit();
   }
+  // A loop that keeps the card table open keeps the other two open too;
+  // a failure closes them.
+  if (keep_open && s.ok()) return s;
   s = First(s, store_.texts().Close());
   s = First(s, store_.values().Close());
   return First(s, table.Close());

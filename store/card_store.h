@@ -199,8 +199,9 @@ class CardRecord {
   Status Open(bool probe, std::string_view folder_path = {});
   // Clears keep_open and closes the card table and the stores.
   Status Close();
-  // Sets keep_open and opens the card table; clearing it closes the card
-  // table and the text body store.
+  // Sets keep_open and opens the card table; the texts read meanwhile
+  // keep the text body store open too. Clearing it closes the card table
+  // and both stores.
   Status SetOpenFlag(bool flag);
   void SetRecNo(int64_t r) { row = r; }
   // key_name "KUBUN" or "TEXT_ID": the first live row whose key starts
@@ -222,7 +223,8 @@ class CardRecord {
   // has the id.
   Status Restore(std::string_view card_id);
   // Erases the card with this id (or, when empty, the current row): its
-  // text chunks, its values, and its row (marked deleted).
+  // text chunks, its values, and its row (marked deleted). With keep_open
+  // the three tables stay open for the next one.
   Status Erase(std::string_view card_id = {});
   // The tidy-up of the complete delete: purges freed text chunks, packs
   // the value store, packs the card table and rebuilds its indexes, or

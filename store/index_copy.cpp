@@ -143,6 +143,17 @@ bool IndexCopy::Remove(std::string_view key, uint32_t row) {
       p = {p.chunk + 1, 0};
       continue;
     }
+    // A chunk whose last key is the key holds only that key from p on:
+    // only the rows need looking at.
+    if (p.pos + 1 < c.size() && Compare(key, KeyOf(c.back())) == 0) {
+      auto it = std::find_if(c.begin() + static_cast<ptrdiff_t>(p.pos), c.end(),
+                             [row](const Entry& e) { return e.row == row; });
+      if (it == c.end()) {
+        p = {p.chunk + 1, 0};
+        continue;
+      }
+      p.pos = static_cast<size_t>(it - c.begin());
+    }
     const std::string_view k = KeyOf(c[p.pos]);
     if (Compare(key, k) != 0) return false;
     if (c[p.pos].row != row) {

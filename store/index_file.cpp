@@ -61,6 +61,16 @@
 // owns the index may keep the copy from one open to the next while its
 // data set's journal session lasts (record_table.h).
 //
+// Finding the entry of one row among many equal keys (a folder of
+// thousands of cards all keyed by the same path) would mean stepping
+// through the whole run of them. The first time such a walk runs long, the
+// open index reads its file once, in order, and remembers the leaf that
+// holds each row and the parent of each page (the row map); every insert,
+// split and delete then keeps the map in step, and the entry of a row is
+// reached by climbing from its leaf to the root. The map is only a guide:
+// a path that does not check out (a damaged index) drops it, and the walk
+// through the file decides.
+//
 // A bulk build sorts {row, key} records externally (index_build.h), cuts
 // the file to length 0 and writes the tree bottom-up in one pass: full
 // leaves, and above them pages whose separators are the last key read
@@ -99,6 +109,9 @@ constexpr uint32_t kScanPages = 128;
 // kMaxCopyBytes is held in memory.
 constexpr uint32_t kSeeksBeforeCopy = 32;
 constexpr uint64_t kMaxCopyBytes = uint64_t{64} << 20;
+// Entries stepped over in search of one row's entry before the row map is
+// made.
+constexpr uint32_t kShortWalk = 32;
 
 uint64_t EntrySizeFor(uint64_t key_length) { return ((key_length - 1) & ~uint64_t{3}) + 12; }
 
@@ -264,6 +277,28 @@ class PageCache {
   size_t taken_ = 0;  // pages stored in a slot that held another since the last growth
 };
 
+// Where each row's entry lives and each page's parent, for an open index
+// (see the file comment). 0 means unknown.
+class RowMap {
+ public:
+  uint32_t LeafOf(uint32_t row) const { return row < leaf_.size() ? leaf_[row] : 0; }
+  uint32_t ParentOf(uint32_t page) const { return page < parent_.size() ? parent_[page] : 0; }
+  void SetLeaf(uint32_t row, uint32_t page) { Put(leaf_, row, page); }
+  void SetParent(uint32_t page, uint32_t parent) { Put(parent_, page, parent); }
+
+ private:
+  static void Put(std::vector<uint32_t>& v, uint32_t at, uint32_t value) {
+    if (at >= v.size()) {
+      if (value == 0) return;
+      v.resize(std::max<size_t>(size_t{at} + 1, v.size() + v.size() / 2), 0);
+    }
+    v[at] = value;
+  }
+
+  std::vector<uint32_t> leaf_;    // by row
+  std::vector<uint32_t> parent_;  // by page
+};
+
 struct PageBuf {
   uint32_t page = 0;  // 0: holds nothing
   int pos = 0;        // entry (leaf) or child (internal) the path went through
@@ -348,6 +383,16 @@ struct IndexFile::Impl {
   std::unique_ptr<IndexCopy> copy;
   bool no_memory_copy = false;
   uint32_t seeks_since_change = 0;
+  // The row map (see the file comment), once a walk for one row ran long.
+  std::unique_ptr<RowMap> rows_map;
+  bool no_rows_map = false;
+  // Reads the file once to make the row map; a failure leaves the walks to
+  // the file while the index stays open.
+  void MakeRowMap();
+  // Puts the path on the entry {key, row} by the row map; false when the
+  // map does not lead there (then the map is dropped).
+  bool PathToRow(std::string_view key, uint32_t row);
+  void DropRowMap() { rows_map.reset(); }
   // The rows of every entry in key order, or (with keys) the entries into
   // keys.
   Status ScanAll(std::vector<uint32_t>* rows, IndexCopy* keys = nullptr);
@@ -728,6 +773,86 @@ void IndexFile::Impl::MaybeHoldInMemory() {
 
 void IndexFile::Impl::Changed() { seeks_since_change = 0; }
 
+void IndexFile::Impl::MakeRowMap() {
+  if (rows_map || no_rows_map || !Usable().ok()) return;
+  const uint32_t pages = next_free();
+  auto map = std::make_unique<RowMap>();
+  std::vector<char> buf(size_t{kScanPages} * kPageSize);
+  for (uint32_t first = 1; first < pages; first += kScanPages) {
+    const uint32_t n = std::min(kScanPages, pages - first);
+    size_t got = 0;
+    Status s = file->ReadAt(uint64_t{first} * kPageSize, buf.data(), size_t{n} * kPageSize, &got);
+    if (!s.ok() || got != size_t{n} * kPageSize) {
+      no_rows_map = true;
+      return;
+    }
+    for (uint32_t i = 0; i < n; ++i) {
+      const char* d = buf.data() + size_t{i} * kPageSize;
+      const uint32_t c = Count(d);
+      if (c > kpp()) {
+        no_rows_map = true;
+        return;
+      }
+      uint32_t children = Child(d, c);
+      for (uint32_t j = 0; j < c; ++j) children |= Child(d, j);
+      if (children == 0) {
+        for (uint32_t j = 0; j < c; ++j) map->SetLeaf(Row(d, j), first + i);
+        continue;
+      }
+      for (uint32_t j = 0; j <= c; ++j) {
+        const uint32_t child = Child(d, j);
+        if (child != 0 && child < pages) map->SetParent(child, first + i);
+      }
+    }
+  }
+  rows_map = std::move(map);
+}
+
+bool IndexFile::Impl::PathToRow(std::string_view key, uint32_t row) {
+  if (!rows_map) return false;
+  uint32_t page = rows_map->LeafOf(row);
+  if (page == 0) return false;
+  // The pages from the leaf up to the root, then walked down.
+  std::array<uint32_t, kMaxDepth> chain;
+  size_t depth = 0;
+  auto give_up = [&] {
+    rows_map.reset();
+    no_rows_map = true;
+    path_len = 0;
+    current = false;
+    return false;
+  };
+  while (true) {
+    if (depth == kMaxDepth) return give_up();
+    chain[depth++] = page;
+    if (page == root()) break;
+    page = rows_map->ParentOf(page);
+    if (page == 0) return give_up();
+  }
+  std::reverse(chain.begin(), chain.begin() + static_cast<ptrdiff_t>(depth));
+  StartWalk(0);
+  for (size_t level = 0; level < depth; ++level) {
+    if (!Enter().ok() || !Load(level, chain[level]).ok()) return give_up();
+    PageBuf& b = *levels[level];
+    const char* d = b.data.data();
+    const uint32_t c = Count(d);
+    uint32_t j = 0;
+    if (level + 1 < depth) {
+      while (j <= c && Child(d, j) != chain[level + 1]) ++j;
+      if (j > c) return give_up();
+    } else {
+      while (j < c && (Row(d, j) != row || Child(d, j) != 0 || CompareValue(key, Key(d, j)) != 0)) {
+        ++j;
+      }
+      if (j == c) return give_up();
+    }
+    b.pos = static_cast<int>(j);
+  }
+  path_len = depth;
+  current = true;
+  return true;
+}
+
 Status IndexFile::Impl::InsertEntry(std::string_view key, uint32_t row) {
   const uint32_t E = esize(), K = kpp(), kl = klen();
   std::string carried(key);
@@ -749,6 +874,13 @@ Status IndexFile::Impl::InsertEntry(std::string_view key, uint32_t row) {
     std::memcpy(at + 8, carried.data(), kl);
     PutU32(at + E, right_child);
     PutU32(d, c + 1);
+    if (rows_map) {
+      if (level == leaf_level) {
+        rows_map->SetLeaf(carried_row, b.page);
+      } else {
+        rows_map->SetParent(right_child, b.page);
+      }
+    }
     if (c + 1 <= K) return WritePage(b.page, d);
 
     // Split.
@@ -764,6 +896,15 @@ Status IndexFile::Impl::InsertEntry(std::string_view key, uint32_t row) {
     PutU32(&hdr[4], right_no + 1);
     dirty = true;
     QUILL_RETURN_IF_ERROR(WritePage(right_no, right.data()));
+    if (rows_map) {
+      // What moved to the right page: rows of a leaf, children otherwise.
+      const char* rd = right.data();
+      if (level == leaf_level) {
+        for (uint32_t j = 0; j < n - h; ++j) rows_map->SetLeaf(Row(rd, j), right_no);
+      } else {
+        for (uint32_t j = 0; j <= n - h; ++j) rows_map->SetParent(Child(rd, j), right_no);
+      }
+    }
 
     if (level == 0) {
       // The root split: a new root above it holds the promoted key.
@@ -778,6 +919,10 @@ Status IndexFile::Impl::InsertEntry(std::string_view key, uint32_t row) {
       PutU32(r + 4 + E, right_no);
       QUILL_RETURN_IF_ERROR(WritePage(root_no, r));
       PutU32(&hdr[0], root_no);
+      if (rows_map) {
+        rows_map->SetParent(b.page, root_no);
+        rows_map->SetParent(right_no, root_no);
+      }
       Invalidate();  // every page is one level deeper now
       return Status::Ok();
     }
@@ -796,6 +941,7 @@ Status IndexFile::Impl::DeleteEntry() {
   const uint32_t c = Count(d);
   const uint32_t i = static_cast<uint32_t>(leaf.pos);
   current = false;
+  if (rows_map) rows_map->SetLeaf(Row(d, i), 0);
   if (i + 1 < c) {
     char* at = Entry(d, i);
     std::memmove(at, at + E, size_t{c - 1 - i} * E + 4);
@@ -1059,6 +1205,8 @@ Status IndexFile::Build(const std::vector<FieldLayout>& fields, RowSource& rows)
   m.levels.clear();
   m.cache.Clear();
   m.copy.reset();
+  m.DropRowMap();
+  m.no_rows_map = false;
   m.Changed();
   m.path_len = 0;
   m.current = false;
@@ -1182,6 +1330,37 @@ Status IndexFile::MatchingRows(std::string_view value, std::vector<uint32_t>* ro
   return Status::Ok();
 }
 
+Status IndexFile::SeekRow(std::string_view key, uint32_t row, bool* found) {
+  Impl& m = *impl_;
+  *found = false;
+  if (m.rows_map && m.PathToRow(key, row)) {
+    *found = true;
+    return Status::Ok();
+  }
+  uint32_t e = 0;
+  QUILL_RETURN_IF_ERROR(Seek(key, &e));
+  uint32_t steps = 0;
+  while (e != 0 && Compare(key, CurrentKey()) == 0) {
+    if (e == row) {
+      *found = true;
+      return Status::Ok();
+    }
+    if (++steps == kShortWalk && !m.rows_map && !m.no_rows_map) {
+      // A long run of equal keys: the row map takes over, or, when it does
+      // not lead there, the walk starts again and goes to the end.
+      m.MakeRowMap();
+      if (m.PathToRow(key, row)) {
+        *found = true;
+        return Status::Ok();
+      }
+      QUILL_RETURN_IF_ERROR(Seek(key, &e));
+      continue;
+    }
+    QUILL_RETURN_IF_ERROR(Next(&e));
+  }
+  return Status::Ok();
+}
+
 std::string_view IndexFile::CurrentKey() const {
   const Impl& m = *impl_;
   if (!m.current) return {};
@@ -1204,6 +1383,7 @@ Status IndexFile::Insert(std::string_view key, uint32_t row) {
   Status s = m.InsertEntry(key, row);
   if (!s.ok()) {
     m.copy.reset();
+    m.DropRowMap();
     return s;
   }
   if (m.copy) m.copy->Insert(key, row);
@@ -1220,6 +1400,7 @@ Status IndexFile::DeleteCurrent() {
   Status s = m.DeleteEntry();
   // A copy that does not hold the entry does not follow the file.
   if (!s.ok() || (m.copy && !m.copy->Remove(key, row))) m.copy.reset();
+  if (!s.ok()) m.DropRowMap();
   return s;
 }
 
@@ -1237,6 +1418,7 @@ Status IndexFile::Close() {
   m.levels.clear();
   m.cache.Clear();
   m.copy.reset();
+  m.DropRowMap();
   m.Changed();
   m.path_len = 0;
   m.current = false;

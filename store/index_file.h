@@ -112,6 +112,11 @@ class IndexFile {
   // not, nothing was looked at. Leaves no current entry.
   Status MatchingRows(std::string_view value, std::vector<uint32_t>* rows, uint32_t* after,
                       bool* done);
+  // Positions on the entry {key, row} (key as KeyOfRow gives it): *found
+  // tells whether the index has it; when not, the position is undefined.
+  // Among many equal keys the entry is found through the row map
+  // (index_file.cpp) instead of a walk over all of them.
+  Status SeekRow(std::string_view key, uint32_t row, bool* found);
   // The key of the current entry (key_length() bytes).
   std::string_view CurrentKey() const;
 

@@ -739,12 +739,8 @@ Status TableCursor::GoTo(uint32_t r) {
   QUILL_RETURN_IF_ERROR(table_->Read(r));
   if (selected_ != 0) {
     IndexFile& idx = *index(selected_);
-    const std::string key = idx.KeyOfRow(table_->buffer());
-    uint32_t e = 0;
-    QUILL_RETURN_IF_ERROR(idx.Seek(key, &e));
-    while (e != 0 && e != r && idx.Compare(key, idx.CurrentKey()) == 0) {
-      QUILL_RETURN_IF_ERROR(idx.Next(&e));
-    }
+    bool found = false;
+    QUILL_RETURN_IF_ERROR(idx.SeekRow(idx.KeyOfRow(table_->buffer()), r, &found));
   }
   SetRow(r);
   return Status::Ok();
@@ -894,19 +890,14 @@ Status TableCursor::Update(uint32_t r, std::string_view data, bool* stored) {
   SetRow(r);
 
   // Every open index moves the row's entry to its new key, whichever index
-  // is selected: find the old entry (seek the old key, step while it
-  // matches until the entry is this row), drop it, insert the new key. An
-  // entry that is missing is put back.
+  // is selected: find the old entry of this row, drop it, insert the new
+  // key. An entry that is missing is put back.
   Status result;
   for (auto& idx : indexes_) {
     const std::string old_key = idx->KeyOfRow(old_row);
     const std::string new_key = idx->KeyOfRow(new_row);
-    uint32_t e = 0;
-    Status s = idx->Seek(old_key, &e);
-    while (s.ok() && e != 0 && e != r && idx->Compare(old_key, idx->CurrentKey()) == 0) {
-      s = idx->Next(&e);
-    }
-    const bool found = s.ok() && e == r && idx->Compare(old_key, idx->CurrentKey()) == 0;
+    bool found = false;
+    Status s = idx->SeekRow(old_key, r, &found);
     if (s.ok() && found && old_key == new_key) continue;
     if (s.ok() && found) s = idx->DeleteCurrent();
     if (s.ok()) s = idx->Insert(new_key, r);

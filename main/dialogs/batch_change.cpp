@@ -68,7 +68,9 @@ void BatchChange::SetSyuttenClick() {
 
   view_.SaveCurrentCard();
   BusyScope busy(form_.busy());
+  // One pass with the tables open, made durable at its end.
   store::CardRecord work(form_.store());
+  store::SyncBatch batch(form_.store());
   Status s = work.SetOpenFlag(true);
   const bool with_text = choice.auto_title == 0;
   for (TreeNode* n = form_.tree().first(); s.ok() && n != nullptr; n = n->GetNext()) {
@@ -81,7 +83,9 @@ void BatchChange::SetSyuttenClick() {
     if (s.ok()) UpdateNodeFromCard(form_, work, n);
   }
   Status closed = work.Close();
+  Status synced = batch.End();
   if (s.ok()) s = closed;
+  if (s.ok()) s = synced;
   if (!s.ok()) {
     ShowWarning(ui, MessageId::kBatchChangeStopped, {Utf8ToCp932(s.message())});
   }

@@ -60,16 +60,20 @@ void DeletedCardsBin::UndeleteSyoriClick() {
 
 void DeletedCardsBin::Restore(const std::vector<BinCard>& cards,
                               const std::vector<bool>& checked) {
+  // One pass with the tables open, made durable at its end.
   store::CardRecord work(form_.store());
+  store::SyncBatch batch(form_.store());
   std::unordered_set<std::string> made;
-  Status s;
+  Status s = work.SetOpenFlag(true);
   for (size_t i = 0; s.ok() && i < cards.size(); ++i) {
     if (!checked[i]) continue;
     s = work.Restore(cards[i].id);
     if (s.ok()) s = EnsureFolderPath(form_, cards[i].folder, &made);
   }
   Status closed = work.Close();
+  Status synced = batch.End();
   if (s.ok()) s = closed;
+  if (s.ok()) s = synced;
   if (!s.ok()) ShowFailure(MessageId::kRestoreFailed, s);
   view_.ReloadTree();
 }
@@ -80,8 +84,16 @@ void DeletedCardsBin::Erase(const std::vector<BinCard>& cards, const std::vector
   view_.SaveCurrentCard();
   store::CardRecord work(form_.store());
   Status s;
-  for (size_t i = 0; s.ok() && i < cards.size(); ++i) {
-    if (checked[i]) s = work.Erase(cards[i].id);
+  {
+    store::SyncBatch batch(form_.store());
+    s = work.SetOpenFlag(true);
+    for (size_t i = 0; s.ok() && i < cards.size(); ++i) {
+      if (checked[i]) s = work.Erase(cards[i].id);
+    }
+    Status closed = work.SetOpenFlag(false);
+    Status synced = batch.End();
+    if (s.ok()) s = closed;
+    if (s.ok()) s = synced;
   }
   // The tidy-up runs also with nothing checked: it is the repair step.
   if (s.ok()) s = work.Reorganize();

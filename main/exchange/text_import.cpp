@@ -103,10 +103,9 @@ std::string ImportTitle(const std::string& utf8_path) {
   return Utf8ToCp932(base);
 }
 
-Status AddCardFromText(FolderTreeModel& form, TreeNode* folder_node, const std::string& text,
-                       const std::string& title, TreeNode** node) {
+Status AddCardFromText(FolderTreeModel& form, store::CardRecord& card, TreeNode* folder_node,
+                       const std::string& text, const std::string& title, TreeNode** node) {
   *node = nullptr;
-  store::CardRecord card(form.store());
   card.Clear();
   card.folder = GetFolderPath(folder_node);
   card.text = text;
@@ -116,6 +115,42 @@ Status AddCardFromText(FolderTreeModel& form, TreeNode* folder_node, const std::
   *node = AddCardNode(form, card, folder_node);
   return Status::Ok();
 }
+
+namespace {
+
+// Adds the cards of every file to folder in one pass with the tables open,
+// made durable at its end. *last: the node of the last card added; the
+// files cut short are listed in *cut_files.
+Status ImportFiles(FolderTreeModel& form, TreeNode* folder, const std::vector<std::string>& files,
+                   TreeNode** last, std::string* cut_files) {
+  store::SyncBatch batch(form.store());
+  store::CardRecord card(form.store());
+  Status failed = card.SetOpenFlag(true);
+  for (size_t f = 0; failed.ok() && f < files.size(); ++f) {
+    const std::string& path = files[f];
+    std::string bytes;
+    if (!form.store().env().ReadFile(path, &bytes).ok()) continue;  // skipped silently
+    const ImportSplit split = SplitImportText(ImportFileText(bytes));
+    if (split.cut) cut_files->append(Utf8ToCp932(path)).append("\r\n");
+    for (const std::string& text : split.cards) {
+      form.view().ProcessMessages();
+      TreeNode* node = nullptr;
+      failed = form.store().DiskSpaceOk()
+                   ? AddCardFromText(form, card, folder, text,
+                                     split.had_separator ? std::string() : ImportTitle(path), &node)
+                   : Status::NoSpace("too little free space");
+      if (!failed.ok()) break;
+      *last = node;
+    }
+  }
+  Status closed = card.Close();
+  Status synced = batch.End();
+  if (failed.ok()) failed = closed;
+  if (failed.ok()) failed = synced;
+  return failed;
+}
+
+}  // namespace
 
 Status RunTextImport(TransferContext& ctx) {
   FolderTreeModel& form = ctx.form;
@@ -132,28 +167,7 @@ Status RunTextImport(TransferContext& ctx) {
   BusyScope busy(form.busy());
   TreeNode* last = nullptr;
   std::string cut_files;
-  Status failed;
-  for (const std::string& path : files) {
-    std::string bytes;
-    if (!form.store().env().ReadFile(path, &bytes).ok()) continue;  // skipped silently
-    const ImportSplit split = SplitImportText(ImportFileText(bytes));
-    if (split.cut) cut_files.append(Utf8ToCp932(path)).append("\r\n");
-    for (const std::string& text : split.cards) {
-      form.view().ProcessMessages();
-      TreeNode* node = nullptr;
-      Status s = form.store().DiskSpaceOk()
-                     ? AddCardFromText(form, folder, text,
-                                       split.had_separator ? std::string() : ImportTitle(path),
-                                       &node)
-                     : Status::NoSpace("too little free space");
-      if (!s.ok()) {
-        failed = s;
-        break;
-      }
-      last = node;
-    }
-    if (!failed.ok()) break;
-  }
+  const Status failed = ImportFiles(form, folder, files, &last, &cut_files);
   if (!failed.ok()) {
     if (failed.code() == Status::kNoSpace) {
       ShowWarning(form.ui(), MessageId::kLowSpaceInterrupted);

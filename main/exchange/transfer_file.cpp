@@ -240,6 +240,8 @@ int ReadTransferFile(TransferContext& ctx, const std::string& path, int is_folde
   std::string last_asked;
   std::unordered_set<std::string> made;
   TransferParser parser(std::string_view(data).substr(header_end), version);
+  // One pass with the tables open, made durable at its end.
+  store::SyncBatch batch(store);
   store::CardRecord card(store);
   card.SetOpenFlag(true);
   TransferCard in;
@@ -336,7 +338,11 @@ int ReadTransferFile(TransferContext& ctx, const std::string& path, int is_folde
       ++res.rewritten;
     }
   }
-  card.Close();
+  Status closed = card.Close();
+  Status synced = batch.End();
+  if (res.end == ReadEnd::kComplete && !(closed.ok() ? synced : closed).ok()) {
+    stop_for(closed.ok() ? synced : closed);
+  }
   ctx.AllTorikomi = 0;
   form.view().ClearEditor();
   if (!res.too_long.empty()) Tell(form, MessageId::kTextsTooLongSkipped, {JoinLines(res.too_long)});

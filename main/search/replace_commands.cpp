@@ -104,11 +104,13 @@ void SearchCommands::IkkatuTikanClick() {
   std::vector<std::string> too_long;
   Status failure;
   bool low_space = false;
+  // One pass with the tables open, made durable at its end.
   store::CardRecord card(form_.store());
-  card.keep_open = true;
+  store::SyncBatch batch(form_.store());
+  failure = card.SetOpenFlag(true);
   int64_t done = 0;
-  for (TreeNode* n = tree.root() != nullptr ? tree.root()->GetNext() : nullptr; n != nullptr;
-       n = n->GetNext()) {
+  for (TreeNode* n = tree.root() != nullptr ? tree.root()->GetNext() : nullptr;
+       n != nullptr && failure.ok(); n = n->GetNext()) {
     if (n->IsFolder() || n->info().Mark() == 0) continue;
     view.SetProgress(++done);
     bool found = false;
@@ -129,7 +131,9 @@ void SearchCommands::IkkatuTikanClick() {
     if (!failure.ok()) break;
   }
   Status closed = card.Close();
+  Status synced = batch.End();
   if (failure.ok() && !low_space) failure = closed;
+  if (failure.ok() && !low_space) failure = synced;
   view.HideProgress();
   if (low_space) Warn(MessageText(MessageId::kLowSpaceStopped));
   if (!failure.ok()) ReportFailure(MessageId::kBatchReplaceFailed, failure);

@@ -4,15 +4,17 @@ namespace quill {
 
 class FaultFile final : public RandomFile {
  public:
-  FaultFile(FaultEnv& env, std::unique_ptr<RandomFile> base)
-      : env_(env), base_(std::move(base)) {}
+  FaultFile(FaultEnv& env, std::unique_ptr<RandomFile> base, uint64_t* bytes_read)
+      : env_(env), base_(std::move(base)), bytes_read_(bytes_read) {}
 
   Status ReadAt(uint64_t offset, void* buf, size_t n, size_t* got) override {
     if (env_.io_faults_.read) {
       *got = 0;
       return Status::IoError("read: failed (injected)");
     }
-    return base_->ReadAt(offset, buf, n, got);
+    Status s = base_->ReadAt(offset, buf, n, got);
+    *bytes_read_ += *got;
+    return s;
   }
   Status WriteAt(uint64_t offset, const void* buf, size_t n) override {
     size_t keep = 0;
@@ -45,6 +47,7 @@ class FaultFile final : public RandomFile {
  private:
   FaultEnv& env_;
   std::unique_ptr<RandomFile> base_;
+  uint64_t* bytes_read_;  // the env's count for this path
 };
 
 void FaultEnv::ClearFaults() {
@@ -65,7 +68,7 @@ Status FaultEnv::Open(const std::string& path, OpenMode mode,
     return Crashed();
   std::unique_ptr<RandomFile> base;
   QUILL_RETURN_IF_ERROR(base_.Open(path, mode, &base));
-  file->reset(new FaultFile(*this, std::move(base)));
+  file->reset(new FaultFile(*this, std::move(base), &bytes_read_[path]));
   return Status::Ok();
 }
 

@@ -7,6 +7,7 @@
 #pragma once
 
 #include <cstdint>
+#include <map>
 #include <optional>
 #include <set>
 #include <string>
@@ -43,6 +44,11 @@ class FaultEnv final : public FileEnv {
 
   FakeClock& fake_clock() { return clock_; }
   uint64_t bytes_written() const { return bytes_written_; }
+  // Bytes read so far from the file at path, over all its opens.
+  uint64_t bytes_read(const std::string& path) const {
+    auto it = bytes_read_.find(path);
+    return it == bytes_read_.end() ? 0 : it->second;
+  }
 
   Status Open(const std::string& path, OpenMode mode,
               std::unique_ptr<RandomFile>* file) override;
@@ -99,6 +105,7 @@ class FaultEnv final : public FileEnv {
   bool fail_rename_ = false;
   std::optional<uint64_t> free_bytes_;
   uint64_t bytes_written_ = 0;
+  std::map<std::string, uint64_t> bytes_read_;  // by path; nodes never move
   struct IoFaults {
     bool read = false;
     bool sync = false;
