@@ -35,6 +35,7 @@
 #include <vector>
 
 #include "bench/bench_cards.h"
+#include "bench/bench_results.h"
 #include "main/tree/folder_tree_model.h"
 #include "main/settings/settings.h"
 #include "main/tree/tree_loader.h"
@@ -86,13 +87,10 @@ const std::vector<CardData>& Cards() {
   return cards;
 }
 
-std::map<std::string, std::map<std::string, double>>& Results() {
-  static std::map<std::string, std::map<std::string, double>> r;
-  return r;
-}
+using quill::bench::Record;
 
-void Record(const char* engine, const char* workload, double seconds) {
-  Results()[workload][engine] = seconds;
+std::map<std::string, std::map<std::string, double>>& Results() {
+  return quill::bench::AllResults().seconds;
 }
 
 void Check(const Status& s, benchmark::State& state) {
@@ -442,14 +440,15 @@ uintmax_t FolderBytes(const std::string& path) {
 
 void PrintComparison() {
   std::printf("\n%zu cards in %d folders\n", Cards().size(), kFolders);
-  std::printf("%-26s %12s %12s %14s\n", "workload", "quill ms", "sqlite ms", "quill/sqlite");
-  for (const auto& [workload, engines] : Results()) {
+  std::printf("%-40s %12s %12s %14s\n", "workload", "quill ms", "sqlite ms", "quill/sqlite");
+  for (const std::string& workload : quill::bench::AllResults().order) {
+    const auto& engines = Results()[workload];
     auto q = engines.find("quill");
     auto s = engines.find("sqlite");
     if (s == engines.end()) continue;  // a store-only figure, below
     double qms = q == engines.end() ? -1 : q->second * 1000;
     double sms = s == engines.end() ? -1 : s->second * 1000;
-    std::printf("%-26s %12.1f %12.1f %14.2f\n", workload.c_str(), qms, sms,
+    std::printf("%-40s %12.1f %12.1f %14.2f\n", workload.c_str(), qms, sms,
                 qms > 0 && sms > 0 ? qms / sms : 0.0);
   }
   const auto tree = Results().find("tree");

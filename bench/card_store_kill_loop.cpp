@@ -6,27 +6,44 @@
 // last acknowledged text. The card being written when the kill came may
 // read as before or as after, nothing else.
 //
+// A third mode, "rename", kills the child while it renames a folder of
+// 5,000 cards through the folder tree ("A B" to "A C"): after recovery
+// every one of the 5,000 cards is there, live, with either its old or its
+// new path. Each trial starts from a copy of the same seeded data set; the
+// kill comes at a random moment within the time one whole rename takes.
+//
 // Run by hand: card_store_kill_loop [--kill-safe] [trials per mode, default 1000]
 //                                   [longest wait before the kill in ms, default 40]
 // With --kill-safe the writer opens the store in its kill-safe mode (no
 // sync per change), which must lose nothing to a kill either. The data set
-// lives in a temporary folder and is started afresh every 50 trials. Prints one line per mode and the total of lost cards; the exit
-// code is 1 when any acknowledged card was lost or damaged.
+// lives in a temporary folder and is started afresh every 50 trials. The
+// rename mode runs a tenth of the trials (each copies 5,000 cards). Prints
+// one line per mode and the total of lost cards; the exit code is 1 when
+// any acknowledged card was lost or damaged.
 
 #include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <chrono>
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <map>
 #include <memory>
 #include <random>
 #include <string>
 #include <vector>
 
+#include "main/settings/settings.h"
+#include "main/tree/folder_operations.h"
+#include "main/tree/folder_tree_model.h"
+#include "main/tree/node_operations.h"
+#include "main/tree/tree_loader.h"
 #include "platform/file_env.h"
+#include "platform/headless/fake_ui.h"
 #include "platform/headless/temp_dir.h"
 #include "store/card_store.h"
 #include "store/journal.h"
@@ -249,6 +266,172 @@ void RunMode(bool rewrite, int trials, int max_wait_ms, Durability durability, T
   }
 }
 
+// ---------------------------------------------------------------------------
+// Rename of a big folder
+
+constexpr int kRenameCards = 5000;
+constexpr char kOldPath[] = "A B";
+constexpr char kNewPath[] = "A C";
+
+struct RenameTally {
+  int trials = 0;
+  int cut_midway = 0;  // trials that found both paths after recovery
+  long lost = 0;       // cards missing, in the bin, or with a third path
+  long failed_opens = 0;
+};
+
+// The seeded data set: folder rows "A", "A B" and 5,000 cards in "A B".
+bool SeedRenameSet(const std::string& folder, std::vector<std::string>* ids) {
+  CardStore store(FileEnv::Default(), folder, CardStoreOptions{Durability::kKillSafe});
+  if (!store.Open(false, {}).ok()) return false;
+  CardRecord c(store);
+  c.keep_open = true;
+  for (const char* path : {"A", kOldPath}) {
+    c.Clear();
+    c.folder = path;
+    c.title = std::string(FolderMarkerTitle);
+    if (!c.Write().ok()) return false;
+  }
+  for (int i = 0; i < kRenameCards; ++i) {
+    c.Clear();
+    c.folder = kOldPath;
+    c.title = "card " + std::to_string(i);
+    c.text = "text " + std::to_string(i);
+    c.ctime = c.utime = 1700000000u;
+    c.ctick = 1000u + static_cast<uint32_t>(i);
+    c.position = static_cast<uint32_t>(i);
+    if (!c.Write().ok()) return false;
+    ids->push_back(c.id);
+  }
+  return c.Close().ok() && store.Close().ok();
+}
+
+// The renamer: loads the tree, says "R" and renames "A B" to "A C", then
+// says "D" (done) or "F" (the rename failed) and waits to be killed.
+[[noreturn]] void Renamer(const std::string& folder, Durability durability, int out) {
+  CardStore store(FileEnv::Default(), folder, CardStoreOptions{durability});
+  Status s = store.Open(false, {});
+  if (!s.ok()) {
+    std::fprintf(stderr, "renamer: %s\n", s.ToString().c_str());
+    _exit(2);
+  }
+  quill::Settings settings;
+  quill::FakeUi ui;
+  quill::FolderTreeModel form(store, settings, ui);
+  form.set_data_set_name("Data");
+  s = quill::LoadFolderTree(form, nullptr);
+  quill::TreeNode* node = s.ok() ? quill::FindFolderNode(form, kOldPath) : nullptr;
+  if (node == nullptr) {
+    std::fprintf(stderr, "renamer: the tree does not load: %s\n", s.ToString().c_str());
+    _exit(2);
+  }
+  Say(out, "R\n");
+  const bool ok = quill::RenameFolder(form, node, "C", nullptr);
+  Say(out, ok ? "D\n" : "F\n");
+  for (;;) ::pause();
+}
+
+// The next word the renamer says (one letter a line); 0 when the pipe
+// closes first.
+char NextWord(int fd) {
+  char c = 0;
+  while (::read(fd, &c, 1) == 1) {
+    if (c != '\n') return c;
+  }
+  return 0;
+}
+
+// One trial: a copy of the seeded set, the renamer killed `wait_us` after
+// it started the rename. Returns the renamer's last word ('R' when the kill
+// came before it finished) or 0 when it never started.
+char RenameTrial(const std::string& seeded, const std::string& folder, Durability durability,
+                 useconds_t wait_us, double* seconds) {
+  std::filesystem::copy(seeded, folder, std::filesystem::copy_options::recursive);
+  int pipe_fds[2];
+  if (::pipe(pipe_fds) != 0) std::abort();
+  const pid_t pid = ::fork();
+  if (pid < 0) std::abort();
+  if (pid == 0) {
+    ::close(pipe_fds[0]);
+    Renamer(folder, durability, pipe_fds[1]);
+  }
+  ::close(pipe_fds[1]);
+  char last = NextWord(pipe_fds[0]);
+  if (last == 'R') {
+    const auto t0 = std::chrono::steady_clock::now();
+    if (seconds != nullptr) {
+      last = NextWord(pipe_fds[0]);
+      *seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
+    } else {
+      ::usleep(wait_us);
+    }
+  }
+  ::kill(pid, SIGKILL);
+  int status = 0;
+  ::waitpid(pid, &status, 0);
+  for (char c; (c = NextWord(pipe_fds[0])) != 0;) last = c;
+  ::close(pipe_fds[0]);
+  return last;
+}
+
+void RunRenameMode(int trials, Durability durability, RenameTally* t, std::mt19937& rng) {
+  TempDir seeded_dir, trial_dir;
+  const std::string seeded = seeded_dir.Path() + "/";
+  std::vector<std::string> ids;
+  if (!SeedRenameSet(seeded, &ids)) {
+    ++t->failed_opens;
+    return;
+  }
+  // How long one whole rename takes: the kills come within that time.
+  double whole = 0;
+  const std::string calibration = trial_dir.Path() + "/calibration/";
+  std::filesystem::create_directory(calibration);
+  const char said = RenameTrial(seeded, calibration, durability, 0, &whole);
+  if (said != 'D') {
+    std::fprintf(stderr, "rename: the uninterrupted rename did not finish (%s)\n",
+                 said == 0 ? "the tree did not load" : said == 'F' ? "refused or failed" : "cut");
+    ++t->failed_opens;
+    return;
+  }
+  std::printf("one rename of %d cards: %.0f ms\n", kRenameCards, whole * 1000);
+  const auto whole_us = static_cast<unsigned>(whole * 1e6);
+  for (int trial = 0; trial < trials; ++trial) {
+    const std::string folder = trial_dir.Path() + "/" + std::to_string(trial) + "/";
+    std::filesystem::create_directory(folder);
+    RenameTrial(seeded, folder, durability, static_cast<useconds_t>(rng() % (whole_us + 1)),
+                nullptr);
+    ++t->trials;
+    CardStore store(FileEnv::Default(), folder);
+    if (!store.Open(false, {}).ok()) {
+      std::fprintf(stderr, "rename trial %d: the data set does not open\n", trial);
+      ++t->failed_opens;
+      continue;
+    }
+    int old_path = 0, new_path = 0;
+    CardRecord c(store);
+    (void)c.SetOpenFlag(true);
+    for (const std::string& id : ids) {
+      bool found = false;
+      if (!c.FindById(-1, id, false, &found).ok() || !found || c.deleted == 'D') {
+        ++t->lost;
+        std::fprintf(stderr, "rename trial %d: card %s is missing\n", trial, id.c_str());
+      } else if (c.folder == kOldPath) {
+        ++old_path;
+      } else if (c.folder == kNewPath) {
+        ++new_path;
+      } else {
+        ++t->lost;
+        std::fprintf(stderr, "rename trial %d: card %s has the path \"%s\"\n", trial,
+                     id.c_str(), c.folder.c_str());
+      }
+    }
+    (void)c.SetOpenFlag(false);
+    (void)store.Close();
+    if (old_path > 0 && new_path > 0) ++t->cut_midway;
+    std::filesystem::remove_all(folder);
+  }
+}
+
 }  // namespace
 }  // namespace quill::store
 
@@ -280,6 +463,12 @@ int main(int argc, char** argv) {
         t.in_flight_kept, t.recovered, t.failed_opens);
     lost += t.lost + t.unexpected + t.failed_opens;
   }
+  quill::store::RenameTally r;
+  quill::store::RunRenameMode(std::max(1, trials / 10), durability, &r, rng);
+  std::printf("mode rename : %d trials, %d cut midway, %ld cards lost or moved elsewhere, "
+              "%ld failed opens\n",
+              r.trials, r.cut_midway, r.lost, r.failed_opens);
+  lost += r.lost + r.failed_opens;
   std::printf("acknowledged cards lost or damaged: %ld\n", lost);
   return lost == 0 ? 0 : 1;
 }
