@@ -62,7 +62,8 @@ Status QtPrintJob::Open() {
 }
 
 Status QtPrintJob::Commit(bool painted) {
-  if (!painted || printer_.printerState() == QPrinter::Error) {
+  // A printer whose painting never began is left active, not idle.
+  if (!painted || printer_.printerState() != QPrinter::Idle) {
     RemoveTemporary();
     return Status::IoError("the print job did not complete");
   }

@@ -91,6 +91,11 @@ struct TMainForm::PrintGlue final : PrintCommandView {
 
 void TMainForm::DestroyPrintGlue(PrintGlue* glue) { delete glue; }
 
+QPrinter* TMainForm::PrinterSettings() {
+  if (print_glue_ == nullptr) print_glue_.reset(new PrintGlue(this));
+  return print_glue_->Printer();
+}
+
 void TMainForm::PrintOutActionExecute() {
   if (print_glue_ == nullptr) print_glue_.reset(new PrintGlue(this));
   print_glue_->command.PrintOutActionExecute();
