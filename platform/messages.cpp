@@ -143,6 +143,8 @@ constexpr std::array<Entry, kMessageCount> kMessages = {{
     {MessageId::kNotOnClipboard, "クリップボードに入りませんでした"},
     {MessageId::kImportCut,
      "1,000,000バイトを超えた部分は取り込みませんでした。\n%1"},
+    {MessageId::kImportNotText,
+     "テキストファイルではないので、次のファイルは読み込みませんでした。\n%1"},
     {MessageId::kTableTooLargeForText,
      "表が1,000,000バイトを超えるので、テキストに戻せません。"},
     {MessageId::kConfirmHtmlToText, "ＨＴＭＬデータですがＴＥＸＴデータに変更しますか？"},

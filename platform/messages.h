@@ -146,6 +146,7 @@ enum class MessageId {
   kNoMarkedCards,
   kNotOnClipboard,
   kImportCut,            // %1: the files
+  kImportNotText,        // %1: the files
 
   // Table cards and pages.
   kTableTooLargeForText,
