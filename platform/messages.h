@@ -169,6 +169,7 @@ enum class MessageId {
   kFontNameTooLong,
   kDefaultFontNotJapanese,
   kHelpPageMissing,  // %1: the page's path
+  kHelpPageNotOpened,  // %1: the page's path
 
   kCount,
 };
