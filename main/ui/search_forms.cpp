@@ -89,6 +89,7 @@ ComboContent ReadCombo(QComboBox* box) {
 TKindFm::TKindFm(QWidget* owner, int current, QList<QIcon> icons)
     : QDialog(owner, kDialogFlags), picker_(current), icons_(std::move(icons)) {
   setObjectName("TKindFm");
+  setWindowTitle(U("カード種類アイコン"));
   setModal(true);
   setFixedSize(KindPicker::kClientPx, KindPicker::kClientPx);
 }
