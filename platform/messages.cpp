@@ -143,6 +143,8 @@ constexpr std::array<Entry, kMessageCount> kMessages = {{
     {MessageId::kNotOnClipboard, "クリップボードに入りませんでした"},
     {MessageId::kImportCut,
      "1,000,000バイトを超えた部分は取り込みませんでした。\n%1"},
+    {MessageId::kImportNotText,
+     "テキストファイルではないので、次のファイルは読み込みませんでした。\n%1"},
     {MessageId::kTableTooLargeForText,
      "表が1,000,000バイトを超えるので、テキストに戻せません。"},
     {MessageId::kConfirmHtmlToText, "ＨＴＭＬデータですがＴＥＸＴデータに変更しますか？"},
@@ -161,6 +163,8 @@ constexpr std::array<Entry, kMessageCount> kMessages = {{
     {MessageId::kFontNameTooLong, "フォント名が２０BYTE以上のものは使えません。"},
     {MessageId::kDefaultFontNotJapanese, "日本語フォントしかデフォルトにできません。"},
     {MessageId::kHelpPageMissing, "ヘルプが見つかりません。\n%1"},
+    {MessageId::kHelpPageNotOpened,
+     "ヘルプを開くプログラムが見つかりません。ブラウザで次のファイルを開いてください。\n%1"},
 }};
 
 // Each entry sits at its id's place, so the table is indexed by id.

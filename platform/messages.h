@@ -146,6 +146,7 @@ enum class MessageId {
   kNoMarkedCards,
   kNotOnClipboard,
   kImportCut,            // %1: the files
+  kImportNotText,        // %1: the files
 
   // Table cards and pages.
   kTableTooLargeForText,
@@ -168,6 +169,7 @@ enum class MessageId {
   kFontNameTooLong,
   kDefaultFontNotJapanese,
   kHelpPageMissing,  // %1: the page's path
+  kHelpPageNotOpened,  // %1: the page's path
 
   kCount,
 };

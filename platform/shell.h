@@ -15,8 +15,8 @@ class Shell {
  public:
   virtual ~Shell() = default;
   // Opens a local file (an absolute path or one relative to the current
-  // folder).
-  virtual void OpenFile(const std::string& path) = 0;
+  // folder). False when the desktop has nothing to open it with.
+  virtual bool OpenFile(const std::string& path) = 0;
   // Opens an address as it stands ("http://…", "https://…", "mailto:…").
   virtual void OpenAddress(const std::string& address) = 0;
 };

@@ -5,7 +5,7 @@ set -euo pipefail
 
 packages=(
   g++ cmake ninja-build pkg-config
-  qt6-base-dev
+  qt6-base-dev qt6-translations-l10n
   libx11-dev libxtst-dev libxi-dev libxfixes-dev
   libcurl4-openssl-dev libarchive-dev unzip alsa-utils
   libgtest-dev libgmock-dev libbenchmark-dev libsqlite3-dev

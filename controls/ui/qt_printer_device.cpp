@@ -9,6 +9,8 @@ namespace quill {
 QtPrinterDevice::QtPrinterDevice(QPrinter* printer) : printer_(printer) {}
 
 QtPrinterDevice::~QtPrinterDevice() {
+  // A job left running is given up: its file is not put in place.
+  canvas_.reset();
   if (painter_.isActive()) painter_.end();
 }
 
@@ -34,31 +36,32 @@ PrinterMetrics QtPrinterDevice::Metrics() const {
 }
 
 Status QtPrinterDevice::BeginDoc(const std::string& title) {
-  if (painter_.isActive()) return Status::Invalid("a print job is already running");
-  printer_->setDocName(FromCp932(title));
-  if (!painter_.begin(printer_)) {
-    const QString where = printer_->outputFileName().isEmpty() ? printer_->printerName()
-                                                               : printer_->outputFileName();
+  if (job_ != nullptr) return Status::Invalid("a print job is already running");
+  auto job = std::make_unique<QtPrintJob>(*printer_);
+  job->printer()->setDocName(FromCp932(title));
+  QUILL_RETURN_IF_ERROR(job->Open());
+  if (!painter_.begin(job->printer())) {
+    const QString where = job->target().isEmpty() ? printer_->printerName() : job->target();
     return Status::IoError("the print job could not be started on " + ToCp932(where));
   }
-  canvas_ = std::make_unique<QtPainterCanvas>(printer_, &painter_);
+  job_ = std::move(job);
+  canvas_ = std::make_unique<QtPainterCanvas>(job_->printer(), &painter_);
   return Status::Ok();
 }
 
 Status QtPrinterDevice::NewPage() {
-  if (!painter_.isActive()) return Status::Invalid("no print job is running");
-  if (!printer_->newPage()) return Status::IoError("the printer did not start a new page");
+  if (job_ == nullptr) return Status::Invalid("no print job is running");
+  if (!job_->printer()->newPage()) return Status::IoError("the printer did not start a new page");
   return Status::Ok();
 }
 
 Status QtPrinterDevice::EndDoc() {
-  if (!painter_.isActive()) return Status::Invalid("no print job is running");
+  if (job_ == nullptr) return Status::Invalid("no print job is running");
   canvas_.reset();
   const bool ended = painter_.end();
-  if (!ended || printer_->printerState() == QPrinter::Error) {
-    return Status::IoError("the print job did not complete");
-  }
-  return Status::Ok();
+  const Status committed = job_->Commit(ended);
+  job_.reset();
+  return committed;
 }
 
 TextCanvas* QtPrinterDevice::Canvas() { return canvas_.get(); }

@@ -1,6 +1,10 @@
 // QtPrinterDevice: the printer port over a QPrinter (a real printer, or a
 // PDF file when the printer's output format is PDF).
 //
+// The QPrinter holds the settings; each document prints as a QtPrintJob
+// on a printer of its own made from them, so a job that fails leaves the
+// settings usable for the next one (qt_print_job.h).
+//
 // The metrics are the printer's logical resolution, its paper rectangle
 // and its page (printable) rectangle in device pixels. The canvas' origin
 // is the page rectangle's top left corner, as QPainter has it.
@@ -9,6 +13,7 @@
 #include <QPainter>
 #include <memory>
 
+#include "controls/ui/qt_print_job.h"
 #include "controls/ui/qt_text_canvas.h"
 #include "platform/printer_device.h"
 
@@ -35,6 +40,7 @@ class QtPrinterDevice : public PrinterDevice {
 
  private:
   QPrinter* printer_;
+  std::unique_ptr<QtPrintJob> job_;  // while a document prints
   QPainter painter_;
   std::unique_ptr<QtPainterCanvas> canvas_;
 };

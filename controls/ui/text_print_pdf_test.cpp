@@ -3,9 +3,16 @@
 // per millimetre, truncated) with the printer's metrics and QFontMetrics.
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <QDir>
 #include <QPageLayout>
 #include <QPrinter>
 #include <algorithm>
+#include <cstdio>
+#include <fstream>
+#include <iterator>
 #include <functional>
 #include <memory>
 #include <string>
@@ -300,6 +307,58 @@ TEST_F(TextPrintPdfTest, AJobThatCannotBeginFails) {
   print.Text = "a";
   EXPECT_FALSE(print.PrintDocument("Quillbox ").ok());
   EXPECT_EQ(device.Canvas(), nullptr);
+}
+
+// A job that fails, whether it cannot begin for want of a file or for a
+// folder that is not there, leaves the printer as it was: a file chosen
+// afterwards (as the printer setup dialog does) is taken, and the next job
+// prints into it.
+TEST_F(TextPrintPdfTest, AFailedJobLeavesThePrinterUsable) {
+  print.Text = "after";
+  for (const std::string& first : {std::string(), dir.File("missing/out.pdf")}) {
+    SCOPED_TRACE("first job into '" + first + "'");
+    std::remove(pdf.c_str());
+    printer.setOutputFormat(QPrinter::PdfFormat);
+    printer.setOutputFileName(QString::fromStdString(first));
+    printer.setOutputFormat(QPrinter::PdfFormat);
+    EXPECT_FALSE(print.PrintDocument("Quillbox ").ok());
+    EXPECT_NE(printer.printerState(), QPrinter::Active);
+    printer.setOutputFileName(QString::fromStdString(pdf));
+    EXPECT_EQ(printer.outputFileName().toStdString(), pdf);
+    ASSERT_TRUE(print.PrintDocument("Quillbox ").ok());
+    EXPECT_EQ(PdfText(pdf).trimmed(), "after");
+  }
+}
+
+// A printed file is the user's alone (0600), like every file the program
+// writes, and replaces the old one whole: a file of that name that others
+// could read is replaced, a link of that name is replaced and not
+// followed, and no temporary file is left beside it.
+TEST_F(TextPrintPdfTest, APrintedFileIsPrivateAndReplacedWhole) {
+  print.Text = "mode";
+  const std::string other = dir.File("other.txt");
+  {
+    std::ofstream(other) << "elsewhere";
+    std::ofstream(pdf) << "old";
+  }
+  ::chmod(pdf.c_str(), 0644);
+  struct stat st;
+  for (const bool link : {false, true}) {
+    SCOPED_TRACE(link ? "a link" : "a file");
+    if (link) {
+      std::remove(pdf.c_str());
+      ASSERT_EQ(::symlink(other.c_str(), pdf.c_str()), 0);
+    }
+    ASSERT_TRUE(print.PrintDocument("Quillbox ").ok());
+    ASSERT_EQ(::lstat(pdf.c_str(), &st), 0);
+    EXPECT_TRUE(S_ISREG(st.st_mode));
+    EXPECT_EQ(st.st_mode & 07777, 0600u);
+    EXPECT_EQ(PdfText(pdf).trimmed(), "mode");
+  }
+  std::ifstream kept(other);
+  EXPECT_EQ(std::string(std::istreambuf_iterator<char>(kept), {}), "elsewhere");
+  EXPECT_EQ(QDir(QString::fromStdString(dir.Path())).entryList(QDir::Files | QDir::Hidden),
+            QStringList({"other.txt", "out.pdf"}));
 }
 
 // The preview: the paper in white, the printable area in yellow, the text

@@ -6,6 +6,7 @@
 #include "main/tree/node_operations.h"
 #include "main/tree/sort_orders.h"
 #include "platform/messages.h"
+#include "platform/sjis.h"
 #include "platform/text_codec.h"
 #include "platform/ui.h"
 #include "platform/ui_messages.h"
@@ -66,6 +67,22 @@ std::string ImportFileText(std::string_view bytes) {
   return LfToCrLf(bom || (utf8 && non_ascii) ? Utf8ToCp932(bytes) : std::string(bytes));
 }
 
+bool IsImportableText(std::string_view bytes) {
+  if (bytes.find('\0') != std::string_view::npos) return false;
+  constexpr std::string_view kBom = "\xEF\xBB\xBF";
+  bool non_ascii = false;
+  if (bytes.substr(0, 3) == kBom) return IsUtf8(bytes.substr(3), &non_ascii);
+  if (IsUtf8(bytes, &non_ascii)) return true;
+  for (size_t i = 0; i < bytes.size(); ++i) {
+    const unsigned char c = static_cast<unsigned char>(bytes[i]);
+    if (c < 0x80 || (c >= 0xA1 && c <= 0xDF)) continue;
+    if (!IsSjisLead(c) || i + 1 >= bytes.size()) return false;
+    const unsigned char t = static_cast<unsigned char>(bytes[++i]);
+    if (t < 0x40 || t == 0x7F || t > 0xFC) return false;
+  }
+  return true;
+}
+
 ImportSplit SplitImportText(std::string_view text) {
   ImportSplit out;
   std::string collected;
@@ -120,9 +137,10 @@ namespace {
 
 // Adds the cards of every file to folder in one pass with the tables open,
 // made durable at its end. *last: the node of the last card added; the
-// files cut short are listed in *cut_files.
+// files cut short are listed in *cut_files, those that are not text (and
+// made no card) in *refused_files.
 Status ImportFiles(FolderTreeModel& form, TreeNode* folder, const std::vector<std::string>& files,
-                   TreeNode** last, std::string* cut_files) {
+                   TreeNode** last, std::string* cut_files, std::string* refused_files) {
   store::SyncBatch batch(form.store());
   store::CardRecord card(form.store());
   Status failed = card.SetOpenFlag(true);
@@ -130,6 +148,10 @@ Status ImportFiles(FolderTreeModel& form, TreeNode* folder, const std::vector<st
     const std::string& path = files[f];
     std::string bytes;
     if (!form.store().env().ReadFile(path, &bytes).ok()) continue;  // skipped silently
+    if (!IsImportableText(bytes)) {
+      refused_files->append(Utf8ToCp932(path)).append("\r\n");
+      continue;
+    }
     const ImportSplit split = SplitImportText(ImportFileText(bytes));
     if (split.cut) cut_files->append(Utf8ToCp932(path)).append("\r\n");
     for (const std::string& text : split.cards) {
@@ -167,7 +189,8 @@ Status RunTextImport(TransferContext& ctx) {
   BusyScope busy(form.busy());
   TreeNode* last = nullptr;
   std::string cut_files;
-  const Status failed = ImportFiles(form, folder, files, &last, &cut_files);
+  std::string refused_files;
+  const Status failed = ImportFiles(form, folder, files, &last, &cut_files, &refused_files);
   if (!failed.ok()) {
     if (failed.code() == Status::kNoSpace) {
       ShowWarning(form.ui(), MessageId::kLowSpaceInterrupted);
@@ -179,6 +202,7 @@ Status RunTextImport(TransferContext& ctx) {
     form.tree().set_selected_node(last);
     if (form.settings().AutoSort == 0) RenumberCards(form, last);
   }
+  if (!refused_files.empty()) ShowWarning(form.ui(), MessageId::kImportNotText, {refused_files});
   if (!cut_files.empty()) ShowWarning(form.ui(), MessageId::kImportCut, {cut_files});
   UpdateCountDisplay(form, true);
   return failed;

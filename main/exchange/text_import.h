@@ -29,6 +29,13 @@ inline constexpr size_t kImportCardLimit = 1000000;
 // which are converted; a LF without CR before it becomes CR LF.
 std::string ImportFileText(std::string_view bytes);
 
+// Whether the bytes of an import file are text: no NUL byte, and every
+// byte valid in the encoding ImportFileText takes them in (UTF-8 after a
+// BOM or when valid UTF-8; otherwise Shift-JIS, whose double-byte
+// characters need their second byte and whose single bytes 0x80, 0xA0 and
+// 0xFD to 0xFF are no characters).
+bool IsImportableText(std::string_view bytes);
+
 struct ImportSplit {
   std::vector<std::string> cards;
   bool had_separator = false;
@@ -56,7 +63,9 @@ Status AddCardFromText(FolderTreeModel& form, store::CardRecord& card, TreeNode*
 // of the selected node (a beep for the data set's root), the files chosen
 // in the open dialog, in order. Stops with a message when a card cannot be
 // written (for lack of space: "空き容量が少ないので中断します"); the cards
-// made before stay. Files cut at the card limit are named in a warning.
+// made before stay. Files cut at the card limit are named in a warning, and
+// so are files that are not text (IsImportableText), of which no card is
+// made.
 Status RunTextImport(TransferContext& ctx);
 
 }  // namespace quill

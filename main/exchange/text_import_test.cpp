@@ -47,6 +47,28 @@ TEST(TextImport, Encodings) {
   EXPECT_EQ(ImportTitle("/tmp/dir.x/memo.part.txt"), "memo");
 }
 
+TEST(TextImport, OnlyTextIsImportable) {
+  const struct {
+    const char* name;
+    std::string bytes;
+    bool text;
+  } cases[] = {
+      {"ASCII", "plain\r\ntext\r\n", true},
+      {"empty", "", true},
+      {"Shift-JIS", S("日本語ｶﾅ") + "\r\n", true},
+      {"UTF-8", "\xE6\x97\xA5\xE6\x9C\xAC\n", true},
+      {"UTF-8 after a BOM", "\xEF\xBB\xBF\xE6\x97\xA5\n", true},
+      {"a NUL byte", std::string("text\0more", 9), false},
+      {"UTF-16 with its BOM", std::string("\xFF\xFEt\0e\0", 6), false},
+      {"a lead byte at the end", "abc\x93", false},
+      {"a lead byte before a blank", "\x93 abc", false},
+      {"a byte that is no character", "abc\xFF", false},
+      {"a BOM before bytes that are not UTF-8", "\xEF\xBB\xBF\x93\xFA", false},
+      {"Latin-1", "caf\xE9 au lait", false},
+  };
+  for (const auto& c : cases) EXPECT_EQ(IsImportableText(c.bytes), c.text) << c.name;
+}
+
 class ImportTest : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -86,6 +108,27 @@ TEST_F(ImportTest, FilesBecomeCards) {
   EXPECT_EQ(found, 1u);
   EXPECT_EQ(set_.form.tree().selected_node()->text(), "p2");
   EXPECT_TRUE(set_.ui.questions().empty());
+}
+
+// A binary file becomes no card: it is named in the message, and the
+// text files chosen with it are imported as usual.
+TEST_F(ImportTest, AFileThatIsNotTextIsRefusedByName) {
+  std::string binary(300000, '\x01');
+  binary[40] = '\0';
+  const std::string picture = File("picture.bin", "text before the NUL" + binary);
+  const std::string latin = File("latin.txt", "caf\xE9\r\n");
+  set_.dialogs.AnswerFiles({picture, File("memo.txt", "memo\r\n"), latin});
+  const size_t cards = set_.Cards().size();
+  ASSERT_TRUE(RunTextImport(set_.ctx).ok());
+  EXPECT_EQ(TitlesInA(), (std::vector<std::string>{"first", "memo"}));
+  EXPECT_EQ(set_.Cards().size(), cards + 1);
+  ASSERT_EQ(set_.ui.questions().size(), 1u);
+  const std::string& message = set_.ui.questions()[0].text;
+  EXPECT_EQ(message.rfind(S("テキストファイルではないので"), 0), 0u) << message;
+  EXPECT_NE(message.find(Utf8ToCp932(picture)), std::string::npos);
+  EXPECT_NE(message.find(Utf8ToCp932(latin)), std::string::npos);
+  EXPECT_EQ(message.find("memo.txt"), std::string::npos);
+  EXPECT_EQ(set_.ui.questions()[0].caption, MessageText(MessageId::kWarningCaption));
 }
 
 TEST_F(ImportTest, CutFilesAreNamedAndRefusedWritesStop) {

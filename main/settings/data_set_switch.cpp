@@ -31,6 +31,10 @@ void DataSets::Build() {
 
 void DataSets::Refresh() {
   RefreshDataMenu(settings_.DataFiles, &menu_);
+  // The entries are enabled by the one rule of every switch: each whose
+  // folder is not the open set's.
+  const int open = settings_.DataFileNum;
+  if (open >= 0 && open < kDataFileSlots) CheckDataMenu(settings_.DataFiles, open, &menu_);
   view_.DataMenuChanged();
 }
 

@@ -298,6 +298,11 @@ QImage CardIconList::WithMark(const QImage& icon) {
   QImage marked = Opaque16(icon);
   QPainter p(&marked);
   p.setRenderHint(QPainter::Antialiasing, false);
+  // A white outline first, so that the red mark stands out on a red icon
+  // too.
+  p.setPen(QPen(QColor(255, 255, 255), 2, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+  p.setBrush(Qt::NoBrush);
+  p.drawPolygon(MarkPolygon());
   p.setPen(QPen(QColor(255, 0, 0), 1));
   p.setBrush(QColor(255, 0, 0));
   p.drawPolygon(MarkPolygon());

@@ -10,6 +10,7 @@
 #include <QPlainTextEdit>
 #include <QTest>
 #include <QTreeView>
+#include <QUrl>
 #include <cstdlib>
 #include <fstream>
 
@@ -19,6 +20,7 @@
 #include "platform/headless/temp_dir.h"
 #include "platform/qt/test_app.h"
 #include "platform/qt/test_program.h"
+#include "platform/messages.h"
 
 namespace quill {
 namespace {
@@ -78,6 +80,42 @@ TEST(EditorLinksDesktopTest, ShiftEnterAndADoubleClickOpenTheAddressOnce) {
   QTest::qWait(1000);
   EXPECT_EQ(LogLines(log), (QStringList{expected, expected}));
   EXPECT_TRUE(ui.questions().empty());
+}
+
+// F1 on a desktop with nothing to open the help page tells where the page
+// is; with a handler (the logging xdg-open) the page is handed to it.
+TEST(EditorLinksDesktopTest, F1WithNothingToOpenThePageNamesIt) {
+  TempDir dir;
+  const std::string page = dir.File("quillmain_hlp.html");
+  std::ofstream(page) << "<html></html>";
+  const std::string empty = dir.File("empty");
+  const std::string bin = dir.File("bin");
+  const std::string log = dir.File("xdg-open.log");
+  ASSERT_EQ(std::system(("mkdir -p '" + empty + "' '" + bin + "'").c_str()), 0);
+  {
+    std::ofstream script(bin + "/xdg-open");
+    script << "#!/bin/sh\necho \"$1\" >>'" << log << "'\n";
+  }
+  ASSERT_EQ(std::system(("chmod +x '" + bin + "/xdg-open'").c_str()), 0);
+  const std::string saved = std::getenv("PATH") != nullptr ? std::getenv("PATH") : "/usr/bin:/bin";
+  unsetenv("SNAP");
+  if (!TestAppOnX()) GTEST_SKIP() << "needs X";
+
+  FakeUi ui;
+  MainFormContext context = TestFormContext(dir, ui);  // the shell: the desktop's own
+  context.install_folder = dir.Path();
+  auto form = StartedForm(std::move(context));
+  setenv("PATH", empty.c_str(), 1);
+  form->HelpClick();
+  setenv("PATH", (bin + ":" + saved).c_str(), 1);
+  ASSERT_EQ(ui.questions().size(), 1u);
+  EXPECT_EQ(ui.questions()[0].text, FormatMessage(MessageId::kHelpPageNotOpened, {page}));
+
+  form->HelpClick();
+  ASSERT_TRUE(QTest::qWaitFor([&] { return !LogLines(log).isEmpty(); }, 10000));
+  EXPECT_EQ(LogLines(log), QStringList{QUrl::fromLocalFile(QString::fromStdString(page)).toString()});
+  EXPECT_EQ(ui.questions().size(), 1u);
+  setenv("PATH", saved.c_str(), 1);
 }
 
 }  // namespace

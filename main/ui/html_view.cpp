@@ -1,7 +1,11 @@
 #include "main/ui/html_view.h"
 
+#include <QAction>
+#include <QContextMenuEvent>
+#include <QMenu>
 #include <QTextDocument>
 #include <QUrl>
+#include <memory>
 
 #include "clip/html_cleaner.h"
 #include "platform/file_env.h"
@@ -30,8 +34,8 @@ std::string FileOfResource(const std::string& folder, const QUrl& url) {
 
 }  // namespace
 
-TWebFm::TWebFm(std::string folder, Shell& shell, QWidget* parent)
-    : QTextBrowser(parent), folder_(std::move(folder)), shell_(shell) {
+TWebFm::TWebFm(std::string folder, Shell& shell, PagePrinter* printer, QWidget* parent)
+    : QTextBrowser(parent), folder_(std::move(folder)), shell_(shell), printer_(printer) {
   setObjectName("WebView");
   while (folder_.size() > 1 && folder_.back() == '/') folder_.pop_back();
   setOpenLinks(false);
@@ -55,6 +59,26 @@ QVariant TWebFm::loadResource(int type, const QUrl& name) {
   std::string bytes;
   if (file.empty() || !FileEnv::Default().ReadFile(file, &bytes).ok()) return QVariant();
   return QByteArray::fromStdString(bytes);
+}
+
+QMenu* TWebFm::CreateContextMenu(const QPoint& at) {
+  QMenu* menu = createStandardContextMenu(at);
+  if (printer_ != nullptr) {
+    menu->addSeparator();
+    QAction* print = menu->addAction(QString::fromUtf8("印刷(&P)..."));
+    print->setObjectName("PrintPage");
+    connect(print, &QAction::triggered, this, &TWebFm::PrintPageClick);
+  }
+  return menu;
+}
+
+void TWebFm::PrintPageClick() {
+  if (printer_ != nullptr) printer_->PrintPage(window(), *document());
+}
+
+void TWebFm::contextMenuEvent(QContextMenuEvent* event) {
+  const std::unique_ptr<QMenu> menu(CreateContextMenu(event->pos()));
+  menu->exec(event->globalPos());
 }
 
 void TWebFm::LinkClicked(const QUrl& url) {

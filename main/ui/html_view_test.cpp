@@ -43,7 +43,7 @@ TEST(HtmlViewTest, ShowsThePageOfItsFolderAndOnlyItsFiles) {
       FileEnv::Default().WriteFileAtomic(dir.File("secret.png"), TestPng(4, 3, Qt::blue)).ok());
   ASSERT_TRUE(WriteHtmlViewFile(FileEnv::Default(), dir.File("tmp"), HtmlCardText()).ok());
   FakeShell shell;
-  TWebFm view(dir.File("tmp"), shell);
+  TWebFm view(dir.File("tmp"), shell, nullptr);
   EXPECT_TRUE(view.toPlainText().contains(QString::fromUtf8("日本語の本文")));
   const QImage shown =
       view.document()->resource(QTextDocument::ImageResource, QUrl("a.png")).value<QImage>();

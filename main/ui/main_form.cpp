@@ -38,6 +38,7 @@
 #include "platform/qt/cp932_text.h"
 #include "main/ui/flow_layout.h"
 #include "main/ui/main_form_tree_glue.h"
+#include "main/ui/page_printer.h"
 #include "main/ui/qt_shell.h"
 #include "main/ui/qt_ui.h"
 #include "platform/file_env.h"

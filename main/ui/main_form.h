@@ -67,6 +67,8 @@ class SearchCommands;
 class Shell;
 class HttpFetcher;
 class TWebFm;
+class PagePrinter;
+class QtPagePrinter;
 class TStringGridPelm;
 class Ui;
 class Archiver;
@@ -245,6 +247,12 @@ class TMainForm : public QMainWindow {
   void ShowHtmlView();
   void HideHtmlView();
   TWebFm* WebView = nullptr;
+  // Where the print item of an HTML view's menu sends its page, here and
+  // in the card windows: the system's print dialog on PrinterSettings().
+  PagePrinter& HtmlPagePrinter();
+  // The printer settings kept for the run: the context's printer or the
+  // window's own (main_form_print.cpp).
+  QPrinter* PrinterSettings();
   // Table cards (main_form_table.cpp): the body shown as the grid or as
   // the text; dropped local files (CP932 paths) as a file link in the grid
   // or the text; the first live card titled exactly `title` in a card
@@ -651,6 +659,7 @@ class TMainForm : public QMainWindow {
   struct PrintGlue;
   static void DestroyPrintGlue(PrintGlue* glue);
   std::unique_ptr<PrintGlue, void (*)(PrintGlue*)> print_glue_{nullptr, &DestroyPrintGlue};
+  std::unique_ptr<QtPagePrinter> page_printer_;  // made when first asked for
   // The quick or the full backup of the open data set (main_form_backup.cpp).
   void RunBackup(bool full);
 

@@ -143,6 +143,7 @@ struct TMainForm::CardWindowGlue final : CardWindowHost, TextFormOwner {
   bool ShiftEndOn() override { return form->settings_.ShiftEnd != 0; }
   QPixmap IconPixmap(int icon) override { return form->GetIconBitmap(icon); }
   Shell& LinkShell() override { return form->shell_; }
+  PagePrinter& HtmlPrinter() override { return form->HtmlPagePrinter(); }
   int PickKind(QWidget* window, int current) override {
     QList<QIcon> icons;
     for (int i = 0; i < KindPicker::kIcons; ++i) icons.append(QIcon(form->GetIconBitmap(i)));

@@ -240,6 +240,9 @@ TEST_F(MainFormCardWindowTest, TwoHtmlCardsInTwoWindowsEachShowTheirOwnPage) {
     const QImage image =
         view->document()->resource(QTextDocument::ImageResource, QUrl("a.png")).value<QImage>();
     EXPECT_EQ(image.pixelColor(0, 0), c.color);
+    // Its menu prints the page, as the main window's view does.
+    const std::unique_ptr<QMenu> menu(view->CreateContextMenu(QPoint(1, 1)));
+    EXPECT_NE(menu->findChild<QAction*>("PrintPage"), nullptr);
   };
   QCoreApplication::processEvents();
   check({&red, "赤い頁", Qt::red});

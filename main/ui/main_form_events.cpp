@@ -557,7 +557,10 @@ void TMainForm::HelpClick() {
     quill::ShowWarning(ui_, MessageId::kHelpPageMissing, {ToCp932(page)});
     return;
   }
-  shell_.OpenFile(ToCp932(page));
+  // Without a program for the page the user is told where it is.
+  if (!shell_.OpenFile(ToCp932(page))) {
+    quill::ShowWarning(ui_, MessageId::kHelpPageNotOpened, {ToCp932(page)});
+  }
 }
 
 void TMainForm::CheckWindowPlacement(bool from_timer) {

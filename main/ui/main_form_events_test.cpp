@@ -335,6 +335,15 @@ TEST_F(MainFormEventsTest, HelpOpensOurPageOrWarns) {
   auto form = Form(dir_.Path());
   form->HelpClick();
   EXPECT_EQ(shell_.opened, std::vector<std::string>{"file:" + dir_.File("quillmain_hlp.html")});
+  EXPECT_EQ(ui_.questions().size(), 1u);
+
+  // Nothing on the desktop opens the page: the message names it.
+  shell_.opens_files = false;
+  form->HelpClick();
+  ASSERT_EQ(ui_.questions().size(), 2u);
+  EXPECT_EQ(ui_.questions().back().text,
+            FormatMessage(MessageId::kHelpPageNotOpened, {dir_.File("quillmain_hlp.html")}));
+  EXPECT_EQ(ui_.questions().back().caption, MessageText(MessageId::kWarningCaption));
 }
 
 }  // namespace

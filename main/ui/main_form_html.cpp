@@ -6,6 +6,7 @@
 #include "clip/html_view_file.h"
 #include "main/ui/html_view.h"
 #include "main/ui/main_form.h"
+#include "main/ui/page_printer.h"
 #include "main/ui/widget_text.h"
 
 namespace quill {
@@ -16,10 +17,17 @@ void TMainForm::ShowHtmlView() {
   if (!written.ok()) ShowWarning(written);
   Text->hide();
   HideHtmlView();
-  WebView = new TWebFm(startup_.TmpFolder(), shell_, MainPanel);
+  WebView = new TWebFm(startup_.TmpFolder(), shell_, &HtmlPagePrinter(), MainPanel);
   WebView->setGeometry(0, 0, MainPanel->width(), MainPanel->height());
   if (MainPanel->layout() != nullptr) MainPanel->layout()->addWidget(WebView);
   WebView->show();
+}
+
+PagePrinter& TMainForm::HtmlPagePrinter() {
+  if (page_printer_ == nullptr) {
+    page_printer_ = std::make_unique<QtPagePrinter>([this] { return PrinterSettings(); }, ui_);
+  }
+  return *page_printer_;
 }
 
 void TMainForm::HideHtmlView() {

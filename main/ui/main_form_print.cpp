@@ -1,6 +1,6 @@
 // TMainForm's print command: the view through which PrintCommand
 // (main/exchange/print_command.h) sees the card in the editor, the settings
-// and the two dialogs, and the printer the dialog prints on.
+// and the two dialogs, and the printer settings the dialog prints with.
 #include <QFontMetrics>
 #include <QPlainTextEdit>
 #include <QPrinter>
@@ -82,11 +82,19 @@ struct TMainForm::PrintGlue final : PrintCommandView {
   TMainForm* form;
   Clock& clock;
   StoredValues values;
-  std::unique_ptr<QPrinter> own_printer;  // when the context brings none
+  // The printer settings when the context brings none: what the printer
+  // setup dialog chose last in this run. No job paints on it (each prints
+  // on a copy, QtPrintJob), so a failed job never leaves it unusable.
+  std::unique_ptr<QPrinter> own_printer;
   PrintCommand command;
 };
 
 void TMainForm::DestroyPrintGlue(PrintGlue* glue) { delete glue; }
+
+QPrinter* TMainForm::PrinterSettings() {
+  if (print_glue_ == nullptr) print_glue_.reset(new PrintGlue(this));
+  return print_glue_->Printer();
+}
 
 void TMainForm::PrintOutActionExecute() {
   if (print_glue_ == nullptr) print_glue_.reset(new PrintGlue(this));

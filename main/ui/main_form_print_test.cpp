@@ -1,6 +1,7 @@
 // The print command from the main window, offscreen, on a printer that
 // writes PDF: what reaches the paper, and what the dialogs are given.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <QAbstractItemModel>
 #include <QApplication>
@@ -11,6 +12,10 @@
 #include <QPointer>
 #include <QPrinter>
 #include <QLineEdit>
+#include <QMenu>
+#include <QTextDocument>
+#include <QAction>
+#include <memory>
 #include <QPushButton>
 #include <QTextCursor>
 #include <QTimer>
@@ -18,10 +23,14 @@
 #include <fstream>
 #include <functional>
 
+#include "clip/html_capture.h"
+#include "clip/html_marker.h"
 #include "clip/ui/tikan_form.h"
 #include "controls/ui/pdf_test_support.h"
 #include "main/ui/main_form.h"
 #include "main/ui/main_form_test_support.h"
+#include "main/ui/html_view.h"
+#include "main/ui/page_printer.h"
 #include "main/ui/print_form.h"
 #include "platform/headless/fake_ui.h"
 #include "platform/headless/temp_dir.h"
@@ -62,6 +71,11 @@ class MainFormPrintTest : public ::testing::Test, protected PdfPrinter {
     card("html", "visible\r\n", 'H');
     card("vars", "Dear $_NAME_\r\n", 0);
     card("table", "a\tb\tc\r\n", 'C');
+    card("page",
+         Utf8ToCp932("頁\r\n") + std::string(kHtmlMarkerLine) + "\r\n\r\n" +
+             Utf8ToCp932("<html><p>印刷する頁の本文</p></html>\r\n") + std::string(kHtmlDataLine) +
+             "\r\n",
+         'H');
     // Two hundred columns in the first row, one in 6,000 more: its used
     // area as table text is 1,218,000 bytes.
     std::string big(199, '\t');
@@ -97,6 +111,10 @@ class MainFormPrintTest : public ::testing::Test, protected PdfPrinter {
   // Clicks "印刷" with `on_modal` answering each modal dialog that opens;
   // returns the class names of the dialogs, in order.
   QStringList Print(std::function<void(QWidget*)> on_modal) {
+    return AnsweringModals(std::move(on_modal), [&] { form->PrintOut->click(); });
+  }
+  // Runs `act` with `on_modal` answering each modal dialog that opens.
+  QStringList AnsweringModals(std::function<void(QWidget*)> on_modal, std::function<void()> act) {
     QStringList shown;
     QPointer<QWidget> last;
     QTimer watch;
@@ -110,7 +128,7 @@ class MainFormPrintTest : public ::testing::Test, protected PdfPrinter {
       if (QApplication::activeModalWidget() == modal) modal->close();
     });
     watch.start(10);
-    form->PrintOut->click();
+    act();
     return shown;
   }
 
@@ -134,6 +152,53 @@ TEST_F(MainFormPrintTest, AnHtmlCardOnlyShowsItsMessage) {
   ASSERT_EQ(ui.questions().size(), 1u);
   EXPECT_EQ(ui.questions()[0].text, MessageText(MessageId::kPrintHtmlCard));
   EXPECT_EQ(ui.questions()[0].caption, "");
+}
+
+// The page of an HTML card prints from its view's menu: the system's
+// print dialog on the window's printer, then the page as laid out, into
+// the printer's file (0600, as every printed file).
+TEST_F(MainFormPrintTest, AnHtmlCardPrintsItsPageFromTheViewsMenu) {
+  Open("page");
+  ASSERT_NE(form->WebView, nullptr);
+  std::unique_ptr<QMenu> menu(form->WebView->CreateContextMenu(QPoint(5, 5)));
+  QAction* print = menu->findChild<QAction*>("PrintPage");
+  ASSERT_NE(print, nullptr);
+  EXPECT_EQ(print->text(), QString::fromUtf8("印刷(&P)..."));
+  EXPECT_EQ(menu->actions().last(), print);
+
+  // Cancelled in the print dialog: nothing is printed.
+  EXPECT_EQ(AnsweringModals([](QWidget* w) { qobject_cast<QDialog*>(w)->reject(); },
+                            [&] { print->trigger(); }),
+            QStringList({"QPrintDialog"}));
+  EXPECT_FALSE(QFile::exists(QString::fromStdString(pdf)));
+
+  EXPECT_EQ(AnsweringModals([](QWidget* w) { qobject_cast<QDialog*>(w)->accept(); },
+                            [&] { print->trigger(); }),
+            QStringList({"QPrintDialog"}));
+  // The page, and the page number the document's printing adds.
+  EXPECT_EQ(Printed(), QString::fromUtf8("印刷する頁の本文\n\n1"));
+  EXPECT_EQ(PdfInfo(pdf, "Title"), "Quillbox ");
+  struct stat st;
+  ASSERT_EQ(::stat(pdf.c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 0777, 0600u);
+  EXPECT_TRUE(ui.questions().empty());
+}
+
+// A page that cannot be printed says so and leaves the printer usable:
+// the next page prints once the file can be written.
+TEST_F(MainFormPrintTest, APageThatCannotBePrintedIsToldAndTheNextPrints) {
+  QtPagePrinter pages([&] { return &printer; }, ui);
+  pages.RunPrintDialog = [](QPrinter*, QWidget*) { return true; };
+  QTextDocument page;
+  page.setPlainText("page text");
+  printer.setOutputFileName(QString::fromStdString(dir.File("missing/out.pdf")));
+  pages.PrintPage(nullptr, page);
+  ASSERT_EQ(ui.questions().size(), 1u);
+  EXPECT_EQ(ui.questions()[0].text, MessageText(MessageId::kPrintFailed));
+  printer.setOutputFileName(QString::fromStdString(pdf));
+  pages.PrintPage(nullptr, page);
+  EXPECT_EQ(ui.questions().size(), 1u);
+  EXPECT_EQ(Printed(), "page text\n\n1");
 }
 
 TEST_F(MainFormPrintTest, PrintsTheSelectionOrTheWholeText) {

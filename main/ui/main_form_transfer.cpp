@@ -132,7 +132,9 @@ void TMainForm::HukuseiClick() {
 void TMainForm::IkkatuTextClick() {
   Editor().SaveCurrentCard(false);
   RunTextImport(Transfer().ctx);
-  tree_glue_->SelectInView(TreeModel().tree().selected_node());
+  // The editor follows the selection (the last card made), as after any
+  // change of the tree's row.
+  tree_glue_->SelectAndOpen(TreeModel().tree().selected_node());
 }
 
 void TMainForm::AllTextOutClick() {

@@ -18,7 +18,9 @@ TMessageFm::TMessageFm(QWidget* owner, const std::string& text, const std::strin
                          Qt::WindowCloseButtonHint) {
   setObjectName("TMessageFm");
   setModal(true);
-  setWindowTitle(FromCp932(caption));
+  // An empty caption stays empty: a blank, as the window system puts the
+  // program's name in place of an empty title.
+  setWindowTitle(caption.empty() ? QStringLiteral(" ") : FromCp932(caption));
 
   Message = new QLabel(FromCp932(CrLfToLf(text)), this);
   Message->setObjectName("Message");

@@ -1,5 +1,7 @@
 #include "main/ui/option_form.h"
 
+#include <QAbstractScrollArea>
+
 #include <QButtonGroup>
 #include <QCheckBox>
 #include <QDir>
@@ -365,6 +367,15 @@ void TOptionFm::BuildPages(const KeyMap& keys) {
                                p);
       title->setObjectName(slot == 0 ? "SuperCard0" : ("SuperCard" + std::to_string(slot)).c_str());
       grid->addWidget(title, i, 2);
+    }
+  }
+
+  // Pages of fields keep them together at the top; a page with a grid or
+  // a list lets it fill the page.
+  for (int i = 0; i < Pages->count(); ++i) {
+    QWidget* w = Pages->widget(i);
+    if (w->layout() != nullptr && w->findChildren<QAbstractScrollArea*>().isEmpty()) {
+      w->layout()->setAlignment(Qt::AlignTop);
     }
   }
 

@@ -114,6 +114,28 @@ TEST_F(PrintFormTest, APrinterThatCannotBeginShowsTheMessage) {
   EXPECT_FALSE(QFile::exists(QString::fromStdString(dir.File("missing/out.pdf"))));
 }
 
+// On a machine without a printer the first job fails with the message;
+// choosing a file in the printer setup afterwards takes effect, and the
+// same dialog then prints into it.
+TEST_F(PrintFormTest, AFailedJobDoesNotBlockTheNextAfterTheSetup) {
+  printer.setOutputFileName(QString());
+  printer.setOutputFormat(QPrinter::PdfFormat);  // what QPrinter has without printers
+  auto fm = Show();
+  fm->TextPrint().Text = "second try";
+  fm->Insatu->click();
+  ASSERT_EQ(ui.questions().size(), 1u);
+  EXPECT_EQ(ui.questions()[0].text, MessageText(MessageId::kPrintFailed));
+  fm->RunPrinterSetup = [&](QPrinter* p) {
+    p->setOutputFileName(QString::fromStdString(pdf));
+    return true;
+  };
+  fm->SetYousi->click();
+  EXPECT_EQ(fm->PrinterName->text().toStdString(), pdf);
+  fm->Insatu->click();
+  EXPECT_EQ(ui.questions().size(), 1u) << "no second failure";
+  EXPECT_EQ(PdfText(pdf).trimmed(), "second try");
+}
+
 // The setup dialog works on the dialog's printer; the preview follows it.
 TEST_F(PrintFormTest, PrinterSetupChangesThePreview) {
   auto fm = Show();

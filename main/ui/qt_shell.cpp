@@ -7,8 +7,8 @@
 
 namespace quill {
 
-void QtShell::OpenFile(const std::string& path) {
-  QDesktopServices::openUrl(QUrl::fromLocalFile(FromCp932(path)));
+bool QtShell::OpenFile(const std::string& path) {
+  return QDesktopServices::openUrl(QUrl::fromLocalFile(FromCp932(path)));
 }
 
 void QtShell::OpenAddress(const std::string& address) {

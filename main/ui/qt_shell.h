@@ -8,7 +8,7 @@ namespace quill {
 
 class QtShell final : public Shell {
  public:
-  void OpenFile(const std::string& path) override;
+  bool OpenFile(const std::string& path) override;
   void OpenAddress(const std::string& address) override;
 };
 

@@ -7,10 +7,12 @@
 #include <QDialog>
 #include <QGuiApplication>
 #include <QSocketNotifier>
+#include <cstdio>
 
 #include "hook/quillhook.h"
 #include "main/ui/main_form.h"
 #include "main/ui/qt_ui.h"
+#include "main/ui/qt_translations.h"
 #include "main/ui/quill_hooks.h"
 #include "main/ui/search_forms.h"
 #include "platform/file_env.h"
@@ -190,6 +192,10 @@ void QuillApp::Finish() {
 
 int WinMain(int argc, char** argv) {
   QApplication app(argc, argv);
+  // Qt's dialogs speak Japanese like the rest of the program; without the
+  // translation they still work, in English.
+  const Status translated = LoadQtTranslations(app);
+  if (!translated.ok()) std::fprintf(stderr, "quillmain: %s\n", translated.message().c_str());
   // The program's title is its main window's caption, "Quillbox ". (An
   // application display name would be appended to every dialog caption.)
   QApplication::setWindowIcon(ProgramIcon());

@@ -962,3 +962,69 @@ TEST_F(QuillmainDesktopTest, AHotKeySetInTheOptionsDialogReplacesTheOldOne) {
 
 }  // namespace
 }  // namespace quill
+
+namespace quill {
+namespace {
+
+// The windows whose _NET_WM_NAME is `title`. (In the C locale a program's
+// WM_NAME cannot hold Japanese, and xdotool's search reads that.)
+int WindowsNamed(const std::string& title) {
+  const RunResult all = RunTool({"xdotool", "search", "--name", "."});
+  std::istringstream ids(all.out);
+  int count = 0;
+  for (std::string id; std::getline(ids, id);) {
+    const RunResult name = RunTool({"xdotool", "getwindowname", id});
+    if (name.out == title + "\n") ++count;
+  }
+  return count;
+}
+
+// Qt's own dialogs come up in Japanese whatever the locale: quillmain
+// started in the C locale opens the colour chooser of the text's
+// background under its Japanese caption (a screenshot is kept).
+TEST_F(QuillmainDesktopTest, QtsOwnDialogsSpeakJapaneseInAnyLocale) {
+  Sandbox sandbox;
+  fs::create_directories(sandbox.home);
+  std::ofstream(sandbox.home + "/quillmain.ini", std::ios::binary) << "[Env]\r\nUseButton=0\r\n";
+  QProcessEnvironment env = sandbox.env;
+  env.insert("LANG", "C");
+  env.insert("LC_ALL", "C");
+  env.insert("LANGUAGE", "en");
+  QProcess quillmain;
+  StartQuillmain(quillmain, env);
+  ASSERT_TRUE(quillmain.waitForStarted(10000));
+  const unsigned long main_window = WaitForMappedMainWindow(sandbox.block, x);
+  ASSERT_NE(main_window, 0u) << "quillmain showed no main window";
+  ASSERT_TRUE(QTest::qWaitFor(
+      [&] {
+        ActivateWindow(static_cast<WindowHandle>(main_window));
+        return x.ActiveWindow() == main_window;
+      },
+      10000));
+
+  // Until the window takes keys after its start, the menu key is tried
+  // again.
+  ASSERT_TRUE(QTest::qWaitFor(
+      [&] {
+        RunTool({"xdotool", "key", "--clearmodifiers", "F8"});  // the focus on the text
+        RunTool({"xdotool", "key", "--clearmodifiers", "alt+o"});
+        return QTest::qWaitFor([&] { return x.PopupMenuShown(); }, 1000);
+      },
+      15000))
+      << "the menu 環境設定 did not open";
+  RunTool({"xdotool", "key", "--clearmodifiers", "b"});  // "テキスト部の背景色(&B)"
+  ASSERT_TRUE(QTest::qWaitFor([] { return WindowsNamed("色を選択") == 1; }, 10000))
+      << "no colour dialog titled in Japanese";
+  EXPECT_TRUE(QTest::qWaitFor([&] { return x.ActiveWindow() != main_window; }, 5000));
+  EXPECT_TRUE(QGuiApplication::primaryScreen()->grabWindow(0).save(
+      QString(ARTEFACT_DIR) + "/quillmain_colour_dialog_ja.png"));
+  RunTool({"xdotool", "key", "Escape"});
+  ASSERT_TRUE(QTest::qWaitFor([] { return WindowsNamed("色を選択") == 0; }, 10000));
+
+  x.RequestClose(main_window);
+  EXPECT_TRUE(quillmain.waitForFinished(20000));
+  EXPECT_EQ(quillmain.exitCode(), 0);
+}
+
+}  // namespace
+}  // namespace quill

@@ -38,6 +38,10 @@ QComboBox* Combo(QWidget* parent, const char* name, const ComboContent& content)
   c->setObjectName(name);
   c->setEditable(true);
   c->setInsertPolicy(QComboBox::NoInsert);
+  // What the user types is what is searched: the history is offered in
+  // the list only, never completed into the text, where Enter would take
+  // the completion (and the list's case) instead of the typed text.
+  c->setCompleter(nullptr);
   c->setMinimumWidth(240);
   ShowCombo(c, content);
   return c;
@@ -85,6 +89,7 @@ ComboContent ReadCombo(QComboBox* box) {
 TKindFm::TKindFm(QWidget* owner, int current, QList<QIcon> icons)
     : QDialog(owner, kDialogFlags), picker_(current), icons_(std::move(icons)) {
   setObjectName("TKindFm");
+  setWindowTitle(U("カード種類アイコン"));
   setModal(true);
   setFixedSize(KindPicker::kClientPx, KindPicker::kClientPx);
 }

@@ -10,6 +10,9 @@
 #include <QPushButton>
 #include <QTest>
 #include <QTimer>
+#include <functional>
+#include <memory>
+#include <vector>
 
 #include "platform/qt/cp932_text.h"
 #include "main/ui/qt_ui.h"
@@ -77,6 +80,50 @@ TEST(SearchFormsTest, OkClosesOnlyWithSomethingToSearch) {
   text.OKButton->click();
   EXPECT_FALSE(text.isVisible());
   EXPECT_EQ(text.Form().text.items, std::vector<std::string>{"old"});
+}
+
+// The search boxes offer their history in the list only: the text typed
+// and confirmed with Enter is what the dialog gives back, never an entry
+// of the history that begins with it or differs from it in case.
+TEST(SearchFormsTest, EnterSearchesTheTypedTextNotAHistoryEntry) {
+  TestApp();
+  const ComboContent history{"", {Utf8ToCp932("本文 Beta"), "Beta"}};
+  struct Box {
+    std::unique_ptr<QDialog> dialog;
+    QComboBox* combo;
+    std::function<std::string()> read;
+  };
+  auto boxes = [&] {
+    std::vector<Box> out;
+    CardSearchForm search;
+    search.words = history;
+    auto* find = new TFindFm(nullptr, search);
+    out.push_back({std::unique_ptr<QDialog>(find), find->FindStr, [find] { return find->Form().words.text; }});
+    auto* text = new TKensakuFm(nullptr, SearchStringForm{history});
+    out.push_back({std::unique_ptr<QDialog>(text), text->FindStr, [text] { return text->Form().text.text; }});
+    ReplaceForm replace;
+    replace.find = history;
+    auto* rep = new TReplaceFm(nullptr, replace);
+    out.push_back({std::unique_ptr<QDialog>(rep), rep->FindStr, [rep] { return rep->Form().find.text; }});
+    return out;
+  };
+  for (const char* typed : {"本文", "beta", "Bet"}) {
+    for (Box& box : boxes()) {
+      SCOPED_TRACE(std::string(typed) + " in " + box.dialog->metaObject()->className());
+      box.dialog->show();
+      ASSERT_TRUE(QTest::qWaitForWindowExposed(box.dialog.get()));
+      QLineEdit* edit = box.combo->lineEdit();
+      edit->setFocus();
+      edit->clear();
+      for (const QChar ch : U(typed)) Type(edit, QString(ch));
+      EXPECT_EQ(edit->text(), U(typed));
+      QTest::keyClick(edit, Qt::Key_Return);
+      EXPECT_FALSE(box.dialog->isVisible());
+      EXPECT_EQ(box.dialog->result(), kResultOk);
+      EXPECT_EQ(box.read(), Utf8ToCp932(typed));
+      EXPECT_EQ(box.combo->count(), 2) << "the history stays in the list";
+    }
+  }
 }
 
 TEST(SearchFormsTest, QtUiGivesTheFormBackOnOk) {

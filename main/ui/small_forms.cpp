@@ -231,6 +231,9 @@ TAboutFm::TAboutFm(QWidget* owner) : QDialog(owner, kDialogFlags) {
   ok->setDefault(true);
   connect(ok, &QPushButton::clicked, this, [this] { done(kResultOk); });
   layout->addWidget(ok, 0, Qt::AlignHCenter);
+  // Wide enough for the window manager to show the whole title beside
+  // its buttons.
+  setMinimumWidth(fontMetrics().horizontalAdvance(windowTitle()) * 2 + 160);
 }
 
 // --- TChgFolderFm ---

@@ -287,7 +287,7 @@ void TTextFm::ShowHtmlView(const std::string& folder) {
     return;
   }
   // The view fills the panel, which fills MainPanel.
-  WebView = new TWebFm(folder, owner_.LinkShell(), WebPanel);
+  WebView = new TWebFm(folder, owner_.LinkShell(), &owner_.HtmlPrinter(), WebPanel);
   WebPanel->layout()->addWidget(WebView);
   WebView->show();
 }

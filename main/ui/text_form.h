@@ -31,6 +31,7 @@ class SearchEditor;
 class Shell;
 class TStringGridPelm;
 class TWebFm;
+class PagePrinter;
 class TextSearchView;
 
 // What a card window asks of the main window beyond CardWindowOwner.
@@ -52,6 +53,8 @@ class TextFormOwner : public CardWindowOwner {
   virtual int PickKind(QWidget* window, int current) = 0;
   // Where links clicked in the HTML view go.
   virtual Shell& LinkShell() = 0;
+  // Where the HTML view's print item sends the page.
+  virtual PagePrinter& HtmlPrinter() = 0;
   // The clipboard the grid copies to and pastes from.
   virtual Clipboard& GridClipboard() = 0;
 };
