@@ -20,6 +20,7 @@
 #include "controls/ui/string_grid_pelm.h"
 #include "main/editor/card_editor.h"
 #include "main/editor/card_window_list.h"
+#include "main/tree/folder_tree_model.h"
 #include "main/ui/html_view.h"
 #include "main/ui/main_form.h"
 #include "main/ui/main_form_test_support.h"
@@ -260,6 +261,27 @@ TEST_F(MainFormCardWindowTest, TwoHtmlCardsInTwoWindowsEachShowTheirOwnPage) {
   blue.Button1Click();
   check({&blue, "青い頁", Qt::blue});
   EXPECT_TRUE(ui_.questions().empty());
+}
+
+// The new-card command (code 15, the hot key's) with NewCardWin on and the
+// main window out of sight: the new card shows in a card window, and the
+// main window stays hidden.
+TEST_F(MainFormCardWindowTest, NewCardCommandWithNewCardWinOpensACardWindow) {
+  form_->TreeModel().settings().NewCardWin = 1;
+  form_->hide();
+  const int cards = form_->TreeModel().card_count;
+  form_->WndProc(kCommandMessage, static_cast<uint32_t>(CommandCode::kNewCard), 0);
+  Pump();
+  EXPECT_FALSE(form_->isVisible());
+  EXPECT_EQ(form_->TreeModel().card_count, cards + 1);
+  ASSERT_EQ(form_->CardWindows().CardWindowCount(), 1);
+  auto& w = static_cast<TTextFm&>(form_->CardWindows().Window(0));
+  EXPECT_TRUE(w.isVisible());
+  const store::CardRecord stored = Read(form_->CardWindows().Window(0).Logic().CardId);
+  EXPECT_EQ(stored.title, S("新規カード"));
+  // The main editor holds another card, editable.
+  EXPECT_NE(form_->EditCard().id, stored.id);
+  EXPECT_TRUE(form_->Text->isEnabled());
 }
 
 // Closing the main window ends the run with card windows open; only edits

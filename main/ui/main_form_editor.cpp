@@ -264,6 +264,14 @@ void TMainForm::TreeGlue::EditorView::RefreshSuperKeyStatus() {
 
 void TMainForm::TreeGlue::EditorView::EndProgram(int exit_code) { QCoreApplication::exit(exit_code); }
 
+bool TMainForm::TreeGlue::EditorView::MainWindowInFront() {
+  return form_->isVisible() && !form_->isMinimized() && form_->isActiveWindow();
+}
+
+void TMainForm::TreeGlue::EditorView::OpenCardWindow(const std::string& card_id) {
+  form_->OpenCardWindow(card_id);
+}
+
 // --- the glue's editor half ---
 
 void TMainForm::TreeGlue::SaveSettingsGroup(int group) {
