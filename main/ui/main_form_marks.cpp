@@ -219,6 +219,8 @@ void TMainForm::NewFolderCommand() {
   TreeNode* created = nullptr;
   if (NewFolder(g.model, g.model.tree().selected_node(), &created).ok()) {
     g.SelectAndOpen(created);
+    // The user names it in place at once.
+    Tree->edit(g.qt_model->IndexOf(created));
   } else {
     // A refused folder row has reloaded the tree.
     g.SelectInView(g.model.tree().selected_node());
