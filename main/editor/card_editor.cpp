@@ -608,6 +608,12 @@ void CardEditor::TextChange() {
 
 void CardEditor::IppatuPasteClick() { TextChange(); }
 
+void CardEditor::TitleDblClick() {
+  if (!view_.TitleText().empty() || view_.Checked(EditorControl::kLockCheckBox)) return;
+  view_.SetTitleText(store::MakeDefaultTitle(view_.BodyText()));
+  TextChange();
+}
+
 void CardEditor::SyuttenChange() { TextChange(); }
 
 void CardEditor::AutoTitleClick() {

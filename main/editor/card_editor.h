@@ -210,6 +210,9 @@ class CardEditor {
   void LockCheckBoxClick();
   void SyuttenChange();
   void BunkatuCardClick();
+  // A double click on the title: an empty title takes the text's
+  // automatic title (a locked card keeps its empty title).
+  void TitleDblClick();
 
   // Table and HTML bodies. CsvHtmlCKClick switches the body between text
   // and table (or HTML, when the text holds the HTML marker) as the check

@@ -377,6 +377,7 @@ class TMainForm : public QMainWindow {
   void IkkatuTikanClick();
   void BunkatuCardClick();
   void TextChange();
+  void TitleDblClick();
 
   // The editor's fields gaining and losing the focus.
   void TitleEnter();

@@ -162,6 +162,33 @@ std::unique_ptr<TMainForm> ActiveForm(std::unique_ptr<TMainForm> form) {
   return form;
 }
 
+TEST_F(MainFormEditorTest, ADoubleClickOnAnEmptyTitleTakesTheTextsTitle) {
+  auto form = MakeForm();
+  struct Case {
+    const char* title;
+    const char* body;
+    bool locked;
+    const char* after;
+    bool save_enabled;
+  } cases[] = {
+      {"", "\n  一行目です\n二行目", false, "一行目です", true},
+      {"前の題", "一行目", false, "前の題", false},
+      {"", "一行目", true, "", false},
+      // A text without a word: the automatic title's own default.
+      {"", " \n", false, "New Text", true},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.body);
+    form->Title->setText(U(c.title));
+    form->Text->setPlainText(U(c.body));
+    form->LockCheckBox->setChecked(c.locked);
+    form->SaveButton->setEnabled(false);
+    QTest::mouseDClick(form->Title, Qt::LeftButton);
+    EXPECT_EQ(form->Title->text(), U(c.after));
+    EXPECT_EQ(form->SaveButton->isEnabled(), c.save_enabled);
+  }
+}
+
 TEST_F(MainFormEditorTest, EnterInTheTitleOrTheSourceGoesOnToTheText) {
   auto form = ActiveForm(MakeForm());
   struct Box {
