@@ -32,6 +32,7 @@
 #include <QWindow>
 #include <algorithm>
 #include <string_view>
+#include <utility>
 
 #include "controls/ui/string_grid_pelm.h"
 #include "main/tree/tree_loader.h"
@@ -337,6 +338,14 @@ void TMainForm::BuildControls() {
   AutoTitle = MakeCheck(card, "AutoTitle", "自動タイトル");
   LockCheckBox = MakeCheck(card, "LockCheckBox", "編集ロック");
   SuperKeyStatus = MakeButton(card, "SuperKeyStatus", "SuperKeyStatus");
+  // The keys of the card panel's commands, as hints.
+  const std::pair<QWidget*, const char*> hints[] = {
+      {Tikan, "SHIFT+F5"},      {Del, "CTRL+F7"},     {CancelButton, "CTRL+F8"},
+      {SaveButton, "Ctrl+S"},   {ToFloppy, "CTRL+F6"}, {KensakuBt, "SHIFTを押しながらで前方検索"},
+      {KindButton, "SHIFT+F7"}, {CsvHtmlCK, "SHIFT+F9"}, {IppatuPaste, "SHIFT+F8"},
+      {Syutten, "SHIFT+F6"},
+  };
+  for (const auto& [widget, hint] : hints) widget->setToolTip(U(hint));
   buttons2->addWidget(IppatuPaste);
   buttons2->addWidget(Syutten);
   buttons2->addWidget(InKensakuButton);

@@ -216,6 +216,19 @@ TEST_F(MainFormTest, ControlsAndCaptions) {
     ASSERT_NE(b, nullptr) << c.name;
     EXPECT_EQ(b->text(), U(c.caption)) << c.name;
   }
+  // The hints of the card panel.
+  Control hints[] = {
+      {"Window", "F5"},           {"Tikan", "SHIFT+F5"},          {"Del", "CTRL+F7"},
+      {"CancelButton", "CTRL+F8"}, {"SaveButton", "Ctrl+S"},       {"ToFloppy", "CTRL+F6"},
+      {"KensakuBt", "SHIFTを押しながらで前方検索"},                  {"KensakuMark", "検索文字着色"},
+      {"KindButton", "SHIFT+F7"},  {"CsvHtmlCK", "SHIFT+F9"},      {"IppatuPaste", "SHIFT+F8"},
+      {"Syutten", "SHIFT+F6"},
+  };
+  for (const Control& c : hints) {
+    auto* w = form_->findChild<QWidget*>(c.name);
+    ASSERT_NE(w, nullptr) << c.name;
+    EXPECT_EQ(w->toolTip(), U(c.caption)) << c.name;
+  }
   for (const char* name : {"Tree", "Title", "Text", "CsvGrid", "Split", "MainPanel", "Syutten",
                            "KindButton", "KensakuMark", "CardCount", "MarkCount"}) {
     EXPECT_NE(form_->findChild<QWidget*>(name), nullptr) << name;
