@@ -183,10 +183,7 @@ const std::vector<TMainForm::MenuEntry>& TMainForm::MenuTable() {
                   SetDefaultFontClick, ""),
       QUILL_ENTRY("TextPopup", "BackDefaultFont", "このカードのフォントをデフォルトのフォントに戻す",
                   BackDefaultFontClick, ""),
-      // The tree popup; its other items come with the marks and the folder
-      // operations.
-      QUILL_ENTRY("ListPopup", "IkkatuTikan", "一括置換", IkkatuTikanClick, ""),
-      QUILL_ENTRY("ListPopup", "SetSyutten", "一括属性変更(&Z)...", SetSyuttenClick, ""),
+      // The tree popup ListPopup is built with the marks (main_form_marks.cpp).
   };
   return table;
 }
@@ -406,7 +403,6 @@ void TMainForm::BuildMenus() {
     }
     QMenu* m = key == "TrayMenu"    ? TrayMenu
                : key == "TextPopup" ? TextPopup
-               : key == "ListPopup" ? ListPopup
                                     : menuBar()->addMenu(U(key.c_str()));
     menus.emplace_back(key, m);
     return m;

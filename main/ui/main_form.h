@@ -410,6 +410,8 @@ class TMainForm : public QMainWindow {
   void FindStrMenuClick();
   void ReplaceClick();
   void GrepClick();
+  // The tree popup's "再読込(&A)": the tree without the search's criteria.
+  void GrepOffClick();
   void KansetuYomikomiClick();
   void ToQuillboxClick();
   void ToOtherQuillbok2Click();
@@ -423,6 +425,9 @@ class TMainForm : public QMainWindow {
   void AutoIndentActionExecute();
   void BackColorExecute();
   void FontActionExecute();
+  // The tree popup's font item: the tree's font, whichever field had the
+  // focus.
+  void TreeFontClick();
   void OptionClick();
   void HelpClick();
   void PomaroActionExecute();

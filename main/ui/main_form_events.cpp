@@ -498,6 +498,12 @@ void TMainForm::FontActionExecute() {
   ShowCardFont();
 }
 
+void TMainForm::TreeFontClick() {
+  FocusedEditor = Tree;
+  UpdateEditorActions();
+  FontActionExecute();
+}
+
 void TMainForm::ShowCardFont() {
   const store::CardRecord& card = Editor().EditCard();
   tree_glue_->editor_view.SetBodyFont(CardFontOf(card));

@@ -129,9 +129,12 @@ void TMainForm::KensakuButtonClick() {
   Tree->setFocus();
 }
 
+void TMainForm::GrepOffClick() { Search().GrepOffClick(); }
+
 void TMainForm::GrepKaijoClick() {
   Search().GrepKaijoClick();
   Tree->setFocus();
+  RefreshTreeSelection();
 }
 
 void TMainForm::FindStrMenuClick() { Search().FindStrMenuClick(); }

@@ -17,6 +17,7 @@
 #include <QWindow>
 #include <QTest>
 #include <fstream>
+#include <map>
 
 #include "controls/ui/string_grid_pelm.h"
 #include "main/dialogs/fake_small_dialogs.h"
@@ -128,7 +129,18 @@ const Item kItems[] = {
     {"TextPopup", "このカードのフォントをデフォルトのフォントとする", "SetDefaultFontClick"},
     {"TextPopup", "このカードのフォントをデフォルトのフォントに戻す", "BackDefaultFontClick"},
     {"ListPopup", "新規フォルダ(&N)", "NewKategoriClick"},
+    {"ListPopup", "フォルダ名変更(&R)", "RenameClick"},
+    {"ListPopup", "移動(&M)", "MoveNodeClick"},
+    {"ListPopup", "削除(&D)", "IkkatuDeleteClick"},
+    {"ListPopup", "カード検索(&F)...", "GrepClick"},
+    {"ListPopup", "再読込(&A)", "GrepOffClick"},
+    {"ListPopup", "一括置換", "IkkatuTikanClick"},
+    {"ListPopup", "一括属性変更(&Z)...", "SetSyuttenClick"},
+    {"ListPopup", "複製(&C)", "HukuseiClick"},
+    {"ListPopup", "カード書き出し(&O)...", "AllTextOutClick"},
+    {"ListPopup", "カード読み込み(&T)...", "IkkatuTextClick"},
     {"ListPopup", "他Quillbox直接書き出し...", "ToOtherClick"},
+    {"ListPopup", "ツリー部のフォント", "TreeFontClick"},
     {"K3", "マーク全セット(&A)", "SetAllMarkClick"},
     {"K3", "このフォルダのデータをマーク(&F)", "FolderMarkClick"},
     {"K3", "このフォルダの下のデータをマーク", "FolderMark2Click"},
@@ -156,6 +168,25 @@ TEST_F(MainFormTest, EveryMenuItemHasItsHandler) {
   for (QAction* a : form_->menuBar()->actions()) titles << a->text();
   EXPECT_EQ(titles, QStringList({U("ファイル(&F)"), U("編集(&E)"), U("検索(&S)"), U("入出力(&I)"),
                                  U("環境設定(&O)"), U("ヘルプ(&H)")}));
+  // Each menu holds exactly the items of the table, in its order, each
+  // once (separators and sub-menus aside).
+  std::map<QString, QStringList> listed;
+  for (const Item& item : kItems) listed[U(item.menu)] << U(item.caption);
+  for (const auto& [name, captions] : listed) {
+    SCOPED_TRACE(name.toStdString());
+    QMenu* menu = Menu(name);
+    ASSERT_NE(menu, nullptr);
+    QStringList shown;
+    for (QAction* a : menu->actions()) {
+      if (!a->isSeparator() && a->menu() == nullptr) shown << a->text();
+    }
+    EXPECT_EQ(shown, captions);
+  }
+  QStringList sub_menus;
+  for (QAction* a : form_->ListPopup->actions()) {
+    if (a->menu() != nullptr) sub_menus << a->text();
+  }
+  EXPECT_EQ(sub_menus, QStringList({U("マーク関連(&K)"), U("リスト書式(&L)"), U("並べ替え(&S)")}));
   int tray_items = 0;
   for (const Item& item : kItems) {
     SCOPED_TRACE(item.caption);
