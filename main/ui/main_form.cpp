@@ -36,6 +36,7 @@
 
 #include "controls/ui/string_grid_pelm.h"
 #include "main/tree/tree_loader.h"
+#include "main/ui/card_icons.h"
 #include "platform/qt/cp932_text.h"
 #include "main/ui/flow_layout.h"
 #include "main/ui/main_form_tree_glue.h"
@@ -221,6 +222,7 @@ TMainForm::TMainForm(MainFormContext context, QWidget* parent)
   if (auto* desktop = dynamic_cast<QtUi*>(&ui_)) {
     desktop->SetMenuImages(
         [this](int i) { return QIcon(QPixmap::fromImage(ImageList().Image(i))); });
+    desktop->SetCardIcons([this] { return CardIcons(); });
   }
 }
 
@@ -331,6 +333,7 @@ void TMainForm::BuildControls() {
   KensakuMark->setObjectName("KensakuMark");
   KensakuMark->setCheckable(true);
   KensakuMark->setToolTip(U("検索文字着色"));
+  ShowKensakuMark(false);
   CsvHtmlCK = MakeCheck(card, "CsvHtmlCK", "表,Html");
   AutoTitle = MakeCheck(card, "AutoTitle", "自動タイトル");
   LockCheckBox = MakeCheck(card, "LockCheckBox", "編集ロック");
@@ -523,8 +526,8 @@ Status TMainForm::FormCreate() {
 }
 
 void TMainForm::ShowEmptyCardPanel() {
-  // The search-colouring button starts plain; there is no HTML view yet.
-  KensakuMark->setChecked(false);
+  // The search-colouring button starts off; there is no HTML view yet.
+  ShowKensakuMark(false);
   // Text and the grid share MainPanel; the text is shown first.
   Text->show();
   CsvGrid->hide();
@@ -730,6 +733,11 @@ void TMainForm::showEvent(QShowEvent* event) {
 }
 
 // WndProc, the scheduler and the tray are in main_form_dispatch.cpp.
+
+void TMainForm::ShowKensakuMark(bool on) {
+  KensakuMark->setChecked(on);
+  KensakuMark->setIcon(QIcon(QPixmap::fromImage(KensakuButtonImage(on ? 1 : 0))));
+}
 
 void TMainForm::BringForward() {
   if (isMinimized()) showNormal();

@@ -3,6 +3,7 @@
 // handler lives in plain classes (main/, clip/, store/) that it forwards to.
 #pragma once
 
+#include <QList>
 #include <QMainWindow>
 #include <cstdint>
 #include <functional>
@@ -178,6 +179,9 @@ class TMainForm : public QMainWindow {
   void ShowCardById(const std::string& card_id);
   // Selects the node and opens it.
   void ShowNode(TreeNode* node);
+  // The search-colouring button KensakuMark with image 1 (on) or 0 (off)
+  // of its image list.
+  void ShowKensakuMark(bool on);
   // Title, Text and Syutten in the colour of a field without the focus
   // (grey with the setting CtrlColor on).
   void ApplyControlColor();
@@ -189,6 +193,8 @@ class TMainForm : public QMainWindow {
   const CardIconList& ImageList() const;
   // A copy of card icon `icon` of the image list.
   QPixmap GetIconBitmap(int icon) const;
+  // The 100 card icons of the image list, for the icon pickers and buttons.
+  QList<QIcon> CardIcons() const;
   // After the tree was loaded: expands it with RunTreeOpen and opens the
   // selected node anew, in sight.
   void RefreshTreeSelection();

@@ -4,6 +4,8 @@
 // The work is done by main/tree/marks.h, sort_orders.h and the card icon
 // list; this file hands them the window's state.
 #include <QAction>
+#include <QIcon>
+#include <QList>
 #include <QGuiApplication>
 #include <QMenu>
 #include <QPixmap>
@@ -11,6 +13,7 @@
 #include <QTreeView>
 #include <vector>
 
+#include "main/dialogs/kind_picker.h"
 #include "main/tree/marks.h"
 #include "main/tree/node_operations.h"
 #include "main/tree/sort_orders.h"
@@ -258,5 +261,11 @@ void TMainForm::LoadCardIcons(int index, const QImage& bitmap) {
 const CardIconList& TMainForm::ImageList() const { return tree_glue_->icons; }
 
 QPixmap TMainForm::GetIconBitmap(int icon) const { return tree_glue_->icons.GetIconBitmap(icon); }
+
+QList<QIcon> TMainForm::CardIcons() const {
+  QList<QIcon> icons;
+  for (int i = 0; i < KindPicker::kIcons; ++i) icons.push_back(QIcon(GetIconBitmap(i)));
+  return icons;
+}
 
 }  // namespace quill

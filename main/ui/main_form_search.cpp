@@ -104,7 +104,7 @@ struct TMainForm::SearchGlue final : public SearchHost {
   SearchGrid* Grid() override { return &grid_view; }
   bool CardLocked() override { return form->LockCheckBox->isChecked(); }
   bool TableOrPageShown() override { return form->CsvHtmlCK->isChecked(); }
-  void ShowHighlightButton(bool on) override { form->KensakuMark->setChecked(on); }
+  void ShowHighlightButton(bool on) override { form->ShowKensakuMark(on); }
 
   TMainForm* form;
   TextSearchView text_view;
