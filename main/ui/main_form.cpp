@@ -680,9 +680,9 @@ void TMainForm::StartButtonBar() {
 }
 
 bool TMainForm::FormClose() {
-  // Only edits waiting in a card window are worth the question; windows
-  // with nothing to store close with the main window.
-  if (card_window_glue_ != nullptr && CardWindows().AnyModified()) {
+  // While any card window is open the user is asked first; anything but
+  // "いいえ" keeps the program running.
+  if (card_window_glue_ != nullptr && CardWindows().CardWindowCount() > 0) {
     int answer = ui_.ShowMessageDialog(MessageText(MessageId::kConfirmCloseWhileCardWindowsOpen),
                                        MessageText(MessageId::kCautionCaption), kMessageYesNo);
     if (answer != kResultNo) return false;

@@ -284,8 +284,9 @@ TEST_F(MainFormCardWindowTest, NewCardCommandWithNewCardWinOpensACardWindow) {
   EXPECT_TRUE(form_->Text->isEnabled());
 }
 
-// Closing the main window ends the run with card windows open; only edits
-// waiting in one are asked about (anything but "いいえ" keeps the program).
+// Closing the main window while card windows are open asks first, edited
+// or not; anything but "いいえ" keeps the program, "いいえ" ends the run and
+// the windows go without storing their edits.
 TEST_F(MainFormCardWindowTest, ClosingTheMainWindowEndsTheRunWithCardWindowsOpen) {
   // As in the program: only the main window ends the run.
   struct OnlyTheMainWindowQuits {
@@ -310,12 +311,19 @@ TEST_F(MainFormCardWindowTest, ClosingTheMainWindowEndsTheRunWithCardWindowsOpen
   EXPECT_EQ(ui_.questions()[0].text, S("窓編集中です。保存してから終了しますか？"));
   EXPECT_EQ(form_->CardWindows().CardWindowCount(), 2);
 
+  // One window without edits is asked about too.
   edited.Cancel->click();
   Pump();
   ASSERT_EQ(form_->CardWindows().CardWindowCount(), 1);
+  ui_.Answer(kResultCancel);
+  EXPECT_EQ(close_and_run(), 99);
+  EXPECT_EQ(ui_.questions().size(), 2u);
+  EXPECT_EQ(form_->CardWindows().CardWindowCount(), 1);
+
   const uint32_t utime = Read(red_).utime;
+  ui_.Answer(kResultNo);
   EXPECT_EQ(close_and_run(), 0);
-  EXPECT_EQ(ui_.questions().size(), 1u);
+  EXPECT_EQ(ui_.questions().size(), 3u);
   form_->FormDestroy();
   EXPECT_EQ(form_->CardWindows().CardWindowCount(), 0);
   EXPECT_EQ(Read(red_).utime, utime);
