@@ -338,6 +338,7 @@ void TMainForm::BuildControls() {
   AutoTitle = MakeCheck(card, "AutoTitle", "自動タイトル");
   LockCheckBox = MakeCheck(card, "LockCheckBox", "編集ロック");
   SuperKeyStatus = MakeButton(card, "SuperKeyStatus", "SuperKeyStatus");
+  ClipTool = MakeButton(card, "ClipTool", "クリップツール");
   // The keys of the card panel's commands, as hints.
   const std::pair<QWidget*, const char*> hints[] = {
       {Tikan, "SHIFT+F5"},      {Del, "CTRL+F7"},     {CancelButton, "CTRL+F8"},
@@ -357,6 +358,7 @@ void TMainForm::BuildControls() {
   buttons3->addWidget(AutoTitle);
   buttons3->addWidget(LockCheckBox);
   buttons3->addWidget(SuperKeyStatus);
+  buttons3->addWidget(ClipTool);
   right->addLayout(buttons3);
 
   MainPanel = new QWidget(card);
@@ -455,6 +457,7 @@ void TMainForm::WireControls() {
   connect(CsvHtmlCK, &QCheckBox::clicked, this, &TMainForm::CsvHtmlCKClick);
   connect(PrintOut, &QPushButton::clicked, this, &TMainForm::PrintOutActionExecute);
   connect(SuperKeyStatus, &QPushButton::clicked, this, &TMainForm::SuperKeyStatusClick);
+  connect(ClipTool, &QPushButton::clicked, this, &TMainForm::ClipToolClick);
   connect(AutoTitle, &QCheckBox::clicked, this, &TMainForm::AutoTitleClick);
   connect(LockCheckBox, &QCheckBox::clicked, this, &TMainForm::LockCheckBoxClick);
   connect(InKensakuButton, &QPushButton::clicked, this, &TMainForm::InKensakuButtonClick);

@@ -292,6 +292,7 @@ class TMainForm : public QMainWindow {
   QCheckBox* CsvHtmlCK;
   QPushButton* PrintOut;
   QPushButton* SuperKeyStatus;
+  QPushButton* ClipTool;
   QCheckBox* AutoTitle;
   QCheckBox* LockCheckBox;
   QLabel* CreateTime;
@@ -441,6 +442,9 @@ class TMainForm : public QMainWindow {
   void ButtonWindowClick();
   void ResetItiClick();
   void TrayEndClick();
+  // The clip-tool button: command 13 for the main window itself, which
+  // shows the clip-tool menu over it.
+  void ClipToolClick();
 
   // The tree popup ListPopup: its state as it opens, the mark commands
   // (K3), the list formats (K4), the sort orders (SortItem) and the new

@@ -590,6 +590,8 @@ void TMainForm::ButtonWindowClick() { Glue().dispatcher.ButtonWindowClick(); }
 
 void TMainForm::TrayEndClick() { Glue().dispatcher.TrayEndClick(); }
 
+void TMainForm::ClipToolClick() { Glue().dispatcher.ClipToolClick(); }
+
 void TMainForm::ResetItiClick() {
   setGeometry(0, 0, 500, 400);
   CheckWindowPlacement(/*from_timer=*/false);
