@@ -520,9 +520,11 @@ Status TMainForm::FormCreate() {
     return shown;
   }
   ShowOneShotFolder();
-  // The text in the colour of a field without the focus. (The grid's and
-  // the tree's colours come with the grid and the tree's fonts.)
+  // The text in the colour of a field without the focus, the grid and the
+  // tree in their background colours.
   TextExit();
+  SetBaseColor(CsvGrid, settings_.TextBackColor);
+  SetBaseColor(Tree, settings_.TreeBackColor);
   if (settings_.UseButton != 0) StartButtonBar();
   StartupFinished();
   return Status::Ok();
@@ -765,18 +767,17 @@ void TMainForm::StayTopCBClick() {
   }
 }
 
-void TMainForm::SplitMoved() {
-  // The tree width is saved with the geometry (window placement checking).
-}
+// SplitMoved is in main_form_dispatch.cpp.
 
 void TMainForm::SplitCanResize() {}
 
 void TMainForm::MainPanelResize() {
-  // The embedded HTML view follows MainPanel's size once it exists.
+  // The embedded HTML view sits in MainPanel's layout, which gives it the
+  // panel's size.
 }
 
-// Handlers with nothing to do here (the tree's drawing is the model's) and
-// the options dialog, which comes later.
+// Handlers with nothing to do here: the tree's images and drawing are the
+// model's (folder_tree_qt_model.h), and a node's record goes with it.
 void TMainForm::TreeGetImageIndex() {}
 void TMainForm::TreeDeletion() {}
 void TMainForm::TreeGetSelectedIndex() {}

@@ -695,6 +695,9 @@ class TMainForm : public QMainWindow {
   void UpdateEditorActions();
   // Text in the editor card's font, which the next save stores.
   void ShowCardFont();
+  // The background of a view (the tree, the grid): a colour of the class
+  // library.
+  void SetBaseColor(QWidget* widget, int32_t color);
 
  public:
   // The main window's key map; true when the key is used up.

@@ -546,6 +546,11 @@ void TMainForm::FormShow() {
   Glue().dispatcher.UpdateTaskbarButton();
 }
 
+void TMainForm::SplitMoved() {
+  // The tree width is saved with the geometry, a second after the move.
+  Glue().dispatcher.ArmMoveWatcher();
+}
+
 void TMainForm::CheckActiveTimerTimer() { Glue().target.CheckActiveTimerTimer(); }
 
 ClipHistory& TMainForm::History() { return Glue().history; }

@@ -15,6 +15,7 @@
 #include <fstream>
 #include <functional>
 
+#include "controls/ui/string_grid_pelm.h"
 #include "main/editor/card_editor.h"
 #include "main/ui/main_form.h"
 #include "main/ui/main_form_test_support.h"
@@ -297,6 +298,15 @@ TEST_F(MainFormEditorTest, APastePastTheLimitIsRefusedWhole) {
       EXPECT_EQ(dialog_.beeps(), beeps + 1);
     }
   }
+}
+
+// At start the grid takes the text's background colour and the tree its
+// own (colours of the class library: 0x00BBGGRR).
+TEST_F(MainFormEditorTest, TheGridAndTheTreeStartInTheirBackgroundColours) {
+  WriteIni(dir_.File("quillmain.ini"), "TextBackColor=16711680\r\nTreeBackColor=255\r\n");
+  auto form = MakeForm();
+  EXPECT_EQ(form->CsvGrid->palette().color(QPalette::Base), QColor(0, 0, 255));
+  EXPECT_EQ(form->Tree->palette().color(QPalette::Base), QColor(255, 0, 0));
 }
 
 TEST_F(MainFormEditorTest, CtrlColorGreysTheFieldsWithoutTheFocus) {
