@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "platform/sjis.h"
 #include "store/card_store.h"
 
 namespace quill {
@@ -10,18 +11,30 @@ namespace {
 
 constexpr std::string_view kCrLf = "\r\n";
 
-// Reads lines from the file's bytes: each ends at LF, and a CR just before
-// the LF is part of the line end.
+// Reads lines from the file's bytes: a line ends at CR LF, at a CR alone
+// or at an LF alone.
 class LineReader {
  public:
   explicit LineReader(std::string_view bytes) : rest_(bytes) {}
-  bool Next(std::string_view* line) {
+  // The next line, without its end. With a limit, a longer line gives its
+  // first `limit` bytes (one less when that would split a double-byte
+  // character), and the rest of it is read as the next line.
+  bool Next(std::string_view* line, size_t limit = std::string_view::npos) {
     if (rest_.empty()) return false;
-    size_t lf = rest_.find('\n');
-    std::string_view l = rest_.substr(0, lf);
-    rest_ = lf == std::string_view::npos ? std::string_view() : rest_.substr(lf + 1);
-    if (lf != std::string_view::npos && !l.empty() && l.back() == '\r') l.remove_suffix(1);
-    *line = l;
+    const size_t end = std::min(rest_.find_first_of("\r\n"), rest_.size());
+    if (end > limit) {
+      size_t cut = limit;
+      if (cut > 0 && SjisCharClass(rest_, static_cast<long>(cut)) == 2) --cut;
+      *line = rest_.substr(0, cut);
+      rest_.remove_prefix(cut);
+      return true;
+    }
+    *line = rest_.substr(0, end);
+    size_t next = end;
+    if (next < rest_.size()) {
+      next += rest_.compare(next, 2, "\r\n") == 0 ? 2 : 1;
+    }
+    rest_.remove_prefix(next);
     return true;
   }
 
@@ -82,7 +95,7 @@ std::string ClipHistory::Serialize() const {
 void ClipHistory::Parse(std::string_view bytes) {
   LineReader lines(bytes);
   std::string_view line;
-  for (size_t i = 0; i < kEntries && lines.Next(&line); ++i) {
+  for (size_t i = 0; i < kEntries && lines.Next(&line, kMaxTitleLine); ++i) {
     HistoryTitles[i] = std::string(line);
     std::string text;
     bool first = true;

@@ -37,6 +37,9 @@ class ClipHistory {
   static constexpr size_t kEntries = 20;
   // The longest text the file keeps.
   static constexpr size_t kMaxSavedText = 64000;
+  // A title line read back keeps at most this many bytes; the rest of the
+  // line becomes the first line of the text.
+  static constexpr size_t kMaxTitleLine = 699;
 
   // HistoryTitles[0] and HistoryTexts[0] are the newest; empty entries
   // hold empty strings.

@@ -63,24 +63,55 @@ TEST(ClipHistoryTest, FileLeavesOutTextsItCouldNotReadBack) {
 }
 
 TEST(ClipHistoryTest, FileRoundTripIsByteExact) {
-  // Written by hand from the record layout: a 700-byte title, a text with
-  // blank lines, an empty text, a text that ends with a line break and
-  // one with a CR of its own; the unused entries follow as empty records.
-  const std::string title700(700, 'T');
-  std::string bytes = title700 + "\r\nline 1\r\n\r\nline 3\r\n" + kSep + "\r\n" +
+  // Written by hand from the record layout: a text with blank lines, an
+  // empty text, a text that ends with a line break; the unused entries
+  // follow as empty records.
+  std::string bytes = "line 1\r\nline 1\r\n\r\nline 3\r\n" + kSep + "\r\n" +
                       "\r\n\r\n" + kSep + "\r\n" +
-                      "\x93\xfa\r\n\x93\xfa\x96\x7b\r\n\r\n" + kSep + "\r\n" +
-                      "cr\r\na\rb\r\n" + kSep + "\r\n";
-  for (int i = 4; i < 20; ++i) bytes += "\r\n\r\n" + kSep + "\r\n";
+                      "\x93\xfa\r\n\x93\xfa\x96\x7b\r\n\r\n" + kSep + "\r\n";
+  for (int i = 3; i < 20; ++i) bytes += "\r\n\r\n" + kSep + "\r\n";
 
   ClipHistory h;
   h.Parse(bytes);
-  EXPECT_EQ(h.HistoryTitles[0], title700);
+  EXPECT_EQ(h.HistoryTitles[0], "line 1");
   EXPECT_EQ(h.HistoryTexts[0], "line 1\r\n\r\nline 3");
   EXPECT_EQ(h.HistoryTexts[1], "");
+  EXPECT_EQ(h.HistoryTitles[2], "\x93\xfa");
   EXPECT_EQ(h.HistoryTexts[2], "\x93\xfa\x96\x7b\r\n");
-  EXPECT_EQ(h.HistoryTexts[3], "a\rb");
   EXPECT_EQ(h.Serialize(), bytes);
+}
+
+// Reading a file: a title line keeps at most 699 bytes, never half a
+// double-byte character, and the rest of the line starts the text; a CR
+// alone ends a line as an LF alone and CR LF do.
+TEST(ClipHistoryTest, ReadingCutsLongTitlesOnACharacterAndEndsLinesAtACrAlone) {
+  struct Case {
+    std::string file;
+    std::string title;
+    std::string text;
+  } cases[] = {
+      {std::string(699, 'T') + "\r\nx\r\n" + kSep + "\r\n", std::string(699, 'T'), "x"},
+      {std::string(700, 'T') + "\r\nx\r\n" + kSep + "\r\n", std::string(699, 'T'),
+       "T\r\nx"},
+      // A double-byte character over bytes 698 and 699 goes to the text.
+      {std::string(698, 'T') + "\x93\xfa" + "U\r\n" + kSep + "\r\n", std::string(698, 'T'),
+       "\x93\xfaU"},
+      {"title\rone\rtwo\nthree\r\n" + kSep + "\rnext\r\n", "title", "one\r\ntwo\r\nthree"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.file.substr(0, 20));
+    ClipHistory h;
+    h.Parse(c.file);
+    EXPECT_EQ(h.HistoryTitles[0], c.title);
+    EXPECT_EQ(h.HistoryTexts[0], c.text);
+  }
+  ClipHistory h;
+  h.Parse(cases[3].file);
+  EXPECT_EQ(h.HistoryTitles[1], "next");
+  // A text whose CR alone would end a record before the separator is not
+  // written.
+  EXPECT_FALSE(ClipHistory::Savable("a\r" + kSep + "\rb"));
+  EXPECT_TRUE(ClipHistory::Savable("a\rb"));
 }
 
 TEST(ClipHistoryTest, LoadAndSaveInTheProgramFolder) {

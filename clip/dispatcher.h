@@ -56,8 +56,7 @@ struct DispatchSettings {
 
 enum class CopyResult { kCopied, kTimedOut };
 
-// What the main window does for the dispatcher. Calls for work that is not
-// built yet are answered by the window with nothing done.
+// What the main window does for the dispatcher.
 class DispatchTarget {
  public:
   virtual ~DispatchTarget() = default;

@@ -65,6 +65,8 @@ constexpr std::array<Entry, kMessageCount> kMessages = {{
     {MessageId::kBlockNotCreated, "共有ブロックを作成できません"},
     {MessageId::kRunningBlockNotOpened, "起動中のQuillboxの共有ブロックを開けません"},
     {MessageId::kRunningBlockMissing, "起動中のQuillboxが共有ブロックを用意していません"},
+    {MessageId::kOutOfMemory, "Out of memory"},
+    {MessageId::kUnexpectedFailure, "予期しないエラーが起きたので終了します"},
 
     {MessageId::kDataSetNotFound, "指定されたファイルがありません"},
     {MessageId::kReplaceValuesNotSaved, "置換後の値を保存できませんでした。\n%1"},

@@ -70,6 +70,10 @@ enum class MessageId {
   kBlockNotCreated,
   kRunningBlockNotOpened,
   kRunningBlockMissing,
+  // A failure that ends the run: memory ran out, or a failure that names
+  // nothing of itself.
+  kOutOfMemory,
+  kUnexpectedFailure,
 
   // The main road.
   kDataSetNotFound,

@@ -532,9 +532,21 @@ void CardEditor::AddNewClick() {
   }
   --changing_tree_;
   AfterNewNode(folder);
-  // It opens in the editor with an empty title box. (Opening it in a card
-  // window instead comes with the card windows.)
   SetEditNode(nullptr);
+  if (form_.settings().NewCardWin != 0 && !view_.MainWindowInFront()) {
+    // The main window is out of sight (the new-card hot key): the editor
+    // takes the node before the new one, and the new card opens in a card
+    // window of its own.
+    TreeNode* before = node->GetPrev();
+    SetSelectedNode(before);
+    ++changing_tree_;
+    view_.SelectNode(before);
+    --changing_tree_;
+    OpenSelectedNode();
+    view_.OpenCardWindow(card.id);
+    return;
+  }
+  // It opens in the editor with an empty title box.
   SetSelectedNode(node);
   ++changing_tree_;
   view_.SelectNode(node);
@@ -595,6 +607,12 @@ void CardEditor::TextChange() {
 }
 
 void CardEditor::IppatuPasteClick() { TextChange(); }
+
+void CardEditor::TitleDblClick() {
+  if (!view_.TitleText().empty() || view_.Checked(EditorControl::kLockCheckBox)) return;
+  view_.SetTitleText(store::MakeDefaultTitle(view_.BodyText()));
+  TextChange();
+}
 
 void CardEditor::SyuttenChange() { TextChange(); }
 

@@ -153,6 +153,10 @@ class CardEditorView {
   }
   // Stores one group of the settings (the remembered sources: group 12).
   virtual void SaveSettingsGroup(int group) { (void)group; }
+  // Whether the main window is the window in front.
+  virtual bool MainWindowInFront() { return true; }
+  // Opens the stored card with this id in a card window of its own.
+  virtual void OpenCardWindow(const std::string& card_id) { (void)card_id; }
   // A fatal state of the card store: the message has been shown; the
   // program ends with this exit code.
   virtual void EndProgram(int exit_code) = 0;
@@ -206,6 +210,9 @@ class CardEditor {
   void LockCheckBoxClick();
   void SyuttenChange();
   void BunkatuCardClick();
+  // A double click on the title: an empty title takes the text's
+  // automatic title (a locked card keeps its empty title).
+  void TitleDblClick();
 
   // Table and HTML bodies. CsvHtmlCKClick switches the body between text
   // and table (or HTML, when the text holds the HTML marker) as the check

@@ -63,6 +63,8 @@ class FakeEditorView : public CardEditorView {
   void FocusBody() override {}
   void SaveSettingsGroup(int group) override { saved_groups.push_back(group); }
   void EndProgram(int code) override { end_code = code; }
+  bool MainWindowInFront() override { return in_front; }
+  void OpenCardWindow(const std::string& id) override { card_windows.push_back(id); }
 
   // The user's edits.
   void Type(const std::string& t) {
@@ -81,6 +83,8 @@ class FakeEditorView : public CardEditorView {
   TreeNode* view_selected = nullptr;
   std::vector<int> saved_groups;
   int end_code = -1;
+  bool in_front = true;
+  std::vector<std::string> card_windows;  // ids opened in card windows
 };
 
 class FakeDeferred : public DeferredCommands {
@@ -462,6 +466,62 @@ TEST_F(CardEditorTest, AddNewWritesAtOnceAfterTheSelectedCardAndRenumbers) {
   EXPECT_EQ(folder->child(0)->text(), "a");
   EXPECT_EQ(form_.tree().editor_node(), folder->child(1));
   EXPECT_EQ(folder->child(3)->text(), "b");
+}
+
+TEST_F(CardEditorTest, AddNewOpensTheCardInACardWindowOnlyWithNewCardWinAndTheWindowAway) {
+  struct Case {
+    bool new_card_win;
+    bool in_front;
+    bool window;  // the new card opens in a card window
+  } cases[] = {{true, false, true}, {true, true, false}, {false, false, false}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(testing::Message() << c.new_card_win << c.in_front);
+    TempDir dir;
+    const std::string folder = dir.Path() + "/";
+    store::CardStore store(env_, folder);
+    ASSERT_TRUE(store.Open(false, folder).ok());
+    Settings settings;
+    settings.NewCardWin = c.new_card_win ? 1 : 0;
+    FolderTreeModel form(store, settings, dialog_);
+    CardRecord edit_card(store);
+    FakeEditorView view;
+    view.in_front = c.in_front;
+    CardEditor editor(form, edit_card, view, grid_, deferred_);
+    CardRecord folder_row(store);
+    folder_row.Clear();
+    folder_row.folder = "A";
+    folder_row.title = std::string(store::FolderMarkerTitle);
+    ASSERT_TRUE(folder_row.Write().ok());
+    store::WriteTestCard(store, env_.fake_clock(), "A", "a", "text a", 0);
+    store::WriteTestCard(store, env_.fake_clock(), "A", "b", "text b", 1);
+    ASSERT_TRUE(LoadFolderTree(form, nullptr).ok());
+    TreeNode* a = nullptr;
+    for (TreeNode* n = form.tree().root(); n != nullptr; n = n->GetNext()) {
+      if (n->text() == "a") a = n;
+    }
+    ASSERT_NE(a, nullptr);
+    editor.TreeKeyDown(false);
+    editor.TreeChange(a);
+
+    editor.AddNewClick();
+    TreeNode* added = a->next_sibling();
+    ASSERT_NE(added, nullptr);
+    ASSERT_EQ(added->text(), S("新規カード"));
+    const std::string new_id(added->info().TextId());
+    if (c.window) {
+      // The window shows the new card; the editor keeps the card before it.
+      EXPECT_EQ(view.card_windows, std::vector<std::string>{new_id});
+      EXPECT_EQ(form.tree().editor_node(), a);
+      EXPECT_EQ(form.tree().selected_node(), a);
+      EXPECT_EQ(view.view_selected, a);
+      EXPECT_EQ(view.body, "text a");
+    } else {
+      EXPECT_TRUE(view.card_windows.empty());
+      EXPECT_EQ(form.tree().editor_node(), added);
+      EXPECT_EQ(edit_card.id, new_id);
+      EXPECT_EQ(view.title, "");
+    }
+  }
 }
 
 TEST_F(CardEditorTest, AddNewOnLowSpaceRefusesAndKeepsRunning) {

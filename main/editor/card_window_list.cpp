@@ -30,11 +30,6 @@ int CardWindowList::FindCardWindowIndex(const std::string& card_id) const {
   return -1;
 }
 
-bool CardWindowList::AnyModified() const {
-  return std::any_of(windows_.begin(), windows_.end(),
-                     [](const auto& frame) { return frame->Logic().Modified(); });
-}
-
 void CardWindowList::Warn(const std::string& text) { ShowWarning(ui_, text); }
 
 void CardWindowList::OpenCardWindow(const std::string& card_id) {

@@ -97,8 +97,6 @@ class CardWindowList {
   void WindowClick();
   void BringCardWindowToFront(int i);
   int FindCardWindowIndex(const std::string& card_id) const;
-  // Whether a window holds edits not stored yet.
-  bool AnyModified() const;
   // The main window closes: every window goes, its edits unstored.
   void CloseAll();
 

@@ -275,6 +275,25 @@ QImage CardIconList::FixedImage(int i) {
   }
 }
 
+QImage KensakuButtonImage(int i) {
+  if (i != 0 && i != 1) return Blank();
+  const bool on = i == 1;
+  return Draw([on](QPainter& p) {
+    const int lines[][3] = {{2, 2, 10}, {6, 2, 10}, {10, 2, 7}};  // y, x from, x to
+    for (const auto& l : lines) {
+      if (on) p.fillRect(l[1] - 1, l[0] - 1, l[2] - l[1] + 3, 3, QColor(255, 255, 0));
+      Pen(p, on ? QColor(0, 0, 255) : kLine);
+      p.drawLine(l[1], l[0], l[2], l[0]);
+    }
+    const QColor glass = on ? QColor(0, 0, 0) : kOutline;
+    Pen(p, glass);
+    p.setBrush(Qt::NoBrush);
+    p.drawEllipse(7, 6, 6, 6);
+    p.setPen(QPen(glass, 2));
+    p.drawLine(12, 12, 14, 14);
+  });
+}
+
 QImage CardIconList::BuiltInCardIcon(int n) {
   // Eight card colours, then pictures.
   static const std::array<QColor, 8> kCards = {

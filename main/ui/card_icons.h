@@ -65,4 +65,10 @@ class CardIconList {
   std::vector<QImage> images_;
 };
 
+// The image list KensakuButtonImage of the search-colouring button
+// KensakuMark, drawn in code as the images above: image 0 the colouring
+// off (grey lines of text under a magnifier), image 1 on (the lines in the
+// colouring's blue on its yellow). Other indexes give a blank image.
+QImage KensakuButtonImage(int i);
+
 }  // namespace quill

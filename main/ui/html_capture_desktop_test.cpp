@@ -22,6 +22,7 @@
 #include <QWidget>
 #include <filesystem>
 #include <fstream>
+#include <sstream>
 
 #include "clip/html_marker.h"
 #include "main/ui/quillmain_desktop_support.h"
@@ -214,6 +215,18 @@ TEST_F(HtmlCaptureDesktopTest, TheHtmlSaveKeyOverABrowserMakesAnHtmlCard) {
 
   Display* display = XOpenDisplay(nullptr);
   ASSERT_NE(display, nullptr);
+  // The card window (titled as the card) goes first: with one open,
+  // closing the main window would ask.
+  const auto card_windows = [&] {
+    std::vector<unsigned long> out;
+    std::istringstream ids(
+        RunTool({"xdotool", "search", "--onlyvisible", "--name", "^キャプチャの本文$"}).out);
+    for (std::string id; ids >> id;) out.push_back(std::strtoul(id.c_str(), nullptr, 10));
+    return out;
+  };
+  EXPECT_EQ(card_windows().size(), 1u);
+  for (unsigned long w : card_windows()) RequestClose(display, w);
+  EXPECT_TRUE(QTest::qWaitFor([&] { return card_windows().empty(); }, 10000));
   RequestClose(display, main_window);
   XCloseDisplay(display);
   ASSERT_TRUE(quillmain.waitForFinished(20000));

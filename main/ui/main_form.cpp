@@ -32,9 +32,11 @@
 #include <QWindow>
 #include <algorithm>
 #include <string_view>
+#include <utility>
 
 #include "controls/ui/string_grid_pelm.h"
 #include "main/tree/tree_loader.h"
+#include "main/ui/card_icons.h"
 #include "platform/qt/cp932_text.h"
 #include "main/ui/flow_layout.h"
 #include "main/ui/main_form_tree_glue.h"
@@ -183,10 +185,7 @@ const std::vector<TMainForm::MenuEntry>& TMainForm::MenuTable() {
                   SetDefaultFontClick, ""),
       QUILL_ENTRY("TextPopup", "BackDefaultFont", "このカードのフォントをデフォルトのフォントに戻す",
                   BackDefaultFontClick, ""),
-      // The tree popup; its other items come with the marks and the folder
-      // operations.
-      QUILL_ENTRY("ListPopup", "IkkatuTikan", "一括置換", IkkatuTikanClick, ""),
-      QUILL_ENTRY("ListPopup", "SetSyutten", "一括属性変更(&Z)...", SetSyuttenClick, ""),
+      // The tree popup ListPopup is built with the marks (main_form_marks.cpp).
   };
   return table;
 }
@@ -224,6 +223,7 @@ TMainForm::TMainForm(MainFormContext context, QWidget* parent)
   if (auto* desktop = dynamic_cast<QtUi*>(&ui_)) {
     desktop->SetMenuImages(
         [this](int i) { return QIcon(QPixmap::fromImage(ImageList().Image(i))); });
+    desktop->SetCardIcons([this] { return CardIcons(); });
   }
 }
 
@@ -334,10 +334,20 @@ void TMainForm::BuildControls() {
   KensakuMark->setObjectName("KensakuMark");
   KensakuMark->setCheckable(true);
   KensakuMark->setToolTip(U("検索文字着色"));
+  ShowKensakuMark(false);
   CsvHtmlCK = MakeCheck(card, "CsvHtmlCK", "表,Html");
   AutoTitle = MakeCheck(card, "AutoTitle", "自動タイトル");
   LockCheckBox = MakeCheck(card, "LockCheckBox", "編集ロック");
   SuperKeyStatus = MakeButton(card, "SuperKeyStatus", "SuperKeyStatus");
+  ClipTool = MakeButton(card, "ClipTool", "クリップツール");
+  // The keys of the card panel's commands, as hints.
+  const std::pair<QWidget*, const char*> hints[] = {
+      {Tikan, "SHIFT+F5"},      {Del, "CTRL+F7"},     {CancelButton, "CTRL+F8"},
+      {SaveButton, "Ctrl+S"},   {ToFloppy, "CTRL+F6"}, {KensakuBt, "SHIFTを押しながらで前方検索"},
+      {KindButton, "SHIFT+F7"}, {CsvHtmlCK, "SHIFT+F9"}, {IppatuPaste, "SHIFT+F8"},
+      {Syutten, "SHIFT+F6"},
+  };
+  for (const auto& [widget, hint] : hints) widget->setToolTip(U(hint));
   buttons2->addWidget(IppatuPaste);
   buttons2->addWidget(Syutten);
   buttons2->addWidget(InKensakuButton);
@@ -349,6 +359,7 @@ void TMainForm::BuildControls() {
   buttons3->addWidget(AutoTitle);
   buttons3->addWidget(LockCheckBox);
   buttons3->addWidget(SuperKeyStatus);
+  buttons3->addWidget(ClipTool);
   right->addLayout(buttons3);
 
   MainPanel = new QWidget(card);
@@ -398,7 +409,6 @@ void TMainForm::BuildMenus() {
     }
     QMenu* m = key == "TrayMenu"    ? TrayMenu
                : key == "TextPopup" ? TextPopup
-               : key == "ListPopup" ? ListPopup
                                     : menuBar()->addMenu(U(key.c_str()));
     menus.emplace_back(key, m);
     return m;
@@ -448,6 +458,7 @@ void TMainForm::WireControls() {
   connect(CsvHtmlCK, &QCheckBox::clicked, this, &TMainForm::CsvHtmlCKClick);
   connect(PrintOut, &QPushButton::clicked, this, &TMainForm::PrintOutActionExecute);
   connect(SuperKeyStatus, &QPushButton::clicked, this, &TMainForm::SuperKeyStatusClick);
+  connect(ClipTool, &QPushButton::clicked, this, &TMainForm::ClipToolClick);
   connect(AutoTitle, &QCheckBox::clicked, this, &TMainForm::AutoTitleClick);
   connect(LockCheckBox, &QCheckBox::clicked, this, &TMainForm::LockCheckBoxClick);
   connect(InKensakuButton, &QPushButton::clicked, this, &TMainForm::InKensakuButtonClick);
@@ -510,17 +521,19 @@ Status TMainForm::FormCreate() {
     return shown;
   }
   ShowOneShotFolder();
-  // The text in the colour of a field without the focus. (The grid's and
-  // the tree's colours come with the grid and the tree's fonts.)
+  // The text in the colour of a field without the focus, the grid and the
+  // tree in their background colours.
   TextExit();
+  SetBaseColor(CsvGrid, settings_.TextBackColor);
+  SetBaseColor(Tree, settings_.TreeBackColor);
   if (settings_.UseButton != 0) StartButtonBar();
   StartupFinished();
   return Status::Ok();
 }
 
 void TMainForm::ShowEmptyCardPanel() {
-  // The search-colouring button starts plain; there is no HTML view yet.
-  KensakuMark->setChecked(false);
+  // The search-colouring button starts off; there is no HTML view yet.
+  ShowKensakuMark(false);
   // Text and the grid share MainPanel; the text is shown first.
   Text->show();
   CsvGrid->hide();
@@ -673,9 +686,9 @@ void TMainForm::StartButtonBar() {
 }
 
 bool TMainForm::FormClose() {
-  // Only edits waiting in a card window are worth the question; windows
-  // with nothing to store close with the main window.
-  if (card_window_glue_ != nullptr && CardWindows().AnyModified()) {
+  // While any card window is open the user is asked first; anything but
+  // "いいえ" keeps the program running.
+  if (card_window_glue_ != nullptr && CardWindows().CardWindowCount() > 0) {
     int answer = ui_.ShowMessageDialog(MessageText(MessageId::kConfirmCloseWhileCardWindowsOpen),
                                        MessageText(MessageId::kCautionCaption), kMessageYesNo);
     if (answer != kResultNo) return false;
@@ -727,6 +740,11 @@ void TMainForm::showEvent(QShowEvent* event) {
 
 // WndProc, the scheduler and the tray are in main_form_dispatch.cpp.
 
+void TMainForm::ShowKensakuMark(bool on) {
+  KensakuMark->setChecked(on);
+  KensakuMark->setIcon(QIcon(QPixmap::fromImage(KensakuButtonImage(on ? 1 : 0))));
+}
+
 void TMainForm::BringForward() {
   if (isMinimized()) showNormal();
   show();
@@ -750,18 +768,17 @@ void TMainForm::StayTopCBClick() {
   }
 }
 
-void TMainForm::SplitMoved() {
-  // The tree width is saved with the geometry (window placement checking).
-}
+// SplitMoved is in main_form_dispatch.cpp.
 
 void TMainForm::SplitCanResize() {}
 
 void TMainForm::MainPanelResize() {
-  // The embedded HTML view follows MainPanel's size once it exists.
+  // The embedded HTML view sits in MainPanel's layout, which gives it the
+  // panel's size.
 }
 
-// Handlers with nothing to do here (the tree's drawing is the model's) and
-// the options dialog, which comes later.
+// Handlers with nothing to do here: the tree's images and drawing are the
+// model's (folder_tree_qt_model.h), and a node's record goes with it.
 void TMainForm::TreeGetImageIndex() {}
 void TMainForm::TreeDeletion() {}
 void TMainForm::TreeGetSelectedIndex() {}

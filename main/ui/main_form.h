@@ -3,6 +3,7 @@
 // handler lives in plain classes (main/, clip/, store/) that it forwards to.
 #pragma once
 
+#include <QList>
 #include <QMainWindow>
 #include <cstdint>
 #include <functional>
@@ -180,6 +181,9 @@ class TMainForm : public QMainWindow {
   void ShowCardById(const std::string& card_id);
   // Selects the node and opens it.
   void ShowNode(TreeNode* node);
+  // The search-colouring button KensakuMark with image 1 (on) or 0 (off)
+  // of its image list.
+  void ShowKensakuMark(bool on);
   // Title, Text and Syutten in the colour of a field without the focus
   // (grey with the setting CtrlColor on).
   void ApplyControlColor();
@@ -191,6 +195,8 @@ class TMainForm : public QMainWindow {
   const CardIconList& ImageList() const;
   // A copy of card icon `icon` of the image list.
   QPixmap GetIconBitmap(int icon) const;
+  // The 100 card icons of the image list, for the icon pickers and buttons.
+  QList<QIcon> CardIcons() const;
   // After the tree was loaded: expands it with RunTreeOpen and opens the
   // selected node anew, in sight.
   void RefreshTreeSelection();
@@ -294,6 +300,7 @@ class TMainForm : public QMainWindow {
   QCheckBox* CsvHtmlCK;
   QPushButton* PrintOut;
   QPushButton* SuperKeyStatus;
+  QPushButton* ClipTool;
   QCheckBox* AutoTitle;
   QCheckBox* LockCheckBox;
   QLabel* CreateTime;
@@ -385,6 +392,7 @@ class TMainForm : public QMainWindow {
   void IkkatuTikanClick();
   void BunkatuCardClick();
   void TextChange();
+  void TitleDblClick();
 
   // The editor's fields gaining and losing the focus.
   void TitleEnter();
@@ -417,6 +425,8 @@ class TMainForm : public QMainWindow {
   void FindStrMenuClick();
   void ReplaceClick();
   void GrepClick();
+  // The tree popup's "再読込(&A)": the tree without the search's criteria.
+  void GrepOffClick();
   void KansetuYomikomiClick();
   void ToQuillboxClick();
   void ToOtherQuillbok2Click();
@@ -430,6 +440,9 @@ class TMainForm : public QMainWindow {
   void AutoIndentActionExecute();
   void BackColorExecute();
   void FontActionExecute();
+  // The tree popup's font item: the tree's font, whichever field had the
+  // focus.
+  void TreeFontClick();
   void OptionClick();
   void HelpClick();
   void PomaroActionExecute();
@@ -437,6 +450,9 @@ class TMainForm : public QMainWindow {
   void ButtonWindowClick();
   void ResetItiClick();
   void TrayEndClick();
+  // The clip-tool button: command 13 for the main window itself, which
+  // shows the clip-tool menu over it.
+  void ClipToolClick();
 
   // The tree popup ListPopup: its state as it opens, the mark commands
   // (K3), the list formats (K4), the sort orders (SortItem) and the new
@@ -688,6 +704,9 @@ class TMainForm : public QMainWindow {
   void UpdateEditorActions();
   // Text in the editor card's font, which the next save stores.
   void ShowCardFont();
+  // The background of a view (the tree, the grid): a colour of the class
+  // library.
+  void SetBaseColor(QWidget* widget, int32_t color);
 
  public:
   // The main window's key map; true when the key is used up.

@@ -145,9 +145,7 @@ struct TMainForm::CardWindowGlue final : CardWindowHost, TextFormOwner {
   Shell& LinkShell() override { return form->shell_; }
   PagePrinter& HtmlPrinter() override { return form->HtmlPagePrinter(); }
   int PickKind(QWidget* window, int current) override {
-    QList<QIcon> icons;
-    for (int i = 0; i < KindPicker::kIcons; ++i) icons.append(QIcon(form->GetIconBitmap(i)));
-    TKindFm picker(window, current, icons);
+    TKindFm picker(window, current, form->CardIcons());
     // At the mouse, its bottom kept 30 pixels above the screen's bottom.
     QPoint at = QCursor::pos();
     const PixelSize screen = windows.ScreenSize();

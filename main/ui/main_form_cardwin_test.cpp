@@ -20,6 +20,7 @@
 #include "controls/ui/string_grid_pelm.h"
 #include "main/editor/card_editor.h"
 #include "main/editor/card_window_list.h"
+#include "main/tree/folder_tree_model.h"
 #include "main/ui/html_view.h"
 #include "main/ui/main_form.h"
 #include "main/ui/main_form_test_support.h"
@@ -265,8 +266,30 @@ TEST_F(MainFormCardWindowTest, TwoHtmlCardsInTwoWindowsEachShowTheirOwnPage) {
   EXPECT_TRUE(ui_.questions().empty());
 }
 
-// Closing the main window ends the run with card windows open; only edits
-// waiting in one are asked about (anything but "いいえ" keeps the program).
+// The new-card command (code 15, the hot key's) with NewCardWin on and the
+// main window out of sight: the new card shows in a card window, and the
+// main window stays hidden.
+TEST_F(MainFormCardWindowTest, NewCardCommandWithNewCardWinOpensACardWindow) {
+  form_->TreeModel().settings().NewCardWin = 1;
+  form_->hide();
+  const int cards = form_->TreeModel().card_count;
+  form_->WndProc(kCommandMessage, static_cast<uint32_t>(CommandCode::kNewCard), 0);
+  Pump();
+  EXPECT_FALSE(form_->isVisible());
+  EXPECT_EQ(form_->TreeModel().card_count, cards + 1);
+  ASSERT_EQ(form_->CardWindows().CardWindowCount(), 1);
+  auto& w = static_cast<TTextFm&>(form_->CardWindows().Window(0));
+  EXPECT_TRUE(w.isVisible());
+  const store::CardRecord stored = Read(form_->CardWindows().Window(0).Logic().CardId);
+  EXPECT_EQ(stored.title, S("新規カード"));
+  // The main editor holds another card, editable.
+  EXPECT_NE(form_->EditCard().id, stored.id);
+  EXPECT_TRUE(form_->Text->isEnabled());
+}
+
+// Closing the main window while card windows are open asks first, edited
+// or not; anything but "いいえ" keeps the program, "いいえ" ends the run and
+// the windows go without storing their edits.
 TEST_F(MainFormCardWindowTest, ClosingTheMainWindowEndsTheRunWithCardWindowsOpen) {
   // As in the program: only the main window ends the run.
   struct OnlyTheMainWindowQuits {
@@ -291,12 +314,19 @@ TEST_F(MainFormCardWindowTest, ClosingTheMainWindowEndsTheRunWithCardWindowsOpen
   EXPECT_EQ(ui_.questions()[0].text, S("窓編集中です。保存してから終了しますか？"));
   EXPECT_EQ(form_->CardWindows().CardWindowCount(), 2);
 
+  // One window without edits is asked about too.
   edited.Cancel->click();
   Pump();
   ASSERT_EQ(form_->CardWindows().CardWindowCount(), 1);
+  ui_.Answer(kResultCancel);
+  EXPECT_EQ(close_and_run(), 99);
+  EXPECT_EQ(ui_.questions().size(), 2u);
+  EXPECT_EQ(form_->CardWindows().CardWindowCount(), 1);
+
   const uint32_t utime = Read(red_).utime;
+  ui_.Answer(kResultNo);
   EXPECT_EQ(close_and_run(), 0);
-  EXPECT_EQ(ui_.questions().size(), 1u);
+  EXPECT_EQ(ui_.questions().size(), 3u);
   form_->FormDestroy();
   EXPECT_EQ(form_->CardWindows().CardWindowCount(), 0);
   EXPECT_EQ(Read(red_).utime, utime);

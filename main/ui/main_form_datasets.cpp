@@ -32,20 +32,13 @@ struct TMainForm::DataSetGlue final : DataSetView, BinView, BatchChangeView {
       : form(f),
         own_dialogs(f->context_.dialogs == nullptr
                         ? std::make_unique<QtSmallDialogs>(
-                              f, f->ui_, [f] { return CardIcons(f); })
+                              f, f->ui_, [f] { return f->CardIcons(); })
                         : nullptr),
         dialogs(f->context_.dialogs != nullptr ? *f->context_.dialogs : *own_dialogs),
         sets(f->env_, f->card_store_, f->settings_, f->ui_, *this, f->context_.block,
              f->context_.bus),
         bin(f->TreeModel(), dialogs, *this),
         batch(f->TreeModel(), dialogs, *this) {}
-
-  // The 100 card icons of the image list.
-  static QList<QIcon> CardIcons(TMainForm* f) {
-    QList<QIcon> icons;
-    for (int i = 0; i < KindPicker::kIcons; ++i) icons.push_back(QIcon(f->GetIconBitmap(i)));
-    return icons;
-  }
 
   // Reads the tree of the open store anew and shows its selection. The
   // result is the load's: NoSpace means the program ends.

@@ -546,6 +546,11 @@ void TMainForm::FormShow() {
   Glue().dispatcher.UpdateTaskbarButton();
 }
 
+void TMainForm::SplitMoved() {
+  // The tree width is saved with the geometry, a second after the move.
+  Glue().dispatcher.ArmMoveWatcher();
+}
+
 void TMainForm::CheckActiveTimerTimer() { Glue().target.CheckActiveTimerTimer(); }
 
 ClipHistory& TMainForm::History() { return Glue().history; }
@@ -589,6 +594,8 @@ void TMainForm::KQuillbox4Click() { Glue().dispatcher.KQuillbox4Click(); }
 void TMainForm::ButtonWindowClick() { Glue().dispatcher.ButtonWindowClick(); }
 
 void TMainForm::TrayEndClick() { Glue().dispatcher.TrayEndClick(); }
+
+void TMainForm::ClipToolClick() { Glue().dispatcher.ClipToolClick(); }
 
 void TMainForm::ResetItiClick() {
   setGeometry(0, 0, 500, 400);

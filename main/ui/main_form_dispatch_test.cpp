@@ -2,6 +2,7 @@
 
 #include <QAction>
 #include <QTest>
+#include <QSplitter>
 #include <QTimer>
 #include <algorithm>
 #include <array>
@@ -14,6 +15,7 @@
 #include "platform/headless/fake_ui.h"
 #include "platform/headless/in_process_bus.h"
 #include "platform/headless/temp_dir.h"
+#include "platform/ini_file.h"
 #include "platform/registry_store.h"
 #include "platform/protocol/shared_hook_block.h"
 #include "platform/text_codec.h"
@@ -54,6 +56,27 @@ TEST_F(MainFormDispatchTest, ScheduledCommandComesBackThroughTimer1AndWndProc) {
   EXPECT_TRUE(form_->Timer1->isActive());
   clock_.AdvanceMs(100);
   EXPECT_TRUE(QTest::qWaitFor([&] { return form_->isVisible(); }, 5000));
+}
+
+// A move of the splitter stores the tree's width with the geometry once
+// a second has passed.
+TEST_F(MainFormDispatchTest, AMovedSplitterStoresTheTreeWidthASecondLater) {
+  ASSERT_TRUE(form_->FormCreate().ok());
+  const std::string ini = dir_.File("quillmain.ini");
+  const auto stored_width = [&] {
+    IniFile file(FileEnv::Default(), ini);
+    return file.ReadInteger("Env", "TreeWidth", -1);
+  };
+  // The store after the first show is over.
+  clock_.AdvanceMs(1001);
+  form_->Timer1Timer();
+  form_->Split->setSizes({300, 400});
+  form_->SplitMoved();
+  form_->Timer1Timer();
+  EXPECT_NE(stored_width(), 300);
+  clock_.AdvanceMs(1001);
+  form_->Timer1Timer();
+  EXPECT_EQ(stored_width(), 300);
 }
 
 TEST_F(MainFormDispatchTest, TrayMenuItemsPostThroughTheBus) {

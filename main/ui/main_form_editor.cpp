@@ -264,6 +264,14 @@ void TMainForm::TreeGlue::EditorView::RefreshSuperKeyStatus() {
 
 void TMainForm::TreeGlue::EditorView::EndProgram(int exit_code) { QCoreApplication::exit(exit_code); }
 
+bool TMainForm::TreeGlue::EditorView::MainWindowInFront() {
+  return form_->isVisible() && !form_->isMinimized() && form_->isActiveWindow();
+}
+
+void TMainForm::TreeGlue::EditorView::OpenCardWindow(const std::string& card_id) {
+  form_->OpenCardWindow(card_id);
+}
+
 // --- the glue's editor half ---
 
 void TMainForm::TreeGlue::SaveSettingsGroup(int group) {
@@ -335,6 +343,8 @@ void TMainForm::DelClick() { Editor().DelClick(); }
 void TMainForm::CancelButtonClick() { Editor().CancelButtonClick(); }
 void TMainForm::SaveButtonClick() { Editor().SaveButtonClick(); }
 void TMainForm::TextChange() { Editor().TextChange(); }
+
+void TMainForm::TitleDblClick() { Editor().TitleDblClick(); }
 void TMainForm::IppatuPasteClick() { Editor().IppatuPasteClick(); }
 void TMainForm::SyuttenChange() { Editor().SyuttenChange(); }
 void TMainForm::AutoTitleClick() { Editor().AutoTitleClick(); }
@@ -399,6 +409,9 @@ bool TMainForm::EditorFieldEvent(QObject* watched, QEvent* event) {
       PopupTextMenu(static_cast<QWidget*>(watched), mouse->position().toPoint() - QPoint(0, 5));
       return true;
     }
+    case QEvent::MouseButtonDblClick:
+      if (title && static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton) TitleDblClick();
+      return false;
     default:
       return false;
   }

@@ -15,6 +15,7 @@
 #include <fstream>
 #include <functional>
 
+#include "controls/ui/string_grid_pelm.h"
 #include "main/editor/card_editor.h"
 #include "main/ui/main_form.h"
 #include "main/ui/main_form_test_support.h"
@@ -162,6 +163,33 @@ std::unique_ptr<TMainForm> ActiveForm(std::unique_ptr<TMainForm> form) {
   return form;
 }
 
+TEST_F(MainFormEditorTest, ADoubleClickOnAnEmptyTitleTakesTheTextsTitle) {
+  auto form = MakeForm();
+  struct Case {
+    const char* title;
+    const char* body;
+    bool locked;
+    const char* after;
+    bool save_enabled;
+  } cases[] = {
+      {"", "\n  一行目です\n二行目", false, "一行目です", true},
+      {"前の題", "一行目", false, "前の題", false},
+      {"", "一行目", true, "", false},
+      // A text without a word: the automatic title's own default.
+      {"", " \n", false, "New Text", true},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.body);
+    form->Title->setText(U(c.title));
+    form->Text->setPlainText(U(c.body));
+    form->LockCheckBox->setChecked(c.locked);
+    form->SaveButton->setEnabled(false);
+    QTest::mouseDClick(form->Title, Qt::LeftButton);
+    EXPECT_EQ(form->Title->text(), U(c.after));
+    EXPECT_EQ(form->SaveButton->isEnabled(), c.save_enabled);
+  }
+}
+
 TEST_F(MainFormEditorTest, EnterInTheTitleOrTheSourceGoesOnToTheText) {
   auto form = ActiveForm(MakeForm());
   struct Box {
@@ -270,6 +298,15 @@ TEST_F(MainFormEditorTest, APastePastTheLimitIsRefusedWhole) {
       EXPECT_EQ(dialog_.beeps(), beeps + 1);
     }
   }
+}
+
+// At start the grid takes the text's background colour and the tree its
+// own (colours of the class library: 0x00BBGGRR).
+TEST_F(MainFormEditorTest, TheGridAndTheTreeStartInTheirBackgroundColours) {
+  WriteIni(dir_.File("quillmain.ini"), "TextBackColor=16711680\r\nTreeBackColor=255\r\n");
+  auto form = MakeForm();
+  EXPECT_EQ(form->CsvGrid->palette().color(QPalette::Base), QColor(0, 0, 255));
+  EXPECT_EQ(form->Tree->palette().color(QPalette::Base), QColor(255, 0, 0));
 }
 
 TEST_F(MainFormEditorTest, CtrlColorGreysTheFieldsWithoutTheFocus) {

@@ -136,9 +136,7 @@ void TMainForm::TextEnter() {
   // the focus.
   if (!CsvGrid->isHidden()) {
     CsvGrid->setFocus(Qt::OtherFocusReason);
-    QPalette p = CsvGrid->palette();
-    p.setColor(QPalette::Base, ClassColor(settings_.TextBackColor));
-    CsvGrid->setPalette(p);
+    SetBaseColor(CsvGrid, settings_.TextBackColor);
     return;
   }
   if (WebView != nullptr) return;
@@ -498,6 +496,12 @@ void TMainForm::FontActionExecute() {
   ShowCardFont();
 }
 
+void TMainForm::TreeFontClick() {
+  FocusedEditor = Tree;
+  UpdateEditorActions();
+  FontActionExecute();
+}
+
 void TMainForm::ShowCardFont() {
   const store::CardRecord& card = Editor().EditCard();
   tree_glue_->editor_view.SetBodyFont(CardFontOf(card));
@@ -532,6 +536,12 @@ void TMainForm::BackDefaultFontClick() {
   ShowCardFont();
 }
 
+void TMainForm::SetBaseColor(QWidget* widget, int32_t color) {
+  QPalette p = widget->palette();
+  p.setColor(QPalette::Base, ClassColor(color));
+  widget->setPalette(p);
+}
+
 void TMainForm::BackColorExecute() {
   const bool tree = FocusedEditor == Tree;
   if (!tree && FocusedEditor != Text) return;
@@ -539,9 +549,7 @@ void TMainForm::BackColorExecute() {
   if (!ui_.ChooseColor(&color)) return;
   if (tree) {
     settings_.TreeBackColor = color;
-    QPalette p = Tree->palette();
-    p.setColor(QPalette::Base, ClassColor(color));
-    Tree->setPalette(p);
+    SetBaseColor(Tree, color);
   } else {
     // Text takes it on its next enter.
     settings_.TextBackColor = color;

@@ -290,6 +290,22 @@ TEST_F(MainFormFoldersTest, ACaptionEditedInPlaceRenamesTheFolder) {
   EXPECT_NE(Node("C"), nullptr);
 }
 
+TEST_F(MainFormFoldersTest, ANewFolderIsNamedInPlaceAtOnce) {
+  Start();
+  Select("a1");
+  form_->SinkiForuda->click();
+  auto* editor = form_->Tree->viewport()->findChild<QLineEdit*>();
+  ASSERT_NE(editor, nullptr);
+  EXPECT_EQ(editor->text(), QString::fromUtf8("新規フォルダ"));
+  editor->setText("N");
+  QTest::keyClick(editor, Qt::Key_Return);
+  QTest::qWait(20);
+  TreeNode* named = Node("N");
+  ASSERT_NE(named, nullptr);
+  EXPECT_EQ(GetFolderPath(named), "A N");
+  EXPECT_EQ(Node(ToCp932(QString::fromUtf8("新規フォルダ"))), nullptr);
+}
+
 TEST_F(MainFormFoldersTest, DeleteMovesMarkedCardsOrAFolderToTheBinAfterAsking) {
   Start();
   // No changes nothing.

@@ -4,6 +4,8 @@
 // The work is done by main/tree/marks.h, sort_orders.h and the card icon
 // list; this file hands them the window's state.
 #include <QAction>
+#include <QIcon>
+#include <QList>
 #include <QGuiApplication>
 #include <QMenu>
 #include <QPixmap>
@@ -11,6 +13,7 @@
 #include <QTreeView>
 #include <vector>
 
+#include "main/dialogs/kind_picker.h"
 #include "main/tree/marks.h"
 #include "main/tree/node_operations.h"
 #include "main/tree/sort_orders.h"
@@ -23,9 +26,8 @@ namespace {
 QString U(const char* utf8) { return QString::fromUtf8(utf8); }
 
 // One item of the tree popup: the sub-menu it goes into (empty: the popup
-// itself), its object name and caption, and its handler. Items without a
-// handler belong to commands of the folder operations and the search,
-// which connect them.
+// itself), its object name and caption, and its handler. An item without
+// a handler is a separator line.
 struct ListItem {
   const char* submenu;
   const char* name;
@@ -36,8 +38,8 @@ struct ListItem {
 
 #define QUILL_ITEM(submenu, name, caption, handler) \
   { submenu, name, caption, #handler, &TMainForm::handler }
-#define QUILL_OTHERS(name, caption) \
-  { "", name, caption, "", nullptr }
+#define QUILL_LINE \
+  { "", "", "-", "", nullptr }
 
 // The sub-menus, in popup order after the popup's own items.
 struct SubMenu {
@@ -52,13 +54,21 @@ const SubMenu kSubMenus[] = {
 
 const ListItem kListItems[] = {
     QUILL_ITEM("", "NewKategori", "新規フォルダ(&N)", NewKategoriClick),
-    QUILL_ITEM("", "Rename", "名前の変更(&E)", RenameClick),
+    QUILL_ITEM("", "Rename", "フォルダ名変更(&R)", RenameClick),
     QUILL_ITEM("", "MoveNode", "移動(&M)", MoveNodeClick),
     QUILL_ITEM("", "DeleteNode", "削除(&D)", IkkatuDeleteClick),
-    QUILL_OTHERS("IkkatuTikan", "一括置換"),
+    QUILL_LINE,
+    QUILL_ITEM("", "GrepPopup", "カード検索(&F)...", GrepClick),
+    QUILL_ITEM("", "GrepOff", "再読込(&A)", GrepOffClick),
+    QUILL_ITEM("", "IkkatuTikan", "一括置換", IkkatuTikanClick),
+    QUILL_ITEM("", "SetSyutten", "一括属性変更(&Z)...", SetSyuttenClick),
+    QUILL_LINE,
     QUILL_ITEM("", "Hukusei", "複製(&C)", HukuseiClick),
     QUILL_ITEM("", "AllTextOut2", "カード書き出し(&O)...", AllTextOutClick),
+    QUILL_ITEM("", "IkkatuText2", "カード読み込み(&T)...", IkkatuTextClick),
     QUILL_ITEM("", "ToOther", "他Quillbox直接書き出し...", ToOtherClick),
+    QUILL_LINE,
+    QUILL_ITEM("", "TreeFont", "ツリー部のフォント", TreeFontClick),
     QUILL_ITEM("K3", "SetAllMark", "マーク全セット(&A)", SetAllMarkClick),
     QUILL_ITEM("K3", "FolderMark", "このフォルダのデータをマーク(&F)", FolderMarkClick),
     QUILL_ITEM("K3", "FolderMark2", "このフォルダの下のデータをマーク", FolderMark2Click),
@@ -85,15 +95,18 @@ const ListItem kListItems[] = {
 };
 
 #undef QUILL_ITEM
-#undef QUILL_OTHERS
+#undef QUILL_LINE
 
 }  // namespace
 
 void TMainForm::BuildListPopup() {
   auto add = [this](QMenu* menu, const ListItem& item) {
+    if (item.slot == nullptr) {
+      menu->addSeparator();
+      return;
+    }
     QAction* action = menu->addAction(U(item.caption));
     action->setObjectName(item.name);
-    if (item.slot == nullptr) return;
     action->setProperty("handler", QString::fromLatin1(item.handler));
     connect(action, &QAction::triggered, this, item.slot);
   };
@@ -219,6 +232,8 @@ void TMainForm::NewFolderCommand() {
   TreeNode* created = nullptr;
   if (NewFolder(g.model, g.model.tree().selected_node(), &created).ok()) {
     g.SelectAndOpen(created);
+    // The user names it in place at once.
+    Tree->edit(g.qt_model->IndexOf(created));
   } else {
     // A refused folder row has reloaded the tree.
     g.SelectInView(g.model.tree().selected_node());
@@ -246,5 +261,11 @@ void TMainForm::LoadCardIcons(int index, const QImage& bitmap) {
 const CardIconList& TMainForm::ImageList() const { return tree_glue_->icons; }
 
 QPixmap TMainForm::GetIconBitmap(int icon) const { return tree_glue_->icons.GetIconBitmap(icon); }
+
+QList<QIcon> TMainForm::CardIcons() const {
+  QList<QIcon> icons;
+  for (int i = 0; i < KindPicker::kIcons; ++i) icons.push_back(QIcon(GetIconBitmap(i)));
+  return icons;
+}
 
 }  // namespace quill

@@ -334,6 +334,41 @@ TEST_F(MainFormMarksTest, RefreshingTheSelectionOpensItAnewAndRunTreeOpenExpands
   EXPECT_FALSE(form->SaveButton->isEnabled());
 }
 
+// "再読込" shows the whole tree again, opened out with RunTreeOpen; the
+// popup's "再読込(&A)" only reloads it.
+TEST_F(MainFormMarksTest, ReloadingTheTreeBringsBackEveryCardAndOpensItWithRunTreeOpen) {
+  auto form = MakeForm();
+  Select(*form, "a2");
+  Trigger(*form, "OffNoMark");
+  ASSERT_EQ(Node(*form, "a1"), nullptr);
+  form->TreeModel().settings().RunTreeOpen = 1;
+  form->GrepKaijo->click();
+  for (const char* c : {"a1", "a2", "b1", "c1"}) EXPECT_NE(Node(*form, c), nullptr) << c;
+  for (const char* folder : {"A", "B", "C"}) EXPECT_TRUE(Node(*form, folder)->expanded());
+
+  Trigger(*form, "OffNoMark");
+  ASSERT_EQ(Node(*form, "a1"), nullptr);
+  Trigger(*form, "GrepOff");
+  for (const char* c : {"a1", "a2", "b1", "c1"}) EXPECT_NE(Node(*form, c), nullptr) << c;
+}
+
+// The popup's font item sets the tree's font even while the text had
+// the focus.
+TEST_F(MainFormMarksTest, TheTreeFontItemChangesTheTreesFont) {
+  auto form = MakeForm();
+  form->FocusedEditor = form->Text;
+  FontChoice choice;
+  choice.name = "TreeFace";
+  choice.size = 14;
+  dialog_.AnswerFont(choice);
+  const QFont text_font = form->Text->font();
+  Trigger(*form, "TreeFont");
+  EXPECT_EQ(form->Tree->font().family(), "TreeFace");
+  EXPECT_EQ(form->Tree->font().pointSize(), 14);
+  EXPECT_EQ(form->Text->font(), text_font);
+  EXPECT_EQ(form->settings().TreeFontName, "TreeFace");
+}
+
 TEST_F(MainFormMarksTest, AnEditedFolderNameGoesBackIntoNameOrder) {
   auto form = MakeForm();
   Select(*form, "A");

@@ -8,11 +8,13 @@
 #include <QGuiApplication>
 #include <QMenu>
 #include <QPlainTextEdit>
+#include <QPushButton>
 #include <QTest>
 #include <array>
 #include <fstream>
 
 #include "clip/clip_history.h"
+#include "clip/dispatcher.h"
 #include "main/ui/main_form.h"
 #include "main/ui/main_form_test_support.h"
 #include "platform/qt/test_app.h"
@@ -98,6 +100,25 @@ TEST_F(MainFormPopupTest, TheCommandsShowTheFolderPopupAndTheToolMenu) {
   ASSERT_EQ(ui_.menus().size(), 2u);
   EXPECT_EQ(ui_.menus()[1].items.size(), 4u);
   EXPECT_EQ(QGuiApplication::clipboard()->text().toStdString(), "MINE");
+}
+
+// The main window's clip-tool button: command 13 posted to the main
+// window itself comes back through the dispatcher and shows the tool menu
+// over the main window, which stays in sight.
+TEST_F(MainFormPopupTest, TheClipToolButtonShowsTheToolMenuOverTheMainWindow) {
+  form_->show();
+  QGuiApplication::clipboard()->setText("mine");
+  std::vector<bool> shown;
+  ui_.on_menu = [&](const FakeUi::ShownMenu&) { shown.push_back(form_->isVisible()); };
+  ui_.ChooseCaption("upper0");
+  form_->ClipTool->click();
+  EXPECT_TRUE(ui_.menus().empty());  // posted, not run in the click
+  ASSERT_TRUE(QTest::qWaitFor([&] { return !ui_.menus().empty(); }, 5000));
+  EXPECT_EQ(ui_.menus()[0].items.size(), 4u);
+  EXPECT_EQ(shown, std::vector<bool>{true});
+  EXPECT_EQ(form_->CommandState().CommandTarget, block_.MainWindow());
+  EXPECT_TRUE(QTest::qWaitFor(
+      [&] { return QGuiApplication::clipboard()->text().toStdString() == "MINE"; }, 5000));
 }
 
 // A menu over another application: the main window, hidden for it, stays

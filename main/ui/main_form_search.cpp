@@ -104,7 +104,7 @@ struct TMainForm::SearchGlue final : public SearchHost {
   SearchGrid* Grid() override { return &grid_view; }
   bool CardLocked() override { return form->LockCheckBox->isChecked(); }
   bool TableOrPageShown() override { return form->CsvHtmlCK->isChecked(); }
-  void ShowHighlightButton(bool on) override { form->KensakuMark->setChecked(on); }
+  void ShowHighlightButton(bool on) override { form->ShowKensakuMark(on); }
 
   TMainForm* form;
   TextSearchView text_view;
@@ -129,9 +129,12 @@ void TMainForm::KensakuButtonClick() {
   Tree->setFocus();
 }
 
+void TMainForm::GrepOffClick() { Search().GrepOffClick(); }
+
 void TMainForm::GrepKaijoClick() {
   Search().GrepKaijoClick();
   Tree->setFocus();
+  RefreshTreeSelection();
 }
 
 void TMainForm::FindStrMenuClick() { Search().FindStrMenuClick(); }

@@ -13,6 +13,7 @@
 #include <iterator>
 
 #include "main/search/search_commands.h"
+#include "main/ui/card_icons.h"
 #include "main/ui/main_form.h"
 #include "main/ui/main_form_test_support.h"
 #include "platform/qt/test_app.h"
@@ -125,6 +126,28 @@ TEST_F(MainFormSearchTest, FindsAndColoursByCharactersAndLeavesTheCardUnchanged)
   EXPECT_EQ(Coloured(*form).size(), 3u);
   EXPECT_TRUE(form->Text->document()->isUndoAvailable());
   EXPECT_TRUE(form->SaveButton->isEnabled());
+}
+
+// The colouring button shows image 0 of its list while off, image 1 while
+// on; the two pictures differ.
+TEST_F(MainFormSearchTest, TheColouringButtonShowsItsOffAndOnPictures) {
+  auto form = MakeForm();
+  const auto shown = [&] {
+    return form->KensakuMark->icon().pixmap(16, 16).toImage().convertToFormat(
+        QImage::Format_RGB32);
+  };
+  const QImage off = KensakuButtonImage(0);
+  const QImage on = KensakuButtonImage(1);
+  ASSERT_EQ(off.size(), QSize(16, 16));
+  EXPECT_NE(off, on);
+  EXPECT_NE(off, QImage(16, 16, QImage::Format_RGB32));
+  EXPECT_EQ(shown(), off);
+  form->KensakuMark->click();
+  EXPECT_EQ(shown(), on);
+  EXPECT_TRUE(form->KensakuMark->isChecked());
+  form->KensakuMark->click();
+  EXPECT_EQ(shown(), off);
+  EXPECT_FALSE(form->KensakuMark->isChecked());
 }
 
 TEST_F(MainFormSearchTest, ReplaceIsOneEditOfTheUsersThatUndoes) {

@@ -17,6 +17,7 @@
 #include <QWindow>
 #include <QTest>
 #include <fstream>
+#include <map>
 
 #include "controls/ui/string_grid_pelm.h"
 #include "main/dialogs/fake_small_dialogs.h"
@@ -128,7 +129,18 @@ const Item kItems[] = {
     {"TextPopup", "このカードのフォントをデフォルトのフォントとする", "SetDefaultFontClick"},
     {"TextPopup", "このカードのフォントをデフォルトのフォントに戻す", "BackDefaultFontClick"},
     {"ListPopup", "新規フォルダ(&N)", "NewKategoriClick"},
+    {"ListPopup", "フォルダ名変更(&R)", "RenameClick"},
+    {"ListPopup", "移動(&M)", "MoveNodeClick"},
+    {"ListPopup", "削除(&D)", "IkkatuDeleteClick"},
+    {"ListPopup", "カード検索(&F)...", "GrepClick"},
+    {"ListPopup", "再読込(&A)", "GrepOffClick"},
+    {"ListPopup", "一括置換", "IkkatuTikanClick"},
+    {"ListPopup", "一括属性変更(&Z)...", "SetSyuttenClick"},
+    {"ListPopup", "複製(&C)", "HukuseiClick"},
+    {"ListPopup", "カード書き出し(&O)...", "AllTextOutClick"},
+    {"ListPopup", "カード読み込み(&T)...", "IkkatuTextClick"},
     {"ListPopup", "他Quillbox直接書き出し...", "ToOtherClick"},
+    {"ListPopup", "ツリー部のフォント", "TreeFontClick"},
     {"K3", "マーク全セット(&A)", "SetAllMarkClick"},
     {"K3", "このフォルダのデータをマーク(&F)", "FolderMarkClick"},
     {"K3", "このフォルダの下のデータをマーク", "FolderMark2Click"},
@@ -156,6 +168,25 @@ TEST_F(MainFormTest, EveryMenuItemHasItsHandler) {
   for (QAction* a : form_->menuBar()->actions()) titles << a->text();
   EXPECT_EQ(titles, QStringList({U("ファイル(&F)"), U("編集(&E)"), U("検索(&S)"), U("入出力(&I)"),
                                  U("環境設定(&O)"), U("ヘルプ(&H)")}));
+  // Each menu holds exactly the items of the table, in its order, each
+  // once (separators and sub-menus aside).
+  std::map<QString, QStringList> listed;
+  for (const Item& item : kItems) listed[U(item.menu)] << U(item.caption);
+  for (const auto& [name, captions] : listed) {
+    SCOPED_TRACE(name.toStdString());
+    QMenu* menu = Menu(name);
+    ASSERT_NE(menu, nullptr);
+    QStringList shown;
+    for (QAction* a : menu->actions()) {
+      if (!a->isSeparator() && a->menu() == nullptr) shown << a->text();
+    }
+    EXPECT_EQ(shown, captions);
+  }
+  QStringList sub_menus;
+  for (QAction* a : form_->ListPopup->actions()) {
+    if (a->menu() != nullptr) sub_menus << a->text();
+  }
+  EXPECT_EQ(sub_menus, QStringList({U("マーク関連(&K)"), U("リスト書式(&L)"), U("並べ替え(&S)")}));
   int tray_items = 0;
   for (const Item& item : kItems) {
     SCOPED_TRACE(item.caption);
@@ -200,14 +231,14 @@ TEST_F(MainFormTest, ControlsAndCaptions) {
       {"CancelButton", "取り消し"}, {"AddNew", "新規(f9)"}, {"Del", "削除"},
       {"Tikan", "窓編集"}, {"SaveButton", "登録"}, {"ToFloppy", "外部保存"},
       {"KensakuBt", "次検索(f･3)"}, {"Window", "窓"}, {"PrintOut", "印刷"},
-      {"InKensakuButton", "検索"},
+      {"InKensakuButton", "検索"}, {"ClipTool", "クリップツール"},
   };
   // SuperKeyStatus shows the hot key of the card in the editor.
   for (const Control& c : buttons) {
     auto* b = form_->findChild<QPushButton*>(c.name);
     ASSERT_NE(b, nullptr) << c.name;
     EXPECT_EQ(b->text(), U(c.caption)) << c.name;
-    b->click();  // wired, and harmless until its command exists
+    b->click();  // wired; with nothing selected and dialogs cancelled, harmless
   }
   Control checks[] = {{"StayTopCB", "前面"}, {"IppatuPaste", "ﾍﾟｰｽﾄ"}, {"CsvHtmlCK", "表,Html"},
                       {"AutoTitle", "自動タイトル"}, {"LockCheckBox", "編集ロック"}};
@@ -215,6 +246,19 @@ TEST_F(MainFormTest, ControlsAndCaptions) {
     auto* b = form_->findChild<QCheckBox*>(c.name);
     ASSERT_NE(b, nullptr) << c.name;
     EXPECT_EQ(b->text(), U(c.caption)) << c.name;
+  }
+  // The hints of the card panel.
+  Control hints[] = {
+      {"Window", "F5"},           {"Tikan", "SHIFT+F5"},          {"Del", "CTRL+F7"},
+      {"CancelButton", "CTRL+F8"}, {"SaveButton", "Ctrl+S"},       {"ToFloppy", "CTRL+F6"},
+      {"KensakuBt", "SHIFTを押しながらで前方検索"},                  {"KensakuMark", "検索文字着色"},
+      {"KindButton", "SHIFT+F7"},  {"CsvHtmlCK", "SHIFT+F9"},      {"IppatuPaste", "SHIFT+F8"},
+      {"Syutten", "SHIFT+F6"},
+  };
+  for (const Control& c : hints) {
+    auto* w = form_->findChild<QWidget*>(c.name);
+    ASSERT_NE(w, nullptr) << c.name;
+    EXPECT_EQ(w->toolTip(), U(c.caption)) << c.name;
   }
   for (const char* name : {"Tree", "Title", "Text", "CsvGrid", "Split", "MainPanel", "Syutten",
                            "KindButton", "KensakuMark", "CardCount", "MarkCount"}) {

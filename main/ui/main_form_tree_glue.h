@@ -90,6 +90,8 @@ struct TMainForm::TreeGlue {
     void SaveSettingsGroup(int group) override;
     void RefreshSuperKeyStatus() override;
     void EndProgram(int exit_code) override;
+    bool MainWindowInFront() override;
+    void OpenCardWindow(const std::string& card_id) override;
 
    private:
     TMainForm* form_;

@@ -172,7 +172,12 @@ int RunForm(Form* form) {
 
 }  // namespace
 
-int QtUi::RunCardSearchForm(CardSearchForm* form) { return RunForm<TFindFm>(form); }
+int QtUi::RunCardSearchForm(CardSearchForm* form) {
+  TFindFm dialog(DialogOwner(), *form, card_icons_ ? card_icons_() : QList<QIcon>());
+  const int result = dialog.exec();
+  if (result == kResultOk) *form = dialog.Form();
+  return result;
+}
 int QtUi::RunSearchStringForm(SearchStringForm* form) { return RunForm<TKensakuFm>(form); }
 int QtUi::RunReplaceForm(ReplaceForm* form) { return RunForm<TReplaceFm>(form); }
 

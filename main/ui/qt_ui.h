@@ -9,6 +9,7 @@
 #include <QElapsedTimer>
 #include <QIcon>
 #include <QImage>
+#include <QList>
 #include <QPoint>
 #include <QPointer>
 #include <QTimer>
@@ -57,10 +58,13 @@ class QtUi final : public Ui {
 
   // The pictures of the items' images (the main window's image list).
   void SetMenuImages(std::function<QIcon(int)> images) { menu_images_ = std::move(images); }
+  // The 100 card icons, for the card search's icon button.
+  void SetCardIcons(std::function<QList<QIcon>()> icons) { card_icons_ = std::move(icons); }
 
  private:
   std::string install_folder_;
   std::function<QIcon(int)> menu_images_;
+  std::function<QList<QIcon>()> card_icons_;
   QPointer<QWidget> flash_;  // made at the first flash, kept for the next
   QElapsedTimer flash_shown_;
   QTimer flash_hide_;        // takes a flash down once it has been seen

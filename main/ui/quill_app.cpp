@@ -2,6 +2,10 @@
 
 #include <unistd.h>
 
+#include <cstdio>
+#include <exception>
+#include <new>
+
 #include <QApplication>
 #include <QCoreApplication>
 #include <QDialog>
@@ -166,7 +170,11 @@ void QuillApp::ReceiveMessages() {
 
 int QuillApp::Exec() {
   QApplication::setQuitOnLastWindowClosed(false);  // the main window ends the run
-  QApplication::exec();
+  if (auto* app = dynamic_cast<QuillApplication*>(QCoreApplication::instance())) {
+    app->Run();
+  } else {
+    QApplication::exec();
+  }
   Finish();
   return 0;
 }
@@ -190,8 +198,78 @@ void QuillApp::Finish() {
   bus_.reset();
 }
 
+// --- failures that end the run ---
+
+RunFailure DescribeFailure(std::exception_ptr failure) {
+  RunFailure out;
+  out.text = MessageText(MessageId::kUnexpectedFailure);
+  try {
+    if (failure) std::rethrow_exception(failure);
+  } catch (const std::bad_alloc&) {
+    out.text = MessageText(MessageId::kOutOfMemory);
+    out.exit_code = -1;
+  } catch (const std::exception& e) {
+    if (e.what() != nullptr && e.what()[0] != '\0') out.text = Utf8ToCp932(e.what());
+  } catch (...) {
+  }
+  return out;
+}
+
+QuillApplication::QuillApplication(int& argc, char** argv) : QApplication(argc, argv) {}
+
+bool QuillApplication::notify(QObject* receiver, QEvent* event) {
+  try {
+    return QApplication::notify(receiver, event);
+  } catch (...) {
+    // The first failure is the one to report; the loop ends with it, and
+    // whatever runs after it meanwhile only unwinds.
+    if (!failure_) {
+      failure_ = std::current_exception();
+      if (running_) QCoreApplication::exit(DescribeFailure(failure_).exit_code);
+    }
+    return false;
+  }
+}
+
+int QuillApplication::Run() {
+  running_ = true;
+  const int result = exec();
+  running_ = false;
+  return result;
+}
+
+int RunToEnd(QuillApplication& app, Ui& ui, const std::function<int()>& body,
+             const std::function<void()>& finish) {
+  int result = 0;
+  std::exception_ptr failure;
+  try {
+    result = body();
+  } catch (...) {
+    failure = std::current_exception();
+  }
+  if (!failure) failure = app.failure();
+  if (!failure) return result;
+  // The hooks, the block and the lock go first; a second failure there
+  // does not hide the first.
+  try {
+    finish();
+  } catch (...) {
+  }
+  const RunFailure f = DescribeFailure(failure);
+  if (f.exit_code == -1) {
+    std::fputs((f.text + "\n").c_str(), stdout);
+    std::fflush(stdout);
+  }
+  try {
+    // Captioned with the program's title, as the main window is.
+    ui.ShowMessageDialog(f.text, "Quillbox ", kMessageOk);
+  } catch (...) {
+  }
+  return f.exit_code;
+}
+
 int WinMain(int argc, char** argv) {
-  QApplication app(argc, argv);
+  QuillApplication app(argc, argv);
   // Qt's dialogs speak Japanese like the rest of the program; without the
   // translation they still work, in English.
   const Status translated = LoadQtTranslations(app);
@@ -201,15 +279,27 @@ int WinMain(int argc, char** argv) {
   QApplication::setWindowIcon(ProgramIcon());
   QuillApp::Options options;
   Status s = QuillApp::DefaultOptions(argc, argv, &options);
+  QtUi ui(options.install_folder);
   if (!s.ok()) {
-    QtUi().ShowMessageDialog(Utf8ToCp932(s.message()), MessageText(MessageId::kWarningCaption),
-                             kMessageOk);
+    ui.ShowMessageDialog(Utf8ToCp932(s.message()), MessageText(MessageId::kWarningCaption),
+                         kMessageOk);
     return kStartFailedExitCode;
   }
-  QuillApp quill(std::move(options));
-  int exit_code = 0;
-  if (quill.Start(&exit_code) != QuillApp::StartResult::kRunning) return exit_code;
-  return quill.Exec();
+  options.ui = &ui;
+  std::unique_ptr<QuillApp> quill;
+  return RunToEnd(
+      app, ui,
+      [&] {
+        quill = std::make_unique<QuillApp>(std::move(options));
+        int exit_code = 0;
+        if (quill->Start(&exit_code) != QuillApp::StartResult::kRunning) return exit_code;
+        // A failure while the program started is reported, not run with.
+        if (app.failure()) return exit_code;
+        return quill->Exec();
+      },
+      [&] {
+        if (quill != nullptr) quill->Finish();
+      });
 }
 
 }  // namespace quill

@@ -3,7 +3,9 @@
 // message loop and the orderly end.
 #pragma once
 
+#include <QApplication>
 #include <QObject>
+#include <exception>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -86,7 +88,43 @@ class QuillApp : public QObject {
   std::unique_ptr<QSocketNotifier> notifier_;
 };
 
-// The whole program: QApplication and QuillApp.
+// A failure that ends the run: the message shown (CP932) and the exit
+// code. Memory that ran out (std::bad_alloc) says "Out of memory" and ends
+// with -1; any other exception shows its own message (or, without one, a
+// general one) and ends with kFailedRunExitCode.
+inline constexpr int kFailedRunExitCode = 2;
+struct RunFailure {
+  std::string text;
+  int exit_code = kFailedRunExitCode;
+};
+RunFailure DescribeFailure(std::exception_ptr failure);
+
+// The program's QApplication: an exception that leaves an event handler
+// ends the message loop (every loop running) instead of the process; the
+// first one is kept for the program to report.
+class QuillApplication : public QApplication {
+ public:
+  QuillApplication(int& argc, char** argv);
+  bool notify(QObject* receiver, QEvent* event) override;
+  // The message loop (exec). An exception outside it (while the program
+  // starts) is kept and lets the start go on to its end.
+  int Run();
+  std::exception_ptr failure() const { return failure_; }
+
+ private:
+  std::exception_ptr failure_;
+  bool running_ = false;
+};
+
+// Runs the program's body and ends it: when an exception left the body,
+// or an event handler while it ran (app's failure), `finish` releases what
+// the run holds, the failure is written to standard output when memory
+// ran out and shown through `ui`, and its exit code is returned; otherwise
+// the body's result.
+int RunToEnd(QuillApplication& app, Ui& ui, const std::function<int()>& body,
+             const std::function<void()>& finish);
+
+// The whole program: QuillApplication and QuillApp.
 int WinMain(int argc, char** argv);
 
 }  // namespace quill

@@ -129,8 +129,8 @@ void TKindFm::mousePressEvent(QMouseEvent* event) {
 
 // --- TFindFm ---
 
-TFindFm::TFindFm(QWidget* owner, const CardSearchForm& form)
-    : QDialog(owner, kDialogFlags), icon_(form.icon) {
+TFindFm::TFindFm(QWidget* owner, const CardSearchForm& form, QList<QIcon> icons)
+    : QDialog(owner, kDialogFlags), icon_(form.icon), icons_(std::move(icons)) {
   setObjectName("TFindFm");
   setModal(true);
   setWindowTitle(U("検索"));
@@ -233,7 +233,7 @@ void TFindFm::OKButtonClick() {
 }
 
 void TFindFm::KindButtonClick() {
-  TKindFm picker(this, icon_ >= 0 ? icon_ : 0);
+  TKindFm picker(this, icon_ >= 0 ? icon_ : 0, icons_);
   picker.move(KindButton->mapToGlobal(QPoint(0, 0)));
   picker.exec();
   if (picker.Result() >= 0) SetIcon(picker.Result());
@@ -243,7 +243,10 @@ void TFindFm::ClearButtonClick() { SetIcon(-1); }
 
 void TFindFm::SetIcon(int icon) {
   icon_ = icon;
-  KindButton->setText(icon >= 0 ? QString::number(icon) : QString());
+  // The icon's picture; its number only when no pictures were given.
+  const bool picture = icon >= 0 && icon < icons_.size();
+  KindButton->setIcon(picture ? icons_[icon] : QIcon());
+  KindButton->setText(icon >= 0 && !picture ? QString::number(icon) : QString());
 }
 
 void TFindFm::FindDelClick() { FindFolderMark->setEnabled(FindDel->isChecked()); }

@@ -55,7 +55,8 @@ class TKindFm : public QDialog {
 class TFindFm : public QDialog {
   Q_OBJECT
  public:
-  TFindFm(QWidget* owner, const CardSearchForm& form);
+  // icons: the 100 card icons, which the icon button and its picker show.
+  TFindFm(QWidget* owner, const CardSearchForm& form, QList<QIcon> icons = {});
   CardSearchForm Form() const;
 
   QComboBox* FindStr;
@@ -89,6 +90,7 @@ class TFindFm : public QDialog {
  private:
   void SetIcon(int icon);
   int icon_ = -1;
+  QList<QIcon> icons_;
 };
 
 class TKensakuFm : public QDialog {

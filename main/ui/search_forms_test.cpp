@@ -10,6 +10,8 @@
 #include <QPushButton>
 #include <QTest>
 #include <QTimer>
+#include <QIcon>
+#include <QPixmap>
 #include <functional>
 #include <memory>
 #include <vector>
@@ -143,6 +145,47 @@ TEST(SearchFormsTest, QtUiGivesTheFormBackOnOk) {
   EXPECT_EQ(form.replacement, Utf8ToCp932("置換後"));
   EXPECT_TRUE(form.match_case);
   EXPECT_EQ(form.find.text, "abc");
+}
+
+// The card search's icon button shows the chosen icon's picture.
+TEST(SearchFormsTest, TheCardSearchsIconButtonShowsTheIconsPicture) {
+  TestApp();
+  QtUi ui;
+  const auto picture = [](int i) {
+    QPixmap p(16, 16);
+    p.fill(QColor(i * 2, 255 - i * 2, 0));
+    return p;
+  };
+  ui.SetCardIcons([&] {
+    QList<QIcon> icons;
+    for (int i = 0; i < 100; ++i) icons.push_back(QIcon(picture(i)));
+    return icons;
+  });
+  const auto shown = [](QPushButton* b) {
+    return b->icon().pixmap(16, 16).toImage().convertToFormat(QImage::Format_RGB32);
+  };
+  CardSearchForm form;
+  form.icon = 7;
+  QTimer::singleShot(0, [&] {
+    auto* find = qobject_cast<TFindFm*>(QApplication::activeModalWidget());
+    ASSERT_NE(find, nullptr);
+    EXPECT_EQ(shown(find->KindButton), picture(7).toImage().convertToFormat(QImage::Format_RGB32));
+    EXPECT_EQ(find->KindButton->text(), QString());
+    find->ClearButton->click();
+    EXPECT_TRUE(find->KindButton->icon().isNull());
+    // The picker opens on icon 0; one step right picks icon 1.
+    QTimer::singleShot(0, [] {
+      auto* picker = qobject_cast<TKindFm*>(QApplication::activeModalWidget());
+      ASSERT_NE(picker, nullptr);
+      QTest::keyClick(picker, Qt::Key_Right);
+      QTest::keyClick(picker, Qt::Key_Return);
+    });
+    find->KindButton->click();
+    EXPECT_EQ(shown(find->KindButton), picture(1).toImage().convertToFormat(QImage::Format_RGB32));
+    find->OKButton->click();
+  });
+  EXPECT_EQ(ui.RunCardSearchForm(&form), kResultOk);
+  EXPECT_EQ(form.icon, 1);
 }
 
 TEST(SearchFormsTest, TheIconPickerPicksByKeyAndClick) {
