@@ -19,6 +19,7 @@
 #include <functional>
 
 #include "clip/ui/tikan_form.h"
+#include "controls/ui/string_grid_pelm.h"
 #include "controls/ui/pdf_test_support.h"
 #include "main/ui/main_form.h"
 #include "main/ui/main_form_test_support.h"
@@ -186,6 +187,50 @@ TEST_F(MainFormPrintTest, ATableCardPrintsItsColumnsInChars) {
   EXPECT_EQ(columns, 3);
   EXPECT_EQ(chars, (std::vector<int>{8, 8, 8}));
   EXPECT_EQ(Printed().simplified(), "a b c");
+}
+
+// What is printed of a table is what the grid shows: a cell typed and a
+// column widened but not yet saved, and the cells of a table never saved.
+TEST_F(MainFormPrintTest, ATablePrintsTheGridAsItStands) {
+  struct Printout {
+    std::string text;
+    int columns = 0;
+    std::vector<int> chars;
+  };
+  auto print = [&] {
+    Printout out;
+    Print([&](QWidget* modal) {
+      auto* fm = qobject_cast<TPrintFm*>(modal);
+      ASSERT_NE(fm, nullptr);
+      out.text = fm->TextPrint().Text;
+      out.columns = fm->TextPrint().ColumnCount;
+      out.chars = fm->TextPrint().ColumnChars;
+      PrintAndClose(fm);
+    });
+    return out;
+  };
+
+  Open("table");
+  GridModel& grid = form->CsvGrid->Grid();
+  grid.SetEditText(1, 1, "edited");
+  grid.SetColWidth(2, 200);
+  Printout edited = print();
+  EXPECT_EQ(edited.text, "edited\tb\tc\r\n");
+  EXPECT_EQ(edited.columns, 3);
+  EXPECT_EQ(edited.chars, (std::vector<int>{8, 16, 8}));
+  EXPECT_EQ(Printed().simplified(), "edited b c");
+
+  // A new card made a table and filled in, never saved.
+  form->AddNewClick();
+  form->CsvHtmlCK->click();
+  ASSERT_TRUE(form->CsvGrid->isVisibleTo(form.get()));
+  form->CsvGrid->Grid().SetEditText(1, 1, "new");
+  form->CsvGrid->Grid().AddCol();
+  form->CsvGrid->Grid().SetEditText(2, 1, "cells");
+  Printout fresh = print();
+  EXPECT_EQ(fresh.text, "new\tcells\r\n");
+  EXPECT_EQ(fresh.columns, 2);
+  EXPECT_EQ(Printed().simplified(), "new cells");
 }
 
 // The used area of a table goes to the printer whole, however large.
