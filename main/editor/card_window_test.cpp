@@ -211,6 +211,26 @@ TEST_F(CardWindowTest, AFullDiskKeepsTheWindowAndItsEditsUntilSpaceReturns) {
   EXPECT_EQ(Read(id).text, "new text");
 }
 
+// A one-column table stored from a window and opened again keeps its
+// empty rows in place and a cell that is "ﾟ".
+TEST_F(CardWindowTest, AOneColumnTableKeepsItsEmptyRows) {
+  const std::string id = store::WriteKindCard(cards_, "F", "column", "a\r\nb\r\n", 'C');
+  FakeFrame& w = Open(id);
+  w.grid.SetCurrent(1, 2);
+  w.grid.SelectMenu(kCmdInsertRow);
+  w.grid.AddRow();
+  w.grid.SetEditText(1, 4, "\xDF");
+  w.logic.FormClose();
+  TakeResults();
+  EXPECT_EQ(Read(id).text, "a\r\n\xDF\r\nb\r\n\xDF\t\r\n");
+  FakeFrame& again = Open(id);
+  ASSERT_EQ(again.grid.RowCount(), 5);
+  EXPECT_EQ(again.grid.Cell(1, 1), "a");
+  EXPECT_EQ(again.grid.Cell(1, 2), "");
+  EXPECT_EQ(again.grid.Cell(1, 3), "b");
+  EXPECT_EQ(again.grid.Cell(1, 4), "\xDF");
+}
+
 TEST_F(CardWindowTest, ATextPastTheCapacityIsRefusedAndTheWindowStays) {
   const std::string id = AddCard("t", "old");
   FakeFrame& w = Open(id);

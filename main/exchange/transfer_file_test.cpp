@@ -4,7 +4,9 @@
 
 #include <set>
 
+#include "controls/grid_model.h"
 #include "main/exchange/duplicate.h"
+#include "main/exchange/text_export.h"
 #include "main/exchange/transfer_test_support.h"
 #include "main/tree/marks.h"
 
@@ -114,6 +116,45 @@ TEST_F(TransferTest, GoldenBytesWrittenFromStoreAndReadBack) {
   b.Load();
   EXPECT_NE(b.Find("B"), nullptr);
   EXPECT_NE(b.Find("C"), nullptr);
+}
+
+// A one-column table, as the grid writes it, keeps its empty rows and a
+// cell that is "ﾟ" through the transfer file and the text export.
+TEST_F(TransferTest, AOneColumnTableKeepsItsRowsThroughTheFileAndTheExport) {
+  GridModel grid;
+  grid.Init();
+  grid.SetRowCount(5);
+  grid.SetCell(1, 1, "a");
+  grid.SetCell(1, 3, "b");
+  grid.SetCell(1, 4, "\xDF");
+  auto rows = [](const std::string& text) {
+    GridModel g;
+    g.Init();
+    g.ToCsv(text, 1, 1, 0);
+    std::vector<std::string> cells;
+    for (int r = 1; r < g.RowCount(); ++r) cells.push_back(g.Cell(1, r));
+    return cells;
+  };
+  const std::vector<std::string> expected = {"a", "", "b", "\xDF"};
+  const std::string text = grid.FromCsv(-1, 0, 0, 0);
+  ASSERT_EQ(rows(text), expected);
+  const std::string id = a_.Add("A", "table", 1000, 1, 1000, text);
+  a_.Load();
+  ASSERT_EQ(WriteTransferFile(a_.ctx, a_.folder, 1, 0, 0), 0);
+  TestDataSet b(env_);
+  ASSERT_TRUE(env_.WriteFileAtomic(b.folder + kTransferFileName, FileIn(a_)).ok());
+  TransferReadResult r;
+  ASSERT_EQ(ReadTransferFile(b.ctx, b.folder, 1, &r), 0);
+  bool found = false;
+  const store::CardRecord got = b.Get(id, &found);
+  ASSERT_TRUE(found);
+  EXPECT_EQ(rows(got.text), expected);
+
+  // The body as exported reads back as the same table.
+  FakeClock clock;
+  std::string exported;
+  ExportLayout(clock, {false, false, false, 1}).Append(got, &exported);
+  EXPECT_EQ(rows(exported), expected);
 }
 
 TEST(TransferFormat, Headers) {

@@ -63,6 +63,7 @@ class MainFormPrintTest : public ::testing::Test, protected PdfPrinter {
     card("html", "visible\r\n", 'H');
     card("vars", "Dear $_NAME_\r\n", 0);
     card("table", "a\tb\tc\r\n", 'C');
+    card("column", "a\r\n\xDF\r\nb\r\n\xDF\t\r\n", 'C');
     // Two hundred columns in the first row, one in 6,000 more: its used
     // area as table text is 1,218,000 bytes.
     std::string big(199, '\t');
@@ -231,6 +232,22 @@ TEST_F(MainFormPrintTest, ATablePrintsTheGridAsItStands) {
   EXPECT_EQ(fresh.text, "new\tcells\r\n");
   EXPECT_EQ(fresh.columns, 2);
   EXPECT_EQ(Printed().simplified(), "new cells");
+}
+
+// A one-column table prints its empty row as an empty row and a cell that
+// is "ﾟ" as that character.
+TEST_F(MainFormPrintTest, AOneColumnTablePrintsItsRowsInPlace) {
+  Open("column");
+  std::string text;
+  Print([&](QWidget* modal) {
+    auto* fm = qobject_cast<TPrintFm*>(modal);
+    ASSERT_NE(fm, nullptr);
+    text = fm->TextPrint().Text;
+    PrintAndClose(fm);
+  });
+  EXPECT_EQ(text, "a\r\n\xDF\r\nb\r\n\xDF\t\r\n");
+  EXPECT_EQ(Printed().split('\n', Qt::SkipEmptyParts),
+            QStringList({"a", "b", QString::fromUtf8("ﾟ")}));
 }
 
 // The used area of a table goes to the printer whole, however large.
