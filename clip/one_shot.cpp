@@ -18,7 +18,6 @@ namespace quill {
 namespace {
 
 constexpr int kDataSetSlots = 10;
-constexpr int kFatalExitCode = 1;
 
 // The header's lines: "★入手先URL=", "★タイトル=", "★取得日=".
 const std::string& HeaderLabel(int i) {
@@ -45,7 +44,7 @@ void RefreshBar(SharedHookBlock& block, MessageBus& bus) {
 }
 
 std::string CardWriteFailure(const Status& written) {
-  if (written.code() == Status::kFatal) return Utf8ToCp932(written.message());
+  if (written.code() == Status::kFatal) return std::string();
   if (written.code() == Status::kNoSpace) return MessageText(MessageId::kLowSpaceNotRegistered);
   return FormatMessage(MessageId::kCardNotRegistered, {Utf8ToCp932(written.message())});
 }
@@ -275,7 +274,7 @@ void OneShot::RegisterFromClipboard() {
   const Status written = card.Write();
   if (!written.ok()) {
     GiveUp(CardWriteFailure(written));
-    if (written.code() == Status::kFatal) view_.EndProgram(kFatalExitCode);
+    EndOnFatal(ui_, written);
     return;
   }
 

@@ -56,7 +56,6 @@ class FakeView final : public OneShotView {
   void RemoveRegisterHistory(int data_set, const std::string& folder) override {
     history.push_back("-" + std::to_string(data_set) + " " + Cp932ToUtf8(folder));
   }
-  void EndProgram(int) override { ADD_FAILURE() << "the program would end"; }
   void FetchPageImages(PageImageFetch& fetch) override { fetch.RunAll(fetcher); }
   FakeHttpFetcher fetcher;
 

@@ -153,9 +153,6 @@ class CardEditorView {
   }
   // Stores one group of the settings (the remembered sources: group 12).
   virtual void SaveSettingsGroup(int group) { (void)group; }
-  // A fatal state of the card store: the message has been shown; the
-  // program ends with this exit code.
-  virtual void EndProgram(int exit_code) = 0;
 };
 
 class CardEditor {

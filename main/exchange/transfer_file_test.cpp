@@ -9,6 +9,8 @@
 #include "main/exchange/text_export.h"
 #include "main/exchange/transfer_test_support.h"
 #include "main/tree/marks.h"
+#include "platform/ui_messages.h"
+#include "store/card_test_support.h"
 
 namespace quill {
 namespace {
@@ -342,6 +344,44 @@ TEST_F(TransferTest, FolderMovesUnderAfterModes) {
   TransferReadResult r;
   ASSERT_EQ(ReadTransferFile(a_.ctx, a_.folder, 1, &r), 0);  // no answer: closed
   EXPECT_EQ(r.end, ReadEnd::kStoppedByUser);
+}
+
+// The store's fatal status on a card's text ends the program with its
+// message, in a write and in a read: a write leaves the old file, a read
+// stops before the card, which is neither rewritten nor taken as new.
+TEST_F(TransferTest, TheStoresFatalStatusEndsTheWriteAndTheRead) {
+  a_.Add("A", "one", 500, 1, 600, "old one");
+  const std::string bad = a_.Add("A", "two", 500, 2, 600, "old two");
+  a_.Load();
+  ASSERT_TRUE(env_.WriteFileAtomic(a_.folder + kTransferFileName, "old file").ok());
+  store::DamageCardId(env_, a_.folder, bad);
+  EXPECT_EQ(WriteTransferFile(a_.ctx, a_.folder, 1, 0, 0), kTransferEnded);
+  EXPECT_EQ(FileIn(a_), "old file");
+  ASSERT_EQ(a_.ui.questions().size(), 1u);
+  EXPECT_EQ(a_.ui.questions()[0].text, MessageText(MessageId::kFatalRead));
+  EXPECT_EQ(a_.ui.questions()[0].caption, MessageText(MessageId::kWarningCaption));
+  EXPECT_EQ(a_.ui.exit_codes(), std::vector<int>{kFatalExitCode});
+
+  Block b1, b2;
+  b1.ctime = b2.ctime = 500;
+  b1.ctick = 1;
+  b2.ctick = 2;
+  b1.utime = b2.utime = 700;
+  b1.text = b2.text = "new";
+  WriteTransfer(env_, a_.folder, a_.store, {b1, b2});
+  TransferReadResult r;
+  ASSERT_EQ(ReadTransferFile(a_.ctx, a_.folder, 1, &r), 0);
+  EXPECT_EQ(r.end, ReadEnd::kFatal);
+  EXPECT_EQ(r.rewritten, 1);
+  EXPECT_EQ(r.added, 0);
+  EXPECT_EQ(a_.ui.questions().size(), 2u);
+  EXPECT_EQ(a_.ui.questions().back().text, MessageText(MessageId::kFatalRead));
+  EXPECT_EQ(a_.ui.exit_codes(), (std::vector<int>{kFatalExitCode, kFatalExitCode}));
+  env_.ClearFaults();
+  env_.SetFreeBytes(uint64_t{1} << 40);
+  EXPECT_EQ(a_.Cards().size(), 2u);
+  bool found = false;
+  EXPECT_EQ(a_.Get(bad, &found).text, "old two");
 }
 
 TEST_F(TransferTest, FailedWriteKeepsTheOldFile) {

@@ -84,7 +84,9 @@ Status DataSets::WriteToDataSet(int index, int mode) {
 Status DataSets::WriteAndMerge(TransferContext& ctx, const std::string& target,
                                std::vector<std::string>* unreadable) {
   TransferWriteResult written;
-  if (WriteTransferFile(ctx, target, 0, 0, 0, &written) != 0) {
+  const int rc = WriteTransferFile(ctx, target, 0, 0, 0, &written);
+  if (rc == kTransferEnded) return Status::IoError("ended by the card store's fatal status");
+  if (rc != kTransferWritten) {
     ShowWarning(ui_, MessageId::kCheckDisk);
     return Status::IoError("transfer file not written in " + target);
   }
