@@ -189,16 +189,20 @@ void OneShot::RegisterFromClipboard() {
   std::string folder = settings.folder;
   quill::TruncateSjis(folder, store::card_row::kKubunLength);
   bool exists = false;
+  Status looked_up;
   {
     OpenedSet set = OpenOneShotSet(settings.data_set);
     if (set.store == nullptr) {
       NoFolder(settings.data_set, std::string());
       return;
     }
-    if (!FolderExists(*set.store, folder, &exists).ok()) exists = false;
+    looked_up = FolderExists(*set.store, folder, &exists);
   }
-  if (state_.SaveVariant == 1 || !exists) {
-    NoFolder(settings.data_set, exists ? std::string() : folder);
+  if (state_.SaveVariant == 1 || !looked_up.ok() || !exists) {
+    // Only a folder known to be gone leaves the history; one that could
+    // not be looked up may still be there.
+    const bool gone = looked_up.ok() && !exists;
+    NoFolder(settings.data_set, gone ? folder : std::string());
     return;
   }
 
