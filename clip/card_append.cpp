@@ -14,7 +14,6 @@ namespace quill {
 
 namespace {
 
-constexpr int kFatalExitCode = 1;
 constexpr char kTableKind = 'C';
 constexpr char kCardIdKey[] = "TEXT_ID";
 
@@ -53,7 +52,10 @@ void CardAppend::AppendToCard(const std::string& card_id, bool shift_down) {
   if (!card_id.empty()) {
     const Status read = card.FindByKey(kCardIdKey, card_id, /*with_text=*/true, &found);
     if (!read.ok()) {
-      Refuse(FormatMessage(MessageId::kCardNotRegistered, {Utf8ToCp932(read.message())}));
+      Refuse(read.code() == Status::kFatal
+                 ? std::string()
+                 : FormatMessage(MessageId::kCardNotRegistered, {Utf8ToCp932(read.message())}));
+      EndOnFatal(ui_, read);
       return;
     }
   }
@@ -110,7 +112,7 @@ void CardAppend::AppendToCard(const std::string& card_id, bool shift_down) {
     const Status written = card.Write();
     if (!written.ok()) {
       Refuse(CardWriteFailure(written));
-      if (written.code() == Status::kFatal) view_.EndProgram(kFatalExitCode);
+      EndOnFatal(ui_, written);
       return;
     }
     one_shot_.RememberCapture(copied, card.id, view_.CurrentDataSet());
@@ -177,7 +179,7 @@ void CardAppend::CardGone() {
 void CardAppend::Refuse(const std::string& message) {
   ui_.HideFlashIcon();
   target_.RestoreClipboard(/*force=*/true);
-  ShowWarning(ui_, message);
+  if (!message.empty()) ShowWarning(ui_, message);
   target_.ActivateTargetWindow(dispatcher_.state().CommandTarget, false);
   dispatcher_.FinishTargetPopup();
 }

@@ -52,8 +52,6 @@ class CardAppendView {
   virtual void CardWritten(const store::CardRecord& card) = 0;
   // Writes the settings of a forgotten one-shot folder (group 16).
   virtual void SaveForgottenOneShotFolder() = 0;
-  // The card store met an impossible state: the program ends.
-  virtual void EndProgram(int exit_code) = 0;
 };
 
 class CardAppend {

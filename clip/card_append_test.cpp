@@ -10,6 +10,7 @@
 #include "clip/paste_target_test_rig.h"
 #include "platform/messages.h"
 #include "platform/text_codec.h"
+#include "platform/ui_messages.h"
 #include "store/card_test_support.h"
 
 namespace quill {
@@ -47,7 +48,6 @@ class FakeWindow final : public CardAppendView, public OneShotView {
   }
   void CardWritten(const store::CardRecord& card) override { written.push_back(card.id); }
   void SaveForgottenOneShotFolder() override { ++forgotten_saves; }
-  void EndProgram(int) override { ADD_FAILURE() << "the program would end"; }
 
   void SaveEditorCard() override {}
   std::string DataSetFolder(int) override { return store_.data_path(); }
@@ -159,6 +159,22 @@ TEST(CardAppendTest, TheTextGoesToTheEndOfTheCardWithFeedback) {
                                    "二回目\r\n"));
   EXPECT_TRUE(store::CardsOfFolder(rig.current, rig.folder).size() == 2u);
   EXPECT_EQ(rig.clipboard.Text(), kMine);
+}
+
+// A card whose text read meets the store's fatal status ends the program
+// with its message: nothing is appended and the user's clipboard is back.
+TEST(CardAppendTest, TheStoresFatalStatusEndsTheProgram) {
+  Rig rig;
+  store::DamageCardId(rig.env, rig.current.data_path(), rig.plain);
+  rig.Append(rig.plain, S("追加の行"));
+  ASSERT_EQ(rig.ui.questions().size(), 1u);
+  EXPECT_EQ(rig.ui.questions()[0].text, MessageText(MessageId::kFatalRead));
+  EXPECT_EQ(rig.ui.questions()[0].caption, MessageText(MessageId::kWarningCaption));
+  EXPECT_EQ(rig.ui.exit_codes(), std::vector<int>{kFatalExitCode});
+  EXPECT_TRUE(rig.form.written.empty());
+  EXPECT_EQ(rig.clipboard.Text(), kMine);
+  rig.env.ClearFaults();
+  EXPECT_EQ(rig.Text(rig.plain), S("本文"));
 }
 
 // What is appended: the header lines by Shift and the page, and the repeat

@@ -18,7 +18,6 @@ namespace quill {
 namespace {
 
 constexpr int kDataSetSlots = 10;
-constexpr int kFatalExitCode = 1;
 
 // The header's lines: "★入手先URL=", "★タイトル=", "★取得日=".
 const std::string& HeaderLabel(int i) {
@@ -45,7 +44,7 @@ void RefreshBar(SharedHookBlock& block, MessageBus& bus) {
 }
 
 std::string CardWriteFailure(const Status& written) {
-  if (written.code() == Status::kFatal) return Utf8ToCp932(written.message());
+  if (written.code() == Status::kFatal) return std::string();
   if (written.code() == Status::kNoSpace) return MessageText(MessageId::kLowSpaceNotRegistered);
   return FormatMessage(MessageId::kCardNotRegistered, {Utf8ToCp932(written.message())});
 }
@@ -190,16 +189,20 @@ void OneShot::RegisterFromClipboard() {
   std::string folder = settings.folder;
   quill::TruncateSjis(folder, store::card_row::kKubunLength);
   bool exists = false;
+  Status looked_up;
   {
     OpenedSet set = OpenOneShotSet(settings.data_set);
     if (set.store == nullptr) {
       NoFolder(settings.data_set, std::string());
       return;
     }
-    if (!FolderExists(*set.store, folder, &exists).ok()) exists = false;
+    looked_up = FolderExists(*set.store, folder, &exists);
   }
-  if (state_.SaveVariant == 1 || !exists) {
-    NoFolder(settings.data_set, exists ? std::string() : folder);
+  if (state_.SaveVariant == 1 || !looked_up.ok() || !exists) {
+    // Only a folder known to be gone leaves the history; one that could
+    // not be looked up may still be there.
+    const bool gone = looked_up.ok() && !exists;
+    NoFolder(settings.data_set, gone ? folder : std::string());
     return;
   }
 
@@ -275,7 +278,7 @@ void OneShot::RegisterFromClipboard() {
   const Status written = card.Write();
   if (!written.ok()) {
     GiveUp(CardWriteFailure(written));
-    if (written.code() == Status::kFatal) view_.EndProgram(kFatalExitCode);
+    EndOnFatal(ui_, written);
     return;
   }
 

@@ -80,8 +80,6 @@ class OneShotView {
   // Fetches the images of a captured page (all steps of `fetch`), showing
   // the progress; without a way to fetch, none are added.
   virtual void FetchPageImages(PageImageFetch& fetch) {}
-  // The card store met an impossible state: the program ends.
-  virtual void EndProgram(int exit_code) = 0;
 };
 
 // The text of a card: up to the first NUL or 0x1A, which end a card text.
@@ -91,8 +89,8 @@ void CutAtTextEnd(std::string* text);
 // system after normalising ("a/./b/" is "a/b"), letter case counting.
 bool SameDataFolder(const std::string& a, const std::string& b);
 
-// The message for a card write that failed; after a fatal one the program
-// ends.
+// The message for a card write that failed; none for the fatal status,
+// which EndOnFatal (platform/ui_messages.h) answers.
 std::string CardWriteFailure(const Status& written);
 
 // Tells the button bar, when one runs, to show the save state anew.

@@ -56,7 +56,6 @@ class FakeView final : public OneShotView {
   void RemoveRegisterHistory(int data_set, const std::string& folder) override {
     history.push_back("-" + std::to_string(data_set) + " " + Cp932ToUtf8(folder));
   }
-  void EndProgram(int) override { ADD_FAILURE() << "the program would end"; }
   void FetchPageImages(PageImageFetch& fetch) override { fetch.RunAll(fetcher); }
   FakeHttpFetcher fetcher;
 
@@ -304,7 +303,7 @@ TEST(OneShotTest, WithoutACardTheClipboardComesBack) {
 
 // Without a usable folder the register-here menu takes over (it puts the
 // clipboard back when nothing is chosen); a folder gone from its data set
-// leaves the history.
+// leaves the history, one whose look-up failed on a read error stays.
 TEST(OneShotTest, WithoutAUsableFolderTheRegisterHereMenuTakesOver) {
   struct Case {
     const char* name;
@@ -321,12 +320,14 @@ TEST(OneShotTest, WithoutAUsableFolderTheRegisterHereMenuTakesOver) {
          r.env.FailOpen(r.dir.File("b/quilbo7.dat"));
        },
        {}},
+      {"folder look-up fails", [](Rig& r) { r.env.SetFailRead(true); }, {}},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     Rig rig;
     c.arrange(rig);
     rig.Register(std::string("x"));
+    rig.env.ClearFaults();
     EXPECT_EQ(rig.form.register_menus, 1);
     EXPECT_EQ(rig.form.history, c.history);
     EXPECT_EQ(rig.dispatcher.state().SaveVariant, 0);

@@ -4,8 +4,9 @@
 
 #include "clip/html_marker.h"
 #include "platform/protocol/key_map.h"
-#include "store/card_store.h"
 #include "platform/sjis.h"
+#include "platform/ui_messages.h"
+#include "store/card_store.h"
 
 namespace quill {
 
@@ -33,11 +34,16 @@ PasteOut::PasteOut(SharedHookBlock& block, Dispatcher& dispatcher, WindowSystem&
 
 PasteOut::~PasteOut() = default;
 
-std::unique_ptr<store::CardRecord> PasteOut::FindCard(std::string_view id, bool with_text) {
+std::unique_ptr<store::CardRecord> PasteOut::FindCard(std::string_view id, bool with_text,
+                                                      bool* ended) {
   if (id.empty()) return nullptr;
   auto card = std::make_unique<store::CardRecord>(cards_);
   bool found = false;
   const Status s = card->FindById(-1, id, with_text, &found);
+  if (EndOnFatal(ui_, s)) {
+    if (ended != nullptr) *ended = true;
+    return nullptr;
+  }
   // The lookup takes the first id that starts with `id`: only the same id
   // is the card.
   if (!s.ok() || !found || card->id != id || card->deleted == 'D' || card->is_folder()) {
@@ -68,9 +74,10 @@ void PasteOut::PasteCard(std::string_view id, int index, std::optional<std::stri
   const bool with_card = !id.empty() && index < 0;
   std::unique_ptr<store::CardRecord> card;
   if (with_card) {
-    card = FindCard(id, /*with_text=*/!text.has_value());
+    bool ended = false;
+    card = FindCard(id, /*with_text=*/!text.has_value(), &ended);
     if (card == nullptr) {
-      ui_.MessageBeep();
+      if (!ended) ui_.MessageBeep();
       return;
     }
   }

@@ -145,8 +145,11 @@ class PasteOut {
 
  private:
   // The card with this id when it is live; null (and nothing read) when
-  // it is not in the data set or lies in the bin.
-  std::unique_ptr<store::CardRecord> FindCard(std::string_view id, bool with_text);
+  // it is not in the data set or lies in the bin. A read that meets the
+  // card store's fatal status ends the program (EndOnFatal): null, and
+  // *ended set when given.
+  std::unique_ptr<store::CardRecord> FindCard(std::string_view id, bool with_text,
+                                              bool* ended = nullptr);
   // Shift and Ctrl as the user holds them, without the super key's own.
   bool ShiftHeld();
   bool CtrlHeld();

@@ -21,6 +21,7 @@
 #include "platform/headless/in_process_bus.h"
 #include "platform/headless/temp_dir.h"
 #include "platform/text_codec.h"
+#include "platform/ui_messages.h"
 #include "store/card_store.h"
 #include "store/card_test_support.h"
 
@@ -264,6 +265,23 @@ TEST(PasteOutTest, ACardNotFoundOrInTheBinBeepsAndTouchesNothing) {
   EXPECT_EQ(rig.view.recent, (std::array<std::string, kRecentPastedCount>{}));
   EXPECT_EQ(rig.paste.LastPastedId, "");
   EXPECT_TRUE(rig.keys.log().empty());
+}
+
+// A card whose text read meets the store's fatal status ends the program
+// with its message: nothing is pasted, no beep, the user's clipboard stays.
+TEST(PasteOutTest, TheStoresFatalStatusEndsTheProgram) {
+  PasteRig rig;
+  const std::string id = rig.Card("text");
+  store::DamageCardId(rig.env, rig.cards.data_path(), id);
+  rig.Paste(id, PasteOut::kCard);
+  ASSERT_EQ(rig.ui.questions().size(), 1u);
+  EXPECT_EQ(rig.ui.questions()[0].text, MessageText(MessageId::kFatalRead));
+  EXPECT_EQ(rig.ui.questions()[0].caption, MessageText(MessageId::kWarningCaption));
+  EXPECT_EQ(rig.ui.exit_codes(), std::vector<int>{kFatalExitCode});
+  EXPECT_EQ(rig.ui.beeps(), 0);
+  EXPECT_EQ(rig.app->document, "hello world");
+  EXPECT_EQ(rig.clipboard.Text(), "mine");
+  EXPECT_EQ(rig.view.recent, (std::array<std::string, kRecentPastedCount>{}));
 }
 
 TEST(PasteOutTest, ChosenWithTheRightButtonACardOpensAndAnEntryBeeps) {

@@ -11,7 +11,6 @@ namespace quill {
 
 namespace {
 
-constexpr char kEmptyMarker = '\xDF';  // "ﾟ": stands for an empty cell in table text
 constexpr int kMinWidthUnits = 2;
 constexpr int kMaxWidthUnits = 30;
 constexpr int kDefaultWidthUnits = kDefaultColWidth / 10;
@@ -19,10 +18,14 @@ constexpr int kDefaultWidthUnits = kDefaultColWidth / 10;
 const std::string kNoText;
 
 // The cells of one line: a leading TAB begins with an empty cell, two
-// adjacent TABs enclose one, a TAB at the end starts none. A cell that is
-// exactly the marker byte reads as empty.
+// adjacent TABs enclose one, a TAB at the end starts none. A line that is
+// the marker byte alone is one empty cell.
 std::vector<std::string_view> SplitCells(std::string_view line) {
   std::vector<std::string_view> cells;
+  if (line == kEmptyCellLine) {
+    cells.emplace_back();
+    return cells;
+  }
   size_t start = 0;
   for (;;) {
     size_t tab = line.find('\t', start);
@@ -32,9 +35,6 @@ std::vector<std::string_view> SplitCells(std::string_view line) {
     }
     cells.push_back(line.substr(start, tab - start));
     start = tab + 1;
-  }
-  for (std::string_view& c : cells) {
-    if (c.size() == 1 && c[0] == kEmptyMarker) c = {};
   }
   return cells;
 }
@@ -158,6 +158,20 @@ std::string GridModel::FromCsv(int col, int row, int lastCol, int lastRow, int* 
   }
   std::string out;
   for (int r = row; r <= lastRow; ++r) {
+    if (col == lastCol) {
+      // One column: an empty cell would be a blank line, which reading
+      // drops, so it is the marker line; a cell that is the marker byte
+      // itself gets a TAB after it, which starts no further cell.
+      const std::string& cell = Cell(col, r);
+      if (cell.empty()) {
+        out += kEmptyCellLine;
+      } else {
+        out += cell;
+        if (cell == kEmptyCellLine) out += '\t';
+      }
+      out += "\r\n";
+      continue;
+    }
     for (int c = col; c <= lastCol; ++c) {
       if (c > col) out += '\t';
       out += Cell(c, r);

@@ -9,6 +9,9 @@
 // Table text (CsvText): rows end with CR LF, cells are separated by one TAB,
 // with no quoting. Read by ToCsv, written by FromCsv; a cell therefore never
 // holds TAB, CR or LF (an edit that brings one in stores a blank instead).
+// Reading drops blank lines, so a row of one empty cell is written as the
+// line kEmptyCellLine, and a cell that is that byte alone as the byte and a
+// TAB (a TAB at the end of a line starts no cell).
 //
 // Column widths are exchanged as a list of 19 signed bytes in units of
 // 10 px (the form in which a card stores them), one entry per data column
@@ -27,6 +30,9 @@
 #include <vector>
 
 namespace quill {
+
+// The byte 0xDF ("ﾟ") as a line of its own: a row of one empty cell.
+inline constexpr std::string_view kEmptyCellLine = "\xDF";
 
 class Clipboard;
 

@@ -61,7 +61,8 @@ TEST(GridModelTest, ReadsTableText) {
       {"lone CR", "A\rB", {{"A"}, {"B"}}},
       {"lone LF", "A\nB\n", {{"A"}, {"B"}}},
       {"blank lines vanish", "\r\n\r\nA\n\n\rB\r\n\r\n", {{"A"}, {"B"}}},
-      {"marker alone is empty", "\xDF\tB", {{"", "B"}}},
+      {"marker line is one empty cell", "A\r\n\xDF\r\nB", {{"A"}, {""}, {"B"}}},
+      {"marker among cells is text", "\xDF\tB", {{"\xDF", "B"}}},
       {"marker inside is kept", "x\xDFy\t\xDF\xDF", {{"x\xDFy", "\xDF\xDF"}}},
       {"short rows leave cells empty", "A\tB\tC\r\nD", {{"A", "B", "C"}, {"D", "", ""}}},
       {"text ends at NUL", std::string("A\0B", 3), {{"A"}}},
@@ -104,12 +105,43 @@ TEST(GridModelTest, WritesTableText) {
   EXPECT_EQ(used.FromCsv(-1, 0, 0, 0, &last), "\t\t\r\n\t\tA\r\n");
   EXPECT_EQ(last, 3);
 
-  // A cell holding just the marker comes back empty; inside longer text it stays.
+  // A cell holding just the marker byte comes back as it was.
   GridModel marker = Table("x\ty");
   marker.SetCell(1, 1, "\xDF");
   marker.SetCell(2, 1, "a\xDF");
   GridModel back = Table(marker.FromCsv(-1, 0, 0, 0));
-  EXPECT_EQ(DataCells(back), (Rows{{"", "a\xDF"}}));
+  EXPECT_EQ(DataCells(back), (Rows{{"\xDF", "a\xDF"}}));
+}
+
+// One column: an empty cell is written as the marker line, so that no
+// row is lost to the blank line it would otherwise be, and a cell that is
+// the marker byte itself is written with a TAB after it. A reader that
+// takes every marker piece for an empty cell reads both as empty cells,
+// one per row, as before.
+TEST(GridModelTest, OneColumnKeepsItsEmptyRows) {
+  GridModel g;
+  g.Init();
+  g.SetRowCount(8);
+  const std::vector<std::string> cells = {"a", "", "b", "\xDF", "", "\xDF\xDF", "c"};
+  for (size_t i = 0; i < cells.size(); ++i) g.SetCell(1, static_cast<int>(i) + 1, cells[i]);
+  const std::string text = g.FromCsv(-1, 0, 0, 0);
+  EXPECT_EQ(text, "a\r\n\xDF\r\nb\r\n\xDF\t\r\n\xDF\r\n\xDF\xDF\r\nc\r\n");
+  GridModel back = Table(text);
+  EXPECT_EQ(back.ColCount(), 2);
+  EXPECT_EQ(DataCells(back), (Rows{{"a"}, {""}, {"b"}, {"\xDF"}, {""}, {"\xDF\xDF"}, {"c"}}));
+
+  // One column of a wider table is written the same way.
+  GridModel wide = Table("a\tx\r\n\ty\r\nb\tz\r\n");
+  EXPECT_EQ(wide.FromCsv(1, 1, 1, 3), "a\r\n\xDF\r\nb\r\n");
+
+  // Copied and pasted, the column keeps its rows.
+  Wired w("a\r\n\xDF\r\nb\r\n");
+  w.g.SetSelection({1, 1, 1, 3}, 1, 1);
+  w.g.SelectMenu(kCmdCopy);
+  w.g.AddCol();
+  w.g.SetCurrent(2, 1);
+  w.g.SelectMenu(kCmdPaste);
+  EXPECT_EQ(DataCells(w.g), (Rows{{"a", "a"}, {"", ""}, {"b", "b"}}));
 }
 
 TEST(GridModelTest, LargeTextIsReadWhole) {

@@ -5,6 +5,7 @@
 #include <string_view>
 #include <utility>
 
+#include "controls/grid_model.h"
 #include "platform/sjis.h"
 
 namespace quill {
@@ -40,9 +41,13 @@ size_t SkipLineEnd(std::string_view text, size_t pos) {
 }
 
 // The cells of a row; every TAB starts a cell, so empty cells keep their
-// column.
+// column. The marker line is a row of one empty cell.
 std::vector<std::string_view> SplitCells(std::string_view row) {
   std::vector<std::string_view> cells;
+  if (row == kEmptyCellLine) {
+    cells.emplace_back();
+    return cells;
+  }
   size_t start = 0;
   for (;;) {
     size_t tab = row.find('\t', start);

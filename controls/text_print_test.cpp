@@ -129,6 +129,22 @@ TEST_F(TextPrintTest, TableRowsOfAnyLength) {
   EXPECT_EQ(printer.canvas.frames, 100);
 }
 
+// A one-column table: the marker line is an empty row, the marker byte
+// with a TAB after it a cell that holds it.
+TEST_F(TextPrintTest, OneColumnTableRows) {
+  print.ColumnCount = 1;
+  print.ColumnChars = {4};
+  print.Text = "a\r\n\xDF\r\n\xDF\t\r\nb\r\n";
+  ASSERT_TRUE(print.PrintDocument("t").ok());
+  const auto& cells = printer.canvas.texts;
+  ASSERT_EQ(cells.size(), 3u);
+  EXPECT_EQ(cells[0].text, "a");
+  EXPECT_EQ(cells[1].text, "\xDF");
+  EXPECT_EQ(cells[1].y, cells[0].y + 32);
+  EXPECT_EQ(cells[2].text, "b");
+  EXPECT_EQ(printer.canvas.frames, 4);
+}
+
 TEST_F(TextPrintTest, FailedJobsAreReported) {
   print.Text = std::string(200, 'x') + "\r\n";
   print.SetTopMargin(280);  // one line per page

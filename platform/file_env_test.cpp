@@ -68,6 +68,28 @@ TEST(FileEnvTest, InjectedFaults) {
   EXPECT_EQ(free_bytes, 500000u);
 }
 
+// Damaged bytes show in every read that covers them, in part too, and
+// never reach the file.
+TEST(FileEnvTest, DamagedBytesReadBackDamaged) {
+  TempDir dir;
+  FaultEnv env;
+  const std::string path = dir.File("d.dat");
+  ASSERT_TRUE(env.WriteFileAtomic(path, "0123456789").ok());
+  env.DamageRead(path, 3, "xyz");
+  std::string data;
+  ASSERT_TRUE(env.ReadFile(path, &data).ok());
+  EXPECT_EQ(data, "012xyz6789");
+  std::unique_ptr<RandomFile> f;
+  ASSERT_TRUE(env.Open(path, OpenMode::kReadOnly, &f).ok());
+  char part[3] = {};
+  size_t got = 0;
+  ASSERT_TRUE(f->ReadAt(4, part, 3, &got).ok());
+  EXPECT_EQ(std::string(part, got), "yz6");
+  env.ClearFaults();
+  ASSERT_TRUE(env.ReadFile(path, &data).ok());
+  EXPECT_EQ(data, "0123456789");
+}
+
 TEST(FileEnvTest, InjectedFailuresChangeNothing) {
   TempDir dir;
   FaultEnv env;

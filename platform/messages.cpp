@@ -115,6 +115,8 @@ constexpr std::array<Entry, kMessageCount> kMessages = {{
     {MessageId::kWorkFolderNotRemoved, "作業フォルダ %1 を削除できませんでした: %2"},
     {MessageId::kNoDataSetFiles, "ファイルがありません"},
     {MessageId::kDataSetNotOpened, "データを開けません。\n%1"},
+    {MessageId::kDataSetNotClosed,
+     "データを正しく閉じられませんでした。失われたものはなく、次に開くときに復旧します。\n%1"},
     {MessageId::kNoDeletedCards, "削除済みカードはありません"},
     {MessageId::kBinNotRead, "削除済みカードを読めません。\n%1"},
     {MessageId::kConfirmEraseChecked, "マークデータを完全に削除してしまって良いですか？"},

@@ -121,6 +121,7 @@ enum class MessageId {
   // Data sets, the bin of deleted cards and the batch change.
   kNoDataSetFiles,
   kDataSetNotOpened,  // %1: the reason
+  kDataSetNotClosed,  // %1: the reason
   kNoDeletedCards,
   kBinNotRead,  // %1: the reason
   kConfirmEraseChecked,

@@ -90,6 +90,10 @@ class Ui {
   // The short warning sound of a refused action (MessageBeep(0)).
   virtual void MessageBeep() = 0;
 
+  // Ends the program with this exit code. The message loop stops once the
+  // caller returns to it; the caller stops what it was doing.
+  virtual void EndProgram(int exit_code) = 0;
+
   // Shows the bitmap at the screen centre above every window until
   // HideFlashIcon; showing another one replaces it.
   virtual void ShowFlashIcon(FlashBitmap bitmap) = 0;

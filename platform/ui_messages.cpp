@@ -1,5 +1,6 @@
 #include "platform/ui_messages.h"
 
+#include "platform/text_codec.h"
 #include "platform/ui.h"
 
 namespace quill {
@@ -10,6 +11,13 @@ void ShowWarning(Ui& ui, const std::string& text) {
 
 void ShowWarning(Ui& ui, MessageId text, std::initializer_list<std::string_view> args) {
   ShowWarning(ui, FormatMessage(text, args));
+}
+
+bool EndOnFatal(Ui& ui, const Status& s) {
+  if (s.code() != Status::kFatal) return false;
+  ShowWarning(ui, Utf8ToCp932(s.message()));
+  ui.EndProgram(kFatalExitCode);
+  return true;
 }
 
 bool ConfirmCaution(Ui& ui, MessageId question) {

@@ -107,7 +107,8 @@ void CardStore::DefineCardTable() {
 }
 
 Status CardStore::Open(bool probe, std::string_view folder) {
-  Close();
+  // A failed close leaves its journal to that set's next open.
+  (void)Close();
   data_path_ = folder.empty() ? program_folder_ : std::string(folder);
   if (!data_path_.empty() && data_path_.back() != '/') data_path_ += '/';
   journal_.SetFolder(data_path_);

@@ -82,10 +82,15 @@ class CardStore {
   // two stores whose files are missing. Any other error: the set exists
   // but cannot be used; no file of it is created, emptied or changed.
   // A set left by a crash is recovered first; an index that disagrees with
-  // its pages is rebuilt from its table.
+  // its pages is rebuilt from its table. The set open before is closed
+  // first without a word about how that went: a caller that tells the user
+  // closes it itself beforehand (a second Close of a closed set does
+  // nothing more than retry what failed).
   Status Open(bool probe, std::string_view folder);
   // Closes the card table and the stores and ends the session cleanly:
-  // everything written is made durable and the journal removed.
+  // everything written is made durable and the journal removed. When that
+  // fails nothing is lost: the journal stays, and the set's next Open
+  // recovers from it.
   Status Close();
   // Creates the three tables afresh, empty (the complete delete of an
   // empty set).

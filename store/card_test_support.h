@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "platform/headless/fake_clock.h"
+#include "platform/headless/fault_env.h"
 #include "store/card_store.h"
 
 namespace quill::store {
@@ -32,6 +33,18 @@ inline std::string WriteTestCard(CardStore& store, FakeClock& clock, const std::
   EXPECT_TRUE(s.ok()) << s.ToString();
   clock.AdvanceMs(1);
   return c.id;
+}
+
+// Makes the card's row read back with its id field blank, as from a
+// damaged sector, while the file stays as it is: reading the card's text
+// then meets the store's fatal status.
+inline void DamageCardId(FaultEnv& env, const std::string& data_folder, const std::string& id) {
+  const std::string path = data_folder + "quilbo7.dat";
+  std::string bytes;
+  ASSERT_TRUE(env.ReadFile(path, &bytes).ok());
+  const size_t at = bytes.find(id);
+  ASSERT_NE(at, std::string::npos) << id;
+  env.DamageRead(path, at, std::string(id.size(), ' '));
 }
 
 // Writes a new card with a body kind ('C', 'H' or 0) and returns its id.

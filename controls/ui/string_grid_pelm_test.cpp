@@ -184,7 +184,7 @@ TEST_F(StringGridPelmTest, EnterKeys) {
   grid->Grid().SetCell(1, 3, "c");
   grid->Grid().SetCurrent(1, 1);
   Key(Qt::Key_Enter, Qt::ShiftModifier);  // elsewhere: an empty row below
-  EXPECT_EQ(grid->Grid().FromCsv(1, 1, 1, 4), "a\r\n\r\nb\r\nc\r\n");
+  EXPECT_EQ(grid->Grid().FromCsv(1, 1, 1, 4), "a\r\n\xDF\r\nb\r\nc\r\n");
   EXPECT_EQ(ViewCurrent(), std::pair(1, 2));
   Key(Qt::Key_Z, Qt::ControlModifier);
   EXPECT_EQ(grid->Grid().FromCsv(1, 1, 1, 3), "a\r\nb\r\nc\r\n");

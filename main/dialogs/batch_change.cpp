@@ -86,6 +86,7 @@ void BatchChange::SetSyuttenClick() {
   Status synced = batch.End();
   if (s.ok()) s = closed;
   if (s.ok()) s = synced;
+  if (EndOnFatal(ui, s)) return;
   if (!s.ok()) {
     ShowWarning(ui, MessageId::kBatchChangeStopped, {Utf8ToCp932(s.message())});
   }

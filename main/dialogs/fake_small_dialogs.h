@@ -14,8 +14,6 @@ class FakeSmallDialogs final : public SmallDialogs {
   std::deque<std::function<int(UndeleteForm*)>> undelete;
   std::deque<std::function<int(SyuttenForm*)>> syutten;
   std::deque<int> kind_results;
-  std::deque<int> chg_folder_results;
-  std::deque<int> lock_check_results;
 
   std::vector<UndeleteForm> undelete_forms;
   std::vector<SyuttenForm> syutten_forms;
@@ -35,8 +33,6 @@ class FakeSmallDialogs final : public SmallDialogs {
     return Next(kind_results, -1);
   }
   void ShowAbout() override { ++about_shown; }
-  int RunChgFolder(ChgFolderForm*) override { return Next(chg_folder_results, 2); }
-  int RunLockCheck(const std::string&) override { return Next(lock_check_results, 2); }
 
  private:
   template <typename Form>

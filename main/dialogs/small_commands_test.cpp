@@ -14,6 +14,7 @@
 #include "platform/headless/fault_env.h"
 #include "platform/headless/temp_dir.h"
 #include "platform/messages.h"
+#include "platform/ui_messages.h"
 #include "store/card_test_support.h"
 
 namespace quill {
@@ -282,6 +283,28 @@ TEST_F(BatchChangeTest, ADiskThatFillsMidwayStopsTheBatch) {
     if (!n->IsFolder() && n->info().Kind() == 7) ++shown;
   }
   EXPECT_EQ(shown, 1);
+}
+
+// A card whose text read (for a new automatic title) meets the store's
+// fatal status ends the program with its message and the batch there.
+TEST_F(BatchChangeTest, TheStoresFatalStatusEndsTheBatch) {
+  store::DamageCardId(env_, store_.data_path(), ids_[1]);
+  dialogs_.syutten.push_back([](SyuttenForm* f) {
+    f->auto_title = 0;
+    return kResultOk;
+  });
+  batch_.SetSyuttenClick();
+  EXPECT_EQ(Messages(), std::vector<std::string>{MessageText(MessageId::kFatalRead)});
+  EXPECT_EQ(ui_.exit_codes(), std::vector<int>{kFatalExitCode});
+  env_.ClearFaults();
+  // The marked cards before it in the tree changed, the others did not.
+  bool before = true;
+  for (TreeNode* n = form_.tree().first(); n != nullptr; n = n->GetNext()) {
+    if (n->IsFolder() || n->info().Mark() == 0) continue;
+    const std::string id(n->info().TextId());
+    if (id == ids_[1]) before = false;
+    EXPECT_EQ(Load(id).auto_title, before) << n->text();
+  }
 }
 
 TEST_F(BatchChangeTest, NoMarkedCardOrLowSpaceStopsBeforeTheDialog) {

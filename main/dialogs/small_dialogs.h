@@ -1,6 +1,6 @@
 // SmallDialogs: the modal dialogs of the bin, the batch change, the icon
-// picker, the version box and the two questions of the transfer import,
-// as a port. Each takes its contents as plain data and gives them back as
+// picker and the version box, as a port (the transfer import's two
+// questions go through TransferDialogs, main/exchange/transfer_dialogs.h). Each takes its contents as plain data and gives them back as
 // the user left them; the Qt forms are in main/ui/small_forms.h, tests
 // script them. Texts are CP932. Closing a dialog with its close box gives
 // 2 (cancel).
@@ -30,20 +30,6 @@ struct SyuttenForm {
   int auto_title = -1;  // AutoTitle: 0 on, 1 off
 };
 
-// The import's question about a card that exists in another folder
-// (TChgFolderFm).
-struct ChgFolderForm {
-  std::string now_folder;   // NowFolder
-  std::string read_folder;  // ReadFolder
-  std::string title;        // Title
-  int after = 0;            // AfterSyori: 0 one by one, 1 same folder alike, 2 all alike
-};
-// Results of TChgFolderFm and TLockCheckFm besides 2 (stop).
-inline constexpr int kChgFolderKeep = 7;
-inline constexpr int kChgFolderMove = 6;
-inline constexpr int kLockCheckUpdate = 6;
-inline constexpr int kLockCheckSkip = 7;
-
 class SmallDialogs {
  public:
   virtual ~SmallDialogs() = default;
@@ -57,9 +43,6 @@ class SmallDialogs {
   virtual int RunKindPicker(int current, ScreenPoint at) = 0;
   // The version box.
   virtual void ShowAbout() = 0;
-  virtual int RunChgFolder(ChgFolderForm* form) = 0;
-  // The card titled so is locked: 6 update it, 7 leave it, 2 stop.
-  virtual int RunLockCheck(const std::string& title) = 0;
 };
 
 }  // namespace quill

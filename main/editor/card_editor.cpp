@@ -27,8 +27,6 @@ namespace {
 std::string S(const char* utf8) { return Utf8ToCp932(utf8); }
 
 constexpr int kSourceListGroup = 12;
-// Exit code of the program when the card store is in an impossible state.
-constexpr int kFatalExitCode = 1;
 
 // The title as the title box shows it: the placeholder titles of a new
 // card show as an empty box.
@@ -236,10 +234,8 @@ void CardEditor::Warn(MessageId text) { ShowWarning(form_.ui(), text); }
 bool CardEditor::Confirm(MessageId question) { return ConfirmCaution(form_.ui(), question); }
 
 void CardEditor::ReportFailure(const Status& s, MessageId low_space_message) {
-  if (s.code() == Status::kFatal) {
-    Warn(Utf8ToCp932(s.message()));
-    view_.EndProgram(kFatalExitCode);
-  } else if (s.code() == Status::kNoSpace) {
+  if (EndOnFatal(form_.ui(), s)) return;
+  if (s.code() == Status::kNoSpace) {
     Warn(low_space_message);
   } else {
     Warn(Utf8ToCp932(s.message()));

@@ -157,9 +157,6 @@ class CardEditorView {
   virtual bool MainWindowInFront() { return true; }
   // Opens the stored card with this id in a card window of its own.
   virtual void OpenCardWindow(const std::string& card_id) { (void)card_id; }
-  // A fatal state of the card store: the message has been shown; the
-  // program ends with this exit code.
-  virtual void EndProgram(int exit_code) = 0;
 };
 
 class CardEditor {

@@ -17,6 +17,7 @@
 #include "platform/headless/fault_env.h"
 #include "platform/headless/temp_dir.h"
 #include "platform/text_codec.h"
+#include "platform/ui_messages.h"
 #include "store/card_store.h"
 #include "store/card_test_support.h"
 
@@ -62,7 +63,6 @@ class FakeEditorView : public CardEditorView {
   void SelectNode(TreeNode* node) override { view_selected = node; }
   void FocusBody() override {}
   void SaveSettingsGroup(int group) override { saved_groups.push_back(group); }
-  void EndProgram(int code) override { end_code = code; }
   bool MainWindowInFront() override { return in_front; }
   void OpenCardWindow(const std::string& id) override { card_windows.push_back(id); }
 
@@ -82,7 +82,6 @@ class FakeEditorView : public CardEditorView {
   std::string update_caption, create_caption;
   TreeNode* view_selected = nullptr;
   std::vector<int> saved_groups;
-  int end_code = -1;
   bool in_front = true;
   std::vector<std::string> card_windows;  // ids opened in card windows
 };
@@ -524,6 +523,20 @@ TEST_F(CardEditorTest, AddNewOpensTheCardInACardWindowOnlyWithNewCardWinAndTheWi
   }
 }
 
+// A card whose text read meets the store's fatal status ends the program
+// with its message.
+TEST_F(CardEditorTest, TheStoresFatalStatusEndsTheProgram) {
+  AddFolderRow("A");
+  const std::string id = AddCard("A", "a", "1");
+  Load();
+  store::DamageCardId(env_, folder_, id);
+  Open(Find("a"));
+  ASSERT_EQ(dialog_.questions().size(), 1u);
+  EXPECT_EQ(dialog_.questions()[0].text, MessageText(MessageId::kFatalRead));
+  EXPECT_EQ(dialog_.questions()[0].caption, MessageText(MessageId::kWarningCaption));
+  EXPECT_EQ(dialog_.exit_codes(), std::vector<int>{kFatalExitCode});
+}
+
 TEST_F(CardEditorTest, AddNewOnLowSpaceRefusesAndKeepsRunning) {
   AddFolderRow("A");
   AddCard("A", "a", "1");
@@ -533,7 +546,7 @@ TEST_F(CardEditorTest, AddNewOnLowSpaceRefusesAndKeepsRunning) {
   editor_.AddNewClick();
   ASSERT_FALSE(dialog_.questions().empty());
   EXPECT_EQ(dialog_.questions().back().text.substr(0, 20), S("空き容量が少ないので"));
-  EXPECT_EQ(view_.end_code, -1);
+  EXPECT_TRUE(dialog_.exit_codes().empty());
   EXPECT_EQ(Captions(Find("A")), std::vector<std::string>{"a"});
   EXPECT_EQ(form_.card_count, 1);
 }

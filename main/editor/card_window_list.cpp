@@ -12,8 +12,6 @@
 namespace quill {
 namespace {
 
-constexpr int kFatalExitCode = 1;
-
 std::string Reason(const Status& s) { return Utf8ToCp932(s.message()); }
 
 }  // namespace
@@ -44,11 +42,7 @@ void CardWindowList::OpenCardWindow(const std::string& card_id) {
   store::CardRecord card(cards);
   bool found = false;
   Status s = card.FindByKey("TEXT_ID", card_id, /*with_text=*/true, &found);
-  if (s.code() == Status::kFatal) {
-    Warn(Reason(s));
-    host_.EndProgram(kFatalExitCode);
-    return;
-  }
+  if (EndOnFatal(ui_, s)) return;
   if (!s.ok() || !found || card.id != card_id) {
     Warn(MessageText(MessageId::kCardIndexBroken));
     return;
@@ -176,8 +170,7 @@ bool CardWindowList::WriteCard(CardWindow& w, store::CardStore& cards, bool open
         Warn(MessageText(MessageId::kCardWindowTextTooLong));
         break;
       case Status::kFatal:
-        Warn(Reason(s));
-        host_.EndProgram(kFatalExitCode);
+        EndOnFatal(ui_, s);
         break;
       default:
         Warn(FormatMessage(MessageId::kCardWindowNotSaved, {Reason(s)}));

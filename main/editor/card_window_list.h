@@ -73,8 +73,6 @@ class CardWindowHost {
   virtual ScreenPoint WindowButtonOrigin() = 0;
   // Puts text on the clipboard as the program's own change.
   virtual void SetClipboardText(const std::string& text) = 0;
-  // The card store met an impossible state: the program ends.
-  virtual void EndProgram(int exit_code) = 0;
 };
 
 class CardWindowList {

@@ -15,6 +15,7 @@
 #include "platform/headless/temp_dir.h"
 #include "platform/protocol/shared_hook_block.h"
 #include "platform/text_codec.h"
+#include "platform/ui_messages.h"
 #include "store/card_test_support.h"
 
 namespace quill {
@@ -135,7 +136,6 @@ class CardWindowTest : public testing::Test, public CardWindowHost {
   void SetWindowButtonEnabled(bool on) override { window_button_ = on; }
   ScreenPoint WindowButtonOrigin() override { return {100, 200}; }
   void SetClipboardText(const std::string& t) override { clipboard_.push_back(t); }
-  void EndProgram(int) override { ADD_FAILURE() << "the program ends"; }
 
   std::string AddCard(const std::string& title, const std::string& text,
                       store::CardStore* in = nullptr) {
@@ -209,6 +209,38 @@ TEST_F(CardWindowTest, AFullDiskKeepsTheWindowAndItsEditsUntilSpaceReturns) {
   EXPECT_EQ(list_.CardWindowCount(), 0);
   EXPECT_FALSE(window_button_);
   EXPECT_EQ(Read(id).text, "new text");
+}
+
+// A one-column table stored from a window and opened again keeps its
+// empty rows in place and a cell that is "ﾟ".
+TEST_F(CardWindowTest, AOneColumnTableKeepsItsEmptyRows) {
+  const std::string id = store::WriteKindCard(cards_, "F", "column", "a\r\nb\r\n", 'C');
+  FakeFrame& w = Open(id);
+  w.grid.SetCurrent(1, 2);
+  w.grid.SelectMenu(kCmdInsertRow);
+  w.grid.AddRow();
+  w.grid.SetEditText(1, 4, "\xDF");
+  w.logic.FormClose();
+  TakeResults();
+  EXPECT_EQ(Read(id).text, "a\r\n\xDF\r\nb\r\n\xDF\t\r\n");
+  FakeFrame& again = Open(id);
+  ASSERT_EQ(again.grid.RowCount(), 5);
+  EXPECT_EQ(again.grid.Cell(1, 1), "a");
+  EXPECT_EQ(again.grid.Cell(1, 2), "");
+  EXPECT_EQ(again.grid.Cell(1, 3), "b");
+  EXPECT_EQ(again.grid.Cell(1, 4), "\xDF");
+}
+
+// A card whose text read meets the store's fatal status ends the program
+// with its message; no window opens.
+TEST_F(CardWindowTest, TheStoresFatalStatusEndsTheProgram) {
+  const std::string id = AddCard("t", "text");
+  store::DamageCardId(env_, cards_.data_path(), id);
+  list_.OpenCardWindow(id);
+  EXPECT_EQ(list_.CardWindowCount(), 0);
+  ASSERT_EQ(ui_.questions().size(), 1u);
+  EXPECT_EQ(ui_.questions()[0].text, MessageText(MessageId::kFatalRead));
+  EXPECT_EQ(ui_.exit_codes(), std::vector<int>{kFatalExitCode});
 }
 
 TEST_F(CardWindowTest, ATextPastTheCapacityIsRefusedAndTheWindowStays) {

@@ -4,6 +4,7 @@
 
 #include <vector>
 
+#include "main/exchange/transfer_file.h"
 #include "platform/archive/zip_reading.h"
 #include "platform/archiver.h"
 #include "platform/file_env.h"
@@ -207,7 +208,9 @@ BackupResult BackupRunner::Archive(const std::string& archive) {
 
 BackupResult BackupRunner::PackInto(const std::string& folder, const std::string& archive) {
   const std::string transfer = folder + "/" + kTransferFileName;
-  if (c_.write_transfer_file(folder + "/") != 0) {
+  const int rc = c_.write_transfer_file(folder + "/");
+  if (rc == kTransferEnded) return BackupResult::kFailed;
+  if (rc != kTransferWritten) {
     ShowWarning(*c_.ui, MessageId::kCheckDisk);
     return BackupResult::kFailed;
   }

@@ -46,8 +46,8 @@ void ExternalSave(Ui& ui, const ExternalSaveSource& source, const std::function<
                   const std::function<void(const std::string& body)>& save_file);
 
 // Writes the transfer file "toquilbo.dat" of every card the tree shows
-// into `folder` (UTF-8, ends with "/"); returns 0 when it was written, 1
-// when it could not be.
+// into `folder` (UTF-8, ends with "/"); returns WriteTransferFile's result
+// (main/exchange/transfer_file.h).
 using TransferFileWriter = std::function<int(const std::string& folder)>;
 
 // The transfer file's name, also its name inside the archive.

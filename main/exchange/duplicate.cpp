@@ -84,7 +84,9 @@ Status DuplicateFolder(TransferContext& ctx, TreeNode* folder) {
   options.rename_to = new_path;
   TransferWriteResult written;
   const std::string data_folder = form.store().data_path();
-  if (WriteTransferFile(ctx, data_folder, 0, 1, 0, &written, options) != 0) {
+  const int rc = WriteTransferFile(ctx, data_folder, 0, 1, 0, &written, options);
+  if (rc == kTransferEnded) return Status::IoError("ended by the card store's fatal status");
+  if (rc != kTransferWritten) {
     ShowWarning(form.ui(), MessageId::kCheckDisk);
     return Status::IoError("the transfer file could not be written");
   }
@@ -100,11 +102,15 @@ Status DuplicateMarkedCards(TransferContext& ctx) {
   FolderTreeModel& form = ctx.form;
   if (!ConfirmCaution(form.ui(), MessageId::kConfirmCopyMarked)) return Status::Ok();
   const std::string data_folder = form.store().data_path();
-  if (WriteTransferFile(ctx, data_folder, 0, 1, 1) != 0) {
+  const int rc = WriteTransferFile(ctx, data_folder, 0, 1, 1);
+  if (rc == kTransferEnded) return Status::IoError("ended by the card store's fatal status");
+  if (rc != kTransferWritten) {
     ShowWarning(form.ui(), MessageId::kCheckDisk);
     return Status::IoError("the transfer file could not be written");
   }
-  ReadTransferFile(ctx, data_folder, 1);
+  TransferReadResult read;
+  ReadTransferFile(ctx, data_folder, 1, &read);
+  if (read.end == ReadEnd::kFatal) return Status::IoError("ended by the card store's fatal status");
   Status s = LoadFolderTree(form, nullptr);
   ShowWarning(form.ui(), MessageId::kCopiedToTmpFolder);
   return s;

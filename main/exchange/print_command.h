@@ -46,6 +46,7 @@ class PrintCommandView {
   // The text editor's selection ("" when nothing is selected) and its text.
   virtual std::string SelectedText() = 0;
   virtual std::string BodyText() = 0;
+  // A table as the grid shows it, edits not yet saved included.
   virtual PrintTable Table() = 0;
   // The width of a text in the table's font, in pixels.
   virtual int TableTextWidth(std::string_view text) = 0;

@@ -209,6 +209,7 @@ Status RunTextExport(TransferContext& ctx, IniFile& ini, Shell& shell, Clipboard
   ReplacingFile out(store.env(), path);
   s = out.Open();
   std::vector<std::string> unreadable;
+  Status fatal;
   if (s.ok()) {
     const std::vector<TreeNode*> nodes = CardsToWrite(form, false);
     form.view().ShowProgress(static_cast<int64_t>(nodes.size()));
@@ -223,6 +224,10 @@ Status RunTextExport(TransferContext& ctx, IniFile& ini, Shell& shell, Clipboard
       bool found = false;
       Status r = card.FindById(n->info().RecordNo(), n->info().TextId(), true, &found);
       form.view().SetProgress(++progress);
+      if (r.code() == Status::kFatal) {
+        fatal = r;
+        break;
+      }
       if (!r.ok() || !found) {
         unreadable.push_back(n->text());
         continue;
@@ -235,6 +240,8 @@ Status RunTextExport(TransferContext& ctx, IniFile& ini, Shell& shell, Clipboard
     card.Close();
     form.view().HideProgress();
     form.ui().HideFlashIcon();
+    // The file is left as it was.
+    if (EndOnFatal(form.ui(), fatal)) return fatal;
     s = out.Commit();
   }
   if (!s.ok()) {
@@ -272,10 +279,14 @@ Status RunCardFileExport(TransferContext& ctx) {
   card.SetOpenFlag(true);
   std::unordered_set<std::string> used;
   std::vector<std::string> unreadable;
-  Status failed;
+  Status failed, fatal;
   for (TreeNode* n : nodes) {
     bool found = false;
     Status r = card.FindById(n->info().RecordNo(), n->info().TextId(), true, &found);
+    if (r.code() == Status::kFatal) {
+      fatal = r;
+      break;
+    }
     if (!r.ok() || !found) {
       unreadable.push_back(n->text());
       continue;
@@ -285,6 +296,7 @@ Status RunCardFileExport(TransferContext& ctx) {
     if (!w.ok() && failed.ok()) failed = w;
   }
   card.Close();
+  if (EndOnFatal(form.ui(), fatal)) return fatal;
   if (!failed.ok()) ShowWarning(form.ui(), MessageId::kWriteFailed);
   if (!unreadable.empty()) {
     ShowWarning(form.ui(), MessageId::kCardsUnreadable, {JoinLines(unreadable)});

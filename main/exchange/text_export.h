@@ -64,12 +64,15 @@ std::string CardFileName(std::string title, const char* default_ext,
 // when none is marked) go into "quillmain.txt" in the program folder,
 // which is then opened (shell) or copied to the clipboard. A failed write
 // shows "書き込みに失敗しました" and nothing is opened or copied; cards
-// that cannot be read are named in a warning. Returns the write's status
-// (Ok also when the dialog was cancelled).
+// that cannot be read are named in a warning; a read that meets the card
+// store's fatal status ends the program (EndOnFatal) and leaves the file
+// as it was. Returns the write's status (Ok also when the dialog was
+// cancelled).
 Status RunTextExport(TransferContext& ctx, IniFile& ini, Shell& shell, Clipboard& clipboard);
 
 // One file per marked card in a folder chosen in the path dialog (mode 3).
-// "マークがされてがありません" without marked cards.
+// "マークがされてがありません" without marked cards; the card store's fatal
+// status ends the program as above.
 Status RunCardFileExport(TransferContext& ctx);
 
 // Writes one card's body into folder (UTF-8, ending in "/") as a file

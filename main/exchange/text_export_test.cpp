@@ -8,6 +8,8 @@
 #include "platform/headless/fake_clipboard.h"
 #include "platform/headless/fake_shell.h"
 #include "platform/ini_file.h"
+#include "platform/ui_messages.h"
+#include "store/card_test_support.h"
 
 namespace quill {
 namespace {
@@ -147,6 +149,45 @@ TEST_F(ExportTest, ExportOpensOrCopiesOnlyAfterAWholeWrite) {
   EXPECT_EQ(shell.opened.size(), 1u);
   ASSERT_TRUE(env_.ReadFile(set_.folder + kExportFileName, &bytes).ok());
   EXPECT_EQ(bytes, "text one\r\n");
+}
+
+// A card whose text read meets the store's fatal status ends the program
+// with its message; the export file stays as it was and nothing is opened,
+// copied or reported besides.
+TEST_F(ExportTest, TheStoresFatalStatusEndsTheExport) {
+  set_.Add("A", "one", 500, 1, 600, "text one");
+  const std::string bad = set_.Add("A", "two", 500, 2, 600, "text two");
+  set_.Add("A", "three", 500, 3, 600, "text three");
+  set_.Load();
+  ASSERT_TRUE(env_.WriteFileAtomic(set_.folder + kExportFileName, "old").ok());
+  store::DamageCardId(env_, set_.folder, bad);
+  IniFile ini(env_, set_.folder + "quillmain.ini");
+  FakeShell shell;
+  FakeClipboard clipboard;
+  set_.dialogs.AnswerOptions({false, false, false, 1});
+  EXPECT_EQ(RunTextExport(set_.ctx, ini, shell, clipboard).code(), Status::kFatal);
+  ASSERT_EQ(set_.ui.questions().size(), 1u);
+  EXPECT_EQ(set_.ui.questions()[0].text, MessageText(MessageId::kFatalRead));
+  EXPECT_EQ(set_.ui.questions()[0].caption, MessageText(MessageId::kWarningCaption));
+  EXPECT_EQ(set_.ui.exit_codes(), std::vector<int>{kFatalExitCode});
+  EXPECT_TRUE(shell.opened.empty());
+  std::string bytes;
+  ASSERT_TRUE(env_.ReadFile(set_.folder + kExportFileName, &bytes).ok());
+  EXPECT_EQ(bytes, "old");
+
+  // One file per card: the files of the cards before it, none after.
+  for (TreeNode* n = set_.form.tree().root(); n != nullptr; n = n->GetNext()) {
+    if (!n->IsFolder()) n->info().SetMark(1);
+  }
+  TempDir out;
+  set_.dialogs.AnswerPath(out.Path());
+  EXPECT_EQ(RunCardFileExport(set_.ctx).code(), Status::kFatal);
+  EXPECT_EQ(set_.ui.questions().size(), 2u);
+  EXPECT_EQ(set_.ui.questions().back().text, MessageText(MessageId::kFatalRead));
+  EXPECT_EQ(set_.ui.exit_codes(), (std::vector<int>{kFatalExitCode, kFatalExitCode}));
+  std::vector<std::string> names;
+  ASSERT_TRUE(env_.ListDir(out.Path(), &names).ok());
+  EXPECT_EQ(names, std::vector<std::string>{"one.txt"});
 }
 
 TEST_F(ExportTest, ExternalSave) {

@@ -12,6 +12,7 @@
 #include "platform/messages.h"
 #include "platform/text_codec.h"
 #include "platform/ui.h"
+#include "platform/ui_messages.h"
 #include "store/byte_order.h"
 #include "store/card_store.h"
 #include "platform/sjis.h"
@@ -66,7 +67,7 @@ int WriteTransferFile(TransferContext& ctx, const std::string& folder, int all, 
   FolderTreeModel& form = ctx.form;
   store::CardStore& store = form.store();
   ReplacingFile out(store.env(), WithSlash(folder) + kTransferFileName);
-  if (!out.Open().ok()) return 1;
+  if (!out.Open().ok()) return kTransferFailed;
   out.Append(std::string(kTransferHeader) + "\r\n");
 
   int64_t marked = 0, cards = 0;
@@ -85,6 +86,7 @@ int WriteTransferFile(TransferContext& ctx, const std::string& folder, int all, 
   uint32_t last_time = 0, last_tick = 0;
   bool have_last = false;
   std::string block;
+  Status fatal;
   TreeNode* root = form.tree().root();
   for (TreeNode* n = root != nullptr ? root->GetNext() : nullptr; n != nullptr && out.status().ok();
        n = n->GetNext()) {
@@ -94,6 +96,10 @@ int WriteTransferFile(TransferContext& ctx, const std::string& folder, int all, 
     bool found = false;
     Status s = card.FindById(n->info().RecordNo(), n->info().TextId(), true, &found);
     form.view().SetProgress(++progress);
+    if (s.code() == Status::kFatal) {
+      fatal = s;
+      break;
+    }
     if (!s.ok() || !found || card.is_folder()) {
       res.unreadable.push_back(n->text());
       continue;
@@ -121,7 +127,9 @@ int WriteTransferFile(TransferContext& ctx, const std::string& folder, int all, 
   card.Close();
   form.view().HideProgress();
   form.ui().HideFlashIcon();
-  return out.Commit().ok() ? 0 : 1;
+  // The file is left unwritten.
+  if (EndOnFatal(form.ui(), fatal)) return kTransferEnded;
+  return out.Commit().ok() ? kTransferWritten : kTransferFailed;
 }
 
 Status EnsureFolderPath(FolderTreeModel& form, const std::string& folder_path,
@@ -219,8 +227,12 @@ int ReadTransferFile(TransferContext& ctx, const std::string& path, int is_folde
   BusyScope busy(form.busy());
   std::vector<IdEntry> table;
   std::unordered_map<uint64_t, size_t> index;
+  Status fatal;
   auto stop_for = [&](const Status& s) {
-    if (s.code() == Status::kNoSpace) {
+    if (s.code() == Status::kFatal) {
+      fatal = s;
+      res.end = ReadEnd::kFatal;
+    } else if (s.code() == Status::kNoSpace) {
       Tell(form, MessageId::kLowSpaceInterrupted);
       res.end = ReadEnd::kNoSpace;
     } else {
@@ -274,6 +286,10 @@ int ReadTransferFile(TransferContext& ctx, const std::string& path, int is_folde
       // The row is rewritten only when it still holds this identity.
       card.SetRecNo(entry->row);
       Status s = card.Load(true);
+      if (s.code() == Status::kFatal) {
+        stop_for(s);
+        break;
+      }
       if (!s.ok() || card.is_folder() || card.ctime != entry->ctime || card.ctick != entry->ctick) {
         entry = nullptr;
       }
@@ -345,6 +361,7 @@ int ReadTransferFile(TransferContext& ctx, const std::string& path, int is_folde
   }
   ctx.AllTorikomi = 0;
   form.view().ClearEditor();
+  if (EndOnFatal(form.ui(), fatal)) return 0;
   if (!res.too_long.empty()) Tell(form, MessageId::kTextsTooLongSkipped, {JoinLines(res.too_long)});
   return 0;
 }

@@ -51,8 +51,14 @@ struct TransferWriteResult {
 // card (all = 1) or only the marked ones, in tree order; new_ids = 1 gives
 // each written card a new identity from the clock; tmp_folder = 1 writes
 // "TmpFolder" as every card's folder path. The file replaces the old one
-// only when it was written whole. 0 written; 1 the file could not be
-// created or written (the old file is as it was).
+// only when it was written whole. kTransferWritten (0); kTransferFailed (1):
+// the file could not be created or written (the old file is as it was);
+// kTransferEnded (2): a card read met the card store's fatal status, which
+// EndOnFatal has answered (the old file is as it was; the caller shows
+// nothing more).
+inline constexpr int kTransferWritten = 0;
+inline constexpr int kTransferFailed = 1;
+inline constexpr int kTransferEnded = 2;
 int WriteTransferFile(TransferContext& ctx, const std::string& folder, int all, int new_ids,
                       int tmp_folder, TransferWriteResult* result = nullptr,
                       const TransferWriteOptions& options = {});
@@ -64,6 +70,7 @@ enum class ReadEnd {
   kNoSpace,        // too little free space ("空き容量が少ないので中断します" shown)
   kWriteRefused,   // a card could not be written (its message shown)
   kTruncated,      // the file ends inside a card ("ファイルが異常です。" shown)
+  kFatal,          // the card store's fatal status, answered by EndOnFatal
 };
 
 struct TransferReadResult {

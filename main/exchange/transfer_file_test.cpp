@@ -4,9 +4,13 @@
 
 #include <set>
 
+#include "controls/grid_model.h"
 #include "main/exchange/duplicate.h"
+#include "main/exchange/text_export.h"
 #include "main/exchange/transfer_test_support.h"
 #include "main/tree/marks.h"
+#include "platform/ui_messages.h"
+#include "store/card_test_support.h"
 
 namespace quill {
 namespace {
@@ -114,6 +118,45 @@ TEST_F(TransferTest, GoldenBytesWrittenFromStoreAndReadBack) {
   b.Load();
   EXPECT_NE(b.Find("B"), nullptr);
   EXPECT_NE(b.Find("C"), nullptr);
+}
+
+// A one-column table, as the grid writes it, keeps its empty rows and a
+// cell that is "ﾟ" through the transfer file and the text export.
+TEST_F(TransferTest, AOneColumnTableKeepsItsRowsThroughTheFileAndTheExport) {
+  GridModel grid;
+  grid.Init();
+  grid.SetRowCount(5);
+  grid.SetCell(1, 1, "a");
+  grid.SetCell(1, 3, "b");
+  grid.SetCell(1, 4, "\xDF");
+  auto rows = [](const std::string& text) {
+    GridModel g;
+    g.Init();
+    g.ToCsv(text, 1, 1, 0);
+    std::vector<std::string> cells;
+    for (int r = 1; r < g.RowCount(); ++r) cells.push_back(g.Cell(1, r));
+    return cells;
+  };
+  const std::vector<std::string> expected = {"a", "", "b", "\xDF"};
+  const std::string text = grid.FromCsv(-1, 0, 0, 0);
+  ASSERT_EQ(rows(text), expected);
+  const std::string id = a_.Add("A", "table", 1000, 1, 1000, text);
+  a_.Load();
+  ASSERT_EQ(WriteTransferFile(a_.ctx, a_.folder, 1, 0, 0), 0);
+  TestDataSet b(env_);
+  ASSERT_TRUE(env_.WriteFileAtomic(b.folder + kTransferFileName, FileIn(a_)).ok());
+  TransferReadResult r;
+  ASSERT_EQ(ReadTransferFile(b.ctx, b.folder, 1, &r), 0);
+  bool found = false;
+  const store::CardRecord got = b.Get(id, &found);
+  ASSERT_TRUE(found);
+  EXPECT_EQ(rows(got.text), expected);
+
+  // The body as exported reads back as the same table.
+  FakeClock clock;
+  std::string exported;
+  ExportLayout(clock, {false, false, false, 1}).Append(got, &exported);
+  EXPECT_EQ(rows(exported), expected);
 }
 
 TEST(TransferFormat, Headers) {
@@ -301,6 +344,44 @@ TEST_F(TransferTest, FolderMovesUnderAfterModes) {
   TransferReadResult r;
   ASSERT_EQ(ReadTransferFile(a_.ctx, a_.folder, 1, &r), 0);  // no answer: closed
   EXPECT_EQ(r.end, ReadEnd::kStoppedByUser);
+}
+
+// The store's fatal status on a card's text ends the program with its
+// message, in a write and in a read: a write leaves the old file, a read
+// stops before the card, which is neither rewritten nor taken as new.
+TEST_F(TransferTest, TheStoresFatalStatusEndsTheWriteAndTheRead) {
+  a_.Add("A", "one", 500, 1, 600, "old one");
+  const std::string bad = a_.Add("A", "two", 500, 2, 600, "old two");
+  a_.Load();
+  ASSERT_TRUE(env_.WriteFileAtomic(a_.folder + kTransferFileName, "old file").ok());
+  store::DamageCardId(env_, a_.folder, bad);
+  EXPECT_EQ(WriteTransferFile(a_.ctx, a_.folder, 1, 0, 0), kTransferEnded);
+  EXPECT_EQ(FileIn(a_), "old file");
+  ASSERT_EQ(a_.ui.questions().size(), 1u);
+  EXPECT_EQ(a_.ui.questions()[0].text, MessageText(MessageId::kFatalRead));
+  EXPECT_EQ(a_.ui.questions()[0].caption, MessageText(MessageId::kWarningCaption));
+  EXPECT_EQ(a_.ui.exit_codes(), std::vector<int>{kFatalExitCode});
+
+  Block b1, b2;
+  b1.ctime = b2.ctime = 500;
+  b1.ctick = 1;
+  b2.ctick = 2;
+  b1.utime = b2.utime = 700;
+  b1.text = b2.text = "new";
+  WriteTransfer(env_, a_.folder, a_.store, {b1, b2});
+  TransferReadResult r;
+  ASSERT_EQ(ReadTransferFile(a_.ctx, a_.folder, 1, &r), 0);
+  EXPECT_EQ(r.end, ReadEnd::kFatal);
+  EXPECT_EQ(r.rewritten, 1);
+  EXPECT_EQ(r.added, 0);
+  EXPECT_EQ(a_.ui.questions().size(), 2u);
+  EXPECT_EQ(a_.ui.questions().back().text, MessageText(MessageId::kFatalRead));
+  EXPECT_EQ(a_.ui.exit_codes(), (std::vector<int>{kFatalExitCode, kFatalExitCode}));
+  env_.ClearFaults();
+  env_.SetFreeBytes(uint64_t{1} << 40);
+  EXPECT_EQ(a_.Cards().size(), 2u);
+  bool found = false;
+  EXPECT_EQ(a_.Get(bad, &found).text, "old two");
 }
 
 TEST_F(TransferTest, FailedWriteKeepsTheOldFile) {

@@ -112,7 +112,6 @@ struct Rig : PasteTargetRig, OneShotView, CardAppendView, RegisterMenuView, Menu
   void RemoveRegisterHistory(int set, const std::string& folder) override {
     history.Remove(set, folder);
   }
-  void EndProgram(int) override { ADD_FAILURE(); }
   void LeaveCard(const std::string&) override {}
   int RunAddHyouForm(std::string*, std::string*) override { return kResultCancel; }
   void CardWritten(const store::CardRecord&) override {}

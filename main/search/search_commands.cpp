@@ -41,11 +41,8 @@ SearchCommands::SearchCommands(FolderTreeModel& form, SearchHost& host)
 void SearchCommands::Warn(const std::string& text) { ShowWarning(form_.ui(), text); }
 
 void SearchCommands::ReportFailure(MessageId text, const Status& s) {
-  if (s.code() == Status::kFatal) {
-    host_.ShowFailure(s);
-  } else {
-    Warn(FormatMessage(text, {Utf8ToCp932(s.message())}));
-  }
+  if (EndOnFatal(form_.ui(), s)) return;
+  Warn(FormatMessage(text, {Utf8ToCp932(s.message())}));
 }
 
 // --- the card search ---

@@ -46,8 +46,7 @@ class SearchHost {
   virtual void ReturnToTarget() {}
   // Writes keys of the ini file.
   virtual Status WriteIni(const IniBatch& batch) = 0;
-  // Tells the user of a failure; a fatal state of the card store ends the
-  // program.
+  // Tells the user of a failure (a settings write).
   virtual void ShowFailure(const Status& s) = 0;
   // The card editor's text and the table grid.
   virtual SearchEditor& Editor() = 0;

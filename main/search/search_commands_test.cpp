@@ -10,6 +10,8 @@
 #include "main/search/tree_keys.h"
 #include "main/tree/node_operations.h"
 #include "platform/messages.h"
+#include "platform/ui_messages.h"
+#include "store/card_test_support.h"
 #include "store/text_store.h"
 
 namespace quill {
@@ -71,6 +73,30 @@ TEST_F(SearchCommandsTest, WhatTheCardSearchLeavesInTheTree) {
   EXPECT_EQ(host_.ini.ReadInteger("Env", "NowFolder", -1), 1);
   EXPECT_EQ(host_.ini.ReadInteger("Env", "FindFolderMark", -1), 1);
   EXPECT_EQ(search_.FindString, "needle");
+}
+
+// The search meets the store's fatal status on a card's text (whole data
+// set and current folder): its message, and the program ends.
+TEST_F(SearchCommandsTest, TheStoresFatalStatusEndsTheProgram) {
+  Add(Card("hit").Text("needle"));
+  const std::string bad = Add(Card("bad").Text("needle"));
+  for (bool now_folder : {false, true}) {
+    SCOPED_TRACE(now_folder);
+    env_.ClearFaults();
+    env_.SetFreeBytes(uint64_t{1} << 40);
+    Load();
+    store::DamageCardId(env_, folder_, bad);
+    form_.tree().set_selected_node(Find("A"));
+    const size_t before = Questions().size();
+    ui_.ScriptCardSearch(Confirm("needle", false, false, now_folder));
+    search_.GrepClick();
+    ASSERT_EQ(Questions().size(), before + 1);
+    EXPECT_EQ(LastQuestion(), MessageText(MessageId::kFatalRead));
+    EXPECT_EQ(Questions().back().caption, MessageText(MessageId::kWarningCaption));
+    EXPECT_EQ(ui_.exit_codes().size(), before + 1);
+    EXPECT_EQ(ui_.exit_codes().back(), kFatalExitCode);
+    EXPECT_TRUE(host_.failures.empty());
+  }
 }
 
 TEST_F(SearchCommandsTest, TheCardSearchRunsOnceAtATimeAndAgainAfterACancel) {

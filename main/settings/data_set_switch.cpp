@@ -55,6 +55,14 @@ void DataSets::ShowFailure(const Status& status) {
   ShowWarning(ui_, MessageId::kDataSetNotOpened, {Utf8ToCp932(status.message())});
 }
 
+Status DataSets::CloseOpenSet() {
+  Status closed = store_.Close();
+  if (!closed.ok()) {
+    ShowWarning(ui_, MessageId::kDataSetNotClosed, {Utf8ToCp932(closed.message())});
+  }
+  return closed;
+}
+
 Status DataSets::WriteToDataSet(int index, int mode) {
   if (transfer_ == nullptr) return Status::Ok();
   const std::string target =
@@ -88,14 +96,15 @@ Status DataSets::WriteToDataSet(int index, int mode) {
 Status DataSets::WriteAndMerge(TransferContext& ctx, const std::string& target,
                                std::vector<std::string>* unreadable) {
   TransferWriteResult written;
-  if (WriteTransferFile(ctx, target, 0, 0, 0, &written) != 0) {
+  const int rc = WriteTransferFile(ctx, target, 0, 0, 0, &written);
+  if (rc == kTransferEnded) return Status::IoError("ended by the card store's fatal status");
+  if (rc != kTransferWritten) {
     ShowWarning(ui_, MessageId::kCheckDisk);
     return Status::IoError("transfer file not written in " + target);
   }
   *unreadable = std::move(written.unreadable);
   const std::string previous = store_.data_path();
-  // A close that fails leaves its journal to the next open's recovery.
-  (void)store_.Close();
+  (void)CloseOpenSet();
   Status s = store_.Open(/*probe=*/true, target);
   if (s.IsNotFound()) s = store_.Open(/*probe=*/false, target);
   if (!s.ok()) {
@@ -114,11 +123,8 @@ Status DataSets::WriteAndMerge(TransferContext& ctx, const std::string& target,
       if (!s.ok()) ShowFailure(s);
     }
   }
-  Status closed = store_.Close();
-  if (s.ok() && !closed.ok()) {
-    ShowFailure(closed);
-    s = closed;
-  }
+  Status closed = CloseOpenSet();
+  if (s.ok()) s = closed;
   // The set shown is the open one again; a failed opening is shown and
   // leaves the store on its folder, never on the target's.
   Status back = Reopen(previous);
@@ -134,8 +140,7 @@ Status DataSets::SwitchDataFile(int index, bool at_start) {
     return WriteToDataSet(index, mode);
   }
   const std::string previous = store_.data_path();
-  // A close that fails leaves its journal to the next open's recovery.
-  (void)store_.Close();
+  (void)CloseOpenSet();
 
   const DataFileList& list = settings_.DataFiles;
   int i = index;

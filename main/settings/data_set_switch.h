@@ -94,6 +94,10 @@ class DataSets {
   Status Probe(const std::string& folder);
   Status Reopen(const std::string& folder);
   void ShowFailure(const Status& status);
+  // Closes the open set. A close that fails loses nothing (its journal
+  // stays for the set's next open, which recovers it) and is told here,
+  // once; the store's own close in the next Open stays silent.
+  Status CloseOpenSet();
   // Writes the transfer file into `target` and merges it there.
   // unreadable: the titles of cards left out because they could not be read.
   Status WriteAndMerge(TransferContext& ctx, const std::string& target,

@@ -66,6 +66,7 @@ struct TMainForm::CardWindowGlue final : CardWindowHost, TextFormOwner {
     store::CardRecord& c = form->Editor().EditCard();
     bool found = false;
     Status s = c.FindById(c.row, c.id, /*with_text=*/true, &found);
+    if (EndOnFatal(form->ui_, s)) return;
     if (!s.ok()) form->ShowWarning(s);
     if (s.ok() && found) form->Editor().ShowCard(false);
   }
@@ -80,7 +81,6 @@ struct TMainForm::CardWindowGlue final : CardWindowHost, TextFormOwner {
   void SetClipboardText(const std::string& text) override { clipboard.SetClipboardText(text); }
   std::string GetClipboardText() override { return clipboard.GetClipboardText(); }
   Clipboard& GridClipboard() override { return clipboard.clipboard(); }
-  void EndProgram(int exit_code) override { QCoreApplication::exit(exit_code); }
 
   // --- TextFormOwner ---
 

@@ -430,7 +430,6 @@ struct TMainForm::DispatchGlue final : DispatchTarget, TargetView, OneShotView {
   void RemoveRegisterHistory(int data_set, const std::string& folder) override {
     form->Registration().RemoveFolder(data_set, folder);
   }
-  void EndProgram(int exit_code) override { QCoreApplication::exit(exit_code); }
   void FetchPageImages(PageImageFetch& fetch) override {
     if (form->context_.http == nullptr && own_http == nullptr) {
       own_http = std::make_unique<CurlHttpFetcher>();

@@ -13,7 +13,6 @@
 #include <QGuiApplication>
 #include <QKeyEvent>
 #include <QMouseEvent>
-#include <QCoreApplication>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
@@ -261,8 +260,6 @@ void TMainForm::TreeGlue::EditorView::SaveSettingsGroup(int group) { form_->tree
 void TMainForm::TreeGlue::EditorView::RefreshSuperKeyStatus() {
   form_->Paste().UpdateSuperKeyStatus();
 }
-
-void TMainForm::TreeGlue::EditorView::EndProgram(int exit_code) { QCoreApplication::exit(exit_code); }
 
 bool TMainForm::TreeGlue::EditorView::MainWindowInFront() {
   return form_->isVisible() && !form_->isMinimized() && form_->isActiveWindow();

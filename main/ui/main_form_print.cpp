@@ -9,6 +9,7 @@
 
 #include "clip/ui/tikan_form.h"
 #include "controls/grid_model.h"
+#include "controls/ui/string_grid_pelm.h"
 #include "main/editor/card_editor.h"
 #include "main/exchange/print_command.h"
 #include "main/ui/main_form.h"
@@ -35,23 +36,18 @@ struct TMainForm::PrintGlue final : PrintCommandView {
     return WidgetToText(selected);
   }
   std::string BodyText() override { return WidgetToText(form->Text->toPlainText()); }
-  // The table of the card in the editor as the grid holds it: its text
-  // read into a grid with the card's column widths.
+  // The table as the grid shows it, unsaved edits and widths included:
+  // its used area and the width of every data column.
   PrintTable Table() override {
-    const store::CardRecord& card = *form->edit_card_;
-    GridModel grid;
-    grid.ToCsv(card.text, 1, 1, 0);
-    WidthList widths;
-    for (size_t i = 0; i < widths.size(); ++i) widths[i] = static_cast<char>(card.column_widths[i]);
-    grid.SetSize(widths);
+    const GridModel& grid = form->CsvGrid->Grid();
     PrintTable table;
     table.text = grid.FromCsv(-1, 0, 0, 0);
     for (int col = 1; col < grid.ColCount(); ++col) table.column_widths.push_back(grid.ColWidth(col));
     return table;
   }
-  // The grid draws in the font of Text.
+  // Measured in the grid's font, the card's.
   int TableTextWidth(std::string_view text) override {
-    return QFontMetrics(form->Text->font()).horizontalAdvance(FromCp932(text));
+    return QFontMetrics(form->CsvGrid->font()).horizontalAdvance(FromCp932(text));
   }
   std::string EditorCardId() override {
     const store::CardRecord& card = *form->edit_card_;

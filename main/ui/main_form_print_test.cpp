@@ -26,6 +26,7 @@
 #include "clip/html_capture.h"
 #include "clip/html_marker.h"
 #include "clip/ui/tikan_form.h"
+#include "controls/ui/string_grid_pelm.h"
 #include "controls/ui/pdf_test_support.h"
 #include "main/ui/main_form.h"
 #include "main/ui/main_form_test_support.h"
@@ -76,6 +77,7 @@ class MainFormPrintTest : public ::testing::Test, protected PdfPrinter {
              Utf8ToCp932("<html><p>印刷する頁の本文</p></html>\r\n") + std::string(kHtmlDataLine) +
              "\r\n",
          'H');
+    card("column", "a\r\n\xDF\r\nb\r\n\xDF\t\r\n", 'C');
     // Two hundred columns in the first row, one in 6,000 more: its used
     // area as table text is 1,218,000 bytes.
     std::string big(199, '\t');
@@ -251,6 +253,66 @@ TEST_F(MainFormPrintTest, ATableCardPrintsItsColumnsInChars) {
   EXPECT_EQ(columns, 3);
   EXPECT_EQ(chars, (std::vector<int>{8, 8, 8}));
   EXPECT_EQ(Printed().simplified(), "a b c");
+}
+
+// What is printed of a table is what the grid shows: a cell typed and a
+// column widened but not yet saved, and the cells of a table never saved.
+TEST_F(MainFormPrintTest, ATablePrintsTheGridAsItStands) {
+  struct Printout {
+    std::string text;
+    int columns = 0;
+    std::vector<int> chars;
+  };
+  auto print = [&] {
+    Printout out;
+    Print([&](QWidget* modal) {
+      auto* fm = qobject_cast<TPrintFm*>(modal);
+      ASSERT_NE(fm, nullptr);
+      out.text = fm->TextPrint().Text;
+      out.columns = fm->TextPrint().ColumnCount;
+      out.chars = fm->TextPrint().ColumnChars;
+      PrintAndClose(fm);
+    });
+    return out;
+  };
+
+  Open("table");
+  GridModel& grid = form->CsvGrid->Grid();
+  grid.SetEditText(1, 1, "edited");
+  grid.SetColWidth(2, 200);
+  Printout edited = print();
+  EXPECT_EQ(edited.text, "edited\tb\tc\r\n");
+  EXPECT_EQ(edited.columns, 3);
+  EXPECT_EQ(edited.chars, (std::vector<int>{8, 16, 8}));
+  EXPECT_EQ(Printed().simplified(), "edited b c");
+
+  // A new card made a table and filled in, never saved.
+  form->AddNewClick();
+  form->CsvHtmlCK->click();
+  ASSERT_TRUE(form->CsvGrid->isVisibleTo(form.get()));
+  form->CsvGrid->Grid().SetEditText(1, 1, "new");
+  form->CsvGrid->Grid().AddCol();
+  form->CsvGrid->Grid().SetEditText(2, 1, "cells");
+  Printout fresh = print();
+  EXPECT_EQ(fresh.text, "new\tcells\r\n");
+  EXPECT_EQ(fresh.columns, 2);
+  EXPECT_EQ(Printed().simplified(), "new cells");
+}
+
+// A one-column table prints its empty row as an empty row and a cell that
+// is "ﾟ" as that character.
+TEST_F(MainFormPrintTest, AOneColumnTablePrintsItsRowsInPlace) {
+  Open("column");
+  std::string text;
+  Print([&](QWidget* modal) {
+    auto* fm = qobject_cast<TPrintFm*>(modal);
+    ASSERT_NE(fm, nullptr);
+    text = fm->TextPrint().Text;
+    PrintAndClose(fm);
+  });
+  EXPECT_EQ(text, "a\r\n\xDF\r\nb\r\n\xDF\t\r\n");
+  EXPECT_EQ(Printed().split('\n', Qt::SkipEmptyParts),
+            QStringList({"a", "b", QString::fromUtf8("ﾟ")}));
 }
 
 // The used area of a table goes to the printer whole, however large.

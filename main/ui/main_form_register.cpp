@@ -4,7 +4,6 @@
 // editor, and the table-row dialog.
 #include "main/ui/main_form_register.h"
 
-#include <QCoreApplication>
 
 #include "clip/browser_classes.h"
 #include "clip/ui/add_hyou_form.h"
@@ -74,8 +73,6 @@ void TMainForm::RegisterGlue::CardWritten(const store::CardRecord& card) {
 void TMainForm::RegisterGlue::SaveForgottenOneShotFolder() {
   SaveSettings(form->settings_, form->stores_, kGroupOneShotForgotten);
 }
-
-void TMainForm::RegisterGlue::EndProgram(int exit_code) { QCoreApplication::exit(exit_code); }
 
 // --- RegisterMenuView ---
 

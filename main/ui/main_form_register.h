@@ -26,7 +26,6 @@ struct TMainForm::RegisterGlue final : CardAppendView, RegisterMenuView {
   int RunAddHyouForm(std::string* title, std::string* text) override;
   void CardWritten(const store::CardRecord& card) override;
   void SaveForgottenOneShotFolder() override;
-  void EndProgram(int exit_code) override;
 
   // --- RegisterMenuView ---
   std::string DataSetName(int index) override;

@@ -5,7 +5,6 @@
 #include <QAction>
 #include <QApplication>
 #include <QCheckBox>
-#include <QCoreApplication>
 #include <QKeyEvent>
 #include <QMenu>
 #include <QPlainTextEdit>
@@ -96,10 +95,7 @@ struct TMainForm::SearchGlue final : public SearchHost {
   Status WriteIni(const IniBatch& batch) override {
     return IniFile(form->env_, form->startup_.IniFilePath()).Apply(batch);
   }
-  void ShowFailure(const Status& s) override {
-    form->ShowWarning(s);
-    if (s.code() == Status::kFatal) QCoreApplication::exit(1);
-  }
+  void ShowFailure(const Status& s) override { form->ShowWarning(s); }
   SearchEditor& Editor() override { return text_view; }
   SearchGrid* Grid() override { return &grid_view; }
   bool CardLocked() override { return form->LockCheckBox->isChecked(); }

@@ -135,6 +135,39 @@ TEST_F(MainFormTableTest, ATextBecomesATableAndBackAndIsSavedAsATable) {
   EXPECT_TRUE(saved.two_column);
 }
 
+// A one-column table saved from the grid comes back with its empty rows
+// in place and a cell that is "ﾟ" as it was.
+TEST_F(MainFormTableTest, AOneColumnTableKeepsItsEmptyRowsAcrossSaves) {
+  const std::string id = AddCard("F", "Column", "a\r\nb\r\n", 'C');
+  const std::string other = AddCard("F", "Other", "o", 0);
+  Start();
+  Select(id);
+  ASSERT_TRUE(form_->CsvGrid->isVisibleTo(form_.get()));
+  Grid().SetCurrent(1, 2);
+  Grid().SelectMenu(kCmdInsertRow);
+  Grid().AddRow();
+  Grid().SetEditText(1, 4, "\xDF");
+  form_->SaveButton->click();
+  const std::vector<std::vector<std::string>> rows = {{"a"}, {""}, {"b"}, {"\xDF"}};
+  auto shown = [&] {
+    std::vector<std::vector<std::string>> cells;
+    for (int r = 1; r < Grid().RowCount(); ++r) {
+      cells.emplace_back();
+      for (int c = 1; c < Grid().ColCount(); ++c) cells.back().push_back(Grid().Cell(c, r));
+    }
+    return cells;
+  };
+  // Saved twice: the second save reads what the first one wrote.
+  for (int round = 0; round < 2; ++round) {
+    Select(other);
+    Select(id);
+    EXPECT_EQ(shown(), rows) << round;
+    Grid().SetEditText(1, 1, "a");
+    form_->SaveButton->click();
+  }
+  EXPECT_EQ(Read(id).text, "a\r\n\xDF\r\nb\r\n\xDF\t\r\n");
+}
+
 TEST_F(MainFormTableTest, AnUnchangedTableWritesNothingAndAPageIsShownAsAPage) {
   const std::string table = AddCard("F", "Table", "x\ty\r\n", 'C');
   {

@@ -72,7 +72,10 @@ void TMainForm::ToQuillboxClick() {
   std::string folder;
   if (AskFolderPath(ctx, &folder, kPathForWrite) == 0) {
     TransferWriteResult written;
-    if (WriteTransferFile(ctx, folder, 0, 0, 0, &written) != 0) {
+    const int rc = WriteTransferFile(ctx, folder, 0, 0, 0, &written);
+    if (rc == kTransferEnded) {
+      // EndOnFatal has spoken.
+    } else if (rc != kTransferWritten) {
       Tell(ui_, MessageId::kCheckDisk, MessageId::kWarningCaption);
     } else if (!written.unreadable.empty()) {
       quill::ShowWarning(ui_, MessageId::kCardsUnreadable, {JoinLines(written.unreadable)});

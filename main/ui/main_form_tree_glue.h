@@ -89,7 +89,6 @@ struct TMainForm::TreeGlue {
     void KindChanged(int icon) override;
     void SaveSettingsGroup(int group) override;
     void RefreshSuperKeyStatus() override;
-    void EndProgram(int exit_code) override;
     bool MainWindowInFront() override;
     void OpenCardWindow(const std::string& card_id) override;
 

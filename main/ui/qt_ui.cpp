@@ -154,6 +154,8 @@ int QtUi::ShowMessageDialog(const std::string& text, const std::string& caption,
 
 void QtUi::MessageBeep() { QApplication::beep(); }
 
+void QtUi::EndProgram(int exit_code) { QCoreApplication::exit(exit_code); }
+
 namespace {
 
 QWidget* DialogOwner() {

@@ -37,6 +37,7 @@ class QtUi final : public Ui {
   int ShowMessageDialog(const std::string& text, const std::string& caption,
                         int mode) override;
   void MessageBeep() override;
+  void EndProgram(int exit_code) override;
   void ShowFlashIcon(FlashBitmap bitmap) override;
   void HideFlashIcon() override;
   void PlaySound(const std::string& file_name) override;

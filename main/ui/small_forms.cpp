@@ -1,5 +1,7 @@
 #include "main/ui/small_forms.h"
 
+#include <algorithm>
+
 #include <QButtonGroup>
 #include <QGridLayout>
 #include <QGroupBox>
@@ -238,7 +240,7 @@ TAboutFm::TAboutFm(QWidget* owner) : QDialog(owner, kDialogFlags) {
 
 // --- TChgFolderFm ---
 
-TChgFolderFm::TChgFolderFm(QWidget* owner, const ChgFolderForm& form)
+TChgFolderFm::TChgFolderFm(QWidget* owner, const ChangeFolderForm& form)
     : QDialog(owner, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                          Qt::WindowStaysOnTopHint) {
   setObjectName("TChgFolderFm");
@@ -256,7 +258,8 @@ TChgFolderFm::TChgFolderFm(QWidget* owner, const ChgFolderForm& form)
   layout->addLayout(grid);
   AfterSyori = Radios(this, layout, "AfterSyori", "以降の操作",
                       {"１つずつ指定する", "同じフォルダは以降同じ処理", "すべて同じ処理"});
-  if (QAbstractButton* b = AfterSyori->button(form.after >= 0 && form.after <= 2 ? form.after : 0)) {
+  const int after = form.after_mode >= 0 && form.after_mode <= 2 ? form.after_mode : 0;
+  if (QAbstractButton* b = AfterSyori->button(after)) {
     b->setChecked(true);
   }
   NoChange = Button(this, "NoChange", "すでにあるフォルダのまま変更しない");
@@ -265,14 +268,14 @@ TChgFolderFm::TChgFolderFm(QWidget* owner, const ChgFolderForm& form)
   auto* row = new QHBoxLayout;
   for (QPushButton* b : {NoChange, Button2, Cancel}) row->addWidget(b);
   layout->addLayout(row);
-  connect(NoChange, &QPushButton::clicked, this, [this] { done(kChgFolderKeep); });
-  connect(Button2, &QPushButton::clicked, this, [this] { done(kChgFolderMove); });
+  connect(NoChange, &QPushButton::clicked, this, [this] { done(kFolderKeep); });
+  connect(Button2, &QPushButton::clicked, this, [this] { done(kFolderChange); });
   connect(Cancel, &QPushButton::clicked, this, [this] { done(kResultCancel); });
   adjustSize();
   CentreOnScreen(this);
 }
 
-int TChgFolderFm::After() const { return AfterSyori->checkedId(); }
+int TChgFolderFm::After() const { return std::max(AfterSyori->checkedId(), 0); }
 
 // --- TLockCheckFm ---
 
@@ -293,8 +296,8 @@ TLockCheckFm::TLockCheckFm(QWidget* owner, const std::string& title)
   auto* row = new QHBoxLayout;
   for (QPushButton* b : {Kousin, NotKousin, Tyuudan}) row->addWidget(b);
   layout->addLayout(row);
-  connect(Kousin, &QPushButton::clicked, this, [this] { done(kLockCheckUpdate); });
-  connect(NotKousin, &QPushButton::clicked, this, [this] { done(kLockCheckSkip); });
+  connect(Kousin, &QPushButton::clicked, this, [this] { done(kLockedUpdate); });
+  connect(NotKousin, &QPushButton::clicked, this, [this] { done(kLockedSkip); });
   connect(Tyuudan, &QPushButton::clicked, this, [this] { done(kResultCancel); });
 }
 
@@ -336,18 +339,6 @@ int QtSmallDialogs::RunKindPicker(int current, ScreenPoint at) {
 void QtSmallDialogs::ShowAbout() {
   TAboutFm about(owner_);
   about.exec();
-}
-
-int QtSmallDialogs::RunChgFolder(ChgFolderForm* form) {
-  TChgFolderFm dialog(owner_, *form);
-  const int result = DialogResult(dialog.exec());
-  form->after = dialog.After();
-  return result;
-}
-
-int QtSmallDialogs::RunLockCheck(const std::string& title) {
-  TLockCheckFm dialog(owner_, title);
-  return DialogResult(dialog.exec());
 }
 
 }  // namespace quill

@@ -1,7 +1,8 @@
 // The small dialogs on the desktop: the bin TUndelete, the batch change
-// TSyuttenFm, the version box TAboutFm and the import's questions
-// TChgFolderFm and TLockCheckFm, and QtSmallDialogs, which runs them (and
-// the main window's icon picker) for the plain commands. Each dialog
+// TSyuttenFm, the version box TAboutFm and the transfer import's questions
+// TChgFolderFm and TLockCheckFm. QtSmallDialogs runs the first three (and
+// the main window's icon picker) for the plain commands; the transfer's
+// dialogs (main/ui/transfer_forms.h) run the two questions. Each dialog
 // closes with its button's result; the close box gives 2.
 #pragma once
 
@@ -12,6 +13,7 @@
 #include <memory>
 
 #include "main/dialogs/small_dialogs.h"
+#include "main/exchange/transfer_dialogs.h"
 
 class QButtonGroup;
 class QLabel;
@@ -95,7 +97,8 @@ class TAboutFm : public QDialog {
 class TChgFolderFm : public QDialog {
   Q_OBJECT
  public:
-  TChgFolderFm(QWidget* owner, const ChgFolderForm& form);
+  TChgFolderFm(QWidget* owner, const ChangeFolderForm& form);
+  // The index chosen in AfterSyori.
   int After() const;
 
   QLineEdit* NowFolder;
@@ -129,8 +132,6 @@ class QtSmallDialogs final : public SmallDialogs {
   int RunSyuttenForm(SyuttenForm* form) override;
   int RunKindPicker(int current, ScreenPoint at) override;
   void ShowAbout() override;
-  int RunChgFolder(ChgFolderForm* form) override;
-  int RunLockCheck(const std::string& title) override;
 
   // The picker kept for the run (made at the first call).
   TKindFm& KindForm();

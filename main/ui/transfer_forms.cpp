@@ -11,6 +11,7 @@
 #include <QRadioButton>
 #include <QVBoxLayout>
 
+#include "main/ui/small_forms.h"
 #include "main/ui/widget_text.h"
 
 namespace quill {
@@ -73,40 +74,15 @@ int QtTransferDialogs::RunReadPath(ReadPathForm* form) {
 }
 
 int QtTransferDialogs::RunChangeFolder(ChangeFolderForm* form) {
-  Form f(owner_, "ChgFolderFm", "確認");
-  f.Label(U("入れるカードとすでにあるカードが違うフォルダです。"));
-  f.Label(TextToWidget(form->title), "Title");
-  f.Label(TextToWidget(form->now_folder), "NowFolder");
-  f.Label(TextToWidget(form->read_folder), "ReadFolder");
-  f.Label(U("以降の操作"), "AfterSyori");
-  QButtonGroup group(&f.dialog);
-  const char* modes[] = {"１つずつ指定する", "同じフォルダは以降同じ処理", "すべて同じ処理"};
-  for (int i = 0; i < 3; ++i) {
-    auto* r = new QRadioButton(U(modes[i]), &f.dialog);
-    group.addButton(r, i);
-    f.layout->addWidget(r);
-    r->setChecked(i == form->after_mode);
-  }
-  auto* row = new QHBoxLayout;
-  f.layout->addLayout(row);
-  f.Button(row, "NoChange", "すでにあるフォルダのまま変更しない", kFolderKeep);
-  f.Button(row, "Button2", "入れるカードのフォルダに変更", kFolderChange);
-  f.Button(row, "Cancel", "中止", 2);
-  const int result = f.dialog.exec();
-  form->after_mode = group.checkedId() < 0 ? 0 : group.checkedId();
+  TChgFolderFm dialog(owner_, *form);
+  const int result = DialogResult(dialog.exec());
+  form->after_mode = dialog.After();
   return result;
 }
 
 int QtTransferDialogs::RunLockCheck(const std::string& title) {
-  Form f(owner_, "LockCheckFm", "チェック！");
-  f.Label(U("すでにあるカードがロックしてあります。"));
-  f.Label(TextToWidget(title), "Title");
-  auto* row = new QHBoxLayout;
-  f.layout->addLayout(row);
-  f.Button(row, "Kousin", "更新する", kLockedUpdate);
-  f.Button(row, "NotKousin", "更新しない", kLockedSkip);
-  f.Button(row, "Tyuudan", "中断", 2);
-  return f.dialog.exec();
+  TLockCheckFm dialog(owner_, title);
+  return DialogResult(dialog.exec());
 }
 
 int QtTransferDialogs::RunWriteOptions(WriteOptionsForm* form) {

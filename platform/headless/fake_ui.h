@@ -72,6 +72,7 @@ class FakeUi final : public Ui {
     return result;
   }
   void MessageBeep() override { ++beeps_; }
+  void EndProgram(int exit_code) override { exit_codes_.push_back(exit_code); }
   bool ChooseFont(FontChoice* font) override {
     fonts_shown.push_back(*font);
     if (fonts_.empty()) return false;
@@ -150,6 +151,8 @@ class FakeUi final : public Ui {
   // Every open and save dialog as it was set up, in order.
   const std::vector<FileChoice>& file_choices() const { return file_choices_; }
   int beeps() const { return beeps_; }
+  // Every EndProgram, its exit code, in order.
+  const std::vector<int>& exit_codes() const { return exit_codes_; }
   // Every bitmap shown, in order; whether one is shown now.
   const std::vector<FlashBitmap>& flashes() const { return flashes_; }
   bool flash_shown() const { return flash_shown_; }
@@ -199,6 +202,7 @@ class FakeUi final : public Ui {
   std::deque<Choice> choices_;
   std::vector<Question> questions_;
   int beeps_ = 0;
+  std::vector<int> exit_codes_;
   std::vector<FlashBitmap> flashes_;
   bool flash_shown_ = false;
   std::vector<std::string> sounds_;

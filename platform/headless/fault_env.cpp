@@ -1,11 +1,15 @@
 #include "platform/headless/fault_env.h"
 
+#include <algorithm>
+#include <cstring>
+
 namespace quill {
 
 class FaultFile final : public RandomFile {
  public:
-  FaultFile(FaultEnv& env, std::unique_ptr<RandomFile> base, uint64_t* bytes_read)
-      : env_(env), base_(std::move(base)), bytes_read_(bytes_read) {}
+  FaultFile(FaultEnv& env, std::string path, std::unique_ptr<RandomFile> base,
+            uint64_t* bytes_read)
+      : env_(env), path_(std::move(path)), base_(std::move(base)), bytes_read_(bytes_read) {}
 
   Status ReadAt(uint64_t offset, void* buf, size_t n, size_t* got) override {
     if (env_.io_faults_.read) {
@@ -14,6 +18,17 @@ class FaultFile final : public RandomFile {
     }
     Status s = base_->ReadAt(offset, buf, n, got);
     *bytes_read_ += *got;
+    if (auto it = env_.damaged_.find(path_); it != env_.damaged_.end()) {
+      for (const FaultEnv::Damage& d : it->second) {
+        // The damaged bytes that fall into what was read.
+        const uint64_t from = std::max(offset, d.offset);
+        const uint64_t to = std::min<uint64_t>(offset + *got, d.offset + d.bytes.size());
+        if (from < to) {
+          std::memcpy(static_cast<char*>(buf) + (from - offset), d.bytes.data() + (from - d.offset),
+                      to - from);
+        }
+      }
+    }
     return s;
   }
   Status WriteAt(uint64_t offset, const void* buf, size_t n) override {
@@ -46,6 +61,7 @@ class FaultFile final : public RandomFile {
 
  private:
   FaultEnv& env_;
+  std::string path_;
   std::unique_ptr<RandomFile> base_;
   uint64_t* bytes_read_;  // the env's count for this path
 };
@@ -57,6 +73,7 @@ void FaultEnv::ClearFaults() {
   disk_full_ = false;
   fail_rename_ = false;
   free_bytes_.reset();
+  damaged_.clear();
 }
 
 Status FaultEnv::Open(const std::string& path, OpenMode mode,
@@ -68,7 +85,7 @@ Status FaultEnv::Open(const std::string& path, OpenMode mode,
     return Crashed();
   std::unique_ptr<RandomFile> base;
   QUILL_RETURN_IF_ERROR(base_.Open(path, mode, &base));
-  file->reset(new FaultFile(*this, std::move(base), &bytes_read_[path]));
+  file->reset(new FaultFile(*this, path, std::move(base), &bytes_read_[path]));
   return Status::Ok();
 }
 

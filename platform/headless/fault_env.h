@@ -3,7 +3,8 @@
 // a path that cannot be opened, writes that stop after a byte budget (a
 // short write) or find the disk full, a fixed free-space answer, renames
 // that fail, reads, syncs, closes, folder creation, listing and removal
-// that fail, and a simulated crash (below). Its clock is a FakeClock.
+// that fail, bytes that read back damaged, and a simulated crash (below).
+// Its clock is a FakeClock.
 #pragma once
 
 #include <cstdint>
@@ -11,6 +12,7 @@
 #include <optional>
 #include <set>
 #include <string>
+#include <vector>
 
 #include "platform/file_env.h"
 #include "platform/headless/fake_clock.h"
@@ -40,6 +42,11 @@ class FaultEnv final : public FileEnv {
   void SetFailListDir(bool fail) { io_faults_.list_dir = fail; }
   // Remove and RemoveDir.
   void SetFailRemove(bool fail) { io_faults_.remove = fail; }
+  // Reads of the file at path see `bytes` at `offset` in place of what it
+  // holds there, as from a damaged sector; the file itself is untouched.
+  void DamageRead(const std::string& path, uint64_t offset, std::string bytes) {
+    damaged_[path].push_back({offset, std::move(bytes)});
+  }
   void ClearFaults();
 
   FakeClock& fake_clock() { return clock_; }
@@ -106,6 +113,11 @@ class FaultEnv final : public FileEnv {
   std::optional<uint64_t> free_bytes_;
   uint64_t bytes_written_ = 0;
   std::map<std::string, uint64_t> bytes_read_;  // by path; nodes never move
+  struct Damage {
+    uint64_t offset;
+    std::string bytes;
+  };
+  std::map<std::string, std::vector<Damage>> damaged_;  // by path
   struct IoFaults {
     bool read = false;
     bool sync = false;
