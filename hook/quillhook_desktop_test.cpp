@@ -293,6 +293,76 @@ TEST_F(QuillhookDesktopTest, KeyInCopiesTheSelectionAlsoWhileTheHotKeyIsHeld) {
   EXPECT_EQ(Clipboard(), "before");
 }
 
+// A client of the test's own stands in for quillmain: its main window
+// (never shown), a card window and a menu that holds the keyboard over
+// the editor, which stays in front. Keys pressed in these are not the
+// application's last key; the editor's are, before and after. Each Space
+// counts in RightClickCount when its press is handled, and so tells when
+// the keys before it have been.
+TEST_F(QuillhookDesktopTest, KeysInOurWindowsAndMenusAreNotTheApplicationsLastKey) {
+  constexpr uint8_t kLeft = 0x25, kRight = 0x27;
+  Display* own = XOpenDisplay(nullptr);
+  ASSERT_NE(own, nullptr);
+  const Window root = DefaultRootWindow(own);
+  const Window main = XCreateSimpleWindow(own, root, 0, 0, 10, 10, 0, 0, 0);
+  const Window card = XCreateSimpleWindow(own, root, 100, 100, 300, 200, 0, 0, 0);
+  XStoreName(own, card, "card window");
+  XSetWindowAttributes unmanaged{};
+  unmanaged.override_redirect = True;
+  const Window menu = XCreateWindow(own, root, 500, 400, 200, 150, 0, CopyFromParent, InputOutput,
+                                    CopyFromParent, CWOverrideRedirect, &unmanaged);
+  XSync(own, False);
+  block_.SetMainWindow(static_cast<uint32_t>(main));
+  // xdotool key, keydown or keyup.
+  const auto key = [](const std::string& action, const std::string& name) {
+    ASSERT_EQ(RunTool({"xdotool", action, name}).status, 0);
+  };
+  const auto handled = [&] {
+    const uint16_t before = block_.RightClickCount();
+    key("key", "space");
+    return WaitFor([&] { return block_.RightClickCount() != before; }, 5000);
+  };
+
+  BringForward(pad_);
+  key("key", "Left");
+  ASSERT_TRUE(WaitFor([&] { return block_.LastKeyUp() == kLeft; }, 5000));
+
+  // The menu over the editor; an Enter in it, then one that closes it on
+  // its press, so that the release goes to the editor.
+  XMapRaised(own, menu);
+  XSync(own, False);
+  ASSERT_EQ(XGrabKeyboard(own, menu, False, GrabModeAsync, GrabModeAsync, CurrentTime),
+            GrabSuccess);
+  XSync(own, False);
+  key("key", "Return");
+  ASSERT_TRUE(handled());
+  EXPECT_EQ(block_.LastKeyUp(), kLeft);
+  key("keydown", "Return");
+  ASSERT_TRUE(handled());
+  XUngrabKeyboard(own, CurrentTime);
+  XUnmapWindow(own, menu);
+  XSync(own, False);
+  key("keyup", "Return");
+
+  // The card window in front.
+  XMapWindow(own, card);
+  XSync(own, False);
+  BringForward(static_cast<WindowHandle>(card));
+  key("key", "Return");
+  ASSERT_TRUE(handled());
+  EXPECT_EQ(block_.LastKeyUp(), kLeft);
+
+  BringForward(pad_);
+  key("key", "Right");
+  EXPECT_TRUE(WaitFor([&] { return block_.LastKeyUp() == kRight; }, 5000));
+
+  block_.SetMainWindow(main_);
+  XDestroyWindow(own, menu);
+  XDestroyWindow(own, card);
+  XDestroyWindow(own, main);
+  XCloseDisplay(own);
+}
+
 TEST_F(QuillhookDesktopTest, PointerCaptureComesAndGoes) {
   EXPECT_EQ(_SetCap(term_), 0);
   EXPECT_EQ(_SetCap(term_), int(term_));

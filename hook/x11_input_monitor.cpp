@@ -20,6 +20,7 @@
 // Xlib last: its macros (Status, Bool, None) clash with other headers.
 #include "hook/x11_keyboard.h"
 
+#include <X11/Xatom.h>
 #include <X11/extensions/XInput2.h>
 #include <X11/keysym.h>
 
@@ -51,6 +52,10 @@ class QueuedPosts final : public MessageBus {
   std::vector<Message> queue_;
 };
 
+// X ids have their top three bits clear; the handles of tests without a
+// display do not.
+bool CanBeXWindow(WindowHandle w) { return w != 0 && (w & 0xE0000000u) == 0; }
+
 // The keys of one hot-key word as grabbed on the root window.
 struct KeyGrab {
   std::vector<uint32_t> keycodes;  // every key of the word's virtual key
@@ -79,12 +84,10 @@ struct X11InputMonitor::Impl final : HookDesktop {
   }
 
   // HookDesktop, on the monitor's thread.
-  WindowHandle ForegroundWindow() override { return static_cast<WindowHandle>(active); }
-  void SetForegroundWindow(WindowHandle window) override {
-    // Only X windows: our own handles in tests without a display are not.
-    if (window == 0 || (window & 0xE0000000u) != 0) return;
-    X11ErrorTrap trap(display);
-    RequestActivation(display, window);
+  bool KeyboardIsOurs(WindowHandle main_window) override {
+    if (SameClient(active, main_window)) return true;
+    return std::any_of(menus.begin(), menus.end(),
+                       [&](Window w) { return SameClient(w, main_window); });
   }
 
   bool Connect() {
@@ -92,8 +95,13 @@ struct X11InputMonitor::Impl final : HookDesktop {
     if (display == nullptr) return false;
     root = DefaultRootWindow(display);
     net_active_window = XInternAtom(display, "_NET_ACTIVE_WINDOW", False);
+    net_wm_window_type = XInternAtom(display, "_NET_WM_WINDOW_TYPE", False);
+    type_tooltip = XInternAtom(display, "_NET_WM_WINDOW_TYPE_TOOLTIP", False);
+    type_dnd = XInternAtom(display, "_NET_WM_WINDOW_TYPE_DND", False);
     X11ErrorTrap trap(display);
-    XSelectInput(display, root, PropertyChangeMask);
+    // The maps of the root's children show the menus, which the window
+    // manager leaves alone.
+    XSelectInput(display, root, PropertyChangeMask | SubstructureNotifyMask);
     int event = 0, error = 0;
     if (XQueryExtension(display, "XInputExtension", &xi_opcode, &event, &error)) {
       // Raw events reach every client that asks, whoever grabs the
@@ -175,6 +183,17 @@ struct X11InputMonitor::Impl final : HookDesktop {
           ActiveWindowChanged();
         }
         return;
+      case MapNotify:
+        if (event.xmap.event == root && event.xmap.override_redirect && IsMenu(event.xmap.window)) {
+          menus.insert(event.xmap.window);
+        }
+        return;
+      case UnmapNotify:
+        if (event.xunmap.event == root) menus.erase(event.xunmap.window);
+        return;
+      case DestroyNotify:
+        if (event.xdestroywindow.event == root) menus.erase(event.xdestroywindow.window);
+        return;
       case MappingNotify:
         XRefreshKeyboardMapping(&event.xmapping);
         if (event.xmapping.request != MappingPointer) KeyboardChanged();
@@ -228,6 +247,24 @@ struct X11InputMonitor::Impl final : HookDesktop {
       if (taken) held_hotkey.store(keycode);
     }
     posts.SendTo(*bus);
+  }
+
+  // Whether two windows belong to the same X client; a handle that is no
+  // X id belongs to none.
+  bool SameClient(WindowHandle a, WindowHandle b) const {
+    return CanBeXWindow(a) && CanBeXWindow(b) && quill::SameClient(display, a, b);
+  }
+
+  // An unmanaged window that may hold the keyboard: a menu; not a tool
+  // tip (the flash of a capture is one) nor a drag icon, which never do.
+  bool IsMenu(Window w) {
+    std::vector<unsigned long> types;
+    {
+      X11ErrorTrap trap(display);
+      ReadLongs(display, w, net_wm_window_type, XA_ATOM, 16, &types);
+    }
+    return std::none_of(types.begin(), types.end(),
+                        [&](unsigned long t) { return t == type_tooltip || t == type_dnd; });
   }
 
   void RightButtonDown() {
@@ -389,6 +426,7 @@ struct X11InputMonitor::Impl final : HookDesktop {
   Display* display = nullptr;
   Window root = 0;
   Atom net_active_window = 0;
+  Atom net_wm_window_type = 0, type_tooltip = 0, type_dnd = 0;
   int xi_opcode = -1;
   bool raw_input = false;
   int wake_fd = -1;
@@ -415,6 +453,7 @@ struct X11InputMonitor::Impl final : HookDesktop {
   unsigned int numlock_mask = 0;
   std::map<uint16_t, KeyGrab> grabs;  // by hot-key word
   Window active = 0;
+  std::set<Window> menus;  // the mapped menus of any client
   std::array<SeenKey, 8> seen{};
   size_t seen_next = 0;
 };

@@ -24,6 +24,13 @@
 // - A change of _NET_ACTIVE_WINDOW on the root window is a window event:
 //   CbtEvent 5 (activation), then 9 (focus), both with the new window.
 //   Which inner window of another client has the focus is not visible.
+// - The keyboard is ours (KeyboardIsOurs) while the window in front belongs
+//   to the X client of the main window, or while one of that client's
+//   menus is mapped: a window of the root that the window manager leaves
+//   alone, other than a tool tip or a drag icon. Such a menu holds the
+//   keyboard while the application stays the window in front. The maps
+//   come in the same stream as the key events, so a key pressed in the
+//   menu is seen as ours even when the menu closes on that press.
 //
 // The procedures run on the monitor's thread under a lock that Configure
 // takes too: once Configure returns, they use the new block and parts.
