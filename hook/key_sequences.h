@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <span>
+#include <string>
 
 #include "hook/hook_block.h"
 
@@ -41,5 +42,13 @@ std::span<const KeyStroke> KeySequence(int what, int row);
 // swallowed. For 'O' only the modifiers that are down are let go. An
 // unknown letter or row sends nothing, changes nothing and returns false.
 bool KeyIn(int what, int row, SharedHookBlock* block, KeySink& sink);
+
+// The shared memory "Wrenloop" of an outside program, named for this user
+// as the block is: "/Wrenloop-<uid>".
+std::string WrenloopName();
+// Before each key sequence: when the shared memory `name` exists (this
+// user's, at least 2 bytes), its first 16 bits become 1. It is never
+// created. True when the value was written.
+bool MarkWrenloop(const std::string& name);
 
 }  // namespace quill

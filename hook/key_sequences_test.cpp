@@ -4,13 +4,17 @@
 #include "hook/key_sequences.h"
 
 #include <gtest/gtest.h>
+#include <unistd.h>
 
+#include <algorithm>
 #include <array>
+#include <memory>
 #include <set>
 #include <string>
 #include <vector>
 
 #include "hook/hook_procedures.h"
+#include "platform/shared_memory.h"
 
 namespace quill {
 namespace {
@@ -85,6 +89,33 @@ TEST(KeyInTest, LetsGoOnlyOfTheModifiersThatAreDown) {
   keys.down = {vk::kShift, vk::kMenu};
   EXPECT_TRUE(KeyIn('O', 0, nullptr, keys));
   EXPECT_EQ(keys.log, (std::vector<std::string>{"^10", "^12"}));
+}
+
+// The outside program's shared memory, under a name of this test's own:
+// its first 16 bits become 1 and nothing else changes; a missing one is
+// not made, and one too small for 16 bits is left alone.
+TEST(WrenloopTest, MarksAnExistingObjectAndCreatesNone) {
+  EXPECT_EQ(WrenloopName(), "/Wrenloop-" + std::to_string(::getuid()));
+  const std::string name = "/quilltest-wrenloop-" + std::to_string(::getpid());
+  SharedMemory::Unlink(name);
+  std::unique_ptr<SharedMemory> memory;
+  EXPECT_FALSE(MarkWrenloop(name));
+  EXPECT_FALSE(SharedMemory::Open(name, 1, &memory).ok()) << "made by the write";
+
+  ASSERT_TRUE(SharedMemory::Create(name, 8, &memory).ok());
+  std::fill(memory->data(), memory->data() + 8, uint8_t{0xAA});
+  EXPECT_TRUE(MarkWrenloop(name));
+  EXPECT_EQ(std::vector<uint8_t>(memory->data(), memory->data() + 8),
+            (std::vector<uint8_t>{0x01, 0x00, 0xAA, 0xAA, 0xAA, 0xAA, 0xAA, 0xAA}));
+  memory.reset();
+  EXPECT_TRUE(SharedMemory::Unlink(name).ok());
+
+  ASSERT_TRUE(SharedMemory::Create(name, 1, &memory).ok());
+  memory->data()[0] = 0xAA;
+  EXPECT_FALSE(MarkWrenloop(name));
+  EXPECT_EQ(memory->data()[0], 0xAA);
+  memory.reset();
+  EXPECT_TRUE(SharedMemory::Unlink(name).ok());
 }
 
 }  // namespace

@@ -123,6 +123,7 @@ using quill::Library;
 extern "C" {
 
 void _KeyIn(int what, int row) {
+  quill::MarkWrenloop(quill::WrenloopName());
   if (quill::KeySequence(what, row).empty()) return;
   HookLibrary& lib = Library();
   std::lock_guard<std::mutex> lock(lib.mutex);
