@@ -90,8 +90,11 @@ bool KeyIn(int what, int row, SharedHookBlock* block, KeySink& sink) {
   const std::span<const KeyStroke> keys = KeySequence(what, row);
   if (keys.empty()) return false;
   if (block != nullptr) block->SetInjectCount(2);
+  bool begun = false;
   for (const KeyStroke& key : keys) {
     if (what == kKeyInRelease && !sink.IsKeyDown(key.vk)) continue;
+    if (!begun) sink.BeginSequence();
+    begun = true;
     sink.SendKey(key.vk, key.press);
   }
   return true;

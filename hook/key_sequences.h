@@ -21,6 +21,8 @@ struct KeyStroke {
 class KeySink {
  public:
   virtual ~KeySink() = default;
+  // Before the first key of a sequence, once InjectCount is set.
+  virtual void BeginSequence() {}
   virtual void SendKey(uint8_t vk, bool press) = 0;
   // Whether the key is down now (the user's own or an injected press).
   virtual bool IsKeyDown(uint8_t vk) = 0;
@@ -39,8 +41,10 @@ std::span<const KeyStroke> KeySequence(int what, int row);
 
 // Sends one row. Before the keys go out, InjectCount in the block (when
 // there is one) becomes 2, so that an Enter among the next key events is
-// swallowed. For 'O' only the modifiers that are down are let go. An
-// unknown letter or row sends nothing, changes nothing and returns false.
+// swallowed. For 'O' only the modifiers that are down are let go. The
+// sink hears BeginSequence before the first key it gets (not at all when
+// there is none). An unknown letter or row sends nothing, changes nothing
+// and returns false.
 bool KeyIn(int what, int row, SharedHookBlock* block, KeySink& sink);
 
 // The shared memory "Wrenloop" of an outside program, named for this user

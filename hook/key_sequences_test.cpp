@@ -19,9 +19,13 @@
 namespace quill {
 namespace {
 
-// Logs the keys as "v11" (down) and "^43" (up) and keeps which are down.
+// Logs the keys as "v11" (down) and "^43" (up) and keeps which are down;
+// a sequence's beginning is logged as "[" with the block's InjectCount.
 class KeyLog final : public KeySink {
  public:
+  void BeginSequence() override {
+    log.push_back("[" + std::to_string(block != nullptr ? block->InjectCount() : -1));
+  }
   void SendKey(uint8_t vk, bool press) override {
     char buf[8];
     std::snprintf(buf, sizeof buf, "%c%02X", press ? 'v' : '^', vk);
@@ -36,6 +40,7 @@ class KeyLog final : public KeySink {
 
   std::vector<std::string> log;
   std::set<uint8_t> down;
+  const SharedHookBlock* block = nullptr;
 };
 
 struct Row {
@@ -68,8 +73,13 @@ TEST(KeyInTest, SendsEachRowAndNothingForUnknownOnes) {
     alignas(8) std::array<uint8_t, kSharedHookBlockSize> bytes{};
     SharedHookBlock block{std::span<uint8_t, kSharedHookBlockSize>(bytes)};
     KeyLog keys;
+    keys.block = &block;
     EXPECT_EQ(KeyIn(r.what, r.row, &block, keys), !r.keys.empty());
-    EXPECT_EQ(keys.log, r.keys);
+    // The sink hears of the sequence before its first key, with the count
+    // set already.
+    std::vector<std::string> expected = r.keys;
+    if (!expected.empty()) expected.insert(expected.begin(), "[2");
+    EXPECT_EQ(keys.log, expected);
     // The next two key events may not deliver an Enter; nothing sent,
     // nothing to guard.
     EXPECT_EQ(block.InjectCount(), r.keys.empty() ? 0 : 2);
@@ -83,12 +93,12 @@ TEST(KeyInTest, LetsGoOnlyOfTheModifiersThatAreDown) {
 
   keys.down = {vk::kControl, 'K'};
   EXPECT_TRUE(KeyIn('O', 0, nullptr, keys));
-  EXPECT_EQ(keys.log, (std::vector<std::string>{"^11"}));
+  EXPECT_EQ(keys.log, (std::vector<std::string>{"[-1", "^11"}));
 
   keys.log.clear();
   keys.down = {vk::kShift, vk::kMenu};
   EXPECT_TRUE(KeyIn('O', 0, nullptr, keys));
-  EXPECT_EQ(keys.log, (std::vector<std::string>{"^10", "^12"}));
+  EXPECT_EQ(keys.log, (std::vector<std::string>{"[-1", "^10", "^12"}));
 }
 
 // The outside program's shared memory, under a name of this test's own:

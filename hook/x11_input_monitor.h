@@ -81,6 +81,21 @@ class X11InputMonitor {
   // key names ("Ctrl+Alt+K"), each once, since the last call.
   std::vector<std::string> TakeConflicts();
 
+  // While the keys of one injected sequence go by, Enter is taken from the
+  // applications too, so that the keyboard procedure can swallow it
+  // (while InjectCount is not 0). The grab freezes the keyboard at an
+  // Enter's press until the procedure has run on it: a press it takes
+  // goes no further, any other one the server delivers anew, to the
+  // application, and the keys after it follow in order. The grab ends
+  // once InjectCount is 0 after a key event, or at ReleaseEnter.
+  // HoldEnter returns once the grab is in place (at most a second); it
+  // grabs nothing while the keyboard procedure is off, or when another
+  // client holds a grab of Enter.
+  void HoldEnter();
+  // Ends that grab once the key events the server has sent so far are
+  // handled; does not wait.
+  void ReleaseEnter();
+
   // The keycode of a grabbed hot key whose press was taken and which is
   // still held; 0 when none.
   uint32_t HeldHotkey() const;
