@@ -27,6 +27,7 @@
 #include <thread>
 #include <vector>
 
+#include "main/ui/quillmain_desktop_support.h"
 #include "platform/qt/test_app.h"
 #include "platform/headless/desktop_clients.h"
 #include "platform/headless/temp_dir.h"
@@ -140,47 +141,6 @@ class X11Probe {
 
  private:
   Display* d_;
-};
-
-// Every window that was _NET_ACTIVE_WINDOW while it ran, sampled every
-// 10 ms on a connection of its own.
-class ActiveWatch {
- public:
-  ActiveWatch() : thread_([this] { Watch(); }) {}
-  ~ActiveWatch() { Stop(); }
-  std::set<unsigned long> Stop() {
-    stop_ = true;
-    if (thread_.joinable()) thread_.join();
-    std::lock_guard<std::mutex> lock(mutex_);
-    return seen_;
-  }
-
- private:
-  void Watch() {
-    Display* d = XOpenDisplay(nullptr);
-    if (d == nullptr) return;
-    const Atom active = XInternAtom(d, "_NET_ACTIVE_WINDOW", False);
-    while (!stop_) {
-      Atom type = 0;
-      int format = 0;
-      unsigned long count = 0, after = 0;
-      unsigned char* data = nullptr;
-      if (XGetWindowProperty(d, DefaultRootWindow(d), active, 0, 1, False, XA_WINDOW, &type,
-                             &format, &count, &after, &data) == Success &&
-          data != nullptr && count == 1) {
-        std::lock_guard<std::mutex> lock(mutex_);
-        seen_.insert(*reinterpret_cast<unsigned long*>(data));
-      }
-      if (data != nullptr) XFree(data);
-      std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    }
-    XCloseDisplay(d);
-  }
-
-  std::atomic<bool> stop_{false};
-  std::mutex mutex_;
-  std::set<unsigned long> seen_;
-  std::thread thread_;
 };
 
 class QuillpadDesktopTest : public ::testing::Test {

@@ -6,6 +6,7 @@
 // test's buffer, the ticks come from its FakeClock.
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
 #include <vector>
 
@@ -44,11 +45,18 @@ class HookFeed final : public HookDesktop {
     procedures_.CbtHookProc(main_window_, kCbtSetFocus, window);
   }
 
-  // The window in front; asking for another one only records the request.
-  WindowHandle ForegroundWindow() override { return foreground_; }
-  void SetForegroundWindow(WindowHandle window) override { activations_.push_back(window); }
+  // The keyboard is ours while one of our windows is in front or a menu
+  // of ours is open.
+  bool KeyboardIsOurs(WindowHandle main_window) override {
+    return menu_open_ || foreground_ == main_window ||
+           std::find(own_windows_.begin(), own_windows_.end(), foreground_) != own_windows_.end();
+  }
   void set_foreground(WindowHandle window) { foreground_ = window; }
-  const std::vector<WindowHandle>& activations() const { return activations_; }
+  // A window of ours besides the main window (a card window, a dialog).
+  void AddOwnWindow(WindowHandle window) { own_windows_.push_back(window); }
+  // A menu of ours holds the keyboard (or no longer does); the window in
+  // front stays.
+  void set_menu_open(bool open) { menu_open_ = open; }
 
  private:
   FakeClock& clock_;
@@ -57,7 +65,8 @@ class HookFeed final : public HookDesktop {
   HookProcedures procedures_;
   KeyState keys_;
   WindowHandle foreground_ = 0;
-  std::vector<WindowHandle> activations_;
+  std::vector<WindowHandle> own_windows_;
+  bool menu_open_ = false;
 };
 
 }  // namespace quill

@@ -22,8 +22,9 @@ uint8_t ModifierBit(uint8_t key) {
 
 // A hot key and the command its press posts. The three that open a popup
 // over the target keep the target from being tracked until the popup is
-// done, and bring the main window forward so that the popup belongs to
-// the foreground.
+// done. The main window is not brought forward for them: the popup takes
+// the keyboard with a grab of its own, and an activation would only flash
+// the window over the application.
 struct HotkeyRow {
   SharedHookBlock::HotkeySlot slot;
   CommandCode code;
@@ -81,15 +82,23 @@ bool HookProcedures::KeyboardHookProc(SharedHookBlock* block, const KeyEvent& ev
                                       const KeyState& keys) {
   if (block == nullptr) return false;
   bool taken = false;
+  const uint32_t id = event.key != 0 ? event.key : event.vk;
+  const bool ours = desktop_.KeyboardIsOurs(block->MainWindow());
+  const auto pressed_ours = std::find(ownPresses.begin(), ownPresses.end(), id);
   if (event.release) {
+    // LastKeyUp remembers keys of the other applications only: a key
+    // pressed or released in a window or menu of ours leaves it alone.
+    const bool foreign = !ours && pressed_ours == ownPresses.end();
+    if (pressed_ours != ownPresses.end()) ownPresses.erase(pressed_ours);
     if (ModifierBit(event.vk) != 0) {
       lastReleasedMod = event.vk;
-    } else if (block->LastKeyUp() == vk::kReturn && event.vk == vk::kReturn) {
-      block->SetLastKeyUp(0);
-    } else if (desktop_.ForegroundWindow() != block->MainWindow()) {
-      block->SetLastKeyUp(event.vk);
+    } else if (foreign) {
+      // A second Enter in a row clears it.
+      const bool second_enter = block->LastKeyUp() == vk::kReturn && event.vk == vk::kReturn;
+      block->SetLastKeyUp(second_enter ? 0 : event.vk);
     }
   } else {
+    if (ours && pressed_ours == ownPresses.end()) ownPresses.push_back(id);
     taken = KeyDown(*block, event.vk, keys);
   }
   // The injected keys use up the count, whichever they are.
@@ -129,10 +138,7 @@ bool HookProcedures::KeyDown(SharedHookBlock& block, uint8_t vk, const KeyState&
   };
   auto run = [&](const HotkeyRow& row) {
     if (!block.Hotkey(row.slot).Matches(modifiers, key)) return false;
-    if (row.opens_popup) {
-      block.SetNoTrack(1);
-      desktop_.SetForegroundWindow(main);
-    }
+    if (row.opens_popup) block.SetNoTrack(1);
     post(row.code, target);
     return true;
   };

@@ -66,10 +66,11 @@ class KeyState {
 class HookDesktop {
  public:
   virtual ~HookDesktop() = default;
-  // The window in front, 0 when none.
-  virtual WindowHandle ForegroundWindow() = 0;
-  // Asks for the window to be brought to the front; does not wait.
-  virtual void SetForegroundWindow(WindowHandle window) = 0;
+  // Whether the keys go to a window of the program whose main window is
+  // `main_window`: the window in front is one of its windows (the main
+  // window, a card window, a dialog), or a menu of it holds the keyboard
+  // while another application stays in front.
+  virtual bool KeyboardIsOurs(WindowHandle main_window) = 0;
 };
 
 class HookProcedures {
@@ -98,6 +99,10 @@ class HookProcedures {
   MessageBus& bus_;
   Clock& clock_;
   HookDesktop& desktop_;
+  // The keys (KeyEvent::key, else vk) pressed while the keyboard was ours
+  // and not yet released: their releases are ours too, even when our menu
+  // has closed on the press.
+  std::vector<uint32_t> ownPresses;
   // The last modifier key-down (0xFF after a double press, 0 after any
   // other key), the last modifier released, and the tick of the last
   // key-down that was not an auto-repeat.

@@ -1,8 +1,14 @@
 #include "hook/key_sequences.h"
 
+#include <unistd.h>
+
 #include <array>
+#include <atomic>
+#include <bit>
+#include <memory>
 
 #include "hook/hook_procedures.h"
+#include "platform/shared_memory.h"
 
 namespace quill {
 
@@ -67,12 +73,28 @@ std::span<const KeyStroke> KeySequence(int what, int row) {
   }
 }
 
+std::string WrenloopName() { return "/Wrenloop-" + std::to_string(::getuid()); }
+
+bool MarkWrenloop(const std::string& name) {
+  std::unique_ptr<SharedMemory> memory;
+  if (!SharedMemory::Open(name, sizeof(uint16_t), &memory).ok()) return false;
+  // Little-endian, as the block; one store, as the other program may be
+  // reading it.
+  constexpr uint16_t kOne = std::endian::native == std::endian::little ? 0x0001 : 0x0100;
+  std::atomic_ref<uint16_t>(*reinterpret_cast<uint16_t*>(memory->data()))
+      .store(kOne, std::memory_order_relaxed);
+  return true;
+}
+
 bool KeyIn(int what, int row, SharedHookBlock* block, KeySink& sink) {
   const std::span<const KeyStroke> keys = KeySequence(what, row);
   if (keys.empty()) return false;
   if (block != nullptr) block->SetInjectCount(2);
+  bool begun = false;
   for (const KeyStroke& key : keys) {
     if (what == kKeyInRelease && !sink.IsKeyDown(key.vk)) continue;
+    if (!begun) sink.BeginSequence();
+    begun = true;
     sink.SendKey(key.vk, key.press);
   }
   return true;

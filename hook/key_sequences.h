@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <span>
+#include <string>
 
 #include "hook/hook_block.h"
 
@@ -20,6 +21,8 @@ struct KeyStroke {
 class KeySink {
  public:
   virtual ~KeySink() = default;
+  // Before the first key of a sequence, once InjectCount is set.
+  virtual void BeginSequence() {}
   virtual void SendKey(uint8_t vk, bool press) = 0;
   // Whether the key is down now (the user's own or an injected press).
   virtual bool IsKeyDown(uint8_t vk) = 0;
@@ -38,8 +41,18 @@ std::span<const KeyStroke> KeySequence(int what, int row);
 
 // Sends one row. Before the keys go out, InjectCount in the block (when
 // there is one) becomes 2, so that an Enter among the next key events is
-// swallowed. For 'O' only the modifiers that are down are let go. An
-// unknown letter or row sends nothing, changes nothing and returns false.
+// swallowed. For 'O' only the modifiers that are down are let go. The
+// sink hears BeginSequence before the first key it gets (not at all when
+// there is none). An unknown letter or row sends nothing, changes nothing
+// and returns false.
 bool KeyIn(int what, int row, SharedHookBlock* block, KeySink& sink);
+
+// The shared memory "Wrenloop" of an outside program, named for this user
+// as the block is: "/Wrenloop-<uid>".
+std::string WrenloopName();
+// Before each key sequence: when the shared memory `name` exists (this
+// user's, at least 2 bytes), its first 16 bits become 1. It is never
+// created. True when the value was written.
+bool MarkWrenloop(const std::string& name);
 
 }  // namespace quill

@@ -101,6 +101,22 @@ HookLibrary& Library() {
   return library;
 }
 
+// The injector's keys, with Enter taken from the applications while those
+// of one sequence go by (when the monitor runs).
+class EnterGuardedKeys final : public KeySink {
+ public:
+  EnterGuardedKeys(KeySink& keys, X11InputMonitor* monitor) : keys_(keys), monitor_(monitor) {}
+  void BeginSequence() override {
+    if (monitor_ != nullptr) monitor_->HoldEnter();
+  }
+  void SendKey(uint8_t vk, bool press) override { keys_.SendKey(vk, press); }
+  bool IsKeyDown(uint8_t vk) override { return keys_.IsKeyDown(vk); }
+
+ private:
+  KeySink& keys_;
+  X11InputMonitor* monitor_;
+};
+
 // The words whose keys the monitor takes: the eight hot keys and the ten
 // super-paste keys.
 std::vector<HotkeyWord> HotkeysOf(const SharedHookBlock& block) {
@@ -123,6 +139,7 @@ using quill::Library;
 extern "C" {
 
 void _KeyIn(int what, int row) {
+  quill::MarkWrenloop(quill::WrenloopName());
   if (quill::KeySequence(what, row).empty()) return;
   HookLibrary& lib = Library();
   std::lock_guard<std::mutex> lock(lib.mutex);
@@ -135,8 +152,10 @@ void _KeyIn(int what, int row) {
     }
   }
   injector->Update();
-  quill::KeyIn(what, row, lib.block ? &*lib.block : nullptr, *injector);
+  quill::EnterGuardedKeys keys(*injector, lib.monitor.get());
+  quill::KeyIn(what, row, lib.block ? &*lib.block : nullptr, keys);
   injector->Sync();
+  if (lib.monitor != nullptr) lib.monitor->ReleaseEnter();
 }
 
 uint32_t _SetCBTHook(void* block) {
@@ -232,5 +251,16 @@ int _TakeHotkeyConflicts(char* out, int size) {
 
 int QuillhookSetHookCalls() { return Library().set_hook_calls.load(); }
 void* QuillhookLastBlock() { return Library().last_block.load(); }
+
+void QuillhookHoldEnter(int hold) {
+  HookLibrary& lib = Library();
+  std::lock_guard<std::mutex> lock(lib.mutex);
+  if (lib.monitor == nullptr) return;
+  if (hold != 0) {
+    lib.monitor->HoldEnter();
+  } else {
+    lib.monitor->ReleaseEnter();
+  }
+}
 
 }  // extern "C"

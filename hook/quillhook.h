@@ -19,7 +19,11 @@ extern "C" {
 // ('C'), cut ('X'), paste ('P') or letting go of Shift, Ctrl and Alt ('O'),
 // `row` the sequence for the window's class. An unknown letter or row
 // injects nothing. When a hot key whose press was just taken is still
-// held, waits up to a second for it to be released first.
+// held, waits up to a second for it to be released first. While the keys
+// go by, an Enter pressed among them (while InjectCount is not 0) is
+// taken from the application. Before all
+// that, the first 16 bits of the shared memory "/Wrenloop-<uid>" of an
+// outside program become 1, when it exists.
 QUILLHOOK_EXPORT void _KeyIn(int what, int row);
 
 // Installs the three hooks (window events, keyboard, mouse) for the shared

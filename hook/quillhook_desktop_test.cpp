@@ -4,6 +4,7 @@
 // dispatcher does, takes the window of each activation as the target.
 // Keys are pressed with xdotool, as a user would.
 #include "hook/quillhook.h"
+#include "hook/quillhook_seam.h"
 
 #include <gtest/gtest.h>
 
@@ -27,6 +28,8 @@
 // Xlib last: its macros (Status, Bool, None) clash with other headers.
 #include <X11/Xlib.h>
 #include <X11/keysym.h>
+
+#include "platform/x11/x11_support.h"
 
 namespace quill {
 namespace {
@@ -291,6 +294,139 @@ TEST_F(QuillhookDesktopTest, KeyInCopiesTheSelectionAlsoWhileTheHotKeyIsHeld) {
   _KeyIn('Z', 3);
   RunTool({"sleep", "0.3"});
   EXPECT_EQ(Clipboard(), "before");
+}
+
+// A client of the test's own stands in for quillmain: its main window
+// (never shown), a card window and a menu that holds the keyboard over
+// the editor, which stays in front. Keys pressed in these are not the
+// application's last key; the editor's are, before and after. Each Space
+// counts in RightClickCount when its press is handled, and so tells when
+// the keys before it have been.
+TEST_F(QuillhookDesktopTest, KeysInOurWindowsAndMenusAreNotTheApplicationsLastKey) {
+  constexpr uint8_t kLeft = 0x25, kRight = 0x27;
+  Display* own = XOpenDisplay(nullptr);
+  ASSERT_NE(own, nullptr);
+  const Window root = DefaultRootWindow(own);
+  const Window main = XCreateSimpleWindow(own, root, 0, 0, 10, 10, 0, 0, 0);
+  const Window card = XCreateSimpleWindow(own, root, 100, 100, 300, 200, 0, 0, 0);
+  XStoreName(own, card, "card window");
+  XSetWindowAttributes unmanaged{};
+  unmanaged.override_redirect = True;
+  const Window menu = XCreateWindow(own, root, 500, 400, 200, 150, 0, CopyFromParent, InputOutput,
+                                    CopyFromParent, CWOverrideRedirect, &unmanaged);
+  XSync(own, False);
+  block_.SetMainWindow(static_cast<uint32_t>(main));
+  // xdotool key, keydown or keyup.
+  const auto key = [](const std::string& action, const std::string& name) {
+    ASSERT_EQ(RunTool({"xdotool", action, name}).status, 0);
+  };
+  const auto handled = [&] {
+    const uint16_t before = block_.RightClickCount();
+    key("key", "space");
+    return WaitFor([&] { return block_.RightClickCount() != before; }, 5000);
+  };
+
+  BringForward(pad_);
+  key("key", "Left");
+  ASSERT_TRUE(WaitFor([&] { return block_.LastKeyUp() == kLeft; }, 5000));
+
+  // The menu over the editor; an Enter in it, then one that closes it on
+  // its press, so that the release goes to the editor.
+  XMapRaised(own, menu);
+  XSync(own, False);
+  ASSERT_EQ(XGrabKeyboard(own, menu, False, GrabModeAsync, GrabModeAsync, CurrentTime),
+            GrabSuccess);
+  XSync(own, False);
+  key("key", "Return");
+  ASSERT_TRUE(handled());
+  EXPECT_EQ(block_.LastKeyUp(), kLeft);
+  key("keydown", "Return");
+  ASSERT_TRUE(handled());
+  XUngrabKeyboard(own, CurrentTime);
+  XUnmapWindow(own, menu);
+  XSync(own, False);
+  key("keyup", "Return");
+
+  // The card window in front.
+  XMapWindow(own, card);
+  XSync(own, False);
+  BringForward(static_cast<WindowHandle>(card));
+  key("key", "Return");
+  ASSERT_TRUE(handled());
+  EXPECT_EQ(block_.LastKeyUp(), kLeft);
+
+  BringForward(pad_);
+  key("key", "Right");
+  EXPECT_TRUE(WaitFor([&] { return block_.LastKeyUp() == kRight; }, 5000));
+
+  block_.SetMainWindow(main_);
+  XDestroyWindow(own, menu);
+  XDestroyWindow(own, card);
+  XDestroyWindow(own, main);
+  XCloseDisplay(own);
+}
+
+// Whether another client can take Enter (without modifiers) right now;
+// it lets go again at once.
+bool EnterIsFree() {
+  Display* other = XOpenDisplay(nullptr);
+  if (other == nullptr) return false;
+  bool free = false;
+  {
+    X11ErrorTrap trap(other);
+    const int enter = XKeysymToKeycode(other, XK_Return);
+    XGrabKey(other, enter, 0, DefaultRootWindow(other), False, GrabModeAsync, GrabModeAsync);
+    free = trap.Ok();
+    XUngrabKey(other, enter, 0, DefaultRootWindow(other));
+  }
+  XCloseDisplay(other);
+  return free;
+}
+
+// Enter is taken from the terminal while injected keys are due (the
+// grab _KeyIn holds around its keys): with InjectCount not 0 its press
+// goes no further, with InjectCount 0 the terminal gets it; either way
+// the grab ends with that key. _KeyIn lets go after its keys, and a hot
+// key on Enter still fires afterwards.
+TEST_F(QuillhookDesktopTest, EnterIsTakenOnlyWhileInjectedKeysAreDue) {
+  SetHotkey(SharedHookBlock::kSaveKey, 0x400D);  // Ctrl+Enter
+  BringForward(term_);
+  ASSERT_TRUE(EnterIsFree());
+  size_t before = ReadAll(typed_).size();
+
+  block_.SetInjectCount(2);
+  QuillhookHoldEnter(1);
+  EXPECT_FALSE(EnterIsFree());
+  ASSERT_EQ(RunTool({"xdotool", "key", "Return"}).status, 0);
+  EXPECT_TRUE(WaitFor([&] { return block_.InjectCount() == 0; }, 5000));
+  EXPECT_TRUE(WaitFor(EnterIsFree, 5000));
+  // Had the terminal got the first Enter, an empty line would come first.
+  ASSERT_EQ(RunTool({"xdotool", "type", "x"}).status, 0);
+  ASSERT_EQ(RunTool({"xdotool", "key", "Return"}).status, 0);
+  EXPECT_TRUE(TerminalGot(before, "x\n")) << ReadAll(typed_).substr(before);
+
+  before = ReadAll(typed_).size();
+  QuillhookHoldEnter(1);
+  EXPECT_FALSE(EnterIsFree());
+  ASSERT_EQ(RunTool({"xdotool", "key", "Return"}).status, 0);
+  EXPECT_TRUE(WaitFor(EnterIsFree, 5000));
+  ASSERT_EQ(RunTool({"xdotool", "type", "y"}).status, 0);
+  ASSERT_EQ(RunTool({"xdotool", "key", "Return"}).status, 0);
+  EXPECT_TRUE(TerminalGot(before, "\ny\n")) << ReadAll(typed_).substr(before);
+
+  // The keys of one sequence: Ctrl held down and let go of.
+  {
+    HeldKeys held;
+    ASSERT_TRUE(held.ok());
+    ASSERT_EQ(RunTool({"xdotool", "keydown", "ctrl"}).status, 0);
+    _KeyIn('O', 0);
+  }
+  EXPECT_TRUE(WaitFor(EnterIsFree, 5000));
+  Receive(0);
+  ASSERT_EQ(RunTool({"xdotool", "key", "ctrl+Return"}).status, 0);
+  const std::vector<Message> commands = Commands(Receive(1000));
+  ASSERT_EQ(commands.size(), 1u);
+  EXPECT_EQ(commands[0].wparam, 2u);
 }
 
 TEST_F(QuillhookDesktopTest, PointerCaptureComesAndGoes) {

@@ -20,6 +20,7 @@
 // Xlib last: its macros (Status, Bool, None) clash with other headers.
 #include "hook/x11_keyboard.h"
 
+#include <X11/Xatom.h>
 #include <X11/extensions/XInput2.h>
 #include <X11/keysym.h>
 
@@ -33,6 +34,8 @@ using SteadyClock = std::chrono::steady_clock;
 // off, and how long Configure waits for the grabs.
 constexpr auto kUngrabDelay = std::chrono::milliseconds(200);
 constexpr auto kConfigureWait = std::chrono::seconds(2);
+// How long HoldEnter waits for the grab.
+constexpr auto kEnterGrabWait = std::chrono::seconds(1);
 
 // Holds the posts of a procedure until the monitor may send them.
 class QueuedPosts final : public MessageBus {
@@ -50,6 +53,10 @@ class QueuedPosts final : public MessageBus {
  private:
   std::vector<Message> queue_;
 };
+
+// X ids have their top three bits clear; the handles of tests without a
+// display do not.
+bool CanBeXWindow(WindowHandle w) { return w != 0 && (w & 0xE0000000u) == 0; }
 
 // The keys of one hot-key word as grabbed on the root window.
 struct KeyGrab {
@@ -79,12 +86,10 @@ struct X11InputMonitor::Impl final : HookDesktop {
   }
 
   // HookDesktop, on the monitor's thread.
-  WindowHandle ForegroundWindow() override { return static_cast<WindowHandle>(active); }
-  void SetForegroundWindow(WindowHandle window) override {
-    // Only X windows: our own handles in tests without a display are not.
-    if (window == 0 || (window & 0xE0000000u) != 0) return;
-    X11ErrorTrap trap(display);
-    RequestActivation(display, window);
+  bool KeyboardIsOurs(WindowHandle main_window) override {
+    if (SameClient(active, main_window)) return true;
+    return std::any_of(menus.begin(), menus.end(),
+                       [&](Window w) { return SameClient(w, main_window); });
   }
 
   bool Connect() {
@@ -92,8 +97,13 @@ struct X11InputMonitor::Impl final : HookDesktop {
     if (display == nullptr) return false;
     root = DefaultRootWindow(display);
     net_active_window = XInternAtom(display, "_NET_ACTIVE_WINDOW", False);
+    net_wm_window_type = XInternAtom(display, "_NET_WM_WINDOW_TYPE", False);
+    type_tooltip = XInternAtom(display, "_NET_WM_WINDOW_TYPE_TOOLTIP", False);
+    type_dnd = XInternAtom(display, "_NET_WM_WINDOW_TYPE_DND", False);
     X11ErrorTrap trap(display);
-    XSelectInput(display, root, PropertyChangeMask);
+    // The maps of the root's children show the menus, which the window
+    // manager leaves alone.
+    XSelectInput(display, root, PropertyChangeMask | SubstructureNotifyMask);
     int event = 0, error = 0;
     if (XQueryExtension(display, "XInputExtension", &xi_opcode, &event, &error)) {
       // Raw events reach every client that asks, whoever grabs the
@@ -130,12 +140,15 @@ struct X11InputMonitor::Impl final : HookDesktop {
         Handle(event);
       }
       bool due = false;
+      bool enter_due = false;
       {
         std::lock_guard<std::mutex> lock(mutex);
         if (stop) return;
         due = requested != applied;
+        enter_due = enter_hold_requested != enter_hold_applied || enter_release_requested;
       }
       if (due || SteadyClock::now() >= revisit) revisit = Reconcile();
+      if (enter_due) ApplyEnterRequests();
       // Waiting for the server may have queued events.
       if (XEventsQueued(display, QueuedAlready) > 0) continue;
       XFlush(display);
@@ -175,6 +188,17 @@ struct X11InputMonitor::Impl final : HookDesktop {
           ActiveWindowChanged();
         }
         return;
+      case MapNotify:
+        if (event.xmap.event == root && event.xmap.override_redirect && IsMenu(event.xmap.window)) {
+          menus.insert(event.xmap.window);
+        }
+        return;
+      case UnmapNotify:
+        if (event.xunmap.event == root) menus.erase(event.xunmap.window);
+        return;
+      case DestroyNotify:
+        if (event.xdestroywindow.event == root) menus.erase(event.xdestroywindow.window);
+        return;
       case MappingNotify:
         XRefreshKeyboardMapping(&event.xmapping);
         if (event.xmapping.request != MappingPointer) KeyboardChanged();
@@ -209,15 +233,27 @@ struct X11InputMonitor::Impl final : HookDesktop {
   void HandleKey(uint32_t keycode, bool release) {
     const KeyEvent event{keymap.VkOf(keycode), release, keycode};
     bool taken = false;
+    bool injected_gone = false;
     {
       std::lock_guard<std::mutex> lock(mutex);
       if (config.keyboard && config.block != nullptr) {
         taken = procedures.KeyboardHookProc(config.block, event, keys);
+        injected_gone = config.block->InjectCount() == 0;
       }
     }
     keys.Track(event);
     if (release) {
       if (keycode == held_hotkey.load()) held_hotkey.store(0);
+    } else if (enter_held && IsEnter(keycode)) {
+      // The press froze the keyboard. Taken, it ends here; otherwise the
+      // server delivers it anew, past the grab, to the application.
+      if (taken) {
+        XUngrabKeyboard(display, CurrentTime);
+      } else {
+        XAllowEvents(display, ReplayKeyboard, CurrentTime);
+      }
+      XSync(display, False);
+      if (taken && IsGrabbed(keycode)) held_hotkey.store(keycode);
     } else if (IsGrabbed(keycode)) {
       // The grab has handed us the keyboard; give it back before the
       // command goes out, so that quillmain's keys reach the application
@@ -227,7 +263,27 @@ struct X11InputMonitor::Impl final : HookDesktop {
       XSync(display, False);
       if (taken) held_hotkey.store(keycode);
     }
+    // Enter is taken only while the injected keys are still to come.
+    if (enter_held && injected_gone) UngrabEnter();
     posts.SendTo(*bus);
+  }
+
+  // Whether two windows belong to the same X client; a handle that is no
+  // X id belongs to none.
+  bool SameClient(WindowHandle a, WindowHandle b) const {
+    return CanBeXWindow(a) && CanBeXWindow(b) && quill::SameClient(display, a, b);
+  }
+
+  // An unmanaged window that may hold the keyboard: a menu; not a tool
+  // tip (the flash of a capture is one) nor a drag icon, which never do.
+  bool IsMenu(Window w) {
+    std::vector<unsigned long> types;
+    {
+      X11ErrorTrap trap(display);
+      ReadLongs(display, w, net_wm_window_type, XA_ATOM, 16, &types);
+    }
+    return std::none_of(types.begin(), types.end(),
+                        [&](unsigned long t) { return t == type_tooltip || t == type_dnd; });
   }
 
   void RightButtonDown() {
@@ -321,6 +377,92 @@ struct X11InputMonitor::Impl final : HookDesktop {
     return grab;
   }
 
+  // The Enter grab ----------------------------------------------------------
+
+  bool IsEnter(uint32_t keycode) const {
+    return std::find(enter_keycodes.begin(), enter_keycodes.end(), keycode) !=
+           enter_keycodes.end();
+  }
+
+  // Enter with any modifiers, the keyboard frozen at each press.
+  void GrabEnter() {
+    {
+      std::lock_guard<std::mutex> lock(mutex);
+      if (enter_held || !config.keyboard || config.block == nullptr) return;
+    }
+    enter_keycodes = keymap.KeycodesOf(vk::kReturn);
+    if (enter_keycodes.empty()) return;
+    {
+      X11ErrorTrap trap(display);
+      for (uint32_t keycode : enter_keycodes) {
+        XGrabKey(display, static_cast<int>(keycode), AnyModifier, root, False, GrabModeAsync,
+                 GrabModeSync);
+      }
+      enter_held = trap.Ok();
+    }
+    // Another client holds some Enter: without the grab the keys pass
+    // as before.
+    if (!enter_held) UngrabEnterKeys();
+  }
+
+  void UngrabEnter() {
+    if (!enter_held) return;
+    enter_held = false;
+    UngrabEnterKeys();
+    // An Enter whose press froze the keyboard and that is still undecided
+    // goes on to the application: the keyboard never stays frozen.
+    XAllowEvents(display, ReplayKeyboard, CurrentTime);
+    XSync(display, False);
+  }
+
+  // Removes the grabs of the Enter keys, which takes the hot keys on them
+  // too: those are grabbed again.
+  void UngrabEnterKeys() {
+    {
+      X11ErrorTrap trap(display);
+      for (uint32_t keycode : enter_keycodes) {
+        XUngrabKey(display, static_cast<int>(keycode), AnyModifier, root);
+      }
+    }
+    std::vector<std::string> found;
+    for (auto& [word, grab] : grabs) {
+      const bool on_enter =
+          std::any_of(grab.keycodes.begin(), grab.keycodes.end(),
+                      [&](uint32_t keycode) { return IsEnter(keycode); });
+      if (grab.held && on_enter) grab = Grab(HotkeyWord(word), &found);
+    }
+    std::lock_guard<std::mutex> lock(mutex);
+    conflicts.insert(conflicts.end(), found.begin(), found.end());
+  }
+
+  void ApplyEnterRequests() {
+    uint64_t hold = 0;
+    bool release = false;
+    {
+      std::lock_guard<std::mutex> lock(mutex);
+      hold = enter_hold_requested;
+      release = enter_release_requested;
+      enter_release_requested = false;
+    }
+    if (release && enter_held) {
+      // The keys injected before the request are all in the queue once the
+      // server has answered: handle them, then let go.
+      XSync(display, False);
+      while (enter_held && XPending(display) > 0) {
+        XEvent event;
+        XNextEvent(display, &event);
+        Handle(event);
+      }
+      UngrabEnter();
+    }
+    if (hold != enter_hold_applied) {
+      GrabEnter();
+      std::lock_guard<std::mutex> lock(mutex);
+      enter_hold_applied = hold;
+    }
+    enter_cv.notify_all();
+  }
+
   // Brings the grabs in line with the configuration; returns when to look
   // again (a pending ungrab), or max.
   SteadyClock::time_point Reconcile() {
@@ -342,9 +484,12 @@ struct X11InputMonitor::Impl final : HookDesktop {
       for (HotkeyWord word : hotkeys) {
         if (!word.IsNone() && !word.IsDoublePress()) wanted.insert(word.value);
       }
-    } else if (!grabs.empty() && SteadyClock::now() < off_since + kUngrabDelay) {
-      keep = true;
-      revisit = off_since + kUngrabDelay;
+    } else {
+      UngrabEnter();  // nothing would swallow it now
+      if (!grabs.empty() && SteadyClock::now() < off_since + kUngrabDelay) {
+        keep = true;
+        revisit = off_since + kUngrabDelay;
+      }
     }
     if (!keep) {
       for (auto it = grabs.begin(); it != grabs.end();) {
@@ -372,6 +517,8 @@ struct X11InputMonitor::Impl final : HookDesktop {
   // The keycodes may have moved: the grabs move with them. A word another
   // client held stays as it was (it has been reported).
   void KeyboardChanged() {
+    const bool held_enter = enter_held;
+    UngrabEnter();
     for (auto& [word, grab] : grabs) {
       if (grab.held) Ungrab(grab);
     }
@@ -381,14 +528,18 @@ struct X11InputMonitor::Impl final : HookDesktop {
       const bool conflict = !grab.held && !grab.keycodes.empty();
       if (!conflict) grab = Grab(HotkeyWord(word), &found);
     }
-    std::lock_guard<std::mutex> lock(mutex);
-    conflicts.insert(conflicts.end(), found.begin(), found.end());
+    {
+      std::lock_guard<std::mutex> lock(mutex);
+      conflicts.insert(conflicts.end(), found.begin(), found.end());
+    }
+    if (held_enter) GrabEnter();
   }
 
   // The connection, set up before the thread starts.
   Display* display = nullptr;
   Window root = 0;
   Atom net_active_window = 0;
+  Atom net_wm_window_type = 0, type_tooltip = 0, type_dnd = 0;
   int xi_opcode = -1;
   bool raw_input = false;
   int wake_fd = -1;
@@ -404,6 +555,10 @@ struct X11InputMonitor::Impl final : HookDesktop {
   bool stop = false;
   std::vector<std::string> conflicts;
   std::atomic<uint32_t> held_hotkey{0};
+  std::condition_variable enter_cv;
+  uint64_t enter_hold_requested = 0;  // generations of HoldEnter
+  uint64_t enter_hold_applied = 0;
+  bool enter_release_requested = false;
 
   // The monitor thread's own.
   std::unique_ptr<MessageBus> bus;
@@ -414,7 +569,10 @@ struct X11InputMonitor::Impl final : HookDesktop {
   unsigned int alt_mask = Mod1Mask;
   unsigned int numlock_mask = 0;
   std::map<uint16_t, KeyGrab> grabs;  // by hot-key word
+  bool enter_held = false;            // the Enter grab is in place
+  std::vector<uint32_t> enter_keycodes;
   Window active = 0;
+  std::set<Window> menus;  // the mapped menus of any client
   std::array<SeenKey, 8> seen{};
   size_t seen_next = 0;
 };
@@ -459,6 +617,22 @@ std::vector<std::string> X11InputMonitor::TakeConflicts() {
   std::vector<std::string> names;
   names.swap(impl_->conflicts);
   return names;
+}
+
+void X11InputMonitor::HoldEnter() {
+  std::unique_lock<std::mutex> lock(impl_->mutex);
+  if (!impl_->config.keyboard || impl_->config.block == nullptr) return;
+  const uint64_t generation = ++impl_->enter_hold_requested;
+  impl_->Wake();
+  impl_->enter_cv.wait_for(lock, kEnterGrabWait, [&] {
+    return impl_->enter_hold_applied >= generation || impl_->stop;
+  });
+}
+
+void X11InputMonitor::ReleaseEnter() {
+  std::lock_guard<std::mutex> lock(impl_->mutex);
+  impl_->enter_release_requested = true;
+  impl_->Wake();
 }
 
 uint32_t X11InputMonitor::HeldHotkey() const { return impl_->held_hotkey.load(); }

@@ -24,6 +24,13 @@
 // - A change of _NET_ACTIVE_WINDOW on the root window is a window event:
 //   CbtEvent 5 (activation), then 9 (focus), both with the new window.
 //   Which inner window of another client has the focus is not visible.
+// - The keyboard is ours (KeyboardIsOurs) while the window in front belongs
+//   to the X client of the main window, or while one of that client's
+//   menus is mapped: a window of the root that the window manager leaves
+//   alone, other than a tool tip or a drag icon. Such a menu holds the
+//   keyboard while the application stays the window in front. The maps
+//   come in the same stream as the key events, so a key pressed in the
+//   menu is seen as ours even when the menu closes on that press.
 //
 // The procedures run on the monitor's thread under a lock that Configure
 // takes too: once Configure returns, they use the new block and parts.
@@ -73,6 +80,21 @@ class X11InputMonitor {
   // The hot keys another client held when they were to be grabbed, as
   // key names ("Ctrl+Alt+K"), each once, since the last call.
   std::vector<std::string> TakeConflicts();
+
+  // While the keys of one injected sequence go by, Enter is taken from the
+  // applications too, so that the keyboard procedure can swallow it
+  // (while InjectCount is not 0). The grab freezes the keyboard at an
+  // Enter's press until the procedure has run on it: a press it takes
+  // goes no further, any other one the server delivers anew, to the
+  // application, and the keys after it follow in order. The grab ends
+  // once InjectCount is 0 after a key event, or at ReleaseEnter.
+  // HoldEnter returns once the grab is in place (at most a second); it
+  // grabs nothing while the keyboard procedure is off, or when another
+  // client holds a grab of Enter.
+  void HoldEnter();
+  // Ends that grab once the key events the server has sent so far are
+  // handled; does not wait.
+  void ReleaseEnter();
 
   // The keycode of a grabbed hot key whose press was taken and which is
   // still held; 0 when none.

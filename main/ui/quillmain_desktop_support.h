@@ -1,5 +1,6 @@
 // Desktop tests that run quillmain: a run away from the user's folders, the
-// main window it names in its block, and its start.
+// main window it names in its block, its start, and the windows that were
+// in front meanwhile.
 #pragma once
 
 #include <unistd.h>
@@ -7,15 +8,23 @@
 #include <QProcess>
 #include <QProcessEnvironment>
 #include <QString>
+#include <atomic>
+#include <chrono>
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <memory>
+#include <mutex>
+#include <optional>
+#include <set>
 #include <span>
 #include <string>
+#include <thread>
 
 #include "platform/headless/temp_dir.h"
 #include "platform/protocol/shared_hook_block.h"
 #include "platform/shared_memory.h"
+#include "platform/x11/x11_window_system.h"
 
 namespace quill {
 
@@ -47,6 +56,73 @@ inline uint32_t MainWindowOf(const std::string& name) {
                                                                  kSharedHookBlockSize))
       .MainWindow();
 }
+
+// Every value that `sample` gave while the watch ran, sampled every 10 ms
+// on a thread of its own (`sample` runs only there); an empty answer is
+// left out.
+class ValueWatch {
+ public:
+  explicit ValueWatch(std::function<std::optional<unsigned long>()> sample)
+      : sample_(std::move(sample)), thread_([this] { Watch(); }) {}
+  ~ValueWatch() { Stop(); }
+  std::set<unsigned long> Stop() {
+    stop_ = true;
+    if (thread_.joinable()) thread_.join();
+    std::lock_guard<std::mutex> lock(mutex_);
+    return seen_;
+  }
+
+ private:
+  void Watch() {
+    while (!stop_) {
+      if (const std::optional<unsigned long> value = sample_()) {
+        std::lock_guard<std::mutex> lock(mutex_);
+        seen_.insert(*value);
+      }
+      std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+  }
+
+  std::function<std::optional<unsigned long>()> sample_;
+  std::atomic<bool> stop_{false};
+  std::mutex mutex_;
+  std::set<unsigned long> seen_;
+  std::thread thread_;
+};
+
+// Every window that was _NET_ACTIVE_WINDOW while it ran.
+class ActiveWatch : public ValueWatch {
+ public:
+  ActiveWatch()
+      : ValueWatch([x = std::shared_ptr<X11WindowSystem>(X11WindowSystem::Open())]()
+                       -> std::optional<unsigned long> {
+          if (x == nullptr) return std::nullopt;
+          const WindowHandle active = x->ActiveWindow();
+          if (active == 0) return std::nullopt;
+          return active;
+        }) {}
+};
+
+// Every value a field of the block `name` had while it ran, e.g.
+// BlockWatch(block, &SharedHookBlock::LastKeyUp).
+class BlockWatch : public ValueWatch {
+ public:
+  template <typename Field>
+  BlockWatch(const std::string& name, Field field)
+      : ValueWatch([memory = OpenBlock(name), field]() -> std::optional<unsigned long> {
+          if (memory == nullptr) return std::nullopt;
+          const SharedHookBlock block(
+              std::span<uint8_t, kSharedHookBlockSize>(memory->data(), kSharedHookBlockSize));
+          return static_cast<unsigned long>((block.*field)());
+        }) {}
+
+ private:
+  static std::shared_ptr<SharedMemory> OpenBlock(const std::string& name) {
+    std::unique_ptr<SharedMemory> memory;
+    if (!SharedMemory::Open(name, kSharedHookBlockSize, &memory).ok()) return nullptr;
+    return memory;
+  }
+};
 
 #ifdef QUILLMAIN_PATH
 // Starts the built quillmain ("R": no question about resetting) in `env`,

@@ -639,6 +639,40 @@ TEST_F(QuillmainPopupTest, TheFolderPopupPastesACardChosenWithKeys) {
   EXPECT_EQ(ReadFileBytes(typed_).substr(before), std::string(kCardText) + "\n");
 }
 
+// With RetActive on (as on a fresh install) an Enter released in the
+// application last makes a paste bring the main window up first when the
+// application is not in front. Over mousepad: the popup's hot key does
+// not bring the main window forward, and the Enter that chooses from the
+// popup, pressed in our menu while mousepad stays the active window, is
+// never taken for an Enter of mousepad's; the card arrives in mousepad.
+TEST_F(QuillmainPopupTest, EnterInThePopupIsNotTakenForTheEditorsEnter) {
+  AddCard("メモ", kCardText);
+  UsePopupKeys();
+  ini_ << "RetActive=1\r\n";
+  Start();
+  if (HasFatalFailure()) return;
+  X11Display x;
+  const unsigned long main_window = WaitForMappedMainWindow(sandbox_.block, x);
+  ASSERT_NE(main_window, 0u) << "quillmain showed no main window";
+
+  SetEditorText(kEditorText);
+  SetClipboard(kUsersText);
+  ASSERT_TRUE(WaitFor([&] { return ActivateWindow(pad_) && x.ActiveWindow() == pad_; }, 10000));
+  BlockWatch last_key_up(sandbox_.block, &SharedHookBlock::LastKeyUp);
+  {
+    ActiveWatch active;
+    Press("ctrl+alt+F9");
+    WaitForMenu();
+    if (HasFatalFailure()) return;
+    EXPECT_EQ(active.Stop(), std::set<unsigned long>{pad_}) << "main window " << main_window;
+  }
+  Keys({"r", "Right", "Return"});
+  EXPECT_TRUE(EditorHolds(kCardText)) << XSelection("primary");
+  EXPECT_EQ(last_key_up.Stop().count(0x0D), 0u);
+  EXPECT_TRUE(WaitFor([] { return XSelection("clipboard") == kUsersText; }, 10000))
+      << XSelection("clipboard");
+}
+
 TEST_F(QuillmainPopupTest, AToolOfATestPlugInReplacesTheEditorsSelection) {
   fs::create_directories(sandbox_.home);
   fs::copy_file(TEST_TOOLS_PATH, sandbox_.home + "/tools.cta");

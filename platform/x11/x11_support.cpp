@@ -151,4 +151,11 @@ void RequestClose(Display* display, Window w) {
   XFlush(display);
 }
 
+bool SameClient(Display* display, XID a, XID b) {
+  // Every client's ids share the bits outside the mask, which is the same
+  // for all clients of a server, and no two clients share them.
+  const XID mask = display->resource_mask;
+  return a != 0 && b != 0 && (a & ~mask) == (b & ~mask);
+}
+
 }  // namespace quill

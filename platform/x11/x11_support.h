@@ -66,4 +66,8 @@ void RequestActivation(Display* display, Window w);
 // (WM_DELETE_WINDOW).
 void RequestClose(Display* display, Window w);
 
+// Whether the resources `a` and `b` (windows, pixmaps, ...) belong to the
+// same client of the server; false when either is 0.
+bool SameClient(Display* display, XID a, XID b);
+
 }  // namespace quill
