@@ -6,6 +6,7 @@
 #include "main/tree/folder_tree_model.h"
 #include "main/tree/node_operations.h"
 #include "platform/text_codec.h"
+#include "platform/ui_messages.h"
 #include "store/card_store.h"
 
 namespace quill {
@@ -66,6 +67,7 @@ std::function<void()> KubunPopup::ShowKubunPopup(const KubunPopupSettings& setti
                                                  std::vector<PopupEntry> tray_items) {
   task_popup_ = Build(settings, state_.TrayPopupFlag, std::move(tray_items));
   state_.TrayPopupFlag = false;
+  if (fatal_) return {};
   const ScreenPoint at = windows_.CursorPos();
   block_.SetRightClickCount(0);
   block_.SetNoTrack(1);
@@ -91,6 +93,7 @@ std::vector<PopupEntry> KubunPopup::Build(const KubunPopupSettings& settings, bo
                                           std::vector<PopupEntry> tray_items) {
   RecentNodes.fill(nullptr);
   recent_ids_ = settings.recent_pasted;
+  fatal_ = false;
   std::vector<PopupEntry> menu;
   PopupEntry tray = PopupEntry::Submenu(J("メニュー(&M)"), -1);
   tray.items = std::move(tray_items);
@@ -251,10 +254,16 @@ void KubunPopup::AddTableCardMenuItem(TreeNode* node, std::vector<PopupEntry>& p
   sub.items.push_back(std::move(all));
   ++count;
 
+  // After the store's fatal status nothing more is read.
+  if (fatal_) {
+    parent.push_back(std::move(sub));
+    return;
+  }
   store::CardRecord card(form_.store());
   bool found = false;
   const Status s = card.FindById(node->info().RecordNo(), id, /*with_text=*/true, &found);
-  // A card that cannot be read offers only its whole text.
+  fatal_ = EndOnFatal(ui_, s);
+  // A card that cannot be read otherwise offers only its whole text.
   if (s.ok() && found && card.id == id) {
     for (auto& [caption, text] : TableMenuRows(card.text, kMaxTableRows)) {
       PopupEntry row;

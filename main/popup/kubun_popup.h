@@ -55,7 +55,8 @@ class KubunPopup {
   // Builds TaskPopup, pops it up at the cursor (RightClickCount zeroed,
   // NoTrack set while it is open) and, when a popup was prepared, hands
   // the foreground back to CommandTarget. Returns the chosen entry's click
-  // (empty when none). `tray_items` are the tray menu's items: they come
+  // (empty when none). A card the build met with the store's fatal status
+  // ends the program: the popup is then not shown. `tray_items` are the tray menu's items: they come
   // first, or last when the tray icon asked for the popup (TrayPopupFlag,
   // cleared here).
   std::function<void()> ShowKubunPopup(const KubunPopupSettings& settings,
@@ -98,6 +99,8 @@ class KubunPopup {
   WindowSystem& windows_;
   Ui& ui_;
   std::array<std::string, kRecentPastedSlots> recent_ids_;
+  // The last build met the store's fatal status (its message is shown).
+  bool fatal_ = false;
   std::vector<PopupEntry> task_popup_;
 };
 

@@ -16,7 +16,9 @@
 #include "platform/headless/fake_window_system.h"
 #include "platform/headless/fault_env.h"
 #include "platform/headless/temp_dir.h"
+#include "platform/messages.h"
 #include "platform/text_codec.h"
+#include "platform/ui_messages.h"
 #include "store/card_store.h"
 #include "store/card_test_support.h"
 
@@ -232,6 +234,21 @@ TEST_F(KubunPopupTest, ATableCardOffersItsWholeTextAndItsRows) {
   text.clear();
   for (int i = 0; i < 10005; ++i) text += "k\tv\r\n";
   EXPECT_EQ(TableMenuRows(text, KubunPopup::kMaxTableRows).size(), 10000u);
+}
+
+// A table card whose read meets the store's fatal status ends the program
+// with one message; the popup is not shown.
+TEST_F(KubunPopupTest, TheStoresFatalStatusEndsTheProgramWithoutAPopup) {
+  TreeNode* folder = Folder(tree().root(), "T");
+  const std::string id(TableCard(folder, "表", "a\tb\r\n")->info().TextId());
+  TableCard(folder, "表2", "c\td\r\n");
+  store::DamageCardId(env_, dir_.Path() + "/", id);
+  settings_.use_history = false;
+  EXPECT_FALSE(popup_.ShowKubunPopup(settings_, {}));
+  EXPECT_TRUE(ui_.menus().empty());
+  ASSERT_EQ(ui_.questions().size(), 1u);
+  EXPECT_EQ(ui_.questions()[0].text, MessageText(MessageId::kFatalRead));
+  EXPECT_EQ(ui_.exit_codes(), std::vector<int>{kFatalExitCode});
 }
 
 TEST_F(KubunPopupTest, RecentCardsAndThePopupFolder) {

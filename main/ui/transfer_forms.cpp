@@ -55,6 +55,8 @@ int QtTransferDialogs::RunReadPath(ReadPathForm* form) {
   auto* path = new QComboBox(&f.dialog);
   path->setObjectName("path");
   path->setEditable(true);
+  // The typed path is the one taken; the history stays in the list.
+  path->setCompleter(nullptr);
   for (const std::string& item : form->path.items) path->addItem(TextToWidget(item));
   path->setEditText(TextToWidget(form->path.text));
   f.layout->addWidget(path);
