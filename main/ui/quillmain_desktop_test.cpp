@@ -684,6 +684,74 @@ TEST_F(QuillmainPopupTest, QuillpeeksToolsOnTheClipboardAndOnTheEditor) {
   EXPECT_TRUE(EditorHolds("ABCＡ")) << XSelection("primary");
 }
 
+// NoTrack in the block `name`: the hook sets it with every popup key, and
+// quillmain clears it once no popup command is left running. 0xFF while
+// there is no block.
+uint8_t NoTrackOf(const std::string& name) {
+  std::unique_ptr<SharedMemory> memory;
+  if (!SharedMemory::Open(name, kSharedHookBlockSize, &memory).ok()) return 0xFF;
+  return SharedHookBlock(
+             std::span<uint8_t, kSharedHookBlockSize>(memory->data(), kSharedHookBlockSize))
+      .NoTrack();
+}
+
+// Five presses of the popup key within a second over mousepad: each press
+// closes the menu that is up (the key holds Alt) and opens the next one, or
+// is refused while one is still coming or going. However the presses fall,
+// once the last menu is dismissed or chosen from, mousepad is in front with
+// the keyboard and quillmain's main window is shown again behind it.
+TEST_F(QuillmainPopupTest, RapidPopupKeysLeaveTheEditorInFront) {
+  AddCard("メモ", kCardText);
+  UsePopupKeys();
+  Start();
+  if (HasFatalFailure()) return;
+  X11Display x;
+  const unsigned long main_window = WaitForMappedMainWindow(sandbox_.block, x);
+  ASSERT_NE(main_window, 0u) << "quillmain showed no main window";
+
+  // The presses are done and no popup command is running, or the last
+  // press has its menu up.
+  const auto settled = [&] {
+    return x.PopupMenuShown() || NoTrackOf(sandbox_.block) == 0;
+  };
+  const auto editor_in_front = [&] {
+    return !x.PopupMenuShown() && NoTrackOf(sandbox_.block) == 0 &&
+           x.ActiveWindow() == pad_ && x.FocusWithin(pad_) && x.IsMapped(main_window);
+  };
+  const auto burst = [&] {
+    ASSERT_TRUE(WaitFor([&] { return ActivateWindow(pad_) && x.ActiveWindow() == pad_; }, 10000));
+    ASSERT_EQ(RunTool({"xdotool", "key", "--delay", "150", "ctrl+alt+F9", "ctrl+alt+F9",
+                       "ctrl+alt+F9", "ctrl+alt+F9", "ctrl+alt+F9"})
+                  .status,
+              0);
+    ASSERT_TRUE(WaitFor(settled, 15000)) << "the popup commands did not end";
+  };
+
+  // Dismissed: Escape closes whatever menu the burst left.
+  SetEditorText(kEditorText);
+  burst();
+  if (HasFatalFailure()) return;
+  if (x.PopupMenuShown()) Press("Escape");
+  EXPECT_TRUE(WaitFor(editor_in_front, 10000))
+      << "active " << x.ActiveWindow() << ", editor " << pad_ << ", main " << main_window
+      << (x.IsMapped(main_window) ? " shown" : " hidden");
+
+  // Chosen: after another burst, one more press opens the popup and its
+  // first card is pasted.
+  SetClipboard(kUsersText);
+  burst();
+  if (HasFatalFailure()) return;
+  if (x.PopupMenuShown()) Press("Escape");
+  ASSERT_TRUE(WaitFor(editor_in_front, 10000));
+  Press("ctrl+alt+F9");
+  WaitForMenu();
+  if (HasFatalFailure()) return;
+  Keys({"r", "Right", "Return"});
+  EXPECT_TRUE(EditorHolds(kCardText)) << XSelection("primary");
+  EXPECT_TRUE(WaitFor(editor_in_front, 10000))
+      << "active " << x.ActiveWindow() << ", editor " << pad_ << ", main " << main_window;
+}
+
 // The register-here menu over mousepad, by SaveKubunKey (Ctrl+Alt+J): the
 // first selection registers into the folder "メモ" (Down, Right, Return),
 // the second is appended to that folder's newest card through
