@@ -170,6 +170,10 @@ void Dispatcher::Command(uint32_t code, int32_t lparam) {
       });
       return;
     case CommandCode::kRestoreClipboard:
+      // Inside a running capture or popup (their pumps dispatch it) the
+      // restore would put a clipboard back in the middle of their own
+      // copy: they kept the clipboard afresh and put it back themselves.
+      if (state_.CaptureBusy) return;
       target_.RestoreClipboard(false);
       return;
     case CommandCode::kCaptureHistory:

@@ -21,6 +21,12 @@
 // the window system's wait, no key is typed (a copy or cut then times out
 // at once). A copy waits for a new owner of the CLIPBOARD; the program's
 // own changes (the emptying before the copy) never end that wait.
+//
+// Every wait here is bounded by the clock: the activation (1 s, and the
+// Enter steps' pumps), the release of the user's modifiers (500 ms), the
+// copy (1,000 + 2,000 x n ms) and the fetch of a pasted text (5 s after the
+// paste). A wait that runs out, and a handler that holds one of their
+// pumps for long, leave a line in the program's log naming the wait.
 #pragma once
 
 #include <array>
@@ -173,6 +179,9 @@ class PasteTarget {
   // The message method of copy and cut: PRIMARY onto the CLIPBOARD.
   void CopyPrimary();
   int TimeOut();
+  // Pumps for `ms`; a handler that holds the loop much longer is logged
+  // as having run `during` the named wait.
+  void Pump(uint32_t ms, const char* during);
   // The saved clipboard onto the CLIPBOARD.
   void PutBack();
   void WaitForPasteFetch();

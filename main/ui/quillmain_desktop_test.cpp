@@ -566,6 +566,79 @@ TEST_F(QuillmainDesktopTest, SaveKeyInAnEditorMakesItsSelectionACard) {
   EXPECT_TRUE(cards[0].locked);
 }
 
+// A clipboard owner that never answers (a hung application) would hold a
+// capture up for 5 s a request: it gets a second to answer, is then left
+// unread and named in the log, and the capture goes on with the editor's
+// selection.
+TEST_F(QuillmainDesktopTest, AClipboardOwnerThatNeverAnswersHoldsNoCaptureUp) {
+  const std::string text = "captured past a silent owner";
+  const std::string folder = Utf8ToCp932("Web");
+  Sandbox sandbox;
+  fs::create_directories(sandbox.home);
+  {
+    store::CardStore set(FileEnv::Default(), sandbox.home + "/");
+    ASSERT_TRUE(set.Open(false, "").ok());
+    store::WriteFolderRow(set, folder);
+    ASSERT_TRUE(set.RebuildTreeFile().ok());
+    ASSERT_TRUE(set.Close().ok());
+  }
+  // Ctrl+Alt+K saves into "Web".
+  std::ofstream(sandbox.home + "/quillmain.ini", std::ios::binary)
+      << "[Env]\r\nUseButton=0\r\nSaveKey=" << 0xC04B << "\r\nDefAddKubun=" << folder
+      << "\r\nDefAddKubunFile=0\r\n";
+  std::ofstream(sandbox.dir.File("memo.txt"), std::ios::binary) << text;
+  Client editor({"mousepad", "--disable-server", sandbox.dir.File("memo.txt")},
+                ClientEnvironment(sandbox.dir.Path()), sandbox.dir.File("mousepad.log"));
+  const unsigned long pad = editor.WaitForWindow();
+  ASSERT_NE(pad, 0u) << "mousepad showed no window";
+
+  QProcess quillmain;
+  quillmain.setProcessEnvironment(sandbox.env);
+  const std::string log = sandbox.dir.File("quillmain.log");
+  quillmain.setStandardOutputFile(QProcess::nullDevice());
+  quillmain.setStandardErrorFile(QString::fromStdString(log));
+  quillmain.start(QUILLMAIN_PATH, {"R"});
+  ASSERT_TRUE(quillmain.waitForStarted(10000));
+  const unsigned long main_window = WaitForMappedMainWindow(sandbox.block, x);
+  ASSERT_NE(main_window, 0u) << "quillmain showed no main window";
+  ASSERT_TRUE(ActivateWindow(pad));
+  ASSERT_TRUE(WaitFor(
+      [&] {
+        RunTool({"xdotool", "key", "--clearmodifiers", "ctrl+a"});
+        return RunTool({"xclip", "-o", "-selection", "primary"}).out == text;
+      },
+      10000));
+
+  // The owner: a window of a connection that never reads its events.
+  Display* silent = XOpenDisplay(nullptr);
+  ASSERT_NE(silent, nullptr);
+  const Window owner = XCreateSimpleWindow(silent, DefaultRootWindow(silent), 0, 0, 1, 1, 0, 0, 0);
+  XSetSelectionOwner(silent, XInternAtom(silent, "CLIPBOARD", False), owner, CurrentTime);
+  XSync(silent, False);
+
+  const std::string texts = sandbox.home + "/quilbo7.tx";
+  const std::string before = ReadFileBytes(texts);
+  ASSERT_EQ(RunTool({"xdotool", "key", "ctrl+alt+k"}).status, 0);
+  // Within the copy's own wait and a second for the owner, not 5 s for
+  // each of the reads before the copy.
+  EXPECT_TRUE(WaitFor([&] { return ReadFileBytes(texts) != before; }, 4500))
+      << "no card after 4.5 s";
+  EXPECT_TRUE(WaitFor([&] { return x.FocusWithin(pad); }, 5000));
+  XCloseDisplay(silent);
+
+  x.RequestClose(main_window);
+  ASSERT_TRUE(quillmain.waitForFinished(20000));
+  EXPECT_EQ(quillmain.exitCode(), 0);
+  EXPECT_NE(ReadFileBytes(log).find("clipboard read: the owner of CLIPBOARD did not answer"),
+            std::string::npos)
+      << ReadFileBytes(log);
+  store::CardStore set(FileEnv::Default(), sandbox.home + "/");
+  ASSERT_TRUE(set.Open(true, "").ok());
+  const std::vector<store::CardRecord> cards = store::CardsOfFolder(set, folder);
+  ASSERT_EQ(cards.size(), 1u);
+  EXPECT_EQ(cards[0].text, Utf8ToCp932("★入手先URL=\r\n\r\n") + Utf8ToCp932(text));
+}
+
 // The folder popup and the clip-tool menu over mousepad and xterm, by
 // their hot keys: Ctrl+Alt+F9 and Ctrl+Alt+F10. Without the clip history
 // the popup starts with "メニュー(&M)" and "&Root", so "r", Right and
