@@ -310,6 +310,11 @@ void PasteTarget::PasteToTarget() {
   nothing_taken_ = false;
   if (active) {
     if (target != MainWindow() && list == kPasteMessageList) {
+      // The text goes on PRIMARY as well; what PRIMARY held comes back
+      // with the restore (the first paste's, when a second one comes
+      // before it).
+      if (!primary_owed_) saved_primary_ = clipboard_.Snapshot(Selection::kPrimary);
+      primary_owed_ = true;
       clipboard_.SetText(clipboard_.Text(), Selection::kPrimary);
       WaitForModifiersUp();
       keys_.PressShiftInsert();
@@ -319,10 +324,12 @@ void PasteTarget::PasteToTarget() {
     }
     paste_pending_ = true;
   }
-  if (!KeepClipboardAfterPaste) {
+  // A paste that keeps its text on the clipboard still owes PRIMARY.
+  if (!KeepClipboardAfterPaste || primary_owed_) {
     scheduler_.Schedule(kRestoreDelayMs, static_cast<uint16_t>(CommandCode::kRestoreClipboard),
                         0);
   }
+  clipboard_stays_ = KeepClipboardAfterPaste;
   KeepClipboardAfterPaste = false;
 }
 
@@ -345,19 +352,38 @@ void PasteTarget::PutBack() {
   }
 }
 
+void PasteTarget::PutBackPrimary() {
+  if (!primary_owed_) return;
+  primary_owed_ = false;
+  // A selection the user has made since is theirs.
+  if (clipboard_.OwnsSelection(Selection::kPrimary)) {
+    clipboard_.Restore(saved_primary_, Selection::kPrimary);
+  }
+  saved_primary_ = ClipboardSnapshot();
+}
+
 void PasteTarget::RestoreClipboard(bool force) {
+  if (!force && clipboard_stays_) {
+    // The paste kept its text on the clipboard: only PRIMARY comes back.
+    clipboard_stays_ = false;
+    if (primary_owed_ && paste_pending_) WaitForPasteFetch();
+    paste_pending_ = false;
+    PutBackPrimary();
+    return;
+  }
+  clipboard_stays_ = false;
   if (state_.CommandTarget == MainWindow()) {
     // What our own window copies or pastes stays on the clipboard; a copy
     // or cut that took nothing left it empty, so the user's comes back.
     if (nothing_taken_) PutBack();
   } else {
     const TargetSettings settings = view_.CurrentTargetSettings();
-    if (force ||
-        (settings.back_clipboard && !ClassInList(TargetTopClass, settings.no_hukki_class))) {
-      if (!force && paste_pending_) WaitForPasteFetch();
-      PutBack();
-    }
+    const bool put_back =
+        force || (settings.back_clipboard && !ClassInList(TargetTopClass, settings.no_hukki_class));
+    if (!force && paste_pending_ && (put_back || primary_owed_)) WaitForPasteFetch();
+    if (put_back) PutBack();
   }
+  PutBackPrimary();
   nothing_taken_ = false;
   paste_pending_ = false;
   SavedClipboard.clear();

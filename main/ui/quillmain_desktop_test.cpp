@@ -422,6 +422,12 @@ TEST_F(QuillmainPasteTest, ASuperKeyPastesItsCardIntoTheTerminalAndTheEditor) {
   Start();
   if (HasFatalFailure()) return;
 
+  // The terminal pastes PRIMARY (Shift+Insert), where the user has a
+  // selection of their own: it comes back once the terminal has the card.
+  const std::string selected = "the user selection 選択";
+  RunTool({"sh", "-c",
+           "printf '%s' '" + selected + "' | xclip -selection primary >/dev/null 2>&1"});
+  ASSERT_TRUE(WaitFor([&] { return XSelection("primary") == selected; }, 5000));
   const size_t before = ReadFileBytes(typed_).size();
   ASSERT_TRUE(ActivateWindow(term_));
   Press("ctrl+alt+F5");
@@ -430,6 +436,8 @@ TEST_F(QuillmainPasteTest, ASuperKeyPastesItsCardIntoTheTerminalAndTheEditor) {
   Press("Return");
   EXPECT_TRUE(WaitFor([&] { return ReadFileBytes(typed_).size() > before; }, 10000));
   EXPECT_EQ(ReadFileBytes(typed_).substr(before), std::string(kCardText) + "\n");
+  EXPECT_TRUE(WaitFor([&] { return XSelection("primary") == selected; }, 10000))
+      << XSelection("primary");
 
   SetEditorText(kEditorText);
   SetClipboard(kUsersText);
