@@ -88,7 +88,10 @@ void Dispatcher::Command(uint32_t code, int32_t lparam) {
       // The hook set NoTrack before posting 8; the scope clears it on the
       // way out, the refusal included.
       CaptureScope scope(*this, code == Code(CommandCode::kSaveKubun));
-      if (RefuseWhileCapturing()) return;
+      if (RefuseWhileCapturing()) {
+        if (code == Code(CommandCode::kSaveKubun)) HandBackRefusedPopup(target);
+        return;
+      }
       const int variant = code == Code(CommandCode::kSaveKubun) ? 1 : 0;
       if (code != Code(CommandCode::kSaveKubun)) {
         state_.HtmlCapture = code == Code(CommandCode::kSaveHtml) ? 1 : 0;
@@ -109,7 +112,10 @@ void Dispatcher::Command(uint32_t code, int32_t lparam) {
       std::function<void()> chosen;
       {
         CaptureScope scope(*this, true);
-        if (RefuseWhileCapturing()) return;
+        if (RefuseWhileCapturing()) {
+          HandBackRefusedPopup(target);
+          return;
+        }
         scope.Hold();
         state_.CommandTarget = target;
         state_.TargetFocus = target_.FocusedWindowOf(target);
@@ -164,6 +170,10 @@ void Dispatcher::Command(uint32_t code, int32_t lparam) {
       });
       return;
     case CommandCode::kRestoreClipboard:
+      // Inside a running capture or popup (their pumps dispatch it) the
+      // restore would put a clipboard back in the middle of their own
+      // copy: they kept the clipboard afresh and put it back themselves.
+      if (state_.CaptureBusy) return;
       target_.RestoreClipboard(false);
       return;
     case CommandCode::kCaptureHistory:
@@ -205,6 +215,12 @@ bool Dispatcher::RefuseWhileCapturing() {
   if (!state_.CaptureBusy) return false;
   ui_.MessageBeep();
   return true;
+}
+
+void Dispatcher::HandBackRefusedPopup(WindowHandle target) {
+  const WindowHandle main = MainWindow();
+  if (target == 0 || target == main || !windows_.IsVisible(main)) return;
+  windows_.SetForegroundWindow(target);
 }
 
 void Dispatcher::Activate(WindowHandle window, bool allow_enter) {

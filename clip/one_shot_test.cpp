@@ -5,12 +5,15 @@
 #include <array>
 #include <functional>
 #include <optional>
+#include <set>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "clip/html_marker.h"
 #include "clip/paste_target_test_rig.h"
 #include "platform/headless/fake_http_fetcher.h"
+#include "platform/log.h"
 #include "platform/messages.h"
 #include "platform/text_codec.h"
 #include "store/card_test_support.h"
@@ -489,6 +492,111 @@ TEST(OneShotTest, TheHtmlSaveKeyMakesAnHtmlCard) {
     EXPECT_TRUE(cards[0].text.ends_with("<QuillboxHtml Data>\r\n"));
     EXPECT_EQ(rig.form.fetcher.requests().size(), 1u);
   }
+}
+
+// The program's log lines while it lives.
+class LogLines {
+ public:
+  LogLines() : previous_(SetLogSink([this](std::string_view line) { lines.emplace_back(line); })) {}
+  ~LogLines() { SetLogSink(std::move(previous_)); }
+  LogLines(const LogLines&) = delete;
+  LogLines& operator=(const LogLines&) = delete;
+  // What each line names first (the wait), once each.
+  std::set<std::string> Waits() const {
+    std::set<std::string> waits;
+    for (const std::string& line : lines) waits.insert(line.substr(0, line.find(':')));
+    return waits;
+  }
+  std::vector<std::string> lines;
+
+ private:
+  LogSink previous_;
+};
+
+// Whatever the desktop does, a capture ends within the time-outs of the
+// waits it runs into, and each wait that ran out is named in the log.
+TEST(OneShotTest, EveryWaitOfACaptureEndsInTimeAndIsNamed) {
+  static constexpr uint8_t kCtrl = 0x11;
+  struct Case {
+    const char* name;
+    std::function<void(Rig&)> arrange;
+    std::set<std::string> waits;  // named in the log
+    uint32_t at_most_ms;          // the capture on the clock
+    bool card;
+  };
+  const Case cases[] = {
+      // The copy wait (3,000 ms) and the no-copy flash (500 ms).
+      {"the clipboard never changes", [](Rig& r) { r.app->deaf = true; }, {"copy wait"}, 3600,
+       false},
+      // No keys for a window that stays behind: three activations of
+      // 200 ms each (the command's, the copy's, the one after the
+      // failure) and the flash.
+      {"the editor never comes forward",
+       [](Rig& r) {
+         r.windows.SetActiveWindow(r.main);
+         r.windows.Find(kApp)->refuses_front = true;
+       },
+       {"activation wait"}, 1200, false},
+      // The keys go out after 500 ms all the same.
+      {"the user holds Ctrl", [](Rig& r) { r.windows.keys_down.insert(kCtrl); },
+       {"key-release wait"}, 600, true},
+      // A handler run in the copy wait's pump holds it for 4 s: the wait
+      // ends as soon as it returns, with no second round.
+      {"a handler holds the event loop",
+       [](Rig& r) {
+         r.app->deaf = true;
+         r.windows.on_pump = [&r, base = r.windows.on_pump, once = true](uint32_t ms) mutable {
+           base(ms);
+           if (once && r.state().CopyInProgress) {
+             once = false;
+             r.clock.AdvanceMs(4000);
+           }
+         };
+       },
+       {"event loop", "copy wait"}, 4600, false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    Rig rig;
+    c.arrange(rig);
+    LogLines log;
+    const uint32_t start = rig.clock.TickCount();
+    rig.Press(S("選択した文"));
+    EXPECT_LE(rig.clock.TickCount() - start, c.at_most_ms);
+    EXPECT_EQ(log.Waits(), c.waits) << testing::PrintToString(log.lines);
+    EXPECT_EQ(rig.Cards().size(), c.card ? 1u : 0u);
+    EXPECT_FALSE(rig.state().CaptureBusy);
+    EXPECT_EQ(rig.clipboard.Text(), kMine);
+  }
+}
+
+// The restore of an earlier paste, dispatched by a pump of the capture
+// after the editor has copied, would put the user's clipboard over the
+// copy and empty what the capture keeps: it waits for no fetch and leaves
+// the capture alone, which puts the user's clipboard back itself.
+TEST(OneShotTest, ARestoreDispatchedInsideACaptureLeavesItsCopyAlone) {
+  Rig rig;
+  rig.view.settings.back_clipboard = true;
+  rig.clipboard.SetText(S("貼ったカード"));
+  rig.state().CommandTarget = kApp;
+  rig.target.PasteToTarget();
+  rig.scheduler.Clear();
+  rig.windows.on_pump = [&rig, base = rig.windows.on_pump](uint32_t ms) {
+    base(ms);
+    if (rig.state().ClipboardChanged && rig.state().CopyInProgress) {
+      rig.dispatcher.WndProc(kCommandMessage, static_cast<uint32_t>(CommandCode::kRestoreClipboard),
+                             0);
+    }
+  };
+  LogLines log;
+  const uint32_t start = rig.clock.TickCount();
+  rig.Press(S("選択した文"));
+  EXPECT_LT(rig.clock.TickCount() - start, 1000u);
+  const std::vector<store::CardRecord> cards = rig.Cards();
+  ASSERT_EQ(cards.size(), 1u);
+  EXPECT_EQ(cards[0].text, S("\r\n選択した文"));
+  EXPECT_EQ(rig.clipboard.Text(), S("貼ったカード"));
+  EXPECT_TRUE(log.lines.empty()) << testing::PrintToString(log.lines);
 }
 
 }  // namespace

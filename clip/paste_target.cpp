@@ -1,5 +1,8 @@
 #include "clip/paste_target.h"
 
+#include <cstdio>
+
+#include "platform/log.h"
 #include "platform/protocol/shared_hook_block.h"
 #include "platform/sjis.h"
 
@@ -17,6 +20,12 @@ constexpr uint32_t kWaitStepMs = 20;
 constexpr uint32_t kNoCopyFlashMs = 500;
 constexpr uint32_t kModifiersWaitMs = 500;
 constexpr uint32_t kRestoreDelayMs = 1000;
+// How long the activation of another application is waited for, at most
+// (the window system's wait).
+constexpr uint32_t kActivationWaitMs = 1000;
+// A pump that a handler run inside it holds this much longer than asked
+// is logged.
+constexpr uint32_t kPumpOverrunMs = 1000;
 
 // The letters of the key rows and the rows without a class list.
 constexpr int kCtrlCRow = 3;  // also Ctrl+X
@@ -30,6 +39,12 @@ uint32_t Elapsed(Clock& clock, uint32_t since) { return clock.TickCount() - sinc
 std::string Cut(std::string s, size_t max) {
   quill::TruncateSjis(s, max);
   return s;
+}
+
+std::string HandleText(WindowHandle w) {
+  char buf[16];
+  std::snprintf(buf, sizeof buf, "%08x", static_cast<unsigned>(w));
+  return buf;
 }
 
 }  // namespace
@@ -116,6 +131,16 @@ WindowHandle PasteTarget::GetTargetFocusWindow(WindowHandle target) {
   return 0;
 }
 
+void PasteTarget::Pump(uint32_t ms, const char* during) {
+  const uint32_t start = clock_.TickCount();
+  windows_.PumpMessages(ms);
+  const uint32_t spent = Elapsed(clock_, start);
+  if (spent > ms + kPumpOverrunMs) {
+    LogLine(std::string("event loop: a handler run during the ") + during + " held it for " +
+            std::to_string(spent) + " ms instead of " + std::to_string(ms) + " ms");
+  }
+}
+
 bool PasteTarget::ActivateTargetWindow(WindowHandle window, bool with_return) {
   if (window == 0) return false;
   if (windows_.ActiveWindow() == window) return true;
@@ -126,18 +151,25 @@ bool PasteTarget::ActivateTargetWindow(WindowHandle window, bool with_return) {
     view_.FocusTitleField();
     windows_.Activate(MainWindow());
     const uint32_t spent = Elapsed(clock_, start);
-    if (spent < kRetActivePumpMs) windows_.PumpMessages(kRetActivePumpMs - spent);
+    if (spent < kRetActivePumpMs) Pump(kRetActivePumpMs - spent, "activation wait");
     // The Enter goes to the main window's title field, never to another
     // application.
     const WindowHandle front = windows_.ActiveWindow();
     if (front != window && front == MainWindow()) {
       keys_.PressEnter();
-      windows_.PumpMessages(kRetActivePumpMs);
+      Pump(kRetActivePumpMs, "activation wait");
     }
   }
   const bool active = windows_.Activate(window);
+  // The main window may be hidden on purpose (a popup is up): only another
+  // application that stays behind is a wait that ran out.
+  if (!active && window != MainWindow()) {
+    LogLine("activation wait: window " + HandleText(window) + " (" +
+            WindowClass(windows_, window) + ") did not come to the front within " +
+            std::to_string(kActivationWaitMs) + " ms");
+  }
   state_.ClipboardChanged = false;
-  windows_.PumpMessages(kAfterActivatePumpMs);
+  Pump(kAfterActivatePumpMs, "activation wait");
   return active;
 }
 
@@ -145,12 +177,13 @@ int PasteTarget::WaitClipboardChange(int n) {
   const uint32_t limit = 1000 + 2000 * static_cast<uint32_t>(n);
   const uint32_t start = clock_.TickCount();
   while (!state_.ClipboardChanged && Elapsed(clock_, start) <= limit) {
-    windows_.PumpMessages(kWaitStepMs);
+    Pump(kWaitStepMs, "copy wait");
   }
   if (state_.ClipboardChanged) {
     state_.CopyInProgress = false;
     return 0;
   }
+  LogLine("copy wait: the clipboard got no new owner within " + std::to_string(limit) + " ms");
   if (n == 0) {
     state_.CopyInProgress = false;
     return 1;
@@ -161,7 +194,7 @@ int PasteTarget::WaitClipboardChange(int n) {
 int PasteTarget::TimeOut() {
   ui_.MessageBeep();
   ui_.ShowFlashIcon(FlashBitmap::kNoClip);
-  windows_.PumpMessages(kNoCopyFlashMs);
+  Pump(kNoCopyFlashMs, "no-copy flash");
   ui_.HideFlashIcon();
   state_.CopyInProgress = false;
   return 1;
@@ -171,14 +204,23 @@ void PasteTarget::KeepClipboard() {
   SavedClipboard = Cut(access_.GetClipboardText(), kSavedClipboardMax);
   saved_formats_ = clipboard_.Snapshot();
   saved_text_of_formats_ = SavedClipboard;
+  // What was kept now is what comes back: a paste before it has nothing
+  // left to wait for.
+  paste_pending_ = false;
 }
 
 void PasteTarget::WaitForModifiersUp() {
   const uint32_t start = clock_.TickCount();
-  while ((windows_.KeyDown(kVkShift) || windows_.KeyDown(kVkControl) ||
-          windows_.KeyDown(kVkMenu)) &&
-         Elapsed(clock_, start) < kModifiersWaitMs) {
-    windows_.PumpMessages(kWaitStepMs);
+  const auto held = [&] {
+    return windows_.KeyDown(kVkShift) || windows_.KeyDown(kVkControl) ||
+           windows_.KeyDown(kVkMenu);
+  };
+  while (held() && Elapsed(clock_, start) < kModifiersWaitMs) {
+    Pump(kWaitStepMs, "key-release wait");
+  }
+  if (held()) {
+    LogLine("key-release wait: Shift, Ctrl or Alt still held after " +
+            std::to_string(kModifiersWaitMs) + " ms; the keys go out all the same");
   }
 }
 
@@ -268,6 +310,11 @@ void PasteTarget::PasteToTarget() {
   nothing_taken_ = false;
   if (active) {
     if (target != MainWindow() && list == kPasteMessageList) {
+      // The text goes on PRIMARY as well; what PRIMARY held comes back
+      // with the restore (the first paste's, when a second one comes
+      // before it).
+      if (!primary_owed_) saved_primary_ = clipboard_.Snapshot(Selection::kPrimary);
+      primary_owed_ = true;
       clipboard_.SetText(clipboard_.Text(), Selection::kPrimary);
       WaitForModifiersUp();
       keys_.PressShiftInsert();
@@ -277,17 +324,23 @@ void PasteTarget::PasteToTarget() {
     }
     paste_pending_ = true;
   }
-  if (!KeepClipboardAfterPaste) {
+  // A paste that keeps its text on the clipboard still owes PRIMARY.
+  if (!KeepClipboardAfterPaste || primary_owed_) {
     scheduler_.Schedule(kRestoreDelayMs, static_cast<uint16_t>(CommandCode::kRestoreClipboard),
                         0);
   }
+  clipboard_stays_ = KeepClipboardAfterPaste;
   KeepClipboardAfterPaste = false;
 }
 
 void PasteTarget::WaitForPasteFetch() {
-  while (FetchCount() == paste_fetches_ && clipboard_.OwnsSelection() &&
-         Elapsed(clock_, paste_tick_) < kPasteFetchWaitMs) {
-    windows_.PumpMessages(kWaitStepMs);
+  const auto waiting = [&] { return FetchCount() == paste_fetches_ && clipboard_.OwnsSelection(); };
+  while (waiting() && Elapsed(clock_, paste_tick_) < kPasteFetchWaitMs) {
+    Pump(kWaitStepMs, "paste-fetch wait");
+  }
+  if (waiting()) {
+    LogLine("paste-fetch wait: the target fetched nothing within " +
+            std::to_string(kPasteFetchWaitMs) + " ms of the paste");
   }
 }
 
@@ -299,19 +352,38 @@ void PasteTarget::PutBack() {
   }
 }
 
+void PasteTarget::PutBackPrimary() {
+  if (!primary_owed_) return;
+  primary_owed_ = false;
+  // A selection the user has made since is theirs.
+  if (clipboard_.OwnsSelection(Selection::kPrimary)) {
+    clipboard_.Restore(saved_primary_, Selection::kPrimary);
+  }
+  saved_primary_ = ClipboardSnapshot();
+}
+
 void PasteTarget::RestoreClipboard(bool force) {
+  if (!force && clipboard_stays_) {
+    // The paste kept its text on the clipboard: only PRIMARY comes back.
+    clipboard_stays_ = false;
+    if (primary_owed_ && paste_pending_) WaitForPasteFetch();
+    paste_pending_ = false;
+    PutBackPrimary();
+    return;
+  }
+  clipboard_stays_ = false;
   if (state_.CommandTarget == MainWindow()) {
     // What our own window copies or pastes stays on the clipboard; a copy
     // or cut that took nothing left it empty, so the user's comes back.
     if (nothing_taken_) PutBack();
   } else {
     const TargetSettings settings = view_.CurrentTargetSettings();
-    if (force ||
-        (settings.back_clipboard && !ClassInList(TargetTopClass, settings.no_hukki_class))) {
-      if (!force && paste_pending_) WaitForPasteFetch();
-      PutBack();
-    }
+    const bool put_back =
+        force || (settings.back_clipboard && !ClassInList(TargetTopClass, settings.no_hukki_class));
+    if (!force && paste_pending_ && (put_back || primary_owed_)) WaitForPasteFetch();
+    if (put_back) PutBack();
   }
+  PutBackPrimary();
   nothing_taken_ = false;
   paste_pending_ = false;
   SavedClipboard.clear();

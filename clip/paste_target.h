@@ -21,6 +21,12 @@
 // the window system's wait, no key is typed (a copy or cut then times out
 // at once). A copy waits for a new owner of the CLIPBOARD; the program's
 // own changes (the emptying before the copy) never end that wait.
+//
+// Every wait here is bounded by the clock: the activation (1 s, and the
+// Enter steps' pumps), the release of the user's modifiers (500 ms), the
+// copy (1,000 + 2,000 x n ms) and the fetch of a pasted text (5 s after the
+// paste). A wait that runs out, and a handler that holds one of their
+// pumps for long, leave a line in the program's log naming the wait.
 #pragma once
 
 #include <array>
@@ -132,14 +138,18 @@ class PasteTarget {
   bool LastCutRemovedText() const { return cut_removes_text_; }
   // The target (CommandTarget) pastes the CLIPBOARD's text; the user's
   // clipboard comes back a second later (command 12) unless
-  // KeepClipboardAfterPaste.
+  // KeepClipboardAfterPaste, and PRIMARY, when the selection method
+  // changed it, in either case.
   void PasteToTarget();
   // Puts the user's clipboard back (every format it offered), when forced
   // or when BackClipBoard is on and the target's class is not in
   // NoHukkiClass; for the main window only when its last copy or cut took
   // nothing. After a paste it first waits until the target has fetched the
   // text (at most 5 s after the paste). SavedClipboard is emptied in every
-  // case.
+  // case. A paste by the selection method changed PRIMARY too: that comes
+  // back in every case, after the same wait, unless another application
+  // has taken PRIMARY since; after a paste that keeps its text on the
+  // clipboard (KeepClipboardAfterPaste), PRIMARY is all that comes back.
   void RestoreClipboard(bool force);
   // Keeps the user's clipboard: its text in SavedClipboard (at most
   // 1,099,999 bytes), all its formats for the restore.
@@ -173,9 +183,14 @@ class PasteTarget {
   // The message method of copy and cut: PRIMARY onto the CLIPBOARD.
   void CopyPrimary();
   int TimeOut();
+  // Pumps for `ms`; a handler that holds the loop much longer is logged
+  // as having run `during` the named wait.
+  void Pump(uint32_t ms, const char* during);
   // The saved clipboard onto the CLIPBOARD.
   void PutBack();
   void WaitForPasteFetch();
+  // The PRIMARY selection a paste changed, back as it was.
+  void PutBackPrimary();
   uint64_t FetchCount();
 
   SharedHookBlock& block_;
@@ -194,6 +209,9 @@ class PasteTarget {
   bool cut_removes_text_ = false;
   bool nothing_taken_ = false;  // the last copy or cut timed out
   bool paste_pending_ = false;  // a paste's text waits to be fetched
+  ClipboardSnapshot saved_primary_;  // PRIMARY before the selection method's paste
+  bool primary_owed_ = false;        // PRIMARY holds our paste's text
+  bool clipboard_stays_ = false;     // the last paste keeps its text on the clipboard
   uint32_t paste_tick_ = 0;
   uint64_t paste_fetches_ = 0;
 };

@@ -265,6 +265,63 @@ TEST(PasteTargetTest, AfterAPasteTheClipboardComesBackOnceTheTargetHasFetchedIt)
   EXPECT_LT(rig.clock.TickCount() - start, 5100u);
 }
 
+// The selection method puts the text on PRIMARY as well. Once the
+// terminal has fetched it (or 5 s after the paste) PRIMARY comes back as it
+// was, whether the clipboard comes back or not, unless another
+// application has taken PRIMARY since. A paste by keys leaves PRIMARY
+// alone.
+TEST(PasteTargetTest, AfterASelectionPastePrimaryComesBackToo) {
+  struct Case {
+    const char* name;
+    bool selection_method;
+    bool back_clipboard;  // BackClipBoard
+    bool keep_clipboard;  // a clip-history entry keeps its text there
+    bool deaf;            // the terminal never pastes
+    bool selected_since;  // the user selects elsewhere before the restore
+    std::string clipboard_after;
+    std::string primary_after;
+    uint32_t restored_after_ms;  // at least, since the paste
+  };
+  const Case cases[] = {
+      {"the clipboard comes back too", true, true, false, false, false, "mine", "world", 1000},
+      {"the clipboard keeps the card", true, false, false, false, false, "card", "world", 1000},
+      {"a history entry stays", true, true, true, false, false, "card", "world", 1000},
+      {"never fetched", true, true, false, true, false, "mine", "world", 5000},
+      {"a new selection stays", true, true, false, false, true, "mine", "new", 1000},
+      {"pasted by keys", false, true, false, false, false, "mine", "world", 1000},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    Rig rig;
+    if (c.selection_method) rig.view.settings.paste_lists[2] = "Mousepad";
+    rig.view.settings.back_clipboard = c.back_clipboard;
+    rig.app->deaf = c.deaf;
+    rig.target.KeepClipboard();
+    rig.Command(kApp);
+    rig.clipboard.SetText("card");
+    rig.target.KeepClipboardAfterPaste = c.keep_clipboard;
+    const uint32_t start = rig.clock.TickCount();
+    rig.clipboard.log().clear();
+    rig.target.PasteToTarget();
+    ASSERT_TRUE(rig.scheduler.pending().has_value());
+    EXPECT_EQ(rig.scheduler.pending()->code, 12);
+    EXPECT_EQ(rig.clipboard.Text(Selection::kPrimary), c.selection_method ? "card" : "world");
+    rig.windows.PumpMessages(1000);
+    if (c.selected_since) rig.clipboard.OtherSetsText("new", Selection::kPrimary);
+    rig.target.RestoreClipboard(false);
+    EXPECT_GE(rig.clock.TickCount() - start, c.restored_after_ms);
+    EXPECT_LT(rig.clock.TickCount() - start, c.restored_after_ms + 300);  // the activation
+    EXPECT_EQ(rig.app->document, c.deaf ? "hello world" : "hello card");
+    EXPECT_EQ(rig.clipboard.Text(), c.clipboard_after);
+    EXPECT_EQ(rig.clipboard.Text(Selection::kPrimary), c.primary_after);
+    if (!c.selection_method) {
+      for (const std::string& line : rig.clipboard.log()) {
+        EXPECT_EQ(line.find("primary"), std::string::npos) << line;
+      }
+    }
+  }
+}
+
 TEST(PasteTargetTest, ClassTitleAndSourceOfACopy) {
   Rig rig;
   // 88 ASCII bytes and a double-byte character: cut before it.

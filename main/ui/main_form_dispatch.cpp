@@ -14,6 +14,7 @@
 #include <QPointer>
 #include <QScreen>
 #include <QSystemTrayIcon>
+#include <QThread>
 #include <QTimer>
 #include <QUrl>
 #include <QWindow>
@@ -38,6 +39,7 @@
 #include "main/ui/qt_ui.h"
 #include "main/ui/quill_hooks.h"
 #include "platform/clock.h"
+#include "platform/log.h"
 #include "platform/http/curl_http_fetcher.h"
 #include "platform/message_bus.h"
 #include "platform/messages.h"
@@ -108,7 +110,7 @@ class FormWindows final : public WindowSystem {
     return desktop_ != nullptr && desktop_->IsShellWindow(w);
   }
   bool IsVisible(WindowHandle w) override {
-    if (IsMain(w)) return form_->isVisible();
+    if (IsMain(w)) return OnScreen();
     return desktop_ != nullptr && desktop_->IsVisible(w);
   }
   void ShowWindow(WindowHandle w, ShowCommand command) override {
@@ -123,13 +125,9 @@ class FormWindows final : public WindowSystem {
       case ShowCommand::kShow:
         form_->show();
         break;
-      case ShowCommand::kShowNoActivate: {
-        const bool was = form_->testAttribute(Qt::WA_ShowWithoutActivating);
-        form_->setAttribute(Qt::WA_ShowWithoutActivating, true);
-        form_->show();
-        form_->setAttribute(Qt::WA_ShowWithoutActivating, was);
+      case ShowCommand::kShowNoActivate:
+        ShowWithoutActivating();
         break;
-      }
     }
   }
   void BringToTop(WindowHandle w) override {
@@ -142,9 +140,9 @@ class FormWindows final : public WindowSystem {
   }
   void SetForegroundWindow(WindowHandle w) override {
     if (IsMain(w)) {
-      // A hidden main window stays hidden (a popup menu grabs the input
-      // of its own).
-      if (!form_->isVisible()) return;
+      // A hidden or minimised main window stays so (a popup menu grabs
+      // the input of its own).
+      if (!OnScreen()) return;
       form_->activateWindow();
       // Qt asks as an application, which a window manager may refuse to a
       // window that the user did not touch last; the desktop asks again
@@ -200,8 +198,9 @@ class FormWindows final : public WindowSystem {
   bool Activate(WindowHandle w) override {
     if (!IsMain(w)) return desktop_ != nullptr && desktop_->Activate(w);
     // The window hidden while a popup menu is up over another application
-    // must not come over that application: the menu takes the input.
-    if (!form_->isVisible()) return false;
+    // must not come over that application: the menu takes the input. A
+    // minimised one stays minimised (restoring is the application's).
+    if (!OnScreen()) return false;
     form_->raise();
     form_->activateWindow();
     // On the display the wait for the window manager is the desktop's.
@@ -229,6 +228,38 @@ class FormWindows final : public WindowSystem {
   bool IsMain(WindowHandle w) const {
     return w != 0 && (w == kSelfWindow || w == block_.MainWindow());
   }
+  // Shown and not minimised: a minimised main window is not on the screen,
+  // so there is nothing to hide, and showing or activating it would
+  // restore it.
+  bool OnScreen() const { return form_->isVisible() && !form_->isMinimized(); }
+  // Shows the main window and leaves the foreground where it was. A
+  // window manager may give every window it maps the focus, whatever the
+  // window asks for (jwm does): once it has mapped ours, the window that
+  // was in front is asked back. The request goes out after the map, so the
+  // manager handles it last.
+  void ShowWithoutActivating() {
+    const WindowHandle front = ActiveWindow();
+    const bool was = form_->testAttribute(Qt::WA_ShowWithoutActivating);
+    form_->setAttribute(Qt::WA_ShowWithoutActivating, true);
+    form_->show();
+    form_->setAttribute(Qt::WA_ShowWithoutActivating, was);
+    const WindowHandle main = block_.MainWindow();
+    if (desktop_ == nullptr || main == kSelfWindow || front == 0 || front == main) return;
+    QElapsedTimer waited;
+    waited.start();
+    while (!desktop_->IsVisible(main) && waited.elapsed() < kMapWaitMs) {
+      QCoreApplication::processEvents(QEventLoop::AllEvents, kMapPollMs);
+      QThread::msleep(kMapPollMs);
+    }
+    if (!desktop_->IsVisible(main)) {
+      LogLine("main window: not mapped by the window manager within " +
+              std::to_string(kMapWaitMs) + " ms; the foreground is asked back all the same");
+    }
+    desktop_->SetForegroundWindow(front);
+    desktop_->Activate(front);
+  }
+  static constexpr int kMapWaitMs = 1000;
+  static constexpr int kMapPollMs = 10;
   QWidget* form_;
   const SharedHookBlock& block_;
   std::unique_ptr<WindowSystem> desktop_;  // null off the display

@@ -1,11 +1,18 @@
 #include "main/ui/qt_clipboard.h"
 
 #include <QClipboard>
+#include <QElapsedTimer>
 #include <QGuiApplication>
 #include <QMimeData>
+#include <QStringList>
 #include <QVariant>
+#include <optional>
+#include <string>
+#include <vector>
 
+#include "platform/log.h"
 #include "platform/text_codec.h"
+#include "platform/x11/x11_selection_probe.h"
 
 namespace quill {
 
@@ -23,6 +30,36 @@ bool Keeps(const QString& format) {
   return format.contains(QLatin1Char('/')) &&
          !format.startsWith(QLatin1String("application/x-qt-"));
 }
+
+// Another owner answers each request of ours in its own time (the X back
+// end gives it up to 5 s a request): a read this slow is logged, and a
+// snapshot leaves out what it has not read when its time is up.
+constexpr qint64 kSlowReadMs = 1000;
+constexpr qint64 kSnapshotBudgetMs = 1000;
+// How long an owner of ours to read gets to answer a request for its
+// targets before it counts as not answering.
+constexpr int kOwnerAnswerMs = 1000;
+
+const char* NameOf(Selection s) { return s == Selection::kPrimary ? "PRIMARY" : "CLIPBOARD"; }
+
+// Logs a read of the selection from another owner that took long.
+class ReadTimer {
+ public:
+  ReadTimer(const char* what, Selection s) : what_(what), selection_(s) { timer_.start(); }
+  ~ReadTimer() {
+    const qint64 ms = timer_.elapsed();
+    if (ms <= kSlowReadMs) return;
+    LogLine(std::string("clipboard read: ") + what_ + " of " + NameOf(selection_) +
+            " took " + std::to_string(ms) + " ms; its owner answers slowly");
+  }
+  ReadTimer(const ReadTimer&) = delete;
+  ReadTimer& operator=(const ReadTimer&) = delete;
+
+ private:
+  const char* what_;
+  Selection selection_;
+  QElapsedTimer timer_;
+};
 
 // Marks a scope in which the program reads its own clipboard data.
 class ReadingScope {
@@ -60,6 +97,7 @@ class QtClipboard::CountingMimeData final : public QMimeData {
 QtClipboard::QtClipboard(QClipboard* clipboard, QObject* parent)
     : QObject(parent),
       clipboard_(clipboard != nullptr ? clipboard : QGuiApplication::clipboard()) {
+  if (QGuiApplication::platformName() == QLatin1String("xcb")) probe_ = X11SelectionProbe::Open();
   connect(clipboard_, &QClipboard::changed, this, [this](QClipboard::Mode mode) {
     if (!listener_ || mode == QClipboard::FindBuffer) return;
     ClipboardChange change;
@@ -69,14 +107,31 @@ QtClipboard::QtClipboard(QClipboard* clipboard, QObject* parent)
   });
 }
 
+QtClipboard::~QtClipboard() = default;
+
+bool QtClipboard::Readable(Selection s) {
+  if (probe_ == nullptr || OwnsSelection(s)) return true;
+  bool asked = false;
+  const bool answers = probe_->OwnerAnswers(s == Selection::kPrimary, kOwnerAnswerMs, &asked);
+  if (!answers && asked) {
+    LogLine(std::string("clipboard read: the owner of ") + NameOf(s) + " did not answer within " +
+            std::to_string(kOwnerAnswerMs) + " ms; it is left unread until another owner takes it");
+  }
+  return answers;
+}
+
 bool QtClipboard::HasText(Selection s) {
+  if (!Readable(s)) return false;
   ReadingScope scope(counts_->reading);
+  ReadTimer timer("the formats", s);
   const QMimeData* data = clipboard_->mimeData(ModeOf(s));
   return data != nullptr && data->hasText();
 }
 
 std::string QtClipboard::Text(Selection s) {
+  if (!Readable(s)) return std::string();
   ReadingScope scope(counts_->reading);
+  ReadTimer timer("the text", s);
   const QString text = clipboard_->text(ModeOf(s));
   return LfToCrLf(Utf8ToCp932(text.toUtf8().toStdString()));
 }
@@ -88,20 +143,51 @@ void QtClipboard::SetText(const std::string& cp932, Selection s) {
 }
 
 bool QtClipboard::HasHtml(Selection s) {
+  if (!Readable(s)) return false;
   ReadingScope scope(counts_->reading);
+  ReadTimer timer("the formats", s);
   const QMimeData* data = clipboard_->mimeData(ModeOf(s));
   return data != nullptr && data->hasFormat(QString::fromLatin1(kHtmlMimeType));
 }
 
 ClipboardSnapshot QtClipboard::Snapshot(Selection s) {
+  if (!Readable(s)) return {};
   ReadingScope scope(counts_->reading);
+  ReadTimer timer("the snapshot", s);
+  QElapsedTimer budget;
+  budget.start();
   ClipboardSnapshot snapshot;
   const QMimeData* data = clipboard_->mimeData(ModeOf(s));
   if (data == nullptr) return snapshot;
+  QStringList formats;
   for (const QString& format : data->formats()) {
-    if (!Keeps(format)) continue;
-    const QByteArray bytes = data->data(format);
-    snapshot.formats.push_back({format.toStdString(), bytes.toStdString()});
+    if (Keeps(format)) formats.append(format);
+  }
+  // The text is read first, so that a snapshot cut short still holds it;
+  // the snapshot keeps the order offered.
+  std::vector<std::optional<QByteArray>> read(static_cast<size_t>(formats.size()));
+  const auto is_text = [&](qsizetype i) {
+    return formats[i].startsWith(QLatin1String("text/plain"));
+  };
+  std::string left_out;
+  for (bool text_pass : {true, false}) {
+    for (qsizetype i = 0; i < formats.size(); ++i) {
+      if (is_text(i) != text_pass) continue;
+      if (!text_pass && budget.elapsed() > kSnapshotBudgetMs) {
+        left_out += (left_out.empty() ? "" : ", ") + formats[i].toStdString();
+        continue;
+      }
+      read[static_cast<size_t>(i)] = data->data(formats[i]);
+    }
+  }
+  for (qsizetype i = 0; i < formats.size(); ++i) {
+    if (const auto& bytes = read[static_cast<size_t>(i)]) {
+      snapshot.formats.push_back({formats[i].toStdString(), bytes->toStdString()});
+    }
+  }
+  if (!left_out.empty()) {
+    LogLine(std::string("clipboard read: the snapshot of ") + NameOf(s) + " left out " +
+            left_out + " after " + std::to_string(budget.elapsed()) + " ms");
   }
   return snapshot;
 }
