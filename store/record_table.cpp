@@ -555,8 +555,7 @@ Status RecordTable::Recover(const std::vector<RowEntry>& entries) {
   (void)Close();
   d.DropKept();  // the indexes are built anew
   // A replacement that never took the table's place is not part of it.
-  const std::string replacement = TableFile::ReplacementPath(d.path);
-  if (d.env->Exists(replacement)) QUILL_RETURN_IF_ERROR(d.env->Remove(replacement));
+  QUILL_RETURN_IF_ERROR(TableFile::RemoveLeftReplacements(*d.env, d.path));
   if (!d.env->Exists(d.path)) {
     if (entries.empty()) return Status::Ok();
     return Status::Corrupt("the journal holds changes to " + d.path + ", which is missing");

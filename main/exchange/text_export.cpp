@@ -281,7 +281,8 @@ Status RunCardFileExport(TransferContext& ctx) {
       continue;
     }
     const std::string name = CardFileName(card.title, ".txt", &used);
-    Status w = store.env().WriteFileAtomic(folder + Cp932ToUtf8(name), card.text);
+    Status w = store.env().WriteFileAtomic(folder + Cp932ToUtf8(name), card.text,
+                                           LinkAtTarget::kReplace);
     if (!w.ok() && failed.ok()) failed = w;
   }
   card.Close();
@@ -302,7 +303,7 @@ Status SaveCardToExternalFile(FileEnv& env, Ui& ui, const std::string& folder,
     }
   }
   ui.ShowFlashIcon(FlashBitmap::kClip);
-  Status s = env.WriteFileAtomic(folder + Cp932ToUtf8(name), bytes);
+  Status s = env.WriteFileAtomic(folder + Cp932ToUtf8(name), bytes, LinkAtTarget::kReplace);
   ui.HideFlashIcon();
   if (!s.ok()) ShowWarning(ui, MessageId::kWriteFailed);
   return s;

@@ -156,6 +156,20 @@ TEST_F(ExportTest, ExternalSave) {
   std::string bytes;
   ASSERT_TRUE(env_.ReadFile(out.File("tab.csv"), &bytes).ok());
   EXPECT_EQ(bytes, "a,b\r\nc,d");
+
+  // A link planted under the name the temporary file once had, in a
+  // folder others may write to, catches nothing; the card stays private.
+  TempDir elsewhere;
+  std::filesystem::create_symlink(elsewhere.File("caught"), out.File("Report.txt.new"));
+  ASSERT_TRUE(
+      SaveCardToExternalFile(env_, set_.ui, out.Path() + "/", "Report", "card text", false).ok());
+  ASSERT_TRUE(env_.ReadFile(out.File("Report.txt"), &bytes).ok());
+  EXPECT_EQ(bytes, "card text");
+  EXPECT_FALSE(std::filesystem::exists(elsewhere.File("caught")));
+  EXPECT_EQ(std::filesystem::status(out.File("Report.txt")).permissions() &
+                std::filesystem::perms::all,
+            std::filesystem::perms::owner_read | std::filesystem::perms::owner_write);
+
   env_.SetDiskFull(true);
   EXPECT_FALSE(SaveCardToExternalFile(env_, set_.ui, out.Path() + "/", "t", "x", false).ok());
   EXPECT_EQ(set_.ui.questions().back().text, S("書き込みに失敗しました"));

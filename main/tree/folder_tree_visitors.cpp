@@ -196,7 +196,8 @@ int CWriteText::VisitCard() {
     return 0;
   }
   std::string name = file_name_ ? file_name_(card.title) : card.title + ".txt";
-  s = form_.store().env().WriteFileAtomic(folder_ + Cp932ToUtf8(name), card.text);
+  s = form_.store().env().WriteFileAtomic(folder_ + Cp932ToUtf8(name), card.text,
+                                          LinkAtTarget::kReplace);
   if (s.ok()) {
     ++written;
   } else {
