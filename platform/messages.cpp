@@ -145,6 +145,8 @@ constexpr std::array<Entry, kMessageCount> kMessages = {{
      "1,000,000バイトを超えた部分は取り込みませんでした。\n%1"},
     {MessageId::kTableTooLargeForText,
      "表が1,000,000バイトを超えるので、テキストに戻せません。"},
+    {MessageId::kTableTooLargeForGrid,
+     "表が大きすぎるので、表として開けません。テキストのまま表示します。"},
     {MessageId::kConfirmHtmlToText, "ＨＴＭＬデータですがＴＥＸＴデータに変更しますか？"},
 
     {MessageId::kPrintHtmlCard, "ブラウザを右クリックして印刷してください。"},

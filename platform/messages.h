@@ -149,6 +149,7 @@ enum class MessageId {
 
   // Table cards and pages.
   kTableTooLargeForText,
+  kTableTooLargeForGrid,
   kConfirmHtmlToText,
 
   // Printing.
