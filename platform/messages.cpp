@@ -87,6 +87,7 @@ constexpr std::array<Entry, kMessageCount> kMessages = {{
 
     {MessageId::kCardIndexBroken,
      "インデックスが壊れているかも知れません。１度、完全削除をやってみてください。"},
+    {MessageId::kIndexRebuilt, "インデックスが壊れていたので、作り直しました。\n%1"},
     {MessageId::kCardWindowCardGone,
      "元のカードがありませんでした。ＴＥＸＴはクリップボードに入れておきます。"},
     {MessageId::kCardWindowLowSpace, "空き容量が少なくて保存を中止しました"},

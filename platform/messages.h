@@ -91,6 +91,7 @@ enum class MessageId {
 
   // Card windows and links in card texts.
   kCardIndexBroken,
+  kIndexRebuilt,          // %1: the index files
   kCardWindowCardGone,
   kCardWindowLowSpace,
   kCardWindowTextTooLong,
