@@ -146,5 +146,26 @@ TEST(ClipHistoryTest, LoadAndSaveInTheProgramFolder) {
   EXPECT_FALSE(env.Exists(path));
 }
 
+TEST(ClipHistoryTest, LinkInPlaceOfTheFileIsNeitherReadNorWrittenThrough) {
+  TempDir dir, outside;
+  FaultEnv env;
+  const std::string path = dir.File(kClipHistoryFileName);
+  const std::string elsewhere = outside.File("collected");
+  PlantLink(elsewhere, path);
+  ClipHistory h;
+  h.Add("secret");
+  Status s = h.Save(env, path);
+  EXPECT_EQ(s.code(), Status::kPermission);
+  EXPECT_NE(s.message().find(path), std::string::npos) << s.message();
+  EXPECT_FALSE(env.Exists(elsewhere));
+
+  ClipHistory other;
+  other.Add("old");
+  ASSERT_TRUE(other.Save(env, elsewhere).ok());
+  ClipHistory loaded;
+  loaded.Load(env, path, /*clip_save=*/true);
+  EXPECT_EQ(loaded.HistoryTexts[0], "");
+}
+
 }  // namespace
 }  // namespace quill

@@ -39,6 +39,13 @@ std::vector<std::string_view> SplitCells(std::string_view line) {
   return cells;
 }
 
+// How many cells SplitCells makes of the line.
+int64_t CellCount(std::string_view line) {
+  if (line.empty()) return 0;
+  const int64_t tabs = static_cast<int64_t>(std::count(line.begin(), line.end(), '\t'));
+  return line.back() == '\t' ? tabs : tabs + 1;
+}
+
 // A cell never holds TAB, CR or LF: each becomes a blank.
 std::string CellText(std::string_view text) {
   std::string t(text);
@@ -49,6 +56,10 @@ std::string CellText(std::string_view text) {
 }
 
 }  // namespace
+
+bool TableFits(int64_t data_rows, int64_t data_cols) {
+  return data_rows * data_cols <= kMaxTableCells;
+}
 
 GridModel::Batch::~Batch() {
   if (--g_->depth_ == 0 && g_->view_changed) g_->view_changed();
@@ -120,24 +131,33 @@ void GridModel::ClampCursor() {
 
 // ---- table text
 
-void GridModel::ToCsv(std::string_view text, int col, int row, int insertRows) {
+bool GridModel::ToCsv(std::string_view text, int col, int row, int insertRows) {
   text = text.substr(0, text.find('\0'));
-  if (text.empty()) return;
-  Batch b(this);
+  if (text.empty()) return true;
   col = std::max(col, 1);
   row = std::max(row, 1);
+  // The grid the text makes is known before anything changes: a table
+  // larger than the grid holds is refused whole, and the grid grows once.
   const std::vector<std::string_view> lines = quill::NonEmptyLines(text);
-  const int count = static_cast<int>(lines.size());
-  if (insertRows != 0) InsertRow(count);
-  if (row + count > RowCount()) SetRowCount(row + count);
-  for (int k = 0; k < count; ++k) {
+  const int64_t count = static_cast<int64_t>(lines.size());
+  int64_t widest = 0;
+  for (std::string_view line : lines) widest = std::max(widest, CellCount(line));
+  const int64_t rows = std::max<int64_t>(RowCount() + (insertRows != 0 ? count : 0), row + count);
+  const int64_t cols = std::max<int64_t>(ColCount(), col + widest);
+  if (!TableFits(rows - 1, cols - 1)) return false;
+
+  Batch b(this);
+  if (insertRows != 0) InsertRow(static_cast<int>(count));
+  if (row + count > RowCount()) SetRowCount(static_cast<int>(row + count));
+  if (col + widest > ColCount()) SetColCount(static_cast<int>(col + widest));
+  for (int64_t k = 0; k < count; ++k) {
     const std::vector<std::string_view> cells = SplitCells(lines[static_cast<size_t>(k)]);
-    for (int j = 0; j < static_cast<int>(cells.size()); ++j) {
-      if (col + j + 1 > ColCount()) SetColCount(col + j + 1);
-      At(col + j, row + k) = std::string(cells[static_cast<size_t>(j)]);
+    for (size_t j = 0; j < cells.size(); ++j) {
+      At(col + static_cast<int>(j), static_cast<int>(row + k)) = std::string(cells[j]);
     }
   }
   SetNumber();
+  return true;
 }
 
 std::string GridModel::FromCsv(int col, int row, int lastCol, int lastRow, int* last) const {
@@ -288,7 +308,10 @@ void GridModel::CutCsv() {
 
 void GridModel::PasteCsv(int insertRows) {
   Batch b(this);
-  ToCsv(FromClipBoard(), col_, row_, insertRows);
+  if (!ToCsv(FromClipBoard(), col_, row_, insertRows)) {
+    Beep();  // the grid would grow past what it holds: nothing is pasted
+    return;
+  }
   ChangeAfter();
 }
 

@@ -24,6 +24,7 @@
 #pragma once
 
 #include <array>
+#include <cstdint>
 #include <functional>
 #include <string>
 #include <string_view>
@@ -40,6 +41,15 @@ inline constexpr int kWidthEntries = 19;
 inline constexpr int kDefaultColWidth = 70;  // px, also the width of a new column
 inline constexpr int kHeaderColWidth = 30;   // px
 inline constexpr int kUndoDepth = 5;
+// The largest table the grid holds, in data cells (rows x columns). A
+// card's table text (at most 1,100,000 bytes) with something in its cells
+// stays below it; text that only a line far wider than the others could
+// stretch further is refused. A cell takes some 32 bytes in the grid and in
+// each undo step.
+inline constexpr int64_t kMaxTableCells = 2000000;
+
+// Whether a grid of that many data rows and columns is within the bound.
+bool TableFits(int64_t data_rows, int64_t data_cols);
 
 // Column widths of data columns 1..19 in units of 10 px (signed bytes).
 using WidthList = std::array<char, kWidthEntries>;
@@ -134,8 +144,12 @@ class GridModel {
   // selection of the view leaves them).
   void SetSelection(const GridRect& sel, int col, int row);
 
-  // Table text.
-  void ToCsv(std::string_view text, int col, int row, int insertRows);
+  // Table text. Reads the text into the grid with its first cell at (col,
+  // row); with insertRows, as many empty rows are first inserted at the
+  // current row as the text has lines. Text that would make the grid larger
+  // than TableFits allows changes nothing and returns false. Linear in the
+  // text and the cells it reaches.
+  bool ToCsv(std::string_view text, int col, int row, int insertRows);
   // The rectangle (col, row)..(lastCol, lastRow) as table text; col = -1:
   // the used area from (1, 1), "" when every cell is empty. *last gets the
   // last column written (0 for an empty used area).
@@ -156,6 +170,8 @@ class GridModel {
   std::string FromClipBoard();
   void CopyCsv();
   void CutCsv();
+  // A paste that would make the grid larger than it holds beeps and
+  // changes nothing.
   void PasteCsv(int insertRows);
 
   // Structure.

@@ -161,6 +161,60 @@ TEST(GridModelTest, LargeTextIsReadWhole) {
   EXPECT_EQ(wide.Cell(3, 1), "z");
 }
 
+// Table text of rows lines of cols cells each ("c" in every cell).
+std::string Square(int rows, int cols) {
+  std::string line;
+  for (int c = 0; c < cols; ++c) line += c == 0 ? "c" : "\tc";
+  std::string text;
+  for (int r = 0; r < rows; ++r) text += line + "\r\n";
+  return text;
+}
+
+TEST(GridModelTest, TableTextBeyondTheGridIsRefusedWhole) {
+  // One line of 4,000 TABs, then 4,000 lines: 16 KB that would make a grid
+  // of 4,001 x 4,001 data cells.
+  const std::string wide_then_long = std::string(4000, '\t') + "x\r\n" + Square(4000, 1);
+  ASSERT_LT(wide_then_long.size(), 20000u);
+  constexpr int kCols = static_cast<int>(kMaxTableCells / 1000);
+  const struct {
+    const char* what;
+    std::string text;
+    int col, row, insert;
+    bool fits;
+  } cases[] = {
+      {"wide then long", wide_then_long, 1, 1, 0, false},
+      {"at the bound", Square(1000, kCols), 1, 1, 0, true},
+      {"a row past it", Square(1001, kCols), 1, 1, 0, false},
+      {"a column past it", Square(1000, kCols + 1), 1, 1, 0, false},
+      {"long and narrow", Square(kMaxTableCells / 2, 2), 1, 1, 0, true},
+      {"read further down", Square(1000, kCols), 1, 2, 0, false},
+      {"read further right", Square(1000, kCols), 2, 1, 0, false},
+      {"rows inserted first", Square(999, kCols), 1, 1, 1, false},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    Wired w("a\tb\r\nc\td\r\n");
+    const bool read = w.g.ToCsv(c.text, c.col, c.row, c.insert);
+    EXPECT_EQ(read, c.fits);
+    if (!c.fits) {
+      EXPECT_EQ(DataCells(w.g), (Rows{{"a", "b"}, {"c", "d"}}));
+    } else {
+      EXPECT_LE(int64_t{w.g.RowCount() - 1} * (w.g.ColCount() - 1), kMaxTableCells);
+      EXPECT_EQ(w.g.Cell(w.g.ColCount() - 1, w.g.RowCount() - 1), "c");
+    }
+  }
+
+  // A paste that would pass the bound beeps and changes nothing.
+  Wired w("a\tb\r\nc\td\r\n");
+  int changes = 0;
+  w.g.OnChangeAfter = [&] { ++changes; };
+  w.clip.OtherSetsText(wide_then_long);
+  w.g.SelectMenu(kCmdPasteInsertRows);
+  EXPECT_EQ(w.beeps, 1);
+  EXPECT_EQ(changes, 0);
+  EXPECT_EQ(DataCells(w.g), (Rows{{"a", "b"}, {"c", "d"}}));
+}
+
 TEST(GridModelTest, EditedTextNeverHoldsTabOrLineEnds) {
   Wired w("a\tb\r\nc\td\r\n");
   int changes = 0;

@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
+#include <filesystem>
 #include <functional>
 
 #include "platform/file_env.h"
@@ -33,7 +36,9 @@ TEST(FileEnvTest, AtomicWriteReplacesWholeFileOrNothing) {
   std::string data;
   ASSERT_TRUE(env.ReadFile(path, &data).ok());
   EXPECT_EQ(data, "old\r\n");
-  EXPECT_FALSE(env.Exists(path + ".new"));
+  std::vector<std::string> names;
+  ASSERT_TRUE(env.ListDir(dir.Path(), &names).ok());
+  EXPECT_EQ(names, std::vector<std::string>{"a.ini"});  // no temporary file left
 
   ASSERT_TRUE(env.WriteFileAtomic(path, "new\r\n").ok());
   ASSERT_TRUE(env.ReadFile(path, &data).ok());
@@ -201,6 +206,128 @@ TEST(FileEnvTest, SimulatedCrashStopsEveryChangeFromItsPointOn) {
     }
     EXPECT_FALSE(env.Exists(dir.File("new")));
   }
+}
+
+// Links planted where the program keeps its files, pointing into a folder
+// of someone else's: a file there and a name that is not there yet.
+struct PlantedLinks {
+  TempDir dir, outside;
+  const std::string target = outside.File("theirs");
+  const std::string missing = outside.File("made-through-the-link");
+  const std::string link = dir.File("file");
+  const std::string dangling = dir.File("dangling");
+  PlantedLinks() {
+    WriteAll(target, "their bytes");
+    PlantLink(target, link);
+    PlantLink(missing, dangling);
+  }
+};
+
+TEST(FileEnvTest, NoModeButTheChosenReadFollowsAFinalLink) {
+  PlantedLinks p;
+  FileEnv& env = FileEnv::Default();
+  for (OpenMode mode : {OpenMode::kReadOnly, OpenMode::kReadWrite, OpenMode::kCreate,
+                        OpenMode::kCreateTruncate, OpenMode::kCreateNew}) {
+    SCOPED_TRACE(static_cast<int>(mode));
+    for (const std::string& at : {p.link, p.dangling}) {
+      std::unique_ptr<RandomFile> f;
+      Status s = env.Open(at, mode, &f);
+      EXPECT_EQ(s.code(), Status::kPermission) << s.ToString();
+      EXPECT_NE(s.message().find(at), std::string::npos) << s.message();
+      EXPECT_NE(s.message().find("symbolic link"), std::string::npos) << s.message();
+    }
+  }
+  EXPECT_EQ(ReadAll(p.target), "their bytes");
+  EXPECT_FALSE(std::filesystem::exists(p.missing));
+  EXPECT_TRUE(env.Exists(p.dangling));  // the name is taken
+  EXPECT_TRUE(env.IsLink(p.link));
+
+  std::string data;
+  EXPECT_EQ(env.ReadFile(p.link, &data).code(), Status::kPermission);
+  ASSERT_TRUE(env.ReadFile(p.link, &data, OpenMode::kReadChosen).ok());
+  EXPECT_EQ(data, "their bytes");
+
+  // A folder that is a link is followed: only the last part counts.
+  PlantLink(p.outside.Path(), p.dir.File("folder"));
+  ASSERT_TRUE(env.ReadFile(p.dir.File("folder/theirs"), &data).ok());
+  ASSERT_TRUE(env.WriteFileAtomic(p.dir.File("folder/mine"), "mine").ok());
+  EXPECT_EQ(ReadAll(p.outside.File("mine")), "mine");
+}
+
+TEST(FileEnvTest, OnlyRegularFilesOpen) {
+  TempDir dir;
+  FileEnv& env = FileEnv::Default();
+  const std::string fifo = dir.File("pipe");
+  ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+  std::unique_ptr<RandomFile> f;
+  // A pipe in a file's place neither hangs the open nor is read as a file.
+  for (OpenMode mode : {OpenMode::kReadOnly, OpenMode::kReadChosen, OpenMode::kCreate}) {
+    EXPECT_EQ(env.Open(fifo, mode, &f).code(), Status::kPermission);
+  }
+  EXPECT_EQ(env.Open(dir.Path(), OpenMode::kReadOnly, &f).code(), Status::kPermission);
+}
+
+TEST(FileEnvTest, AtomicWriteRefusesOrReplacesALinkButNeverFollowsIt) {
+  PlantedLinks p;
+  FileEnv& env = FileEnv::Default();
+  for (const std::string& at : {p.link, p.dangling}) {
+    Status s = env.WriteFileAtomic(at, "card text");
+    EXPECT_EQ(s.code(), Status::kPermission);
+    EXPECT_NE(s.message().find(at), std::string::npos) << s.message();
+    EXPECT_TRUE(env.IsLink(at));
+    // A file the user exports: the link itself gives way to the file.
+    ASSERT_TRUE(env.WriteFileAtomic(at, "card text", LinkAtTarget::kReplace).ok());
+    EXPECT_FALSE(env.IsLink(at));
+    EXPECT_EQ(ReadAll(at), "card text");
+  }
+  EXPECT_EQ(ReadAll(p.target), "their bytes");
+  EXPECT_FALSE(std::filesystem::exists(p.missing));
+}
+
+TEST(FileEnvTest, TemporaryFilesTakeNoNameThatIsThereOrForeseeable) {
+  PlantedLinks p;
+  FileEnv& env = FileEnv::Default();
+  const std::string path = p.dir.File("Report.txt");
+  // Links under the names a temporary file once had.
+  PlantLink(p.missing, path + ".new");
+  PlantLink(p.target, path + ".tmp" + std::to_string(::getpid()));
+  ASSERT_TRUE(env.WriteFileAtomic(path, "card text", LinkAtTarget::kReplace).ok());
+  EXPECT_EQ(ReadAll(path), "card text");
+  EXPECT_FALSE(std::filesystem::exists(p.missing));
+  EXPECT_EQ(ReadAll(p.target), "their bytes");
+
+  std::unique_ptr<RandomFile> a, b;
+  std::string ta, tb;
+  ASSERT_TRUE(env.CreateTempBeside(path, &a, &ta).ok());
+  ASSERT_TRUE(env.CreateTempBeside(path, &b, &tb).ok());
+  EXPECT_NE(ta, tb);
+  EXPECT_EQ(ta.rfind(path, 0), 0u);
+  EXPECT_TRUE(FileEnv::IsTempNameOf(ta.substr(ta.rfind('/') + 1), "Report.txt")) << ta;
+  EXPECT_FALSE(FileEnv::IsTempNameOf("Report.txt.new", "Report.txt"));
+  EXPECT_FALSE(FileEnv::IsTempNameOf(ta.substr(ta.rfind('/') + 1), "Report"));
+  EXPECT_EQ(FileModeOf(ta), 0600u);
+}
+
+TEST(FileEnvTest, AtomicWriteGivesThePrivateModeOrTheStricterOneItReplaces) {
+  TempDir dir;
+  FileEnv& env = FileEnv::Default();
+  const mode_t umask_before = ::umask(0);  // no umask helps here
+  const struct {
+    int before;  // -1: no file yet
+    unsigned after;
+  } cases[] = {{-1, 0600}, {0644, 0600}, {0666, 0600}, {0600, 0600}, {0400, 0400}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.before);
+    const std::string path = dir.File("f" + std::to_string(c.before));
+    if (c.before >= 0) {
+      WriteAll(path, "old");
+      ASSERT_EQ(::chmod(path.c_str(), static_cast<mode_t>(c.before)), 0);
+    }
+    ASSERT_TRUE(env.WriteFileAtomic(path, "new").ok());
+    EXPECT_EQ(FileModeOf(path), c.after);
+    EXPECT_EQ(ReadAll(path), "new");
+  }
+  ::umask(umask_before);
 }
 
 }  // namespace

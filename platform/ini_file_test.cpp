@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <climits>
+#include <filesystem>
 #include <optional>
 
 #include "platform/headless/fault_env.h"
@@ -251,6 +252,27 @@ TEST(IniFileTest, FailuresLeaveTheFileAlone) {
 
   ASSERT_TRUE(ini.WriteString("Env", "A", "2").ok());  // and the next write works
   EXPECT_EQ(ini.ReadInteger("Env", "A", 0), 2);
+}
+
+TEST(IniFileTest, LinkInPlaceOfTheFileIsRefusedAndNothingWrittenThroughIt) {
+  TempDir dir, outside;
+  FaultEnv env;
+  const std::string theirs = outside.File("theirs.ini");
+  const std::string original = "[Env]\r\nA=1\r\n";
+  WriteAll(theirs, original);
+  for (const std::string& target : {theirs, outside.File("missing.ini")}) {
+    SCOPED_TRACE(target);
+    const std::string path = dir.File(target == theirs ? "a.ini" : "b.ini");
+    PlantLink(target, path);
+    IniFile ini(env, path);
+    EXPECT_EQ(ini.ReadInteger("Env", "A", 7), 7);
+    Status s = ini.WriteString("Env", "A", "2");
+    EXPECT_EQ(s.code(), Status::kPermission);
+    EXPECT_NE(s.message().find(path), std::string::npos) << s.message();
+    EXPECT_TRUE(std::filesystem::is_symlink(path));
+  }
+  EXPECT_EQ(ReadAll(theirs), original);
+  EXPECT_FALSE(std::filesystem::exists(outside.File("missing.ini")));
 }
 
 }  // namespace

@@ -89,6 +89,7 @@ constexpr std::array<Entry, kMessageCount> kMessages = {{
 
     {MessageId::kCardIndexBroken,
      "インデックスが壊れているかも知れません。１度、完全削除をやってみてください。"},
+    {MessageId::kIndexRebuilt, "インデックスが壊れていたので、作り直しました。\n%1"},
     {MessageId::kCardWindowCardGone,
      "元のカードがありませんでした。ＴＥＸＴはクリップボードに入れておきます。"},
     {MessageId::kCardWindowLowSpace, "空き容量が少なくて保存を中止しました"},
@@ -151,6 +152,8 @@ constexpr std::array<Entry, kMessageCount> kMessages = {{
      "テキストファイルではないので、次のファイルは読み込みませんでした。\n%1"},
     {MessageId::kTableTooLargeForText,
      "表が1,000,000バイトを超えるので、テキストに戻せません。"},
+    {MessageId::kTableTooLargeForGrid,
+     "表が大きすぎるので、表として開けません。テキストのまま表示します。"},
     {MessageId::kConfirmHtmlToText, "ＨＴＭＬデータですがＴＥＸＴデータに変更しますか？"},
 
     {MessageId::kPrintHtmlCard, "ブラウザを右クリックして印刷してください。"},

@@ -95,6 +95,7 @@ enum class MessageId {
 
   // Card windows and links in card texts.
   kCardIndexBroken,
+  kIndexRebuilt,          // %1: the index files
   kCardWindowCardGone,
   kCardWindowLowSpace,
   kCardWindowTextTooLong,
@@ -155,6 +156,7 @@ enum class MessageId {
 
   // Table cards and pages.
   kTableTooLargeForText,
+  kTableTooLargeForGrid,
   kConfirmHtmlToText,
 
   // Printing.

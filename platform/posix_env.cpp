@@ -8,6 +8,7 @@
 #include <cerrno>
 #include <cstring>
 #include <ctime>
+#include <random>
 
 #include "platform/file_env.h"
 
@@ -71,6 +72,11 @@ class PosixFile final : public RandomFile {
     return Status::Ok();
   }
 
+  Status SetMode(uint32_t mode) override {
+    if (::fchmod(fd_, static_cast<mode_t>(mode)) != 0) return ErrnoStatus("chmod " + path_, errno);
+    return Status::Ok();
+  }
+
   Status Close() override {
     if (fd_ < 0) return Status::Ok();
     int fd = fd_;
@@ -106,26 +112,55 @@ class PosixEnv final : public FileEnv {
  public:
   Status Open(const std::string& path, OpenMode mode,
               std::unique_ptr<RandomFile>* file) override {
-    int flags = O_CLOEXEC;
+    const bool follow = mode == OpenMode::kReadChosen;
+    // Non-blocking, so that a pipe put in a file's place does not hang the
+    // open; it is refused below with every other file that is not regular.
+    const int base = O_CLOEXEC | O_NONBLOCK | (follow ? 0 : O_NOFOLLOW);
+    int fd = -1;
+    int err = 0;
+    auto attempt = [&](int flags) {
+      do {
+        fd = ::open(path.c_str(), base | flags, kPrivateFileMode);
+      } while (fd < 0 && errno == EINTR);
+      err = fd < 0 ? errno : 0;
+    };
     switch (mode) {
-      case OpenMode::kReadOnly: flags |= O_RDONLY; break;
-      case OpenMode::kReadWrite: flags |= O_RDWR; break;
-      case OpenMode::kCreate: flags |= O_RDWR | O_CREAT; break;
-      case OpenMode::kCreateTruncate: flags |= O_RDWR | O_CREAT | O_TRUNC; break;
-      case OpenMode::kCreateNew: flags |= O_RDWR | O_CREAT | O_EXCL; break;
+      case OpenMode::kReadOnly:
+      case OpenMode::kReadChosen: attempt(O_RDONLY); break;
+      case OpenMode::kReadWrite: attempt(O_RDWR); break;
+      case OpenMode::kCreateNew: attempt(O_RDWR | O_CREAT | O_EXCL); break;
+      case OpenMode::kCreate:
+      case OpenMode::kCreateTruncate: {
+        // Made exclusively when missing; a file already there is opened
+        // without creating, so that nothing is ever made through a link.
+        const int keep = mode == OpenMode::kCreateTruncate ? O_TRUNC : 0;
+        for (int tries = 0; tries < 8; ++tries) {
+          attempt(O_RDWR | O_CREAT | O_EXCL);
+          if (fd >= 0 || err != EEXIST) break;
+          attempt(O_RDWR | keep);
+          if (fd >= 0 || err != ENOENT) break;  // removed in between: made anew
+        }
+        break;
+      }
     }
-    int fd;
-    do {
-      fd = ::open(path.c_str(), flags, 0600);
-    } while (fd < 0 && errno == EINTR);
-    if (fd < 0) return ErrnoStatus("open " + path, errno);
+    if (fd < 0) {
+      if ((err == ELOOP || err == EEXIST) && !follow && IsLink(path)) return LinkRefused(path);
+      return ErrnoStatus("open " + path, err);
+    }
+    struct stat st;
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+      ::close(fd);
+      return Status::Permission(path + " is not a regular file; it is not opened");
+    }
+    const int fl = ::fcntl(fd, F_GETFL);
+    if (fl >= 0) (void)::fcntl(fd, F_SETFL, fl & ~O_NONBLOCK);
     file->reset(new PosixFile(path, fd));
     return Status::Ok();
   }
 
   bool Exists(const std::string& path) override {
     struct stat st;
-    return ::stat(path.c_str(), &st) == 0;
+    return ::lstat(path.c_str(), &st) == 0;
   }
 
   Status Remove(const std::string& path) override {
@@ -198,14 +233,79 @@ FileEnv& FileEnv::Default() {
   return env;
 }
 
+Status LinkRefused(const std::string& path) {
+  return Status::Permission(path +
+                            " is a symbolic link where the program keeps a file of its own; "
+                            "the link is not followed and nothing is written through it");
+}
+
 bool FileEnv::IsRegularFile(const std::string& path) {
   struct stat st;
   return ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
 }
 
-Status FileEnv::ReadFile(const std::string& path, std::string* data) {
+bool FileEnv::IsLink(const std::string& path) {
+  struct stat st;
+  return ::lstat(path.c_str(), &st) == 0 && S_ISLNK(st.st_mode);
+}
+
+Status FileEnv::FileMode(const std::string& path, uint32_t* mode) {
+  struct stat st;
+  if (::lstat(path.c_str(), &st) != 0) return ErrnoStatus("stat " + path, errno);
+  if (!S_ISREG(st.st_mode)) return Status::NotFound(path + " is not a regular file");
+  *mode = static_cast<uint32_t>(st.st_mode & 07777);
+  return Status::Ok();
+}
+
+uint32_t FileEnv::ReplacementMode(const std::string& path) {
+  uint32_t mode = 0;
+  if (!FileMode(path, &mode).ok()) return kPrivateFileMode;
+  return mode & kPrivateFileMode;
+}
+
+namespace {
+constexpr std::string_view kTempMark = ".new-";
+constexpr size_t kTempLetters = 10;
+constexpr std::string_view kLetters =
+    "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
+}  // namespace
+
+bool FileEnv::IsTempNameOf(std::string_view name, std::string_view file) {
+  if (name.size() != file.size() + kTempMark.size() + kTempLetters) return false;
+  if (name.substr(0, file.size()) != file) return false;
+  if (name.substr(file.size(), kTempMark.size()) != kTempMark) return false;
+  for (char c : name.substr(file.size() + kTempMark.size())) {
+    if (kLetters.find(c) == std::string_view::npos) return false;
+  }
+  return true;
+}
+
+Status FileEnv::CreateTempBeside(const std::string& path, std::unique_ptr<RandomFile>* file,
+                                 std::string* temp) {
+  std::random_device random;
+  Status s;
+  for (int tries = 0; tries < 16; ++tries) {
+    uint64_t bits = (uint64_t{random()} << 32) ^ uint64_t{random()};
+    std::string name = path;
+    name += kTempMark;
+    for (size_t i = 0; i < kTempLetters; ++i) {
+      name += kLetters[bits % kLetters.size()];
+      bits /= kLetters.size();
+    }
+    s = Open(name, OpenMode::kCreateNew, file);
+    if (s.ok()) {
+      *temp = std::move(name);
+      return s;
+    }
+    if (s.code() != Status::kDuplicate && !IsLink(name)) return s;  // not a name taken
+  }
+  return s;
+}
+
+Status FileEnv::ReadFile(const std::string& path, std::string* data, OpenMode mode) {
   std::unique_ptr<RandomFile> f;
-  QUILL_RETURN_IF_ERROR(Open(path, OpenMode::kReadOnly, &f));
+  QUILL_RETURN_IF_ERROR(
+      Open(path, mode == OpenMode::kReadChosen ? OpenMode::kReadChosen : OpenMode::kReadOnly, &f));
   uint64_t size = 0;
   QUILL_RETURN_IF_ERROR(f->Size(&size));
   data->assign(static_cast<size_t>(size), '\0');
@@ -215,11 +315,15 @@ Status FileEnv::ReadFile(const std::string& path, std::string* data) {
   return f->Close();
 }
 
-Status FileEnv::WriteFileAtomic(const std::string& path, std::string_view data) {
-  const std::string tmp = path + ".new";
+Status FileEnv::WriteFileAtomic(const std::string& path, std::string_view data,
+                                LinkAtTarget link) {
+  if (link == LinkAtTarget::kRefuse && IsLink(path)) return LinkRefused(path);
+  const uint32_t mode = ReplacementMode(path);
+  std::string tmp;
   std::unique_ptr<RandomFile> f;
-  QUILL_RETURN_IF_ERROR(Open(tmp, OpenMode::kCreateTruncate, &f));
-  Status s = f->WriteAt(0, data.data(), data.size());
+  QUILL_RETURN_IF_ERROR(CreateTempBeside(path, &f, &tmp));
+  Status s = f->SetMode(mode);
+  if (s.ok()) s = f->WriteAt(0, data.data(), data.size());
   if (s.ok()) s = f->Sync();
   Status c = f->Close();
   if (s.ok()) s = c;

@@ -117,5 +117,18 @@ TEST(RegistryStoreTest, UnreadableStoreIsNeverReplaced) {
   EXPECT_FALSE(env.Exists(dir.File("none")));
 }
 
+TEST(RegistryStoreTest, LinkInPlaceOfTheStoreIsRefusedAndNothingWrittenThroughIt) {
+  TempDir dir, outside;
+  FaultEnv env;
+  const std::string theirs = outside.File("registry.ini");
+  WriteAll(theirs, "");
+  PlantLink(theirs, dir.File("registry.ini"));
+  RegistryStore reg(env, dir.File("registry.ini"));
+  Status s = reg.WriteString(kQuillmainEnvKey, "BackupFile", "/b.zip");
+  EXPECT_EQ(s.code(), Status::kPermission);
+  EXPECT_NE(s.message().find(reg.path()), std::string::npos) << s.message();
+  EXPECT_EQ(ReadAll(theirs), "");
+}
+
 }  // namespace
 }  // namespace quill

@@ -133,6 +133,30 @@ std::string Cp932ToUtf8(std::string_view cp932) {
   return out;
 }
 
+std::string FileNameFromCp932(std::string_view cp932, std::string_view ext, bool add_ext) {
+  const std::string utf8 = Cp932ToUtf8(cp932);
+  std::string name;
+  name.reserve(utf8.size() + ext.size() + 8);
+  for (size_t i = 0; i < utf8.size(); ++i) {
+    const auto c = static_cast<unsigned char>(utf8[i]);
+    if (c == '/') {
+      name += "\xEF\xBC\x8F";  // ／
+    } else if (c < 0x20 || c == 0x7F) {
+      name += '_';
+    } else if (c == 0xC2 && i + 1 < utf8.size() &&
+               static_cast<unsigned char>(utf8[i + 1]) <= 0x9F) {
+      name += '_';  // U+0080..U+009F
+      ++i;
+    } else {
+      name += static_cast<char>(c);
+    }
+  }
+  if (name.empty()) name = "_";
+  if (add_ext || name == "." || name == "..") name += ext;
+  if (name == "." || name == "..") name = "_";
+  return name;
+}
+
 std::string Utf8ToCp932(std::string_view utf8) {
   std::string out;
   out.reserve(utf8.size() + 16);

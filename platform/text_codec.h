@@ -20,6 +20,15 @@ std::string Cp932ToUtf8(std::string_view cp932);
 // single bytes 0x80, 0xA0, 0xFD, 0xFE and 0xFF.
 std::string Utf8ToCp932(std::string_view utf8);
 
+// The name of a file made from CP932 text such as a card's title, built
+// after the conversion to UTF-8 so that no byte pair of the text can hide
+// a separator: every "/" becomes "／" and every control character (U+0000
+// to U+001F, U+007F to U+009F) "_". An empty text gives "_". ext (".txt")
+// is added with add_ext, and also when the name would be "." or ".."
+// without it. The result is one name, never a path, never empty, never
+// "." or "..".
+std::string FileNameFromCp932(std::string_view cp932, std::string_view ext, bool add_ext);
+
 // Every CR LF becomes LF; a CR on its own stays.
 std::string CrLfToLf(std::string_view s);
 // Every LF not already preceded by CR becomes CR LF.

@@ -127,7 +127,10 @@ Status CardStore::Open(bool probe, std::string_view folder) {
   // empty, also when probing.
   QUILL_RETURN_IF_ERROR(values_.Open(false, data_path_));
   if (crashed) return Status::Ok();  // every index was rebuilt
-  return RepairIndexes(journal_, Tables());
+  std::vector<std::string> rebuilt;
+  Status s = RepairIndexes(journal_, Tables(), &rebuilt);
+  if (!rebuilt.empty() && index_notice_) index_notice_(rebuilt);
+  return s;
 }
 
 Status CardStore::Close() {

@@ -30,6 +30,7 @@
 
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -82,11 +83,16 @@ class CardStore {
   // two stores whose files are missing. Any other error: the set exists
   // but cannot be used; no file of it is created, emptied or changed.
   // A set left by a crash is recovered first; an index that disagrees with
-  // its pages is rebuilt from its table. The set open before is closed
-  // first without a word about how that went: a caller that tells the user
-  // closes it itself beforehand (a second Close of a closed set does
-  // nothing more than retry what failed).
+  // its table or whose pages are damaged is rebuilt from its table, and the
+  // index notice is told once (the damaged files, one a line). The set open
+  // before is closed first without a word about how that went: a caller
+  // that tells the user closes it itself beforehand (a second Close of a
+  // closed set does nothing more than retry what failed).
   Status Open(bool probe, std::string_view folder);
+  // Told by the open that found damaged indexes and rebuilt them.
+  void set_index_notice(std::function<void(const std::vector<std::string>& files)> notice) {
+    index_notice_ = std::move(notice);
+  }
   // Closes the card table and the stores and ends the session cleanly:
   // everything written is made durable and the journal removed. When that
   // fails nothing is lost: the journal stays, and the set's next Open
@@ -141,6 +147,7 @@ class CardStore {
   VarValueStore values_;
   bool new_card_auto_title_ = false;
   Durability durability_ = Durability::kSyncEachChange;
+  std::function<void(const std::vector<std::string>&)> index_notice_;
   // The last id made from the clock: a card made in the same millisecond
   // takes the next tick instead of waiting for the clock to move.
   uint32_t last_ctime_ = 0;

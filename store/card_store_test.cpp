@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
+#include <functional>
 #include <random>
 
 #include "platform/messages.h"
@@ -487,6 +488,41 @@ TEST_F(CardStoreTest, ABrokenIndexIsRepairedWithoutLosingACard) {
     if (found) {
       EXPECT_EQ(c.text, "t" + std::to_string(i));
     }
+  }
+}
+
+// Pages of an index that form a graph instead of a tree: the open that
+// finds them rebuilds the index from its table and says so once.
+TEST_F(CardStoreTest, AGraphShapedIndexFoundAtOpenIsRebuiltAndToldOnce) {
+  const struct {
+    const char* what;
+    std::function<void(uint32_t root, uint32_t* c0, uint32_t* c1)> damage;
+  } cases[] = {
+      {"two parents share a leaf", [](uint32_t, uint32_t* c0, uint32_t* c1) { *c1 = *c0; }},
+      {"a child is the root", [](uint32_t root, uint32_t* c0, uint32_t*) { *c0 = root; }},
+  };
+  std::vector<std::string> ids;
+  for (int i = 0; i < 60; ++i) ids.push_back(AddCard("F", "c", "t" + std::to_string(i)));
+  ASSERT_TRUE(store_.Close().ok());
+  std::vector<std::vector<std::string>> told;
+  store_.set_index_notice([&](const std::vector<std::string>& files) { told.push_back(files); });
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    told.clear();
+    DamageIndexRoot(File("quilbo7.ix1"), c.damage);
+    ASSERT_TRUE(card_.Open(false, folder_).ok());
+    ASSERT_EQ(told.size(), 1u);
+    EXPECT_EQ(told[0], std::vector<std::string>{File("quilbo7.ix1")});
+    for (size_t i = 0; i < ids.size(); ++i) {
+      bool found = false;
+      ASSERT_TRUE(card_.FindById(-1, ids[i], true, &found).ok());
+      ASSERT_TRUE(found) << i;
+      EXPECT_EQ(card_.text, "t" + std::to_string(i));
+    }
+    ASSERT_TRUE(store_.Close().ok());
+    ASSERT_TRUE(card_.Open(false, folder_).ok());  // nothing more to tell
+    EXPECT_EQ(told.size(), 1u);
+    ASSERT_TRUE(store_.Close().ok());
   }
 }
 

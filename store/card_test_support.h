@@ -4,12 +4,14 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
 
 #include "platform/headless/fake_clock.h"
 #include "platform/headless/fault_env.h"
+#include "store/byte_order.h"
 #include "store/card_store.h"
 
 namespace quill::store {
@@ -61,6 +63,30 @@ inline std::string WriteKindCard(CardStore& store, const std::string& folder,
   Status s = c.Write();
   EXPECT_TRUE(s.ok()) << s.ToString();
   return c.id;
+}
+
+// Changes the first two children of the root page of the index file at
+// path (c0 and c1, given the root's page number), as damage would: the
+// file keeps its size and header. The root must have three children or
+// more (with 20-byte keys, some 40 entries).
+inline void DamageIndexRoot(const std::string& path,
+                            const std::function<void(uint32_t root, uint32_t* c0, uint32_t* c1)>& damage,
+                            size_t entry_size = 28) {
+  constexpr size_t kPage = 512;
+  std::string ix;
+  ASSERT_TRUE(FileEnv::Default().ReadFile(path, &ix).ok());
+  const uint32_t root = GetU32(ix.data());
+  ASSERT_GE(ix.size(), size_t{root} * kPage + kPage);
+  char* page = ix.data() + size_t{root} * kPage;
+  ASSERT_GE(GetU32(page), 2u) << "the root has at least three children";
+  uint32_t c0 = GetU32(page + 4), c1 = GetU32(page + 4 + entry_size);
+  damage(root, &c0, &c1);
+  PutU32(page + 4, c0);
+  PutU32(page + 4 + entry_size, c1);
+  std::unique_ptr<RandomFile> f;
+  ASSERT_TRUE(FileEnv::Default().Open(path, OpenMode::kReadWrite, &f).ok());
+  ASSERT_TRUE(f->WriteAt(0, ix.data(), ix.size()).ok());
+  ASSERT_TRUE(f->Close().ok());
 }
 
 // Writes the folder row of path.

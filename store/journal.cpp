@@ -75,13 +75,14 @@ Status Journal::SyncFile(const std::string& path) {
 Status Journal::Begin() {
   if (file_) return Status::Ok();
   const std::string p = path();
+  if (env_.IsLink(p)) return LinkRefused(p);
   if (env_.Exists(p)) {
     return Status::Corrupt("the data set in " + folder_ +
                            " has the journal of a session that did not end cleanly; "
                            "open the data set again to recover it");
   }
   std::unique_ptr<RandomFile> f;
-  QUILL_RETURN_IF_ERROR(env_.Open(p, OpenMode::kCreateTruncate, &f));
+  QUILL_RETURN_IF_ERROR(env_.Open(p, OpenMode::kCreateNew, &f));
   Status s = f->Sync();
   if (s.ok()) s = env_.SyncDir(folder_.empty() ? "." : folder_);
   if (!s.ok()) {

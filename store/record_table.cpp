@@ -555,8 +555,7 @@ Status RecordTable::Recover(const std::vector<RowEntry>& entries) {
   (void)Close();
   d.DropKept();  // the indexes are built anew
   // A replacement that never took the table's place is not part of it.
-  const std::string replacement = TableFile::ReplacementPath(d.path);
-  if (d.env->Exists(replacement)) QUILL_RETURN_IF_ERROR(d.env->Remove(replacement));
+  QUILL_RETURN_IF_ERROR(TableFile::RemoveLeftReplacements(*d.env, d.path));
   if (!d.env->Exists(d.path)) {
     if (entries.empty()) return Status::Ok();
     return Status::Corrupt("the journal holds changes to " + d.path + ", which is missing");
@@ -580,19 +579,21 @@ Status RecordTable::Recover(const std::vector<RowEntry>& entries) {
   return cursor.Close();
 }
 
-Status RecordTable::CheckIndexes(bool* agree) {
+Status RecordTable::CheckIndexes(bool* agree, std::string* damaged) {
   Impl& d = *impl_;
   constexpr uint64_t kIndexPage = 512;
   *agree = true;
+  auto disagree = [&](const IndexEntry& e) {
+    *agree = false;
+    if (damaged != nullptr) *damaged = e.path;
+    return Close();
+  };
   QUILL_RETURN_IF_ERROR(Open());
   QUILL_RETURN_IF_ERROR(Close());
   for (const IndexEntry& e : d.indexes) {
     std::unique_ptr<RandomFile> f;
     Status s = d.env->Open(e.path, OpenMode::kReadOnly, &f);
-    if (s.IsNotFound()) {
-      *agree = false;
-      return Status::Ok();
-    }
+    if (s.IsNotFound()) return disagree(e);
     QUILL_RETURN_IF_ERROR(s);
     uint64_t size = 0;
     char h[8] = {};
@@ -604,17 +605,28 @@ Status RecordTable::CheckIndexes(bool* agree) {
     const uint64_t root = GetU32(h), next_free = GetU32(h + 4);
     if (got < sizeof h || next_free < 2 || root == 0 || root >= next_free ||
         next_free * kIndexPage != size) {
-      *agree = false;
-      return Status::Ok();
+      return disagree(e);
     }
   }
-  Status s = OpenIndexes();
-  Status c = Close();
-  if (s.code() == Status::kCorrupt || s.code() == Status::kInvalid) {
-    *agree = false;
-    return Status::Ok();
+  // Each index is walked whole: pages that do not form a tree (shared,
+  // looping or out of place) or entries for rows the table does not have
+  // would fail or mislead every search until the index is built again.
+  QUILL_RETURN_IF_ERROR(Open());
+  const uint32_t rows = d.cursor->table().row_count();
+  std::vector<uint32_t> found;
+  for (IndexEntry& e : d.indexes) {
+    Status s = e.slot != 0 ? Status::Ok() : d.cursor->OpenIndex(e.path, e.expr, &e.slot);
+    if (s.ok()) s = d.cursor->index(e.slot)->AllRows(&found);
+    if (s.code() == Status::kCorrupt || s.code() == Status::kInvalid) return disagree(e);
+    if (!s.ok()) {
+      (void)Close();
+      return s;
+    }
+    for (uint32_t r : found) {
+      if (r > rows) return disagree(e);
+    }
   }
-  return s.ok() ? c : s;
+  return Close();
 }
 
 Status RecordTable::RowCount(int64_t* count) {

@@ -133,12 +133,14 @@ class RecordTable {
   // (entries, in order), rebuilds every index from the rows and closes. A
   // missing table with no changes is left to be created.
   Status Recover(const std::vector<RowEntry>& entries);
-  // *agree: every index file opens, describes the table's keys, and its
-  // header agrees with its pages (the next free page is the file's end, as
-  // a clean close leaves it). An index that does not agree must be rebuilt
-  // (Recover) before anything is written into it. Fails only when the table
-  // itself does not open or a file cannot be read.
-  Status CheckIndexes(bool* agree);
+  // *agree: every index file opens, describes the table's keys, its header
+  // agrees with its pages (the next free page is the file's end, as a
+  // clean close leaves it), its pages form a tree, and each entry names a
+  // row of the table. An index that does not agree must be rebuilt
+  // (Recover) before anything is written into it; *damaged (when given)
+  // receives the path of the first one found. Fails only when the table
+  // itself does not open or a file cannot be read. Reads every index whole.
+  Status CheckIndexes(bool* agree, std::string* damaged = nullptr);
 
   // The journal of the data set (none: rows go straight to the file).
   void set_journal(Journal* journal) { journal_ = journal; }

@@ -36,13 +36,16 @@ Status RecoverDataSet(Journal& journal, const std::vector<RecordTable*>& tables)
   return journal.Finish(DataSetFiles(tables));
 }
 
-Status RepairIndexes(Journal& journal, const std::vector<RecordTable*>& tables) {
+Status RepairIndexes(Journal& journal, const std::vector<RecordTable*>& tables,
+                     std::vector<std::string>* rebuilt) {
   for (RecordTable* t : tables) {
     bool agree = true;
-    QUILL_RETURN_IF_ERROR(t->CheckIndexes(&agree));
+    std::string damaged;
+    QUILL_RETURN_IF_ERROR(t->CheckIndexes(&agree, &damaged));
     if (agree) continue;
     QUILL_RETURN_IF_ERROR(journal.Begin());
     QUILL_RETURN_IF_ERROR(t->Recover({}));
+    if (rebuilt != nullptr) rebuilt->push_back(damaged);
   }
   return Status::Ok();
 }

@@ -19,10 +19,14 @@ namespace quill::store {
 // in place.
 Status RecoverDataSet(Journal& journal, const std::vector<RecordTable*>& tables);
 
-// Rebuilds from its table every index that does not open or whose header
-// disagrees with its pages (as a crash before the journal existed can
-// leave one), so that nothing is written into it first.
-Status RepairIndexes(Journal& journal, const std::vector<RecordTable*>& tables);
+// Rebuilds from its table every index that does not agree with it
+// (RecordTable::CheckIndexes: one that does not open, whose header
+// disagrees with its pages as a crash before the journal existed can leave
+// it, or whose pages are damaged), so that nothing is written into it
+// first. *rebuilt (when given) receives the path of the damaged index of
+// each table whose indexes were rebuilt.
+Status RepairIndexes(Journal& journal, const std::vector<RecordTable*>& tables,
+                     std::vector<std::string>* rebuilt = nullptr);
 
 // The files of the tables and their indexes.
 std::vector<std::string> DataSetFiles(const std::vector<RecordTable*>& tables);

@@ -30,6 +30,8 @@ Status WriteFailed(Status s) { return std::move(s).WithDbCode(kDbShortWrite); }
 // in the folder (changes recorded after it refer to the new file).
 Status PutInPlace(FileEnv& env, RandomFile& replacement, const std::string& from,
                   const std::string& path) {
+  if (env.IsLink(path)) return LinkRefused(path);
+  QUILL_RETURN_IF_ERROR(replacement.SetMode(env.ReplacementMode(path)));
   QUILL_RETURN_IF_ERROR(replacement.Sync());
   QUILL_RETURN_IF_ERROR(env.Rename(from, path));
   const size_t slash = path.rfind('/');
@@ -64,6 +66,7 @@ class TableFile::WatchedFile final : public RandomFile {
   }
   Status Size(uint64_t* size) override { return file_->Size(size); }
   Status Sync() override { return file_->Sync(); }
+  Status SetMode(uint32_t mode) override { return file_->SetMode(mode); }
   Status Close() override { return file_->Close(); }
 
  private:
@@ -133,9 +136,10 @@ Status TableFile::Create(FileEnv& env, const std::string& path,
   }
   // The new file is made beside the old one and put in its place whole, so
   // a crash leaves either the old table or the new one.
-  const std::string replacement = ReplacementPath(path);
+  if (env.IsLink(path)) return LinkRefused(path).WithDbCode(kDbCannotCreate);
+  std::string replacement;
   std::unique_ptr<RandomFile> file;
-  Status s = env.Open(replacement, OpenMode::kCreateTruncate, &file);
+  Status s = env.CreateTempBeside(path, &file, &replacement);
   if (!s.ok()) return s.WithDbCode(kDbCannotCreate);
 
   std::unique_ptr<TableFile> t(new TableFile(env, path, std::move(file)));
@@ -177,7 +181,21 @@ Status TableFile::Create(FileEnv& env, const std::string& path,
   return Status::Ok();
 }
 
-std::string TableFile::ReplacementPath(const std::string& path) { return path + ".new"; }
+Status TableFile::RemoveLeftReplacements(FileEnv& env, const std::string& path) {
+  const size_t slash = path.rfind('/');
+  const std::string folder = slash == std::string::npos ? "." : path.substr(0, slash + 1);
+  const std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
+  std::vector<std::string> names;
+  Status s = env.ListDir(folder, &names);
+  if (s.IsNotFound()) return Status::Ok();
+  QUILL_RETURN_IF_ERROR(s);
+  for (const std::string& n : names) {
+    if (!FileEnv::IsTempNameOf(n, name)) continue;
+    s = env.Remove(slash == std::string::npos ? n : folder + n);
+    if (!s.ok() && !s.IsNotFound()) return s;
+  }
+  return Status::Ok();
+}
 
 Status TableFile::Open(FileEnv& env, const std::string& path, std::unique_ptr<TableFile>* out,
                        bool repair) {
@@ -513,9 +531,9 @@ Status TableFile::Pack() {
   // The packed table is written beside the file and put in its place
   // whole: a crash leaves the table either as it was or packed. Its first
   // bytes are this file's up to the header length, with the new count.
-  const std::string replacement = ReplacementPath(path_);
+  std::string replacement;
   std::unique_ptr<RandomFile> out;
-  Status s = env_.Open(replacement, OpenMode::kCreateTruncate, &out);
+  Status s = env_.CreateTempBeside(path_, &out, &replacement);
   if (!s.ok()) return WriteFailed(s);
   std::array<unsigned char, kHeaderSize> h;
   EncodeHeader(&h);

@@ -35,8 +35,11 @@
 // so an appended row is counted only once it is whole; a file closed after
 // changes ends just after its 0x1A byte (an empty table is header length +
 // 1 bytes). A new or packed table is written to a replacement file beside
-// it (the table's name + ".new") that then takes the table's name, so a
-// crash leaves the old table or the new one, never a mixture.
+// it, made exclusively under a name nobody can foresee (the table's name,
+// ".new-" and random letters, FileEnv::CreateTempBeside), that then takes
+// the table's name, so a crash leaves the old table or the new one, never
+// a mixture. A symbolic link in the table's place is refused, never
+// followed or replaced.
 //
 // The open table remembers the deleted flag of every row it has seen (read
 // or written, one byte a row), so that searches need not read a row again
@@ -89,9 +92,9 @@ class TableFile {
   // flag was never written; the close writes the corrected header.
   static Status Open(FileEnv& env, const std::string& path, std::unique_ptr<TableFile>* out,
                      bool repair = false);
-  // The file a new or packed table is written to before it takes path's
-  // place; one left behind by a crash is not part of the table.
-  static std::string ReplacementPath(const std::string& path);
+  // Removes the replacement files of the table at path that a crash left
+  // beside it: they are not part of the table.
+  static Status RemoveLeftReplacements(FileEnv& env, const std::string& path);
 
   // When rows were written, stamps today's date; when the header changed,
   // writes it with the 0x1A after the last row and cuts anything after that

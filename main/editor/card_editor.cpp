@@ -154,7 +154,9 @@ void CardEditor::ShowCard(bool header_only) {
   // A page opened as its text is a change of the card's kind, stored by
   // the next save like an edit (and dropped by the cancel button).
   bool page_as_text = false;
+  bool table_as_text = false;
   if (!header_only) {
+    table_as_text_ = false;
     EditIcon = c.icon;
     // A table is edited in the grid; a page is shown by the view over
     // the text.
@@ -162,7 +164,7 @@ void CardEditor::ShowCard(bool header_only) {
     view_.SetBodyFont(font);
     if (BodyMode == 'C') {
       view_.SetBodyText(c.text, false);
-      ShowTableBody();
+      table_as_text = !ShowTableBody();
     } else {
       view_.ShowTextBody();
       view_.SetBodyText(c.text, false);
@@ -175,7 +177,8 @@ void CardEditor::ShowCard(bool header_only) {
         }
       }
     }
-    view_.SetChecked(EditorControl::kCsvHtmlCK, c.kind != 0 && !page_as_text);
+    view_.SetChecked(EditorControl::kCsvHtmlCK, c.kind != 0 && !page_as_text && !table_as_text);
+    table_as_text_ = table_as_text;
   }
 
   view_.SetChecked(EditorControl::kLockCheckBox, c.locked);
@@ -287,14 +290,16 @@ CardEditor::EditorValues CardEditor::TakeEditorValues() {
     }
     v.kind = 'C';
   } else {
-    c.two_column = false;
-    c.column_widths.fill(7);
+    if (!table_as_text_) {
+      c.two_column = false;
+      c.column_widths.fill(7);
+    }
     std::string body = view_.BodyText();
     if (body != c.text) {
       c.text = std::move(body);
       v.changed = true;
     }
-    v.kind = BodyMode == 'H' ? 'H' : 0;
+    v.kind = table_as_text_ ? 'C' : BodyMode == 'H' ? 'H' : 0;
   }
   v.paste = view_.Checked(EditorControl::kIppatuPaste);
   v.auto_title = view_.Checked(EditorControl::kAutoTitle);
@@ -700,11 +705,17 @@ void CardEditor::CsvHtmlCKClick() {
       view_.ShowHtmlBody();
     } else {
       BodyMode = 'C';
-      ShowTableBody();
+      if (!ShowTableBody()) {
+        view_.SetChecked(EditorControl::kCsvHtmlCK, false);
+        ApplyBodyReadOnly();
+        return;
+      }
       // The save stores the table even when the grid is left as it is.
       grid_.Modified = 1;
     }
+    table_as_text_ = false;
   } else {
+    table_as_text_ = false;
     if (BodyMode == 'C') {
       // A table that the text editor cannot hold whole stays a table.
       std::string text = grid_.FromCsv(-1, 0, 0, 0);
@@ -725,14 +736,20 @@ void CardEditor::CsvHtmlCKClick() {
   ApplyBodyReadOnly();
 }
 
-void CardEditor::ShowTableBody() {
-  view_.ShowTableBody();
+bool CardEditor::ShowTableBody() {
   grid_.Init();
-  grid_.ToCsv(view_.BodyText(), 1, 1, 0);
+  if (!grid_.ToCsv(view_.BodyText(), 1, 1, 0)) {
+    if (!reshowing_saved_card_) Warn(MessageId::kTableTooLargeForGrid);
+    BodyMode = 0;
+    view_.ShowTextBody();
+    return false;
+  }
+  view_.ShowTableBody();
   WidthList widths{};
   std::copy(edit_card_.column_widths.begin(), edit_card_.column_widths.end(), widths.begin());
   grid_.SetSize(widths);
   grid_.Modified = 0;
+  return true;
 }
 
 void CardEditor::DropFiles(const std::vector<std::string>& paths) {

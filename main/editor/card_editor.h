@@ -213,11 +213,14 @@ class CardEditor {
 
   // Table and HTML bodies. CsvHtmlCKClick switches the body between text
   // and table (or HTML, when the text holds the HTML marker) as the check
-  // box now says. A table too large for the text editor stays a table.
+  // box now says. A table too large for the text editor stays a table;
+  // text too large for the grid stays text.
   void CsvHtmlCKClick();
-  // The grid filled from the body's text, whatever its size, with the
-  // card's column widths; not modified.
-  void ShowTableBody();
+  // The grid filled from the body's text with the card's column widths;
+  // not modified. Text that would make a grid larger than it holds is told
+  // (kTableTooLargeForGrid) and stays in the text editor as it is, and
+  // BodyMode becomes 0; then false.
+  bool ShowTableBody();
   // The grid's change: the card can be saved or its edits cancelled.
   void CsvGridChangeAfter() { TextChange(); }
   // Dropped local files (CP932 paths): the first becomes a file link in
@@ -307,6 +310,9 @@ class CardEditor {
   int changing_tree_ = 0;
   // The card just written is shown again: nothing is asked about it.
   bool reshowing_saved_card_ = false;
+  // The editor's table card is too large for the grid and shown as its
+  // text: a save keeps it a table card with its widths.
+  bool table_as_text_ = false;
 };
 
 }  // namespace quill

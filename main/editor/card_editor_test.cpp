@@ -16,6 +16,7 @@
 #include "platform/headless/fake_ui.h"
 #include "platform/headless/fault_env.h"
 #include "platform/headless/temp_dir.h"
+#include "platform/messages.h"
 #include "platform/text_codec.h"
 #include "platform/ui_messages.h"
 #include "store/card_store.h"
@@ -212,6 +213,47 @@ TEST_F(CardEditorTest, SavingWithoutAChangeWritesNothingAndEachSingleChangeWrite
     EXPECT_GT(Stored(id).utime, utime);
   }
   EXPECT_EQ(Stored(form_.tree().editor_node()->info().TextId()).source, "src");
+}
+
+TEST_F(CardEditorTest, ATableTooLargeForTheGridOpensAsItsTextAndStaysATable) {
+  // 16 KB of table text that would make a grid of 4,001 x 4,001 cells.
+  std::string text = std::string(4000, '\t') + "x\r\n";
+  for (int k = 0; k < 4000; ++k) text += "y\r\n";
+  AddFolderRow("A");
+  CardRecord big(store_);
+  big.Clear();
+  big.folder = "A";
+  big.title = "big";
+  big.text = text;
+  big.kind = 'C';
+  big.column_widths.fill(12);
+  ASSERT_TRUE(big.Write().ok());
+  Load();
+  Open(Find("big"));
+  ASSERT_FALSE(dialog_.questions().empty());
+  EXPECT_EQ(dialog_.questions().back().text, MessageText(MessageId::kTableTooLargeForGrid));
+  EXPECT_EQ(view_.body, text);
+  EXPECT_EQ(editor_.BodyMode, 0);
+  EXPECT_FALSE(view_.checked[EditorControl::kCsvHtmlCK]);
+  EXPECT_LE(int64_t{grid_.RowCount()} * grid_.ColCount(), 4);  // no grid was built
+
+  // Looking at it writes nothing; the box cannot make it a grid either.
+  const std::string bytes = DataFile();
+  EXPECT_FALSE(editor_.SaveCurrentCard(true));
+  view_.checked[EditorControl::kCsvHtmlCK] = true;
+  editor_.CsvHtmlCKClick();
+  EXPECT_FALSE(view_.checked[EditorControl::kCsvHtmlCK]);
+  EXPECT_EQ(editor_.BodyMode, 0);
+  EXPECT_FALSE(editor_.SaveCurrentCard(true));
+  EXPECT_EQ(DataFile(), bytes);
+
+  // Its text edited and saved, it stays a table card with its widths.
+  view_.Type(text + "z\r\n");
+  EXPECT_TRUE(editor_.SaveCurrentCard(true));
+  const CardRecord stored = Stored(big.id);
+  EXPECT_EQ(stored.text, text + "z\r\n");
+  EXPECT_EQ(stored.kind, 'C');
+  EXPECT_EQ(stored.column_widths[0], 12);
 }
 
 // With HtmlCheckMode a page card is offered as its text: yes opens it as

@@ -83,9 +83,13 @@ void CardWindow::Load(const store::CardRecord& card, const CardFont& font, int32
   // The page is written from the card's own bytes, not from the text the
   // editor holds.
   if (Mode == 'H') html_text_ = card.text;
+  if (Mode == 'C') grid_.Init();
+  if (Mode == 'C' && !grid_.ToCsv(card.text, 1, 1, 0)) {
+    // Too large for the grid: the text stays as it is, shown as text.
+    ShowWarning(ui_, MessageId::kTableTooLargeForGrid);
+    Mode = 0;
+  }
   if (Mode == 'C') {
-    grid_.Init();
-    grid_.ToCsv(card.text, 1, 1, 0);
     WidthList widths;
     std::copy(card.column_widths.begin(), card.column_widths.end(), widths.begin());
     grid_.SetSize(widths);

@@ -147,18 +147,21 @@ bool CardWindowList::WriteCard(CardWindow& w, store::CardStore& cards, bool open
     return true;
   }
   if (s.ok()) {
-    card.two_column = false;
+    // A table too large for the grid was shown as its text: it stays a
+    // table card with its widths.
+    const bool grid_shown = w.Mode == 'C';
+    if (grid_shown || card.kind != 'C') card.two_column = false;
     card.utime = static_cast<uint32_t>(cards.env().clock().Now());
     if (card.kind == 'C') {
       // The table as the window's grid holds it.
       card.text = body;
-      card.two_column = last_column == 2;
+      if (grid_shown) card.two_column = last_column == 2;
     } else if (card.kind == 0) {
       card.text = body;
     }
     card.icon = static_cast<uint8_t>(w.CardKind);
     card.title = card.auto_title ? std::string() : FitTitle(w.TitleForStore());
-    if (card.kind == 'C') w.TakeColumnWidths(&card.column_widths);
+    if (card.kind == 'C' && grid_shown) w.TakeColumnWidths(&card.column_widths);
     s = card.Write(/*low_threshold=*/true);
   }
   if (!s.ok()) {

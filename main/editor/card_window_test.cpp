@@ -2,6 +2,8 @@
 // scripted view for each window.
 #include <gtest/gtest.h>
 
+#include "platform/messages.h"
+
 #include <filesystem>
 #include <map>
 
@@ -394,6 +396,33 @@ TEST_F(CardWindowTest, DropsAndEditsOfTheWindow) {
             "x" + S("あいうえおかきくけこさしすせそたちつて"));
   EXPECT_EQ(FitTitle("x" + std::string(S("あ")) + std::string(48, 'y') + S("い")),
             "x" + S("あ") + std::string(47, 'y'));
+}
+
+TEST_F(CardWindowTest, ATableTooLargeForTheGridIsShownAndStoredAsItsText) {
+  std::string text = std::string(4000, '\t') + "x\r\n";
+  for (int k = 0; k < 4000; ++k) text += "y\r\n";
+  store::CardRecord table(cards_);
+  table.Clear();
+  table.folder = "F";
+  table.title = "table";
+  table.kind = 'C';
+  table.two_column = true;
+  table.text = text;
+  table.column_widths.fill(12);
+  ASSERT_TRUE(table.Write().ok());
+  FakeFrame& t = Open(table.id);
+  ASSERT_EQ(ui_.questions().size(), 1u);
+  EXPECT_EQ(ui_.questions()[0].text, MessageText(MessageId::kTableTooLargeForGrid));
+  EXPECT_EQ(t.shown_mode, 0);
+  EXPECT_EQ(t.body, text);
+  t.TypeBody(text + "z\r\n");
+  t.logic.FormClose();
+  TakeResults();
+  const store::CardRecord stored = Read(table.id);
+  EXPECT_EQ(stored.text, text + "z\r\n");
+  EXPECT_EQ(stored.kind, 'C');
+  EXPECT_TRUE(stored.two_column);
+  EXPECT_EQ(stored.column_widths[0], 12);
 }
 
 TEST_F(CardWindowTest, AnHtmlWindowShowsItsPageFromAFolderOfItsOwn) {

@@ -1,7 +1,5 @@
 #include "main/exchange/replacing_file.h"
 
-#include <unistd.h>
-
 namespace quill {
 
 namespace {
@@ -9,14 +7,17 @@ constexpr size_t kFlushBytes = 1 << 20;
 }  // namespace
 
 ReplacingFile::ReplacingFile(FileEnv& env, std::string path)
-    : env_(env), path_(std::move(path)), temp_(path_ + ".tmp" + std::to_string(::getpid())) {}
+    : env_(env), path_(std::move(path)) {}
 
 ReplacingFile::~ReplacingFile() { Abandon(); }
 
 Status ReplacingFile::Open() {
-  // A link left under the temporary name would send the bytes elsewhere.
-  if (env_.Exists(temp_)) env_.Remove(temp_);
-  status_ = env_.Open(temp_, OpenMode::kCreateTruncate, &file_);
+  status_ = env_.CreateTempBeside(path_, &file_, &temp_);
+  if (status_.ok()) status_ = file_->SetMode(env_.ReplacementMode(path_));
+  if (!status_.ok() && file_ != nullptr) {
+    (void)file_->Close();
+    (void)env_.Remove(temp_);
+  }
   if (!status_.ok()) file_.reset();
   return status_;
 }

@@ -1,7 +1,9 @@
 // ReplacingFile: writes a file whole or not at all. The bytes go to a
-// temporary file beside the target; Commit syncs and closes it and renames
-// it over the target, so the old file (or a link of that name, which is
-// replaced, not followed) stays as it was until the new one is complete.
+// temporary file made exclusively beside the target under a name nobody can
+// foresee (FileEnv::CreateTempBeside); Commit gives it the mode the target
+// must have (FileEnv::ReplacementMode), syncs and closes it and renames it
+// over the target, so the old file (or a link of that name, which is
+// replaced, never followed) stays as it was until the new one is complete.
 // Every write, the sync and the close are checked; the first failure is
 // kept, later appends do nothing, and Commit reports it after removing the
 // temporary file.

@@ -157,22 +157,7 @@ bool TitleToFileName(std::string& title) {
 std::string CardFileName(std::string title, const char* default_ext,
                          std::unordered_set<std::string>* used) {
   const bool has_ext = TitleToFileName(title);
-  std::string name = title;
-  // What TitleToFileName left after the extension point must not make a
-  // path either.
-  const std::string& slash = Replacement('/');
-  for (size_t i = 0; i < name.size();) {
-    const unsigned char c = static_cast<unsigned char>(name[i]);
-    if (quill::IsSjisLead(c) && i + 1 < name.size()) {
-      i += 2;
-    } else if (c == '/' || c == '\0') {
-      name.replace(i, 1, slash);
-      i += slash.size();
-    } else {
-      ++i;
-    }
-  }
-  if (!has_ext || name == "." || name == "..") name += default_ext;
+  std::string name = FileNameFromCp932(title, default_ext, !has_ext);
   if (used != nullptr) {
     std::string candidate = name;
     for (int n = 2; used->count(candidate) != 0; ++n) {
@@ -292,7 +277,7 @@ Status RunCardFileExport(TransferContext& ctx) {
       continue;
     }
     const std::string name = CardFileName(card.title, ".txt", &used);
-    Status w = store.env().WriteFileAtomic(folder + Cp932ToUtf8(name), card.text);
+    Status w = store.env().WriteFileAtomic(folder + name, card.text, LinkAtTarget::kReplace);
     if (!w.ok() && failed.ok()) failed = w;
   }
   card.Close();
@@ -314,7 +299,7 @@ Status SaveCardToExternalFile(FileEnv& env, Ui& ui, const std::string& folder,
     }
   }
   ui.ShowFlashIcon(FlashBitmap::kClip);
-  Status s = env.WriteFileAtomic(folder + Cp932ToUtf8(name), bytes);
+  Status s = env.WriteFileAtomic(folder + name, bytes, LinkAtTarget::kReplace);
   ui.HideFlashIcon();
   if (!s.ok()) ShowWarning(ui, MessageId::kWriteFailed);
   return s;

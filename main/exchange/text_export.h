@@ -51,11 +51,11 @@ class ExportLayout {
 // title ends in an extension); else false.
 bool TitleToFileName(std::string& title);
 
-// The file name (CP932) of a card's file: the title through
-// TitleToFileName, ".txt" (or default_ext) added when it has no extension,
-// never a path: any "/" left becomes "／", and "." or ".." get the
-// extension. used: the names given so far in one run; a repeat gets "(2)",
-// "(3)", ... before its extension.
+// The file name (UTF-8) of a card's file: the title through
+// TitleToFileName, then converted by FileNameFromCp932 (never a path, no
+// control character, never empty, "." or ".."), with default_ext (".txt")
+// added when it has no extension. used: the names given so far in one run;
+// a repeat gets "(2)", "(3)", ... before its extension.
 std::string CardFileName(std::string title, const char* default_ext,
                          std::unordered_set<std::string>* used = nullptr);
 

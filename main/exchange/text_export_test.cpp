@@ -82,7 +82,21 @@ TEST_F(ExportTest, TitlesToFileNames) {
       {"a.b/c", "a.b／c"},            {"q?:*", "q？：＊.txt"}, {"表\\", "表￥.txt"},
   };
   for (const auto& [title, name] : cases) {
-    EXPECT_EQ(Cp932ToUtf8(CardFileName(S(title), ".txt")), name) << title;
+    EXPECT_EQ(CardFileName(S(title), ".txt"), name) << title;
+  }
+  // Bytes that only the conversion turns into a separator, and control
+  // bytes: the name is built from the converted title.
+  const std::pair<std::string, std::string> raw[] = {
+      {"sub\x81/inner", "sub\uFFFD／inner.txt"},   // a lead byte before "/"
+      {"x.\x81/", "x.\uFFFD／"},                  // the same after the extension point
+      {std::string("a\0b", 3), "a_b.txt"},        // NUL
+      {"a\x1b" "b\x7f" "c\r", "a_b_c_.txt"},     // ESC, DEL, CR
+      {"\x80", "_.txt"},                          // becomes U+0080, a C1 control
+      {"", "_.txt"},
+      {"\x81", "\uFFFD.txt"},
+  };
+  for (const auto& [title, name] : raw) {
+    EXPECT_EQ(CardFileName(title, ".txt"), name) << title;
   }
   std::unordered_set<std::string> used;
   EXPECT_EQ(CardFileName("memo", ".txt", &used), "memo.txt");
@@ -91,7 +105,7 @@ TEST_F(ExportTest, TitlesToFileNames) {
 }
 
 TEST_F(ExportTest, OneFilePerMarkedCardStaysInTheFolder) {
-  const char* titles[] = {"memo.txt", "a/b", "../x", "..", "a.b/c", "memo.txt"};
+  const char* titles[] = {"memo.txt", "a/b", "../x", "..", "a.b/c", "memo.txt", "sub\x81/inner"};
   for (const char* t : titles) set_.Add("A", t, 500, static_cast<uint32_t>(set_.next_position + 1), 600, t);
   set_.Add("A", "unmarked", 500, 99, 600);
   set_.Load();
@@ -110,7 +124,7 @@ TEST_F(ExportTest, OneFilePerMarkedCardStaysInTheFolder) {
   ASSERT_TRUE(env_.ListDir(out.Path(), &names).ok());
   std::set<std::string> got(names.begin(), names.end());
   EXPECT_EQ(got, (std::set<std::string>{"memo.txt", "memo(2).txt", "a／b.txt", "..／x", "...txt",
-                                        "a.b／c"}));
+                                        "a.b／c", "sub\uFFFD／inner.txt"}));
   EXPECT_FALSE(std::filesystem::is_symlink(out.File("memo.txt")));
   EXPECT_FALSE(env_.Exists(elsewhere.File("victim")));
   std::string text;
@@ -197,6 +211,27 @@ TEST_F(ExportTest, ExternalSave) {
   std::string bytes;
   ASSERT_TRUE(env_.ReadFile(out.File("tab.csv"), &bytes).ok());
   EXPECT_EQ(bytes, "a,b\r\nc,d");
+
+  // A title that conversion would have made a path stays one file here.
+  std::filesystem::create_directory(out.File("sub\uFFFD"));
+  ASSERT_TRUE(
+      SaveCardToExternalFile(env_, set_.ui, out.Path() + "/", "sub\x81/inner", "x", false).ok());
+  EXPECT_TRUE(std::filesystem::is_regular_file(out.File("sub\uFFFD／inner.txt")));
+  EXPECT_TRUE(std::filesystem::is_empty(out.File("sub\uFFFD")));
+
+  // A link planted under the name the temporary file once had, in a
+  // folder others may write to, catches nothing; the card stays private.
+  TempDir elsewhere;
+  std::filesystem::create_symlink(elsewhere.File("caught"), out.File("Report.txt.new"));
+  ASSERT_TRUE(
+      SaveCardToExternalFile(env_, set_.ui, out.Path() + "/", "Report", "card text", false).ok());
+  ASSERT_TRUE(env_.ReadFile(out.File("Report.txt"), &bytes).ok());
+  EXPECT_EQ(bytes, "card text");
+  EXPECT_FALSE(std::filesystem::exists(elsewhere.File("caught")));
+  EXPECT_EQ(std::filesystem::status(out.File("Report.txt")).permissions() &
+                std::filesystem::perms::all,
+            std::filesystem::perms::owner_read | std::filesystem::perms::owner_write);
+
   env_.SetDiskFull(true);
   EXPECT_FALSE(SaveCardToExternalFile(env_, set_.ui, out.Path() + "/", "t", "x", false).ok());
   EXPECT_EQ(set_.ui.questions().back().text, S("書き込みに失敗しました"));

@@ -147,7 +147,10 @@ Status ImportFiles(FolderTreeModel& form, TreeNode* folder, const std::vector<st
   for (size_t f = 0; failed.ok() && f < files.size(); ++f) {
     const std::string& path = files[f];
     std::string bytes;
-    if (!form.store().env().ReadFile(path, &bytes).ok()) continue;  // skipped silently
+    // Files the user chose: a link among them is read through.
+    if (!form.store().env().ReadFile(path, &bytes, OpenMode::kReadChosen).ok()) {
+      continue;  // skipped silently
+    }
     if (!IsImportableText(bytes)) {
       refused_files->append(Utf8ToCp932(path)).append("\r\n");
       continue;

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "main/exchange/transfer_test_support.h"
+#include "platform/headless/test_files.h"
 
 namespace quill {
 namespace {
@@ -92,11 +93,13 @@ class ImportTest : public ::testing::Test {
 };
 
 TEST_F(ImportTest, FilesBecomeCards) {
-  set_.dialogs.AnswerFiles({File("memo.txt", "just one\nline\n"),
+  // A file the user chose may be a link: it is read through.
+  PlantLink(File("target.txt", "through a link\r\n"), files_.File("linked.txt"));
+  set_.dialogs.AnswerFiles({File("memo.txt", "just one\nline\n"), files_.File("linked.txt"),
                             File("split.txt", "p1\r\n" + kSep + "\r\np2\r\n" + kSep + "\r\n"),
                             files_.File("missing.txt")});
   ASSERT_TRUE(RunTextImport(set_.ctx).ok());
-  EXPECT_EQ(TitlesInA(), (std::vector<std::string>{"first", "memo", "p1", "p2"}));
+  EXPECT_EQ(TitlesInA(), (std::vector<std::string>{"first", "memo", "linked", "p1", "p2"}));
   size_t found = 0;
   for (const store::CardRecord& c : set_.Cards()) {
     if (c.title == "memo") {

@@ -212,7 +212,10 @@ int ReadTransferFile(TransferContext& ctx, const std::string& path, int is_folde
   store::CardStore& store = form.store();
   const std::string file = is_folder == 1 ? WithSlash(path) + kTransferFileName : path;
   std::string data;
-  if (!store.env().Exists(file) || !store.env().ReadFile(file, &data).ok()) {
+  // A file handed in from elsewhere (a folder the user chose, the sample
+  // cards of the install folder): a link to it is read through.
+  if (!store.env().Exists(file) ||
+      !store.env().ReadFile(file, &data, OpenMode::kReadChosen).ok()) {
     if (is_folder == 1) Tell(form, MessageId::kFileMissing);
     return 1;
   }

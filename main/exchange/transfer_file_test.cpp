@@ -400,7 +400,9 @@ TEST_F(TransferTest, FailedWriteKeepsTheOldFile) {
   }
   std::vector<std::string> names;
   ASSERT_TRUE(env_.ListDir(a_.dir.Path(), &names).ok());
-  for (const std::string& n : names) EXPECT_EQ(n.find(".tmp"), std::string::npos) << n;
+  for (const std::string& n : names) {
+    EXPECT_FALSE(FileEnv::IsTempNameOf(n, kTransferFileName)) << n;  // no temporary file left
+  }
   EXPECT_EQ(WriteTransferFile(a_.ctx, a_.folder, 1, 0, 0), 0);
   EXPECT_NE(FileIn(a_), old);
 }

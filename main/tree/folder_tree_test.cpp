@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <filesystem>
 #include <functional>
 #include <string>
 #include <vector>
@@ -916,6 +917,22 @@ TEST_F(FolderTreeTest, WriteTextWritesEachMarkedCard) {
   ASSERT_TRUE(env_.ReadFile(out.File("two.txt"), &text).ok());
   EXPECT_EQ(text, "text of two");
   EXPECT_FALSE(env_.Exists(out.File("one.txt")));
+
+  // Without a namer the title names the file, and never as a path, also
+  // where a lead byte stands before "/".
+  AddCard("F", "../up");
+  AddCard("F", "sub\x81/inner");
+  Load();
+  f = FindFolderNode(form_, "F");
+  for (int i = 0; i < f->child_count(); ++i) f->child(i)->info().SetMark(i >= 2 ? 1 : 0);
+  std::filesystem::create_directory(out.File("sub\uFFFD"));
+  CWriteText plain(form_, out.Path() + "/", nullptr);
+  plain.Walk(nullptr);
+  EXPECT_EQ(plain.written, 2);
+  EXPECT_TRUE(env_.Exists(out.File("..／up.txt")));
+  EXPECT_TRUE(env_.Exists(out.File("sub\uFFFD／inner.txt")));
+  EXPECT_TRUE(std::filesystem::is_empty(out.File("sub\uFFFD")));
+  EXPECT_FALSE(env_.Exists(out.Path() + "/../up.txt"));
 }
 
 TEST(ReadTextLineTest, LinesAreCutAtLineEndsAndAtTheLimit) {

@@ -195,8 +195,9 @@ int CWriteText::VisitCard() {
     ++skipped;
     return 0;
   }
-  std::string name = file_name_ ? file_name_(card.title) : card.title + ".txt";
-  s = form_.store().env().WriteFileAtomic(folder_ + Cp932ToUtf8(name), card.text);
+  const std::string name = file_name_ ? FileNameFromCp932(file_name_(card.title), ".txt", false)
+                                      : FileNameFromCp932(card.title, ".txt", true);
+  s = form_.store().env().WriteFileAtomic(folder_ + name, card.text, LinkAtTarget::kReplace);
   if (s.ok()) {
     ++written;
   } else {

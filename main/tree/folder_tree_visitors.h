@@ -237,8 +237,11 @@ class CToBackJump : public AllNode {
 };
 
 // Writes each marked card's stored text to a file of its own in `folder`
-// (which ends with "/"), named by `file_name` from the card's stored title.
-// A file that cannot be written is skipped; an existing one is replaced.
+// (which ends with "/"), named by `file_name` from the card's stored title
+// (CP932 in, CP932 out; without it, the title and ".txt"). The name goes
+// through FileNameFromCp932, so it never makes a path. A file that cannot
+// be written is skipped; an existing one (or a link of its name) is
+// replaced.
 class CWriteText : public AllNode {
  public:
   using FileNamer = std::function<std::string(const std::string& title)>;

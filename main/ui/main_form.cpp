@@ -206,6 +206,12 @@ TMainForm::TMainForm(MainFormContext context, QWidget* parent)
       card_store_(env_, startup_.program_folder()),
       edit_card_(std::make_unique<store::CardRecord>(card_store_)) {
   stores_.ProcessMessages = [] { QCoreApplication::processEvents(); };
+  // An index found damaged and rebuilt while a data set opens is told once.
+  card_store_.set_index_notice([this](const std::vector<std::string>& files) {
+    std::string list;
+    for (const std::string& f : files) list += Utf8ToCp932(f) + "\r\n";
+    quill::ShowWarning(ui_, MessageId::kIndexRebuilt, {list});
+  });
   setObjectName("MainForm");
   setFont(FormFont());
   // Compact buttons: the card panel holds a dozen of them side by side.

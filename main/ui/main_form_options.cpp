@@ -46,7 +46,9 @@ void TMainForm::OptionClick() {
     void StartBar() override { form->StartButtonBar(); }
     bool LoadIconFile(int k, const std::string& path) override {
       std::string bytes;
-      if (!form->env_.ReadFile(Cp932ToUtf8(path), &bytes).ok()) return false;
+      if (!form->env_.ReadFile(Cp932ToUtf8(path), &bytes, OpenMode::kReadChosen).ok()) {
+        return false;
+      }
       QImage image;
       if (!image.loadFromData(reinterpret_cast<const uchar*>(bytes.data()),
                               static_cast<int>(bytes.size()))) {

@@ -27,7 +27,10 @@
 #include "platform/qt/test_app.h"
 #include "platform/headless/fake_ui.h"
 #include "platform/headless/temp_dir.h"
+#include "platform/messages.h"
 #include "platform/protocol/shared_hook_block.h"
+#include "platform/text_codec.h"
+#include "store/card_test_support.h"
 
 namespace quill {
 namespace {
@@ -318,6 +321,27 @@ TEST_F(MainFormTest, RunIconOpensTheWindowMinimisedOnceTheLoopRuns) {
   EXPECT_FALSE(form_->isVisible());  // command 105 is on its way
   QTRY_VERIFY(form_->isVisible() && form_->isMinimized());
   EXPECT_GT(form_->Tree->model()->rowCount(), 0);  // the data set is open
+}
+
+TEST_F(MainFormTest, AnIndexRebuiltAtTheStartIsToldOnce) {
+  std::ofstream(dir_.File("quillmain.ini"), std::ios::binary) << "[Env]\r\nFontName=x\r\n";
+  {
+    store::CardStore store(FileEnv::Default(), dir_.Path() + "/");
+    ASSERT_TRUE(store.Open(false, {}).ok());
+    for (int i = 0; i < 60; ++i) {
+      FakeClock clock;
+      store::WriteTestCard(store, clock, "F", "c" + std::to_string(i), "t");
+    }
+    ASSERT_TRUE(store.Close().ok());
+  }
+  store::DamageIndexRoot(dir_.File("quilbo7.ix1"),
+                         [](uint32_t, uint32_t* c0, uint32_t* c1) { *c1 = *c0; });
+  ASSERT_TRUE(form_->FormCreate().ok());
+  const std::string told =
+      FormatMessage(MessageId::kIndexRebuilt, {Utf8ToCp932(dir_.File("quilbo7.ix1")) + "\r\n"});
+  int times = 0;
+  for (const FakeUi::Question& q : ui_.questions()) times += q.text == told;
+  EXPECT_EQ(times, 1);
 }
 
 }  // namespace

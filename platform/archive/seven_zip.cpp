@@ -260,15 +260,17 @@ std::string AddFileToZip(const std::string& archive_path, const std::string& fil
 
   // The old archive, when there is one, must be a zip archive: its members
   // are copied into the new one.
+  // The archive holds every card: it is private to its owner, or keeps
+  // the mode of the archive it replaces when that is stricter.
   Reader old;
-  mode_t mode = 0644;
+  mode_t mode = 0600;
   struct stat old_st;
   if (::stat(archive_path.c_str(), &old_st) == 0) {
     if (!S_ISREG(old_st.st_mode)) return "the archive is not a regular file";
     if (old_st.st_dev == file_st.st_dev && old_st.st_ino == file_st.st_ino) {
       return "the archive is the file itself";
     }
-    mode = old_st.st_mode & 0777;
+    mode = old_st.st_mode & 0600;
     old.reset(archive_read_new());
     archive_read_support_format_zip_seekable(old.get());
     if (archive_read_open_filename(old.get(), archive_path.c_str(), 64 * 1024) != ARCHIVE_OK) {

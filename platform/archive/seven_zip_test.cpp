@@ -130,6 +130,29 @@ TEST(SevenZipTest, PacksTheFileUnderItsBaseNameAndReplacesOnlyThatMember) {
   EXPECT_EQ(CheckZipMember(archive, "none.dat", file).code(), Status::kNotFound);
 }
 
+TEST(SevenZipTest, TheArchiveIsPrivateWhateverTheUmask) {
+  TempDir dir;
+  const std::string file = dir.File("toquilbo.dat");
+  WriteAll(file, "every card");
+  const mode_t umask_before = ::umask(0);
+  const struct {
+    int before;  // the mode of the archive replaced; -1: none
+    unsigned after;
+  } cases[] = {{-1, 0600}, {0644, 0600}, {0666, 0600}, {0400, 0400}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.before);
+    const std::string archive = dir.File("QbBkup7-" + std::to_string(c.before));
+    char out[1000];
+    if (c.before >= 0) {
+      ASSERT_EQ(SevenZip(0, Command(archive, file).c_str(), out, sizeof out), kSevenZipOk) << out;
+      ASSERT_EQ(::chmod(archive.c_str(), static_cast<mode_t>(c.before)), 0);
+    }
+    ASSERT_EQ(SevenZip(0, Command(archive, file).c_str(), out, sizeof out), kSevenZipOk) << out;
+    EXPECT_EQ(FileModeOf(archive), c.after);
+  }
+  ::umask(umask_before);
+}
+
 // A folder that this process cannot create files in, or "" when there is
 // none (root may write everywhere but in /sys).
 std::string UnwritableFolder(const TempDir& dir) {

@@ -53,6 +53,10 @@ class FaultFile final : public RandomFile {
     if (env_.io_faults_.sync) return Status::IoError("sync: failed (injected)");
     return base_->Sync();
   }
+  Status SetMode(uint32_t mode) override {
+    if (env_.crashed()) return FaultEnv::Crashed();
+    return base_->SetMode(mode);
+  }
   Status Close() override {
     Status s = base_->Close();
     if (s.ok() && env_.io_faults_.close) return Status::IoError("close: failed (injected)");

@@ -26,13 +26,32 @@ inline void WriteAll(const std::string& path, const std::string& data) {
 }
 
 // Every file and folder below `folder`, each file with its bytes (a
-// folder as "<dir>"): compare two to see that nothing changed.
+// folder as "<dir>", a symbolic link as "<link target>"): compare two to
+// see that nothing changed.
 inline std::map<std::string, std::string> FolderSnapshot(const std::string& folder) {
   std::map<std::string, std::string> files;
   for (const auto& e : std::filesystem::recursive_directory_iterator(folder)) {
-    files[e.path().string()] = e.is_regular_file() ? ReadAll(e.path().string()) : "<dir>";
+    if (e.is_symlink()) {
+      files[e.path().string()] = "<link " + std::filesystem::read_symlink(e.path()).string() + ">";
+    } else {
+      files[e.path().string()] = e.is_regular_file() ? ReadAll(e.path().string()) : "<dir>";
+    }
   }
   return files;
+}
+
+// Puts a symbolic link at `at` that points to `target` (which need not
+// exist), as someone else might plant one.
+inline void PlantLink(const std::string& target, const std::string& at) {
+  std::error_code ec;
+  std::filesystem::create_symlink(target, at, ec);
+  ASSERT_FALSE(ec) << at << ": " << ec.message();
+}
+
+// The permission bits of the file at path (a link is not followed).
+inline unsigned FileModeOf(const std::string& path) {
+  const auto st = std::filesystem::symlink_status(path);
+  return static_cast<unsigned>(st.permissions()) & 07777u;
 }
 
 // The paths whose entry differs between two snapshots (added, removed or
