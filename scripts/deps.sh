@@ -12,6 +12,7 @@ packages=(
   xvfb xauth jwm xclip xdotool x11-utils xterm mousepad fonts-ipafont-gothic
   poppler-utils
   ibus ibus-anthy dbus-daemon
+  stress-ng
 )
 
 missing=()

@@ -19,6 +19,8 @@
 
 #include "controls/ui/string_grid_pelm.h"
 #include "platform/clipboard.h"
+#include "platform/qt/test_pointer.h"
+#include "platform/qt/test_window.h"
 #include "platform/text_codec.h"
 
 namespace quill {
@@ -78,7 +80,9 @@ QString RunClient(const QString& program, const QStringList& args) {
 
 void Xdotool(const QStringList& args) { RunClient("xdotool", args); }
 
-QStringList Point(const QPoint& p) { return {QString::number(p.x()), QString::number(p.y())}; }
+QStringList Point(const QPoint& p) { return ScreenPoint(p); }
+
+bool LeftButtonDown() { return QGuiApplication::mouseButtons() & Qt::LeftButton; }
 
 class StringGridPelmDesktopTest : public ::testing::Test {
  protected:
@@ -102,7 +106,7 @@ class StringGridPelmDesktopTest : public ::testing::Test {
     ASSERT_TRUE(QTest::qWaitForWindowExposed(host.get()));
     host->activateWindow();
     ASSERT_TRUE(QTest::qWaitForWindowActive(host.get(), 5000));
-    QTest::qWait(300);  // the window manager has placed the window
+    ASSERT_TRUE(WaitForWindowPlaced(*host));
     grid->setFocus();
   }
 
@@ -119,8 +123,12 @@ class StringGridPelmDesktopTest : public ::testing::Test {
 TEST_F(StringGridPelmDesktopTest, MouseSelectionCopiedWithCtrlCReachesOtherClients) {
   const QStringList from = Point(CellOnScreen(1, 1));
   const QStringList to = Point(CellOnScreen(2, 2));
-  Xdotool(QStringList{"mousemove"} + from + QStringList{"mousedown", "1", "sleep", "0.2", "mousemove"} +
-          to + QStringList{"sleep", "0.2", "mouseup", "1"});
+  // The block follows the pointer while the button is held.
+  ASSERT_TRUE(RunPointerSteps(
+      {{nullptr, QStringList{"mousemove"} + from + QStringList{"mousedown", "1"}},
+       {LeftButtonDown, QStringList{"mousemove"} + to},
+       {[&] { return grid->Grid().Selection() == GridRect{1, 1, 2, 2}; }, {"mouseup", "1"}},
+       {[] { return !LeftButtonDown(); }, {}}}));
   ASSERT_TRUE(QTest::qWaitFor([&] { return grid->Grid().Selection() == GridRect{1, 1, 2, 2}; }, 5000))
       << "selection " << grid->Grid().Selection().Left << "," << grid->Grid().Selection().Top << " "
       << grid->Grid().Selection().Right << "," << grid->Grid().Selection().Bottom;
@@ -136,12 +144,16 @@ TEST_F(StringGridPelmDesktopTest, DraggedColumnBorderIsStoredInTens) {
   const QPoint start = header->viewport()->mapToGlobal(QPoint(border, header->height() / 2));
   const QPoint end = start + QPoint(37, 0);
   ASSERT_EQ(grid->Grid().Modified, 0);
-  Xdotool(QStringList{"mousemove"} + Point(start) + QStringList{"sleep", "0.2", "mousedown", "1", "sleep",
-                                                                "0.2", "mousemove"} +
-          Point(start + QPoint(10, 0)) + QStringList{"sleep", "0.1", "mousemove"} + Point(end) +
-          QStringList{"sleep", "0.2", "mouseup", "1"});
+  // The border follows the pointer while the button is held.
+  const int width = grid->columnWidth(0);
+  ASSERT_TRUE(RunPointerSteps(
+      {{nullptr, QStringList{"mousemove"} + Point(start) + QStringList{"mousedown", "1"}},
+       {LeftButtonDown, QStringList{"mousemove"} + Point(start + QPoint(10, 0))},
+       {[&] { return grid->columnWidth(0) == width + 10; },
+        QStringList{"mousemove"} + Point(end)},
+       {[&] { return grid->columnWidth(0) == width + 37; }, {"mouseup", "1"}},
+       {[] { return !LeftButtonDown(); }, {}}}));
   ASSERT_TRUE(QTest::qWaitFor([&] { return grid->Grid().Modified == 1; }, 5000));
-  QTest::qWait(200);
   EXPECT_EQ(grid->Grid().ColWidth(1), grid->columnWidth(0));
   EXPECT_GT(grid->Grid().ColWidth(1), 100);
   EXPECT_LT(grid->Grid().ColWidth(1), 110);
@@ -156,7 +168,8 @@ TEST_F(StringGridPelmDesktopTest, DraggedColumnBorderIsStoredInTens) {
 
 TEST_F(StringGridPelmDesktopTest, RightClickOpensTheMenuAtThePointer) {
   const QPoint at = CellOnScreen(3, 2);
-  Xdotool(QStringList{"mousemove"} + Point(at) + QStringList{"sleep", "0.1", "click", "3"});
+  // The click goes to the point the pointer moved to before it.
+  Xdotool(QStringList{"mousemove"} + Point(at) + QStringList{"click", "3"});
   ASSERT_TRUE(QTest::qWaitFor([&] { return grid->Menu()->isVisible(); }, 5000));
   const QPoint menu = grid->Menu()->geometry().topLeft();
   EXPECT_LE((menu - at).manhattanLength(), 2) << menu.x() << "," << menu.y();

@@ -149,11 +149,31 @@ TEST(EditorInputDesktopTest, RomajiComposesAndTheCommittingEnterAddsNoBreak) {
                          "click", "1"});
   ASSERT_TRUE(QTest::qWaitFor([&] { return QApplication::focusWidget() == form->Text; }, 5000));
   // The engine for the focused context, once the context exists.
-  QTest::qWait(1000);
-  RunProgram("ibus", {"engine", "anthy"});
   EXPECT_TRUE(QTest::qWaitFor(
-      [&] { return RunProgram("ibus", {"engine"}).trimmed() == QLatin1String("anthy"); }, 10000));
-  QTest::qWait(1000);
+      [&] {
+        RunProgram("ibus", {"engine", "anthy"});
+        return RunProgram("ibus", {"engine"}).trimmed() == QLatin1String("anthy");
+      },
+      20000));
+  // The engine composes once it runs: a key typed before shows in the
+  // text as it is, and is taken out again.
+  ASSERT_TRUE(QTest::qWaitFor(
+      [&] {
+        RunProgram("xdotool", {"key", "a"});
+        const bool typed = QTest::qWaitFor(
+            [&] { return !Preedit(form->Text).isEmpty() || !form->Text->toPlainText().isEmpty(); },
+            5000);
+        const bool composes = !Preedit(form->Text).isEmpty();
+        RunProgram("xdotool", {"key", "BackSpace"});
+        (void)QTest::qWaitFor(
+            [&] { return Preedit(form->Text).isEmpty() && form->Text->toPlainText().isEmpty(); },
+            5000);
+        return typed && composes;
+      },
+      30000))
+      << "preedit: " << Preedit(form->Text).toStdString()
+      << ", text: " << form->Text->toPlainText().toStdString();
+  ASSERT_TRUE(Preedit(form->Text).isEmpty() && form->Text->toPlainText().isEmpty());
 
   RunProgram("xdotool", {"type", "--delay", "150", "nihonn"});
   ASSERT_TRUE(QTest::qWaitFor([&] { return Preedit(form->Text) == U("にほん"); }, 15000))
@@ -164,18 +184,29 @@ TEST(EditorInputDesktopTest, RomajiComposesAndTheCommittingEnterAddsNoBreak) {
   RunProgram("xdotool", {"key", "space"});
   ASSERT_TRUE(QTest::qWaitFor([&] { return Preedit(form->Text) == U("日本"); }, 15000))
       << "preedit: " << Preedit(form->Text).toStdString();
-  QTest::qWait(500);
-  form->Text->viewport()->repaint();
-  const QImage shot = QGuiApplication::primaryScreen()->grabWindow(0).toImage();
-  EXPECT_TRUE(shot.save(QString(ARTEFACT_DIR) + "/editor_input_composition.png"));
+  // The converted clause on the screen.
   const QRect area(form->Text->viewport()->mapToGlobal(QPoint(0, 0)),
                    form->Text->viewport()->size());
-  EXPECT_GT(CyanPixels(shot, area), 20) << "the target clause is not cyan";
+  QImage shot;
+  EXPECT_TRUE(QTest::qWaitFor(
+      [&] {
+        form->Text->viewport()->repaint();
+        shot = QGuiApplication::primaryScreen()->grabWindow(0).toImage();
+        return CyanPixels(shot, area) > 20;
+      },
+      10000))
+      << "the target clause is not cyan";
+  EXPECT_TRUE(shot.save(QString(ARTEFACT_DIR) + "/editor_input_composition.png"));
 
   RunProgram("xdotool", {"key", "Return"});
   ASSERT_TRUE(QTest::qWaitFor([&] { return form->Text->toPlainText() == U("日本"); }, 15000))
       << form->Text->toPlainText().toStdString();
-  QTest::qWait(500);
+  // A key after the Enter moves the caret once everything before it,
+  // the Enter too, has reached the text.
+  const int caret = form->Text->textCursor().position();
+  RunProgram("xdotool", {"key", "Left"});
+  EXPECT_TRUE(
+      QTest::qWaitFor([&] { return form->Text->textCursor().position() != caret; }, 15000));
   EXPECT_EQ(form->Text->toPlainText(), U("日本"));
   EXPECT_TRUE(Preedit(form->Text).isEmpty());
 

@@ -12,7 +12,9 @@
 #include <QTreeView>
 #include <QUrl>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
+#include <iterator>
 
 #include "main/ui/main_form.h"
 #include "main/ui/main_form_test_support.h"
@@ -29,6 +31,29 @@ QStringList LogLines(const std::string& log) {
   QFile f(QString::fromStdString(log));
   if (!f.open(QIODevice::ReadOnly)) return {};
   return QString::fromUtf8(f.readAll()).split('\n', Qt::SkipEmptyParts);
+}
+
+// Whether a process runs the program at `path` (a script's path is in its
+// interpreter's command line).
+bool Running(const std::string& path) {
+  std::error_code error;
+  for (const auto& entry : std::filesystem::directory_iterator("/proc", error)) {
+    std::ifstream in(entry.path() / "cmdline", std::ios::binary);
+    const std::string line((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    if (line.find(path + '\0') != std::string::npos) return true;
+  }
+  return false;
+}
+
+// Sends the key End after the events before it (the caret is not at the
+// line's end) and waits until the text has moved its caret there: every
+// address those events opened has been handed to `handler` by then (the
+// shell starts it before it returns), and the handler is waited for to its
+// end.
+bool PastTheEvents(QPlainTextEdit* text, const std::string& handler) {
+  RunProgram("xdotool", {"key", "End"});
+  return QTest::qWaitFor(
+      [&] { return text->textCursor().atBlockEnd() && !Running(handler); }, 10000);
 }
 
 TEST(EditorLinksDesktopTest, ShiftEnterAndADoubleClickOpenTheAddressOnce) {
@@ -67,7 +92,7 @@ TEST(EditorLinksDesktopTest, ShiftEnterAndADoubleClickOpenTheAddressOnce) {
 
   RunProgram("xdotool", {"key", "shift+Return"});
   ASSERT_TRUE(QTest::qWaitFor([&] { return !LogLines(log).isEmpty(); }, 10000));
-  QTest::qWait(1000);
+  ASSERT_TRUE(PastTheEvents(form->Text, bin + "/xdg-open"));
   EXPECT_EQ(LogLines(log), QStringList{expected});
   EXPECT_EQ(form->Text->toPlainText(), text);
 
@@ -77,7 +102,7 @@ TEST(EditorLinksDesktopTest, ShiftEnterAndADoubleClickOpenTheAddressOnce) {
   RunProgram("xdotool", {"mousemove", QString::number(p.x()), QString::number(p.y()), "click",
                          "--repeat", "2", "--delay", "150", "1"});
   ASSERT_TRUE(QTest::qWaitFor([&] { return LogLines(log).size() >= 2; }, 10000));
-  QTest::qWait(1000);
+  ASSERT_TRUE(PastTheEvents(form->Text, bin + "/xdg-open"));
   EXPECT_EQ(LogLines(log), (QStringList{expected, expected}));
   EXPECT_TRUE(ui.questions().empty());
 }

@@ -173,9 +173,9 @@ TEST_F(HtmlCaptureDesktopTest, TheHtmlSaveKeyOverABrowserMakesAnHtmlCard) {
   QProcess quillmain;
   StartQuillmain(quillmain, env);
   ASSERT_TRUE(quillmain.waitForStarted(10000));
-  ASSERT_TRUE(QTest::qWaitFor([&] { return MainWindowOf(block) != 0; }, 20000));
+  // The hot keys are grabbed once the hooks are in.
+  ASSERT_TRUE(QTest::qWaitFor([&] { return HooksInstalledIn(block); }, 20000));
   const unsigned long main_window = MainWindowOf(block);
-  QTest::qWait(1000);
 
   source.show();
   ASSERT_TRUE(QTest::qWaitForWindowExposed(&source));
@@ -196,9 +196,13 @@ TEST_F(HtmlCaptureDesktopTest, TheHtmlSaveKeyOverABrowserMakesAnHtmlCard) {
   EXPECT_LT(took.elapsed(), 60000 + 10000);
   EXPECT_GE(source.copies, 1);
 
+  // The capture ends with the user's clipboard put back, which takes it
+  // from the copy source.
+  EXPECT_TRUE(
+      QTest::qWaitFor([] { return !QGuiApplication::clipboard()->ownsClipboard(); }, 10000));
+
   // The same selection again within 15 s opens the card in a card window,
   // which shows it as its page.
-  QTest::qWait(1000);
   ASSERT_TRUE(bring_source());
   ASSERT_EQ(RunTool({"xdotool", "key", "ctrl+alt+h"}).status, 0);
   QImage screen;
@@ -208,9 +212,7 @@ TEST_F(HtmlCaptureDesktopTest, TheHtmlSaveKeyOverABrowserMakesAnHtmlCard) {
         return PixelsOf(screen, QColor(255, 0, 0)) >= 60 * 40;
       },
       20000);
-  QTest::qWait(300);
-  EXPECT_TRUE(QGuiApplication::primaryScreen()->grabWindow(0).save(QString(ARTEFACT_DIR) +
-                                                                   "/quillmain_html_card.png"));
+  EXPECT_TRUE(screen.save(QString(ARTEFACT_DIR) + "/quillmain_html_card.png"));
   EXPECT_TRUE(shown) << "the image of the card is not on the screen";
 
   Display* display = XOpenDisplay(nullptr);

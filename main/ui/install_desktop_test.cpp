@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include <QGuiApplication>
+#include <QImage>
 #include <QPixmap>
 #include <QProcess>
 #include <QScreen>
@@ -18,6 +19,7 @@
 #include "platform/headless/desktop_clients.h"
 #include "platform/headless/temp_dir.h"
 #include "platform/qt/test_app.h"
+#include "platform/qt/test_window.h"
 #include "platform/text_codec.h"
 
 // Xlib last: its macros clash with Qt and our headers.
@@ -65,10 +67,11 @@ TEST(InstallDesktopTest, TheInstalledProgramShowsTheSampleFolders) {
       20000));
   // The folder opened with its sub-folders, for the picture.
   RunTool({"xdotool", "windowactivate", "--sync", std::to_string(window)});
+  const QImage before = QGuiApplication::primaryScreen()->grabWindow(0).toImage();
   RunTool({"xdotool", "key", "--clearmodifiers", "Down", "asterisk"});
-  QTest::qWait(1000);  // let it paint before the picture is taken
-  EXPECT_TRUE(QGuiApplication::primaryScreen()->grabWindow(0).save(
-      QString(ARTEFACT_DIR) + "/quillmain_installed_samples.png"));
+  const QImage shown = WaitForScreenChange(before);
+  EXPECT_FALSE(shown.isNull()) << "the window did not change for the keys";
+  EXPECT_TRUE(shown.save(QString(ARTEFACT_DIR) + "/quillmain_installed_samples.png"));
 
   // The tree it shows lists the sample folders.
   const std::string folders = ReadFileBytes(sandbox.home + "/quilbo7.tre");

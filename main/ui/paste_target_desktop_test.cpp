@@ -51,11 +51,21 @@ std::string ClipboardOut(const QString& target = QString()) {
 }
 
 // Another program takes the clipboard with `data` as `target`; xclip
-// stays behind to serve it.
-void OtherSetsClipboard(const std::string& file, const std::string& target) {
+// stays behind to serve it. Returns once our clipboard has seen the new
+// owner (xclip takes the selection from the process it leaves behind, after
+// the command has ended).
+bool OtherSetsClipboard(const std::string& file, const std::string& target) {
+  QClipboard* clipboard = QGuiApplication::clipboard();
+  bool taken = false;
+  const QMetaObject::Connection watch =
+      QObject::connect(clipboard, &QClipboard::changed, [&](QClipboard::Mode mode) {
+        if (mode == QClipboard::Clipboard && !clipboard->ownsClipboard()) taken = true;
+      });
   RunTool({"sh", "-c",
            "xclip -selection clipboard -t '" + target + "' -i '" + file + "' >/dev/null 2>&1"});
-  QTest::qWait(300);
+  const bool seen = QTest::qWaitFor([&] { return taken; }, 10000);
+  QObject::disconnect(watch);
+  return seen;
 }
 
 class PasteTargetDesktopTest : public TypingClientsTest<kJapanese> {
@@ -87,13 +97,15 @@ class PasteTargetDesktopTest : public TypingClientsTest<kJapanese> {
     return Target().CopyFromTarget();
   }
 
-  // The editor selects its whole text (and offers it as PRIMARY).
+  // The editor selects its whole text (and offers it as PRIMARY); our
+  // clipboard is served meanwhile, for a paste the editor has still to
+  // fetch.
   bool SelectAllInEditor(const std::string& expected) {
     if (!ActivateWindow(pad_)) return false;
-    return WaitFor(
+    return QTest::qWaitFor(
         [&] {
-          RunTool({"xdotool", "key", "--clearmodifiers", "ctrl+a"});
-          return RunTool({"xclip", "-o", "-selection", "primary"}).out == expected;
+          RunServing({"xdotool", "key", "--clearmodifiers", "ctrl+a"});
+          return RunServing({"xclip", "-o", "-selection", "primary"}) == expected;
         },
         10000);
   }
@@ -119,7 +131,7 @@ TEST_F(PasteTargetDesktopTest, CopyTakesTheEditorsSelectionAndPutsTheUsersClipbo
   for (const auto& [file, target] : {std::pair{text_file, std::string("UTF8_STRING")},
                                      std::pair{png_file, std::string("image/png")}}) {
     SCOPED_TRACE(target);
-    OtherSetsClipboard(file, target);
+    ASSERT_TRUE(OtherSetsClipboard(file, target));
     const std::string before = ClipboardOut(QString::fromStdString(target));
     ASSERT_EQ(before, ReadFileBytes(file));
 
@@ -151,8 +163,12 @@ TEST_F(PasteTargetDesktopTest, TheTerminalsSelectionIsCopiedWithoutInterruptingI
       },
       10000));
   const std::string selected = RunTool({"xclip", "-o", "-selection", "primary"}).out;
-
-  QTest::qWait(300);  // the change of owner reaches our clipboard
+  // Our clipboard reads the terminal's selection.
+  ASSERT_TRUE(QTest::qWaitFor(
+      [&] {
+        return QGuiApplication::clipboard()->text(QClipboard::Selection).toStdString() == selected;
+      },
+      10000));
   EXPECT_EQ(CopyFrom(term_), 0);
   EXPECT_EQ(QGuiApplication::clipboard()->text().toStdString(), selected);
   EXPECT_EQ(Target().TargetTopClass, "XTerm");
@@ -169,17 +185,20 @@ TEST_F(PasteTargetDesktopTest, TheTerminalsSelectionIsCopiedWithoutInterruptingI
 TEST_F(PasteTargetDesktopTest, PasteGivesTheCardsTextToTheEditorAndTheTerminal) {
   // Into the editor, over its whole text.
   ASSERT_TRUE(SelectAllInEditor(kJapanese));
-  QGuiApplication::clipboard()->setText(QString::fromUtf8(kCard));
+  Clipboard& clipboard = form_->Clip().clipboard();
+  clipboard.SetText(Utf8ToCp932(kCard));
   Command(pad_);
   Target().PasteToTarget();
-  QTest::qWait(1000);  // the editor fetches the text from us
   EXPECT_TRUE(SelectAllInEditor(kCard)) << RunTool({"xclip", "-o", "-selection", "primary"}).out;
 
   // Into the terminal, through PRIMARY and Shift+Insert.
   const size_t before = ReadFileBytes(typed_).size();
   Command(term_);
+  const uint64_t fetched = clipboard.FetchCount(Selection::kPrimary);
   Target().PasteToTarget();
-  QTest::qWait(1000);
+  // The terminal has fetched the text from PRIMARY before the Return.
+  ASSERT_TRUE(
+      QTest::qWaitFor([&] { return clipboard.FetchCount(Selection::kPrimary) > fetched; }, 10000));
   ASSERT_TRUE(ActivateWindow(term_));
   ASSERT_EQ(RunTool({"xdotool", "key", "Return"}).status, 0);
   EXPECT_TRUE(WaitFor([&] { return ReadFileBytes(typed_).size() > before; }, 5000));

@@ -57,6 +57,17 @@ inline uint32_t MainWindowOf(const std::string& name) {
       .MainWindow();
 }
 
+// Whether quillmain has put its hooks into the block `name`: it does so
+// after its main window is named there, once the hook library has grabbed
+// the hot keys.
+inline bool HooksInstalledIn(const std::string& name) {
+  std::unique_ptr<SharedMemory> memory;
+  if (!SharedMemory::Open(name, kSharedHookBlockSize, &memory).ok()) return false;
+  const SharedHookBlock block(
+      std::span<uint8_t, kSharedHookBlockSize>(memory->data(), kSharedHookBlockSize));
+  return block.MainWindow() != 0 && block.CbtHook().handle != 0;
+}
+
 // Every value that `sample` gave while the watch ran, sampled every 10 ms
 // on a thread of its own (`sample` runs only there); an empty answer is
 // left out.

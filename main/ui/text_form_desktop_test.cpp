@@ -22,6 +22,7 @@
 #include "platform/headless/temp_dir.h"
 #include "platform/qt/test_program.h"
 #include "platform/qt/test_drag_source.h"
+#include "platform/qt/test_window.h"
 #include "platform/text_codec.h"
 #include "store/card_test_support.h"
 
@@ -56,7 +57,7 @@ class TextFormDesktopTest : public testing::Test {
     form_->OpenCardWindow(id);
     auto& w = static_cast<TTextFm&>(form_->CardWindows().Window(form_->FindCardWindowIndex(id)));
     EXPECT_TRUE(QTest::qWaitForWindowExposed(&w, 5000));
-    QTest::qWait(300);
+    EXPECT_TRUE(WaitForWindowPlaced(w));
     return w;
   }
 
@@ -101,8 +102,8 @@ TEST_F(TextFormDesktopTest, TopmostLinksAndDroppedFiles) {
   source.move(0, 0);
   source.show();
   ASSERT_TRUE(QTest::qWaitForWindowExposed(&source, 5000));
-  QTest::qWait(300);
-  source.DragOnto(w.Text->viewport()->mapToGlobal(QPoint(40, 40)));
+  ASSERT_TRUE(WaitForWindowPlaced(source));
+  ASSERT_TRUE(source.DragOnto(w.Text->viewport()->mapToGlobal(QPoint(40, 40))));
   EXPECT_TRUE(QTest::qWaitFor(
       [&] { return w.Text->toPlainText().contains(QString::fromStdString("<file=" + path + ">")); },
       3000))
@@ -111,7 +112,8 @@ TEST_F(TextFormDesktopTest, TopmostLinksAndDroppedFiles) {
   // Onto the grid: the current cell takes it, and closing stores it.
   TTextFm& t = Open(table_);
   t.CsvGrid->Grid().SetCurrent(2, 1);
-  source.DragOnto(t.CsvGrid->viewport()->mapToGlobal(t.CsvGrid->viewport()->rect().center()));
+  ASSERT_TRUE(
+      source.DragOnto(t.CsvGrid->viewport()->mapToGlobal(t.CsvGrid->viewport()->rect().center())));
   EXPECT_EQ(t.CsvGrid->Grid().Cell(2, 1), "<file=" + path + ">");
   t.close();
   EXPECT_TRUE(QTest::qWaitFor([&] { return form_->FindCardWindowIndex(table_) < 0; }, 3000));

@@ -6,12 +6,15 @@
 
 #include <QAction>
 #include <QApplication>
-#include <QProcess>
+#include <QDropEvent>
+#include <QMouseEvent>
 #include <QScrollBar>
 #include <QTest>
 #include <QTreeView>
+#include <functional>
 #include <map>
 #include <string>
+#include <vector>
 
 #include "main/tree/folder_tree_model.h"
 #include "main/tree/node_operations.h"
@@ -20,6 +23,8 @@
 #include "platform/headless/fake_ui.h"
 #include "platform/headless/temp_dir.h"
 #include "platform/qt/test_app.h"
+#include "platform/qt/test_pointer.h"
+#include "platform/qt/test_window.h"
 #include "store/card_store.h"
 #include "store/card_test_support.h"
 
@@ -54,7 +59,8 @@ class TreeDragDesktopTest : public testing::Test {
     ASSERT_TRUE(QTest::qWaitForWindowExposed(form_.get()));
     FolderTree& tree = form_->TreeModel().tree();
     tree.SetExpanded(FindFolderNode("D"), true);
-    QTest::qWait(200);
+    ASSERT_TRUE(WaitForWindowPlaced(*form_));
+    form_->Tree->viewport()->installEventFilter(&drags_);
   }
 
   void AddCard(store::CardStore& store, const std::string& folder, const std::string& title) {
@@ -84,28 +90,43 @@ class TreeDragDesktopTest : public testing::Test {
     const QRect r = form_->Tree->visualRect(model->IndexOf(Node(caption)));
     return form_->Tree->viewport()->mapToGlobal(QPoint(r.left() + 30, r.center().y()));
   }
-  // Runs xdotool with these commands while the window's loop keeps going
-  // (a drag runs a loop of its own until the button is released).
-  void Pointer(const QStringList& commands) {
-    QProcess xdotool;
-    xdotool.start("xdotool", commands);
-    ASSERT_TRUE(xdotool.waitForStarted(5000));
-    ASSERT_TRUE(QTest::qWaitFor([&] { return xdotool.state() == QProcess::NotRunning; }, 20000));
-    ASSERT_EQ(xdotool.exitCode(), 0) << xdotool.readAllStandardError().toStdString();
-    QTest::qWait(300);
+  // A click of the left button on `p`, once the window has taken it.
+  void Click(QPoint p) {
+    const int releases = drags_.releases;
+    ASSERT_TRUE(RunPointerSteps(
+        {{nullptr, QStringList{"mousemove"} << ScreenPoint(p) << "click" << "1"},
+         {[&] { return drags_.releases > releases; }, {}}}));
   }
-  static QStringList MoveTo(QPoint p) {
-    return {"mousemove", QString::number(p.x()), QString::number(p.y()), "sleep", "0.1"};
-  }
-  // Press on `from`, several moves on the way, release on `to`.
-  void Drag(QPoint from, QPoint to, int hold_moves = 0) {
-    QStringList c = MoveTo(from);
-    c << "mousedown" << "1" << "sleep" << "0.2";
-    for (int i = 1; i <= 4; ++i) c << MoveTo(from + (to - from) * i / 4 + QPoint(0, i % 2));
-    // Small moves held at the end point.
-    for (int i = 0; i < hold_moves; ++i) c << MoveTo(to + QPoint(i % 2 == 0 ? 2 : -2, 0));
-    c << "mouseup" << "1";
-    Pointer(c);
+  // Press on `from`; a first move once the tree has the press, which makes
+  // it ready to drag, the moves that start the drag and go on to `to` once
+  // it has seen that move, and the release once the drag over the tree has
+  // got there. With `held`, the pointer moves on the spot there first (each
+  // move over the tree is a step of the drag) and is let go once `held`
+  // holds.
+  void Drag(QPoint from, QPoint to, const std::function<bool()>& held = nullptr) {
+    const int presses = drags_.presses;
+    const auto on_the_way = [&](int quarter) {
+      return ScreenPoint(from + (to - from) * quarter / 4 + QPoint(0, quarter % 2));
+    };
+    int moves = 0;
+    QStringList rest;
+    for (int i = 2; i <= 4; ++i) rest << "mousemove" << on_the_way(i);
+    const QPoint end = form_->Tree->viewport()->mapFromGlobal(to);
+    const auto there = [&] { return drags_.last_drag == end; };
+    std::vector<PointerStep> steps = {
+        {nullptr, QStringList{"mousemove"} << ScreenPoint(from) << "mousedown" << "1"},
+        {[&] {
+           moves = drags_.moves;
+           return drags_.presses > presses;
+         },
+         QStringList{"mousemove"} << on_the_way(1)},
+        {[&] { return drags_.moves > moves; }, rest}};
+    if (held) {
+      steps.push_back({there, QStringList{"mousemove"} << ScreenPoint(to + QPoint(2, 0))
+                                                       << "mousemove" << ScreenPoint(to)});
+    }
+    steps.push_back({[&] { return there() && (!held || held()); }, {"mouseup", "1"}});
+    ASSERT_TRUE(RunPointerSteps(steps));
   }
   std::string Stored(const std::string& title) {
     store::CardStore store(FileEnv::Default(), Folder());
@@ -116,8 +137,37 @@ class TreeDragDesktopTest : public testing::Test {
     return found ? c.folder : "-";
   }
 
+  // What the tree's viewport has been sent by the pointer.
+  struct PointerWatch final : QObject {
+    bool eventFilter(QObject*, QEvent* event) override {
+      switch (event->type()) {
+        case QEvent::MouseButtonPress:
+          ++presses;
+          break;
+        case QEvent::MouseButtonRelease:
+          ++releases;
+          break;
+        case QEvent::MouseMove:
+          ++moves;
+          break;
+        case QEvent::DragEnter:
+        case QEvent::DragMove:
+          last_drag = static_cast<QDropEvent*>(event)->position().toPoint();
+          break;
+        default:
+          break;
+      }
+      return false;
+    }
+    int presses = 0;
+    int releases = 0;
+    int moves = 0;
+    QPoint last_drag;  // in the viewport
+  };
+
   TempDir dir_;
   FakeUi ui_;
+  PointerWatch drags_;
   std::unique_ptr<TMainForm> form_;
   std::map<std::string, std::string> ids_;
   uint32_t position_ = 0;
@@ -132,21 +182,21 @@ TEST_F(TreeDragDesktopTest, CardsAndFoldersDraggedWithThePointerLandOnDisk) {
 }
 
 TEST_F(TreeDragDesktopTest, APickByTheMenuIsPlacedByAClick) {
-  Pointer(MoveTo(At("d2")) << "click" << "1");
+  Click(At("d2"));
   form_->findChild<QAction*>("MoveNode")->trigger();
-  Pointer(MoveTo(At("A")) << "click" << "1");
+  Click(At("A"));
   EXPECT_TRUE(QTest::qWaitFor([&] { return Stored("d2") == "A"; }, 5000)) << Stored("d2");
 }
 
 TEST_F(TreeDragDesktopTest, ADragHeldAtTheBottomEdgeScrollsTheTree) {
   form_->TreeModel().tree().SetExpanded(FindFolderNode("M"), true);
-  QTest::qWait(200);
   QScrollBar* bar = form_->Tree->verticalScrollBar();
-  ASSERT_GT(bar->maximum(), 0);
+  ASSERT_TRUE(QTest::qWaitFor([&] { return bar->maximum() > 0; }, 5000));
   ASSERT_EQ(bar->value(), 0);
   const QWidget* viewport = form_->Tree->viewport();
   const QPoint bottom = viewport->mapToGlobal(QPoint(60, viewport->height() - 10));
-  Drag(At("d1"), bottom, 8);
+  // Held there until the tree has scrolled (or the steps' time is up).
+  Drag(At("d1"), bottom, [&] { return bar->value() > 0; });
   EXPECT_GT(bar->value(), 0);
 }
 

@@ -1,15 +1,16 @@
 // A small window of a desktop test that drags one local file when the
-// mouse presses it, and the mouse moves of xdotool that drag it onto a
+// mouse presses it, and the pointer steps of xdotool that drag it onto a
 // point of the screen while the test's event loop keeps running.
 #pragma once
 
+#include <QCoreApplication>
 #include <QDrag>
 #include <QLabel>
 #include <QMimeData>
 #include <QMouseEvent>
-#include <QProcess>
-#include <QTest>
 #include <QUrl>
+
+#include "platform/qt/test_pointer.h"
 
 namespace quill {
 
@@ -20,22 +21,28 @@ class DragSource final : public QLabel {
     resize(120, 60);
   }
 
-  // Drags the file from the middle of this window onto a screen point.
-  void DragOnto(const QPoint& target) {
+  // Drags the file from the middle of this window onto a screen point:
+  // the moves once the drag runs, the release once the drag has seen the
+  // pointer there and the target accepts. True when the target took the
+  // drop; the drag has ended either way.
+  bool DragOnto(const QPoint& target) {
     const QPoint from = mapToGlobal(rect().center());
-    auto point = [](const QPoint& p) {
-      return QStringList{QString::number(p.x()), QString::number(p.y())};
-    };
-    QStringList args = {"mousemove"};
-    args << point(from) << "mousedown" << "1" << "sleep" << "0.4" << "mousemove"
-         << point(target + QPoint(-10, 0)) << "sleep" << "0.4" << "mousemove" << point(target)
-         << "sleep" << "0.4" << "mouseup" << "1";
-    QProcess xdotool;
-    xdotool.start("xdotool", args);
-    if (xdotool.waitForStarted(5000)) {
-      (void)QTest::qWaitFor([&] { return xdotool.state() == QProcess::NotRunning; }, 15000);
-    }
-    QTest::qWait(500);
+    MoveWatch moves;
+    accepted_ = false;
+    taken_ = false;
+    const bool ran = RunPointerSteps({
+        {nullptr, QStringList{"mousemove"} << ScreenPoint(from) << "mousedown" << "1"},
+        {[&] {
+           // Inside the drag's loop: the watch goes before the drag's own
+           // filter, which takes the moves.
+           if (dragging_) QCoreApplication::instance()->installEventFilter(&moves);
+           return dragging_;
+         },
+         QStringList{"mousemove"} << ScreenPoint(target + QPoint(-10, 0)) << "mousemove"
+                                  << ScreenPoint(target)},
+        {[&] { return accepted_ && moves.last == target; }, {"mouseup", "1"}},
+    });
+    return ran && taken_;
   }
 
  protected:
@@ -44,11 +51,29 @@ class DragSource final : public QLabel {
     mime->setUrls({QUrl::fromLocalFile(path_)});
     auto* drag = new QDrag(this);
     drag->setMimeData(mime);
-    drag->exec(Qt::CopyAction);
+    QObject::connect(drag, &QDrag::actionChanged,
+                     [this](Qt::DropAction action) { accepted_ = action != Qt::IgnoreAction; });
+    dragging_ = true;
+    taken_ = drag->exec(Qt::CopyAction) != Qt::IgnoreAction;
+    dragging_ = false;
   }
 
  private:
+  // The last point the pointer moved to, as this program has seen it.
+  struct MoveWatch final : QObject {
+    bool eventFilter(QObject*, QEvent* event) override {
+      if (event->type() == QEvent::MouseMove) {
+        last = static_cast<QMouseEvent*>(event)->globalPosition().toPoint();
+      }
+      return false;
+    }
+    QPoint last;
+  };
+
   QString path_;
+  bool dragging_ = false;
+  bool accepted_ = false;
+  bool taken_ = false;
 };
 
 }  // namespace quill
