@@ -166,6 +166,8 @@ constexpr std::array<Entry, kMessageCount> kMessages = {{
     {MessageId::kCannotCreateDataFiles, "ファイルが作れません"},
     {MessageId::kIconFileUnusable, "%1 はアイコンに使える画像ではありません"},
     {MessageId::kTabInDataSet, "データ名称とパスにはタブを使えません"},
+    {MessageId::kNoFolderChosen,
+     "フォルダが指定されていません。フォルダを指定してからＯＫを押して下さい。"},
 
     {MessageId::kFontNameTooLong, "フォント名が２０BYTE以上のものは使えません。"},
     {MessageId::kDefaultFontNotJapanese, "日本語フォントしかデフォルトにできません。"},

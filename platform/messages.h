@@ -171,6 +171,7 @@ enum class MessageId {
   kCannotCreateDataFiles,
   kIconFileUnusable,      // %1: the file
   kTabInDataSet,
+  kNoFolderChosen,
 
   // Editor events: fonts and the help page.
   kFontNameTooLong,
