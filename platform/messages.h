@@ -111,7 +111,7 @@ enum class MessageId {
   kArchiverNotInstalled,
   kBackupFailed,           // %1: the reason
   kCheckDisk,
-  kFloppyDriveInvalid,
+  kExternalFolderInvalid,
   kBackupNameNotUsable,    // %1: the data set's name
   kBackupPathHasQuote,     // %1: the path
   kBackupPathNotAbsolute,  // %1: the path

@@ -101,6 +101,7 @@ class OptionDialog {
   Ui& ui() { return context_.ui; }
   const std::string& WindowClass() const { return context_.window_class; }
   const std::string& ControlClass() const { return context_.control_class; }
+  const std::string& ProgramFolder() const { return context_.program_folder; }
   int CurrentDataSet() const { return current_data_set_; }
   bool IconsChanged() const { return icons_changed_; }
   // Whether OKClick could not write the icon sheet (the images stay as

@@ -159,7 +159,7 @@ void LoadAll(Settings* s, const SettingsSource& main, const RegistryStore::Snaps
   const int named = LoadDataFileList(reg, start_argument, &s->DataFiles);
   if (named != -1) s->DataFileNum = named;
 
-  s->FloppyDrive = main.Str("FloppyDrive", "a:");
+  s->FloppyDrive = main.Str("FloppyDrive", "");
   s->KensakuStrList = main.Str("KensakuStrList", "");
   s->SortType = main.Str("SortType", "");
   s->FromPath = registry.Str("FromPath", "");

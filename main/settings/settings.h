@@ -132,7 +132,9 @@ struct Settings {
   std::array<std::string, 10> HistoryPaste;  // HistoryPaste<i+1>
   std::array<std::string, 10> SuperCard;     // SuperCard<i>
   DataFileList DataFiles;
-  std::string FloppyDrive = "a:";
+  // The folder of the external save; "" (and a drive letter such as "a:")
+  // names the default folder in the program folder.
+  std::string FloppyDrive;
   std::string KensakuStrList;
   std::string SortType;
   std::string FromPath;     // registry only

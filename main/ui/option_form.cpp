@@ -21,6 +21,7 @@
 #include <QTreeView>
 #include <QVBoxLayout>
 
+#include "main/exchange/backup.h"
 #include "main/settings/db_form.h"
 #include "main/settings/hotkey_field.h"
 #include "main/settings/option_dialog.h"
@@ -271,8 +272,11 @@ void TOptionFm::BuildPages(const KeyMap& keys) {
     QWidget* p = page("その他");
     auto* box = new QVBoxLayout(p);
     auto* grid = new QGridLayout;
-    grid->addWidget(new QLabel(U("Floppy Drive"), p), 0, 0);
+    grid->addWidget(new QLabel(U("外部保存先フォルダ"), p), 0, 0);
     Floppy = Line(p, "Floppy", v.Floppy);
+    // Left empty, the external save writes into the default folder.
+    const std::string default_folder = DefaultExternalFolder(logic_.ProgramFolder());
+    Floppy->setPlaceholderText(QFile::decodeName(QByteArray::fromStdString(default_folder)));
     grid->addWidget(Floppy, 0, 1);
     grid->addWidget(new QLabel(U("追加保存listの折り返し数"), p), 1, 0);
     TuikaOrikaesiSuu = Line(p, "TuikaOrikaesiSuu", v.TuikaOrikaesiSuu);
