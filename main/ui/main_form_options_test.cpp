@@ -173,6 +173,46 @@ TEST_F(MainFormOptionsTest, OneControlChangesOneSetting) {
   EXPECT_TRUE(ui_.questions().empty());
 }
 
+// OK puts every block field the dialog edits into the block before the
+// hooks come back, where the hook library, the bar and the paste-out read
+// them; the bar's position and NoTrack stay as the bar and the program
+// left them. The new cards' auto title and the task-bar button follow too.
+TEST_F(MainFormOptionsTest, OkTakesEffectWithoutARestart) {
+  block_.SetBarLeft(77);
+  block_.SetBarTop(-8);
+  block_.SetNoTrack(1);
+  const uint8_t ret_active = block_.RetActive();
+  ASSERT_EQ(block_.AutoMove(), 1);
+  ASSERT_FALSE(form_->windowHandle()->flags().testFlag(Qt::Tool));
+  Run([](TOptionFm& f) {
+    for (int i = 0; i < 8; ++i) f.Hotkeys[i]->SetHotKey(static_cast<uint16_t>(0xC031 + i));
+    f.SuperPasteKeys[3]->SetHotKey(0xC074);
+    f.RetActive->setChecked(!f.RetActive->isChecked());
+    f.AutoMove->setChecked(false);
+    f.DefAutoTitle->setChecked(true);
+    f.ToolBar->setChecked(false);
+  });
+  ExpectBracket();
+  const SharedHookBlock::HotkeySlot page_order[] = {
+      SharedHookBlock::kPopupKubunKey, SharedHookBlock::kSaveKey,
+      SharedHookBlock::kSaveHtmlKey,   SharedHookBlock::kSaveKubunKey,
+      SharedHookBlock::kActiveKey,     SharedHookBlock::kMagicKey,
+      SharedHookBlock::kNewCardKey,    SharedHookBlock::kFindKey,
+  };
+  for (int i = 0; i < 8; ++i) EXPECT_EQ(block_.Hotkey(page_order[i]).value, 0xC031 + i) << i;
+  EXPECT_EQ(block_.SuperPasteKey(3).value, 0xC074);
+  EXPECT_EQ(block_.RetActive(), ret_active != 0 ? 0 : 1);
+  EXPECT_EQ(block_.AutoMove(), 0);
+  EXPECT_EQ(block_.BarLeft(), 77);
+  EXPECT_EQ(block_.BarTop(), -8);
+  EXPECT_EQ(block_.NoTrack(), 1);
+  EXPECT_EQ(form_->settings().Hook.SaveKubunKey, 0xC034);
+  EXPECT_TRUE(form_->windowHandle()->flags().testFlag(Qt::Tool));
+  form_->AddNewClick();
+  EXPECT_TRUE(form_->AutoTitle->isChecked());
+  EXPECT_TRUE(ui_.questions().empty());
+}
+
 TEST_F(MainFormOptionsTest, CancelCloseBoxAndAFailedNumberBringTheHooksBack) {
   Run([](TOptionFm&) {});
   bus_.Take(bar_);
