@@ -114,14 +114,22 @@ void THotKey::keyPressEvent(QKeyEvent* event) {
   event->accept();
 }
 
+void TOptionFm::RawKey(uint32_t keycode, bool press) {
+  const std::optional<HotkeyWord> word =
+      kept_keys_.RawKey(keys_.VkOf(keycode), press, keys_.SwitchesTerminal(keycode));
+  if (!word || !isActiveWindow()) return;
+  if (auto* field = dynamic_cast<THotKey*>(focusWidget())) field->SetHotKey(word->value);
+}
+
 TOptionFm::TOptionFm(QWidget* owner, OptionDialog& logic, const KeyMap& keys,
                      std::function<QPixmap(int)> icon, std::function<bool()> ctrl_down)
-    : QDialog(owner, kDialogFlags), logic_(logic), icon_(std::move(icon)),
+    : QDialog(owner, kDialogFlags), logic_(logic), keys_(keys), icon_(std::move(icon)),
       ctrl_down_(std::move(ctrl_down)) {
   setObjectName("OptionFm");
   setWindowTitle(U("環境設定"));
   setModal(true);
   BuildPages(keys);
+  new RawKeyFeed(this, [this](uint32_t keycode, bool press) { RawKey(keycode, press); });
   FormShow();
   CentreOnScreen(this);
 }
