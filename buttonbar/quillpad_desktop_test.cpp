@@ -22,6 +22,8 @@
 #include <memory>
 #include <mutex>
 #include <set>
+#include <optional>
+#include <sstream>
 #include <span>
 #include <string>
 #include <thread>
@@ -41,6 +43,7 @@
 // Xlib last: its macros (Status, Bool, None) clash with Qt and our headers.
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
+#include <X11/keysym.h>
 
 #include "platform/x11/x11_support.h"
 
@@ -124,6 +127,24 @@ class X11Probe {
     return out;
   }
   void RequestClose(unsigned long w) { quill::RequestClose(d_, w); }
+  // Whether another client has the key with exactly these modifiers
+  // grabbed: a grab of ours is refused then.
+  bool KeyTaken(unsigned long keysym, unsigned int modifiers) {
+    static bool refused;
+    refused = false;
+    const auto previous = XSetErrorHandler([](Display*, XErrorEvent* e) {
+      if (e->error_code == BadAccess) refused = true;
+      return 0;
+    });
+    const Window root = DefaultRootWindow(d_);
+    const KeyCode keycode = XKeysymToKeycode(d_, keysym);
+    XGrabKey(d_, keycode, modifiers, root, False, GrabModeAsync, GrabModeAsync);
+    XSync(d_, False);
+    if (!refused) XUngrabKey(d_, keycode, modifiers, root);
+    XSync(d_, False);
+    XSetErrorHandler(previous);
+    return refused;
+  }
   unsigned long Pid(unsigned long w) {
     Atom type = 0;
     int format = 0;
@@ -181,10 +202,11 @@ class QuillpadDesktopTest : public ::testing::Test {
     SharedMemory::Unlink(block_name_);
   }
 
-  // A field of the block, 0 while there is none.
-  uint32_t Block(uint32_t (SharedHookBlock::*field)() const) {
+  // A field of the block, empty while there is none.
+  template <typename T>
+  T Block(T (SharedHookBlock::*field)() const) {
     std::unique_ptr<SharedMemory> memory;
-    if (!SharedMemory::Open(block_name_, kSharedHookBlockSize, &memory).ok()) return 0;
+    if (!SharedMemory::Open(block_name_, kSharedHookBlockSize, &memory).ok()) return T{};
     SharedHookBlock block(std::span<uint8_t, kSharedHookBlockSize>(memory->data(),
                                                                    kSharedHookBlockSize));
     return (block.*field)();
@@ -219,6 +241,19 @@ class QuillpadDesktopTest : public ::testing::Test {
     return up ? bar : 0;
   }
 
+  // The terminal's and the editor's windows, apart on the screen, the
+  // pointer away from the bar; 0 for one that showed none.
+  static std::pair<unsigned long, unsigned long> PlaceApart(TerminalAndEditor& apps) {
+    const unsigned long term = apps.terminal.WaitForWindow();
+    const unsigned long pad = apps.editor.WaitForWindow();
+    if (term != 0 && pad != 0) {
+      Xdotool({"windowmove", std::to_string(pad), "300", "300"});
+      Xdotool({"windowmove", std::to_string(term), "650", "520"});
+      Xdotool({"mousemove", "1270", "5"});
+    }
+    return {term, pad};
+  }
+
   static bool Activate(unsigned long w) {
     return RunTool({"xdotool", "windowactivate", "--sync", std::to_string(w)}).status == 0;
   }
@@ -237,13 +272,9 @@ class QuillpadDesktopTest : public ::testing::Test {
 
 TEST_F(QuillpadDesktopTest, FloatsAboveTheWindowInFrontAndNeverTakesTheFocus) {
   TerminalAndEditor apps({"-T", "quill-term"}, "quill\n");
-  const unsigned long term = apps.terminal.WaitForWindow();
-  const unsigned long pad = apps.editor.WaitForWindow();
+  const auto [term, pad] = PlaceApart(apps);
   ASSERT_NE(term, 0u) << "xterm showed no window";
   ASSERT_NE(pad, 0u) << "mousepad showed no window";
-  Xdotool({"windowmove", std::to_string(pad), "300", "300"});
-  Xdotool({"windowmove", std::to_string(term), "650", "520"});
-  Xdotool({"mousemove", "1270", "5"});  // away from the bar
 
   // quillmain with the bar on and a one-shot folder starts the bar.
   const unsigned long bar = StartQuillmain("");
@@ -353,13 +384,7 @@ TEST_F(QuillpadDesktopTest, SaveMakesTheEditorsSelectionACardAndTheBarStaysInact
   ASSERT_NE(bar, 0u) << "no bar came up";
 
   // The whole text selected in the editor, the bar above it.
-  ASSERT_TRUE(Activate(pad));
-  ASSERT_TRUE(WaitFor(
-      [&] {
-        Xdotool({"key", "--clearmodifiers", "ctrl+a"});
-        return RunTool({"xclip", "-o", "-selection", "primary"}).out == text;
-      },
-      10000));
+  ASSERT_TRUE(EditorHolds(pad, text));
   ASSERT_TRUE(QTest::qWaitFor([&] { return x_.Origin(bar) == PlaceAbove(pad); }, 5000));
 
   // Save, at x 43 of the bar.
@@ -381,6 +406,151 @@ TEST_F(QuillpadDesktopTest, SaveMakesTheEditorsSelectionACardAndTheBarStaysInact
   const std::vector<store::CardRecord> cards = store::CardsOfFolder(set, folder);
   ASSERT_EQ(cards.size(), 1u);
   EXPECT_EQ(cards[0].text, "\r\n" + Utf8ToCp932(text));
+}
+
+// Settings changed through quillmain's options dialog take effect on OK,
+// without a restart: the hot keys, a super key (Ctrl+Alt+F6, which the X
+// server keeps from every window but the dialog takes all the same),
+// RetActive and AutoMove. The hook library grabs the new keys and lets the
+// old ones go, the new super key pastes its card into mousepad, the block
+// holds the new RetActive, and the bar, started again, no longer follows
+// the window in front.
+TEST_F(QuillpadDesktopTest, OptionsTakeEffectWithoutARestart) {
+  const std::string card_text = "設定直後のカード";
+  std::string card_id;
+  {
+    store::CardStore set(FileEnv::Default(), dir_.File("home") + "/");
+    ASSERT_TRUE(set.Open(false, "").ok());
+    store::CardRecord card(set);
+    card.Clear();
+    card.folder = "Web";
+    card.title = "card";
+    card.text = Utf8ToCp932(card_text);
+    ASSERT_TRUE(card.Write().ok());
+    card_id = card.id;
+    ASSERT_TRUE(set.Close().ok());
+  }
+  TerminalAndEditor apps({"-T", "quill-term"}, "東京");
+  const auto [term, pad] = PlaceApart(apps);
+  ASSERT_NE(term, 0u) << "xterm showed no window";
+  ASSERT_NE(pad, 0u) << "mousepad showed no window";
+
+  // The eight hot keys Ctrl+Alt+1 .. 8 become Ctrl+Alt+A .. H, in the
+  // order of the dialog's first page; super key 1 goes from F5 to F6.
+  const char* const names[] = {"PopupKubunKey", "SaveKey",   "SaveHtmlKey", "SaveKubunKey",
+                               "ActiveKey",     "MagicKey", "NewCardKey",  "FindKey"};
+  std::string ini = "SuperPasteKey1=" + std::to_string(0xC074) + "\r\nSuperCard1=" + card_id +
+                    "\r\n";
+  std::vector<unsigned long> old_keys = {XK_F5}, new_keys = {XK_F6};
+  std::string typed;
+  for (int i = 0; i < 8; ++i) {
+    ini += std::string(names[i]) + "=" + std::to_string(0xC031 + i) + "\r\n";
+    old_keys.push_back(XK_1 + i);
+    new_keys.push_back(XK_a + i);
+    typed += std::string(i == 0 ? "" : " Tab ") + "ctrl+alt+" + char('a' + i);
+  }
+  const unsigned int ctrl_alt = ControlMask | Mod1Mask;
+  const auto all_taken = [&](const std::vector<unsigned long>& keys, bool taken) {
+    return std::all_of(keys.begin(), keys.end(),
+                       [&](unsigned long k) { return x_.KeyTaken(k, ctrl_alt) == taken; });
+  };
+  const unsigned long bar = StartQuillmain(ini);
+  ASSERT_NE(bar, 0u) << "no bar came up";
+  const unsigned long bar_pid = x_.Pid(bar);
+  const unsigned long main_window = Block(&SharedHookBlock::MainWindow);
+  // Probed only once the hooks are in: a probe's grab would otherwise take
+  // a key from them.
+  ASSERT_TRUE(QTest::qWaitFor([&] { return Block(&SharedHookBlock::CbtHook).handle != 0; },
+                              20000));
+  EXPECT_TRUE(all_taken(old_keys, true));
+  ASSERT_EQ(Block(&SharedHookBlock::RetActive), 1);  // new settings
+  ASSERT_TRUE(Activate(pad));
+  ASSERT_TRUE(QTest::qWaitFor([&] { return x_.Origin(bar) == PlaceAbove(pad); }, 5000));
+
+  // The dialog from the main menu "環境設定(&O)"; its first field has the
+  // focus.
+  const auto quillmain_windows = [] {
+    const std::string out =
+        RunTool({"xdotool", "search", "--onlyvisible", "--class", "^quillmain$"}).out;
+    return std::count(out.begin(), out.end(), '\n');
+  };
+  ASSERT_TRUE(WaitFor(
+      [&] {
+        if (WindowsTitled("環境設定") == 1) return true;
+        Xdotool({"key", "Escape"});
+        if (!Activate(main_window)) return false;
+        const auto before = quillmain_windows();
+        Xdotool({"key", "--clearmodifiers", "alt+o"});
+        if (!WaitFor([&] { return quillmain_windows() > before; }, 3000)) return false;
+        Xdotool({"key", "o"});
+        return WaitFor([] { return WindowsTitled("環境設定") == 1; }, 5000);
+      },
+      40000));
+  const unsigned long dialog = std::strtoul(
+      RunTool({"xdotool", "search", "--name", "^環境設定$"}).out.c_str(), nullptr, 10);
+  ASSERT_TRUE(Activate(dialog));
+
+  // Wide enough for every tab: the tab bar then has no scroll buttons to
+  // stop at.
+  Xdotool({"windowmove", "--sync", std::to_string(dialog), "10", "10"});
+  Xdotool({"windowsize", "--sync", std::to_string(dialog), "1240", "800"});
+  ASSERT_TRUE(Activate(dialog));
+
+  // The hot keys typed in turn; then, from the tab bar, RetActive (the last
+  // field of "ペースト", before OK and Cancel), AutoMove (the last but one
+  // of "起動時") and super key 1 (the first field of the last page).
+  const auto keys = [](const std::string& list) {
+    std::vector<std::string> argv = {"xdotool", "key", "--delay", "30"};
+    std::istringstream words(list);
+    for (std::string w; words >> w;) argv.push_back(w);
+    ASSERT_EQ(RunTool(argv).status, 0) << list;
+  };
+  keys(typed + " Tab Tab Tab");
+  keys("Right shift+Tab shift+Tab shift+Tab space");
+  keys("Tab Tab Tab Right Right Right shift+Tab shift+Tab shift+Tab shift+Tab space");
+  keys("Tab Tab Tab Tab Right Right Right Right Right Right Right Tab ctrl+alt+F6");
+  EXPECT_TRUE(QGuiApplication::primaryScreen()->grabWindow(0).save(
+      QString(ARTEFACT_DIR) + "/quillmain_options_super_key.png"));
+  keys("Return");
+  ASSERT_TRUE(QTest::qWaitFor([] { return WindowsTitled("環境設定") == 0; }, 10000));
+
+  // The bar starts again once the hooks are back: the hook library holds
+  // the new keys and has let the old ones go.
+  // (A new process: its window may well get the id of the old one.)
+  unsigned long new_bar = 0;
+  ASSERT_TRUE(QTest::qWaitFor(
+      [&] {
+        new_bar = Block(&SharedHookBlock::BarWindow);
+        return new_bar != 0 && x_.IsMapped(new_bar) && x_.Pid(new_bar) != bar_pid;
+      },
+      20000));
+  EXPECT_TRUE(all_taken(new_keys, true));
+  EXPECT_TRUE(all_taken(old_keys, false));
+  EXPECT_EQ(Block(&SharedHookBlock::RetActive), 0);
+  EXPECT_EQ(Block(&SharedHookBlock::AutoMove), 0);
+
+  // The bar stays where it is while other windows come forward and the new
+  // super key pastes the card into mousepad.
+  const ScreenPoint start = x_.Origin(new_bar);
+  ValueWatch moves([new_bar, start]() -> std::optional<unsigned long> {
+    thread_local X11Probe probe;
+    const ScreenPoint now = probe.Origin(new_bar);
+    return now == start ? 0ul : 1ul;
+  });
+  ASSERT_TRUE(Activate(term));
+  ASSERT_TRUE(EditorHolds(pad, "東京"));
+  Xdotool({"key", "ctrl+alt+F6"});
+  EXPECT_TRUE(EditorHolds(pad, card_text));
+  EXPECT_EQ(moves.Stop(), std::set<unsigned long>{0}) << "the bar followed the window in front";
+
+  x_.RequestClose(main_window);
+  ASSERT_TRUE(quillmain_.waitForFinished(20000));
+  EXPECT_EQ(quillmain_.exitCode(), 0);
+  const std::string saved = ReadFileBytes(dir_.File("home/quillmain.ini"));
+  for (const char* line : {"\r\nRetActive=0\r\n", "\r\nAutoMove=0\r\n",
+                           "\r\nSuperPasteKey1=49269\r\n", "\r\nFindKey=49224\r\n"}) {
+    EXPECT_NE(saved.find(line), std::string::npos) << line;
+  }
 }
 
 }  // namespace

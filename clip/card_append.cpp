@@ -190,7 +190,11 @@ void CardAppend::Finish() {
 }
 
 void CardAppend::Appended(const store::CardRecord& card) {
-  view_.SaveForgottenOneShotFolder();
+  // The card has its text whatever this write does; the user learns that
+  // the settings file kept the old folder.
+  if (Status saved = view_.SaveForgottenOneShotFolder(); !saved.ok()) {
+    ShowWarning(ui_, Utf8ToCp932(saved.message()));
+  }
   LastAppendCardId = card.id;
   block_.SetSaveState(2);
   block_.SetSaveHint(FormatMessage(MessageId::kAppendedHint, {card.title}));

@@ -50,8 +50,9 @@ class CardAppendView {
   virtual int RunAddHyouForm(std::string* title, std::string* text) = 0;
   // The card has been written: its tree node follows.
   virtual void CardWritten(const store::CardRecord& card) = 0;
-  // Writes the settings of a forgotten one-shot folder (group 16).
-  virtual void SaveForgottenOneShotFolder() = 0;
+  // Writes the settings of a forgotten one-shot folder (group 16); the
+  // failed write, its message for the user (UTF-8).
+  virtual Status SaveForgottenOneShotFolder() = 0;
 };
 
 class CardAppend {

@@ -47,7 +47,11 @@ class FakeWindow final : public CardAppendView, public OneShotView {
     return script(title, text);
   }
   void CardWritten(const store::CardRecord& card) override { written.push_back(card.id); }
-  void SaveForgottenOneShotFolder() override { ++forgotten_saves; }
+  Status SaveForgottenOneShotFolder() override {
+    ++forgotten_saves;
+    return forgotten_result;
+  }
+  Status forgotten_result = Status::Ok();
 
   void SaveEditorCard() override {}
   std::string DataSetFolder(int) override { return store_.data_path(); }
@@ -158,6 +162,23 @@ TEST(CardAppendTest, TheTextGoesToTheEndOfTheCardWithFeedback) {
   EXPECT_EQ(rig.Text(rig.plain), S("本文\r\n\r\n\r\n追加の行\r\n\r\n\r\n【2026/12/09  9:05 出典】\r\n"
                                    "二回目\r\n"));
   EXPECT_TRUE(store::CardsOfFolder(rig.current, rig.folder).size() == 2u);
+  EXPECT_EQ(rig.clipboard.Text(), kMine);
+}
+
+// A settings file that cannot take the forgotten one-shot folder is said
+// with the store's message; the card keeps the appended text and the rest
+// of the append goes on.
+TEST(CardAppendTest, AFailedSettingsWriteIsSaid) {
+  Rig rig;
+  const std::string failure = "/home/u/quillmain.ini に書き込めません";
+  rig.form.forgotten_result = Status::IoError(failure);
+  rig.Append(rig.plain, S("追加の行"));
+  EXPECT_EQ(rig.Text(rig.plain), S("本文\r\n\r\n\r\n追加の行\r\n"));
+  ASSERT_EQ(rig.ui.questions().size(), 1u);
+  EXPECT_EQ(rig.ui.questions()[0].text, Utf8ToCp932(failure));
+  EXPECT_EQ(rig.ui.questions()[0].caption, MessageText(MessageId::kWarningCaption));
+  EXPECT_EQ(rig.block.SaveState(), 2);
+  EXPECT_EQ(rig.append.LastAppendCardId, rig.plain);
   EXPECT_EQ(rig.clipboard.Text(), kMine);
 }
 

@@ -107,7 +107,10 @@ constexpr std::array<Entry, kMessageCount> kMessages = {{
     {MessageId::kArchiverNotInstalled, "7-zip32.dllがinstallされてありません"},
     {MessageId::kBackupFailed, "バックアップに失敗しました\n%1"},
     {MessageId::kCheckDisk, "ディスクをチェックしてください"},
-    {MessageId::kFloppyDriveInvalid, "環境設定のフロッピードライブの設定が不正です。"},
+    {MessageId::kExternalFolderInvalid,
+     "環境設定の外部保存先フォルダの設定が不正です。\n"
+     "「その他」のページで、すでにあるフォルダを / で始まるパスで指定するか、空欄にして下さい"
+     "（空欄のときはプログラムのフォルダの backup に保存します）。"},
     {MessageId::kBackupNameNotUsable, "データの名前「%1」はバックアップ先の名前に使えません"},
     {MessageId::kBackupPathHasQuote, "バックアップ先に \" は使えません: %1"},
     {MessageId::kBackupPathNotAbsolute, "バックアップ先は / で始まるパスで指定してください: %1"},
@@ -166,6 +169,8 @@ constexpr std::array<Entry, kMessageCount> kMessages = {{
     {MessageId::kCannotCreateDataFiles, "ファイルが作れません"},
     {MessageId::kIconFileUnusable, "%1 はアイコンに使える画像ではありません"},
     {MessageId::kTabInDataSet, "データ名称とパスにはタブを使えません"},
+    {MessageId::kNoFolderChosen,
+     "フォルダが指定されていません。フォルダを指定してからＯＫを押して下さい。"},
 
     {MessageId::kFontNameTooLong, "フォント名が２０BYTE以上のものは使えません。"},
     {MessageId::kDefaultFontNotJapanese, "日本語フォントしかデフォルトにできません。"},

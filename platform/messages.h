@@ -111,7 +111,7 @@ enum class MessageId {
   kArchiverNotInstalled,
   kBackupFailed,           // %1: the reason
   kCheckDisk,
-  kFloppyDriveInvalid,
+  kExternalFolderInvalid,
   kBackupNameNotUsable,    // %1: the data set's name
   kBackupPathHasQuote,     // %1: the path
   kBackupPathNotAbsolute,  // %1: the path
@@ -171,6 +171,7 @@ enum class MessageId {
   kCannotCreateDataFiles,
   kIconFileUnusable,      // %1: the file
   kTabInDataSet,
+  kNoFolderChosen,
 
   // Editor events: fonts and the help page.
   kFontNameTooLong,

@@ -22,13 +22,29 @@ constexpr const char kFullWidthSolidus[] = "\x81\x5E";
 
 }  // namespace
 
-int CheckFloppyDrive(Ui& ui, const std::string& floppy_drive, std::string* drive) {
+std::string DefaultExternalFolder(const std::string& program_folder) {
+  return program_folder + "backup";
+}
+
+int CheckFloppyDrive(Ui& ui, FileEnv& env, const std::string& floppy_drive,
+                     const std::string& program_folder, std::string* drive) {
+  const auto is_folder = [](const std::string& path) {
+    struct stat st;
+    return ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+  };
+  const bool drive_letter = floppy_drive.size() == 2 && floppy_drive[1] == ':' &&
+                            ((floppy_drive[0] >= 'A' && floppy_drive[0] <= 'Z') ||
+                             (floppy_drive[0] >= 'a' && floppy_drive[0] <= 'z'));
   std::string folder = Cp932ToUtf8(floppy_drive);
   while (folder.size() > 1 && folder.back() == '/') folder.pop_back();
-  struct stat st;
-  if (folder.empty() || folder.front() != '/' || ::stat(folder.c_str(), &st) != 0 ||
-      !S_ISDIR(st.st_mode)) {
-    ShowWarning(ui, MessageId::kFloppyDriveInvalid);
+  if (folder.empty() || drive_letter) {
+    folder = DefaultExternalFolder(program_folder);
+    if (!is_folder(folder) && (!env.CreateDir(folder).ok() || !is_folder(folder))) {
+      ShowWarning(ui, MessageId::kCannotWriteFile, {Utf8ToCp932(folder)});
+      return 1;
+    }
+  } else if (folder.front() != '/' || !is_folder(folder)) {
+    ShowWarning(ui, MessageId::kExternalFolderInvalid);
     return 1;
   }
   *drive = folder;

@@ -24,11 +24,20 @@ class Archiver;
 class FileEnv;
 class Ui;
 
-// The external folder of the setting FloppyDrive (CP932): valid is the
-// absolute path of an existing folder. Returns 0 with the folder (UTF-8)
-// in *drive, or 1 after the message "環境設定のフロッピードライブの設定が
-// 不正です。".
-int CheckFloppyDrive(Ui& ui, const std::string& floppy_drive, std::string* drive);
+// The folder of the external save while the setting FloppyDrive names
+// none: "backup" in the program folder (UTF-8; program_folder ends with
+// "/"). It is the user's own and private, like the data set beside it.
+std::string DefaultExternalFolder(const std::string& program_folder);
+
+// The external folder of the setting FloppyDrive (CP932). An empty
+// setting, and a drive letter with a colon as other installations store it
+// ("a:", the default there), name the default folder, which is made
+// (0700) when it is missing. Any other setting must be the absolute path
+// of an existing folder. Returns 0 with the folder (UTF-8) in *drive, or 1
+// after a message: the setting is not usable, or the default folder cannot
+// be made.
+int CheckFloppyDrive(Ui& ui, FileEnv& env, const std::string& floppy_drive,
+                     const std::string& program_folder, std::string* drive);
 
 // The card panel as the external save sees it (CP932).
 struct ExternalSaveSource {

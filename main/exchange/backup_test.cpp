@@ -53,33 +53,55 @@ TEST(FullArchivePathTest, PlaceholdersAndRefusals) {
   }
 }
 
-TEST(CheckFloppyDriveTest, AnExistingFolderByItsAbsolutePath) {
+// The setting names an existing folder by its absolute path; empty, or a
+// drive letter as other installations store it, it names "backup" in the
+// program folder, made private on first use.
+TEST(CheckFloppyDriveTest, AnExistingFolderOrTheDefaultOne) {
   TempDir dir;
   WriteAll(dir.File("file"), "x");
+  const std::string program = dir.File("home") + "/";
+  std::filesystem::create_directories(program);
+  const std::string backup = program + "backup";
+  EXPECT_EQ(DefaultExternalFolder(program), backup);
   struct {
     std::string setting;
-    bool valid;
+    std::string folder;  // "": not usable
   } cases[] = {
-      {"a:", false},           {"b:", false},
-      {"", false},             {"relative/dir", false},
-      {dir.File("missing"), false}, {dir.File("file"), false},
-      {dir.Path(), true},      {dir.Path() + "/", true},
+      {"", backup},        {"a:", backup},          {"B:", backup},
+      {"b", ""},           {"bb:", ""},             {"1:", ""},
+      {"relative/dir", ""}, {dir.File("missing"), ""}, {dir.File("file"), ""},
+      {dir.Path(), dir.Path()}, {dir.Path() + "/", dir.Path()},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.setting);
     FakeUi ui;
     std::string drive = "unchanged";
-    EXPECT_EQ(CheckFloppyDrive(ui, c.setting, &drive), c.valid ? 0 : 1);
-    if (c.valid) {
-      EXPECT_EQ(drive, dir.Path());
+    EXPECT_EQ(CheckFloppyDrive(ui, FileEnv::Default(), c.setting, program, &drive),
+              c.folder.empty() ? 1 : 0);
+    if (!c.folder.empty()) {
+      EXPECT_EQ(drive, c.folder);
       EXPECT_TRUE(ui.questions().empty());
     } else {
       EXPECT_EQ(drive, "unchanged");
       ASSERT_EQ(ui.questions().size(), 1u);
-      EXPECT_EQ(ui.questions()[0].text, MessageText(MessageId::kFloppyDriveInvalid));
+      EXPECT_EQ(ui.questions()[0].text, MessageText(MessageId::kExternalFolderInvalid));
       EXPECT_EQ(ui.questions()[0].caption, MessageText(MessageId::kWarningCaption));
     }
   }
+  struct stat st;
+  ASSERT_EQ(::stat(backup.c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 0777, 0700u);
+
+  // A default folder that cannot be made is said; nothing is written.
+  TempDir blocked;
+  WriteAll(blocked.File("backup"), "x");
+  FakeUi ui;
+  std::string drive = "unchanged";
+  EXPECT_EQ(CheckFloppyDrive(ui, FileEnv::Default(), "a:", blocked.Path() + "/", &drive), 1);
+  EXPECT_EQ(drive, "unchanged");
+  ASSERT_EQ(ui.questions().size(), 1u);
+  EXPECT_EQ(ui.questions()[0].text,
+            FormatMessage(MessageId::kCannotWriteFile, {blocked.File("backup")}));
 }
 
 TEST(ExternalSaveTest, WhatIsSaved) {

@@ -374,8 +374,17 @@ int AskFolderPath(TransferContext& ctx, std::string* folder, int mode) {
   ReadPathForm form;
   form.mode = mode;
   FillHistoryCombo(&form.path, settings.FromPath);
-  if (ctx.dialogs.RunReadPath(&form) != 1) return 1;
-  std::string chosen = form.path.text;
+  // An empty path is no folder: it would become the file system's root.
+  // The dialog comes again until a folder is given or it is cancelled.
+  std::string chosen;
+  for (;;) {
+    if (ctx.dialogs.RunReadPath(&form) != 1) return 1;
+    chosen = form.path.text;
+    std::string trimmed = chosen;
+    quill::TrimBoth(trimmed);
+    if (!trimmed.empty()) break;
+    Tell(ctx.form, MessageId::kNoFolderChosen);
+  }
   settings.FromPath = UpdateHistoryList(chosen, settings.FromPath);
   ctx.form.view().SaveSettingsGroup(kGroupFontsAndDataSet);
   if (mode == kPathForRead) ctx.AllTorikomi = form.all_torikomi ? 1 : 0;

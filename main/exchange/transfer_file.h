@@ -111,7 +111,8 @@ Status BuildIdTable(FolderTreeModel& form, std::vector<IdEntry>* table);
 // Runs the path dialog in the given mode with the history FromPath; OK:
 // 0, *folder = the chosen folder as a UTF-8 path ending in "/", FromPath
 // updated and settings group 13 stored, AllTorikomi set from the check box
-// (mode 2). Cancel: 1.
+// (mode 2). A path of blanks only is refused with a message and the
+// dialog comes again. Cancel: 1.
 int AskFolderPath(TransferContext& ctx, std::string* folder, int mode);
 
 // The titles one to a line, each ended by CR LF, for a warning's list.

@@ -214,6 +214,34 @@ TEST_F(TransferTest, RefusedAndMissingFiles) {
   EXPECT_TRUE(a_.Cards().empty());
 }
 
+// The path dialog never gives an empty folder (it would be the file
+// system's root): a path of blanks is refused with a message and the
+// dialog comes again; cancelled then, nothing is taken.
+TEST_F(TransferTest, TheFolderPathIsNeverEmpty) {
+  a_.settings.FromPath = "/before";
+  for (const char* blank : {"", "   "}) a_.dialogs.AnswerPath(blank);
+  a_.dialogs.AnswerPath(a_.dir.Path());
+  std::string folder;
+  ASSERT_EQ(AskFolderPath(a_.ctx, &folder, kPathForWrite), 0);
+  EXPECT_EQ(folder, a_.folder);
+  EXPECT_EQ(a_.dialogs.path_forms.size(), 3u);
+  ASSERT_EQ(a_.ui.questions().size(), 2u);
+  for (const FakeUi::Question& q : a_.ui.questions()) {
+    EXPECT_EQ(q.text, MessageText(MessageId::kNoFolderChosen));
+    EXPECT_EQ(q.caption, MessageText(MessageId::kWarningCaption));
+  }
+  EXPECT_EQ(a_.view.groups, std::vector<int>{kGroupFontsAndDataSet});
+
+  a_.settings.FromPath = "/before";
+  a_.dialogs.AnswerPath("");
+  folder = "unchanged";
+  EXPECT_EQ(AskFolderPath(a_.ctx, &folder, kPathForRead), 1);
+  EXPECT_EQ(folder, "unchanged");
+  EXPECT_EQ(a_.settings.FromPath, "/before");
+  EXPECT_EQ(a_.ui.questions().size(), 3u);
+  EXPECT_EQ(a_.view.groups.size(), 1u);
+}
+
 // The merge over a real store, one case a row.
 TEST_F(TransferTest, MergeTable) {
   const std::string older = a_.Add("A", "older", 500, 1, 600);

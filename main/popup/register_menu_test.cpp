@@ -115,7 +115,7 @@ struct Rig : PasteTargetRig, OneShotView, CardAppendView, RegisterMenuView, Menu
   void LeaveCard(const std::string&) override {}
   int RunAddHyouForm(std::string*, std::string*) override { return kResultCancel; }
   void CardWritten(const store::CardRecord&) override {}
-  void SaveForgottenOneShotFolder() override {}
+  Status SaveForgottenOneShotFolder() override { return Status::Ok(); }
   std::string DataSetName(int i) override { return i < 3 ? names[size_t(i)] : ""; }
   bool IsBrowserWindow(WindowHandle) override { return browser; }
   int TuikaOrikaesiSuu() override { return tuika; }

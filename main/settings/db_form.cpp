@@ -25,6 +25,13 @@ bool DbForm::Button1Click() {
   }
   if (folder_fixed) return true;
   std::string folder = Dir;
+  std::string trimmed = folder;
+  quill::TrimBoth(trimmed);
+  // No folder picked is no folder: never the file system's root.
+  if (trimmed.empty()) {
+    ShowWarning(ui_, MessageId::kNoFolderChosen);
+    return false;
+  }
   if (folder.empty() || folder.back() != '/') folder += '/';
   Dir = folder;
 

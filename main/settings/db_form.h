@@ -21,7 +21,8 @@ class DbForm {
   bool folder_fixed = false;   // only the name may change (the folder is hidden)
 
   // OK: true when the form closes with OK. A blank name keeps it open
-  // without a word; a name or folder with a TAB is refused. The name is
+  // without a word; a name or folder with a TAB, and no folder (empty or
+  // blanks), are refused with a message. The name is
   // trimmed and the folder gets a "/" at its end. A folder without a card
   // store: the question whether to make one there (No keeps the form
   // open); a store that cannot be made or opened is reported and keeps it

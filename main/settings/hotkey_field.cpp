@@ -21,4 +21,16 @@ std::optional<HotkeyWord> HotkeyFromKeyPress(uint8_t vk, bool shift, bool ctrl, 
   return HotkeyWord(modifiers, vk);
 }
 
+std::optional<HotkeyWord> KeptKeyPresses::RawKey(uint8_t vk, bool press,
+                                                 bool switches_terminal) {
+  switch (vk) {
+    case kVkShift: shift_ = press; return std::nullopt;
+    case kVkControl: ctrl_ = press; return std::nullopt;
+    case kVkMenu: alt_ = press; return std::nullopt;
+    default: break;
+  }
+  if (!press || !switches_terminal || !ctrl_ || !alt_ || shift_) return std::nullopt;
+  return HotkeyFromKeyPress(vk, false, true, true);
+}
+
 }  // namespace quill

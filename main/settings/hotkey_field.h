@@ -17,4 +17,18 @@ namespace quill {
 // press of Shift); Backspace alone clears the field (0).
 std::optional<HotkeyWord> HotkeyFromKeyPress(uint8_t vk, bool shift, bool ctrl, bool alt);
 
+// The presses that the X server keeps from every window, a field's
+// included: a key that switches to a virtual terminal (KeyMap::
+// SwitchesTerminal), pressed with Ctrl and Alt and without Shift. Fed
+// every raw key event in order, it follows Shift, Ctrl and Alt and gives
+// the word of such a press (Ctrl+Alt+F5, by the key's first level). Every
+// other key reaches the field as a key event of its own.
+class KeptKeyPresses {
+ public:
+  std::optional<HotkeyWord> RawKey(uint8_t vk, bool press, bool switches_terminal);
+
+ private:
+  bool shift_ = false, ctrl_ = false, alt_ = false;
+};
+
 }  // namespace quill

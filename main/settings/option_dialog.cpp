@@ -156,11 +156,6 @@ void OptionDialog::IconGridDblClick(int k, bool ctrl) {
 }
 
 void OptionDialog::OKClick() {
-  if (context_.block != nullptr) {
-    for (int i = 0; i < kOptionHotkeyCount; ++i) {
-      context_.block->SetHotkey(kPageSlots[i], HotkeyWord(values.hotkeys[i]));
-    }
-  }
   Status written = context_.ports.WriteIconSheet();
   sheet_unwritten_ = !written.ok();
   if (sheet_unwritten_) {
@@ -227,15 +222,11 @@ bool OptionDialog::TakeBack() {
   s.AddIti = v.AddIti;
   s.IME = v.TextIme ? 1 : 0;
   s.ToolBar = v.ToolBar ? 1 : 0;
-  // The hot keys of the first page went into the block with OKClick; the
-  // settings keep what the block holds, for the save.
-  if (context_.block != nullptr) {
-    HookBlockFields& h = s.Hook;
-    const std::array<uint16_t*, kOptionHotkeyCount> fields = HookFields(h);
-    for (int i = 0; i < kOptionHotkeyCount; ++i) {
-      *fields[i] = context_.block->Hotkey(kPageSlots[i]).value;
-    }
-  }
+  const std::array<uint16_t*, kOptionHotkeyCount> hotkeys = HookFields(s.Hook);
+  for (int i = 0; i < kOptionHotkeyCount; ++i) *hotkeys[i] = v.hotkeys[i];
+  // The hook library, the button bar and the paste-out read these from
+  // the block: they take effect without a restart.
+  if (context_.block != nullptr) StoreEditedHookFields(s.Hook, *context_.block);
   return sort_changed;
 }
 

@@ -101,6 +101,7 @@ class OptionDialog {
   Ui& ui() { return context_.ui; }
   const std::string& WindowClass() const { return context_.window_class; }
   const std::string& ControlClass() const { return context_.control_class; }
+  const std::string& ProgramFolder() const { return context_.program_folder; }
   int CurrentDataSet() const { return current_data_set_; }
   bool IconsChanged() const { return icons_changed_; }
   // Whether OKClick could not write the icon sheet (the images stay as
@@ -119,12 +120,14 @@ class OptionDialog {
   // chosen in the open dialog.
   void IconGridDblClick(int k, bool ctrl);
 
-  // The hot keys into the block, the icon sheet written.
+  // The icon sheet written.
   void OKClick();
 
-  // Takes the values back into the settings (on OK). A TuikaOrikaesiSuu
-  // that is no whole number is reported and keeps its old value; the rest
-  // is taken all the same. Returns whether AutoSort changed.
+  // Takes the values back into the settings (on OK), and the hot keys,
+  // super keys, RetActive and AutoMove into the block as well. A
+  // TuikaOrikaesiSuu that is no whole number is reported and keeps its old
+  // value; the rest is taken all the same. Returns whether AutoSort
+  // changed.
   bool TakeBack();
 
  private:

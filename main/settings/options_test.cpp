@@ -267,6 +267,16 @@ TEST_F(DbFormTest, BlankTabNoAndYes) {
   EXPECT_TRUE(fs::exists(dir_.File("empty/quilbo7.dat")));
   EXPECT_TRUE(fs::exists(dir_.File("empty/quilbo7.tre")));
 
+  // No folder picked: refused with a message, never the root.
+  for (const char* none : {"", "  "}) {
+    const size_t asked = ui_.questions().size();
+    form_.Dir = none;
+    EXPECT_FALSE(form_.Button1Click()) << none;
+    ASSERT_EQ(ui_.questions().size(), asked + 1);
+    EXPECT_EQ(ui_.questions().back().text, MessageText(MessageId::kNoFolderChosen));
+    EXPECT_EQ(form_.Dir, none);
+  }
+
   // A folder with a store: no question. The open set was never touched.
   const size_t asked = ui_.questions().size();
   form_.Dir = dir_.File("empty");

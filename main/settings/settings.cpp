@@ -4,6 +4,7 @@
 
 #include "platform/ini_file.h"
 #include "platform/messages.h"
+#include "platform/protocol/shared_hook_block.h"
 
 namespace quill {
 namespace {
@@ -159,7 +160,7 @@ void LoadAll(Settings* s, const SettingsSource& main, const RegistryStore::Snaps
   const int named = LoadDataFileList(reg, start_argument, &s->DataFiles);
   if (named != -1) s->DataFileNum = named;
 
-  s->FloppyDrive = main.Str("FloppyDrive", "a:");
+  s->FloppyDrive = main.Str("FloppyDrive", "");
   s->KensakuStrList = main.Str("KensakuStrList", "");
   s->SortType = main.Str("SortType", "");
   s->FromPath = registry.Str("FromPath", "");
@@ -338,6 +339,29 @@ void WriteGroup13(const Settings& s, GroupWriter& w) {
 }  // namespace
 
 int32_t ApplyControlColor(int32_t ctrl_color) { return ctrl_color != 0 ? kClBtnFace : kClWindow; }
+
+void StoreEditedHookFields(const HookBlockFields& h, SharedHookBlock& b) {
+  b.SetHotkey(SharedHookBlock::kPopupKubunKey, HotkeyWord(h.PopupKubunKey));
+  b.SetHotkey(SharedHookBlock::kSaveKey, HotkeyWord(h.SaveKey));
+  b.SetHotkey(SharedHookBlock::kSaveHtmlKey, HotkeyWord(h.SaveHtmlKey));
+  b.SetHotkey(SharedHookBlock::kNewCardKey, HotkeyWord(h.NewCardKey));
+  b.SetHotkey(SharedHookBlock::kActiveKey, HotkeyWord(h.ActiveKey));
+  b.SetHotkey(SharedHookBlock::kSaveKubunKey, HotkeyWord(h.SaveKubunKey));
+  b.SetHotkey(SharedHookBlock::kMagicKey, HotkeyWord(h.MagicKey));
+  b.SetHotkey(SharedHookBlock::kFindKey, HotkeyWord(h.FindKey));
+  for (size_t i = 0; i < h.SuperPasteKeys.size(); ++i) {
+    b.SetSuperPasteKey(i, HotkeyWord(h.SuperPasteKeys[i]));
+  }
+  b.SetRetActive(h.RetActive);
+  b.SetAutoMove(h.AutoMove);
+}
+
+void StoreHookFields(const HookBlockFields& h, SharedHookBlock& b) {
+  StoreEditedHookFields(h, b);
+  b.SetBarLeft(h.BarLeft);
+  b.SetBarTop(h.BarTop);
+  b.SetNoTrack(h.NoTrack);
+}
 
 void SplitSourceRule(std::string_view value, std::string* name, std::string* classes) {
   name->clear();

@@ -70,6 +70,17 @@ struct HookBlockFields {
   bool operator==(const HookBlockFields&) const = default;
 };
 
+class SharedHookBlock;
+
+// Puts the words and switches that the options dialog edits into the
+// block: the eight hot keys, the ten super keys, RetActive and AutoMove.
+// The hook library grabs the changed keys when it is installed again; the
+// button bar reads AutoMove when it starts.
+void StoreEditedHookFields(const HookBlockFields& fields, SharedHookBlock& block);
+// Puts every field into the block, as at start: the edited ones and the
+// bar's position and NoTrack, which the bar and the program change later.
+void StoreHookFields(const HookBlockFields& fields, SharedHookBlock& block);
+
 // Every setting, named after its key, with its default.
 // Kinds: int32_t as read; flags (uint8_t) 1 when the stored value is not
 // 0; words (uint16_t) the low 16 bits of the stored value.
@@ -132,7 +143,9 @@ struct Settings {
   std::array<std::string, 10> HistoryPaste;  // HistoryPaste<i+1>
   std::array<std::string, 10> SuperCard;     // SuperCard<i>
   DataFileList DataFiles;
-  std::string FloppyDrive = "a:";
+  // The folder of the external save; "" (and a drive letter such as "a:")
+  // names the default folder in the program folder.
+  std::string FloppyDrive;
   std::string KensakuStrList;
   std::string SortType;
   std::string FromPath;     // registry only

@@ -629,26 +629,7 @@ Status TMainForm::OpenCardStore(bool* created) {
 }
 
 void TMainForm::ApplySettings() {
-  if (context_.block != nullptr) {
-    SharedHookBlock& b = *context_.block;
-    const HookBlockFields& h = settings_.Hook;
-    b.SetHotkey(SharedHookBlock::kPopupKubunKey, HotkeyWord(h.PopupKubunKey));
-    b.SetHotkey(SharedHookBlock::kSaveKey, HotkeyWord(h.SaveKey));
-    b.SetHotkey(SharedHookBlock::kSaveHtmlKey, HotkeyWord(h.SaveHtmlKey));
-    b.SetHotkey(SharedHookBlock::kNewCardKey, HotkeyWord(h.NewCardKey));
-    b.SetHotkey(SharedHookBlock::kActiveKey, HotkeyWord(h.ActiveKey));
-    b.SetHotkey(SharedHookBlock::kSaveKubunKey, HotkeyWord(h.SaveKubunKey));
-    b.SetHotkey(SharedHookBlock::kMagicKey, HotkeyWord(h.MagicKey));
-    b.SetHotkey(SharedHookBlock::kFindKey, HotkeyWord(h.FindKey));
-    for (size_t i = 0; i < h.SuperPasteKeys.size(); ++i) {
-      b.SetSuperPasteKey(i, HotkeyWord(h.SuperPasteKeys[i]));
-    }
-    b.SetBarLeft(h.BarLeft);
-    b.SetBarTop(h.BarTop);
-    b.SetRetActive(h.RetActive);
-    b.SetAutoMove(h.AutoMove);
-    b.SetNoTrack(h.NoTrack);
-  }
+  if (context_.block != nullptr) StoreHookFields(settings_.Hook, *context_.block);
   move(settings_.Left, settings_.Top);
   resize(settings_.Width, settings_.Height);
   Split->setSizes({settings_.TreeWidth, std::max(1, settings_.Width - settings_.TreeWidth)});

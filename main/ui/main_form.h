@@ -668,6 +668,8 @@ class TMainForm : public QMainWindow {
   // modally; applies the settings it gave back.
   int RunOptionDialog(QDialog& dialog);
   void ApplyOptions();
+  // The task-bar button shown or hidden as ToolBar says.
+  void UpdateTaskbarButton();
   std::unique_ptr<TransferGlue, void (*)(TransferGlue*)> transfer_glue_{nullptr,
                                                                         &DestroyTransferGlue};
   // The print command and the printer it keeps between prints

@@ -69,7 +69,10 @@ void TMainForm::ToFloppyClick() {
       ui_, source, [this] { Editor().SaveCurrentCard(false); },
       [this, &source](const std::string& body) {
         std::string folder;
-        if (CheckFloppyDrive(ui_, settings_.FloppyDrive, &folder) != 0) return;
+        if (CheckFloppyDrive(ui_, env_, settings_.FloppyDrive, startup_.program_folder(),
+                             &folder) != 0) {
+          return;
+        }
         if (folder.back() != '/') folder += '/';
         // The title as the save just stored it.
         SaveCardToExternalFile(env_, ui_, folder, EditCard().title, body, source.table_shown);

@@ -259,5 +259,18 @@ TEST_F(MainFormBackupTest, ExternalSave) {
   EXPECT_EQ(ChangedFiles(before, FolderSnapshot(dir_.Path())), std::vector<std::string>{});
 }
 
+// A drive letter, the default of other installations, saves into "backup"
+// in the program folder, made for it; the stored value stays as it was.
+TEST_F(MainFormBackupTest, ADriveLetterSavesIntoTheDefaultFolder) {
+  RegistryStore reg(FileEnv::Default(), dir_.File("registry.ini"));
+  ASSERT_TRUE(reg.WriteString(kQuillmainEnvKey, "FloppyDrive", "a:").ok());
+  auto form = MakeForm();
+  Open(*form, "一つ目");
+  form->ToFloppy->click();
+  EXPECT_TRUE(ui_.questions().empty()) << testing::PrintToString(Texts());
+  EXPECT_EQ(ReadAll(Home() + "backup/一つ目.txt"), S("needle\r\n本文"));
+  EXPECT_NE(ReadAll(Home() + "quillmain.ini").find("\r\nFloppyDrive=a:\r\n"), std::string::npos);
+}
+
 }  // namespace
 }  // namespace quill

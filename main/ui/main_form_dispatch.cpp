@@ -573,8 +573,10 @@ void TMainForm::FormShow() {
   // The geometry is saved a second after the first show, and the task-bar
   // button follows the ToolBar setting.
   Glue().dispatcher.ArmMoveWatcher();
-  Glue().dispatcher.UpdateTaskbarButton();
+  UpdateTaskbarButton();
 }
+
+void TMainForm::UpdateTaskbarButton() { Glue().dispatcher.UpdateTaskbarButton(); }
 
 void TMainForm::SplitMoved() {
   // The tree width is saved with the geometry, a second after the move.

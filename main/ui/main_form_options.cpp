@@ -133,6 +133,8 @@ void TMainForm::ApplyOptions() {
   if (TreeNode* root = TreeModel().tree().root()) TreeModel().tree().SetText(root, name);
   setWindowTitle(FromCp932(name + kCaptionSuffix));
   Text->setTabChangesFocus(settings_.TabKey == 0);
+  card_store_.set_new_card_auto_title(settings_.DefAutoTitle != 0);
+  UpdateTaskbarButton();
   for (int group : {kGroupBarAndSort, kGroupOptions}) {
     Status saved = SaveSettings(settings_, stores_, group);
     if (!saved.ok()) ShowWarning(saved);

@@ -8,7 +8,9 @@
 #include <QCheckBox>
 #include <QKeyEvent>
 #include <QLineEdit>
+#include <QPixmap>
 #include <QTableWidget>
+#include <QTest>
 #include <array>
 #include <filesystem>
 #include <functional>
@@ -16,6 +18,7 @@
 #include "hook/quillhook_seam.h"
 #include "main/dialogs/fake_small_dialogs.h"
 #include "main/ui/card_icons.h"
+#include "main/settings/option_dialog.h"
 #include "main/ui/main_form.h"
 #include "main/ui/option_form.h"
 #include "platform/headless/fake_clock.h"
@@ -28,6 +31,7 @@
 #include "platform/protocol/shared_hook_block.h"
 #include "platform/qt/test_app.h"
 
+#include <X11/XF86keysym.h>
 #include <X11/keysym.h>
 
 namespace quill {
@@ -173,6 +177,46 @@ TEST_F(MainFormOptionsTest, OneControlChangesOneSetting) {
   EXPECT_TRUE(ui_.questions().empty());
 }
 
+// OK puts every block field the dialog edits into the block before the
+// hooks come back, where the hook library, the bar and the paste-out read
+// them; the bar's position and NoTrack stay as the bar and the program
+// left them. The new cards' auto title and the task-bar button follow too.
+TEST_F(MainFormOptionsTest, OkTakesEffectWithoutARestart) {
+  block_.SetBarLeft(77);
+  block_.SetBarTop(-8);
+  block_.SetNoTrack(1);
+  const uint8_t ret_active = block_.RetActive();
+  ASSERT_EQ(block_.AutoMove(), 1);
+  ASSERT_FALSE(form_->windowHandle()->flags().testFlag(Qt::Tool));
+  Run([](TOptionFm& f) {
+    for (int i = 0; i < 8; ++i) f.Hotkeys[i]->SetHotKey(static_cast<uint16_t>(0xC031 + i));
+    f.SuperPasteKeys[3]->SetHotKey(0xC074);
+    f.RetActive->setChecked(!f.RetActive->isChecked());
+    f.AutoMove->setChecked(false);
+    f.DefAutoTitle->setChecked(true);
+    f.ToolBar->setChecked(false);
+  });
+  ExpectBracket();
+  const SharedHookBlock::HotkeySlot page_order[] = {
+      SharedHookBlock::kPopupKubunKey, SharedHookBlock::kSaveKey,
+      SharedHookBlock::kSaveHtmlKey,   SharedHookBlock::kSaveKubunKey,
+      SharedHookBlock::kActiveKey,     SharedHookBlock::kMagicKey,
+      SharedHookBlock::kNewCardKey,    SharedHookBlock::kFindKey,
+  };
+  for (int i = 0; i < 8; ++i) EXPECT_EQ(block_.Hotkey(page_order[i]).value, 0xC031 + i) << i;
+  EXPECT_EQ(block_.SuperPasteKey(3).value, 0xC074);
+  EXPECT_EQ(block_.RetActive(), ret_active != 0 ? 0 : 1);
+  EXPECT_EQ(block_.AutoMove(), 0);
+  EXPECT_EQ(block_.BarLeft(), 77);
+  EXPECT_EQ(block_.BarTop(), -8);
+  EXPECT_EQ(block_.NoTrack(), 1);
+  EXPECT_EQ(form_->settings().Hook.SaveKubunKey, 0xC034);
+  EXPECT_TRUE(form_->windowHandle()->flags().testFlag(Qt::Tool));
+  form_->AddNewClick();
+  EXPECT_TRUE(form_->AutoTitle->isChecked());
+  EXPECT_TRUE(ui_.questions().empty());
+}
+
 TEST_F(MainFormOptionsTest, CancelCloseBoxAndAFailedNumberBringTheHooksBack) {
   Run([](TOptionFm&) {});
   bus_.Take(bar_);
@@ -285,6 +329,59 @@ TEST(THotKeyTest, KeycodeEvents) {
   }
   field.SetHotKey(0xC04B);
   EXPECT_EQ(field.text(), "Ctrl+Alt+K");
+}
+
+// Ctrl+Alt+F5 switches to a terminal: the X server keeps that press from
+// every window, so it reaches the focused hot-key field as a raw key event,
+// and shows with its name. With Shift, or on a key that switches nothing,
+// the field's own key events serve.
+TEST(TOptionFmTest, CtrlAltAndAFunctionKeyReachTheFocusedField) {
+  TestApp();
+  KeyMap map;  // keycodes from 8, five levels each, as a PC keyboard has them
+  map.Build(8, 5, std::vector<unsigned long>{
+                      XK_F5, XK_F5, XK_F5, XK_F5, XF86XK_Switch_VT_5,  // 8
+                      XK_Control_L, 0, 0, 0, 0,                         // 9
+                      XK_Alt_L, XK_Meta_L, 0, 0, 0,                     // 10
+                      XK_Shift_L, 0, 0, 0, 0,                           // 11
+                      XK_F6, XK_F6, XK_F6, XK_F6, 0,                    // 12
+                  });
+  struct Ports final : OptionPorts {
+    bool LoadIconFile(int, const std::string&) override { return false; }
+    void LoadBuiltInIcon(int, int) override {}
+    Status WriteIconSheet() override { return Status::Ok(); }
+    std::string IconSheetPath() const override { return {}; }
+    int RunDbForm(DbForm&) override { return kResultCancel; }
+  } ports;
+  Settings settings;
+  FakeUi ui;
+  OptionDialog logic({settings, nullptr, ui, ports, "", "", {}, {}, nullptr, "/home/u/"});
+  TOptionFm form(nullptr, logic, map, [](int) { return QPixmap(); }, [] { return false; });
+  form.show();
+  form.activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(&form));
+  form.SuperPasteKeys[1]->setFocus();
+  using Raw = std::vector<std::pair<uint32_t, bool>>;
+  struct Case {
+    const char* name;
+    Raw raw;
+    uint16_t expected;
+  } cases[] = {
+      {"Ctrl+Alt+F5", {{9, true}, {10, true}, {8, true}, {8, false}, {10, false}, {9, false}},
+       0xC074},
+      {"Shift+Ctrl+Alt+F5", {{11, true}, {9, true}, {10, true}, {8, true}, {11, false}}, 0},
+      {"Ctrl+Alt+F6", {{9, true}, {10, true}, {12, true}}, 0},
+      {"F5 after the release", {{10, false}, {9, false}, {8, true}}, 0},
+  };
+  for (const Case& c : cases) {
+    form.SuperPasteKeys[1]->SetHotKey(0);
+    for (auto [keycode, press] : c.raw) form.RawKey(keycode, press);
+    EXPECT_EQ(form.SuperPasteKeys[1]->HotKey(), c.expected) << c.name;
+  }
+  form.RawKey(9, true);
+  form.RawKey(10, true);
+  form.RawKey(8, true);
+  EXPECT_EQ(form.SuperPasteKeys[1]->text(), "Ctrl+Alt+F5");
+  EXPECT_EQ(form.Hotkeys[0]->HotKey(), 0);
 }
 
 }  // namespace

@@ -70,8 +70,8 @@ void TMainForm::RegisterGlue::CardWritten(const store::CardRecord& card) {
   if (form->tree_glue_ != nullptr) UpdateNodeFromCard(form->TreeModel(), card, nullptr);
 }
 
-void TMainForm::RegisterGlue::SaveForgottenOneShotFolder() {
-  SaveSettings(form->settings_, form->stores_, kGroupOneShotForgotten);
+Status TMainForm::RegisterGlue::SaveForgottenOneShotFolder() {
+  return SaveSettings(form->settings_, form->stores_, kGroupOneShotForgotten);
 }
 
 // --- RegisterMenuView ---

@@ -25,7 +25,7 @@ struct TMainForm::RegisterGlue final : CardAppendView, RegisterMenuView {
   void LeaveCard(const std::string& card_id) override;
   int RunAddHyouForm(std::string* title, std::string* text) override;
   void CardWritten(const store::CardRecord& card) override;
-  void SaveForgottenOneShotFolder() override;
+  Status SaveForgottenOneShotFolder() override;
 
   // --- RegisterMenuView ---
   std::string DataSetName(int index) override;

@@ -21,6 +21,7 @@
 #include <QTreeView>
 #include <QVBoxLayout>
 
+#include "main/exchange/backup.h"
 #include "main/settings/db_form.h"
 #include "main/settings/hotkey_field.h"
 #include "main/settings/option_dialog.h"
@@ -113,14 +114,22 @@ void THotKey::keyPressEvent(QKeyEvent* event) {
   event->accept();
 }
 
+void TOptionFm::RawKey(uint32_t keycode, bool press) {
+  const std::optional<HotkeyWord> word =
+      kept_keys_.RawKey(keys_.VkOf(keycode), press, keys_.SwitchesTerminal(keycode));
+  if (!word || !isActiveWindow()) return;
+  if (auto* field = dynamic_cast<THotKey*>(focusWidget())) field->SetHotKey(word->value);
+}
+
 TOptionFm::TOptionFm(QWidget* owner, OptionDialog& logic, const KeyMap& keys,
                      std::function<QPixmap(int)> icon, std::function<bool()> ctrl_down)
-    : QDialog(owner, kDialogFlags), logic_(logic), icon_(std::move(icon)),
+    : QDialog(owner, kDialogFlags), logic_(logic), keys_(keys), icon_(std::move(icon)),
       ctrl_down_(std::move(ctrl_down)) {
   setObjectName("OptionFm");
   setWindowTitle(U("環境設定"));
   setModal(true);
   BuildPages(keys);
+  new RawKeyFeed(this, [this](uint32_t keycode, bool press) { RawKey(keycode, press); });
   FormShow();
   CentreOnScreen(this);
 }
@@ -271,8 +280,11 @@ void TOptionFm::BuildPages(const KeyMap& keys) {
     QWidget* p = page("その他");
     auto* box = new QVBoxLayout(p);
     auto* grid = new QGridLayout;
-    grid->addWidget(new QLabel(U("Floppy Drive"), p), 0, 0);
+    grid->addWidget(new QLabel(U("外部保存先フォルダ"), p), 0, 0);
     Floppy = Line(p, "Floppy", v.Floppy);
+    // Left empty, the external save writes into the default folder.
+    const std::string default_folder = DefaultExternalFolder(logic_.ProgramFolder());
+    Floppy->setPlaceholderText(QFile::decodeName(QByteArray::fromStdString(default_folder)));
     grid->addWidget(Floppy, 0, 1);
     grid->addWidget(new QLabel(U("追加保存listの折り返し数"), p), 1, 0);
     TuikaOrikaesiSuu = Line(p, "TuikaOrikaesiSuu", v.TuikaOrikaesiSuu);

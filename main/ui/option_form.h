@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <functional>
 
+#include "main/settings/hotkey_field.h"
 #include "platform/protocol/key_map.h"
 
 class QCheckBox;
@@ -50,6 +51,22 @@ class THotKey : public QLineEdit {
 // The keyboard map of the display the program runs on (empty without X).
 KeyMap DisplayKeyMap();
 
+// The raw key events of the display the program runs on: each press and
+// release by keycode, whichever window has the focus and whatever the
+// server then does with the key. Nothing comes without an X display.
+class RawKeyFeed : public QObject {
+ public:
+  RawKeyFeed(QObject* parent, std::function<void(uint32_t keycode, bool press)> on_key);
+  ~RawKeyFeed() override;
+
+ private:
+  void Read();
+
+  void* display_ = nullptr;  // the feed's own connection (Display*)
+  int xi_opcode_ = 0;
+  std::function<void(uint32_t, bool)> on_key_;
+};
+
 class TOptionFm : public QDialog {
   Q_OBJECT
  public:
@@ -84,6 +101,12 @@ class TOptionFm : public QDialog {
   void OKClick();
   void CancelClick();
 
+ public:
+  // A raw key event of the display: a press the server keeps from the
+  // dialog (Ctrl+Alt+F1 .. F12) goes to the hot-key field that has the
+  // focus.
+  void RawKey(uint32_t keycode, bool press);
+
  protected:
   bool eventFilter(QObject* watched, QEvent* event) override;
 
@@ -96,6 +119,8 @@ class TOptionFm : public QDialog {
   void TakeValues();
 
   OptionDialog& logic_;
+  const KeyMap& keys_;
+  KeptKeyPresses kept_keys_;
   std::function<QPixmap(int)> icon_;
   std::function<bool()> ctrl_down_;
 };

@@ -8,6 +8,7 @@
 #include <QProcess>
 #include <QProcessEnvironment>
 #include <QString>
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <cstdint>
@@ -21,6 +22,7 @@
 #include <string>
 #include <thread>
 
+#include "platform/headless/desktop_clients.h"
 #include "platform/headless/temp_dir.h"
 #include "platform/protocol/shared_hook_block.h"
 #include "platform/shared_memory.h"
@@ -134,6 +136,12 @@ class BlockWatch : public ValueWatch {
     return memory;
   }
 };
+
+// The windows titled exactly `title`.
+inline int WindowsTitled(const std::string& title) {
+  const RunResult r = RunTool({"xdotool", "search", "--name", "^" + title + "$"});
+  return static_cast<int>(std::count(r.out.begin(), r.out.end(), '\n'));
+}
 
 #ifdef QUILLMAIN_PATH
 // Starts the built quillmain ("R": no question about resetting) in `env`,

@@ -240,12 +240,6 @@ TEST_F(QuillmainDesktopTest, MainWindowSecondInstanceAndClose) {
   EXPECT_EQ(MainWindowOf(block), 0u);  // the block is gone
 }
 
-// The windows titled exactly `title`.
-int WindowsTitled(const std::string& title) {
-  const RunResult r = RunTool({"xdotool", "search", "--name", "^" + title + "$"});
-  return static_cast<int>(std::count(r.out.begin(), r.out.end(), '\n'));
-}
-
 TEST_F(QuillmainDesktopTest, HotKeyAnotherProgramHoldsIsReportedOnce) {  ASSERT_EQ(WindowsTitled("警告"), 0);
 
   // Another program holds Ctrl+Alt+J; quillmain's settings make it the
@@ -379,15 +373,7 @@ class QuillmainPasteTest : public TypingClientsTest<kEditorText> {
     ASSERT_TRUE(WaitFor([&] { return XSelection("clipboard") == text; }, 5000));
   }
   // mousepad's whole text, selected.
-  bool EditorHolds(const std::string& text) {
-    return WaitFor(
-        [&] {
-          if (!ActivateWindow(pad_)) return false;
-          RunTool({"xdotool", "key", "--clearmodifiers", "ctrl+a"});
-          return XSelection("primary") == text;
-        },
-        10000);
-  }
+  bool EditorHolds(const std::string& text) { return quill::EditorHolds(pad_, text); }
   // mousepad holds `text`, all of it selected.
   void SetEditorText(const std::string& text) {
     SetClipboard(text);

@@ -42,6 +42,10 @@ std::string ReadFileBytes(const std::string& path);
 // false when it did not come.
 bool ActivateWindow(WindowHandle w);
 
+// Selects the whole text of an editor window (Ctrl+A in it) until the
+// PRIMARY selection holds `text`; false when it did not within `ms`.
+bool EditorHolds(WindowHandle editor, const std::string& text, int ms = 10000);
+
 // Variables that keep a client (an editor, a terminal) in `home`, away
 // from the user's files and from the session bus.
 std::vector<std::string> ClientEnvironment(const std::string& home);

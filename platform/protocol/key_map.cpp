@@ -2,6 +2,7 @@
 
 #include <cstdio>
 
+#include <X11/XF86keysym.h>
 #include <X11/keysym.h>
 
 namespace quill {
@@ -118,14 +119,25 @@ uint8_t VkOfKeysyms(unsigned long plain, unsigned long shifted) {
 
 void KeyMap::Build(int min_keycode, int per_keycode, std::span<const unsigned long> keysyms) {
   vk_of_.clear();
+  switches_terminal_.clear();
   if (min_keycode < 0 || per_keycode <= 0) return;
   const size_t count = keysyms.size() / static_cast<size_t>(per_keycode);
   vk_of_.assign(static_cast<size_t>(min_keycode) + count, 0);
+  switches_terminal_.assign(vk_of_.size(), false);
   for (size_t i = 0; i < count; ++i) {
-    const unsigned long plain = keysyms[i * per_keycode];
-    const unsigned long shifted = per_keycode > 1 ? keysyms[i * per_keycode + 1] : 0;
-    vk_of_[min_keycode + i] = VkOfKeysyms(plain, shifted);
+    const std::span<const unsigned long> levels = keysyms.subspan(i * per_keycode, per_keycode);
+    const unsigned long shifted = per_keycode > 1 ? levels[1] : 0;
+    vk_of_[min_keycode + i] = VkOfKeysyms(levels[0], shifted);
+    for (unsigned long keysym : levels) {
+      if (keysym >= XF86XK_Switch_VT_1 && keysym <= XF86XK_Switch_VT_12) {
+        switches_terminal_[min_keycode + i] = true;
+      }
+    }
   }
+}
+
+bool KeyMap::SwitchesTerminal(uint32_t keycode) const {
+  return keycode < switches_terminal_.size() && switches_terminal_[keycode];
 }
 
 uint8_t KeyMap::VkOf(uint32_t keycode) const {

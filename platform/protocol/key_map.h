@@ -28,9 +28,15 @@ class KeyMap {
   // The keycodes of a virtual key, lowest first; empty when the keyboard
   // has no such key.
   std::vector<uint32_t> KeycodesOf(uint8_t vk) const;
+  // Whether one of the keycode's levels switches to a virtual terminal
+  // (XF86Switch_VT_1 ..; Ctrl+Alt with F1 .. F12 on a PC keyboard): the X
+  // server then keeps that press from every window and only its raw event
+  // tells of it.
+  bool SwitchesTerminal(uint32_t keycode) const;
 
  private:
   std::vector<uint8_t> vk_of_;  // by keycode
+  std::vector<bool> switches_terminal_;  // by keycode
 };
 
 // The key as a short-cut text shows it: "A", "F7", "Enter", "Space", ...

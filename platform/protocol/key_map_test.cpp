@@ -6,6 +6,7 @@
 
 #include <vector>
 
+#include <X11/XF86keysym.h>
 #include <X11/keysym.h>
 
 namespace quill {
@@ -49,6 +50,24 @@ TEST(KeyMapTest, JapaneseKeyboard) {
   EXPECT_EQ(map.KeycodesOf(0xE2), (std::vector<uint32_t>{12}));
   EXPECT_TRUE(map.KeycodesOf('B').empty());
   EXPECT_TRUE(map.KeycodesOf(0).empty());
+}
+
+// A PC keyboard's F5 switches to terminal 5 at its Ctrl+Alt level: it is
+// still F5 by its first level, and known as a key the server keeps.
+TEST(KeyMapTest, VirtualTerminalKeys) {
+  KeyMap map;
+  map.Build(8, 5, std::vector<unsigned long>{
+                      XK_F5, XK_F5, XK_F5, XK_F5, XF86XK_Switch_VT_5,  // 8
+                      XK_F12, 0, 0, 0, XF86XK_Switch_VT_12,             // 9
+                      XK_F6, XK_F6, XK_F6, XK_F6, 0,                    // 10
+                      XK_a, XK_A, 0, 0, 0,                              // 11
+                  });
+  EXPECT_EQ(map.VkOf(8), 0x74);
+  EXPECT_EQ(map.VkOf(9), 0x7B);
+  for (uint32_t keycode : {8u, 9u}) EXPECT_TRUE(map.SwitchesTerminal(keycode)) << keycode;
+  for (uint32_t keycode : {7u, 10u, 11u, 12u}) {
+    EXPECT_FALSE(map.SwitchesTerminal(keycode)) << keycode;
+  }
 }
 
 TEST(KeyMapTest, UsKeyboard) {
