@@ -46,6 +46,10 @@ class FakeView final : public OneShotView {
   int CurrentDataSet() override { return 0; }
   std::string DataSetFolder(int index) override {
     if (on_data_set_folder) on_data_set_folder(index);
+    if (index < 0 || static_cast<size_t>(index) >= folders.size()) {
+      ADD_FAILURE() << "data set " << index << " is past the list";
+      return std::string();
+    }
     return folders[static_cast<size_t>(index)];
   }
   void AddCardToTree(const store::CardRecord& card) override { tree.push_back(card.id); }
@@ -315,6 +319,18 @@ TEST(OneShotTest, WithoutAUsableFolderTheRegisterHereMenuTakesOver) {
   };
   const Case cases[] = {
       {"no one-shot data set", [](Rig& r) { r.form.settings.data_set = -1; }, {}},
+      {"a data set past the last", [](Rig& r) { r.form.settings.data_set = 10; }, {}},
+      {"the folder's only cards in the bin",
+       [](Rig& r) {
+         store::CardRecord binned(r.current);
+         binned.Clear();
+         binned.folder = S("Web 記");
+         binned.title = "binned";
+         ASSERT_TRUE(binned.Write().ok());
+         ASSERT_TRUE(binned.MarkDeleted().ok());
+         r.form.settings.folder = binned.folder;
+       },
+       {"-0 Web 記"}},
       {"folder gone", [](Rig& r) { r.form.settings.folder = S("Web 記"); }, {"-0 Web 記"}},
       {"register-here menu", [](Rig& r) { r.dispatcher.state().SaveVariant = 1; }, {}},
       {"set unreadable",

@@ -340,6 +340,35 @@ TEST(PasteTargetTest, ClassTitleAndSourceOfACopy) {
   EXPECT_EQ(rig.target.SourceName, std::string(88, 'c'));
 }
 
+// The window in front becomes the target, our own main window too, but
+// never the button bar; with tracking off nothing changes.
+TEST(PasteTargetTest, TheWindowInFrontBecomesTheTargetButNeverTheBar) {
+  constexpr WindowHandle kBar = 0x80990001u;
+  struct Case {
+    const char* name;
+    bool no_track;
+    WindowHandle front;  // 1: the main window
+    WindowHandle target_after;
+  };
+  const Case cases[] = {
+      {"another application", false, kOther, kOther},
+      {"the main window", false, 1, 1},
+      {"the bar", false, kBar, kApp},
+      {"tracking off", true, kOther, kApp},
+      {"nothing in front", false, 0, kApp},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    Rig rig;
+    rig.block.SetBarWindow(kBar);
+    rig.block.SetNoTrack(c.no_track ? 1 : 0);
+    const auto own = [&](WindowHandle w) { return w == 1 ? rig.main : w; };
+    rig.windows.SetActiveWindow(own(c.front));
+    rig.target.CheckActiveTimerTimer();
+    EXPECT_EQ(rig.block.TargetWindow(), own(c.target_after));
+  }
+}
+
 TEST(PasteTargetTest, ClassInListTakesWholeNamesOnly) {
   const std::string long_list = std::string(600, 'x') + ",Late";
   EXPECT_TRUE(PasteTarget::ClassInList("Late", long_list));

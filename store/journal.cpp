@@ -113,11 +113,20 @@ Status Journal::Append(std::string_view payload, const std::vector<std::string>&
   PutU32(record.data() + 12, Crc32(payload));
   record.append(payload);
   Status s = file_->WriteAt(end_, record.data(), record.size());
+  const bool written = s.ok();
   if (s.ok() && sync_each_change_) s = file_->Sync();
   if (!s.ok()) {
     // The record may be there in part, or whole but not durable: it is
     // cut off before anything else goes into the journal.
     cut_pending_ = !file_->Truncate(end_).ok();
+    if (cut_pending_ && written) {
+      // A whole record left in place would be replayed by the open after a
+      // kill, though its change was refused: without its magic it ends the
+      // journal. When even that cannot be written the change stays in the
+      // journal; nothing may follow it, and the next open completes it.
+      static constexpr char kNoMagic[4] = {};
+      if (!file_->WriteAt(end_, kNoMagic, sizeof kNoMagic).ok()) Poison(s);
+    }
     return s;
   }
   end_ += record.size();

@@ -77,7 +77,10 @@ class Journal {
   Status Begin();
   // Appends one change (its payload) and, with sync_each_change, makes it
   // durable. tables: the paths of the tables it writes, made durable at the
-  // next checkpoint.
+  // next checkpoint. A change whose append fails is not replayed: what it
+  // left of its record is cut off, or made to end the journal until the
+  // next append cuts it off. When neither can be done the journal takes no
+  // further change and the next open completes this one.
   Status Append(std::string_view payload, const std::vector<std::string>& tables);
   // Empties the journal; with sync_each_change the tables of the recorded
   // changes are made durable first.

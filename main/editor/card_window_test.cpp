@@ -353,8 +353,13 @@ TEST_F(CardWindowTest, TheWindowList) {
 }
 
 TEST_F(CardWindowTest, DropsAndEditsOfTheWindow) {
-  // Text: the link goes in at the kept caret, clamped to the text.
+  // "Save" without a change does nothing: the window stays.
   FakeFrame& w = Open(AddCard("t", "abc"));
+  w.logic.SaveClick();
+  ASSERT_TRUE(bus_.posted.empty());
+  EXPECT_EQ(w.logic.Result, kCardWindowRunning);
+
+  // Text: the link goes in at the kept caret, clamped to the text.
   w.sel_start = 99;
   w.logic.Deactivated();
   const std::string long_path = "/" + std::string(300, 'p') + "/f.txt";

@@ -141,14 +141,17 @@ TEST_F(ImportTest, CutFilesAreNamedAndRefusedWritesStop) {
   ASSERT_TRUE(RunTextImport(set_.ctx).ok());
   EXPECT_NE(set_.ui.questions().back().text.find(Utf8ToCp932(big)), std::string::npos);
 
+  // The files after the one whose write failed are not read.
   const size_t nodes = set_.form.tree().node_count();
-  set_.dialogs.AnswerFiles({File("two.txt", "a\r\n" + kSep + "\r\nb\r\n")});
+  const std::string later = File("later.txt", "c\r\n");
+  set_.dialogs.AnswerFiles({File("two.txt", "a\r\n" + kSep + "\r\nb\r\n"), later});
   env_.SetWriteBudget(0);
   EXPECT_FALSE(RunTextImport(set_.ctx).ok());
   env_.ClearFaults();
   env_.SetFreeBytes(uint64_t{1} << 40);
   EXPECT_EQ(set_.ui.questions().back().text.rfind(S("カードを書き込めないので中断します。"), 0), 0u);
   EXPECT_EQ(set_.form.tree().node_count(), nodes);
+  EXPECT_EQ(env_.bytes_read(later), 0u);
 
   // The data set's root takes no cards.
   set_.form.tree().set_selected_node(set_.form.tree().root());

@@ -2,10 +2,15 @@
 
 #include <gtest/gtest.h>
 
+#include "main/exchange/fake_transfer_dialogs.h"
+#include "main/exchange/transfer_file.h"
+#include "main/tree/folder_tree_model.h"
+#include "main/tree/tree_loader.h"
 #include "platform/headless/fake_ui.h"
 #include "platform/headless/fault_env.h"
 #include "platform/headless/temp_dir.h"
 #include "platform/messages.h"
+#include "platform/ui.h"
 #include "store/card_store.h"
 #include "store/card_test_support.h"
 #include "store/journal.h"
@@ -54,6 +59,9 @@ class DataSetSwitchTest : public testing::Test {
   FakeUi ui_;
   QuietDataSetView view_;
   DataSets sets_{env_, store_, settings_, ui_, view_, nullptr, nullptr};
+  FolderTreeModel form_{store_, settings_, ui_};
+  FakeTransferDialogs dialogs_;
+  TransferContext transfer_{form_, dialogs_};
 };
 
 // A set that cannot be closed cleanly when another is opened loses
@@ -82,6 +90,40 @@ TEST_F(DataSetSwitchTest, AFailedCloseIsToldOnceAndTheSwitchGoesOn) {
   EXPECT_TRUE(found);
   EXPECT_EQ(c.text, "text");
   EXPECT_EQ(view_.shown, (std::vector<std::string>{"Two", "Zero"}));
+}
+
+// Writing the marked cards into another set: a write that stops before
+// its read leaves "older too" to no later read, and a target set that
+// cannot be closed after the merge is told and fails the write.
+TEST_F(DataSetSwitchTest, WritingIntoAnotherSetFailsOnWhatStoppedIt) {
+  store::WriteFolderRow(store_, "F");
+  store::WriteTestCard(store_, env_.fake_clock(), "F", "card", "text");
+  // Closed cleanly, and the load writes nothing: only the target's close
+  // meets the fault below.
+  ASSERT_TRUE(store_.Close().ok());
+  ASSERT_TRUE(store_.Open(false, "").ok());
+  ASSERT_TRUE(LoadFolderTree(form_, nullptr).ok());
+  TreeNode* card = form_.tree().root();
+  while (card != nullptr && card->IsFolder()) card = card->GetNext();
+  ASSERT_NE(card, nullptr);
+  card->info().SetMark(1);
+  sets_.set_transfer(&transfer_);
+
+  ui_.Answer(kResultYes);  // older cards too
+  env_.SetWriteBudget(0);
+  EXPECT_FALSE(sets_.WriteToDataSet(2, 1).ok());
+  env_.ClearFaults();
+  env_.SetFreeBytes(uint64_t{1} << 40);
+  EXPECT_EQ(transfer_.AllTorikomi, 0);
+
+  const size_t asked = ui_.questions().size();
+  env_.SetFailRemove(true);  // the target's journal cannot be removed
+  EXPECT_FALSE(sets_.WriteToDataSet(2, 1).ok());
+  env_.SetFailRemove(false);
+  ASSERT_EQ(ui_.questions().size(), asked + 2);  // "older too?" and the close
+  EXPECT_EQ(ui_.questions().back().text.rfind(FormatMessage(MessageId::kDataSetNotClosed, {""}), 0),
+            0u);
+  EXPECT_EQ(store_.data_path(), home_);
 }
 
 }  // namespace

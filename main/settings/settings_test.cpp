@@ -476,6 +476,11 @@ TEST_F(SettingsTest, FailedWritesAreReportedAndReleaseTheSave) {
   env_.ClearFaults();
   EXPECT_EQ(Load().FontSize, 20);
   EXPECT_EQ(reg_.ReadString(kQuillmainEnvKey, "FromPath", ""), "old");
+  // Neither can be written: the registry's failure, the first, is reported.
+  s.FontSize = 21;
+  env_.SetDiskFull(true);
+  EXPECT_EQ(SaveSettings(s, stores_, 13).message(), reg_.path() + " に書き込めません");
+  env_.ClearFaults();
 
   // An ini that exists but cannot be read is not replaced by the first-start path.
   env_.FailOpen(stores_.ini_path);

@@ -10,6 +10,7 @@
 
 #include "main/tree/folder_tree_model.h"
 #include "main/tree/node_operations.h"
+#include "main/tree/recording_tree_view.h"
 #include "main/tree/tree_loader.h"
 #include "platform/headless/fake_ui.h"
 #include "platform/headless/fault_env.h"
@@ -89,7 +90,8 @@ class FolderOperationsTest : public ::testing::Test {
   store::CardStore store_{env_, folder_};
   Settings settings_;
   FakeUi ui_;
-  FolderTreeModel form_{store_, settings_, ui_};
+  RecordingView view_;
+  FolderTreeModel form_{store_, settings_, ui_, &view_};
   std::vector<std::string> ids_;
 };
 
@@ -221,6 +223,40 @@ TEST_F(FolderOperationsTest, CardMovesByTarget) {
   Load();
   EXPECT_EQ(Tree(), "Data{A{d1,a2},D{a1}}");
   EXPECT_EQ(Rows(), (std::vector<std::string>{"A", "D", "a1@D", "a2@A", "d1@A"}));
+}
+
+// A delete clears the editor only when the editor's card goes; the
+// counters shown drop by the cards deleted.
+TEST_F(FolderOperationsTest, ADeleteClearsTheEditorOnlyWhenItsCardGoes) {
+  Build({"A", "A B", "AB", "Y"}, {"a1@A", "b1@A B", "x1@AB", "x2@AB", "y1@Y", "y2@Y"});
+  view_.editor_cleared = 0;  // the load's
+  CardRecord editor(store_);
+  const auto edit = [&](const std::string& title) {
+    bool found = false;
+    ASSERT_TRUE(editor.FindByKey("TEXT_ID", Card(title)->info().TextId(), true, &found).ok());
+    ASSERT_TRUE(found);
+  };
+  const auto delete_marked = [&](const std::string& title) {
+    Card(title)->info().SetMark(1);
+    UpdateCountDisplay(form_, true);  // as the mark command does
+    ASSERT_TRUE(DeleteMarkedCards(form_, &editor).ok());
+  };
+  edit("x1");
+  delete_marked("x2");
+  EXPECT_EQ(view_.editor_cleared, 0);
+  EXPECT_EQ(view_.cards, 5);
+  EXPECT_EQ(view_.marked, 0);
+  ASSERT_TRUE(DeleteFolder(form_, Folder("A"), &editor).ok());  // "AB" is not below it
+  EXPECT_EQ(view_.editor_cleared, 0);
+  EXPECT_EQ(view_.cards, 3);
+  ASSERT_TRUE(DeleteFolder(form_, Folder("AB"), &editor).ok());
+  EXPECT_EQ(view_.editor_cleared, 1);
+  EXPECT_EQ(view_.cards, 2);
+  edit("y1");
+  delete_marked("y1");
+  EXPECT_EQ(view_.editor_cleared, 2);
+  EXPECT_EQ(view_.cards, 1);
+  EXPECT_EQ(view_.marked, 0);
 }
 
 TEST_F(FolderOperationsTest, ADiskFullHalfwayThroughARenameShowsWhatIsStored) {

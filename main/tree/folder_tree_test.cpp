@@ -14,6 +14,7 @@
 #include "main/tree/node_captions.h"
 #include "main/tree/node_operations.h"
 #include "main/tree/node_sort.h"
+#include "main/tree/recording_tree_view.h"
 #include "main/tree/tree_loader.h"
 #include "platform/headless/fake_ui.h"
 #include "platform/headless/fault_env.h"
@@ -31,24 +32,6 @@ using store::CardRecord;
 using store::FolderMarkerTitle;
 
 const std::string kZeroFolder = "0";
-
-class RecordingView : public FolderTreeView {
- public:
-  void ProcessMessages() override {
-    ++pumps;
-    if (on_pump) on_pump();
-  }
-  void ShowCounts(int64_t c, int64_t m) override {
-    cards = c;
-    marked = m;
-  }
-  void ClearEditor() override { ++editor_cleared; }
-
-  std::function<void()> on_pump;
-  int pumps = 0;
-  int64_t cards = -1, marked = -1;
-  int editor_cleared = 0;
-};
 
 class FolderTreeTest : public ::testing::Test {
  protected:

@@ -45,6 +45,7 @@ class FaultFile final : public RandomFile {
   Status Truncate(uint64_t size) override {
     if (!env_.PassChange()) return FaultEnv::Crashed();
     if (env_.disk_full_) return Status::NoSpace("disk full (injected)");
+    if (env_.io_faults_.truncate) return Status::IoError("truncate: failed (injected)");
     return base_->Truncate(size);
   }
   Status Size(uint64_t* size) override { return base_->Size(size); }

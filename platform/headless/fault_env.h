@@ -2,8 +2,9 @@
 // environment (tests work in temporary folders) and can be told to fail:
 // a path that cannot be opened, writes that stop after a byte budget (a
 // short write) or find the disk full, a fixed free-space answer, renames
-// that fail, reads, syncs, closes, folder creation, listing and removal
-// that fail, bytes that read back damaged, and a simulated crash (below).
+// that fail, reads, syncs, closes, truncations, folder creation, listing
+// and removal that fail, bytes that read back damaged, and a simulated
+// crash (below).
 // Its clock is a FakeClock.
 #pragma once
 
@@ -38,6 +39,7 @@ class FaultEnv final : public FileEnv {
   void SetFailRead(bool fail) { io_faults_.read = fail; }
   void SetFailSync(bool fail) { io_faults_.sync = fail; }
   void SetFailClose(bool fail) { io_faults_.close = fail; }
+  void SetFailTruncate(bool fail) { io_faults_.truncate = fail; }
   void SetFailCreateDir(bool fail) { io_faults_.create_dir = fail; }
   void SetFailListDir(bool fail) { io_faults_.list_dir = fail; }
   // Remove and RemoveDir.
@@ -122,6 +124,7 @@ class FaultEnv final : public FileEnv {
     bool read = false;
     bool sync = false;
     bool close = false;
+    bool truncate = false;
     bool create_dir = false;
     bool list_dir = false;
     bool remove = false;

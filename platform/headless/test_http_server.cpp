@@ -123,8 +123,8 @@ void TestHttpServer::Answer(int fd) {
     return;
   }
   std::string reply = "HTTP/1.1 " + std::to_string(route.status) + " X\r\nContent-Type: " +
-                      route.content_type + "\r\nContent-Length: " +
-                      std::to_string(route.body.size()) + "\r\nConnection: close\r\n";
+                      route.content_type + "\r\nConnection: close\r\n";
+  if (!route.no_length) reply += "Content-Length: " + std::to_string(route.body.size()) + "\r\n";
   if (!route.location.empty()) reply += "Location: " + route.location + "\r\n";
   SendAll(fd, reply + "\r\n" + route.body);
 }

@@ -1,6 +1,7 @@
 // TestHttpServer: a small HTTP/1.1 server on 127.0.0.1 for tests, on a
-// thread of its own. Paths answer with a body, a status, a redirect, or
-// never (the connection stays open and silent until the server stops).
+// thread of its own. Paths answer with a body (with its length or
+// without), a status, a redirect, or never (the connection stays open and
+// silent until the server stops).
 // Every request is recorded with its Referer header.
 #pragma once
 
@@ -20,6 +21,7 @@ class TestHttpServer {
     std::string body;
     std::string location;  // a redirect's target
     bool never_answers = false;
+    bool no_length = false;  // no Content-Length: the body ends with the connection
     std::string content_type = "application/octet-stream";
   };
   struct Seen {

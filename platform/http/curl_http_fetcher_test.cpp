@@ -39,25 +39,36 @@ TEST_F(CurlHttpFetcherTest, RefusesWhatMustNotBeFetched) {
   TempDir dir;
   ASSERT_TRUE(FileEnv::Default().WriteFileAtomic(dir.File("secret"), "local file").ok());
   // A redirect into a local file, a local file itself, a chain of more
-  // than five redirects, a server error, a body at the size limit.
+  // than five redirects, a server error, a body at the size limit, with its
+  // length or without.
   server.Add("/to-file", {302, "", "file://" + dir.File("secret")});
   for (int i = 0; i < 7; ++i) {
     server.Add("/r" + std::to_string(i), {302, "", server.Url("/r" + std::to_string(i + 1))});
   }
   server.Add("/r7", {200, "end"});
   server.Add("/error", {500, "oops"});
-  server.Add("/big", {200, std::string(550000, 'x')});
-  server.Add("/just-fits", {200, std::string(549999, 'x')});
+  for (const bool no_length : {false, true}) {
+    TestHttpServer::Route big;
+    big.body = std::string(550000, 'x');
+    big.no_length = no_length;
+    server.Add(no_length ? "/big-unsized" : "/big", big);
+    big.body.pop_back();
+    server.Add(no_length ? "/just-fits-unsized" : "/just-fits", big);
+  }
   const std::string refused[] = {server.Url("/to-file"), "file://" + dir.File("secret"),
-                                 server.Url("/r0"), server.Url("/error"), server.Url("/big")};
+                                 server.Url("/r0"), server.Url("/error"), server.Url("/big"),
+                                 server.Url("/big-unsized")};
   for (const std::string& url : refused) {
     SCOPED_TRACE(url);
     EXPECT_FALSE(Get(url).ok());
     EXPECT_EQ(body, "");
   }
   EXPECT_EQ(Get(server.Url("/big")).code(), Status::kOutOfRange);
-  ASSERT_TRUE(Get(server.Url("/just-fits")).ok());
-  EXPECT_EQ(body.size(), 549999u);
+  EXPECT_EQ(Get(server.Url("/big-unsized")).code(), Status::kOutOfRange);
+  for (const char* path : {"/just-fits", "/just-fits-unsized"}) {
+    ASSERT_TRUE(Get(server.Url(path)).ok()) << path;
+    EXPECT_EQ(body.size(), 549999u);
+  }
   ASSERT_TRUE(Get(server.Url("/r2")).ok());  // five redirects are followed
   EXPECT_EQ(body, "end");
 }

@@ -39,11 +39,14 @@ TEST(KeyMapTest, JapaneseKeyboard) {
       {0, XK_Alt_L},                  // 18: no key of its own
       {XK_F8, 0},                     // 19
       {XK_Hiragana_Katakana, 0},      // 20
+      {XK_F1, 0},                     // 21
+      {XK_F24, 0},                    // 22
+      {XK_F25, 0},                    // 23: past the virtual keys
   });
   const std::vector<std::pair<uint32_t, uint8_t>> expected = {
       {8, 'A'},  {9, 0xBA},  {10, 0xBB}, {11, 0xDC}, {12, 0xE2}, {13, 0xC0}, {14, 0x10},
-      {15, 0x10}, {16, 0x61}, {17, 0x1C}, {18, 0},    {19, 0x77}, {20, 0xF2}, {7, 0},
-      {21, 0},
+      {15, 0x10}, {16, 0x61}, {17, 0x1C}, {18, 0},    {19, 0x77}, {20, 0xF2}, {21, 0x70},
+      {22, 0x87}, {23, 0},    {7, 0},     {24, 0},
   };
   for (auto [keycode, vk] : expected) EXPECT_EQ(map.VkOf(keycode), vk) << keycode;
   EXPECT_EQ(map.KeycodesOf(0x10), (std::vector<uint32_t>{14, 15}));
@@ -86,6 +89,8 @@ TEST(KeyMapTest, UsKeyboard) {
 TEST(KeyMapTest, HotkeyNames) {
   EXPECT_EQ(HotkeyName(HotkeyWord(0xC04B)), "Ctrl+Alt+K");
   EXPECT_EQ(HotkeyName(HotkeyWord(0x2078)), "Shift+F9");
+  EXPECT_EQ(HotkeyName(HotkeyWord(0x4070)), "Ctrl+F1");
+  EXPECT_EQ(HotkeyName(HotkeyWord(0x2087)), "Shift+F24");
   EXPECT_EQ(HotkeyName(HotkeyWord(0x400D)), "Ctrl+Enter");
   EXPECT_EQ(HotkeyName(HotkeyWord(0x0043)), "Ctrl Ctrl");
   EXPECT_EQ(HotkeyName(HotkeyWord(0)), "");
