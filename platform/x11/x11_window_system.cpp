@@ -333,13 +333,14 @@ bool X11WindowSystem::Activate(WindowHandle window) {
   if (!trap.Ok()) return false;
   const auto deadline =
       std::chrono::steady_clock::now() + std::chrono::milliseconds(activate_timeout_ms_);
-  // The request is repeated now and then: a window manager busy mapping
-  // the window may drop the first one.
+  // The window manager is asked every 2 ms whether the window is in front
+  // (the caller waits for it), and the request is repeated every 250 ms:
+  // a window manager busy mapping the window may drop the first one.
   for (int polls = 1;; ++polls) {
     if (impl_->Active() == top) return true;
     if (std::chrono::steady_clock::now() >= deadline || !impl_->Exists(top)) return false;
-    std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    if (polls % 25 == 0) RequestActivation(impl_->display, top);
+    std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    if (polls % 125 == 0) RequestActivation(impl_->display, top);
   }
 }
 
