@@ -417,21 +417,21 @@ class Road {
     if (!desk_.Until([&] { return x_.PopupMenusShown() == 3; }, kStepDeadlineMs)) {
       return Failed("popup paste: Right opened no folder");
     }
-    return Paste("popup paste", desk_.Chord({XK_Return}), kCardText, user);
+    return Paste("popup paste", {XK_Return}, kCardText, user);
   }
 
   // The super key, mousepad's text selected: until the card's text is in.
   Run SuperKey(int n) {
     const std::string user = "user clip " + std::to_string(n);
     if (!Offer(user) || !SelectAll()) return Failed("super key: mousepad was not made ready");
-    return Paste("super key", desk_.Chord({XK_Control_L, XK_Alt_L, XK_F5}), kCardText, user);
+    return Paste("super key", {XK_Control_L, XK_Alt_L, XK_F5}, kCardText, user);
   }
 
   // mousepad's Ctrl+V, its text selected: until the clipboard's text is in.
   Run OwnPaste(int n) {
     const std::string text = "own paste " + std::to_string(n);
     if (!Offer(text) || !SelectAll()) return Failed("own paste: mousepad was not made ready");
-    return Paste("own paste", desk_.Chord({XK_Control_L, XK_v}), text, std::string());
+    return Paste("own paste", {XK_Control_L, XK_v}, text, std::string());
   }
 
   // After a run that failed: no menu left up, mousepad in front with its
@@ -479,14 +479,18 @@ class Road {
     uint64_t seen_;
   };
 
-  // After keys sent at `sent`: until mousepad's title marks its text
-  // changed. Then mousepad saves, its file must hold `text`, and the
-  // user's clipboard `user` (when one is given) must come back.
-  Run Paste(const char* what, Clock::time_point sent, const std::string& text,
+  // Sends `keys` to mousepad, whose text is as saved: the time until its
+  // title marks the text changed. Then mousepad saves, its file must hold
+  // `text`, and the user's clipboard `user` (when one is given) must come
+  // back.
+  Run Paste(const char* what, std::initializer_list<KeySym> keys, const std::string& text,
             const std::string& user) {
     const std::string name = what;
+    desk_.Sync();
+    if (desk_.Changed(pad_)) return Failed(name + ": mousepad's text changed before the key");
+    uint64_t seen = desk_.title_changes;
+    const Clock::time_point sent = desk_.Chord(keys);
     std::optional<Clock::time_point> in;
-    uint64_t seen = 0;
     desk_.Until(
         [&] {
           if (desk_.title_changes != seen) {
