@@ -16,7 +16,9 @@ constexpr uint8_t kVkBack = 0x08, kVkReturn = 0x0D, kVkShift = 0x10, kVkControl 
 
 constexpr uint32_t kRetActivePumpMs = 500;  // after the main window came up, and after Enter
 constexpr uint32_t kAfterActivatePumpMs = 200;
-constexpr uint32_t kWaitStepMs = 20;
+// The waits for the clipboard, the keys and the target look again this
+// often: a copy is taken as soon as it is there.
+constexpr uint32_t kWaitStepMs = 2;
 constexpr uint32_t kNoCopyFlashMs = 500;
 constexpr uint32_t kModifiersWaitMs = 500;
 constexpr uint32_t kRestoreDelayMs = 1000;

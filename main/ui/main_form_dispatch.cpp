@@ -259,7 +259,8 @@ class FormWindows final : public WindowSystem {
     desktop_->Activate(front);
   }
   static constexpr int kMapWaitMs = 1000;
-  static constexpr int kMapPollMs = 10;
+  // A popup's choice is pasted only after this wait: it looks often.
+  static constexpr int kMapPollMs = 2;
   QWidget* form_;
   const SharedHookBlock& block_;
   std::unique_ptr<WindowSystem> desktop_;  // null off the display

@@ -9,27 +9,65 @@
 #include <QAction>
 #include <QApplication>
 #include <QDir>
+#include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QGuiApplication>
 #include <QImage>
 #include <QMenu>
 #include <QPainter>
-#include <QProcess>
 #include <QScreen>
 #include <QThread>
+#include <QStandardPaths>
 #include <QWindow>
 #include <QWidget>
+#include <cerrno>
 #include <functional>
+#include <string>
+#include <thread>
 #include <vector>
+
+#include <fcntl.h>
+#include <spawn.h>
+#include <sys/wait.h>
 
 #include "platform/qt/cp932_text.h"
 #include "main/ui/message_form.h"
 #include "main/ui/search_forms.h"
 
+extern "C" char** environ;
+
 namespace quill {
 
 namespace {
+
+// Starts the program `argv[0]` (a path) with our environment as it is now
+// and nothing to read or write, and leaves it. Starting a process from a
+// program of this size holds its thread up for tens of ms on a busy
+// machine: a thread of its own starts it and then waits for its end, and
+// the caller goes on at once.
+void StartAndLeave(std::vector<std::string> argv) {
+  std::vector<std::string> env;
+  for (char** e = environ; *e != nullptr; ++e) env.emplace_back(*e);
+  std::thread([argv = std::move(argv), env = std::move(env)]() mutable {
+    std::vector<char*> args, envp;
+    for (std::string& a : argv) args.push_back(a.data());
+    args.push_back(nullptr);
+    for (std::string& e : env) envp.push_back(e.data());
+    envp.push_back(nullptr);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
+    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
+    posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
+    pid_t pid = -1;
+    if (posix_spawn(&pid, args[0], &actions, nullptr, args.data(), envp.data()) == 0) {
+      while (::waitpid(pid, nullptr, 0) == -1 && errno == EINTR) {
+      }
+    }
+    posix_spawn_file_actions_destroy(&actions);
+  }).detach();
+}
 
 constexpr int kFlashSize = 32;
 // The least time a flash stays up, so that the eye catches one that a
@@ -237,13 +275,10 @@ void QtUi::PlaySound(const std::string& file_name) {
   if (!QFileInfo(path).isFile()) return;
   // Without a player or a sound device this is silence: the player's
   // complaints go nowhere and its failure to start is not an error.
-  QProcess player;
-  player.setProgram(QStringLiteral("aplay"));
-  player.setArguments({QStringLiteral("-q"), path});
-  player.setStandardInputFile(QProcess::nullDevice());
-  player.setStandardOutputFile(QProcess::nullDevice());
-  player.setStandardErrorFile(QProcess::nullDevice());
-  player.startDetached();
+  const QString player = QStandardPaths::findExecutable(QStringLiteral("aplay"));
+  if (player.isEmpty()) return;
+  StartAndLeave({QFile::encodeName(player).toStdString(), "-q",
+                 QFile::encodeName(path).toStdString()});
 }
 
 std::optional<int> QtUi::PopupMenu(const std::vector<MenuItem>& items, ScreenPoint at) {

@@ -1,6 +1,6 @@
-// Desktop tests that run quillmain: a run away from the user's folders, the
-// main window it names in its block, its start, and the windows that were
-// in front meanwhile.
+// Desktop tests and benchmarks that run quillmain: a run away from the
+// user's folders, a card in its data set, the main window it names in its
+// block, its start, and the windows that were in front meanwhile.
 #pragma once
 
 #include <unistd.h>
@@ -22,11 +22,14 @@
 #include <string>
 #include <thread>
 
+#include "platform/file_env.h"
 #include "platform/headless/desktop_clients.h"
 #include "platform/headless/temp_dir.h"
 #include "platform/protocol/shared_hook_block.h"
 #include "platform/shared_memory.h"
+#include "platform/text_codec.h"
 #include "platform/x11/x11_window_system.h"
+#include "store/card_store.h"
 
 namespace quill {
 
@@ -49,6 +52,23 @@ struct Sandbox {
   const std::string block;
   QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
 };
+
+// Writes a card titled "card" into the data set in `home` (made when
+// missing): `text` in the folder `folder`, both UTF-8. Its id; "" when the
+// set could not be opened or written.
+inline std::string AddCardTo(const std::string& home, const std::string& folder,
+                             const std::string& text) {
+  std::filesystem::create_directories(home);
+  store::CardStore cards(FileEnv::Default(), home + "/");
+  if (!cards.Open(false, home + "/").ok()) return std::string();
+  store::CardRecord card(cards);
+  card.Clear();
+  card.folder = Utf8ToCp932(folder);
+  card.title = "card";
+  card.text = Utf8ToCp932(text);
+  const bool written = card.Write().ok();
+  return cards.Close().ok() && written ? card.id : std::string();
+}
 
 // The main window handle in the block `name`, 0 while there is none.
 inline uint32_t MainWindowOf(const std::string& name) {
@@ -145,10 +165,17 @@ inline int WindowsTitled(const std::string& title) {
 
 #ifdef QUILLMAIN_PATH
 // Starts the built quillmain ("R": no question about resetting) in `env`,
-// its output on ours.
-inline void StartQuillmain(QProcess& quillmain, const QProcessEnvironment& env) {
+// its output on ours, or its log (stderr) in the file `log` when one is
+// named.
+inline void StartQuillmain(QProcess& quillmain, const QProcessEnvironment& env,
+                           const std::string& log = std::string()) {
   quillmain.setProcessEnvironment(env);
-  quillmain.setProcessChannelMode(QProcess::ForwardedChannels);
+  if (log.empty()) {
+    quillmain.setProcessChannelMode(QProcess::ForwardedChannels);
+  } else {
+    quillmain.setStandardOutputFile(QProcess::nullDevice());
+    quillmain.setStandardErrorFile(QString::fromStdString(log));
+  }
   quillmain.start(QUILLMAIN_PATH, {"R"});
 }
 #endif

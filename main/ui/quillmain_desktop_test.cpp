@@ -45,118 +45,13 @@
 #include <X11/Xutil.h>
 #include <X11/keysym.h>
 
+#include "main/ui/quillmain_desktop_x11.h"
 #include "platform/x11/x11_support.h"
 
 namespace quill {
 namespace {
 
 namespace fs = std::filesystem;
-
-class X11Display {
- public:
-  X11Display() : display_(XOpenDisplay(nullptr)) {}
-  ~X11Display() {
-    if (display_ != nullptr) XCloseDisplay(display_);
-  }
-  bool ok() const { return display_ != nullptr; }
-
-  // _NET_ACTIVE_WINDOW of the root window, 0 when unknown.
-  unsigned long ActiveWindow() {
-    Atom prop = XInternAtom(display_, "_NET_ACTIVE_WINDOW", False);
-    Atom type;
-    int format;
-    unsigned long count, after;
-    unsigned char* data = nullptr;
-    unsigned long result = 0;
-    if (XGetWindowProperty(display_, DefaultRootWindow(display_), prop, 0, 1, False, XA_WINDOW,
-                           &type, &format, &count, &after, &data) == Success &&
-        data != nullptr && count == 1) {
-      result = *reinterpret_cast<unsigned long*>(data);
-    }
-    if (data != nullptr) XFree(data);
-    return result;
-  }
-
-  bool IsMapped(unsigned long window) {
-    XWindowAttributes attributes;
-    XSync(display_, False);
-    return XGetWindowAttributes(display_, window, &attributes) != 0 &&
-           attributes.map_state == IsViewable;
-  }
-
-  // A flash over the screen: a mapped 32 x 32 window of no window
-  // manager's; its rectangle, or nothing.
-  std::optional<QRect> Flash() {
-    Window root = 0, parent = 0, *children = nullptr;
-    unsigned int count = 0;
-    std::optional<QRect> found;
-    if (XQueryTree(display_, DefaultRootWindow(display_), &root, &parent, &children, &count) == 0) {
-      return found;
-    }
-    for (unsigned int i = 0; i < count && !found; ++i) {
-      XWindowAttributes a;
-      if (XGetWindowAttributes(display_, children[i], &a) != 0 && a.override_redirect &&
-          a.map_state == IsViewable && a.width == 32 && a.height == 32) {
-        found = QRect(a.x, a.y, a.width, a.height);
-      }
-    }
-    if (children != nullptr) XFree(children);
-    return found;
-  }
-
-  // Whether a menu of quillmain is on the screen: a window of its class
-  // that the window manager leaves alone, mapped, larger than the helper
-  // windows of Qt.
-  bool PopupMenuShown() {
-    XSync(display_, False);
-    Window root_return, parent;
-    Window* children = nullptr;
-    unsigned int count = 0;
-    if (XQueryTree(display_, DefaultRootWindow(display_), &root_return, &parent, &children,
-                   &count) == 0) {
-      return false;
-    }
-    bool shown = false;
-    for (unsigned int i = 0; i < count && !shown; ++i) {
-      XWindowAttributes a;
-      if (XGetWindowAttributes(display_, children[i], &a) == 0 || a.map_state != IsViewable ||
-          !a.override_redirect || a.height < 10) {
-        continue;
-      }
-      XClassHint hint{};
-      if (XGetClassHint(display_, children[i], &hint) != 0) {
-        shown = hint.res_class != nullptr && std::string(hint.res_class) == "quillmain";
-        XFree(hint.res_name);
-        XFree(hint.res_class);
-      }
-    }
-    if (children != nullptr) XFree(children);
-    return shown;
-  }
-
-  // The window that has the keyboard focus, as its top-level client (the
-  // focus may sit on an inner window of it).
-  bool FocusWithin(unsigned long client) {
-    Window focus = 0;
-    int revert = 0;
-    XGetInputFocus(display_, &focus, &revert);
-    for (int i = 0; i < 16 && focus != 0 && focus != PointerRoot; ++i) {
-      if (focus == client) return true;
-      Window root = 0, parent = 0, *children = nullptr;
-      unsigned int count = 0;
-      if (XQueryTree(display_, focus, &root, &parent, &children, &count) == 0) return false;
-      if (children != nullptr) XFree(children);
-      focus = parent;
-    }
-    return false;
-  }
-
-  // Asks the window to close, as the window manager's close box does.
-  void RequestClose(unsigned long window) { quill::RequestClose(display_, window); }
-
- private:
-  Display* display_;
-};
 
 // The main window named in the block once it is mapped; 0 after 20 s.
 template <typename Display>
@@ -335,17 +230,9 @@ class QuillmainPasteTest : public TypingClientsTest<kEditorText> {
 
   // A card in quillmain's data set, offered by the folder popup; its id.
   std::string AddCard(const std::string& folder, const std::string& text) {
-    fs::create_directories(sandbox_.home);
-    store::CardStore cards(FileEnv::Default(), sandbox_.home + "/");
-    EXPECT_TRUE(cards.Open(false, sandbox_.home + "/").ok());
-    store::CardRecord card(cards);
-    card.Clear();
-    card.folder = Utf8ToCp932(folder);
-    card.title = "card";
-    card.text = Utf8ToCp932(text);
-    EXPECT_TRUE(card.Write().ok());
-    EXPECT_TRUE(cards.Close().ok());
-    return card.id;
+    const std::string id = AddCardTo(sandbox_.home, folder, text);
+    EXPECT_FALSE(id.empty());
+    return id;
   }
   // A card bound to super key `slot` as Ctrl+Alt+F<slot + 4>.
   void BindCard(int slot, const std::string& text) {
@@ -587,11 +474,8 @@ TEST_F(QuillmainDesktopTest, AClipboardOwnerThatNeverAnswersHoldsNoCaptureUp) {
   ASSERT_NE(pad, 0u) << "mousepad showed no window";
 
   QProcess quillmain;
-  quillmain.setProcessEnvironment(sandbox.env);
   const std::string log = sandbox.dir.File("quillmain.log");
-  quillmain.setStandardOutputFile(QProcess::nullDevice());
-  quillmain.setStandardErrorFile(QString::fromStdString(log));
-  quillmain.start(QUILLMAIN_PATH, {"R"});
+  StartQuillmain(quillmain, sandbox.env, log);
   ASSERT_TRUE(quillmain.waitForStarted(10000));
   const unsigned long main_window = WaitForMappedMainWindow(sandbox.block, x);
   ASSERT_NE(main_window, 0u) << "quillmain showed no main window";

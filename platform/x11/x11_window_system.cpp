@@ -331,15 +331,20 @@ bool X11WindowSystem::Activate(WindowHandle window) {
   if (impl_->Active() == top) return true;
   RequestActivation(impl_->display, top);
   if (!trap.Ok()) return false;
-  const auto deadline =
-      std::chrono::steady_clock::now() + std::chrono::milliseconds(activate_timeout_ms_);
-  // The request is repeated now and then: a window manager busy mapping
-  // the window may drop the first one.
-  for (int polls = 1;; ++polls) {
+  auto asked = std::chrono::steady_clock::now();
+  const auto deadline = asked + std::chrono::milliseconds(activate_timeout_ms_);
+  // Whether the window is in front is looked at every 2 ms (the caller
+  // waits for it), and the request is repeated every 250 ms: a window
+  // manager busy mapping the window may drop the first one.
+  for (;;) {
     if (impl_->Active() == top) return true;
-    if (std::chrono::steady_clock::now() >= deadline || !impl_->Exists(top)) return false;
-    std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    if (polls % 25 == 0) RequestActivation(impl_->display, top);
+    const auto now = std::chrono::steady_clock::now();
+    if (now >= deadline || !impl_->Exists(top)) return false;
+    if (now - asked >= std::chrono::milliseconds(250)) {
+      RequestActivation(impl_->display, top);
+      asked = now;
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(2));
   }
 }
 
