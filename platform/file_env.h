@@ -83,6 +83,8 @@ class FileEnv {
   virtual Status Remove(const std::string& path) = 0;
   // Replaces `to` atomically when it exists.
   virtual Status Rename(const std::string& from, const std::string& to) = 0;
+  // Makes the folder (0700), or accepts one that is there; a link or a file
+  // in its place is refused (LinkRefused for a link), never followed.
   virtual Status CreateDir(const std::string& path) = 0;
   virtual Status RemoveDir(const std::string& path) = 0;
   virtual Status ListDir(const std::string& path, std::vector<std::string>* names) = 0;

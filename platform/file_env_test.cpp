@@ -254,6 +254,24 @@ TEST(FileEnvTest, NoModeButTheChosenReadFollowsAFinalLink) {
   EXPECT_EQ(ReadAll(p.outside.File("mine")), "mine");
 }
 
+TEST(FileEnvTest, AFolderOfTheProgramsOwnIsNeverALink) {
+  PlantedLinks p;
+  FileEnv& env = FileEnv::Default();
+  PlantLink(p.outside.Path(), p.dir.File("folder"));
+  // A link to a folder, a dangling link and a file where a folder is made:
+  // each refused, and nothing appears behind the links.
+  for (const std::string& at : {p.dir.File("folder"), p.dangling, p.link}) {
+    Status s = env.CreateDir(at);
+    EXPECT_FALSE(s.ok()) << at;
+    EXPECT_NE(s.message().find(at), std::string::npos) << s.message();
+  }
+  EXPECT_EQ(env.CreateDir(p.dangling).code(), Status::kPermission);
+  EXPECT_FALSE(std::filesystem::exists(p.missing));
+  // A folder that is there already, or a new one, is fine.
+  ASSERT_TRUE(env.CreateDir(p.dir.File("own")).ok());
+  EXPECT_TRUE(env.CreateDir(p.dir.File("own")).ok());
+}
+
 TEST(FileEnvTest, OnlyRegularFilesOpen) {
   TempDir dir;
   FileEnv& env = FileEnv::Default();

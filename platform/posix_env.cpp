@@ -175,8 +175,15 @@ class PosixEnv final : public FileEnv {
   }
 
   Status CreateDir(const std::string& path) override {
-    if (::mkdir(path.c_str(), 0700) != 0 && errno != EEXIST)
-      return ErrnoStatus("create folder " + path, errno);
+    if (::mkdir(path.c_str(), 0700) == 0) return Status::Ok();
+    const int err = errno;
+    if (err != EEXIST) return ErrnoStatus("create folder " + path, err);
+    // A name that is there already counts only as a folder of its own, so
+    // files the program writes into it never land behind a planted link.
+    struct stat st;
+    if (::lstat(path.c_str(), &st) != 0) return ErrnoStatus("create folder " + path, errno);
+    if (S_ISLNK(st.st_mode)) return LinkRefused(path);
+    if (!S_ISDIR(st.st_mode)) return ErrnoStatus("create folder " + path, ENOTDIR);
     return Status::Ok();
   }
 
@@ -235,7 +242,7 @@ FileEnv& FileEnv::Default() {
 
 Status LinkRefused(const std::string& path) {
   return Status::Permission(path +
-                            " is a symbolic link where the program keeps a file of its own; "
+                            " is a symbolic link where the program keeps a file or folder of its own; "
                             "the link is not followed and nothing is written through it");
 }
 

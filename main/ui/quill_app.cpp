@@ -37,7 +37,9 @@ Status CreateFolders(FileEnv& env, const std::string& folder) {
     size_t next = folder.find('/', pos + 1);
     path = folder.substr(0, next);
     pos = next;
-    if (path.empty() || path == "/") continue;
+    // A folder on the way that is there already (a link the user made
+    // included) is taken as it is; only missing ones are made.
+    if (path.empty() || path == "/" || env.Exists(path)) continue;
     QUILL_RETURN_IF_ERROR(env.CreateDir(path));
   }
   return Status::Ok();
