@@ -527,11 +527,10 @@ Status TMainForm::FormCreate() {
     return shown;
   }
   ShowOneShotFolder();
-  // The text in the colour of a field without the focus, the grid and the
-  // tree in their background colours.
+  // The text in the colour of a field without the focus, the grid in its
+  // background colour (the tree took its look with the settings).
   TextExit();
   SetBaseColor(CsvGrid, settings_.TextBackColor);
-  SetBaseColor(Tree, settings_.TreeBackColor);
   if (settings_.UseButton != 0) StartButtonBar();
   StartupFinished();
   return Status::Ok();
@@ -634,6 +633,7 @@ void TMainForm::ApplySettings() {
   resize(settings_.Width, settings_.Height);
   Split->setSizes({settings_.TreeWidth, std::max(1, settings_.Width - settings_.TreeWidth)});
   ApplyControlColor();
+  ApplyTreeLook();
   Text->setTabChangesFocus(settings_.TabKey == 0);
   Text->setLineWrapMode(settings_.WordWrap != 0 ? QPlainTextEdit::WidgetWidth
                                                  : QPlainTextEdit::NoWrap);

@@ -706,9 +706,12 @@ class TMainForm : public QMainWindow {
   void UpdateEditorActions();
   // Text in the editor card's font, which the next save stores.
   void ShowCardFont();
-  // The background of a view (the tree, the grid): a colour of the class
+  // The background of a view (the grid, the tree): a colour of the class
   // library.
   void SetBaseColor(QWidget* widget, int32_t color);
+  // The tree's font, text colour and background as the settings hold
+  // them: at the start and after each font or colour command.
+  void ApplyTreeLook();
 
  public:
   // The main window's key map; true when the key is used up.

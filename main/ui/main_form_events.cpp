@@ -31,6 +31,7 @@
 #include "main/editor/text_link.h"
 #include "main/ui/class_color.h"
 #include "main/ui/main_form_tree_glue.h"
+#include "main/ui/widget_look.h"
 #include "main/ui/widget_text.h"
 #include "clip/paste_target.h"
 #include "platform/clock.h"
@@ -476,13 +477,7 @@ void TMainForm::FontActionExecute() {
     settings_.TreeFontColor = choice.color;
     settings_.TreeFontCharset = charset;
     settings_.TreeFontStyle = FontStyleBits(style);
-    QFont f = Tree->font();
-    f.setFamilies({FromCp932(choice.name)});
-    if (choice.size > 0) f.setPointSize(choice.size);
-    f.setBold(style.bold);
-    f.setItalic(style.italic);
-    f.setUnderline(style.underline);
-    Tree->setFont(f);
+    ApplyTreeLook();
     tree_glue_->SaveSettingsGroup(kGroupFontsAndDataSet);
     return;
   }
@@ -537,9 +532,14 @@ void TMainForm::BackDefaultFontClick() {
 }
 
 void TMainForm::SetBaseColor(QWidget* widget, int32_t color) {
-  QPalette p = widget->palette();
-  p.setColor(QPalette::Base, ClassColor(color));
-  widget->setPalette(p);
+  SetWidgetColor(widget, QPalette::Base, ClassColor(color));
+}
+
+void TMainForm::ApplyTreeLook() {
+  const CardFont font = TreeFont(settings_);
+  Tree->setFont(QtFontOf(font, this->font()));
+  SetWidgetColor(Tree, QPalette::Text, ClassColor(static_cast<int32_t>(font.color)));
+  SetBaseColor(Tree, settings_.TreeBackColor);
 }
 
 void TMainForm::BackColorExecute() {
@@ -549,7 +549,7 @@ void TMainForm::BackColorExecute() {
   if (!ui_.ChooseColor(&color)) return;
   if (tree) {
     settings_.TreeBackColor = color;
-    SetBaseColor(Tree, color);
+    ApplyTreeLook();
   } else {
     // Text takes it on its next enter.
     settings_.TextBackColor = color;
