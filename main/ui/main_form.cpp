@@ -681,6 +681,8 @@ bool TMainForm::FormClose() {
     if (answer != kResultNo) return false;
   }
   SaveEditorOnClose(/*only_when_edited=*/false);
+  // A move or a splitter drag of the last second is stored now, not lost.
+  SettleMoveWatcher();
   if (context_.block != nullptr) {
     settings_.Hook.BarLeft = context_.block->BarLeft();
     settings_.Hook.BarTop = context_.block->BarTop();

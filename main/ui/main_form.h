@@ -593,6 +593,8 @@ class TMainForm : public QMainWindow {
   DispatchGlue& Glue();
   // Connects the tray icon, the window's own events and Timer1 to it.
   void StartDispatch();
+  // Stores now what the armed move watcher would store a moment later.
+  void SettleMoveWatcher();
   std::unique_ptr<DispatchGlue, void (*)(DispatchGlue*)> glue_{nullptr, &DestroyGlue};
   // Paste-out with the view through which it sees this window, over the
   // parts of the command glue it works with (main_form_paste.cpp); it
