@@ -39,6 +39,7 @@
 #include "main/ui/card_icons.h"
 #include "platform/qt/cp932_text.h"
 #include "main/ui/flow_layout.h"
+#include "main/ui/folder_tree_qt_view.h"
 #include "main/ui/main_form_tree_glue.h"
 #include "main/ui/page_printer.h"
 #include "main/ui/qt_shell.h"
@@ -279,7 +280,7 @@ void TMainForm::BuildControls() {
   // Page cards shown afterwards are offered as their text.
   HtmlCheckMode = MakeCheck(Panel1, "HtmlCheckMode", "HTMLﾁｪｯｸﾓｰﾄﾞ");
   left->addWidget(HtmlCheckMode);
-  Tree = new QTreeView(Panel1);
+  Tree = new FolderTreeQtView(Panel1);
   Tree->setObjectName("Tree");
   Tree->setHeaderHidden(true);
   Tree->setRootIsDecorated(false);
