@@ -54,6 +54,7 @@ struct DispatchState;
 class Clipboard;
 class CardIconList;
 class FileEnv;
+class InputMethodStatus;
 class KeyInjector;
 class ClipToolHost;
 class PluginLoader;
@@ -122,6 +123,9 @@ struct MainFormContext {
   // Shows the options dialog or its data-set form modally and returns its
   // result; null: exec(). Tests work the forms through it.
   std::function<int(QDialog&)> run_dialog;
+  // The input method's open state; null: fcitx5's controller on the
+  // session bus, unknown where fcitx5 does not run.
+  InputMethodStatus* input_method = nullptr;
 };
 
 class TMainForm : public QMainWindow {

@@ -36,6 +36,7 @@
 #include "clip/paste_target.h"
 #include "platform/clock.h"
 #include "platform/input_method.h"
+#include "platform/qt/fcitx5_input_method.h"
 #include "platform/messages.h"
 #include "platform/qt/cp932_text.h"
 #include "platform/shell.h"
@@ -96,7 +97,8 @@ class KeyPreview final : public QObject {
 
 struct TMainForm::EventGlue {
   DoublePressWatch presses;
-  UnknownInputMethodStatus input_method;
+  Fcitx5InputMethodStatus desktop_input_method;
+  InputMethodStatus* input_method = &desktop_input_method;
   KeyPreview* preview = nullptr;
   bool started = false;     // the start is over: placement checks run
   bool composing = false;   // a rewritten composition event is on its way
@@ -105,7 +107,10 @@ struct TMainForm::EventGlue {
 void TMainForm::DestroyEventGlue(EventGlue* glue) { delete glue; }
 
 TMainForm::EventGlue& TMainForm::Events() {
-  if (event_glue_ == nullptr) event_glue_.reset(new EventGlue);
+  if (event_glue_ == nullptr) {
+    event_glue_.reset(new EventGlue);
+    if (context_.input_method != nullptr) event_glue_->input_method = context_.input_method;
+  }
   return *event_glue_;
 }
 
@@ -132,7 +137,7 @@ void TMainForm::StartupFinished() {
 // --- the text's focus ---
 
 void TMainForm::TextEnter() {
-  OpenInputMethod(Events().input_method, settings_.IME != 0);
+  OpenInputMethod(*Events().input_method, settings_.IME != 0);
   // A table card is edited in the grid; over the HTML view nothing has
   // the focus.
   if (!CsvGrid->isHidden()) {

@@ -13,6 +13,7 @@
 
 #include "main/ui/main_form.h"
 #include "platform/headless/temp_dir.h"
+#include "platform/input_method.h"
 #include "store/card_store.h"
 
 namespace quill {
@@ -24,6 +25,9 @@ inline MainFormContext TestFormContext(const TempDir& dir, Ui& ui) {
   context.program_folder = dir.Path() + "/";
   context.registry_path = dir.File("registry.ini");
   context.ui = &ui;
+  // Never the input method of a session bus the tests run under.
+  static UnknownInputMethodStatus unknown_input_method;
+  context.input_method = &unknown_input_method;
   return context;
 }
 
