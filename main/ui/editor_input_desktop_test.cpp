@@ -175,6 +175,34 @@ class EditorInputDesktopTest : public testing::Test {
     ASSERT_TRUE(QTest::qWaitFor([&] { return QApplication::focusWidget() == form_->Text; }, 5000));
   }
 
+  // The engine for the focused text's context, once the context exists,
+  // and composing: a key typed before it runs shows in the text as it is,
+  // and is taken out again.
+  void StartComposing() {
+    QPlainTextEdit* text = form_->Text;
+    EXPECT_TRUE(QTest::qWaitFor(
+        [&] {
+          RunProgram("ibus", {"engine", "anthy"});
+          return RunProgram("ibus", {"engine"}).trimmed() == QLatin1String("anthy");
+        },
+        20000));
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] {
+          RunProgram("xdotool", {"key", "a"});
+          const bool typed = QTest::qWaitFor(
+              [&] { return !Preedit(text).isEmpty() || !text->toPlainText().isEmpty(); }, 5000);
+          const bool composes = !Preedit(text).isEmpty();
+          RunProgram("xdotool", {"key", "BackSpace"});
+          (void)QTest::qWaitFor(
+              [&] { return Preedit(text).isEmpty() && text->toPlainText().isEmpty(); }, 5000);
+          return typed && composes;
+        },
+        30000))
+        << "preedit: " << Preedit(text).toStdString()
+        << ", text: " << text->toPlainText().toStdString();
+    ASSERT_TRUE(Preedit(text).isEmpty() && text->toPlainText().isEmpty());
+  }
+
   static TempDir* session_dir_;
   static InputMethodSession* session_;
   TempDir dir_;
@@ -192,33 +220,8 @@ TEST_F(EditorInputDesktopTest, RomajiComposesAndTheCommittingEnterAddsNoBreak) {
   form->Tree->setCurrentIndex(form->Tree->model()->index(0, 0));
   if (form->settings().AutoIndent == 0) form->AutoIndentActionExecute();
   ASSERT_NE(form->settings().AutoIndent, 0);
-  ClickIntoText();
-  // The engine for the focused context, once the context exists.
-  EXPECT_TRUE(QTest::qWaitFor(
-      [&] {
-        RunProgram("ibus", {"engine", "anthy"});
-        return RunProgram("ibus", {"engine"}).trimmed() == QLatin1String("anthy");
-      },
-      20000));
-  // The engine composes once it runs: a key typed before shows in the
-  // text as it is, and is taken out again.
-  ASSERT_TRUE(QTest::qWaitFor(
-      [&] {
-        RunProgram("xdotool", {"key", "a"});
-        const bool typed = QTest::qWaitFor(
-            [&] { return !Preedit(form->Text).isEmpty() || !form->Text->toPlainText().isEmpty(); },
-            5000);
-        const bool composes = !Preedit(form->Text).isEmpty();
-        RunProgram("xdotool", {"key", "BackSpace"});
-        (void)QTest::qWaitFor(
-            [&] { return Preedit(form->Text).isEmpty() && form->Text->toPlainText().isEmpty(); },
-            5000);
-        return typed && composes;
-      },
-      30000))
-      << "preedit: " << Preedit(form->Text).toStdString()
-      << ", text: " << form->Text->toPlainText().toStdString();
-  ASSERT_TRUE(Preedit(form->Text).isEmpty() && form->Text->toPlainText().isEmpty());
+  ASSERT_NO_FATAL_FAILURE(ClickIntoText());
+  ASSERT_NO_FATAL_FAILURE(StartComposing());
 
   RunProgram("xdotool", {"type", "--delay", "150", "nihonn"});
   ASSERT_TRUE(QTest::qWaitFor([&] { return Preedit(form->Text) == U("にほん"); }, 15000))
@@ -267,20 +270,8 @@ TEST_F(EditorInputDesktopTest, RomajiComposesAndTheCommittingEnterAddsNoBreak) {
 // letters and take Space to convert them. (The item view itself lets
 // input methods in while a folder, which can be renamed, is current.)
 TEST_F(EditorInputDesktopTest, SpaceInTheTreeMarksWhileTheInputMethodIsOn) {
-  ClickIntoText();
-  // The engine, set once the text's input context exists; it composes.
-  ASSERT_TRUE(QTest::qWaitFor(
-      [&] {
-        RunProgram("ibus", {"engine", "anthy"});
-        if (RunProgram("ibus", {"engine"}).trimmed() != QLatin1String("anthy")) return false;
-        form_->Text->clear();
-        RunProgram("xdotool", {"type", "ka"});
-        return QTest::qWaitFor([&] { return Preedit(form_->Text) == U("か"); }, 2000);
-      },
-      30000))
-      << "preedit: " << Preedit(form_->Text).toStdString();
-  RunProgram("xdotool", {"key", "Escape"});
-  ASSERT_TRUE(QTest::qWaitFor([&] { return Preedit(form_->Text).isEmpty(); }, 5000));
+  ASSERT_NO_FATAL_FAILURE(ClickIntoText());
+  ASSERT_NO_FATAL_FAILURE(StartComposing());
 
   FolderTree& tree = form_->TreeModel().tree();
   TreeNode* card = nullptr;
