@@ -381,10 +381,15 @@ void Dispatcher::ArmMoveWatcher() {
   state_.MoveWatcher.armed = true;
 }
 
+void Dispatcher::SettleMoveWatcher() {
+  if (!state_.MoveWatcher.armed) return;
+  state_.MoveWatcher.armed = false;
+  target_.CheckWindowPlacement();
+}
+
 void Dispatcher::Timer1Timer() {
   if (state_.MoveWatcher.armed && clock_.TickCount() - state_.MoveWatcher.tick > kMoveSettleMs) {
-    state_.MoveWatcher.armed = false;
-    target_.CheckWindowPlacement();
+    SettleMoveWatcher();
   }
   if (state_.ActivationPending) {
     UpdateTaskbarButton();

@@ -165,6 +165,9 @@ class Dispatcher {
   bool PopupMagicMenu();
   void UpdateTaskbarButton();
   void ArmMoveWatcher();
+  // What the armed move watcher would store once the move has settled,
+  // stored now (the window is closing); nothing when it is not armed.
+  void SettleMoveWatcher();
 
   // Tray menu items and the clip-tool button (the parts that decide).
   void KQuillbox4Click();  // pumps 500 ms, then posts 7 with 0x471 to the main window

@@ -1,7 +1,7 @@
 // InputMethodStatus: whether the input method of the focused window is
-// open (composing Japanese). The desktop's input methods (fcitx5, ibus)
-// keep that state to themselves, so the one port here answers "unknown"
-// and leaves it alone; the setting that asks for it is kept.
+// open (composing Japanese), and opening or closing it. fcitx5 offers a
+// controller for it (platform/qt/fcitx5_input_method.h); ibus offers
+// none, and there the state is unknown and left alone.
 #pragma once
 
 #include <optional>

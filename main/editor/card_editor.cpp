@@ -106,14 +106,27 @@ CardFont CardFontOf(const store::CardRecord& card) {
                   card.bold,      card.italic,     card.underline};
 }
 
+namespace {
+
+// A font of the settings; `style` holds the bits 1 bold, 2 italic,
+// 4 underline.
+CardFont SettingsFont(const std::string& name, int32_t color, int32_t size, int32_t charset,
+                      int32_t style) {
+  return CardFont{name,           static_cast<uint32_t>(color), size,
+                  charset,        (style & 1) != 0,             (style & 2) != 0,
+                  (style & 4) != 0};
+}
+
+}  // namespace
+
 CardFont DefaultCardFont(const Settings& settings) {
-  return CardFont{settings.FontName,
-                  static_cast<uint32_t>(settings.FontColor),
-                  settings.FontSize,
-                  settings.FontCharset,
-                  (settings.FontStyle & 1) != 0,
-                  (settings.FontStyle & 2) != 0,
-                  (settings.FontStyle & 4) != 0};
+  return SettingsFont(settings.FontName, settings.FontColor, settings.FontSize,
+                      settings.FontCharset, settings.FontStyle);
+}
+
+CardFont TreeFont(const Settings& settings) {
+  return SettingsFont(settings.TreeFontName, settings.TreeFontColor, settings.TreeFontSize,
+                      settings.TreeFontCharset, settings.TreeFontStyle);
 }
 
 CardFont ShownCardFont(const store::CardRecord& card, const CardFont& default_font) {

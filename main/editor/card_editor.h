@@ -94,6 +94,8 @@ struct Settings;
 CardFont CardFontOf(const store::CardRecord& card);
 // The default font for cards that name none, from the settings.
 CardFont DefaultCardFont(const Settings& settings);
+// The folder tree's font and text colour, from the settings.
+CardFont TreeFont(const Settings& settings);
 // The font `card` is shown in: its own, or `default_font` when it names none.
 CardFont ShownCardFont(const store::CardRecord& card, const CardFont& default_font);
 

@@ -39,6 +39,7 @@
 #include "main/ui/card_icons.h"
 #include "platform/qt/cp932_text.h"
 #include "main/ui/flow_layout.h"
+#include "main/ui/folder_tree_qt_view.h"
 #include "main/ui/main_form_tree_glue.h"
 #include "main/ui/page_printer.h"
 #include "main/ui/qt_shell.h"
@@ -279,7 +280,7 @@ void TMainForm::BuildControls() {
   // Page cards shown afterwards are offered as their text.
   HtmlCheckMode = MakeCheck(Panel1, "HtmlCheckMode", "HTMLﾁｪｯｸﾓｰﾄﾞ");
   left->addWidget(HtmlCheckMode);
-  Tree = new QTreeView(Panel1);
+  Tree = new FolderTreeQtView(Panel1);
   Tree->setObjectName("Tree");
   Tree->setHeaderHidden(true);
   Tree->setRootIsDecorated(false);
@@ -527,11 +528,10 @@ Status TMainForm::FormCreate() {
     return shown;
   }
   ShowOneShotFolder();
-  // The text in the colour of a field without the focus, the grid and the
-  // tree in their background colours.
+  // The text in the colour of a field without the focus, the grid in its
+  // background colour (the tree took its look with the settings).
   TextExit();
   SetBaseColor(CsvGrid, settings_.TextBackColor);
-  SetBaseColor(Tree, settings_.TreeBackColor);
   if (settings_.UseButton != 0) StartButtonBar();
   StartupFinished();
   return Status::Ok();
@@ -634,6 +634,7 @@ void TMainForm::ApplySettings() {
   resize(settings_.Width, settings_.Height);
   Split->setSizes({settings_.TreeWidth, std::max(1, settings_.Width - settings_.TreeWidth)});
   ApplyControlColor();
+  ApplyTreeLook();
   Text->setTabChangesFocus(settings_.TabKey == 0);
   Text->setLineWrapMode(settings_.WordWrap != 0 ? QPlainTextEdit::WidgetWidth
                                                  : QPlainTextEdit::NoWrap);
@@ -681,6 +682,8 @@ bool TMainForm::FormClose() {
     if (answer != kResultNo) return false;
   }
   SaveEditorOnClose(/*only_when_edited=*/false);
+  // A move or a splitter drag of the last second is stored now, not lost.
+  SettleMoveWatcher();
   if (context_.block != nullptr) {
     settings_.Hook.BarLeft = context_.block->BarLeft();
     settings_.Hook.BarTop = context_.block->BarTop();

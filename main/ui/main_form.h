@@ -54,6 +54,7 @@ struct DispatchState;
 class Clipboard;
 class CardIconList;
 class FileEnv;
+class InputMethodStatus;
 class KeyInjector;
 class ClipToolHost;
 class PluginLoader;
@@ -122,6 +123,9 @@ struct MainFormContext {
   // Shows the options dialog or its data-set form modally and returns its
   // result; null: exec(). Tests work the forms through it.
   std::function<int(QDialog&)> run_dialog;
+  // The input method's open state; null: fcitx5's controller on the
+  // session bus, unknown where fcitx5 does not run.
+  InputMethodStatus* input_method = nullptr;
 };
 
 class TMainForm : public QMainWindow {
@@ -593,6 +597,8 @@ class TMainForm : public QMainWindow {
   DispatchGlue& Glue();
   // Connects the tray icon, the window's own events and Timer1 to it.
   void StartDispatch();
+  // Stores now what the armed move watcher would store a moment later.
+  void SettleMoveWatcher();
   std::unique_ptr<DispatchGlue, void (*)(DispatchGlue*)> glue_{nullptr, &DestroyGlue};
   // Paste-out with the view through which it sees this window, over the
   // parts of the command glue it works with (main_form_paste.cpp); it
@@ -706,9 +712,12 @@ class TMainForm : public QMainWindow {
   void UpdateEditorActions();
   // Text in the editor card's font, which the next save stores.
   void ShowCardFont();
-  // The background of a view (the tree, the grid): a colour of the class
+  // The background of a view (the grid, the tree): a colour of the class
   // library.
   void SetBaseColor(QWidget* widget, int32_t color);
+  // The tree's font, text colour and background as the settings hold
+  // them: at the start and after each font or colour command.
+  void ApplyTreeLook();
 
  public:
   // The main window's key map; true when the key is used up.

@@ -584,6 +584,10 @@ void TMainForm::SplitMoved() {
   Glue().dispatcher.ArmMoveWatcher();
 }
 
+void TMainForm::SettleMoveWatcher() {
+  if (glue_ != nullptr) glue_->dispatcher.SettleMoveWatcher();
+}
+
 void TMainForm::CheckActiveTimerTimer() { Glue().target.CheckActiveTimerTimer(); }
 
 ClipHistory& TMainForm::History() { return Glue().history; }

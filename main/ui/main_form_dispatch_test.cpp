@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <QAction>
+#include <QMouseEvent>
 #include <QTest>
 #include <QSplitter>
 #include <QTimer>
@@ -58,25 +59,48 @@ TEST_F(MainFormDispatchTest, ScheduledCommandComesBackThroughTimer1AndWndProc) {
   EXPECT_TRUE(QTest::qWaitFor([&] { return form_->isVisible(); }, 5000));
 }
 
-// A move of the splitter stores the tree's width with the geometry once
-// a second has passed.
-TEST_F(MainFormDispatchTest, AMovedSplitterStoresTheTreeWidthASecondLater) {
+// A drag of the splitter's handle with the mouse: the splitter moves
+// and says so itself. The tree's width afterwards.
+int DragSplitter(QSplitter* split, int dx) {
+  QSplitterHandle* handle = split->handle(1);
+  const QPoint from = handle->rect().center();
+  const QPoint to = from + QPoint(dx, 0);
+  QMouseEvent press(QEvent::MouseButtonPress, from, handle->mapToGlobal(from), Qt::LeftButton,
+                    Qt::LeftButton, Qt::NoModifier);
+  QMouseEvent move(QEvent::MouseMove, to, handle->mapToGlobal(to), Qt::NoButton, Qt::LeftButton,
+                   Qt::NoModifier);
+  QMouseEvent release(QEvent::MouseButtonRelease, to, handle->mapToGlobal(to), Qt::LeftButton,
+                      Qt::NoButton, Qt::NoModifier);
+  for (QMouseEvent* e : {&press, &move, &release}) QCoreApplication::sendEvent(handle, e);
+  return split->sizes().front();
+}
+
+// A drag of the splitter stores the tree's width with the geometry once
+// a second has passed, and at once when the window closes before that.
+TEST_F(MainFormDispatchTest, ADraggedSplitterStoresTheTreeWidthASecondLaterOrAtTheClose) {
   ASSERT_TRUE(form_->FormCreate().ok());
-  const std::string ini = dir_.File("quillmain.ini");
   const auto stored_width = [&] {
-    IniFile file(FileEnv::Default(), ini);
+    IniFile file(FileEnv::Default(), dir_.File("quillmain.ini"));
     return file.ReadInteger("Env", "TreeWidth", -1);
   };
   // The store after the first show is over.
   clock_.AdvanceMs(1001);
   form_->Timer1Timer();
-  form_->Split->setSizes({300, 400});
-  form_->SplitMoved();
+  const int start = form_->Split->sizes().front();
+  const int wider = DragSplitter(form_->Split, 60);
+  ASSERT_GT(wider, start);
   form_->Timer1Timer();
-  EXPECT_NE(stored_width(), 300);
+  EXPECT_EQ(stored_width(), start);
   clock_.AdvanceMs(1001);
   form_->Timer1Timer();
-  EXPECT_EQ(stored_width(), 300);
+  EXPECT_EQ(stored_width(), wider);
+
+  const int narrower = DragSplitter(form_->Split, -40);
+  ASSERT_LT(narrower, wider);
+  clock_.AdvanceMs(300);
+  form_->Timer1Timer();
+  ASSERT_TRUE(form_->close());
+  EXPECT_EQ(stored_width(), narrower);
 }
 
 TEST_F(MainFormDispatchTest, TrayMenuItemsPostThroughTheBus) {

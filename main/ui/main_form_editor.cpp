@@ -35,6 +35,7 @@
 #include "main/ui/class_color.h"
 #include "main/ui/flow_layout.h"
 #include "main/ui/main_form_tree_glue.h"
+#include "main/ui/widget_look.h"
 #include "main/ui/widget_text.h"
 #include "platform/text_codec.h"
 #include "platform/sjis.h"
@@ -213,30 +214,12 @@ void TMainForm::TreeGlue::EditorView::SetTimeCaptions(const std::string& update,
 }
 
 void TMainForm::TreeGlue::EditorView::SetBodyFont(const CardFont& font) {
-  QFont f = form_->font();
-  QStringList families{FromCp932(font.name)};
-  families << form_->font().families();
-  f.setFamilies(families);
-  if (font.size > 0) f.setPointSize(font.size);
-  f.setBold(font.bold);
-  f.setItalic(font.italic);
-  f.setUnderline(font.underline);
-  form_->Text->setFont(f);
-  QPalette palette = form_->Text->palette();
-  palette.setColor(QPalette::Text, ClassColor(static_cast<int32_t>(font.color)));
-  form_->Text->setPalette(palette);
+  form_->Text->setFont(QtFontOf(font, form_->font()));
+  SetWidgetColor(form_->Text, QPalette::Text, ClassColor(static_cast<int32_t>(font.color)));
 }
 
 void TMainForm::TreeGlue::EditorView::SetFieldColor(EditorControl c, int32_t color) {
-  QWidget* w = WidgetOf(form_, c);
-  if (w == nullptr) return;
-  // The text is drawn on its viewport, which keeps a palette of its own.
-  for (QWidget* target : {w, w == form_->Text ? form_->Text->viewport() : nullptr}) {
-    if (target == nullptr) continue;
-    QPalette palette = target->palette();
-    palette.setColor(QPalette::Base, ClassColor(color));
-    target->setPalette(palette);
-  }
+  if (QWidget* w = WidgetOf(form_, c)) SetWidgetColor(w, QPalette::Base, ClassColor(color));
 }
 
 void TMainForm::TreeGlue::EditorView::ShowTextBody() { form_->ShowTextBody(); }

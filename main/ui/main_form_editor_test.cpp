@@ -2,14 +2,18 @@
 
 #include <QAbstractItemModel>
 #include <QAction>
+#include <QApplication>
 #include <QClipboard>
 #include <QMenu>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QImage>
+#include <QItemSelectionModel>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QSplitter>
 #include <QTest>
 #include <QTreeView>
 #include <fstream>
@@ -300,13 +304,36 @@ TEST_F(MainFormEditorTest, APastePastTheLimitIsRefusedWhole) {
   }
 }
 
-// At start the grid takes the text's background colour and the tree its
-// own (colours of the class library: 0x00BBGGRR).
-TEST_F(MainFormEditorTest, TheGridAndTheTreeStartInTheirBackgroundColours) {
-  WriteIni(dir_.File("quillmain.ini"), "TextBackColor=16711680\r\nTreeBackColor=255\r\n");
+// At start the tree shows its font, font colour, background and width,
+// and the grid the text's background colour, as the settings file holds
+// them (colours of the class library: 0x00BBGGRR), also in the pictures
+// the widgets paint.
+TEST_F(MainFormEditorTest, TheTreeAndTheGridStartInTheLookOfTheSettings) {
+  const QColor red(255, 0, 0), yellow(255, 255, 0), blue(0, 0, 255);
+  WriteIni(dir_.File("quillmain.ini"),
+           "TextBackColor=16711680\r\nTreeBackColor=65535\r\nTreeFontColor=255\r\n"
+           "TreeFontName=IPAGothic\r\nTreeFontSize=15\r\nTreeFontStyle=5\r\n"
+           "TreeWidth=310\r\nWidth=800\r\nHeight=500\r\n");
   auto form = MakeForm();
-  EXPECT_EQ(form->CsvGrid->palette().color(QPalette::Base), QColor(0, 0, 255));
-  EXPECT_EQ(form->Tree->palette().color(QPalette::Base), QColor(255, 0, 0));
+  QApplication::processEvents();
+  const QFont font = form->Tree->font();
+  EXPECT_EQ(font.family(), "IPAGothic");
+  EXPECT_EQ(font.pointSize(), 15);
+  EXPECT_TRUE(font.bold());
+  EXPECT_FALSE(font.italic());
+  EXPECT_TRUE(font.underline());
+  EXPECT_EQ(form->Split->sizes().front(), 310);
+  for (QWidget* w : {static_cast<QWidget*>(form->Tree), form->Tree->viewport()}) {
+    EXPECT_EQ(w->palette().color(QPalette::Text), red);
+    EXPECT_EQ(w->palette().color(QPalette::Base), yellow);
+  }
+  EXPECT_EQ(form->CsvGrid->viewport()->palette().color(QPalette::Base), blue);
+  // The tree's root caption in red on yellow (unselected: a selected row
+  // has the colours of a selection).
+  form->Tree->selectionModel()->clearSelection();
+  const QImage tree = form->Tree->grab().toImage();
+  EXPECT_GT(PixelsOf(tree, yellow), tree.width() * tree.height() / 2);
+  EXPECT_GT(PixelsOf(tree, red, 40), 10);
 }
 
 TEST_F(MainFormEditorTest, CtrlColorGreysTheFieldsWithoutTheFocus) {

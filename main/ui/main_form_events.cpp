@@ -31,10 +31,12 @@
 #include "main/editor/text_link.h"
 #include "main/ui/class_color.h"
 #include "main/ui/main_form_tree_glue.h"
+#include "main/ui/widget_look.h"
 #include "main/ui/widget_text.h"
 #include "clip/paste_target.h"
 #include "platform/clock.h"
 #include "platform/input_method.h"
+#include "platform/qt/fcitx5_input_method.h"
 #include "platform/messages.h"
 #include "platform/qt/cp932_text.h"
 #include "platform/shell.h"
@@ -95,7 +97,8 @@ class KeyPreview final : public QObject {
 
 struct TMainForm::EventGlue {
   DoublePressWatch presses;
-  UnknownInputMethodStatus input_method;
+  Fcitx5InputMethodStatus desktop_input_method;
+  InputMethodStatus* input_method = &desktop_input_method;
   KeyPreview* preview = nullptr;
   bool started = false;     // the start is over: placement checks run
   bool composing = false;   // a rewritten composition event is on its way
@@ -104,7 +107,10 @@ struct TMainForm::EventGlue {
 void TMainForm::DestroyEventGlue(EventGlue* glue) { delete glue; }
 
 TMainForm::EventGlue& TMainForm::Events() {
-  if (event_glue_ == nullptr) event_glue_.reset(new EventGlue);
+  if (event_glue_ == nullptr) {
+    event_glue_.reset(new EventGlue);
+    if (context_.input_method != nullptr) event_glue_->input_method = context_.input_method;
+  }
   return *event_glue_;
 }
 
@@ -131,7 +137,7 @@ void TMainForm::StartupFinished() {
 // --- the text's focus ---
 
 void TMainForm::TextEnter() {
-  OpenInputMethod(Events().input_method, settings_.IME != 0);
+  OpenInputMethod(*Events().input_method, settings_.IME != 0);
   // A table card is edited in the grid; over the HTML view nothing has
   // the focus.
   if (!CsvGrid->isHidden()) {
@@ -476,13 +482,7 @@ void TMainForm::FontActionExecute() {
     settings_.TreeFontColor = choice.color;
     settings_.TreeFontCharset = charset;
     settings_.TreeFontStyle = FontStyleBits(style);
-    QFont f = Tree->font();
-    f.setFamilies({FromCp932(choice.name)});
-    if (choice.size > 0) f.setPointSize(choice.size);
-    f.setBold(style.bold);
-    f.setItalic(style.italic);
-    f.setUnderline(style.underline);
-    Tree->setFont(f);
+    ApplyTreeLook();
     tree_glue_->SaveSettingsGroup(kGroupFontsAndDataSet);
     return;
   }
@@ -537,9 +537,14 @@ void TMainForm::BackDefaultFontClick() {
 }
 
 void TMainForm::SetBaseColor(QWidget* widget, int32_t color) {
-  QPalette p = widget->palette();
-  p.setColor(QPalette::Base, ClassColor(color));
-  widget->setPalette(p);
+  SetWidgetColor(widget, QPalette::Base, ClassColor(color));
+}
+
+void TMainForm::ApplyTreeLook() {
+  const CardFont font = TreeFont(settings_);
+  Tree->setFont(QtFontOf(font, this->font()));
+  SetWidgetColor(Tree, QPalette::Text, ClassColor(static_cast<int32_t>(font.color)));
+  SetBaseColor(Tree, settings_.TreeBackColor);
 }
 
 void TMainForm::BackColorExecute() {
@@ -549,7 +554,7 @@ void TMainForm::BackColorExecute() {
   if (!ui_.ChooseColor(&color)) return;
   if (tree) {
     settings_.TreeBackColor = color;
-    SetBaseColor(Tree, color);
+    ApplyTreeLook();
   } else {
     // Text takes it on its next enter.
     settings_.TextBackColor = color;

@@ -39,11 +39,13 @@ class MainFormEventsTest : public testing::Test {
   MainFormEventsTest() { TestApp(); }
 
   // A shown, active window with an empty new card in the editor.
-  std::unique_ptr<TMainForm> Form(std::string install_folder = "") {
+  std::unique_ptr<TMainForm> Form(std::string install_folder = "",
+                                  InputMethodStatus* input_method = nullptr) {
     MainFormContext context = TestFormContext(dir_, ui_);
     context.shell = &shell_;
     context.clock = &clock_;
     context.install_folder = std::move(install_folder);
+    if (input_method != nullptr) context.input_method = input_method;
     auto form = StartedForm(std::move(context));
     form->activateWindow();
     EXPECT_TRUE(QTest::qWaitForWindowActive(form.get()));
@@ -247,6 +249,44 @@ TEST_F(MainFormEventsTest, ColoursOfTheClassLibrary) {
   form->Title->setFocus();
   form->Text->setFocus();
   EXPECT_EQ(form->Text->viewport()->palette().color(QPalette::Base), QColor(255, 0, 0));
+}
+
+// An input method whose open state the test sets, with the changes asked
+// of it.
+class FakeInputMethod final : public InputMethodStatus {
+ public:
+  std::optional<bool> open;
+  std::vector<bool> changes;
+  std::optional<bool> IsOpen() override { return open; }
+  void SetOpen(bool o) override {
+    changes.push_back(o);
+    open = o;
+  }
+};
+
+// The text taking the focus opens a closed input method when the setting
+// IME asks for it; an open or unknown one, or the setting off, is left as
+// it is.
+TEST_F(MainFormEventsTest, TheTextOpensAClosedInputMethodWhenTheSettingAsks) {
+  struct Case {
+    int ime;
+    std::optional<bool> open;
+    std::vector<bool> changes;
+  };
+  const Case cases[] = {
+      {1, false, {true}}, {1, true, {}}, {1, std::nullopt, {}}, {0, false, {}}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(testing::Message() << "IME=" << c.ime << " open=" << c.open.value_or(-1));
+    std::ofstream(dir_.File("quillmain.ini"), std::ios::binary)
+        << "[Env]\r\nFontName=x\r\nIME=" << c.ime << "\r\n";
+    FakeInputMethod input_method;
+    input_method.open = c.open;
+    auto form = Form("", &input_method);
+    form->Title->setFocus();
+    input_method.changes.clear();
+    form->Text->setFocus();
+    EXPECT_EQ(input_method.changes, c.changes);
+  }
 }
 
 TEST_F(MainFormEventsTest, TheCompositionsTargetClauseIsBlackOnCyan) {

@@ -164,7 +164,7 @@ bool TMainForm::TreeWidgetEvent(QObject* watched, QEvent* event) {
 }
 
 void TMainForm::TreeEnter() {
-  // The input method stays as it is: there is none to switch off here.
+  // No input method reaches the tree: it refuses them (FolderTreeQtView).
   FocusedEditor = Tree;
 }
 

@@ -5,6 +5,7 @@
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QFocusEvent>
+#include <QInputMethodQueryEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -288,6 +289,29 @@ TEST_F(MainFormFoldersTest, ACaptionEditedInPlaceRenamesTheFolder) {
   edit("C");
   EXPECT_EQ(Stored("b1"), "A C");
   EXPECT_NE(Node("C"), nullptr);
+}
+
+// Keys in the tree are commands (Space marks), so input methods stay out
+// of it: it answers no to the question an input method asks the focused
+// widget, also after a name was edited in place; the editor of a folder
+// name takes them.
+TEST_F(MainFormFoldersTest, InputMethodsStayOutOfTheTreeButReachTheNameEditor) {
+  Start();
+  const auto takes_input_method = [](QWidget* w) {
+    QInputMethodQueryEvent query(Qt::ImEnabled);
+    QApplication::sendEvent(w, &query);
+    return query.value(Qt::ImEnabled).toBool();
+  };
+  EXPECT_FALSE(takes_input_method(form_->Tree));
+  Select("B");
+  form_->findChild<QAction*>("Rename")->trigger();
+  auto* editor = form_->Tree->viewport()->findChild<QLineEdit*>();
+  ASSERT_NE(editor, nullptr);
+  EXPECT_TRUE(takes_input_method(editor));
+  editor->setText("C");
+  QTest::keyClick(editor, Qt::Key_Return);
+  QTRY_VERIFY(Node("C") != nullptr);
+  EXPECT_FALSE(takes_input_method(form_->Tree));
 }
 
 TEST_F(MainFormFoldersTest, ANewFolderIsNamedInPlaceAtOnce) {

@@ -3,6 +3,7 @@
 #include <QAbstractItemModel>
 #include <QAction>
 #include <QIcon>
+#include <QImage>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
@@ -352,14 +353,18 @@ TEST_F(MainFormMarksTest, ReloadingTheTreeBringsBackEveryCardAndOpensItWithRunTr
   for (const char* c : {"a1", "a2", "b1", "c1"}) EXPECT_NE(Node(*form, c), nullptr) << c;
 }
 
-// The popup's font item sets the tree's font even while the text had
-// the focus.
-TEST_F(MainFormMarksTest, TheTreeFontItemChangesTheTreesFont) {
+// The popup's font item sets the tree's font and font colour even while
+// the text had the focus; the colour command its background. The shown
+// window paints both at once.
+TEST_F(MainFormMarksTest, TheTreeFontItemAndTheColourCommandShowAtOnce) {
+  const QColor red(255, 0, 0), yellow(255, 255, 0);
   auto form = MakeForm();
+  ASSERT_TRUE(form->isVisible());
   form->FocusedEditor = form->Text;
   FontChoice choice;
   choice.name = "TreeFace";
   choice.size = 14;
+  choice.color = 0x0000FF;
   dialog_.AnswerFont(choice);
   const QFont text_font = form->Text->font();
   Trigger(*form, "TreeFont");
@@ -367,6 +372,14 @@ TEST_F(MainFormMarksTest, TheTreeFontItemChangesTheTreesFont) {
   EXPECT_EQ(form->Tree->font().pointSize(), 14);
   EXPECT_EQ(form->Text->font(), text_font);
   EXPECT_EQ(form->settings().TreeFontName, "TreeFace");
+  EXPECT_EQ(form->settings().TreeFontColor, 0x0000FF);
+  EXPECT_GT(PixelsOf(form->Tree->grab().toImage(), red, 40), 10);
+
+  dialog_.AnswerColor(0x00FFFF);
+  form->BackColorExecute();
+  EXPECT_EQ(form->settings().TreeBackColor, 0x00FFFF);
+  const QImage tree = form->Tree->grab().toImage();
+  EXPECT_GT(PixelsOf(tree, yellow), tree.width() * tree.height() / 2);
 }
 
 TEST_F(MainFormMarksTest, AnEditedFolderNameGoesBackIntoNameOrder) {

@@ -121,6 +121,9 @@ void TMainForm::ShowTableBody() {
   Text->hide();
   CsvGrid->setFont(Text->font());
   CsvGrid->SetRowHeight(Text->font().pointSize() + 10);
+  // The grid stands in for the hidden text, which cannot take the focus
+  // that would hand the text's background colour on: it takes it here.
+  SetBaseColor(CsvGrid, settings_.TextBackColor);
   CsvGrid->show();
 }
 
