@@ -30,15 +30,18 @@ wait_until() {
   return 1
 }
 
+# -noreset: Xvfb would otherwise reset itself when its last client leaves
+# (the xdpyinfo that checks it is up), and a client that connects during the
+# reset, jwm or a test, is turned away.
 start_desktop() {
   local logs=$1
   if [ -n "${QUILL_DISPLAY:-}" ]; then
-    Xvfb "$QUILL_DISPLAY" -screen 0 1280x1024x24 -nolisten tcp >"$logs/xvfb.log" 2>&1 &
+    Xvfb "$QUILL_DISPLAY" -screen 0 1280x1024x24 -nolisten tcp -noreset >"$logs/xvfb.log" 2>&1 &
     desktop_xvfb_pid=$!
     export DISPLAY=$QUILL_DISPLAY
   else
     # Xvfb writes the number of the display it took once it accepts clients.
-    Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$logs/display" >"$logs/xvfb.log" 2>&1 &
+    Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp -noreset 3>"$logs/display" >"$logs/xvfb.log" 2>&1 &
     desktop_xvfb_pid=$!
     if ! wait_until 30 test -s "$logs/display"; then
       echo "Xvfb did not start: $(cat "$logs/xvfb.log")" >&2
