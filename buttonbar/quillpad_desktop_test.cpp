@@ -327,26 +327,32 @@ TEST_F(QuillpadDesktopTest, FloatsAboveTheWindowInFrontAndNeverTakesTheFocus) {
   };
   EXPECT_GT(stacked(bar), stacked(term));
   EXPECT_GT(stacked(bar), stacked(pad));
-  QTest::qWait(300);
+  ASSERT_TRUE(ClientRoundTrip(bar));  // painted
   EXPECT_TRUE(QGuiApplication::primaryScreen()->grabWindow(0).save(
       QString(ARTEFACT_DIR) + "/quillpad_over_terminal.png"));
 
   // Clicks on the bar: on its own surface, then on the clip-tool button,
   // which brings up quillmain's clip-tool menu over the terminal: the main
-  // window is hidden for it and does not come forward. The bar itself is
-  // never active.
+  // window is hidden for it and does not come forward, neither then nor
+  // when it comes back after the menu. The bar itself is never active.
   ASSERT_TRUE(x_.IsMapped(main_window));
   {
     ActiveWatch watch;
     const ScreenPoint at = x_.Origin(bar);
     Xdotool({"mousemove", std::to_string(at.x + 5), std::to_string(at.y + 10), "click", "1"});
-    QTest::qWait(500);
+    ASSERT_TRUE(ClientRoundTrip(bar));  // the bar has had the click
     Xdotool({"mousemove", std::to_string(at.x + 115), std::to_string(at.y + 10), "click", "1"});
-    QTest::qWait(1500);
+    ASSERT_TRUE(WaitFor([] { return MenuShown("quillmain"); }, 20000)) << "no menu came";
+    ASSERT_TRUE(WindowManagerRoundTrip());
+    EXPECT_FALSE(x_.IsMapped(main_window)) << "quillmain came over the menu";
+    Xdotool({"key", "Escape"});
+    EXPECT_TRUE(WaitFor([&] { return !MenuShown("quillmain") && x_.IsMapped(main_window); },
+                        20000));
+    ASSERT_TRUE(WindowManagerRoundTrip());
+    ASSERT_TRUE(ClientRoundTrip(main_window));
     const std::set<unsigned long> seen = watch.Stop();
     EXPECT_EQ(seen.count(bar), 0u);
     EXPECT_EQ(seen.count(main_window), 0u) << "quillmain came forward";
-    EXPECT_FALSE(x_.IsMapped(main_window)) << "no menu came, or quillmain came over it";
   }
 
   // Command 9 closes the bar, which clears BarWindow on its way out.
@@ -387,14 +393,19 @@ TEST_F(QuillpadDesktopTest, SaveMakesTheEditorsSelectionACardAndTheBarStaysInact
   ASSERT_TRUE(EditorHolds(pad, text));
   ASSERT_TRUE(QTest::qWaitFor([&] { return x_.Origin(bar) == PlaceAbove(pad); }, 5000));
 
-  // Save, at x 43 of the bar.
+  // Save, at x 43 of the bar. The capture ends with the user's clipboard
+  // put back, after the sound.
+  RunTool({"sh", "-c", "printf 'user clip' | xclip -selection clipboard >/dev/null 2>&1"});
+  ASSERT_TRUE(WaitFor([] { return XSelection("clipboard") == "user clip"; }, 20000));
+  const unsigned long users_owner = XSelectionOwner("clipboard");
   {
     ActiveWatch watch;
     const ScreenPoint at = x_.Origin(bar);
     Xdotool({"mousemove", std::to_string(at.x + 52), std::to_string(at.y + 10), "click", "1"});
     EXPECT_TRUE(QTest::qWaitFor([&] { return std::ifstream(played).good(); }, 20000))
         << "no card was registered";
-    QTest::qWait(500);
+    EXPECT_TRUE(HandedBack("clipboard", users_owner, "user clip")) << XSelection("clipboard");
+    ASSERT_TRUE(WindowManagerRoundTrip());
     EXPECT_EQ(watch.Stop(), std::set<unsigned long>{pad});
   }
 
