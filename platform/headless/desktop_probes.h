@@ -46,7 +46,8 @@ class SelectionWatch {
 
 // Whether a menu of the program whose WM_CLASS class is `wm_class` is on
 // the screen: a mapped window of that class that the window manager
-// leaves alone, taller than the helper windows of the toolkits.
+// leaves alone, taller than the helper windows of the toolkits, and not
+// a tool tip (as the flash over the screen is) or a drag icon.
 bool MenuShown(const std::string& wm_class);
 
 }  // namespace quill
