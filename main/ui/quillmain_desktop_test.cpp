@@ -137,7 +137,8 @@ TEST_F(QuillmainDesktopTest, MainWindowSecondInstanceAndClose) {
   EXPECT_EQ(MainWindowOf(block), 0u);  // the block is gone
 }
 
-TEST_F(QuillmainDesktopTest, HotKeyAnotherProgramHoldsIsReportedOnce) {  ASSERT_EQ(WindowsTitled("警告"), 0);
+TEST_F(QuillmainDesktopTest, HotKeyAnotherProgramHoldsIsReportedOnce) {
+  ASSERT_EQ(WindowsTitled("警告"), 0);
 
   // Another program holds Ctrl+Alt+J; quillmain's settings make it the
   // hot key of command 2.
@@ -154,13 +155,17 @@ TEST_F(QuillmainDesktopTest, HotKeyAnotherProgramHoldsIsReportedOnce) {  ASSERT_
   StartQuillmain(quillmain, sandbox.env);
   ASSERT_TRUE(quillmain.waitForStarted(10000));
   EXPECT_TRUE(QTest::qWaitFor([] { return WindowsTitled("警告") == 1; }, 20000));
+  // The report comes to the front.
+  const unsigned long warning =
+      std::strtoul(RunTool({"xdotool", "search", "--name", "^警告$"}).out.c_str(), nullptr, 10);
+  ASSERT_TRUE(QTest::qWaitFor([&] { return x.ActiveWindow() == warning; }, 20000));
 
   // Other windows come forward, the hooks are set again: no new report.
   QWidget front;
   front.setWindowTitle("front window");
   front.show();
   front.activateWindow();
-  ASSERT_TRUE(QTest::qWaitFor([&] { return x.ActiveWindow() == front.winId(); }, 10000));
+  ASSERT_TRUE(QTest::qWaitFor([&] { return x.ActiveWindow() == front.winId(); }, 20000));
   // The activation has reached quillmain (its target is the window now),
   // and a report it made would be up after a round trip through its loop.
   ASSERT_TRUE(QTest::qWaitFor(
@@ -169,8 +174,7 @@ TEST_F(QuillmainDesktopTest, HotKeyAnotherProgramHoldsIsReportedOnce) {  ASSERT_
   ASSERT_TRUE(ClientRoundTrip(MainWindowOf(sandbox.block)));
   EXPECT_EQ(WindowsTitled("警告"), 1);
 
-  x.RequestClose(std::strtoul(RunTool({"xdotool", "search", "--name", "^警告$"}).out.c_str(),
-                              nullptr, 10));
+  x.RequestClose(warning);
   EXPECT_TRUE(QTest::qWaitFor([] { return WindowsTitled("警告") == 0; }, 20000));
   x.RequestClose(MainWindowOf(sandbox.block));
   EXPECT_TRUE(quillmain.state() == QProcess::NotRunning || quillmain.waitForFinished(20000));
