@@ -3,18 +3,13 @@
 #include <poll.h>
 #include <unistd.h>
 
-#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <functional>
-#include <iterator>
 #include <memory>
-#include <vector>
 
 // Xlib last: its macros (Status, Bool, None) clash with other headers.
-#include <X11/Xatom.h>
 #include <X11/Xlib.h>
-#include <X11/Xutil.h>
 #include <X11/extensions/Xfixes.h>
 
 #include "platform/x11/x11_support.h"
@@ -146,40 +141,6 @@ int SelectionWatch::Changes() {
     if (event.type == impl_->event_base + XFixesSelectionNotify) ++impl_->changes;
   }
   return impl_->changes;
-}
-
-bool MenuShown(const std::string& wm_class) {
-  Connection c = Open();
-  if (c == nullptr) return false;
-  Display* d = c.get();
-  X11ErrorTrap trap(d);  // a window may go while it is looked at
-  const Atom type = XInternAtom(d, "_NET_WM_WINDOW_TYPE", False);
-  const Atom not_menus[] = {XInternAtom(d, "_NET_WM_WINDOW_TYPE_TOOLTIP", False),
-                            XInternAtom(d, "_NET_WM_WINDOW_TYPE_DND", False)};
-  Window root = 0, parent = 0, *children = nullptr;
-  unsigned int count = 0;
-  if (XQueryTree(d, DefaultRootWindow(d), &root, &parent, &children, &count) == 0) return false;
-  bool shown = false;
-  for (unsigned int i = 0; i < count && !shown; ++i) {
-    XWindowAttributes a;
-    std::vector<unsigned long> types;
-    ReadLongs(d, children[i], type, XA_ATOM, 8, &types);
-    if (XGetWindowAttributes(d, children[i], &a) == 0 || a.map_state != IsViewable ||
-        !a.override_redirect || a.height < 10 ||
-        std::any_of(types.begin(), types.end(), [&](unsigned long t) {
-          return std::find(std::begin(not_menus), std::end(not_menus), t) != std::end(not_menus);
-        })) {
-      continue;
-    }
-    XClassHint hint{};
-    if (XGetClassHint(d, children[i], &hint) != 0) {
-      shown = hint.res_class != nullptr && wm_class == hint.res_class;
-      XFree(hint.res_name);
-      XFree(hint.res_class);
-    }
-  }
-  if (children != nullptr) XFree(children);
-  return shown;
 }
 
 }  // namespace quill

@@ -1,7 +1,7 @@
 // Questions the desktop tests ask of the X display ($DISPLAY) directly,
 // each on a connection of its own: round trips that prove a client or the
 // window manager has handled everything sent to it so far, the owner of a
-// selection, and the menus of a program.
+// selection and its changes.
 #pragma once
 
 #include <memory>
@@ -43,11 +43,5 @@ class SelectionWatch {
   struct Impl;
   std::unique_ptr<Impl> impl_;
 };
-
-// Whether a menu of the program whose WM_CLASS class is `wm_class` is on
-// the screen: a mapped window of that class that the window manager
-// leaves alone, taller than the helper windows of the toolkits, and not
-// a tool tip (as the flash over the screen is) or a drag icon.
-bool MenuShown(const std::string& wm_class);
 
 }  // namespace quill
