@@ -45,6 +45,7 @@
 #include <X11/Xlib.h>
 #include <X11/keysym.h>
 
+#include "main/ui/quillmain_desktop_x11.h"
 #include "platform/x11/x11_support.h"
 
 namespace quill {
@@ -191,10 +192,10 @@ class QuillpadDesktopTest : public ::testing::Test {
   }
 
   void TearDown() override {
-    // A bar left behind by a failed check goes with the test.
-    if (const uint32_t bar = Block(&SharedHookBlock::BarWindow); bar != 0) {
-      if (const unsigned long pid = x_.Pid(bar); pid != 0) ::kill(static_cast<pid_t>(pid), SIGKILL);
-    }
+    // A bar left behind by a failed check, or by a quillmain that has
+    // ended (it goes by itself only a while later), goes with the test.
+    if (const uint32_t bar = Block(&SharedHookBlock::BarWindow); bar != 0) NoteBar(bar);
+    for (const unsigned long pid : bar_pids_) ::kill(static_cast<pid_t>(pid), SIGKILL);
     if (quillmain_.state() != QProcess::NotRunning) {
       quillmain_.kill();
       quillmain_.waitForFinished(5000);
@@ -238,7 +239,7 @@ class QuillpadDesktopTest : public ::testing::Test {
           return bar != 0 && x_.IsMapped(bar);
         },
         20000);
-    return up ? bar : 0;
+    return up ? NoteBar(bar) : 0;
   }
 
   // The terminal's and the editor's windows, apart on the screen, the
@@ -263,7 +264,14 @@ class QuillpadDesktopTest : public ::testing::Test {
     RunTool(argv);
   }
 
+  // A bar of the test's, to be ended with it; `bar`.
+  unsigned long NoteBar(unsigned long bar) {
+    if (const unsigned long pid = x_.Pid(bar); pid != 0) bar_pids_.insert(pid);
+    return bar;
+  }
+
   X11Probe x_;
+  std::set<unsigned long> bar_pids_;
   TempDir dir_;
   std::string block_name_;
   QProcessEnvironment env_;
@@ -304,13 +312,13 @@ TEST_F(QuillpadDesktopTest, FloatsAboveTheWindowInFrontAndNeverTakesTheFocus) {
   // Its left edge at the middle of the editor's frame, its top 24 pixels
   // above it.
   ASSERT_TRUE(Activate(pad));
-  EXPECT_TRUE(QTest::qWaitFor([&] { return x_.Origin(bar) == PlaceAbove(pad); }, 5000))
+  EXPECT_TRUE(QTest::qWaitFor([&] { return x_.Origin(bar) == PlaceAbove(pad); }, 20000))
       << "bar at " << x_.Origin(bar).x << "," << x_.Origin(bar).y << ", expected "
       << PlaceAbove(pad).x << "," << PlaceAbove(pad).y;
 
   // It follows the terminal brought forward and stays above it.
   ASSERT_TRUE(Activate(term));
-  EXPECT_TRUE(QTest::qWaitFor([&] { return x_.Origin(bar) == PlaceAbove(term); }, 5000))
+  EXPECT_TRUE(QTest::qWaitFor([&] { return x_.Origin(bar) == PlaceAbove(term); }, 20000))
       << "bar at " << x_.Origin(bar).x << "," << x_.Origin(bar).y << ", expected "
       << PlaceAbove(term).x << "," << PlaceAbove(term).y;
   const std::vector<unsigned long> clients =
@@ -327,33 +335,40 @@ TEST_F(QuillpadDesktopTest, FloatsAboveTheWindowInFrontAndNeverTakesTheFocus) {
   };
   EXPECT_GT(stacked(bar), stacked(term));
   EXPECT_GT(stacked(bar), stacked(pad));
-  QTest::qWait(300);
+  ASSERT_TRUE(ClientRoundTrip(bar));  // painted
   EXPECT_TRUE(QGuiApplication::primaryScreen()->grabWindow(0).save(
       QString(ARTEFACT_DIR) + "/quillpad_over_terminal.png"));
 
   // Clicks on the bar: on its own surface, then on the clip-tool button,
   // which brings up quillmain's clip-tool menu over the terminal: the main
-  // window is hidden for it and does not come forward. The bar itself is
-  // never active.
+  // window is hidden for it and does not come forward, neither then nor
+  // when it comes back after the menu. The bar itself is never active.
   ASSERT_TRUE(x_.IsMapped(main_window));
   {
     ActiveWatch watch;
     const ScreenPoint at = x_.Origin(bar);
     Xdotool({"mousemove", std::to_string(at.x + 5), std::to_string(at.y + 10), "click", "1"});
-    QTest::qWait(500);
+    ASSERT_TRUE(ClientRoundTrip(bar));  // the bar has had the click
     Xdotool({"mousemove", std::to_string(at.x + 115), std::to_string(at.y + 10), "click", "1"});
-    QTest::qWait(1500);
+    X11Display display;
+    ASSERT_TRUE(WaitFor([&] { return display.PopupMenuShown(); }, 20000)) << "no menu came";
+    ASSERT_TRUE(WindowManagerRoundTrip());
+    EXPECT_FALSE(x_.IsMapped(main_window)) << "quillmain came over the menu";
+    Xdotool({"key", "Escape"});
+    EXPECT_TRUE(WaitFor([&] { return !display.PopupMenuShown() && x_.IsMapped(main_window); },
+                        20000));
+    ASSERT_TRUE(WindowManagerRoundTrip());
+    ASSERT_TRUE(ClientRoundTrip(main_window));
     const std::set<unsigned long> seen = watch.Stop();
     EXPECT_EQ(seen.count(bar), 0u);
     EXPECT_EQ(seen.count(main_window), 0u) << "quillmain came forward";
-    EXPECT_FALSE(x_.IsMapped(main_window)) << "no menu came, or quillmain came over it";
   }
 
   // Command 9 closes the bar, which clears BarWindow on its way out.
   SocketMessageBus bus(dir_.File("run/quillbox"));
   ASSERT_TRUE(bus.PostMessage(static_cast<WindowHandle>(bar), kCommandMessage, 9, 0));
-  EXPECT_TRUE(QTest::qWaitFor([&] { return Block(&SharedHookBlock::BarWindow) == 0; }, 5000));
-  EXPECT_TRUE(QTest::qWaitFor([&] { return !x_.IsMapped(bar); }, 5000));
+  EXPECT_TRUE(QTest::qWaitFor([&] { return Block(&SharedHookBlock::BarWindow) == 0; }, 20000));
+  EXPECT_TRUE(QTest::qWaitFor([&] { return !x_.IsMapped(bar); }, 20000));
 }
 
 TEST_F(QuillpadDesktopTest, SaveMakesTheEditorsSelectionACardAndTheBarStaysInactive) {
@@ -385,16 +400,21 @@ TEST_F(QuillpadDesktopTest, SaveMakesTheEditorsSelectionACardAndTheBarStaysInact
 
   // The whole text selected in the editor, the bar above it.
   ASSERT_TRUE(EditorHolds(pad, text));
-  ASSERT_TRUE(QTest::qWaitFor([&] { return x_.Origin(bar) == PlaceAbove(pad); }, 5000));
+  ASSERT_TRUE(QTest::qWaitFor([&] { return x_.Origin(bar) == PlaceAbove(pad); }, 20000));
 
-  // Save, at x 43 of the bar.
+  // Save, at x 43 of the bar. The capture ends with the user's clipboard
+  // put back, after the sound.
+  RunTool({"sh", "-c", "printf 'user clip' | xclip -selection clipboard >/dev/null 2>&1"});
+  ASSERT_TRUE(WaitFor([] { return XSelection("clipboard") == "user clip"; }, 20000));
+  const unsigned long users_owner = XSelectionOwner("clipboard");
   {
     ActiveWatch watch;
     const ScreenPoint at = x_.Origin(bar);
     Xdotool({"mousemove", std::to_string(at.x + 52), std::to_string(at.y + 10), "click", "1"});
     EXPECT_TRUE(QTest::qWaitFor([&] { return std::ifstream(played).good(); }, 20000))
         << "no card was registered";
-    QTest::qWait(500);
+    EXPECT_TRUE(HandedBack("clipboard", users_owner, "user clip")) << XSelection("clipboard");
+    ASSERT_TRUE(WindowManagerRoundTrip());
     EXPECT_EQ(watch.Stop(), std::set<unsigned long>{pad});
   }
 
@@ -465,7 +485,7 @@ TEST_F(QuillpadDesktopTest, OptionsTakeEffectWithoutARestart) {
   EXPECT_TRUE(all_taken(old_keys, true));
   ASSERT_EQ(Block(&SharedHookBlock::RetActive), 1);  // new settings
   ASSERT_TRUE(Activate(pad));
-  ASSERT_TRUE(QTest::qWaitFor([&] { return x_.Origin(bar) == PlaceAbove(pad); }, 5000));
+  ASSERT_TRUE(QTest::qWaitFor([&] { return x_.Origin(bar) == PlaceAbove(pad); }, 20000));
 
   // The dialog from the main menu "環境設定(&O)"; its first field has the
   // focus.
@@ -481,11 +501,11 @@ TEST_F(QuillpadDesktopTest, OptionsTakeEffectWithoutARestart) {
         if (!Activate(main_window)) return false;
         const auto before = quillmain_windows();
         Xdotool({"key", "--clearmodifiers", "alt+o"});
-        if (!WaitFor([&] { return quillmain_windows() > before; }, 3000)) return false;
+        if (!WaitFor([&] { return quillmain_windows() > before; }, 10000)) return false;
         Xdotool({"key", "o"});
-        return WaitFor([] { return WindowsTitled("環境設定") == 1; }, 5000);
+        return WaitFor([] { return WindowsTitled("環境設定") == 1; }, 10000);
       },
-      40000));
+      60000));
   const unsigned long dialog = std::strtoul(
       RunTool({"xdotool", "search", "--name", "^環境設定$"}).out.c_str(), nullptr, 10);
   ASSERT_TRUE(Activate(dialog));
@@ -512,7 +532,7 @@ TEST_F(QuillpadDesktopTest, OptionsTakeEffectWithoutARestart) {
   EXPECT_TRUE(QGuiApplication::primaryScreen()->grabWindow(0).save(
       QString(ARTEFACT_DIR) + "/quillmain_options_super_key.png"));
   keys("Return");
-  ASSERT_TRUE(QTest::qWaitFor([] { return WindowsTitled("環境設定") == 0; }, 10000));
+  ASSERT_TRUE(QTest::qWaitFor([] { return WindowsTitled("環境設定") == 0; }, 20000));
 
   // The bar starts again once the hooks are back: the hook library holds
   // the new keys and has let the old ones go.
@@ -524,6 +544,7 @@ TEST_F(QuillpadDesktopTest, OptionsTakeEffectWithoutARestart) {
         return new_bar != 0 && x_.IsMapped(new_bar) && x_.Pid(new_bar) != bar_pid;
       },
       20000));
+  NoteBar(new_bar);
   EXPECT_TRUE(all_taken(new_keys, true));
   EXPECT_TRUE(all_taken(old_keys, false));
   EXPECT_EQ(Block(&SharedHookBlock::RetActive), 0);

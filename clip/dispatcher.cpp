@@ -88,10 +88,7 @@ void Dispatcher::Command(uint32_t code, int32_t lparam) {
       // The hook set NoTrack before posting 8; the scope clears it on the
       // way out, the refusal included.
       CaptureScope scope(*this, code == Code(CommandCode::kSaveKubun));
-      if (RefuseWhileCapturing()) {
-        if (code == Code(CommandCode::kSaveKubun)) HandBackRefusedPopup(target);
-        return;
-      }
+      if (RefuseWhileCapturing()) return;
       const int variant = code == Code(CommandCode::kSaveKubun) ? 1 : 0;
       if (code != Code(CommandCode::kSaveKubun)) {
         state_.HtmlCapture = code == Code(CommandCode::kSaveHtml) ? 1 : 0;
@@ -112,10 +109,7 @@ void Dispatcher::Command(uint32_t code, int32_t lparam) {
       std::function<void()> chosen;
       {
         CaptureScope scope(*this, true);
-        if (RefuseWhileCapturing()) {
-          HandBackRefusedPopup(target);
-          return;
-        }
+        if (RefuseWhileCapturing()) return;
         scope.Hold();
         state_.CommandTarget = target;
         state_.TargetFocus = target_.FocusedWindowOf(target);
@@ -196,7 +190,10 @@ void Dispatcher::Command(uint32_t code, int32_t lparam) {
       });
       return;
     case CommandCode::kFocusBack:
-      if (!state_.ChoosingFolder) {
+      // Late for a capture or popup that runs now (the user was quicker
+      // than the delay), it leaves the foreground and the main window to
+      // that one.
+      if (!state_.ChoosingFolder && !state_.CaptureBusy) {
         FinishTargetPopup();
         Activate(state_.CommandTarget, false);
       }
@@ -215,12 +212,6 @@ bool Dispatcher::RefuseWhileCapturing() {
   if (!state_.CaptureBusy) return false;
   ui_.MessageBeep();
   return true;
-}
-
-void Dispatcher::HandBackRefusedPopup(WindowHandle target) {
-  const WindowHandle main = MainWindow();
-  if (target == 0 || target == main || !windows_.IsVisible(main)) return;
-  windows_.SetForegroundWindow(target);
 }
 
 void Dispatcher::Activate(WindowHandle window, bool allow_enter) {

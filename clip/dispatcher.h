@@ -193,13 +193,6 @@ class Dispatcher {
   // The prologue of codes 2, 3, 6 and 8: true (after a beep) when a
   // capture is running and the command must do nothing else.
   bool RefuseWhileCapturing();
-  // A refused popup command (6, 8) opens nothing, yet the key that posted
-  // it may have had the window manager bring the main window forward (the
-  // hook library asks for it with the popup keys). When the main window is
-  // on the screen to have taken it, the foreground goes back to the window
-  // the key was pressed in; the request follows the key's, so the manager
-  // handles it last.
-  void HandBackRefusedPopup(WindowHandle target);
   // PopupMagicMenu up to the choice, which it returns unrun.
   std::function<void()> MagicMenuChoice();
   // RunSaveCommand's steps after the refusal, with CaptureBusy held.

@@ -22,6 +22,7 @@
 #include "hook/x11_key_injector.h"
 #include "platform/clock.h"
 #include "platform/instance_lock.h"
+#include "platform/log.h"
 #include "platform/message_bus.h"
 
 namespace quill {
@@ -147,7 +148,10 @@ void _KeyIn(int what, int row) {
   if (injector == nullptr) return;
   if (lib.monitor != nullptr) {
     if (const uint32_t held = lib.monitor->HeldHotkey(); held != 0) {
-      injector->WaitForRelease(held, quill::kHeldKeyWaitMs);
+      if (!injector->WaitForRelease(held, quill::kHeldKeyWaitMs)) {
+        quill::LogLine("key-release wait: the hot key still held after " +
+                       std::to_string(quill::kHeldKeyWaitMs) + " ms; the keys go out all the same");
+      }
       lib.monitor->ForgetHeldHotkey();  // one wait per press
     }
   }

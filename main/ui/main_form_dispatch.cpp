@@ -14,7 +14,6 @@
 #include <QPointer>
 #include <QScreen>
 #include <QSystemTrayIcon>
-#include <QThread>
 #include <QTimer>
 #include <QUrl>
 #include <QWindow>
@@ -39,7 +38,6 @@
 #include "main/ui/qt_ui.h"
 #include "main/ui/quill_hooks.h"
 #include "platform/clock.h"
-#include "platform/log.h"
 #include "platform/http/curl_http_fetcher.h"
 #include "platform/message_bus.h"
 #include "platform/messages.h"
@@ -233,34 +231,21 @@ class FormWindows final : public WindowSystem {
   // restore it.
   bool OnScreen() const { return form_->isVisible() && !form_->isMinimized(); }
   // Shows the main window and leaves the foreground where it was. A
-  // window manager may give every window it maps the focus, whatever the
-  // window asks for (jwm does): once it has mapped ours, the window that
-  // was in front is asked back. The request goes out after the map, so the
-  // manager handles it last.
+  // window manager gives the windows it maps the focus unless their user
+  // time (_NET_WM_USER_TIME) is 0, which Qt sets for a show without
+  // activation: from the widget's attribute only when the native window is
+  // made, later from this property of the window, read by each show.
   void ShowWithoutActivating() {
-    const WindowHandle front = ActiveWindow();
+    form_->winId();  // the native window, made now if need be
+    QWindow* window = form_->windowHandle();
     const bool was = form_->testAttribute(Qt::WA_ShowWithoutActivating);
     form_->setAttribute(Qt::WA_ShowWithoutActivating, true);
+    window->setProperty(kShowWithoutActivating, true);
     form_->show();
+    window->setProperty(kShowWithoutActivating, QVariant());
     form_->setAttribute(Qt::WA_ShowWithoutActivating, was);
-    const WindowHandle main = block_.MainWindow();
-    if (desktop_ == nullptr || main == kSelfWindow || front == 0 || front == main) return;
-    QElapsedTimer waited;
-    waited.start();
-    while (!desktop_->IsVisible(main) && waited.elapsed() < kMapWaitMs) {
-      QCoreApplication::processEvents(QEventLoop::AllEvents, kMapPollMs);
-      QThread::msleep(kMapPollMs);
-    }
-    if (!desktop_->IsVisible(main)) {
-      LogLine("main window: not mapped by the window manager within " +
-              std::to_string(kMapWaitMs) + " ms; the foreground is asked back all the same");
-    }
-    desktop_->SetForegroundWindow(front);
-    desktop_->Activate(front);
   }
-  static constexpr int kMapWaitMs = 1000;
-  // A popup's choice is pasted only after this wait: it looks often.
-  static constexpr int kMapPollMs = 2;
+  static constexpr char kShowWithoutActivating[] = "_q_showWithoutActivating";
   QWidget* form_;
   const SharedHookBlock& block_;
   std::unique_ptr<WindowSystem> desktop_;  // null off the display

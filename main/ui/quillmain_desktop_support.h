@@ -21,9 +21,11 @@
 #include <span>
 #include <string>
 #include <thread>
+#include <utility>
 
 #include "platform/file_env.h"
 #include "platform/headless/desktop_clients.h"
+#include "platform/headless/desktop_probes.h"
 #include "platform/headless/temp_dir.h"
 #include "platform/protocol/shared_hook_block.h"
 #include "platform/shared_memory.h"
@@ -70,24 +72,28 @@ inline std::string AddCardTo(const std::string& home, const std::string& folder,
   return cards.Close().ok() && written ? card.id : std::string();
 }
 
+// A field of the block `name` (e.g. &SharedHookBlock::TargetWindow), 0
+// while there is no block.
+template <typename Field>
+inline auto BlockFieldOf(const std::string& name, Field field) {
+  std::unique_ptr<SharedMemory> memory;
+  using Value = decltype((std::declval<const SharedHookBlock&>().*field)());
+  if (!SharedMemory::Open(name, kSharedHookBlockSize, &memory).ok()) return Value{};
+  const SharedHookBlock block(
+      std::span<uint8_t, kSharedHookBlockSize>(memory->data(), kSharedHookBlockSize));
+  return (block.*field)();
+}
+
 // The main window handle in the block `name`, 0 while there is none.
 inline uint32_t MainWindowOf(const std::string& name) {
-  std::unique_ptr<SharedMemory> memory;
-  if (!SharedMemory::Open(name, kSharedHookBlockSize, &memory).ok()) return 0;
-  return SharedHookBlock(std::span<uint8_t, kSharedHookBlockSize>(memory->data(),
-                                                                 kSharedHookBlockSize))
-      .MainWindow();
+  return BlockFieldOf(name, &SharedHookBlock::MainWindow);
 }
 
 // Whether quillmain has put its hooks into the block `name`: it does so
 // after its main window is named there, once the hook library has grabbed
 // the hot keys.
 inline bool HooksInstalledIn(const std::string& name) {
-  std::unique_ptr<SharedMemory> memory;
-  if (!SharedMemory::Open(name, kSharedHookBlockSize, &memory).ok()) return false;
-  const SharedHookBlock block(
-      std::span<uint8_t, kSharedHookBlockSize>(memory->data(), kSharedHookBlockSize));
-  return block.MainWindow() != 0 && block.CbtHook().handle != 0;
+  return MainWindowOf(name) != 0 && BlockFieldOf(name, &SharedHookBlock::CbtHook).handle != 0;
 }
 
 // Every value that `sample` gave while the watch ran, sampled every 10 ms
@@ -161,6 +167,30 @@ class BlockWatch : public ValueWatch {
 inline int WindowsTitled(const std::string& title) {
   const RunResult r = RunTool({"xdotool", "search", "--name", "^" + title + "$"});
   return static_cast<int>(std::count(r.out.begin(), r.out.end(), '\n'));
+}
+
+// The text of the selection `which` ("primary", "clipboard"), read with
+// xclip (which asks its owner, as any application's paste does).
+inline std::string XSelection(const char* which) {
+  return RunTool({"xclip", "-o", "-selection", which}).out;
+}
+
+// The owner of the selection `which` ("primary", "clipboard").
+inline unsigned long XSelectionOwner(const char* which) {
+  return SelectionOwner(std::string(which) == "primary" ? "PRIMARY" : "CLIPBOARD");
+}
+
+// Waits until quillmain has put the selection `which` back after a paste
+// or a capture (after a paste only once the target has fetched the text):
+// another window than `owner`, whose selection it took, owns it and holds
+// `text`.
+inline bool HandedBack(const char* which, unsigned long owner, const std::string& text) {
+  return WaitFor(
+      [&] {
+        const unsigned long now = XSelectionOwner(which);
+        return now != 0 && now != owner && XSelection(which) == text;
+      },
+      20000);
 }
 
 #ifdef QUILLMAIN_PATH

@@ -18,8 +18,10 @@
 #include <QTest>
 #include <QWidget>
 #include <algorithm>
+#include <chrono>
 #include <filesystem>
 #include <fstream>
+#include <future>
 #include <initializer_list>
 #include <iterator>
 #include <sstream>
@@ -31,6 +33,7 @@
 #include "platform/qt/test_drag_source.h"
 #include "platform/file_env.h"
 #include "platform/headless/desktop_clients.h"
+#include "platform/headless/desktop_probes.h"
 #include "platform/headless/temp_dir.h"
 #include "platform/headless/typing_clients_test.h"
 #include "platform/protocol/shared_hook_block.h"
@@ -53,17 +56,23 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// The main window named in the block once it is mapped; 0 after 20 s.
-template <typename Display>
-unsigned long WaitForMappedMainWindow(const std::string& block, Display& x) {
+// Whether a menu of quillmain is on the screen.
+bool PopupMenuShown() { return X11Display().PopupMenuShown(); }
+
+// The main window named in the block `block` once quillmain has started:
+// the window made, the hot keys taken and the event loop running (a round
+// trip through it); mapped too unless `mapped` is false. 0 when that did
+// not come within 20 s.
+unsigned long WaitForStart(const std::string& block, bool mapped = true) {
+  X11Display x;
   unsigned long window = 0;
-  const bool mapped = QTest::qWaitFor(
+  const bool started = QTest::qWaitFor(
       [&] {
         window = MainWindowOf(block);
-        return window != 0 && x.IsMapped(window);
+        return HooksInstalledIn(block) && (!mapped || x.IsMapped(window));
       },
       20000);
-  return mapped ? window : 0;
+  return started && ClientRoundTrip(window) ? window : 0;
 }
 
 class QuillmainDesktopTest : public ::testing::Test {
@@ -90,14 +99,9 @@ TEST_F(QuillmainDesktopTest, MainWindowSecondInstanceAndClose) {
   first.start(QUILLMAIN_PATH, {});
   ASSERT_TRUE(first.waitForStarted(10000));
 
-  uint32_t main_window = 0;
-  ASSERT_TRUE(QTest::qWaitFor(
-      [&] {
-        main_window = MainWindowOf(block);
-        return main_window != 0 && x.IsMapped(main_window);
-      },
-      20000));
-  QTest::qWait(1000);  // let it paint before the picture is taken
+  // Painted once a round trip through its event loop is done.
+  const uint32_t main_window = WaitForStart(block);
+  ASSERT_NE(main_window, 0u) << "quillmain showed no main window";
 
   QScreen* screen = QGuiApplication::primaryScreen();
   QPixmap shot = screen->grabWindow(0);
@@ -111,7 +115,7 @@ TEST_F(QuillmainDesktopTest, MainWindowSecondInstanceAndClose) {
   other.resize(300, 200);
   other.show();
   other.activateWindow();
-  ASSERT_TRUE(QTest::qWaitFor([&] { return x.ActiveWindow() == other.winId(); }, 10000));
+  ASSERT_TRUE(QTest::qWaitFor([&] { return x.ActiveWindow() == other.winId(); }, 20000));
 
   // A second start hands over and ends; the first comes forward.
   QProcess second;
@@ -121,7 +125,7 @@ TEST_F(QuillmainDesktopTest, MainWindowSecondInstanceAndClose) {
   ASSERT_TRUE(second.waitForFinished(20000));
   EXPECT_EQ(second.exitStatus(), QProcess::NormalExit);
   EXPECT_EQ(second.exitCode(), 0);
-  EXPECT_TRUE(QTest::qWaitFor([&] { return x.ActiveWindow() == main_window; }, 10000))
+  EXPECT_TRUE(QTest::qWaitFor([&] { return x.ActiveWindow() == main_window; }, 20000))
       << "active window " << x.ActiveWindow() << ", main window " << main_window;
   EXPECT_EQ(first.state(), QProcess::Running);
 
@@ -135,7 +139,8 @@ TEST_F(QuillmainDesktopTest, MainWindowSecondInstanceAndClose) {
   EXPECT_EQ(MainWindowOf(block), 0u);  // the block is gone
 }
 
-TEST_F(QuillmainDesktopTest, HotKeyAnotherProgramHoldsIsReportedOnce) {  ASSERT_EQ(WindowsTitled("警告"), 0);
+TEST_F(QuillmainDesktopTest, HotKeyAnotherProgramHoldsIsReportedOnce) {
+  ASSERT_EQ(WindowsTitled("警告"), 0);
 
   // Another program holds Ctrl+Alt+J; quillmain's settings make it the
   // hot key of command 2.
@@ -152,22 +157,28 @@ TEST_F(QuillmainDesktopTest, HotKeyAnotherProgramHoldsIsReportedOnce) {  ASSERT_
   StartQuillmain(quillmain, sandbox.env);
   ASSERT_TRUE(quillmain.waitForStarted(10000));
   EXPECT_TRUE(QTest::qWaitFor([] { return WindowsTitled("警告") == 1; }, 20000));
+  // The report comes to the front.
+  const unsigned long warning =
+      std::strtoul(RunTool({"xdotool", "search", "--name", "^警告$"}).out.c_str(), nullptr, 10);
+  ASSERT_TRUE(QTest::qWaitFor([&] { return x.ActiveWindow() == warning; }, 20000));
 
   // Other windows come forward, the hooks are set again: no new report.
   QWidget front;
   front.setWindowTitle("front window");
   front.show();
   front.activateWindow();
-  ASSERT_TRUE(QTest::qWaitFor([&] { return x.ActiveWindow() == front.winId(); }, 10000));
-  QTest::qWait(500);
+  ASSERT_TRUE(QTest::qWaitFor([&] { return x.ActiveWindow() == front.winId(); }, 20000));
+  // The activation has reached quillmain (its target is the window now),
+  // and a report it made would be up after a round trip through its loop.
+  ASSERT_TRUE(QTest::qWaitFor(
+      [&] { return BlockFieldOf(sandbox.block, &SharedHookBlock::TargetWindow) == front.winId(); },
+      20000));
+  ASSERT_TRUE(ClientRoundTrip(MainWindowOf(sandbox.block)));
   EXPECT_EQ(WindowsTitled("警告"), 1);
 
-  for (const std::string& id :
-       {RunTool({"xdotool", "search", "--name", "^警告$"}).out,
-        std::to_string(MainWindowOf(sandbox.block))}) {
-    x.RequestClose(std::strtoul(id.c_str(), nullptr, 10));
-    QTest::qWait(300);
-  }
+  x.RequestClose(warning);
+  EXPECT_TRUE(QTest::qWaitFor([] { return WindowsTitled("警告") == 0; }, 20000));
+  x.RequestClose(MainWindowOf(sandbox.block));
   EXPECT_TRUE(quillmain.state() == QProcess::NotRunning || quillmain.waitForFinished(20000));
   EXPECT_EQ(quillmain.exitStatus(), QProcess::NormalExit);
   EXPECT_EQ(quillmain.exitCode(), 0);
@@ -181,15 +192,14 @@ TEST_F(QuillmainDesktopTest, JapaneseTextOnTheClipboardJoinsTheHistoryASecondLat
   QProcess quillmain;
   StartQuillmain(quillmain, sandbox.env);
   ASSERT_TRUE(quillmain.waitForStarted(10000));
-  ASSERT_TRUE(QTest::qWaitFor([&] { return MainWindowOf(sandbox.block) != 0; }, 20000));
-  QTest::qWait(500);
+  ASSERT_NE(WaitForStart(sandbox.block), 0u) << "quillmain did not start";
 
   // xclip stays behind to serve the text; its output must not hold our pipe.
   QElapsedTimer since;
   since.start();
   RunTool({"sh", "-c", "printf '%s' '日本語の履歴\nに入る' | xclip -selection clipboard >/dev/null 2>&1"});
   const std::string his = sandbox.home + "/quillmain.his";
-  ASSERT_TRUE(QTest::qWaitFor([&] { return fs::exists(his); }, 5000));
+  ASSERT_TRUE(QTest::qWaitFor([&] { return fs::exists(his); }, 20000));
   EXPECT_GE(since.elapsed(), 900);  // the capture waits a second
   std::ifstream in(his, std::ios::binary);
   const std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
@@ -210,8 +220,10 @@ constexpr char kEditorText[] = "東京";
 constexpr char kCardText[] = "日本語のカード";
 constexpr char kUsersText[] = "the user text 利用者";
 
-std::string XSelection(const char* which) {
-  return RunTool({"xclip", "-o", "-selection", which}).out;
+// Waits until quillmain has taken `watch`'s selection for a paste and put
+// it back, which it does once the target has fetched the text.
+bool PastedAndPutBack(SelectionWatch& watch) {
+  return WaitFor([&] { return watch.Changes() >= 2; }, 20000);
 }
 
 class QuillmainPasteTest : public TypingClientsTest<kEditorText> {
@@ -240,8 +252,9 @@ class QuillmainPasteTest : public TypingClientsTest<kEditorText> {
     ini_ << "SuperPasteKey" << slot << "=" << (0xC074 + slot - 1) << "\r\n"
          << "SuperCard" << slot << "=" << id << "\r\n";
   }
-  // Starts quillmain with the user's clipboard holding kUsersText.
-  void Start() {
+  // Starts quillmain with the user's clipboard holding kUsersText; its
+  // main window is on the screen unless `mapped` is false.
+  void Start(bool mapped = true) {
     fs::create_directories(sandbox_.home);
     std::ofstream(sandbox_.home + "/quillmain.ini", std::ios::binary)
         << "[Env]\r\nUseButton=0\r\nBackClipBoard=1\r\n" << ini_.str();
@@ -249,24 +262,28 @@ class QuillmainPasteTest : public TypingClientsTest<kEditorText> {
     quillmain_.setProcessChannelMode(QProcess::ForwardedChannels);
     quillmain_.start(QUILLMAIN_PATH, {"R"});
     ASSERT_TRUE(quillmain_.waitForStarted(10000));
-    ASSERT_TRUE(QTest::qWaitFor([&] { return MainWindowOf(sandbox_.block) != 0; }, 20000));
-    QTest::qWait(1000);  // the hot keys are grabbed
+    ASSERT_NE(WaitForStart(sandbox_.block, mapped), 0u) << "quillmain did not start";
     SetClipboard(kUsersText);
   }
   // Another program (xclip, which stays to serve it) takes the clipboard.
   static void SetClipboard(const std::string& text) {
     RunTool({"sh", "-c",
              "printf '%s' '" + text + "' | xclip -selection clipboard >/dev/null 2>&1"});
-    ASSERT_TRUE(WaitFor([&] { return XSelection("clipboard") == text; }, 5000));
+    ASSERT_TRUE(WaitFor([&] { return XSelection("clipboard") == text; }, 20000));
   }
   // mousepad's whole text, selected.
   bool EditorHolds(const std::string& text) { return quill::EditorHolds(pad_, text); }
-  // mousepad holds `text`, all of it selected.
+  // mousepad holds `text`, all of it selected, and quillmain takes it for
+  // the target (which it learns from an activation, or from its timer when
+  // mousepad was in front already).
   void SetEditorText(const std::string& text) {
     SetClipboard(text);
     ASSERT_TRUE(ActivateWindow(pad_));
     RunTool({"xdotool", "key", "--clearmodifiers", "ctrl+a", "ctrl+v"});
     ASSERT_TRUE(EditorHolds(text));
+    ASSERT_TRUE(WaitFor(
+        [&] { return BlockFieldOf(sandbox_.block, &SharedHookBlock::TargetWindow) == pad_; },
+        20000));
   }
   static void Press(const std::string& keys) {
     ASSERT_EQ(RunTool({"xdotool", "key", keys}).status, 0);
@@ -300,25 +317,29 @@ TEST_F(QuillmainPasteTest, ASuperKeyPastesItsCardIntoTheTerminalAndTheEditor) {
   const std::string selected = "the user selection 選択";
   RunTool({"sh", "-c",
            "printf '%s' '" + selected + "' | xclip -selection primary >/dev/null 2>&1"});
-  ASSERT_TRUE(WaitFor([&] { return XSelection("primary") == selected; }, 5000));
+  ASSERT_TRUE(WaitFor([&] { return XSelection("primary") == selected; }, 20000));
+  const unsigned long selection_owner = XSelectionOwner("primary");
+  SelectionWatch primary("PRIMARY");
   const size_t before = ReadFileBytes(typed_).size();
   ASSERT_TRUE(ActivateWindow(term_));
   Press("ctrl+alt+F5");
-  QTest::qWait(1500);  // the paste, before the line ends
+  // The paste is done before the line ends.
+  EXPECT_TRUE(PastedAndPutBack(primary));
+  EXPECT_TRUE(HandedBack("primary", selection_owner, selected)) << XSelection("primary");
   ASSERT_TRUE(ActivateWindow(term_));
   Press("Return");
-  EXPECT_TRUE(WaitFor([&] { return ReadFileBytes(typed_).size() > before; }, 10000));
+  EXPECT_TRUE(
+      WaitFor([&] { return ReadFileBytes(typed_).size() >= before + sizeof kCardText; }, 20000));
   EXPECT_EQ(ReadFileBytes(typed_).substr(before), std::string(kCardText) + "\n");
-  EXPECT_TRUE(WaitFor([&] { return XSelection("primary") == selected; }, 10000))
-      << XSelection("primary");
 
   SetEditorText(kEditorText);
   SetClipboard(kUsersText);
+  SelectionWatch clipboard("CLIPBOARD");
   Press("ctrl+alt+F5");
-  EXPECT_TRUE(EditorHolds(kCardText)) << XSelection("primary");
   // The user's clipboard comes back once mousepad has taken the card.
-  EXPECT_TRUE(WaitFor([] { return XSelection("clipboard") == kUsersText; }, 10000))
-      << XSelection("clipboard");
+  EXPECT_TRUE(PastedAndPutBack(clipboard));
+  EXPECT_TRUE(EditorHolds(kCardText)) << XSelection("primary");
+  EXPECT_EQ(XSelection("clipboard"), kUsersText);
 }
 
 TEST_F(QuillmainPasteTest, ASelectedTextIsReplacedOnOkAndKeptOnCancel) {
@@ -330,20 +351,24 @@ TEST_F(QuillmainPasteTest, ASelectedTextIsReplacedOnOkAndKeptOnCancel) {
   SetClipboard(kUsersText);
   Press("ctrl+alt+F5");
   ASSERT_NE(WaitForDialog(), 0u);
+  std::optional<SelectionWatch> clipboard;
+  clipboard.emplace("CLIPBOARD");
   ASSERT_EQ(RunTool({"xdotool", "type", "--delay", "50", "x"}).status, 0);
   Press("Return");
+  EXPECT_TRUE(PastedAndPutBack(*clipboard));
   EXPECT_TRUE(EditorHolds("[東京:x]")) << XSelection("primary");
 
   SetEditorText(kEditorText);
   SetClipboard(kUsersText);
+  const unsigned long users_owner = XSelectionOwner("clipboard");
   Press("ctrl+alt+F5");
   ASSERT_NE(WaitForDialog(), 0u);
+  clipboard.emplace("CLIPBOARD");
   Press("Escape");
-  // The cut text is pasted back.
-  QTest::qWait(1500);
+  // The cut text is pasted back, and then the user's clipboard comes back.
+  EXPECT_TRUE(PastedAndPutBack(*clipboard));
   EXPECT_TRUE(EditorHolds(kEditorText)) << XSelection("primary");
-  EXPECT_TRUE(WaitFor([] { return XSelection("clipboard") == kUsersText; }, 10000))
-      << XSelection("clipboard");
+  EXPECT_TRUE(HandedBack("clipboard", users_owner, kUsersText)) << XSelection("clipboard");
 }
 
 TEST_F(QuillmainDesktopTest, SaveKeyInAnEditorMakesItsSelectionACard) {
@@ -380,9 +405,8 @@ TEST_F(QuillmainDesktopTest, SaveKeyInAnEditorMakesItsSelectionACard) {
   QProcess quillmain;
   StartQuillmain(quillmain, env);
   ASSERT_TRUE(quillmain.waitForStarted(10000));
-  ASSERT_TRUE(QTest::qWaitFor([&] { return MainWindowOf(sandbox.block) != 0; }, 20000));
-  const unsigned long main_window = MainWindowOf(sandbox.block);
-  QTest::qWait(1000);
+  const unsigned long main_window = WaitForStart(sandbox.block);
+  ASSERT_NE(main_window, 0u) << "quillmain did not start";
 
   ASSERT_EQ(RunTool({"xdotool", "windowactivate", "--sync", std::to_string(pad)}).status, 0);
   ASSERT_TRUE(WaitFor(
@@ -392,43 +416,42 @@ TEST_F(QuillmainDesktopTest, SaveKeyInAnEditorMakesItsSelectionACard) {
       },
       10000));
   RunTool({"sh", "-c", "printf 'user clip' | xclip -selection clipboard >/dev/null 2>&1"});
-  ASSERT_TRUE(WaitFor(
-      [] { return RunTool({"xclip", "-o", "-selection", "clipboard"}).out == "user clip"; }, 5000));
+  ASSERT_TRUE(WaitFor([] { return XSelection("clipboard") == "user clip"; }, 20000));
+  const unsigned long users_owner = XSelectionOwner("clipboard");
 
   // The key; while the card is made the flash shows over the editor, and
-  // the editor keeps the focus throughout.
+  // the editor keeps the focus throughout, up to the end of the capture
+  // (the user's clipboard put back).
   ASSERT_EQ(RunTool({"xdotool", "key", "ctrl+alt+k"}).status, 0);
   std::optional<QRect> flash;
   std::set<unsigned long> active;
   QElapsedTimer since;
   since.start();
-  qint64 heard = -1;  // when the sound was played
-  while (since.elapsed() < 20000 && (heard < 0 || (!flash && since.elapsed() < heard + 1000))) {
-    if (heard < 0 && fs::exists(played)) heard = since.elapsed();
+  while (since.elapsed() < 30000 && !(flash && fs::exists(played))) {
     active.insert(x.ActiveWindow());
     if (!flash && (flash = x.Flash())) {
       EXPECT_TRUE(x.FocusWithin(pad));
-      // It stays up for 300 ms at least.
-      QTest::qWait(100);
+      // It stays up for 300 ms at least: painted after a round trip
+      // through quillmain's loop.
+      ClientRoundTrip(main_window);
       EXPECT_TRUE(QGuiApplication::primaryScreen()->grabWindow(0).save(
           QString(ARTEFACT_DIR) + "/quillmain_one_shot_flash.png"));
     }
     QTest::qWait(5);
   }
   ASSERT_TRUE(fs::exists(played)) << "no sound was played";
-  QTest::qWait(500);
-  EXPECT_EQ(ReadFileBytes(played), "-q " + fs::path(QUILLMAIN_PATH).parent_path().string() +
-                                   "/Clipsnd.wav\n");
+  const std::string sound =
+      "-q " + fs::path(QUILLMAIN_PATH).parent_path().string() + "/Clipsnd.wav\n";
+  EXPECT_TRUE(WaitFor([&] { return ReadFileBytes(played) == sound; }, 20000))
+      << ReadFileBytes(played);
   ASSERT_TRUE(flash.has_value()) << "no flash was seen";
   const QRect screen = QGuiApplication::primaryScreen()->geometry();
   EXPECT_EQ(flash->topLeft(), QPoint((screen.width() - 32) / 2, (screen.height() - 32) / 2));
   EXPECT_EQ(active, std::set<unsigned long>{pad});
+  EXPECT_TRUE(HandedBack("clipboard", users_owner, "user clip")) << XSelection("clipboard");
   EXPECT_EQ(x.ActiveWindow(), pad);
   EXPECT_TRUE(x.FocusWithin(pad));
-  EXPECT_TRUE(WaitFor(
-      [] { return RunTool({"xclip", "-o", "-selection", "clipboard"}).out == "user clip"; }, 5000))
-      << RunTool({"xclip", "-o", "-selection", "clipboard"}).out;
-  EXPECT_TRUE(WaitFor([&] { return !x.Flash().has_value(); }, 5000));
+  EXPECT_TRUE(WaitFor([&] { return !x.Flash().has_value(); }, 20000));
 
   x.RequestClose(main_window);
   ASSERT_TRUE(quillmain.waitForFinished(20000));
@@ -477,7 +500,7 @@ TEST_F(QuillmainDesktopTest, AClipboardOwnerThatNeverAnswersHoldsNoCaptureUp) {
   const std::string log = sandbox.dir.File("quillmain.log");
   StartQuillmain(quillmain, sandbox.env, log);
   ASSERT_TRUE(quillmain.waitForStarted(10000));
-  const unsigned long main_window = WaitForMappedMainWindow(sandbox.block, x);
+  const unsigned long main_window = WaitForStart(sandbox.block);
   ASSERT_NE(main_window, 0u) << "quillmain showed no main window";
   ASSERT_TRUE(ActivateWindow(pad));
   ASSERT_TRUE(WaitFor(
@@ -497,19 +520,22 @@ TEST_F(QuillmainDesktopTest, AClipboardOwnerThatNeverAnswersHoldsNoCaptureUp) {
   const std::string texts = sandbox.home + "/quilbo7.tx";
   const std::string before = ReadFileBytes(texts);
   ASSERT_EQ(RunTool({"xdotool", "key", "ctrl+alt+k"}).status, 0);
-  // Within the copy's own wait and a second for the owner, not 5 s for
-  // each of the reads before the copy.
-  EXPECT_TRUE(WaitFor([&] { return ReadFileBytes(texts) != before; }, 4500))
-      << "no card after 4.5 s";
-  EXPECT_TRUE(WaitFor([&] { return x.FocusWithin(pad); }, 5000));
+  EXPECT_TRUE(WaitFor([&] { return ReadFileBytes(texts) != before; }, 30000)) << "no card";
+  EXPECT_TRUE(WaitFor([&] { return x.FocusWithin(pad); }, 20000));
   XCloseDisplay(silent);
 
   x.RequestClose(main_window);
   ASSERT_TRUE(quillmain.waitForFinished(20000));
   EXPECT_EQ(quillmain.exitCode(), 0);
-  EXPECT_NE(ReadFileBytes(log).find("clipboard read: the owner of CLIPBOARD did not answer"),
-            std::string::npos)
-      << ReadFileBytes(log);
+  // The owner was asked once and then left unread: named once.
+  const std::string logged = ReadFileBytes(log);
+  const std::string silent_line = "clipboard read: the owner of CLIPBOARD did not answer";
+  size_t named = 0;
+  for (size_t at = logged.find(silent_line); at != std::string::npos;
+       at = logged.find(silent_line, at + 1)) {
+    ++named;
+  }
+  EXPECT_EQ(named, 1u) << logged;
   store::CardStore set(FileEnv::Default(), sandbox.home + "/");
   ASSERT_TRUE(set.Open(true, "").ok());
   const std::vector<store::CardRecord> cards = store::CardsOfFolder(set, folder);
@@ -530,30 +556,29 @@ class QuillmainPopupTest : public QuillmainPasteTest {
     ini_ << "PopupKubunKey=" << kPopupKey << "\r\nMagicKey=" << kMagicKey
          << "\r\nUseHistory=0\r\n";
   }
-  // Waits for the menu and keeps a picture of it in the build folder. The
-  // main window, hidden for the menu, does not come over the application.
-  // Not checked for a menu right after the main window came back from the
-  // previous one: the window manager may still be mapping it then, and
-  // maps it after our unmap.
-  void WaitForMenu(const char* picture = nullptr, bool check_main_hidden = true) {
+  // Waits for a menu and keeps a picture of it in the build folder. The
+  // keys typed before have been handled first (a round trip through
+  // quillmain's loop), so that a menu they closed is gone. Once the menu
+  // is up and the window manager has handled every request it had, the
+  // main window is not over the application: it is hidden for the menu,
+  // or was not on the screen before.
+  void WaitForMenu(const char* picture = nullptr) {
+    const unsigned long main_window = MainWindowOf(sandbox_.block);
+    ASSERT_TRUE(ClientRoundTrip(main_window));
+    ASSERT_TRUE(WaitFor(PopupMenuShown, 20000)) << "no menu came";
+    ASSERT_TRUE(WindowManagerRoundTrip());
+    ASSERT_TRUE(ClientRoundTrip(main_window));  // painted, with the keyboard
     X11Display x;
-    ASSERT_TRUE(WaitFor([&] { return x.PopupMenuShown(); }, 15000)) << "no menu came";
-    QTest::qWait(300);  // painted, and any window the menu brought mapped
-    // The hide is asynchronous on a loaded machine: the window may take a
-    // moment to go, but it never stays over the application.
-    if (check_main_hidden) {
-      EXPECT_TRUE(WaitFor([&] { return !x.IsMapped(MainWindowOf(sandbox_.block)); }, 3000));
-    }
+    EXPECT_FALSE(x.IsMapped(main_window)) << "the main window is over the application";
     if (picture == nullptr) return;
     EXPECT_TRUE(QGuiApplication::primaryScreen()->grabWindow(0).save(
         QString(ARTEFACT_DIR) + "/" + picture));
   }
-  // Keys typed into the menu, one by one.
+  // Keys typed into the menu that is up, in this order.
   static void Keys(std::initializer_list<const char*> keys) {
-    for (const char* key : keys) {
-      Press(key);
-      QTest::qWait(200);
-    }
+    std::vector<std::string> argv = {"xdotool", "key"};
+    argv.insert(argv.end(), keys.begin(), keys.end());
+    ASSERT_EQ(RunTool(argv).status, 0);
   }
 };
 
@@ -566,27 +591,35 @@ TEST_F(QuillmainPopupTest, TheFolderPopupPastesACardChosenWithKeys) {
   // Over mousepad, with the hot key still held while the popup comes up.
   SetEditorText(kEditorText);
   SetClipboard(kUsersText);
+  std::optional<SelectionWatch> clipboard;
+  clipboard.emplace("CLIPBOARD");
   ASSERT_TRUE(ActivateWindow(pad_));
   ASSERT_EQ(RunTool({"xdotool", "keydown", "ctrl+alt+F9"}).status, 0);
   WaitForMenu("quillmain_folder_popup.png");
   ASSERT_EQ(RunTool({"xdotool", "keyup", "F9", "alt", "ctrl"}).status, 0);
   if (HasFatalFailure()) return;
   Keys({"r", "Right", "Return"});
+  EXPECT_TRUE(PastedAndPutBack(*clipboard));
   EXPECT_TRUE(EditorHolds(kCardText)) << XSelection("primary");
-  EXPECT_TRUE(WaitFor([] { return XSelection("clipboard") == kUsersText; }, 10000))
-      << XSelection("clipboard");
+  EXPECT_EQ(XSelection("clipboard"), kUsersText);
 
   // Over xterm running `cat`.
+  SetClipboard(kUsersText);
+  const unsigned long users_owner = XSelectionOwner("clipboard");
+  clipboard.emplace("CLIPBOARD");
   const size_t before = ReadFileBytes(typed_).size();
   ASSERT_TRUE(ActivateWindow(term_));
   Press("ctrl+alt+F9");
   WaitForMenu();
   if (HasFatalFailure()) return;
   Keys({"r", "Right", "Return"});
-  QTest::qWait(1500);  // the paste, before the line ends
+  // The paste is done before the line ends.
+  EXPECT_TRUE(PastedAndPutBack(*clipboard));
+  EXPECT_TRUE(HandedBack("clipboard", users_owner, kUsersText)) << XSelection("clipboard");
   ASSERT_TRUE(ActivateWindow(term_));
   Press("Return");
-  EXPECT_TRUE(WaitFor([&] { return ReadFileBytes(typed_).size() > before; }, 10000));
+  EXPECT_TRUE(
+      WaitFor([&] { return ReadFileBytes(typed_).size() >= before + sizeof kCardText; }, 20000));
   EXPECT_EQ(ReadFileBytes(typed_).substr(before), std::string(kCardText) + "\n");
 }
 
@@ -595,7 +628,9 @@ TEST_F(QuillmainPopupTest, TheFolderPopupPastesACardChosenWithKeys) {
 // application is not in front. Over mousepad: the popup's hot key does
 // not bring the main window forward, and the Enter that chooses from the
 // popup, pressed in our menu while mousepad stays the active window, is
-// never taken for an Enter of mousepad's; the card arrives in mousepad.
+// never taken for an Enter of mousepad's: from the hot key to the end of
+// the paste (the user's clipboard back once mousepad has fetched the
+// card) mousepad alone is active, and the card arrives in it.
 TEST_F(QuillmainPopupTest, EnterInThePopupIsNotTakenForTheEditorsEnter) {
   AddCard("メモ", kCardText);
   UsePopupKeys();
@@ -603,25 +638,25 @@ TEST_F(QuillmainPopupTest, EnterInThePopupIsNotTakenForTheEditorsEnter) {
   Start();
   if (HasFatalFailure()) return;
   X11Display x;
-  const unsigned long main_window = WaitForMappedMainWindow(sandbox_.block, x);
-  ASSERT_NE(main_window, 0u) << "quillmain showed no main window";
+  const unsigned long main_window = MainWindowOf(sandbox_.block);
+  ASSERT_TRUE(x.IsMapped(main_window));
 
   SetEditorText(kEditorText);
   SetClipboard(kUsersText);
-  ASSERT_TRUE(WaitFor([&] { return ActivateWindow(pad_) && x.ActiveWindow() == pad_; }, 10000));
+  const unsigned long users_owner = XSelectionOwner("clipboard");
+  SelectionWatch clipboard("CLIPBOARD");
+  ASSERT_TRUE(WaitFor([&] { return ActivateWindow(pad_) && x.ActiveWindow() == pad_; }, 20000));
   BlockWatch last_key_up(sandbox_.block, &SharedHookBlock::LastKeyUp);
-  {
-    ActiveWatch active;
-    Press("ctrl+alt+F9");
-    WaitForMenu();
-    if (HasFatalFailure()) return;
-    EXPECT_EQ(active.Stop(), std::set<unsigned long>{pad_}) << "main window " << main_window;
-  }
+  ActiveWatch active;
+  Press("ctrl+alt+F9");
+  WaitForMenu();
+  if (HasFatalFailure()) return;
   Keys({"r", "Right", "Return"});
+  EXPECT_TRUE(PastedAndPutBack(clipboard));
   EXPECT_TRUE(EditorHolds(kCardText)) << XSelection("primary");
+  EXPECT_TRUE(HandedBack("clipboard", users_owner, kUsersText)) << XSelection("clipboard");
+  EXPECT_EQ(active.Stop(), std::set<unsigned long>{pad_}) << "main window " << main_window;
   EXPECT_EQ(last_key_up.Stop().count(0x0D), 0u);
-  EXPECT_TRUE(WaitFor([] { return XSelection("clipboard") == kUsersText; }, 10000))
-      << XSelection("clipboard");
 }
 
 TEST_F(QuillmainPopupTest, AToolOfATestPlugInReplacesTheEditorsSelection) {
@@ -639,7 +674,7 @@ TEST_F(QuillmainPopupTest, AToolOfATestPlugInReplacesTheEditorsSelection) {
   if (HasFatalFailure()) return;
   Keys({"u"});  // "upper(&U)", mode 3
   EXPECT_TRUE(EditorHolds("ABCあ")) << XSelection("primary");
-  EXPECT_TRUE(WaitFor([] { return XSelection("clipboard") == kUsersText; }, 10000))
+  EXPECT_TRUE(WaitFor([] { return XSelection("clipboard") == kUsersText; }, 20000))
       << XSelection("clipboard");
 }
 
@@ -656,7 +691,7 @@ TEST_F(QuillmainPopupTest, QuillpeeksToolsOnTheClipboardAndOnTheEditor) {
   WaitForMenu();
   if (HasFatalFailure()) return;
   Keys({"x"});
-  EXPECT_TRUE(WaitFor([] { return XSelection("clipboard") == "値=名前 ;\n"; }, 10000))
+  EXPECT_TRUE(WaitFor([] { return XSelection("clipboard") == "値=名前 ;\n"; }, 20000))
       << XSelection("clipboard");
 
   SetEditorText("abcａ");
@@ -673,69 +708,118 @@ TEST_F(QuillmainPopupTest, QuillpeeksToolsOnTheClipboardAndOnTheEditor) {
 // quillmain clears it once no popup command is left running. 0xFF while
 // there is no block.
 uint8_t NoTrackOf(const std::string& name) {
-  std::unique_ptr<SharedMemory> memory;
-  if (!SharedMemory::Open(name, kSharedHookBlockSize, &memory).ok()) return 0xFF;
-  return SharedHookBlock(
-             std::span<uint8_t, kSharedHookBlockSize>(memory->data(), kSharedHookBlockSize))
-      .NoTrack();
+  return MainWindowOf(name) != 0 ? BlockFieldOf(name, &SharedHookBlock::NoTrack) : 0xFF;
 }
 
-// Five presses of the popup key within a second over mousepad: each press
-// closes the menu that is up (the key holds Alt) and opens the next one, or
-// is refused while one is still coming or going. However the presses fall,
-// once the last menu is dismissed or chosen from, mousepad is in front with
-// the keyboard and quillmain's main window is shown again behind it.
-TEST_F(QuillmainPopupTest, RapidPopupKeysLeaveTheEditorInFront) {
+// How the main window stands when the popup keys come.
+struct MainWindowAtStart {
+  const char* name;
+  const char* settings;  // for quillmain.ini
+  bool minimise;         // the user minimises it after the start
+  bool shown;            // on the screen
+};
+
+class QuillmainRapidPopupTest : public QuillmainPopupTest,
+                                public ::testing::WithParamInterface<MainWindowAtStart> {};
+
+// Bursts of five presses of the popup key within a second over mousepad:
+// each press closes the menu that is up (the key holds Alt) and opens the
+// next one, or is refused while one is still coming or going. However the
+// presses fall, once the last menu is dismissed or chosen from, mousepad
+// is in front with the keyboard and quillmain's main window is as it was
+// before: shown behind the editor, or not on the screen (never shown since
+// a start as an icon, or minimised by the user), and then it never came up
+// meanwhile. The main window is never the active one.
+TEST_P(QuillmainRapidPopupTest, RapidPopupKeysLeaveTheEditorInFront) {
+  const MainWindowAtStart& start = GetParam();
   AddCard("メモ", kCardText);
   UsePopupKeys();
-  Start();
+  ini_ << start.settings;
+  Start(/*mapped=*/start.shown || start.minimise);
   if (HasFatalFailure()) return;
   X11Display x;
-  const unsigned long main_window = WaitForMappedMainWindow(sandbox_.block, x);
-  ASSERT_NE(main_window, 0u) << "quillmain showed no main window";
+  const unsigned long main_window = MainWindowOf(sandbox_.block);
+  if (start.minimise) {
+    ASSERT_EQ(RunTool({"xdotool", "windowminimize", "--sync", std::to_string(main_window)}).status,
+              0);
+    // quillmain knows once the window manager is done with it.
+    ASSERT_TRUE(WindowManagerRoundTrip());
+    ASSERT_TRUE(ClientRoundTrip(main_window));
+  }
+  ASSERT_EQ(x.IsMapped(main_window), start.shown);
 
-  // The presses are done and no popup command is running, or the last
-  // press has its menu up.
-  const auto settled = [&] {
-    return x.PopupMenuShown() || NoTrackOf(sandbox_.block) == 0;
-  };
+  // No popup command is running or coming, no menu is up, and the editor
+  // has the keyboard with the main window as it was; still so once the
+  // window manager and quillmain have handled what they had.
   const auto editor_in_front = [&] {
-    return !x.PopupMenuShown() && NoTrackOf(sandbox_.block) == 0 &&
-           x.ActiveWindow() == pad_ && x.FocusWithin(pad_) && x.IsMapped(main_window);
+    return !PopupMenuShown() && NoTrackOf(sandbox_.block) == 0 && x.ActiveWindow() == pad_ &&
+           x.FocusWithin(pad_) && x.IsMapped(main_window) == start.shown;
   };
+  const auto stays_in_front = [&] {
+    return WaitFor(editor_in_front, 20000) && WindowManagerRoundTrip() &&
+           ClientRoundTrip(main_window) && editor_in_front();
+  };
+  const auto state = [&] {
+    return "active " + Hex(x.ActiveWindow()) + ", editor " + Hex(pad_) + ", main " +
+           Hex(main_window) + (x.IsMapped(main_window) ? " shown" : " not shown") +
+           (PopupMenuShown() ? ", a menu up" : "");
+  };
+  // Five presses; Escape closes whatever menu they leave, until none comes.
   const auto burst = [&] {
-    ASSERT_TRUE(WaitFor([&] { return ActivateWindow(pad_) && x.ActiveWindow() == pad_; }, 10000));
     ASSERT_EQ(RunTool({"xdotool", "key", "--delay", "150", "ctrl+alt+F9", "ctrl+alt+F9",
                        "ctrl+alt+F9", "ctrl+alt+F9", "ctrl+alt+F9"})
                   .status,
               0);
-    ASSERT_TRUE(WaitFor(settled, 15000)) << "the popup commands did not end";
+    ASSERT_TRUE(WaitFor(
+        [&] {
+          if (PopupMenuShown()) RunTool({"xdotool", "key", "Escape"});
+          return editor_in_front();
+        },
+        30000))
+        << state();
   };
 
-  // Dismissed: Escape closes whatever menu the burst left.
   SetEditorText(kEditorText);
+  ValueWatch mapped([probe = std::make_shared<X11Display>(), main_window] {
+    return std::optional<unsigned long>(probe->IsMapped(main_window) ? 1 : 0);
+  });
+  ActiveWatch active;
+
+  // Dismissed.
   burst();
   if (HasFatalFailure()) return;
-  if (x.PopupMenuShown()) Press("Escape");
-  EXPECT_TRUE(WaitFor(editor_in_front, 10000))
-      << "active " << x.ActiveWindow() << ", editor " << pad_ << ", main " << main_window
-      << (x.IsMapped(main_window) ? " shown" : " hidden");
+  EXPECT_TRUE(stays_in_front()) << state();
 
   // Chosen: after another burst, one more press opens the popup and its
   // first card is pasted.
-  SetClipboard(kUsersText);
   burst();
   if (HasFatalFailure()) return;
-  if (x.PopupMenuShown()) Press("Escape");
-  ASSERT_TRUE(WaitFor(editor_in_front, 10000));
+  SetEditorText(kEditorText);
+  SetClipboard(kUsersText);
+  const unsigned long users_owner = XSelectionOwner("clipboard");
+  SelectionWatch clipboard("CLIPBOARD");
   Press("ctrl+alt+F9");
   WaitForMenu();
   if (HasFatalFailure()) return;
   Keys({"r", "Right", "Return"});
+  EXPECT_TRUE(PastedAndPutBack(clipboard));
   EXPECT_TRUE(EditorHolds(kCardText)) << XSelection("primary");
-  EXPECT_TRUE(WaitFor(editor_in_front, 10000))
-      << "active " << x.ActiveWindow() << ", editor " << pad_ << ", main " << main_window;
+  EXPECT_TRUE(HandedBack("clipboard", users_owner, kUsersText)) << XSelection("clipboard");
+  EXPECT_TRUE(stays_in_front()) << state();
+
+  const std::set<unsigned long> was_active = active.Stop();
+  EXPECT_EQ(was_active.count(main_window), 0u) << "the main window was active";
+  if (!start.shown) {
+    EXPECT_EQ(mapped.Stop(), std::set<unsigned long>{0}) << "the main window came up";
+  }
 }
+
+INSTANTIATE_TEST_SUITE_P(
+    MainWindow, QuillmainRapidPopupTest,
+    ::testing::Values(MainWindowAtStart{"Shown", "", false, true},
+                      MainWindowAtStart{"StartedAsAnIcon", "RunIcon=1\r\n", false, false},
+                      MainWindowAtStart{"MinimisedByTheUser", "", true, false}),
+    [](const ::testing::TestParamInfo<MainWindowAtStart>& param) { return param.param.name; });
 
 // The register-here menu over mousepad, by SaveKubunKey (Ctrl+Alt+J): the
 // first selection registers into the folder "メモ" (Down, Right, Return),
@@ -756,14 +840,15 @@ TEST_F(QuillmainPopupTest, TheRegisterHereMenuRegistersAndAppendsOverTheEditor) 
   Start();
   if (HasFatalFailure()) return;
   X11Display x;
+  unsigned long users_owner = 0;
   const auto back_in_editor = [&] {
-    EXPECT_TRUE(WaitFor([] { return XSelection("clipboard") == kUsersText; }, 10000))
-        << XSelection("clipboard");
-    EXPECT_TRUE(WaitFor([&] { return x.FocusWithin(pad_); }, 5000));
+    EXPECT_TRUE(HandedBack("clipboard", users_owner, kUsersText)) << XSelection("clipboard");
+    EXPECT_TRUE(WaitFor([&] { return x.FocusWithin(pad_); }, 20000));
   };
 
   SetEditorText("登録する日本語");
   SetClipboard(kUsersText);
+  users_owner = XSelectionOwner("clipboard");
   ASSERT_TRUE(ActivateWindow(pad_));
   Press("ctrl+alt+j");
   WaitForMenu("quillmain_register_menu.png");
@@ -776,19 +861,18 @@ TEST_F(QuillmainPopupTest, TheRegisterHereMenuRegistersAndAppendsOverTheEditor) 
         return ReadFileBytes(registry).find(Utf8ToCp932("TourokuRireki=メモ\\t0\\t?")) !=
                std::string::npos;
       },
-      5000))
+      20000))
       << ReadFileBytes(registry);
 
-  QTest::qWait(1000);
   SetEditorText("追記する文");
   SetClipboard(kUsersText);
+  users_owner = XSelectionOwner("clipboard");
   ASSERT_TRUE(ActivateWindow(pad_));
   Press("ctrl+alt+j");
-  WaitForMenu(nullptr, /*check_main_hidden=*/false);
+  WaitForMenu();
   if (HasFatalFailure()) return;
   Keys({"Down", "Down", "Right", "Down", "Return"});
-  QTest::qWait(700);
-  WaitForMenu("quillmain_append_menu.png", /*check_main_hidden=*/false);
+  WaitForMenu("quillmain_append_menu.png");
   if (HasFatalFailure()) return;
   Keys({"Down", "Return"});
   back_in_editor();
@@ -858,14 +942,25 @@ TEST_F(QuillmainDesktopTest, AFileDroppedOnATableIsStoredAndACardLinkOpensItsCar
   QProcess quillmain;
   StartQuillmain(quillmain, sandbox.env);
   ASSERT_TRUE(quillmain.waitForStarted(10000));
-  const unsigned long main_window = WaitForMappedMainWindow(sandbox.block, x);
+  const unsigned long main_window = WaitForStart(sandbox.block);
   ASSERT_NE(main_window, 0u) << "quillmain showed no main window";
-  QTest::qWait(1000);
   const QRect frame = WindowGeometry(main_window);
   ASSERT_GT(frame.width(), 800);
-  auto press = [](const std::string& key) {
+  // A key in the tree; the card it selects opens a moment later, which the
+  // right half shows (the text or the grid of the card before is gone; no
+  // caret blinks there while the tree has the focus).
+  const QRect card_area(frame.left() + 300, frame.top() + 200, 600, 400);
+  const auto card_shown = [&] {
+    return QGuiApplication::primaryScreen()
+        ->grabWindow(0, card_area.x(), card_area.y(), card_area.width(), card_area.height())
+        .toImage();
+  };
+  auto press = [&](const std::string& key) {
+    const QImage before = card_shown();
     ASSERT_EQ(RunTool({"xdotool", "key", "--clearmodifiers", key}).status, 0);
-    QTest::qWait(700);  // the arrow keys open their card 100 ms later
+    ASSERT_TRUE(QTest::qWaitFor([&] { return card_shown() != before; }, 20000))
+        << "no other card shown after " << key;
+    ASSERT_TRUE(ClientRoundTrip(main_window));
   };
   auto click = [](const QPoint& at, int times) {
     ASSERT_EQ(RunTool({"xdotool", "mousemove", std::to_string(at.x()), std::to_string(at.y()),
@@ -878,6 +973,7 @@ TEST_F(QuillmainDesktopTest, AFileDroppedOnATableIsStoredAndACardLinkOpensItsCar
   // card, the table, which the grid shows in the right half.
   ASSERT_TRUE(ActivateWindow(main_window));
   click(frame.topLeft() + QPoint(100, frame.height() - 40), 1);
+  ASSERT_TRUE(ClientRoundTrip(main_window));
   press("End");
   EXPECT_TRUE(QGuiApplication::primaryScreen()->grabWindow(0).save(
       QString(ARTEFACT_DIR) + "/quillmain_table_card.png"));
@@ -887,13 +983,21 @@ TEST_F(QuillmainDesktopTest, AFileDroppedOnATableIsStoredAndACardLinkOpensItsCar
   DragSource source(QString::fromStdString(path));
   source.move(1100, 200);
   source.show();
-  ASSERT_TRUE(QTest::qWaitForWindowExposed(&source, 5000));
-  QTest::qWait(300);
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&source, 20000));
+  ASSERT_TRUE(WindowManagerRoundTrip());
   const std::string texts = sandbox.home + "/quilbo7.tx";
   const std::string before = ReadFileBytes(texts);
-  source.DragOnto(frame.topLeft() + QPoint(650, 450));
-  // The drop is an edit of the card in the editor, not yet stored.
-  QTest::qWait(500);
+  ASSERT_TRUE(source.DragOnto(frame.topLeft() + QPoint(650, 450)))
+      << "the grid did not take the drop";
+  // The drop is an edit of the card in the editor, not yet stored, once
+  // quillmain has handled it: a round trip through its loop, while ours
+  // goes on serving the drag's data, which quillmain fetches from us.
+  std::future<bool> handled =
+      std::async(std::launch::async, [&] { return ClientRoundTrip(main_window); });
+  ASSERT_TRUE(QTest::qWaitFor(
+      [&] { return handled.wait_for(std::chrono::seconds(0)) == std::future_status::ready; },
+      30000));
+  ASSERT_TRUE(handled.get());
   EXPECT_EQ(ReadFileBytes(texts), before);
   EXPECT_TRUE(QGuiApplication::primaryScreen()->grabWindow(0).save(
       QString(ARTEFACT_DIR) + "/quillmain_table_drop.png"));
@@ -901,7 +1005,7 @@ TEST_F(QuillmainDesktopTest, AFileDroppedOnATableIsStoredAndACardLinkOpensItsCar
   // Selecting the other card stores the table.
   ASSERT_TRUE(ActivateWindow(main_window));
   press("Up");
-  EXPECT_TRUE(WaitFor([&] { return ReadFileBytes(texts) != before; }, 5000));
+  EXPECT_TRUE(WaitFor([&] { return ReadFileBytes(texts) != before; }, 20000));
 
   // Back on the table, a double click on a card link opens "Other".
   press("Down");
@@ -912,7 +1016,7 @@ TEST_F(QuillmainDesktopTest, AFileDroppedOnATableIsStoredAndACardLinkOpensItsCar
         other = RunTool({"xdotool", "search", "--onlyvisible", "--name", "^Other$"}).out;
         return !other.empty();
       },
-      10000));
+      20000));
   EXPECT_TRUE(QGuiApplication::primaryScreen()->grabWindow(0).save(
       QString(ARTEFACT_DIR) + "/quillmain_table_card_link.png"));
   if (!other.empty()) {
@@ -921,7 +1025,7 @@ TEST_F(QuillmainDesktopTest, AFileDroppedOnATableIsStoredAndACardLinkOpensItsCar
         [] {
           return RunTool({"xdotool", "search", "--onlyvisible", "--name", "^Other$"}).out.empty();
         },
-        10000));
+        20000));
   }
 
   x.RequestClose(main_window);
@@ -959,54 +1063,76 @@ TEST_F(QuillmainDesktopTest, AHotKeySetInTheOptionsDialogReplacesTheOldOne) {
   QProcess quillmain;
   StartQuillmain(quillmain, sandbox.env);
   ASSERT_TRUE(quillmain.waitForStarted(10000));
-  const unsigned long main_window = WaitForMappedMainWindow(sandbox.block, x);
+  const unsigned long main_window = WaitForStart(sandbox.block);
   ASSERT_NE(main_window, 0u) << "quillmain showed no main window";
-  QTest::qWait(1000);
+  const auto term_in_front = [&] {
+    return WaitFor([&] { return x.ActiveWindow() == term && x.FocusWithin(term); }, 20000);
+  };
+  const auto menu_came_and_went = [&] {
+    EXPECT_TRUE(QTest::qWaitFor(PopupMenuShown, 20000)) << "no menu came";
+    ASSERT_TRUE(ClientRoundTrip(main_window));
+    RunTool({"xdotool", "key", "Escape"});
+    ASSERT_TRUE(QTest::qWaitFor([] { return !PopupMenuShown(); }, 20000));
+    // The popup hands the focus back to xterm and shows the main window
+    // again behind it.
+    EXPECT_TRUE(term_in_front());
+    EXPECT_TRUE(QTest::qWaitFor([&] { return x.IsMapped(main_window); }, 20000));
+  };
 
   // The old key works before the dialog.
   ASSERT_TRUE(ActivateWindow(static_cast<WindowHandle>(term)));
   RunTool({"xdotool", "key", "ctrl+alt+j"});
-  ASSERT_TRUE(QTest::qWaitFor([&] { return x.PopupMenuShown(); }, 10000));
-  RunTool({"xdotool", "key", "Escape"});
-  ASSERT_TRUE(QTest::qWaitFor([&] { return !x.PopupMenuShown(); }, 5000));
+  menu_came_and_went();
+  if (HasFatalFailure()) return;
 
   // The dialog from the main menu; its first field has the focus.
-  QTest::qWait(1000);  // the popup hands the focus back to xterm first
   ASSERT_TRUE(QTest::qWaitFor(
       [&] {
         ActivateWindow(static_cast<WindowHandle>(main_window));
-        return x.ActiveWindow() == main_window;
+        return x.ActiveWindow() == main_window && x.FocusWithin(main_window);
       },
-      10000));
-  QTest::qWait(500);
+      20000));
+  ASSERT_TRUE(ClientRoundTrip(main_window));
   RunTool({"xdotool", "key", "--clearmodifiers", "alt+o"});
-  QTest::qWait(500);
+  ASSERT_TRUE(QTest::qWaitFor(PopupMenuShown, 20000)) << "the menu 環境設定 did not open";
+  ASSERT_TRUE(ClientRoundTrip(main_window));
   EXPECT_TRUE(QGuiApplication::primaryScreen()->grabWindow(0).save(
       QString(ARTEFACT_DIR) + "/quillmain_options_menu.png"));
   RunTool({"xdotool", "key", "--clearmodifiers", "o"});
-  ASSERT_TRUE(QTest::qWaitFor([] { return WindowsTitled("環境設定") == 1; }, 10000));
-  QTest::qWait(500);
+  ASSERT_TRUE(QTest::qWaitFor([] { return WindowsTitled("環境設定") == 1; }, 20000));
+  const unsigned long dialog =
+      std::strtoul(RunTool({"xdotool", "search", "--name", "^環境設定$"}).out.c_str(), nullptr, 10);
+  ASSERT_TRUE(QTest::qWaitFor([&] { return x.FocusWithin(dialog); }, 20000));
+  ASSERT_TRUE(ClientRoundTrip(main_window));
   // Typed while the hooks are off, the keys reach the field.
   RunTool({"xdotool", "key", "ctrl+alt+p"});
-  QTest::qWait(300);
+  ASSERT_TRUE(ClientRoundTrip(main_window));
   EXPECT_TRUE(QGuiApplication::primaryScreen()->grabWindow(0).save(
       QString(ARTEFACT_DIR) + "/quillmain_options_dialog.png"));
   RunTool({"xdotool", "key", "Return"});
-  ASSERT_TRUE(QTest::qWaitFor([] { return WindowsTitled("環境設定") == 0; }, 10000));
-  QTest::qWait(500);
-  EXPECT_NE(ReadFileBytes(sandbox.home + "/quillmain.ini").find("PopupKubunKey=49232"),
-            std::string::npos);
+  ASSERT_TRUE(QTest::qWaitFor([] { return WindowsTitled("環境設定") == 0; }, 20000));
+  EXPECT_TRUE(QTest::qWaitFor(
+      [&] {
+        return ReadFileBytes(sandbox.home + "/quillmain.ini").find("PopupKubunKey=49232") !=
+               std::string::npos;
+      },
+      20000));
 
-  // Over xterm: the new key opens the popup, the old one does not.
+  // Over xterm: the new key opens the popup.
   ASSERT_TRUE(ActivateWindow(static_cast<WindowHandle>(term)));
   RunTool({"xdotool", "key", "ctrl+alt+p"});
-  EXPECT_TRUE(QTest::qWaitFor([&] { return x.PopupMenuShown(); }, 10000));
-  RunTool({"xdotool", "key", "Escape"});
-  ASSERT_TRUE(QTest::qWaitFor([&] { return !x.PopupMenuShown(); }, 5000));
+  menu_came_and_went();
+  if (HasFatalFailure()) return;
+  // The old one does not: the hook has handled it (a Pause pressed after
+  // it is the application's last key) without taking it for a popup key,
+  // which sets NoTrack, and no menu is up.
   ASSERT_TRUE(ActivateWindow(static_cast<WindowHandle>(term)));
-  RunTool({"xdotool", "key", "ctrl+alt+j"});
-  QTest::qWait(1500);
-  EXPECT_FALSE(x.PopupMenuShown());
+  RunTool({"xdotool", "key", "ctrl+alt+j", "Pause"});
+  EXPECT_TRUE(QTest::qWaitFor(
+      [&] { return BlockFieldOf(sandbox.block, &SharedHookBlock::LastKeyUp) == 0x13; }, 20000));
+  EXPECT_EQ(NoTrackOf(sandbox.block), 0);
+  ASSERT_TRUE(ClientRoundTrip(main_window));
+  EXPECT_FALSE(PopupMenuShown());
 
   x.RequestClose(main_window);
   EXPECT_TRUE(quillmain.waitForFinished(20000));
@@ -1046,33 +1172,28 @@ TEST_F(QuillmainDesktopTest, QtsOwnDialogsSpeakJapaneseInAnyLocale) {
   QProcess quillmain;
   StartQuillmain(quillmain, env);
   ASSERT_TRUE(quillmain.waitForStarted(10000));
-  const unsigned long main_window = WaitForMappedMainWindow(sandbox.block, x);
+  const unsigned long main_window = WaitForStart(sandbox.block);
   ASSERT_NE(main_window, 0u) << "quillmain showed no main window";
   ASSERT_TRUE(QTest::qWaitFor(
       [&] {
         ActivateWindow(static_cast<WindowHandle>(main_window));
-        return x.ActiveWindow() == main_window;
+        return x.ActiveWindow() == main_window && x.FocusWithin(main_window);
       },
-      10000));
+      20000));
+  ASSERT_TRUE(ClientRoundTrip(main_window));  // it takes keys
 
-  // Until the window takes keys after its start, the menu key is tried
-  // again.
-  ASSERT_TRUE(QTest::qWaitFor(
-      [&] {
-        RunTool({"xdotool", "key", "--clearmodifiers", "F8"});  // the focus on the text
-        RunTool({"xdotool", "key", "--clearmodifiers", "alt+o"});
-        return QTest::qWaitFor([&] { return x.PopupMenuShown(); }, 1000);
-      },
-      15000))
-      << "the menu 環境設定 did not open";
+  // F8 puts the focus on the text, then the menu.
+  RunTool({"xdotool", "key", "--clearmodifiers", "F8", "alt+o"});
+  ASSERT_TRUE(QTest::qWaitFor(PopupMenuShown, 20000)) << "the menu 環境設定 did not open";
   RunTool({"xdotool", "key", "--clearmodifiers", "b"});  // "テキスト部の背景色(&B)"
-  ASSERT_TRUE(QTest::qWaitFor([] { return WindowsNamed("色を選択") == 1; }, 10000))
+  ASSERT_TRUE(QTest::qWaitFor([] { return WindowsNamed("色を選択") == 1; }, 20000))
       << "no colour dialog titled in Japanese";
-  EXPECT_TRUE(QTest::qWaitFor([&] { return x.ActiveWindow() != main_window; }, 5000));
+  EXPECT_TRUE(QTest::qWaitFor([&] { return x.ActiveWindow() != main_window; }, 20000));
+  ASSERT_TRUE(ClientRoundTrip(main_window));
   EXPECT_TRUE(QGuiApplication::primaryScreen()->grabWindow(0).save(
       QString(ARTEFACT_DIR) + "/quillmain_colour_dialog_ja.png"));
   RunTool({"xdotool", "key", "Escape"});
-  ASSERT_TRUE(QTest::qWaitFor([] { return WindowsNamed("色を選択") == 0; }, 10000));
+  ASSERT_TRUE(QTest::qWaitFor([] { return WindowsNamed("色を選択") == 0; }, 20000));
 
   x.RequestClose(main_window);
   EXPECT_TRUE(quillmain.waitForFinished(20000));

@@ -11,8 +11,10 @@
 #pragma once
 
 #include <QRect>
+#include <algorithm>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
@@ -77,9 +79,13 @@ class X11Display {
 
   // How many menus of quillmain are on the screen (a submenu is one more):
   // windows of its class that the window manager leaves alone, mapped,
-  // larger than the helper windows of Qt.
+  // larger than the helper windows of Qt, and not a tool tip (as the flash
+  // of a capture is) or a drag icon.
   int PopupMenusShown() {
     X11ErrorTrap trap(display_);
+    const Atom type = XInternAtom(display_, "_NET_WM_WINDOW_TYPE", False);
+    const Atom tooltip = XInternAtom(display_, "_NET_WM_WINDOW_TYPE_TOOLTIP", False);
+    const Atom dnd = XInternAtom(display_, "_NET_WM_WINDOW_TYPE_DND", False);
     Window root_return, parent;
     Window* children = nullptr;
     unsigned int count = 0;
@@ -90,8 +96,12 @@ class X11Display {
     int shown = 0;
     for (unsigned int i = 0; i < count; ++i) {
       XWindowAttributes a;
+      std::vector<unsigned long> types;
+      ReadLongs(display_, children[i], type, XA_ATOM, 8, &types);
       if (XGetWindowAttributes(display_, children[i], &a) == 0 || a.map_state != IsViewable ||
-          !a.override_redirect || a.height < 10) {
+          !a.override_redirect || a.height < 10 ||
+          std::any_of(types.begin(), types.end(),
+                      [&](unsigned long t) { return t == tooltip || t == dnd; })) {
         continue;
       }
       XClassHint hint{};
