@@ -9,6 +9,7 @@
 #include <optional>
 #include <random>
 #include <set>
+#include <tuple>
 
 #include "platform/headless/fault_env.h"
 #include "platform/headless/temp_dir.h"
@@ -399,11 +400,13 @@ TEST(IndexFileTest, DeleteReplacesSeparatorAndUnlinksEmptyLeaf) {
 }
 
 // Random inserts, deletes and seeks against a std::multimap. A key
-// inserted later goes before the equal keys already there.
-class IndexDifferentialTest : public ::testing::TestWithParam<uint32_t> {};
+// inserted later goes before the equal keys already there. With
+// write-back the pages reach the file only at each close.
+class IndexDifferentialTest : public ::testing::TestWithParam<std::tuple<uint32_t, bool>> {};
 
 TEST_P(IndexDifferentialTest, MatchesMultimap) {
-  const uint32_t kl = GetParam();
+  const uint32_t kl = std::get<0>(GetParam());
+  const bool write_back = std::get<1>(GetParam());
   TempDir dir;
   const std::string path = dir.File("diff.ix");
   std::mt19937 rng(kl * 7919u);
@@ -418,6 +421,7 @@ TEST_P(IndexDifferentialTest, MatchesMultimap) {
   VectorRows rows;
   for (int i = 0; i < 300; ++i) rows.AddKey(random_key());
   auto ix = BuildIndex(FileEnv::Default(), path, kl, rows);
+  ix->set_write_back(write_back);
   std::multimap<std::string, uint32_t> model;
   std::vector<std::pair<std::string, uint32_t>> live;
   for (uint32_t r = 1; r <= rows.rows.size(); ++r) {
@@ -456,6 +460,7 @@ TEST_P(IndexDifferentialTest, MatchesMultimap) {
     }
     ASSERT_TRUE(in_memory);
     ix = Reopen(FileEnv::Default(), std::move(ix), kl);
+    ix->set_write_back(write_back);
     ASSERT_EQ(TreeChecker(path).Check().size(), model.size());
   };
 
@@ -513,14 +518,20 @@ TEST_P(IndexDifferentialTest, MatchesMultimap) {
   check_all();
 }
 
-INSTANTIATE_TEST_SUITE_P(KeyLengths, IndexDifferentialTest, ::testing::Values(100u, 20u, 244u));
+INSTANTIATE_TEST_SUITE_P(KeyLengths, IndexDifferentialTest,
+                         ::testing::Combine(::testing::Values(100u, 20u, 244u),
+                                            ::testing::Bool()));
 
 // Rows moved from key to key as a table's updates move them, in long runs
 // of equal keys (a folder of thousands of cards): SeekRow finds the entry
 // of each row wherever it lies in its run, and finds none under a key the
 // row does not have; the order stays the file's, with splits and emptied
-// leaves along the way.
-TEST(IndexFileTest, SeekRowFindsRowsInLongRunsOfEqualKeys) {
+// leaves along the way. With write-back the row map is made from a file
+// that has the pages held so far.
+class SeekRowTest : public ::testing::TestWithParam<bool> {};
+
+TEST_P(SeekRowTest, FindsRowsInLongRunsOfEqualKeys) {
+  const bool write_back = GetParam();
   constexpr uint32_t kl = 100;
   TempDir dir;
   const std::string path = dir.File("runs.ix");
@@ -531,6 +542,7 @@ TEST(IndexFileTest, SeekRowFindsRowsInLongRunsOfEqualKeys) {
   VectorRows rows;
   for (int i = 0; i < 3000; ++i) rows.AddKey(random_key());
   auto ix = BuildIndex(FileEnv::Default(), path, kl, rows);
+  ix->set_write_back(write_back);
   std::multimap<std::string, uint32_t> model;
   std::map<uint32_t, std::string> key_of;  // live rows
   for (uint32_t r = 1; r <= rows.rows.size(); ++r) {
@@ -598,6 +610,8 @@ TEST(IndexFileTest, SeekRowFindsRowsInLongRunsOfEqualKeys) {
     ASSERT_TRUE(found) << "row " << r;
   }
 }
+
+INSTANTIATE_TEST_SUITE_P(WriteBack, SeekRowTest, ::testing::Bool());
 
 TEST(IndexBuildTest, ScratchPaths) {
   struct Case {
@@ -938,6 +952,36 @@ TEST(IndexFileTest, CachedPagesFollowEveryWrite) {
   ix = Reopen(env, std::move(ix), 20);
   EXPECT_EQ(keys(), got);
   EXPECT_EQ(TreeChecker(path).Check().size(), 799u);
+}
+
+// With write-back, written pages stay in memory and every read sees them;
+// the close writes them (page order, neighbours together) before the
+// header, and a close that cannot leaves an index reported incomplete.
+TEST(IndexFileTest, WriteBackHoldsPagesUntilTheClose) {
+  TempDir dir;
+  FaultEnv env;
+  const std::string path = dir.File("held.ix");
+  VectorRows rows;
+  for (int i = 0; i < 500; ++i) rows.AddKey(Pad(std::to_string(1000 + i), 20));
+  auto ix = BuildIndex(env, path, 20, rows);
+  ix->set_write_back(true);
+  const std::string built = FileBytes(path);
+  const uint64_t written = env.bytes_written();
+  for (int i = 0; i < 300; ++i) ASSERT_TRUE(ix->Insert(Pad("1250", 20), 1000 + i).ok());
+  EXPECT_EQ(env.bytes_written(), written);
+  EXPECT_EQ(FileBytes(path), built);
+  std::vector<std::pair<std::string, uint32_t>> held = Scan(*ix);
+  EXPECT_EQ(held.size(), 800u);
+  ix = Reopen(env, std::move(ix), 20);
+  EXPECT_EQ(Scan(*ix), held);
+  EXPECT_EQ(TreeChecker(path).Check().size(), 800u);
+
+  ix->set_write_back(true);
+  for (int i = 0; i < 50; ++i) ASSERT_TRUE(ix->Insert(Pad("1100", 20), 2000 + i).ok());
+  env.SetWriteBudget(1000);
+  Status s = ix->Close();
+  EXPECT_EQ(s.code(), Status::kIoError);
+  EXPECT_EQ(s.db_code(), kDbShortWrite);
 }
 
 TEST(IndexFileTest, FailedBuildsReportAndLeaveNoScratchFiles) {
