@@ -223,6 +223,18 @@ size_t CountCards(CardStore& store, const std::string& path, bool in_bin = false
   return n;
 }
 
+// The bin with every card checked, restored or erased (answer); whether
+// the window was told of no failure.
+bool RunBin(QuillRig& q, int answer) {
+  DeletedCardsBin bin(q.form, q.small_dialogs, q.window);
+  q.small_dialogs.undelete.push_back([answer](UndeleteForm* f) {
+    f->checked.assign(f->titles.size(), true);
+    return answer;
+  });
+  bin.UndeleteSyoriClick();
+  return q.window.failure.ok();
+}
+
 // Writes folder rows; the tree is loaded again to show them.
 Status AddFolders(QuillRig& q, std::initializer_list<const char*> paths) {
   for (const char* path : paths) {
@@ -286,13 +298,7 @@ void BM_Quill_Commands(benchmark::State& state, Durability d) {
              CountCards(q.store, "Dest Big2") == 0;
     });
     Time(state, Label("8 restore all from bin", d), [&] {
-      DeletedCardsBin bin(q.form, q.small_dialogs, q.window);
-      q.small_dialogs.undelete.push_back([](UndeleteForm* f) {
-        f->checked.assign(f->titles.size(), true);
-        return kUndeleteRestore;
-      });
-      bin.UndeleteSyoriClick();
-      return q.window.failure.ok() && CountCards(q.store, "Dest Big2") == n;
+      return RunBin(q, kUndeleteRestore) && CountCards(q.store, "Dest Big2") == n;
     });
     // The folder's cards are marked for the three commands that follow.
     q.form.tree().set_selected_node(FindFolderNode(q.form, "Dest Big2"));
@@ -371,14 +377,8 @@ void BM_Quill_Commands(benchmark::State& state, Durability d) {
              CountCards(q.store, "M Big2", true) == n;
     });
     Time(state, Label("16 erase bin + tidy-up", d), [&] {
-      DeletedCardsBin bin(q.form, q.small_dialogs, q.window);
-      q.small_dialogs.undelete.push_back([](UndeleteForm* f) {
-        f->checked.assign(f->titles.size(), true);
-        return kUndeleteErase;
-      });
-      bin.UndeleteSyoriClick();
       std::vector<BinCard> left;
-      return q.window.failure.ok() && ListBin(q.store, &left).ok() && left.empty();
+      return RunBin(q, kUndeleteErase) && ListBin(q.store, &left).ok() && left.empty();
     });
     Time(state, Label("17 tidy-up", d), [&] {
       CardRecord work(q.store);
@@ -409,6 +409,15 @@ sqlite3* OpenDb(const std::string& path, bool synced) {
     return nullptr;
   }
   return db;
+}
+
+// Writes the file whole (synced when `synced`).
+bool WriteWhole(const std::string& file, const std::string& bytes, bool synced) {
+  const int fd = ::open(file.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+  if (fd < 0) return false;
+  bool ok = ::write(fd, bytes.data(), bytes.size()) == static_cast<ssize_t>(bytes.size()) &&
+            (!synced || ::fsync(fd) == 0);
+  return ::close(fd) == 0 && ok;
 }
 
 // One row as the transfer-like file holds it: the columns, each as its
@@ -513,17 +522,12 @@ bool TransferThroughFile(sqlite3* db, const std::string& folder, const std::stri
     }
   }
   sqlite3_finalize(get);
-  const int fd = ::open(file.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-  if (fd < 0) return false;
-  bool ok = ::write(fd, bytes.data(), bytes.size()) == static_cast<ssize_t>(bytes.size()) &&
-            (!synced || ::fsync(fd) == 0);
-  ok = ::close(fd) == 0 && ok;
-  if (!ok) return false;
+  if (!WriteWhole(file, bytes, synced)) return false;
 
   std::string back(bytes.size(), '\0');
   const int rfd = ::open(file.c_str(), O_RDONLY);
   if (rfd < 0) return false;
-  ok = ::read(rfd, back.data(), back.size()) == static_cast<ssize_t>(back.size());
+  bool ok = ::read(rfd, back.data(), back.size()) == static_cast<ssize_t>(back.size());
   ::close(rfd);
   sqlite3* to = OpenDb(fresh_db, synced);
   sqlite3_stmt* st = nullptr;
@@ -570,12 +574,7 @@ bool ExportFolder(sqlite3* db, const std::string& folder, const std::string& fil
     ++rows;
   }
   sqlite3_finalize(get);
-  const int fd = ::open(file.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-  if (fd < 0) return false;
-  bool ok = ::write(fd, out.data(), out.size()) == static_cast<ssize_t>(out.size()) &&
-            (!synced || ::fsync(fd) == 0);
-  ok = ::close(fd) == 0 && ok;
-  return ok && rows == BigCards();
+  return WriteWhole(file, out, synced) && rows == BigCards();
 }
 
 // The import file read and split at its separator lines, each piece a new

@@ -56,6 +56,14 @@ class RecordTableTest : public ::testing::Test {
  protected:
   void SetUp() override { env_.fake_clock().SetLocal(2026, 12, 9); }
   std::string Folder() const { return dir_.Path() + "/"; }
+  // The card table created afresh in the folder, with the folder's
+  // journal.
+  void CreateWithJournal(RecordTable& t, Journal& journal, bool with_indexes) {
+    journal.SetFolder(Folder());
+    DefineCards(t, with_indexes);
+    t.set_journal(&journal);
+    ASSERT_TRUE(t.Create().ok());
+  }
   void DefineCards(RecordTable& t, bool with_indexes) {
     t.Define(env_, "quilbo7.dat", CardFields(),
              with_indexes ? CardIndexes() : std::vector<IndexDef>{}, Folder());
@@ -409,11 +417,8 @@ TEST_F(RecordTableTest, ShortWritesAndReadsFail) {
 // the reads see them all along.
 TEST_F(RecordTableTest, WithAJournalRowsWaitForTheCloseOrACheckpoint) {
   Journal journal(env_);
-  journal.SetFolder(Folder());
   RecordTable t;
-  DefineCards(t, true);
-  t.set_journal(&journal);
-  ASSERT_TRUE(t.Create().ok());
+  CreateWithJournal(t, journal, true);
   ASSERT_TRUE(t.Close().ok());
   const std::string empty = ReadAll(t.path());
   for (const char* k : {"A", "B", "C"}) ASSERT_TRUE(t.Write(-1, CardRec(k).data()).ok());
@@ -440,11 +445,8 @@ TEST_F(RecordTableTest, WithAJournalRowsWaitForTheCloseOrACheckpoint) {
 // change after it, and says what went wrong.
 TEST_F(RecordTableTest, AChangeLeftHalfDoneRefusesTheNextWithItsCode) {
   Journal journal(env_);
-  journal.SetFolder(Folder());
   RecordTable t;
-  DefineCards(t, false);
-  t.set_journal(&journal);
-  ASSERT_TRUE(t.Create().ok());
+  CreateWithJournal(t, journal, false);
   // The journal record (16 header bytes, 4 + 2 + 11 + 8 + 284 of row
   // change) goes out whole; the row, held by the open table until its
   // close, does not.
