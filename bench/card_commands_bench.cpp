@@ -7,7 +7,11 @@
 //   the bin, restore every card of the bin, replace a word in the text of
 //   the folder's cards (all marked), write the marked cards into another
 //   data set, and write them into a transfer file that a fresh data set
-//   reads in.
+//   reads in; then export the marked cards as text, import a text file of
+//   as many cards into a folder of its own, merge the folder into a folder
+//   of the same name elsewhere ("M Big2"), delete its cards (all marked)
+//   to the bin, erase the bin for good with the tidy-up that follows, and
+//   run the tidy-up once more on its own.
 //
 // The store runs each command as the main window does: through the folder
 // tree, the bin, the batch replace and the transfer, with every dialog
@@ -25,6 +29,7 @@
 #include <chrono>
 #include <cstdio>
 #include <cstring>
+#include <ctime>
 #include <memory>
 #include <random>
 #include <string>
@@ -35,6 +40,8 @@
 #include "main/dialogs/deleted_cards_bin.h"
 #include "main/dialogs/fake_small_dialogs.h"
 #include "main/exchange/fake_transfer_dialogs.h"
+#include "main/exchange/text_export.h"
+#include "main/exchange/text_import.h"
 #include "main/exchange/transfer_file.h"
 #include "main/search/search_commands.h"
 #include "main/settings/data_set_switch.h"
@@ -45,6 +52,8 @@
 #include "main/tree/node_operations.h"
 #include "main/tree/tree_loader.h"
 #include "platform/file_env.h"
+#include "platform/headless/fake_clipboard.h"
+#include "platform/headless/fake_shell.h"
 #include "platform/headless/fake_ui.h"
 #include "platform/headless/temp_dir.h"
 #include "platform/ini_file.h"
@@ -194,8 +203,9 @@ Status BuildQuillSet(QuillRig& q, Durability d) {
   return LoadFolderTree(q.form, nullptr);
 }
 
-// Live cards of exactly this path (bin excluded).
-size_t CountCards(CardStore& store, const std::string& path) {
+// Live cards of exactly this path (bin excluded), or with in_bin those in
+// the bin.
+size_t CountCards(CardStore& store, const std::string& path, bool in_bin = false) {
   CardRecord c(store);
   (void)c.SetOpenFlag(true);
   std::vector<int64_t> rows;
@@ -203,11 +213,59 @@ size_t CountCards(CardStore& store, const std::string& path) {
   if (c.FindCardsByFolder(path, &rows).ok()) {
     for (int64_t r : rows) {
       c.SetRecNo(r);
-      if (c.Load(false).ok() && !c.is_folder() && c.folder == path && c.deleted != 'D') ++n;
+      if (c.Load(false).ok() && !c.is_folder() && c.folder == path &&
+          (c.deleted == 'D') == in_bin) {
+        ++n;
+      }
     }
   }
   (void)c.SetOpenFlag(false);
   return n;
+}
+
+// The bin with every card checked, restored or erased (answer); whether
+// the window was told of no failure.
+bool RunBin(QuillRig& q, int answer) {
+  DeletedCardsBin bin(q.form, q.small_dialogs, q.window);
+  q.small_dialogs.undelete.push_back([answer](UndeleteForm* f) {
+    f->checked.assign(f->titles.size(), true);
+    return answer;
+  });
+  bin.UndeleteSyoriClick();
+  return q.window.failure.ok();
+}
+
+// Writes folder rows; the tree is loaded again to show them.
+Status AddFolders(QuillRig& q, std::initializer_list<const char*> paths) {
+  for (const char* path : paths) {
+    CardRecord row(q.store);
+    row.Clear();
+    row.folder = path;
+    row.title = std::string(store::FolderMarkerTitle);
+    QUILL_RETURN_IF_ERROR(row.Write());
+  }
+  return LoadFolderTree(q.form, nullptr);
+}
+
+// The text file the import reads: one card per text, each after a
+// separator line.
+std::string ImportFileBytes() {
+  std::string bytes;
+  for (size_t i = 0; i < BigCards(); ++i) {
+    bytes.append(kImportSeparator).append("\r\n").append(Cards()[i].text).append("\r\n");
+  }
+  return bytes;
+}
+
+// The layout of the text export's first kind, as SQLite's side writes it.
+std::string Stamp(uint32_t seconds) {
+  const time_t t = seconds;
+  struct tm local;
+  localtime_r(&t, &local);
+  char buf[64];
+  std::snprintf(buf, sizeof buf, "%02d/%02d/%02d %2d:%02d\r\n", local.tm_year % 100,
+                local.tm_mon + 1, local.tm_mday, local.tm_hour, local.tm_min);
+  return buf;
 }
 
 template <typename Command>
@@ -240,13 +298,7 @@ void BM_Quill_Commands(benchmark::State& state, Durability d) {
              CountCards(q.store, "Dest Big2") == 0;
     });
     Time(state, Label("8 restore all from bin", d), [&] {
-      DeletedCardsBin bin(q.form, q.small_dialogs, q.window);
-      q.small_dialogs.undelete.push_back([](UndeleteForm* f) {
-        f->checked.assign(f->titles.size(), true);
-        return kUndeleteRestore;
-      });
-      bin.UndeleteSyoriClick();
-      return q.window.failure.ok() && CountCards(q.store, "Dest Big2") == n;
+      return RunBin(q, kUndeleteRestore) && CountCards(q.store, "Dest Big2") == n;
     });
     // The folder's cards are marked for the three commands that follow.
     q.form.tree().set_selected_node(FindFolderNode(q.form, "Dest Big2"));
@@ -293,6 +345,45 @@ void BM_Quill_Commands(benchmark::State& state, Durability d) {
              read.end == ReadEnd::kComplete && read.added == static_cast<int>(n) &&
              to.Close().ok();
     });
+    Time(state, Label("12 text export marked", d), [&] {
+      q.transfer_dialogs.AnswerOptions(WriteOptionsForm{});
+      IniFile ini(FileEnv::Default(), q.dir.Path() + "/quillmain.ini");
+      FakeShell shell;
+      FakeClipboard clipboard;
+      return RunTextExport(q.transfer, ini, shell, clipboard).ok() && shell.opened.size() == 1;
+    });
+    const std::string import_file = exchange.Path() + "/import.txt";
+    if (!FileEnv::Default().WriteFileAtomic(import_file, ImportFileBytes()).ok() ||
+        !AddFolders(q, {"Imported"}).ok()) {
+      state.SkipWithError("no import file");
+    }
+    Time(state, Label("13 text import", d), [&] {
+      q.form.tree().set_selected_node(FindFolderNode(q.form, "Imported"));
+      q.transfer_dialogs.AnswerFiles({import_file});
+      return RunTextImport(q.transfer).ok() && CountCards(q.store, "Imported") == n;
+    });
+    if (!AddFolders(q, {"M", "M Big2"}).ok()) state.SkipWithError("no folder to merge into");
+    Time(state, Label("14 merge folder", d), [&] {
+      q.ui.Answer(kResultYes);
+      return MoveNodes(q.form, FindFolderNode(q.form, "M"), FindFolderNode(q.form, "Dest Big2"),
+                       nullptr) == 1 &&
+             CountCards(q.store, "M Big2") == n && FindFolderNode(q.form, "M Big2") != nullptr;
+    });
+    q.form.tree().set_selected_node(FindFolderNode(q.form, "M Big2"));
+    RunMarkCommand(q.form, MarkCommand::kFolderMark);
+    if (q.form.marked_count != static_cast<int64_t>(n)) state.SkipWithError("marks differ");
+    Time(state, Label("15 delete marked to bin", d), [&] {
+      return DeleteMarkedCards(q.form, nullptr).ok() && CountCards(q.store, "M Big2") == 0 &&
+             CountCards(q.store, "M Big2", true) == n;
+    });
+    Time(state, Label("16 erase bin + tidy-up", d), [&] {
+      std::vector<BinCard> left;
+      return RunBin(q, kUndeleteErase) && ListBin(q.store, &left).ok() && left.empty();
+    });
+    Time(state, Label("17 tidy-up", d), [&] {
+      CardRecord work(q.store);
+      return work.Reorganize().ok() && work.Close().ok();
+    });
   }
 }
 
@@ -318,6 +409,15 @@ sqlite3* OpenDb(const std::string& path, bool synced) {
     return nullptr;
   }
   return db;
+}
+
+// Writes the file whole (synced when `synced`).
+bool WriteWhole(const std::string& file, const std::string& bytes, bool synced) {
+  const int fd = ::open(file.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+  if (fd < 0) return false;
+  bool ok = ::write(fd, bytes.data(), bytes.size()) == static_cast<ssize_t>(bytes.size()) &&
+            (!synced || ::fsync(fd) == 0);
+  return ::close(fd) == 0 && ok;
 }
 
 // One row as the transfer-like file holds it: the columns, each as its
@@ -422,17 +522,12 @@ bool TransferThroughFile(sqlite3* db, const std::string& folder, const std::stri
     }
   }
   sqlite3_finalize(get);
-  const int fd = ::open(file.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-  if (fd < 0) return false;
-  bool ok = ::write(fd, bytes.data(), bytes.size()) == static_cast<ssize_t>(bytes.size()) &&
-            (!synced || ::fsync(fd) == 0);
-  ok = ::close(fd) == 0 && ok;
-  if (!ok) return false;
+  if (!WriteWhole(file, bytes, synced)) return false;
 
   std::string back(bytes.size(), '\0');
   const int rfd = ::open(file.c_str(), O_RDONLY);
   if (rfd < 0) return false;
-  ok = ::read(rfd, back.data(), back.size()) == static_cast<ssize_t>(back.size());
+  bool ok = ::read(rfd, back.data(), back.size()) == static_cast<ssize_t>(back.size());
   ::close(rfd);
   sqlite3* to = OpenDb(fresh_db, synced);
   sqlite3_stmt* st = nullptr;
@@ -452,6 +547,64 @@ bool TransferThroughFile(sqlite3* db, const std::string& folder, const std::stri
   ok = ok && Exec(to, "COMMIT");
   sqlite3_close(to);
   return ok;
+}
+
+// The rows of the folder in the text export's first layout into a file
+// (synced when `synced`).
+bool ExportFolder(sqlite3* db, const std::string& folder, const std::string& file, bool synced) {
+  sqlite3_stmt* get = nullptr;
+  if (sqlite3_prepare_v2(db, "SELECT folder, title, ctime, utime, body FROM cards WHERE folder = ?",
+                         -1, &get, nullptr) != SQLITE_OK) {
+    return false;
+  }
+  sqlite3_bind_text(get, 1, folder.data(), static_cast<int>(folder.size()), SQLITE_STATIC);
+  std::string out;
+  auto text = [&](int column) {
+    const char* p = static_cast<const char*>(sqlite3_column_blob(get, column));
+    return std::string(p ? p : "", static_cast<size_t>(sqlite3_column_bytes(get, column)));
+  };
+  size_t rows = 0;
+  while (sqlite3_step(get) == SQLITE_ROW) {
+    out.append("Group:=").append(text(0));
+    out.append("\r\nTitle:=").append(text(1));
+    out.append("\r\nFrom :=Quillbox");
+    out.append("\r\nCreate:=").append(Stamp(static_cast<uint32_t>(sqlite3_column_int64(get, 2))));
+    out.append("Udate :=").append(Stamp(static_cast<uint32_t>(sqlite3_column_int64(get, 3))));
+    out.append("\r\n").append(text(4)).append("\r\n");
+    ++rows;
+  }
+  sqlite3_finalize(get);
+  return WriteWhole(file, out, synced) && rows == BigCards();
+}
+
+// The import file read and split at its separator lines, each piece a new
+// row of the folder, in one transaction.
+bool ImportFile(sqlite3* db, const std::string& file, const std::string& folder) {
+  std::string bytes;
+  if (!FileEnv::Default().ReadFile(file, &bytes).ok()) return false;
+  sqlite3_stmt* st = nullptr;
+  if (!Exec(db, "BEGIN") || sqlite3_prepare_v2(db, kInsert, -1, &st, nullptr) != SQLITE_OK) {
+    return false;
+  }
+  const std::string yobi(100, '\0');
+  const std::string separator = std::string(kImportSeparator) + "\r\n";
+  bool ok = true;
+  size_t rows = 0;
+  char id[24];
+  for (size_t at = 0; ok && at < bytes.size();) {
+    at += separator.size();
+    size_t end = bytes.find(separator, at);
+    if (end == std::string::npos) end = bytes.size();
+    std::snprintf(id, sizeof id, "%08X%08X", 1800000000u, static_cast<unsigned>(rows));
+    const std::string fields[9] = {folder, "Imported " + std::to_string(rows), id,
+                                   "1800000000", std::to_string(rows), "1800000000", "", yobi,
+                                   bytes.substr(at, end - at)};
+    ok = Insert(st, fields);
+    ++rows;
+    at = end;
+  }
+  sqlite3_finalize(st);
+  return ok && rows == BigCards() && Exec(db, "COMMIT");
 }
 
 template <typename Command>
@@ -499,6 +652,28 @@ void BM_Sqlite_Commands(benchmark::State& state, bool synced) {
       return TransferThroughFile(db, "Dest Big2", dir.Path() + "/transfer.dat",
                                  dir.Path() + "/fresh.db", synced);
     });
+    TimeSql(state, Label("12 text export marked", d), [&] {
+      return ExportFolder(db, "Dest Big2", dir.Path() + "/export.txt", synced);
+    });
+    const std::string import_file = dir.Path() + "/import.txt";
+    if (!FileEnv::Default().WriteFileAtomic(import_file, ImportFileBytes()).ok()) {
+      state.SkipWithError("no import file");
+    }
+    TimeSql(state, Label("13 text import", d), [&] { return ImportFile(db, import_file, "Imported"); });
+    TimeSql(state, Label("14 merge folder", d), [&] {
+      return InTransaction(db, "UPDATE cards SET folder = 'M Big2' WHERE folder = 'Dest Big2'",
+                           BigCards());
+    });
+    TimeSql(state, Label("15 delete marked to bin", d), [&] {
+      return InTransaction(db, "UPDATE cards SET deleted = 'D' WHERE folder = 'M Big2'", BigCards());
+    });
+    // The bin emptied, then the file packed as the store's tidy-up packs
+    // its tables.
+    TimeSql(state, Label("16 erase bin + tidy-up", d), [&] {
+      return InTransaction(db, "DELETE FROM cards WHERE deleted = 'D'", BigCards()) &&
+             Exec(db, "VACUUM");
+    });
+    TimeSql(state, Label("17 tidy-up", d), [&] { return Exec(db, "VACUUM"); });
     sqlite3_close(db);
   }
 }

@@ -152,7 +152,8 @@ Status CardStore::Recreate() {
 }
 
 bool CardStore::DiskSpaceOk() {
-  return DriveFreeBytes(env_, data_path_) >= static_cast<double>(kMinFreeBytes);
+  space_checked_ = DriveFreeBytes(env_, data_path_) >= static_cast<double>(kMinFreeBytes);
+  return space_checked_;
 }
 
 Status CardStore::RebuildTreeFile() {
@@ -394,7 +395,11 @@ Status CardRecord::Load(bool with_text) {
 
 Status CardRecord::Write(bool low_threshold) {
   const uint64_t needed = low_threshold ? kMinFreeBytesLow : kMinFreeBytes;
-  if (DriveFreeBytes(store_.env(), store_.data_path()) < static_cast<double>(needed)) {
+  // Right after a DiskSpaceOk that passed, the file system is not asked
+  // again.
+  const bool checked = store_.space_checked_;
+  store_.space_checked_ = false;
+  if (!checked && DriveFreeBytes(store_.env(), store_.data_path()) < static_cast<double>(needed)) {
     return Status::NoSpace("not enough free space in " + store_.data_path());
   }
   if (is_new && text.empty() && folder.empty() && title.empty()) {

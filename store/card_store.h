@@ -113,7 +113,8 @@ class CardStore {
 
   // Whether the data folder's file system has at least 1,000,000 free
   // bytes. (Network paths have no special case here: a Linux data folder
-  // is always tested.)
+  // is always tested.) The card write that follows a yes does not ask
+  // again.
   bool DiskSpaceOk();
   // Rewrites "quilbo7.tre": every folder path of the live rows not in the
   // bin, in key order, each once, CP932 with CR LF.
@@ -146,6 +147,7 @@ class CardStore {
   TextBodyStore texts_;
   VarValueStore values_;
   bool new_card_auto_title_ = false;
+  bool space_checked_ = false;  // DiskSpaceOk said yes; no write since
   Durability durability_ = Durability::kSyncEachChange;
   std::function<void(const std::vector<std::string>&)> index_notice_;
   // The last id made from the clock: a card made in the same millisecond

@@ -315,6 +315,24 @@ TEST_F(CardStoreTest, IdsComeFromTheClockAndNeverRepeat) {
   EXPECT_EQ(std::string(CText(text)), "imported");
 }
 
+// A pass that asks DiskSpaceOk before each card does not ask the file
+// system twice: the write right after a yes takes it; the next one asks.
+TEST_F(CardStoreTest, AWriteRightAfterASpaceCheckTakesItsAnswer) {
+  EXPECT_TRUE(store_.DiskSpaceOk());
+  env_.SetFreeBytes(10);
+  CardRecord c(store_);
+  c.Clear();
+  c.folder = "F";
+  c.text = "one";
+  EXPECT_TRUE(c.Write().ok());
+  c.Clear();
+  c.folder = "F";
+  c.text = "two";
+  EXPECT_EQ(c.Write().code(), Status::kNoSpace);
+  EXPECT_FALSE(store_.DiskSpaceOk());
+  EXPECT_EQ(c.Write().code(), Status::kNoSpace);
+}
+
 TEST_F(CardStoreTest, WriteRefusals) {
   AddCard("F", "kept", "kept");
   const std::string before = ReadBytes("quilbo7.dat");

@@ -51,9 +51,15 @@
 // ever.
 //
 // Pages read are kept in a cache of the open index (at most kCachePages of
-// them). Every page written goes to the file at once and into the cache,
-// so the cache never holds anything the file does not; it lives and dies
-// with the open index. Besides, every entry may be held in memory in key
+// them); a page not there is read together with its neighbours in the
+// file (kReadPages of them), which join it. A page written goes into the cache and, by default, to the file
+// at once. With write-back (set by a table whose data set has a journal,
+// which rebuilds every index after a crash) written pages are held until
+// the index closes, a read of the whole file needs them there, or
+// kHeldPages of them are waiting; they then go out in page order, runs of
+// neighbours in one write, before the header. Either way the cache never
+// holds anything the file will not; it lives and dies with the open
+// index. Besides, every entry may be held in memory in key
 // order (index_copy.h), answering prefix searches and whole-index walks:
 // a bulk build makes that copy, an index searched often with no change in
 // between is read whole, once, to make it, and from then on each insert
@@ -85,6 +91,7 @@
 #include <algorithm>
 #include <array>
 #include <cstring>
+#include <map>
 #include <stdlib.h>
 
 #include "store/byte_order.h"
@@ -100,8 +107,14 @@ constexpr uint32_t kPageSize = 512;
 constexpr uint32_t kHeaderReadSize = 524;
 constexpr uint32_t kExprOffset = 34;
 constexpr size_t kMaxDepth = 48;  // far beyond any tree of 2^32 pages
-// Pages kept in memory per open index (2 MB).
-constexpr size_t kCachePages = 4096;
+// Pages kept in memory per open index (16 MB).
+constexpr size_t kCachePages = 32768;
+// Pages read at once when a page is not cached (4 KB).
+constexpr uint32_t kReadPages = 8;
+// Written pages held back at most (write-back), and the most pages one
+// write of a run takes.
+constexpr size_t kHeldPages = 8192;
+constexpr size_t kRunPages = 256;
 // Pages read at once by a scan of the whole file (64 KB: the piece stays in
 // the processor's cache while it is boiled down).
 constexpr uint32_t kScanPages = 128;
@@ -323,6 +336,11 @@ struct IndexFile::Impl {
   size_t path_len = 0;
   bool current = false;
   PageCache cache;
+  // Where Load reads the pages around a page not cached.
+  std::vector<char> chunk;
+  // Write-back: the pages written and not yet in the file, by number.
+  bool write_back = false;
+  std::map<uint32_t, std::array<char, kPageSize>> held;
   // Pages entered by the walk in progress, and its direction (1 forward,
   // -1 backward, 0 a seek): a walk never needs more entries than the file
   // has pages.
@@ -402,6 +420,8 @@ struct IndexFile::Impl {
   // The file changes: searches start counting again.
   void Changed();
   Status WritePage(uint32_t page, char* d);
+  // Writes the held pages to the file (write-back).
+  Status WriteHeld();
   Status WriteHeader();
   Status Descend(size_t level, uint32_t page, bool from_end);
   Status StepForward(size_t level, uint32_t* row);
@@ -460,15 +480,29 @@ Status IndexFile::Impl::Load(size_t level, uint32_t page) {
   if (b.data.size() < BufSize()) b.data.assign(BufSize(), 0);
   if (const char* cached = cache.Find(page)) {
     std::memcpy(b.data.data(), cached, kPageSize);
+  } else if (auto h = held.find(page); h != held.end()) {
+    std::memcpy(b.data.data(), h->second.data(), kPageSize);
+    cache.Put(page, b.data.data());
   } else {
+    // The pages around it come along: neighbours in the file are often
+    // neighbours in key order (a bulk build writes the leaves in order).
+    // Those cached or held already are newer than the file's.
+    const uint32_t first = page / kReadPages * kReadPages;
+    const uint32_t n = std::min(kReadPages, next_free() - first);
+    if (chunk.size() < size_t{kReadPages} * kPageSize) chunk.resize(size_t{kReadPages} * kPageSize);
     size_t got = 0;
-    Status s = file->ReadAt(uint64_t{page} * kPageSize, b.data.data(), kPageSize, &got);
+    Status s = file->ReadAt(uint64_t{first} * kPageSize, chunk.data(), size_t{n} * kPageSize, &got);
     if (!s.ok()) return s.WithDbCode(kDbShortRead);
-    if (got != kPageSize) {
+    if (got < size_t{page - first + 1} * kPageSize) {
       return Status::Corrupt("short read of page " + std::to_string(page) + " of " + path)
           .WithDbCode(kDbShortRead);
     }
-    cache.Put(page, b.data.data());
+    for (uint32_t i = 0; i < got / kPageSize; ++i) {
+      const uint32_t p = first + i;
+      if (p == 0 || (p != page && (cache.Find(p) != nullptr || held.count(p) != 0))) continue;
+      cache.Put(p, chunk.data() + size_t{i} * kPageSize);
+    }
+    std::memcpy(b.data.data(), chunk.data() + size_t{page - first} * kPageSize, kPageSize);
   }
   std::fill(b.data.begin() + kPageSize, b.data.end(), 0);
   if (Count(b.data.data()) > kpp()) {
@@ -489,6 +523,11 @@ Status IndexFile::Impl::WritePage(uint32_t page, char* d) {
     if (b->page == page && b->data.data() != d) b->page = 0;
   }
   Changed();
+  if (write_back) {
+    std::memcpy(held[page].data(), d, kPageSize);
+    cache.Put(page, d);
+    return held.size() >= kHeldPages ? WriteHeld() : Status::Ok();
+  }
   Status s = file->WriteAt(uint64_t{page} * kPageSize, d, kPageSize);
   if (!s.ok()) {
     cache.Drop(page);  // the file may hold part of it
@@ -499,8 +538,31 @@ Status IndexFile::Impl::WritePage(uint32_t page, char* d) {
   return Status::Ok();
 }
 
+Status IndexFile::Impl::WriteHeld() {
+  std::vector<char> run;
+  for (auto it = held.begin(); it != held.end();) {
+    const uint32_t first = it->first;
+    run.clear();
+    for (uint32_t next = first; it != held.end() && it->first == next &&
+                                run.size() < kRunPages * kPageSize;
+         ++it, ++next) {
+      run.insert(run.end(), it->second.begin(), it->second.end());
+    }
+    Status s = file->WriteAt(uint64_t{first} * kPageSize, run.data(), run.size());
+    if (!s.ok()) {
+      held.clear();
+      cache.Clear();  // the file may hold part of what was cached
+      broken = true;
+      return s.WithDbCode(kDbShortWrite);
+    }
+  }
+  held.clear();
+  return Status::Ok();
+}
+
 Status IndexFile::Impl::WriteHeader() {
   Changed();
+  QUILL_RETURN_IF_ERROR(WriteHeld());
   Status s = file->WriteAt(0, hdr.data(), kPageSize);
   if (!s.ok()) {
     broken = true;
@@ -588,6 +650,8 @@ Status IndexFile::Impl::ScanAll(std::vector<uint32_t>* rows, IndexCopy* keys) {
   path_len = 0;
   current = false;
   QUILL_RETURN_IF_ERROR(Usable());
+  // The file is read whole: the pages held back go there first.
+  QUILL_RETURN_IF_ERROR(WriteHeld());
   const uint32_t pages = next_free();
   const uint32_t K = kpp(), kl = klen();
   constexpr uint32_t kUnread = UINT32_MAX, kTooMany = UINT32_MAX - 1;
@@ -779,6 +843,10 @@ void IndexFile::Impl::Changed() { seeks_since_change = 0; }
 
 void IndexFile::Impl::MakeRowMap() {
   if (rows_map || no_rows_map || !Usable().ok()) return;
+  if (!WriteHeld().ok()) {
+    no_rows_map = true;
+    return;
+  }
   const uint32_t pages = next_free();
   auto map = std::make_unique<RowMap>();
   std::vector<char> buf(size_t{kScanPages} * kPageSize);
@@ -1208,6 +1276,7 @@ Status IndexFile::Build(const std::vector<FieldLayout>& fields, RowSource& rows)
   m.broken = true;
   m.levels.clear();
   m.cache.Clear();
+  m.held.clear();
   m.copy.reset();
   m.DropRowMap();
   m.no_rows_map = false;
@@ -1416,11 +1485,14 @@ Status IndexFile::Close() {
     s = m.Incomplete();
   } else if (m.dirty) {
     s = m.WriteHeader();
+  } else {
+    s = m.WriteHeld();
   }
   Status c = m.file->Close();
   m.file.reset();
   m.levels.clear();
   m.cache.Clear();
+  m.held.clear();
   m.copy.reset();
   m.DropRowMap();
   m.Changed();
@@ -1432,10 +1504,16 @@ Status IndexFile::Close() {
 
 std::string IndexFile::Impl::FileStamp() {
   uint64_t size = 0;
-  if (!file || !file->Size(&size).ok()) return {};
+  if (!file || !WriteHeld().ok() || !file->Size(&size).ok()) return {};
   std::string stamp(hdr.data(), kPageSize);
   stamp.append(reinterpret_cast<const char*>(&size), sizeof size);
   return stamp;
+}
+
+void IndexFile::set_write_back(bool on) {
+  Impl& m = *impl_;
+  if (!on && m.file) (void)m.WriteHeld();
+  m.write_back = on;
 }
 
 std::unique_ptr<IndexCopy> IndexFile::ReleaseCopy() {

@@ -9,175 +9,18 @@
 #include <optional>
 #include <random>
 #include <set>
+#include <tuple>
 
 #include "platform/headless/fault_env.h"
 #include "platform/headless/temp_dir.h"
 #include "platform/headless/watchdog.h"
 #include "store/db_error.h"
 #include "store/index_build.h"
+#include "store/index_file_test_support.h"
 #include "store/index_test_support.h"
 
 namespace quill::store {
 namespace {
-
-uint32_t U32(const std::string& b, size_t off) {
-  uint32_t v = 0;
-  for (int i = 3; i >= 0; --i) v = v << 8 | static_cast<unsigned char>(b[off + i]);
-  return v;
-}
-
-void PutU32(std::string& b, size_t off, uint32_t v) {
-  for (int i = 0; i < 4; ++i) b[off + i] = static_cast<char>((v >> (8 * i)) & 0xFF);
-}
-
-std::string Pad(std::string s, size_t n) {
-  s.resize(n, ' ');
-  return s;
-}
-
-std::string FileBytes(const std::string& path) {
-  std::string data;
-  EXPECT_TRUE(FileEnv::Default().ReadFile(path, &data).ok());
-  return data;
-}
-
-void WriteBytes(const std::string& path, const std::string& data) {
-  std::unique_ptr<RandomFile> f;
-  ASSERT_TRUE(FileEnv::Default().Open(path, OpenMode::kCreateTruncate, &f).ok());
-  ASSERT_TRUE(f->WriteAt(0, data.data(), data.size()).ok());
-  ASSERT_TRUE(f->Close().ok());
-}
-
-// One text field KEY of the given length after the deleted flag.
-std::vector<FieldLayout> KeyField(uint32_t length) {
-  return {FieldLayout{"KEY", 'C', 1, length, 0}};
-}
-
-class VectorRows : public RowSource {
- public:
-  std::vector<std::string> rows;  // whole rows, deleted flag first
-  std::function<void(uint32_t)> on_read;
-  uint32_t RowCount() override { return static_cast<uint32_t>(rows.size()); }
-  Status ReadRow(uint32_t row, std::string* bytes) override {
-    if (on_read) on_read(row);
-    *bytes = rows.at(row - 1);
-    return Status::Ok();
-  }
-  void AddKey(const std::string& key) { rows.push_back(" " + key); }
-};
-
-std::unique_ptr<IndexFile> BuildIndex(FileEnv& env, const std::string& path, uint32_t key_length,
-                                      VectorRows& rows, bool unique = false) {
-  std::unique_ptr<IndexFile> ix;
-  EXPECT_TRUE(IndexFile::Create(env, path, "KEY", unique, &ix).ok());
-  Status s = ix->Build(KeyField(key_length), rows);
-  EXPECT_TRUE(s.ok()) << s.ToString();
-  return ix;
-}
-
-std::unique_ptr<IndexFile> Reopen(FileEnv& env, std::unique_ptr<IndexFile> ix,
-                                  uint32_t key_length) {
-  std::string path = ix->path();
-  EXPECT_TRUE(ix->Close().ok());
-  ix.reset();
-  std::unique_ptr<IndexFile> again;
-  Status s = IndexFile::Open(env, path, &again);
-  EXPECT_TRUE(s.ok()) << s.ToString();
-  EXPECT_TRUE(again->Bind(KeyField(key_length)).ok());
-  return again;
-}
-
-// All {key, row} in index order, by First/Next or by Last/Previous.
-std::vector<std::pair<std::string, uint32_t>> Scan(IndexFile& ix, bool backwards = false) {
-  std::vector<std::pair<std::string, uint32_t>> out;
-  uint32_t row = 0;
-  EXPECT_TRUE((backwards ? ix.Last(&row) : ix.First(&row)).ok());
-  while (row != 0) {
-    out.emplace_back(std::string(ix.CurrentKey()), row);
-    EXPECT_TRUE((backwards ? ix.Previous(&row) : ix.Next(&row)).ok());
-  }
-  if (backwards) std::reverse(out.begin(), out.end());
-  return out;
-}
-
-// Walks the pages of a closed index file and checks the tree's shape.
-class TreeChecker {
- public:
-  explicit TreeChecker(const std::string& path) : b_(FileBytes(path)) {
-    kl_ = U32(b_, 12);
-    k_ = U32(b_, 16);
-    e_ = U32(b_, 24);
-    next_free_ = U32(b_, 4);
-  }
-
-  // Returns the leaf keys in order; fails the test on a broken invariant.
-  std::vector<std::string> Check() {
-    std::vector<std::string> keys;
-    leaf_depth_.reset();
-    seen_.clear();
-    Walk(U32(b_, 0), 0, true, &keys);
-    for (size_t i = 1; i < keys.size(); ++i) EXPECT_LE(keys[i - 1], keys[i]) << "at " << i;
-    return keys;
-  }
-
- private:
-  std::string Key(size_t page, uint32_t i) const {
-    return b_.substr(page * 512 + 12 + i * e_, kl_);
-  }
-
-  // Returns {min, max} of the subtree's leaf keys (nullopt when empty).
-  std::optional<std::pair<std::string, std::string>> Walk(uint32_t page, int depth, bool root,
-                                                         std::vector<std::string>* keys) {
-    EXPECT_GE(page, 1u);
-    EXPECT_LT(page, next_free_);
-    EXPECT_TRUE(seen_.insert(page).second) << "page " << page << " reached twice";
-    if (page == 0 || page >= next_free_ || depth > 40 || ::testing::Test::HasFailure()) return std::nullopt;
-    const size_t base = size_t{page} * 512;
-    const uint32_t c = U32(b_, base);
-    EXPECT_LE(c, k_) << "page " << page;
-    const bool leaf = U32(b_, base + 4) == 0;
-    if (leaf) {
-      if (!leaf_depth_) leaf_depth_ = depth;
-      EXPECT_EQ(*leaf_depth_, depth) << "leaf " << page << " at another depth";
-      if (!root) {
-        EXPECT_GE(c, 1u) << "empty leaf " << page;
-      }
-      for (uint32_t i = 0; i <= c; ++i) EXPECT_EQ(U32(b_, base + 4 + i * e_), 0u);
-      for (uint32_t i = 0; i < c; ++i) {
-        EXPECT_NE(U32(b_, base + 8 + i * e_), 0u);
-        keys->push_back(Key(base / 512, i));
-      }
-      if (c == 0) return std::nullopt;
-      return std::make_pair(Key(page, 0), Key(page, c - 1));
-    }
-    std::optional<std::pair<std::string, std::string>> all, prev;
-    for (uint32_t i = 0; i <= c; ++i) {
-      uint32_t child = U32(b_, base + 4 + i * e_);
-      EXPECT_NE(child, 0u) << "internal page " << page << " lacks child " << i;
-      auto sub = Walk(child, depth + 1, false, keys);
-      EXPECT_TRUE(sub.has_value()) << "empty subtree under page " << page;
-      if (!sub) return std::nullopt;
-      if (i < c) {
-        EXPECT_EQ(U32(b_, base + 8 + i * e_), 0u);
-        std::string sep = Key(page, i);
-        EXPECT_GE(sep, sub->second) << "separator " << i << " of page " << page;
-      }
-      if (i > 0) {
-        EXPECT_LE(Key(page, i - 1), sub->first) << "page " << page;
-      }
-      if (!all) all = sub;
-      all->second = sub->second;
-    }
-    return all;
-  }
-
-  std::string b_;
-  uint32_t kl_, k_, e_, next_free_;
-  std::optional<int> leaf_depth_;
-  std::set<uint32_t> seen_;
-};
-
-// ---------------------------------------------------------------------------
 
 TEST(KeyExprTest, CompileRules) {
   std::vector<FieldLayout> fields = {
@@ -399,11 +242,13 @@ TEST(IndexFileTest, DeleteReplacesSeparatorAndUnlinksEmptyLeaf) {
 }
 
 // Random inserts, deletes and seeks against a std::multimap. A key
-// inserted later goes before the equal keys already there.
-class IndexDifferentialTest : public ::testing::TestWithParam<uint32_t> {};
+// inserted later goes before the equal keys already there. With
+// write-back the pages reach the file only at each close.
+class IndexDifferentialTest : public ::testing::TestWithParam<std::tuple<uint32_t, bool>> {};
 
 TEST_P(IndexDifferentialTest, MatchesMultimap) {
-  const uint32_t kl = GetParam();
+  const uint32_t kl = std::get<0>(GetParam());
+  const bool write_back = std::get<1>(GetParam());
   TempDir dir;
   const std::string path = dir.File("diff.ix");
   std::mt19937 rng(kl * 7919u);
@@ -418,6 +263,7 @@ TEST_P(IndexDifferentialTest, MatchesMultimap) {
   VectorRows rows;
   for (int i = 0; i < 300; ++i) rows.AddKey(random_key());
   auto ix = BuildIndex(FileEnv::Default(), path, kl, rows);
+  ix->set_write_back(write_back);
   std::multimap<std::string, uint32_t> model;
   std::vector<std::pair<std::string, uint32_t>> live;
   for (uint32_t r = 1; r <= rows.rows.size(); ++r) {
@@ -456,6 +302,7 @@ TEST_P(IndexDifferentialTest, MatchesMultimap) {
     }
     ASSERT_TRUE(in_memory);
     ix = Reopen(FileEnv::Default(), std::move(ix), kl);
+    ix->set_write_back(write_back);
     ASSERT_EQ(TreeChecker(path).Check().size(), model.size());
   };
 
@@ -513,91 +360,9 @@ TEST_P(IndexDifferentialTest, MatchesMultimap) {
   check_all();
 }
 
-INSTANTIATE_TEST_SUITE_P(KeyLengths, IndexDifferentialTest, ::testing::Values(100u, 20u, 244u));
-
-// Rows moved from key to key as a table's updates move them, in long runs
-// of equal keys (a folder of thousands of cards): SeekRow finds the entry
-// of each row wherever it lies in its run, and finds none under a key the
-// row does not have; the order stays the file's, with splits and emptied
-// leaves along the way.
-TEST(IndexFileTest, SeekRowFindsRowsInLongRunsOfEqualKeys) {
-  constexpr uint32_t kl = 100;
-  TempDir dir;
-  const std::string path = dir.File("runs.ix");
-  std::mt19937 rng(4242);
-  const std::vector<std::string> keys = {Pad("A", kl), Pad("B", kl), Pad("B C", kl)};
-  // Most rows share one key.
-  auto random_key = [&] { return keys[rng() % 8 == 0 ? rng() % 3 : 1]; };
-  VectorRows rows;
-  for (int i = 0; i < 3000; ++i) rows.AddKey(random_key());
-  auto ix = BuildIndex(FileEnv::Default(), path, kl, rows);
-  std::multimap<std::string, uint32_t> model;
-  std::map<uint32_t, std::string> key_of;  // live rows
-  for (uint32_t r = 1; r <= rows.rows.size(); ++r) {
-    model.emplace(rows.rows[r - 1].substr(1), r);
-    key_of[r] = rows.rows[r - 1].substr(1);
-  }
-  uint32_t next_row = static_cast<uint32_t>(rows.rows.size()) + 1;
-  auto insert = [&](const std::string& k, uint32_t r) {
-    ASSERT_TRUE(ix->Insert(k, r).ok());
-    model.emplace_hint(model.lower_bound(k), k, r);
-    key_of[r] = k;
-  };
-  auto erase_model = [&](const std::string& k, uint32_t r) {
-    auto range = model.equal_range(k);
-    for (auto it = range.first; it != range.second; ++it) {
-      if (it->second == r) {
-        model.erase(it);
-        break;
-      }
-    }
-    key_of.erase(r);
-  };
-  for (int op = 0; op < 12000; ++op) {
-    const unsigned pick = rng() % 100;
-    if (pick < 20 || key_of.empty()) {
-      insert(random_key(), next_row++);
-      if (HasFatalFailure()) return;
-      continue;
-    }
-    auto it = key_of.begin();
-    std::advance(it, rng() % key_of.size());
-    const uint32_t r = it->first;
-    const std::string k = it->second;
-    bool found = false;
-    if (pick < 30) {
-      // Under a key it does not have: not there.
-      const std::string& other = keys[(std::find(keys.begin(), keys.end(), k) - keys.begin() + 1) % 3];
-      ASSERT_TRUE(ix->SeekRow(other, r, &found).ok());
-      ASSERT_FALSE(found) << "row " << r;
-      continue;
-    }
-    ASSERT_TRUE(ix->SeekRow(k, r, &found).ok());
-    ASSERT_TRUE(found) << "row " << r << " at op " << op;
-    ASSERT_EQ(ix->CurrentKey(), k);
-    ASSERT_TRUE(ix->DeleteCurrent().ok());
-    erase_model(k, r);
-    // Most move on to another key, as an update of their row does.
-    if (pick < 85) {
-      insert(random_key(), r);
-      if (HasFatalFailure()) return;
-    }
-    if (op % 3000 == 2999) {
-      std::vector<std::pair<std::string, uint32_t>> want(model.begin(), model.end());
-      ASSERT_EQ(Scan(*ix), want);
-    }
-  }
-  std::vector<std::pair<std::string, uint32_t>> want(model.begin(), model.end());
-  ASSERT_EQ(Scan(*ix), want);
-  ix = Reopen(FileEnv::Default(), std::move(ix), kl);
-  ASSERT_EQ(TreeChecker(path).Check().size(), model.size());
-  // A freshly opened index finds them as well.
-  for (const auto& [r, k] : key_of) {
-    bool found = false;
-    ASSERT_TRUE(ix->SeekRow(k, r, &found).ok());
-    ASSERT_TRUE(found) << "row " << r;
-  }
-}
+INSTANTIATE_TEST_SUITE_P(KeyLengths, IndexDifferentialTest,
+                         ::testing::Combine(::testing::Values(100u, 20u, 244u),
+                                            ::testing::Bool()));
 
 TEST(IndexBuildTest, ScratchPaths) {
   struct Case {
@@ -938,6 +703,36 @@ TEST(IndexFileTest, CachedPagesFollowEveryWrite) {
   ix = Reopen(env, std::move(ix), 20);
   EXPECT_EQ(keys(), got);
   EXPECT_EQ(TreeChecker(path).Check().size(), 799u);
+}
+
+// With write-back, written pages stay in memory and every read sees them;
+// the close writes them (page order, neighbours together) before the
+// header, and a close that cannot leaves an index reported incomplete.
+TEST(IndexFileTest, WriteBackHoldsPagesUntilTheClose) {
+  TempDir dir;
+  FaultEnv env;
+  const std::string path = dir.File("held.ix");
+  VectorRows rows;
+  for (int i = 0; i < 500; ++i) rows.AddKey(Pad(std::to_string(1000 + i), 20));
+  auto ix = BuildIndex(env, path, 20, rows);
+  ix->set_write_back(true);
+  const std::string built = FileBytes(path);
+  const uint64_t written = env.bytes_written();
+  for (int i = 0; i < 300; ++i) ASSERT_TRUE(ix->Insert(Pad("1250", 20), 1000 + i).ok());
+  EXPECT_EQ(env.bytes_written(), written);
+  EXPECT_EQ(FileBytes(path), built);
+  std::vector<std::pair<std::string, uint32_t>> held = Scan(*ix);
+  EXPECT_EQ(held.size(), 800u);
+  ix = Reopen(env, std::move(ix), 20);
+  EXPECT_EQ(Scan(*ix), held);
+  EXPECT_EQ(TreeChecker(path).Check().size(), 800u);
+
+  ix->set_write_back(true);
+  for (int i = 0; i < 50; ++i) ASSERT_TRUE(ix->Insert(Pad("1100", 20), 2000 + i).ok());
+  env.SetWriteBudget(1000);
+  Status s = ix->Close();
+  EXPECT_EQ(s.code(), Status::kIoError);
+  EXPECT_EQ(s.db_code(), kDbShortWrite);
 }
 
 TEST(IndexFileTest, FailedBuildsReportAndLeaveNoScratchFiles) {

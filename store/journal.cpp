@@ -137,9 +137,22 @@ Status Journal::Append(std::string_view payload, const std::vector<std::string>&
   return Status::Ok();
 }
 
+Status Journal::WriteHeldRows() {
+  for (HeldWrites* h : holders_) {
+    Status s = h->WriteHeld();
+    if (!s.ok()) {
+      Poison(s);
+      return s;
+    }
+  }
+  return Status::Ok();
+}
+
 Status Journal::Checkpoint() {
   if (!poisoned_.ok()) return poisoned_;
   if (!file_ || (end_ == 0 && !cut_pending_)) return Status::Ok();
+  // The records go: the rows they cover must be in the tables' files.
+  QUILL_RETURN_IF_ERROR(WriteHeldRows());
   if (sync_each_change_) {
     unsynced_tables_.insert(touched_.begin(), touched_.end());
     for (const std::string& t : unsynced_tables_) QUILL_RETURN_IF_ERROR(SyncFile(t));

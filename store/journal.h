@@ -29,6 +29,11 @@
 // tables that recorded changes went to are made durable and the journal is
 // emptied (a checkpoint); the same happens when it has grown past 4 MiB.
 //
+// The tables may hold rows written back from their files for a while
+// (write-back, HeldWrites): the journal has every change before any of it
+// reaches a table anyway, and a checkpoint has the tables write what they
+// hold before the records that cover it go.
+//
 // Without sync_each_change a change is still written to the journal before
 // any of it reaches a table, but neither the journal nor, at a checkpoint,
 // the tables are forced to the disk. The system keeps what a killed process
@@ -47,6 +52,16 @@
 #include "platform/status.h"
 
 namespace quill::store {
+
+// A table that holds written rows back from its file (write-back): the
+// journal has it write them before it lets go of the records that cover
+// them (a checkpoint). Until then the records are what makes the rows
+// durable, and what a recovery writes again.
+class HeldWrites {
+ public:
+  virtual ~HeldWrites() = default;
+  virtual Status WriteHeld() = 0;
+};
 
 class Journal {
  public:
@@ -82,9 +97,14 @@ class Journal {
   // next append cuts it off. When neither can be done the journal takes no
   // further change and the next open completes this one.
   Status Append(std::string_view payload, const std::vector<std::string>& tables);
-  // Empties the journal; with sync_each_change the tables of the recorded
-  // changes are made durable first.
+  // Empties the journal; the rows the tables hold back are written first
+  // (a failure poisons the journal), and with sync_each_change the tables
+  // of the recorded changes are made durable.
   Status Checkpoint();
+  // The tables that hold writes back register here while they use the
+  // journal.
+  void AddHolder(HeldWrites* h) { holders_.insert(h); }
+  void RemoveHolder(HeldWrites* h) { holders_.erase(h); }
   // Whether each change is made durable as it is appended (the default).
   void set_sync_each_change(bool on) { sync_each_change_ = on; }
   bool sync_each_change() const { return sync_each_change_; }
@@ -105,6 +125,8 @@ class Journal {
 
  private:
   Status SyncFile(const std::string& path);
+  // Has every holder write what it holds back; a failure poisons.
+  Status WriteHeldRows();
 
   FileEnv& env_;
   std::string folder_;
@@ -118,6 +140,7 @@ class Journal {
   bool sync_each_change_ = true;
   bool journal_unsynced_ = false;           // records not yet made durable
   std::set<std::string> unsynced_tables_;  // changed, and their records dropped
+  std::set<HeldWrites*> holders_;
 };
 
 }  // namespace quill::store

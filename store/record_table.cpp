@@ -221,7 +221,21 @@ struct RecordTable::Impl {
 
 RecordTable::RecordTable() : impl_(new Impl) {}
 
-RecordTable::~RecordTable() { (void)Close(); }
+RecordTable::~RecordTable() {
+  (void)Close();
+  if (journal_ != nullptr) journal_->RemoveHolder(this);
+}
+
+void RecordTable::set_journal(Journal* journal) {
+  if (journal_ != nullptr) journal_->RemoveHolder(this);
+  journal_ = journal;
+  if (journal_ != nullptr) journal_->AddHolder(this);
+  if (impl_->cursor) (void)impl_->cursor->set_write_back(journal_ != nullptr);
+}
+
+Status RecordTable::WriteHeld() {
+  return impl_->cursor ? impl_->cursor->table().WriteHeld() : Status::Ok();
+}
 
 void RecordTable::Define(FileEnv& env, std::string_view table_file_name,
                          std::vector<FieldDef> fields, std::vector<IndexDef> indexes,
@@ -318,7 +332,7 @@ Status RecordTable::Open() {
   QUILL_RETURN_IF_ERROR(d.CheckDefinition(*t));
   d.cursor = std::make_unique<TableCursor>(*d.env, std::move(t));
   for (IndexEntry& e : d.indexes) e.slot = 0;
-  return Status::Ok();
+  return d.cursor->set_write_back(journal_ != nullptr);
 }
 
 Status RecordTable::OpenIndexes() {
@@ -339,9 +353,13 @@ Status RecordTable::OpenIndexes() {
 Status RecordTable::Close() {
   Impl& d = *impl_;
   if (!d.cursor) return Status::Ok();
+  // Rows held back that cannot be written leave changes of the journal
+  // out of the file: only a recovery completes them.
+  Status held = d.cursor->table().WriteHeld();
+  if (!held.ok() && journal_ != nullptr) journal_->Poison(held);
   // While the session lasts, the entries of each open index are kept for
   // its next open.
-  const bool keep = journal_ != nullptr && journal_->active();
+  const bool keep = held.ok() && journal_ != nullptr && journal_->active();
   for (IndexEntry& e : d.indexes) {
     if (e.slot == 0) continue;  // what was kept for it still holds
     e.kept.reset();
@@ -351,6 +369,10 @@ Status RecordTable::Close() {
     }
   }
   Status s = d.cursor->Close();
+  if (!held.ok()) s = held;
+  // Index pages or a header that did not go out whole: the next open
+  // recovers from the journal and builds the indexes again.
+  if (!s.ok() && journal_ != nullptr && journal_->active()) journal_->Poison(s);
   if (!s.ok()) d.DropKept();
   d.cursor.reset();
   for (IndexEntry& e : d.indexes) e.slot = 0;

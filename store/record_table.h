@@ -37,6 +37,7 @@
 
 #include "platform/file_env.h"
 #include "platform/status.h"
+#include "store/journal.h"
 
 namespace quill::store {
 
@@ -54,13 +55,12 @@ struct IndexDef {
 };
 
 class TableCursor;
-class Journal;
 struct RowEntry;
 
-class RecordTable {
+class RecordTable final : public HeldWrites {
  public:
   RecordTable();
-  ~RecordTable();  // closes (flushing the header) when open
+  ~RecordTable() override;  // closes (flushing the header) when open
   RecordTable(const RecordTable&) = delete;
   RecordTable& operator=(const RecordTable&) = delete;
 
@@ -143,8 +143,15 @@ class RecordTable {
   Status CheckIndexes(bool* agree, std::string* damaged = nullptr);
 
   // The journal of the data set (none: rows go straight to the file).
-  void set_journal(Journal* journal) { journal_ = journal; }
+  // With a journal, rows and index pages written while the table is open
+  // are held in memory (write-back) and written at the close, at the
+  // journal's checkpoint or when too many wait: the journal has every
+  // change before it, and a recovery writes the rows again and rebuilds
+  // the indexes.
+  void set_journal(Journal* journal);
   Journal* journal() const { return journal_; }
+  // Writes the rows held back (HeldWrites, for the journal).
+  Status WriteHeld() override;
   // Used by ChangeSet. PlanWrite: the entry that Write(row, record) makes,
   // an append going after the rows now in the table and appends_before
   // more (opens the table and every index). PlanMark: the entry of

@@ -56,6 +56,14 @@ class RecordTableTest : public ::testing::Test {
  protected:
   void SetUp() override { env_.fake_clock().SetLocal(2026, 12, 9); }
   std::string Folder() const { return dir_.Path() + "/"; }
+  // The card table created afresh in the folder, with the folder's
+  // journal.
+  void CreateWithJournal(RecordTable& t, Journal& journal, bool with_indexes) {
+    journal.SetFolder(Folder());
+    DefineCards(t, with_indexes);
+    t.set_journal(&journal);
+    ASSERT_TRUE(t.Create().ok());
+  }
   void DefineCards(RecordTable& t, bool with_indexes) {
     t.Define(env_, "quilbo7.dat", CardFields(),
              with_indexes ? CardIndexes() : std::vector<IndexDef>{}, Folder());
@@ -404,19 +412,48 @@ TEST_F(RecordTableTest, ShortWritesAndReadsFail) {
   EXPECT_EQ(rec, std::string(t.RecordSize(), '#'));
 }
 
+// With a journal, the rows written wait in the open table until its
+// close, or until a checkpoint lets go of the records that cover them;
+// the reads see them all along.
+TEST_F(RecordTableTest, WithAJournalRowsWaitForTheCloseOrACheckpoint) {
+  Journal journal(env_);
+  RecordTable t;
+  CreateWithJournal(t, journal, true);
+  ASSERT_TRUE(t.Close().ok());
+  const std::string empty = ReadAll(t.path());
+  for (const char* k : {"A", "B", "C"}) ASSERT_TRUE(t.Write(-1, CardRec(k).data()).ok());
+  EXPECT_EQ(ReadAll(t.path()), empty);
+  int64_t count = 0;
+  ASSERT_TRUE(t.RowCount(&count).ok());
+  EXPECT_EQ(count, 3);
+  int64_t row = -1;
+  ASSERT_TRUE(t.Find("KUBUN", "B", &row).ok());
+  EXPECT_EQ(row, 1);
+  ASSERT_TRUE(journal.Checkpoint().ok());
+  EXPECT_EQ(ReadAll(t.path()).size(), empty.size() + 3 * 285u);
+  ASSERT_TRUE(t.Write(1, CardRec("D").data()).ok());
+  EXPECT_EQ(Kubun(t, 1), "D");
+  ASSERT_TRUE(t.Close().ok());
+  EXPECT_EQ(Kubun(t, 1), "D");
+  ASSERT_TRUE(t.Find("KUBUN", "D", &row).ok());
+  EXPECT_EQ(row, 1);
+  ASSERT_TRUE(t.Close().ok());
+  ASSERT_TRUE(journal.Finish({t.path()}).ok());
+}
+
 // A change the journal holds but the table did not take refuses every
 // change after it, and says what went wrong.
 TEST_F(RecordTableTest, AChangeLeftHalfDoneRefusesTheNextWithItsCode) {
   Journal journal(env_);
-  journal.SetFolder(Folder());
   RecordTable t;
-  DefineCards(t, false);
-  t.set_journal(&journal);
-  ASSERT_TRUE(t.Create().ok());
+  CreateWithJournal(t, journal, false);
   // The journal record (16 header bytes, 4 + 2 + 11 + 8 + 284 of row
-  // change) goes out whole, the row after it does not.
+  // change) goes out whole; the row, held by the open table until its
+  // close, does not.
   env_.SetWriteBudget(16 + 309);
   Status s = t.Write(-1, CardRec("A").data());
+  EXPECT_TRUE(s.ok()) << s.ToString();
+  s = t.Close();
   EXPECT_EQ(s.code(), Status::kIoError);
   EXPECT_EQ(s.db_code(), kDbShortWrite);
   env_.ClearFaults();

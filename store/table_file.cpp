@@ -6,6 +6,7 @@
 #include <functional>
 
 #include "store/byte_order.h"
+#include "store/cached_file.h"
 #include "store/db_error.h"
 #include "platform/sjis.h"
 
@@ -50,7 +51,9 @@ Status CorruptTable(const std::string& path, const std::string& why, int code = 
 class TableFile::WatchedFile final : public RandomFile {
  public:
   WatchedFile(TableFile& table, std::unique_ptr<RandomFile> file)
-      : table_(table), file_(std::move(file)) {}
+      : table_(table), file_(std::make_unique<CachedFile>(std::move(file))) {}
+
+  CachedFile& cache() { return *file_; }
 
   Status ReadAt(uint64_t offset, void* buf, size_t n, size_t* got) override {
     return file_->ReadAt(offset, buf, n, got);
@@ -71,13 +74,26 @@ class TableFile::WatchedFile final : public RandomFile {
 
  private:
   TableFile& table_;
-  std::unique_ptr<RandomFile> file_;
+  std::unique_ptr<CachedFile> file_;
 };
 
 TableFile::TableFile(FileEnv& env, std::string path, std::unique_ptr<RandomFile> file)
-    : env_(env),
-      path_(std::move(path)),
-      file_(std::make_unique<WatchedFile>(*this, std::move(file))) {}
+    : env_(env), path_(std::move(path)) {
+  auto watched = std::make_unique<WatchedFile>(*this, std::move(file));
+  watched_ = watched.get();
+  file_ = std::move(watched);
+}
+
+Status TableFile::set_write_back(bool on) {
+  write_back_ = on;
+  return watched_ != nullptr ? watched_->cache().set_write_back(on) : Status::Ok();
+}
+
+Status TableFile::WriteHeld() {
+  if (watched_ == nullptr) return Status::Ok();
+  Status s = watched_->cache().WriteHeld();
+  return s.ok() ? s : WriteFailed(s);
+}
 
 void TableFile::NoteFlag(uint32_t r, char first_byte) {
   if (flags_.empty()) return;  // flags are kept once many were asked for
@@ -304,6 +320,7 @@ Status TableFile::Close() {
   }
   Status c = file_->Close();
   file_.reset();
+  watched_ = nullptr;
   row_.clear();
   buffered_ = 0;
   if (result.ok() && !c.ok()) result = WriteFailed(c);
@@ -575,7 +592,10 @@ Status TableFile::Pack() {
   // Rows moved: the remembered deleted flags are of the old file, and the
   // new file is watched like the old one.
   flags_.clear();
-  file_ = std::make_unique<WatchedFile>(*this, std::move(out));
+  auto watched = std::make_unique<WatchedFile>(*this, std::move(out));
+  watched_ = watched.get();
+  file_ = std::move(watched);
+  (void)watched_->cache().set_write_back(write_back_);
   row_count_ = live;
   header_ = h;
   buffered_ = 0;
@@ -630,7 +650,14 @@ void TableCursor::SetBof() {
   eof_ = table_->row_count() == 0;
 }
 
+Status TableCursor::set_write_back(bool on) {
+  write_back_ = on;
+  for (auto& idx : indexes_) idx->set_write_back(on);
+  return table_->set_write_back(on);
+}
+
 Status TableCursor::AddIndex(std::unique_ptr<IndexFile> idx, int* slot) {
+  idx->set_write_back(write_back_);
   indexes_.push_back(std::move(idx));
   *slot = static_cast<int>(indexes_.size());
   return Status::Ok();
@@ -667,6 +694,7 @@ Status TableCursor::CreateIndex(const std::string& path, std::string_view expr, 
   }
   std::unique_ptr<IndexFile> idx;
   QUILL_RETURN_IF_ERROR(IndexFile::Create(env_, path, expr, unique, &idx));
+  idx->set_write_back(write_back_);
   TableRowSource rows(*table_);
   Status s = idx->Build(table_->Layouts(), rows);
   if (s.ok()) s = idx->Bind(table_->Layouts());

@@ -142,6 +142,12 @@ class TableFile {
   // file that then takes the table's place; the header is rewritten.
   Status Pack();
 
+  // Write-back (cached_file.h): rows written are held in memory and reach
+  // the file when WriteHeld, Close or a full cache writes them. Only for a
+  // table whose changes are in a journal before they are written here.
+  Status set_write_back(bool on);
+  Status WriteHeld();
+
  private:
   TableFile(FileEnv& env, std::string path, std::unique_ptr<RandomFile> file);
   uint64_t RowOffset(uint32_t r) const {
@@ -174,6 +180,8 @@ class TableFile {
   FileEnv& env_;
   std::string path_;
   std::unique_ptr<RandomFile> file_;
+  WatchedFile* watched_ = nullptr;  // file_, through its cache
+  bool write_back_ = false;
   std::vector<uint8_t> flags_;                       // RowFlag by row number
   uint32_t flag_misses_ = 0;                         // flags that had to be read one row at a time
   std::array<unsigned char, kHeaderSize> header_{};  // as read; counts kept below
@@ -271,6 +279,8 @@ class TableCursor {
   Status Pack();
   // Rebuilds every open index from the table and goes to the first row.
   Status RebuildIndexes();
+  // Write-back for the table and every index, those opened later too.
+  Status set_write_back(bool on);
 
  private:
   // The key bytes to seek for value in idx.
@@ -287,6 +297,7 @@ class TableCursor {
   std::unique_ptr<TableFile> table_;
   std::vector<std::unique_ptr<IndexFile>> indexes_;
   std::vector<uint32_t> candidates_;  // kept between searches
+  bool write_back_ = false;
   int selected_ = 0;
   uint32_t current_ = 1;
   bool bof_ = true;

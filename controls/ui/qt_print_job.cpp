@@ -2,11 +2,14 @@
 
 #include <fcntl.h>
 #include <stdlib.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <QFileInfo>
 #include <cerrno>
 #include <cstring>
+
+#include "platform/file_env.h"
 
 namespace quill {
 
@@ -69,15 +72,19 @@ Status QtPrintJob::Commit(bool painted) {
   }
   if (temp_.isEmpty()) return Status::Ok();
   const std::string temp = Local(temp_);
+  const std::string target = Local(QFileInfo(target_).absoluteFilePath());
+  // Written, the file gets the mode of every file that replaces another:
+  // 0600, or the stricter mode of the file it replaces.
   const int fd = ::open(temp.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW);
-  if (fd < 0 || ::fsync(fd) != 0) {
+  if (fd < 0 || ::fchmod(fd, FileEnv::Default().ReplacementMode(target)) != 0 ||
+      ::fsync(fd) != 0) {
     const int error = errno;
     if (fd >= 0) ::close(fd);
     RemoveTemporary();
     return Errno("cannot write", target_, error);
   }
   ::close(fd);
-  if (::rename(temp.c_str(), Local(QFileInfo(target_).absoluteFilePath()).c_str()) != 0) {
+  if (::rename(temp.c_str(), target.c_str()) != 0) {
     const int error = errno;
     RemoveTemporary();
     return Errno("cannot write", target_, error);

@@ -9,9 +9,10 @@
 //
 // Output to a file follows the rule of every file the program writes: the
 // job writes a temporary file of mode 0600 with an unpredictable name
-// beside the target, and only a job that ended cleanly replaces the target
-// with it (a link of that name is replaced, not followed); any other end
-// removes it and leaves the target as it was.
+// beside the target, and only a job that ended cleanly gives it the mode
+// of a replacement (0600, or the stricter mode of the target) and replaces
+// the target with it (a link of that name is replaced, not followed); any
+// other end removes it and leaves the target as it was.
 #pragma once
 
 #include <QPrinter>

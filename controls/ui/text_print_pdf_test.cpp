@@ -330,29 +330,39 @@ TEST_F(TextPrintPdfTest, AFailedJobLeavesThePrinterUsable) {
   }
 }
 
-// A printed file is the user's alone (0600), like every file the program
-// writes, and replaces the old one whole: a file of that name that others
-// could read is replaced, a link of that name is replaced and not
-// followed, and no temporary file is left beside it.
+// A printed file is the user's alone (0600, or the stricter mode of the
+// file it replaces), like every file the program writes, and replaces the
+// old one whole: a file of that name that others could read is replaced, a
+// link of that name is replaced and not followed, and no temporary file is
+// left beside it.
 TEST_F(TextPrintPdfTest, APrintedFileIsPrivateAndReplacedWhole) {
   print.Text = "mode";
   const std::string other = dir.File("other.txt");
-  {
-    std::ofstream(other) << "elsewhere";
-    std::ofstream(pdf) << "old";
-  }
-  ::chmod(pdf.c_str(), 0644);
+  std::ofstream(other) << "elsewhere";
+  const struct {
+    const char* what;
+    mode_t old_mode;  // 0: a link to the other file
+    mode_t mode;
+  } cases[] = {
+      {"none", 0777, 0600},  // no file before
+      {"a file others could read", 0644, 0600},
+      {"a file stricter than 0600", 0400, 0400},
+      {"a link", 0, 0600},
+  };
   struct stat st;
-  for (const bool link : {false, true}) {
-    SCOPED_TRACE(link ? "a link" : "a file");
-    if (link) {
-      std::remove(pdf.c_str());
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    std::remove(pdf.c_str());
+    if (c.old_mode == 0) {
       ASSERT_EQ(::symlink(other.c_str(), pdf.c_str()), 0);
+    } else if (c.old_mode != 0777) {
+      std::ofstream(pdf) << "old";
+      ::chmod(pdf.c_str(), c.old_mode);
     }
     ASSERT_TRUE(print.PrintDocument("Quillbox ").ok());
     ASSERT_EQ(::lstat(pdf.c_str(), &st), 0);
     EXPECT_TRUE(S_ISREG(st.st_mode));
-    EXPECT_EQ(st.st_mode & 07777, 0600u);
+    EXPECT_EQ(st.st_mode & 07777, c.mode);
     EXPECT_EQ(PdfText(pdf).trimmed(), "mode");
   }
   std::ifstream kept(other);

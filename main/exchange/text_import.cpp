@@ -121,9 +121,11 @@ std::string ImportTitle(const std::string& utf8_path) {
 }
 
 Status AddCardFromText(FolderTreeModel& form, store::CardRecord& card, TreeNode* folder_node,
-                       const std::string& text, const std::string& title, TreeNode** node) {
+                       const std::string& text, const std::string& title, uint32_t position,
+                       TreeNode** node) {
   *node = nullptr;
   card.Clear();
+  card.position = position;
   card.folder = GetFolderPath(folder_node);
   card.text = text;
   card.title = title.empty() ? store::MakeDefaultTitle(text) : title;
@@ -136,14 +138,22 @@ Status AddCardFromText(FolderTreeModel& form, store::CardRecord& card, TreeNode*
 namespace {
 
 // Adds the cards of every file to folder in one pass with the tables open,
-// made durable at its end. *last: the node of the last card added; the
+// made durable at its end. *last_node: the node of the last card added; the
 // files cut short are listed in *cut_files, those that are not text (and
 // made no card) in *refused_files.
 Status ImportFiles(FolderTreeModel& form, TreeNode* folder, const std::vector<std::string>& files,
-                   TreeNode** last, std::string* cut_files, std::string* refused_files) {
+                   TreeNode** last_node, std::string* cut_files, std::string* refused_files) {
   store::SyncBatch batch(form.store());
   store::CardRecord card(form.store());
   Status failed = card.SetOpenFlag(true);
+  // Cards that go after the folder's last card get the positions that the
+  // renumbering after the import gives them, so that it has nothing to
+  // write; cards that go first move every card on, and it writes them.
+  const bool at_end = form.settings().AddIti == 1 && form.settings().AutoSort == 0;
+  uint32_t position = 0;
+  for (int i = 0; at_end && i < folder->child_count(); ++i) {
+    if (!folder->child(i)->IsFolder()) ++position;
+  }
   for (size_t f = 0; failed.ok() && f < files.size(); ++f) {
     const std::string& path = files[f];
     std::string bytes;
@@ -162,10 +172,12 @@ Status ImportFiles(FolderTreeModel& form, TreeNode* folder, const std::vector<st
       TreeNode* node = nullptr;
       failed = form.store().DiskSpaceOk()
                    ? AddCardFromText(form, card, folder, text,
-                                     split.had_separator ? std::string() : ImportTitle(path), &node)
+                                     split.had_separator ? std::string() : ImportTitle(path),
+                                     at_end ? position : 0, &node)
                    : Status::NoSpace("too little free space");
       if (!failed.ok()) break;
-      *last = node;
+      ++position;
+      *last_node = node;
     }
   }
   Status closed = card.Close();

@@ -52,12 +52,13 @@ ImportSplit SplitImportText(std::string_view text);
 std::string ImportTitle(const std::string& utf8_path);
 
 // Makes one card in the folder of folder_node (source "一括読み込み",
-// title `title` or, when empty, from the text), writes it through card (a
-// record of the form's store, which the caller may keep open over many)
-// and adds its node under folder_node. A refused write adds no node and
-// is returned.
+// title `title` or, when empty, from the text, stored position `position`),
+// writes it through card (a record of the form's store, which the caller
+// may keep open over many) and adds its node under folder_node. A refused
+// write adds no node and is returned.
 Status AddCardFromText(FolderTreeModel& form, store::CardRecord& card, TreeNode* folder_node,
-                       const std::string& text, const std::string& title, TreeNode** node);
+                       const std::string& text, const std::string& title, uint32_t position,
+                       TreeNode** node);
 
 // The import command after the editor's card was saved: into the folder
 // of the selected node (a beep for the data set's root), the files chosen

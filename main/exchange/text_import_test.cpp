@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <map>
+
 #include "main/exchange/transfer_test_support.h"
 #include "platform/headless/test_files.h"
 
@@ -109,6 +111,13 @@ TEST_F(ImportTest, FilesBecomeCards) {
     }
   }
   EXPECT_EQ(found, 1u);
+  // The stored positions follow the folder's order.
+  std::map<std::string, uint32_t> positions;
+  for (const store::CardRecord& c : set_.Cards()) {
+    if (c.folder == "A") positions[c.title] = c.position;
+  }
+  EXPECT_EQ(positions, (std::map<std::string, uint32_t>{
+                           {"first", 0}, {"memo", 1}, {"linked", 2}, {"p1", 3}, {"p2", 4}}));
   EXPECT_EQ(set_.form.tree().selected_node()->text(), "p2");
   EXPECT_TRUE(set_.ui.questions().empty());
 }

@@ -370,7 +370,10 @@ Status DeleteMarkedCards(FolderTreeModel& form, CardRecord* edit_card) {
   store::SyncBatch batch(form.store());
   Status s = rec.SetOpenFlag(true);
   bool editor_deleted = false;
-  tree.BeginUpdate();
+  // The nodes whose rows went to the bin (or were gone already) leave the
+  // tree together once the pass ends, however it ends.
+  std::vector<TreeNode*> gone;
+  gone.reserve(marked.nodes.size());
   for (size_t i = 0; s.ok() && i < marked.nodes.size(); ++i) {
     TreeNode* node = marked.nodes[i];
     bool found = false;
@@ -383,9 +386,11 @@ Status DeleteMarkedCards(FolderTreeModel& form, CardRecord* edit_card) {
         editor_deleted = true;
       }
     }
-    tree.Remove(node);
+    gone.push_back(node);
     --form.card_count;
   }
+  tree.BeginUpdate();
+  tree.RemoveNodes(gone);
   tree.EndUpdate();
   s = EndRowPass(rec, batch, s);
   tree.set_editor_node(nullptr);

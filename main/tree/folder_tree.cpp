@@ -2,6 +2,9 @@
 
 #include <algorithm>
 #include <memory>
+#include <unordered_map>
+#include <unordered_set>
+#include <utility>
 #include <vector>
 
 namespace quill {
@@ -197,27 +200,78 @@ void FolderTree::ForgetSubtree(TreeNode* node) {
 
 void FolderTree::Remove(TreeNode* node) {
   if (node == nullptr) return;
-  TreeNode* parent = node->parent_;
-  if (parent == nullptr) {
+  if (node->parent_ == nullptr) {
     Clear();
     return;
   }
-  ForgetSubtree(node);
-  const int at = node->index_;
-  Notify([&](FolderTreeObserver* o) { o->NodesAboutToRemove(parent, at, at); });
-  node_count_ -= CountSubtree(node);
-  std::unique_ptr<TreeNode> gone = std::move(parent->children_[static_cast<size_t>(at)]);
-  parent->children_.erase(parent->children_.begin() + at);
-  Renumber(parent, static_cast<size_t>(at));
-  // Free the subtree without recursion.
+  RemoveRows(node->parent_, {node->index_});
+}
+
+void FolderTree::RemoveNodes(const std::vector<TreeNode*>& nodes) {
+  const std::unordered_set<const TreeNode*> listed(nodes.begin(), nodes.end());
+  // The rows to go, by parent, parents in the order first met.
+  std::vector<std::pair<TreeNode*, std::vector<int>>> by_parent;
+  std::unordered_map<const TreeNode*, size_t> slot;
+  for (TreeNode* n : nodes) {
+    if (n == nullptr) continue;
+    if (n->parent_ == nullptr) {
+      Clear();
+      return;
+    }
+    bool below_listed = false;
+    for (const TreeNode* p = n->parent_; p != nullptr && !below_listed; p = p->parent_) {
+      below_listed = listed.count(p) != 0;
+    }
+    if (below_listed) continue;
+    auto [it, added] = slot.emplace(n->parent_, by_parent.size());
+    if (added) by_parent.push_back({n->parent_, {}});
+    by_parent[it->second].second.push_back(n->index_);
+  }
+  for (auto& [parent, rows] : by_parent) {
+    std::sort(rows.begin(), rows.end());
+    rows.erase(std::unique(rows.begin(), rows.end()), rows.end());
+    RemoveRows(parent, rows);
+  }
+}
+
+void FolderTree::RemoveRows(TreeNode* parent, const std::vector<int>& rows) {
+  if (rows.empty()) return;
+  for (int r : rows) ForgetSubtree(parent->child(r));
+  const int first = rows.front(), last = rows.back();
+  const bool one_run = static_cast<size_t>(last - first + 1) == rows.size();
+  if (one_run) {
+    Notify([&](FolderTreeObserver* o) { o->NodesAboutToRemove(parent, first, last); });
+  } else {
+    Notify([&](FolderTreeObserver* o) { o->RowsAboutToRemove(parent, rows); });
+  }
+  // The children close up in one pass; the removed subtrees are freed
+  // without recursion.
   std::vector<std::unique_ptr<TreeNode>> pending;
-  pending.push_back(std::move(gone));
+  auto& children = parent->children_;
+  size_t kept = static_cast<size_t>(first);
+  size_t next = 0;
+  for (size_t i = static_cast<size_t>(first); i < children.size(); ++i) {
+    if (next < rows.size() && static_cast<size_t>(rows[next]) == i) {
+      node_count_ -= CountSubtree(children[i].get());
+      pending.push_back(std::move(children[i]));
+      ++next;
+      continue;
+    }
+    children[kept] = std::move(children[i]);
+    children[kept]->index_ = static_cast<int>(kept);
+    ++kept;
+  }
+  children.resize(kept);
   while (!pending.empty()) {
     std::unique_ptr<TreeNode> n = std::move(pending.back());
     pending.pop_back();
     for (auto& c : n->children_) pending.push_back(std::move(c));
   }
-  Notify([&](FolderTreeObserver* o) { o->NodesRemoved(parent, at, at); });
+  if (one_run) {
+    Notify([&](FolderTreeObserver* o) { o->NodesRemoved(parent, first, last); });
+  } else {
+    Notify([&](FolderTreeObserver* o) { o->RowsRemoved(parent); });
+  }
 }
 
 bool FolderTree::Move(TreeNode* node, TreeNode* new_parent, int to) {

@@ -142,6 +142,10 @@ class FolderTreeObserver {
   virtual void NodesInserted(TreeNode* parent, int first, int last) {}
   virtual void NodesAboutToRemove(TreeNode* parent, int first, int last) {}
   virtual void NodesRemoved(TreeNode* parent, int first, int last) {}
+  // Rows of one parent that are not all neighbours go at once (`rows`
+  // ascending, at least two runs of them).
+  virtual void RowsAboutToRemove(TreeNode* parent, const std::vector<int>& rows) {}
+  virtual void RowsRemoved(TreeNode* parent) {}
   // `to` is the node's position among new_parent's children after the move.
   virtual void NodeAboutToMove(TreeNode* node, TreeNode* new_parent, int to) {}
   virtual void NodeMoved(TreeNode* node) {}
@@ -185,6 +189,11 @@ class FolderTree {
   // Removes the node with its whole subtree. References into the subtree
   // are cleared first. Removing the root clears the tree.
   void Remove(TreeNode* node);
+  // Removes every node of the list like Remove, in time linear in the
+  // children of their parents however many go: each parent's children are
+  // closed up once. A node below another of the list goes with it; null
+  // entries and repeats are ignored.
+  void RemoveNodes(const std::vector<TreeNode*>& nodes);
   // Moves a node (with its subtree) to position `to` among new_parent's
   // children as they stand after the move (-1: last). Moving a node into
   // its own subtree, or the root, is refused (returns false).
@@ -227,6 +236,8 @@ class FolderTree {
   void Notify(const std::function<void(FolderTreeObserver*)>& f);
   void FreeAll();
   void Renumber(TreeNode* parent, size_t from);
+  // Removes the children at `rows` (ascending, no repeats) of parent.
+  void RemoveRows(TreeNode* parent, const std::vector<int>& rows);
   void ForgetSubtree(TreeNode* node);
   static size_t CountSubtree(const TreeNode* node);
 

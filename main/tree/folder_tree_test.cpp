@@ -667,6 +667,51 @@ TEST_F(WalkTest, RemovingASubtreeClearsEveryReferenceIntoIt) {
   EXPECT_EQ(tree.node_count(), 0u);
 }
 
+// Many nodes go at once: each parent closes up once and hears of one run
+// of neighbouring rows as their removal, of rows apart as one change; a
+// node below another of the list goes with it, nulls and repeats count
+// for nothing.
+TEST_F(WalkTest, RemoveNodesTakesManyAtOnce) {
+  struct Log : FolderTreeObserver {
+    void NodesAboutToRemove(TreeNode* p, int first, int last) override {
+      calls.push_back(p->text() + " rows " + std::to_string(first) + "-" + std::to_string(last));
+    }
+    void NodesRemoved(TreeNode* p, int, int) override { calls.push_back(p->text() + " done"); }
+    void RowsAboutToRemove(TreeNode* p, const std::vector<int>& rows) override {
+      std::string s = p->text() + " rows";
+      for (int r : rows) s += " " + std::to_string(r);
+      calls.push_back(s);
+    }
+    void RowsRemoved(TreeNode* p) override { calls.push_back(p->text() + " done"); }
+    std::vector<std::string> calls;
+  } log;
+  TreeNode* c5 = tree.AddChild(root, "c5", NodeInfo::Card("5"));
+  TreeNode* c6 = tree.AddChild(root, "c6", NodeInfo::Card("6"));  // root: F1 F2 c4 c5 c6
+  tree.set_editor_node(c3);
+  tree.set_selected_node(c2);
+  tree.set_current_node(c5);
+  const size_t before = tree.node_count();
+  tree.AddObserver(&log);
+  tree.RemoveNodes({c4, c6, c1, c2, c3, f3, nullptr, c4});
+  tree.RemoveObserver(&log);
+  EXPECT_EQ(log.calls, (std::vector<std::string>{"root rows 2 4", "root done", "F1 rows 0-1",
+                                                  "F1 done", "F2 rows 0-0", "F2 done"}));
+  EXPECT_EQ(tree.node_count(), before - 6);
+  ASSERT_EQ(root->child_count(), 3);
+  EXPECT_EQ(root->child(2), c5);
+  EXPECT_EQ(c5->index(), 2);
+  EXPECT_EQ(f2->index(), 1);
+  EXPECT_FALSE(f1->HasChildren());
+  EXPECT_FALSE(f2->HasChildren());
+  EXPECT_EQ(tree.editor_node(), nullptr);
+  EXPECT_EQ(tree.selected_node(), nullptr);
+  EXPECT_EQ(tree.current_node(), c5);
+  // The root among them clears the tree.
+  tree.RemoveNodes({c5, root});
+  EXPECT_EQ(tree.root(), nullptr);
+  EXPECT_EQ(tree.node_count(), 0u);
+}
+
 TEST_F(WalkTest, MoveKeepsPositionsAndRefusesCycles) {
   EXPECT_TRUE(tree.Move(c4, f1, 0));
   EXPECT_EQ(f1->child(0), c4);

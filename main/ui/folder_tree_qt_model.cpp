@@ -225,6 +225,20 @@ void FolderTreeQtModel::NodesRemoved(TreeNode*, int, int) {
   endRemoveRows();
 }
 
+// Rows that are not neighbours, gone at once: outside a batch the views
+// are told of a reset, as a batch would tell them at its end.
+void FolderTreeQtModel::RowsAboutToRemove(TreeNode*, const std::vector<int>&) {
+  if (batching_) Detach();
+  if (detached_) return;
+  beginResetModel();
+}
+
+void FolderTreeQtModel::RowsRemoved(TreeNode*) {
+  if (detached_) return;
+  endResetModel();
+  ApplyExpandStateToViews();
+}
+
 void FolderTreeQtModel::NodeAboutToMove(TreeNode* node, TreeNode* new_parent, int to) {
   move_announced_ = false;
   if (batching_) Detach();

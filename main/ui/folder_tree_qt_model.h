@@ -97,6 +97,8 @@ class FolderTreeQtModel : public QAbstractItemModel, public FolderTreeObserver {
   void NodesInserted(TreeNode* parent, int first, int last) override;
   void NodesAboutToRemove(TreeNode* parent, int first, int last) override;
   void NodesRemoved(TreeNode* parent, int first, int last) override;
+  void RowsAboutToRemove(TreeNode* parent, const std::vector<int>& rows) override;
+  void RowsRemoved(TreeNode* parent) override;
   void NodeAboutToMove(TreeNode* node, TreeNode* new_parent, int to) override;
   void NodeMoved(TreeNode* node) override;
   void NodeChanged(TreeNode* node) override;

@@ -113,6 +113,18 @@ TEST_F(FolderTreeQtModelTest, PassesTheItemModelTesterThroughEveryKindOfChange) 
   EXPECT_EQ(model.NodeAt(view.currentIndex()), current);
   EXPECT_EQ(view.currentIndex().row(), 48);
   EXPECT_EQ(resets.count(), 2);
+
+  // Many rows removed at once outside a batch: neighbours as one removal,
+  // rows apart as a reset; the rows left keep their order.
+  const QModelIndex c_index = model.IndexOf(c_node);
+  TreeNode* kept = c_node->child(2);
+  tree.RemoveNodes({c_node->child(0), c_node->child(1)});
+  EXPECT_EQ(model.rowCount(c_index), 50);
+  EXPECT_EQ(resets.count(), 2);
+  tree.RemoveNodes({c_node->child(1), c_node->child(3), c_node->child(4)});
+  EXPECT_EQ(model.rowCount(model.IndexOf(c_node)), 47);
+  EXPECT_EQ(model.NodeAt(model.index(0, 0, model.IndexOf(c_node))), kept);
+  EXPECT_EQ(resets.count(), 3);
   tree.Clear();
   EXPECT_EQ(model.rowCount(), 0);
 }
