@@ -4,12 +4,10 @@
 #include <sys/stat.h>
 
 #include <QAbstractItemModel>
-#include <QApplication>
 #include <QCheckBox>
 #include <QFile>
 #include <QFontMetrics>
 #include <QPlainTextEdit>
-#include <QPointer>
 #include <QPrinter>
 #include <QLineEdit>
 #include <QMenu>
@@ -18,7 +16,6 @@
 #include <memory>
 #include <QPushButton>
 #include <QTextCursor>
-#include <QTimer>
 #include <QTreeView>
 #include <fstream>
 #include <functional>
@@ -37,6 +34,7 @@
 #include "platform/headless/temp_dir.h"
 #include "platform/messages.h"
 #include "platform/qt/test_app.h"
+#include "platform/qt/test_modals.h"
 #include "platform/text_codec.h"
 #include "store/card_store.h"
 #include "store/card_test_support.h"
@@ -109,26 +107,8 @@ class MainFormPrintTest : public ::testing::Test, protected PdfPrinter {
 
   // Clicks "印刷" with `on_modal` answering each modal dialog that opens;
   // returns the class names of the dialogs, in order.
-  QStringList Print(std::function<void(QWidget*)> on_modal) {
-    return AnsweringModals(std::move(on_modal), [&] { form->PrintOut->click(); });
-  }
-  // Runs `act` with `on_modal` answering each modal dialog that opens.
-  QStringList AnsweringModals(std::function<void(QWidget*)> on_modal, std::function<void()> act) {
-    QStringList shown;
-    QPointer<QWidget> last;
-    QTimer watch;
-    QObject::connect(&watch, &QTimer::timeout, [&] {
-      QWidget* modal = QApplication::activeModalWidget();
-      if (modal == nullptr || modal == last) return;
-      last = modal;
-      shown << modal->metaObject()->className();
-      on_modal(modal);
-      // A dialog the answer left open (a failed expectation) is closed.
-      if (QApplication::activeModalWidget() == modal) modal->close();
-    });
-    watch.start(10);
-    act();
-    return shown;
+  QStringList Print(const std::function<void(QWidget*)>& on_modal) {
+    return AnsweringModals(on_modal, [&] { form->PrintOut->click(); });
   }
 
   // Prints from the print dialog and closes it.
