@@ -1,11 +1,15 @@
 // What the benchmarks' data sets are made of: the number of cards, the
-// folder names and random CP932 texts.
+// folder names and random CP932 texts; the writing of such cards.
 #pragma once
 
 #include <cstdio>
 #include <cstdlib>
 #include <random>
 #include <string>
+#include <vector>
+
+#include "platform/status.h"
+#include "store/card_store.h"
 
 namespace quill::bench {
 
@@ -37,6 +41,23 @@ inline std::string RandomText(std::mt19937& rng, size_t n) {
     }
   }
   return text;
+}
+
+// Writes the cards (each with a folder, title, text, ctime and ctick)
+// through `card`, its store held open meanwhile, and closes it.
+template <typename Card>
+Status WriteBenchCards(store::CardRecord& card, const std::vector<Card>& cards) {
+  card.keep_open = true;
+  for (const Card& d : cards) {
+    card.Clear();
+    card.folder = d.folder;
+    card.title = d.title;
+    card.text = d.text;
+    card.ctime = card.utime = d.ctime;
+    card.ctick = d.ctick;
+    QUILL_RETURN_IF_ERROR(card.Write());
+  }
+  return card.Close();
 }
 
 }  // namespace quill::bench

@@ -167,27 +167,13 @@ struct QuillRig {
   FakeSmallDialogs small_dialogs;
 };
 
-Status WriteCards(CardStore& store) {
-  CardRecord card(store);
-  card.keep_open = true;
-  for (const Card& d : Cards()) {
-    card.Clear();
-    card.folder = d.folder;
-    card.title = d.title;
-    card.text = d.text;
-    card.ctime = card.utime = d.ctime;
-    card.ctick = d.ctick;
-    QUILL_RETURN_IF_ERROR(card.Write());
-  }
-  return card.Close();
-}
-
 // The set written in the kill-safe mode (the fastest), then opened again
 // in mode d with its tree loaded; the first load writes the folder rows.
 Status BuildQuillSet(QuillRig& q, Durability d) {
   QUILL_RETURN_IF_ERROR(q.store.Open(false, {}));
   QUILL_RETURN_IF_ERROR(q.store.SetDurability(Durability::kKillSafe));
-  QUILL_RETURN_IF_ERROR(WriteCards(q.store));
+  CardRecord card(q.store);
+  QUILL_RETURN_IF_ERROR(WriteBenchCards(card, Cards()));
   QUILL_RETURN_IF_ERROR(q.store.SetDurability(d));
   QUILL_RETURN_IF_ERROR(q.store.Close());
   QUILL_RETURN_IF_ERROR(q.store.Open(false, {}));
@@ -268,12 +254,15 @@ std::string Stamp(uint32_t seconds) {
   return buf;
 }
 
+// Times one run of `command` on `engine` ("quill", "sqlite") and records
+// it; a run that fails skips the benchmark.
 template <typename Command>
-void Time(benchmark::State& state, const std::string& workload, Command command) {
+void Time(benchmark::State& state, const char* engine, const std::string& workload,
+          Command command) {
   const auto t0 = std::chrono::steady_clock::now();
   const bool ok = command();
-  Record("quill", workload, SecondsSince(t0));
-  if (!ok) state.SkipWithError((workload + " failed").c_str());
+  Record(engine, workload, SecondsSince(t0));
+  if (!ok) state.SkipWithError((workload + " failed in " + engine).c_str());
 }
 
 void BM_Quill_Commands(benchmark::State& state, Durability d) {
@@ -285,26 +274,26 @@ void BM_Quill_Commands(benchmark::State& state, Durability d) {
       return;
     }
     const size_t n = BigCards();
-    Time(state, Label("5 rename folder", d), [&] {
+    Time(state, "quill", Label("5 rename folder", d), [&] {
       return RenameFolder(q.form, FindFolderNode(q.form, "Big"), "Big2", nullptr) &&
              CountCards(q.store, "Big2") == n;
     });
-    Time(state, Label("6 move folder", d), [&] {
+    Time(state, "quill", Label("6 move folder", d), [&] {
       MoveNodes(q.form, FindFolderNode(q.form, "Dest"), FindFolderNode(q.form, "Big2"), nullptr);
       return CountCards(q.store, "Dest Big2") == n;
     });
-    Time(state, Label("7 delete folder to bin", d), [&] {
+    Time(state, "quill", Label("7 delete folder to bin", d), [&] {
       return DeleteFolder(q.form, FindFolderNode(q.form, "Dest Big2"), nullptr).ok() &&
              CountCards(q.store, "Dest Big2") == 0;
     });
-    Time(state, Label("8 restore all from bin", d), [&] {
+    Time(state, "quill", Label("8 restore all from bin", d), [&] {
       return RunBin(q, kUndeleteRestore) && CountCards(q.store, "Dest Big2") == n;
     });
     // The folder's cards are marked for the three commands that follow.
     q.form.tree().set_selected_node(FindFolderNode(q.form, "Dest Big2"));
     RunMarkCommand(q.form, MarkCommand::kFolderMark);
     if (q.form.marked_count != static_cast<int64_t>(n)) state.SkipWithError("marks differ");
-    Time(state, Label("9 batch replace marked", d), [&] {
+    Time(state, "quill", Label("9 batch replace marked", d), [&] {
       SearchCommands search(q.form, q.window);
       q.ui.ScriptReplace([](ReplaceForm* f) {
         f->find.text = kWord;
@@ -318,7 +307,7 @@ void BM_Quill_Commands(benchmark::State& state, Durability d) {
              found && (c.is_folder() || c.text.find(kNewWord) != std::string::npos);
     });
     TempDir other;
-    Time(state, Label("10 write marked to other set", d), [&] {
+    Time(state, "quill", Label("10 write marked to other set", d), [&] {
       q.settings.DataFiles.names[1] = "Other";
       q.settings.DataFiles.paths[1] = other.Path();
       DataSets sets(FileEnv::Default(), q.store, q.settings, q.ui, q.window, nullptr, nullptr);
@@ -332,7 +321,7 @@ void BM_Quill_Commands(benchmark::State& state, Durability d) {
       }
     }
     TempDir exchange, fresh;
-    Time(state, Label("11 transfer write + read", d), [&] {
+    Time(state, "quill", Label("11 transfer write + read", d), [&] {
       if (WriteTransferFile(q.transfer, exchange.Path(), 0, 0, 0) != 0) return false;
       CardStore to(FileEnv::Default(), fresh.Path() + "/", store::CardStoreOptions{d});
       if (!to.Open(false, {}).ok()) return false;
@@ -345,7 +334,7 @@ void BM_Quill_Commands(benchmark::State& state, Durability d) {
              read.end == ReadEnd::kComplete && read.added == static_cast<int>(n) &&
              to.Close().ok();
     });
-    Time(state, Label("12 text export marked", d), [&] {
+    Time(state, "quill", Label("12 text export marked", d), [&] {
       q.transfer_dialogs.AnswerOptions(WriteOptionsForm{});
       IniFile ini(FileEnv::Default(), q.dir.Path() + "/quillmain.ini");
       FakeShell shell;
@@ -357,13 +346,13 @@ void BM_Quill_Commands(benchmark::State& state, Durability d) {
         !AddFolders(q, {"Imported"}).ok()) {
       state.SkipWithError("no import file");
     }
-    Time(state, Label("13 text import", d), [&] {
+    Time(state, "quill", Label("13 text import", d), [&] {
       q.form.tree().set_selected_node(FindFolderNode(q.form, "Imported"));
       q.transfer_dialogs.AnswerFiles({import_file});
       return RunTextImport(q.transfer).ok() && CountCards(q.store, "Imported") == n;
     });
     if (!AddFolders(q, {"M", "M Big2"}).ok()) state.SkipWithError("no folder to merge into");
-    Time(state, Label("14 merge folder", d), [&] {
+    Time(state, "quill", Label("14 merge folder", d), [&] {
       q.ui.Answer(kResultYes);
       return MoveNodes(q.form, FindFolderNode(q.form, "M"), FindFolderNode(q.form, "Dest Big2"),
                        nullptr) == 1 &&
@@ -372,15 +361,15 @@ void BM_Quill_Commands(benchmark::State& state, Durability d) {
     q.form.tree().set_selected_node(FindFolderNode(q.form, "M Big2"));
     RunMarkCommand(q.form, MarkCommand::kFolderMark);
     if (q.form.marked_count != static_cast<int64_t>(n)) state.SkipWithError("marks differ");
-    Time(state, Label("15 delete marked to bin", d), [&] {
+    Time(state, "quill", Label("15 delete marked to bin", d), [&] {
       return DeleteMarkedCards(q.form, nullptr).ok() && CountCards(q.store, "M Big2") == 0 &&
              CountCards(q.store, "M Big2", true) == n;
     });
-    Time(state, Label("16 erase bin + tidy-up", d), [&] {
+    Time(state, "quill", Label("16 erase bin + tidy-up", d), [&] {
       std::vector<BinCard> left;
       return RunBin(q, kUndeleteErase) && ListBin(q.store, &left).ok() && left.empty();
     });
-    Time(state, Label("17 tidy-up", d), [&] {
+    Time(state, "quill", Label("17 tidy-up", d), [&] {
       CardRecord work(q.store);
       return work.Reorganize().ok() && work.Close().ok();
     });
@@ -607,14 +596,6 @@ bool ImportFile(sqlite3* db, const std::string& file, const std::string& folder)
   return ok && rows == BigCards() && Exec(db, "COMMIT");
 }
 
-template <typename Command>
-void TimeSql(benchmark::State& state, const std::string& workload, Command command) {
-  const auto t0 = std::chrono::steady_clock::now();
-  const bool ok = command();
-  Record("sqlite", workload, SecondsSince(t0));
-  if (!ok) state.SkipWithError((workload + " failed in sqlite").c_str());
-}
-
 void BM_Sqlite_Commands(benchmark::State& state, bool synced) {
   const Durability d = synced ? Durability::kSyncEachChange : Durability::kKillSafe;
   for (auto _ : state) {
@@ -625,21 +606,21 @@ void BM_Sqlite_Commands(benchmark::State& state, bool synced) {
       sqlite3_close(db);
       return;
     }
-    TimeSql(state, Label("5 rename folder", d), [&] {
+    Time(state, "sqlite", Label("5 rename folder", d), [&] {
       return InTransaction(db, "UPDATE cards SET folder = 'Big2' WHERE folder = 'Big'", BigCards());
     });
-    TimeSql(state, Label("6 move folder", d), [&] {
+    Time(state, "sqlite", Label("6 move folder", d), [&] {
       return InTransaction(db, "UPDATE cards SET folder = 'Dest Big2' WHERE folder = 'Big2'", BigCards());
     });
-    TimeSql(state, Label("7 delete folder to bin", d), [&] {
+    Time(state, "sqlite", Label("7 delete folder to bin", d), [&] {
       return InTransaction(db, "UPDATE cards SET deleted = 'D' WHERE folder = 'Dest Big2'", BigCards());
     });
-    TimeSql(state, Label("8 restore all from bin", d), [&] {
+    Time(state, "sqlite", Label("8 restore all from bin", d), [&] {
       return InTransaction(db, "UPDATE cards SET deleted = '' WHERE deleted = 'D'", BigCards());
     });
-    TimeSql(state, Label("9 batch replace marked", d),
+    Time(state, "sqlite", Label("9 batch replace marked", d),
             [&] { return ReplaceInFolder(db, "Dest Big2"); });
-    TimeSql(state, Label("10 write marked to other set", d), [&] {
+    Time(state, "sqlite", Label("10 write marked to other set", d), [&] {
       const std::string other = dir.Path() + "/other.db";
       sqlite3* o = OpenDb(other, synced);  // the other set exists, with its table
       sqlite3_close(o);
@@ -648,32 +629,33 @@ void BM_Sqlite_Commands(benchmark::State& state, bool synced) {
                                " WHERE folder = 'Dest Big2'", BigCards()) &&
              Exec(db, "DETACH other");
     });
-    TimeSql(state, Label("11 transfer write + read", d), [&] {
+    Time(state, "sqlite", Label("11 transfer write + read", d), [&] {
       return TransferThroughFile(db, "Dest Big2", dir.Path() + "/transfer.dat",
                                  dir.Path() + "/fresh.db", synced);
     });
-    TimeSql(state, Label("12 text export marked", d), [&] {
+    Time(state, "sqlite", Label("12 text export marked", d), [&] {
       return ExportFolder(db, "Dest Big2", dir.Path() + "/export.txt", synced);
     });
     const std::string import_file = dir.Path() + "/import.txt";
     if (!FileEnv::Default().WriteFileAtomic(import_file, ImportFileBytes()).ok()) {
       state.SkipWithError("no import file");
     }
-    TimeSql(state, Label("13 text import", d), [&] { return ImportFile(db, import_file, "Imported"); });
-    TimeSql(state, Label("14 merge folder", d), [&] {
+    Time(state, "sqlite", Label("13 text import", d),
+         [&] { return ImportFile(db, import_file, "Imported"); });
+    Time(state, "sqlite", Label("14 merge folder", d), [&] {
       return InTransaction(db, "UPDATE cards SET folder = 'M Big2' WHERE folder = 'Dest Big2'",
                            BigCards());
     });
-    TimeSql(state, Label("15 delete marked to bin", d), [&] {
+    Time(state, "sqlite", Label("15 delete marked to bin", d), [&] {
       return InTransaction(db, "UPDATE cards SET deleted = 'D' WHERE folder = 'M Big2'", BigCards());
     });
     // The bin emptied, then the file packed as the store's tidy-up packs
     // its tables.
-    TimeSql(state, Label("16 erase bin + tidy-up", d), [&] {
+    Time(state, "sqlite", Label("16 erase bin + tidy-up", d), [&] {
       return InTransaction(db, "DELETE FROM cards WHERE deleted = 'D'", BigCards()) &&
              Exec(db, "VACUUM");
     });
-    TimeSql(state, Label("17 tidy-up", d), [&] { return Exec(db, "VACUUM"); });
+    Time(state, "sqlite", Label("17 tidy-up", d), [&] { return Exec(db, "VACUUM"); });
     sqlite3_close(db);
   }
 }

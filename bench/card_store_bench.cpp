@@ -118,17 +118,7 @@ Status WriteQuillSet(Durability durability) {
                                         quill::store::CardStoreOptions{durability});
   CardRecord card(*q.store);
   QUILL_RETURN_IF_ERROR(card.Open(false, q.dir->Path()));
-  card.keep_open = true;
-  for (const CardData& d : Cards()) {
-    card.Clear();
-    card.folder = d.folder;
-    card.title = d.title;
-    card.text = d.text;
-    card.ctime = card.utime = d.ctime;
-    card.ctick = d.ctick;
-    QUILL_RETURN_IF_ERROR(card.Write());
-  }
-  return card.Close();
+  return quill::bench::WriteBenchCards(card, Cards());
 }
 
 Status EnsureQuillSet() {

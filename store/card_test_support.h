@@ -99,6 +99,18 @@ inline void WriteFolderRow(CardStore& store, const std::string& path) {
   EXPECT_TRUE(s.ok()) << s.ToString();
 }
 
+// The data set in `data_folder` (ending in '/') as a program finds it when
+// it starts: `write` stores the test's cards in the open set; the folder
+// list is then rebuilt from them and the set closed.
+inline void WriteTestDataSet(const std::string& data_folder,
+                             const std::function<void(CardStore&)>& write) {
+  CardStore set(FileEnv::Default(), data_folder);
+  ASSERT_TRUE(set.Open(false, {}).ok());
+  write(set);
+  ASSERT_TRUE(set.RebuildTreeFile().ok());
+  ASSERT_TRUE(set.Close().ok());
+}
+
 // The cards whose folder is exactly `folder` (no folder rows, none in the
 // bin), with their texts, in key order.
 inline std::vector<CardRecord> CardsOfFolder(CardStore& store, const std::string& folder) {

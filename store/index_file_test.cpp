@@ -565,13 +565,19 @@ TEST(IndexFileTest, OpenRefusesBadHeaders) {
   EXPECT_EQ(s.db_code(), kDbCannotOpen);
 }
 
+// The index at `path` built over `n` rows keyed 1000, 1001, ... in 20
+// bytes.
+std::unique_ptr<IndexFile> BuildNumberedIndex(FileEnv& env, const std::string& path, int n) {
+  VectorRows rows;
+  for (int i = 0; i < n; ++i) rows.AddKey(Pad(std::to_string(1000 + i), 20));
+  return BuildIndex(env, path, 20, rows);
+}
+
 TEST(IndexFileTest, ShortReadsAndWritesAreErrors) {
   TempDir dir;
   FaultEnv env;
   const std::string path = dir.File("io.ix");
-  VectorRows rows;
-  for (int i = 0; i < 200; ++i) rows.AddKey(Pad(std::to_string(1000 + i), 20));
-  auto ix = BuildIndex(env, path, 20, rows);
+  auto ix = BuildNumberedIndex(env, path, 200);
 
   // A split needs two page writes; the second comes up short.
   uint32_t row = 0;
@@ -591,7 +597,7 @@ TEST(IndexFileTest, ShortReadsAndWritesAreErrors) {
   ix.reset();
 
   // A page cut off the end of the file (after it was opened) is a short read.
-  ix = BuildIndex(env, path, 20, rows);
+  ix = BuildNumberedIndex(env, path, 200);
   ix = Reopen(env, std::move(ix), 20);
   std::unique_ptr<RandomFile> f;
   ASSERT_TRUE(FileEnv::Default().Open(path, OpenMode::kReadWrite, &f).ok());
@@ -683,9 +689,7 @@ TEST(IndexFileTest, CachedPagesFollowEveryWrite) {
   TempDir dir;
   FaultEnv env;
   const std::string path = dir.File("cache.ix");
-  VectorRows rows;
-  for (int i = 0; i < 500; ++i) rows.AddKey(Pad(std::to_string(1000 + i), 20));
-  auto ix = BuildIndex(env, path, 20, rows);
+  auto ix = BuildNumberedIndex(env, path, 500);
   auto keys = [&] {
     std::vector<std::string> out;
     for (const auto& e : Scan(*ix)) out.push_back(e.first.substr(0, 4));
@@ -712,9 +716,7 @@ TEST(IndexFileTest, WriteBackHoldsPagesUntilTheClose) {
   TempDir dir;
   FaultEnv env;
   const std::string path = dir.File("held.ix");
-  VectorRows rows;
-  for (int i = 0; i < 500; ++i) rows.AddKey(Pad(std::to_string(1000 + i), 20));
-  auto ix = BuildIndex(env, path, 20, rows);
+  auto ix = BuildNumberedIndex(env, path, 500);
   ix->set_write_back(true);
   const std::string built = FileBytes(path);
   const uint64_t written = env.bytes_written();

@@ -14,21 +14,13 @@
 
 #include "platform/headless/fake_clock.h"
 #include "platform/headless/fake_ui.h"
+#include "platform/qt/test_app.h"
 #include "platform/text_codec.h"
 
 namespace quill {
 namespace {
 
 constexpr char kKey[] = "0000000100000AAA";
-
-QApplication& App() {
-  static int argc = 1;
-  static char name[] = "tikan_form_test";
-  static char* argv[] = {name, nullptr};
-  if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-  static QApplication* app = new QApplication(argc, argv);
-  return *app;
-}
 
 class MemoryValues : public RememberedValues {
  public:
@@ -65,7 +57,7 @@ void Key(TTikanFm* fm, Qt::Key key, Qt::KeyboardModifiers mods = Qt::NoModifier)
 
 class TikanFormTest : public ::testing::Test {
  protected:
-  TikanFormTest() { App(); }
+  TikanFormTest() { TestApp(); }
 
   // Shows the dialog for `text` and lets `act` work it once it is up.
   int Run(const std::string& text, const std::function<void(TTikanFm*)>& act) {

@@ -19,6 +19,7 @@
 
 #include "controls/ui/string_grid_pelm.h"
 #include "platform/clipboard.h"
+#include "platform/qt/test_app.h"
 #include "platform/qt/test_pointer.h"
 #include "platform/qt/test_window.h"
 #include "platform/text_codec.h"
@@ -56,14 +57,6 @@ class QtTextClipboard final : public Clipboard {
   }
 };
 
-QApplication& App() {
-  static int argc = 1;
-  static char name[] = "string_grid_pelm_desktop_test";
-  static char* argv[] = {name, nullptr};
-  static QApplication* app = new QApplication(argc, argv);
-  return *app;
-}
-
 // Runs a client to its end while our event loop keeps running (xclip
 // fetches the clipboard from us); its standard output.
 QString RunClient(const QString& program, const QStringList& args) {
@@ -87,10 +80,7 @@ bool LeftButtonDown() { return QGuiApplication::mouseButtons() & Qt::LeftButton;
 class StringGridPelmDesktopTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    App();
-    if (QGuiApplication::platformName() != QLatin1String("xcb")) {
-      GTEST_SKIP() << "needs an X display";
-    }
+    if (!TestAppOnX()) GTEST_SKIP() << "needs an X display";
     host = std::make_unique<QWidget>();
     host->setWindowTitle("quill-grid-host");
     auto* layout = new QVBoxLayout(host.get());

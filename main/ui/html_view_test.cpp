@@ -22,6 +22,7 @@
 #include "platform/qt/test_png.h"
 #include "platform/text_codec.h"
 #include "store/card_store.h"
+#include "store/card_test_support.h"
 
 namespace quill {
 namespace {
@@ -73,28 +74,11 @@ TEST(HtmlViewTest, ShowsThePageOfItsFolderAndOnlyItsFiles) {
 TEST(HtmlViewTest, TheMainWindowShowsAnHtmlCardAsItsPage) {
   TestApp();
   TempDir dir;
-  {
-    store::CardStore store(FileEnv::Default(), dir.Path() + "/");
-    ASSERT_TRUE(store.Open(false, {}).ok());
-    store::CardRecord c(store);
-    c.Clear();
-    c.folder = "A";
-    c.title = std::string(store::FolderMarkerTitle);
-    ASSERT_TRUE(c.Write().ok());
-    c.Clear();
-    c.folder = "A";
-    c.title = "page";
-    c.kind = 'H';
-    c.text = HtmlCardText();
-    ASSERT_TRUE(c.Write().ok());
-    c.Clear();
-    c.folder = "A";
-    c.title = "plain";
-    c.text = "just text";
-    ASSERT_TRUE(c.Write().ok());
-    ASSERT_TRUE(store.RebuildTreeFile().ok());
-    ASSERT_TRUE(store.Close().ok());
-  }
+  ASSERT_NO_FATAL_FAILURE(store::WriteTestDataSet(dir.Path() + "/", [](store::CardStore& cards) {
+    store::WriteFolderRow(cards, "A");
+    store::WriteKindCard(cards, "A", "page", HtmlCardText(), 'H');
+    store::WriteKindCard(cards, "A", "plain", "just text", 0);
+  }));
   FakeUi ui;
   FakeShell shell;
   MainFormContext context = TestFormContext(dir, ui);

@@ -28,6 +28,7 @@
 #include "platform/headless/temp_dir.h"
 #include "platform/text_codec.h"
 #include "store/card_store.h"
+#include "store/card_test_support.h"
 
 namespace quill {
 namespace {
@@ -105,14 +106,9 @@ TEST_F(MainFormEditorTest, TheTitleBoxTakesFiftyBytes) {
 }
 
 TEST_F(MainFormEditorTest, HoldingDownLoadsOnlyTheCardItStopsOn) {
-  {
-    store::CardStore store(FileEnv::Default(), dir_.Path() + "/");
-    ASSERT_TRUE(store.Open(false, {}).ok());
-    store::CardRecord c(store);
-    c.Clear();
-    c.folder = "A";
-    c.title = std::string(store::FolderMarkerTitle);
-    ASSERT_TRUE(c.Write().ok());
+  ASSERT_NO_FATAL_FAILURE(store::WriteTestDataSet(dir_.Path() + "/", [](store::CardStore& cards) {
+    store::WriteFolderRow(cards, "A");
+    store::CardRecord c(cards);
     for (int i = 0; i < 11; ++i) {
       c.Clear();
       c.folder = "A";
@@ -121,7 +117,7 @@ TEST_F(MainFormEditorTest, HoldingDownLoadsOnlyTheCardItStopsOn) {
       c.position = static_cast<uint32_t>(i);
       ASSERT_TRUE(c.Write().ok());
     }
-  }
+  }));
   auto form = MakeForm();
   QModelIndex folder = Row(*form, "A");
   form->Tree->expand(folder);

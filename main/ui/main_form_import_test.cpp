@@ -17,6 +17,7 @@
 #include "platform/qt/test_app.h"
 #include "platform/text_codec.h"
 #include "store/card_store.h"
+#include "store/card_test_support.h"
 
 namespace quill {
 namespace {
@@ -27,22 +28,10 @@ TEST(MainFormImportTest, TheEditorShowsTheLastImportedCard) {
   TestApp();
   TempDir dir;
   std::ofstream(dir.File("quillmain.ini"), std::ios::binary) << "[Env]\r\nUseButton=0\r\n";
-  {
-    store::CardStore store(FileEnv::Default(), dir.Path() + "/");
-    ASSERT_TRUE(store.Open(false, {}).ok());
-    store::CardRecord c(store);
-    c.Clear();
-    c.folder = "A";
-    c.title = std::string(store::FolderMarkerTitle);
-    ASSERT_TRUE(c.Write().ok());
-    c.Clear();
-    c.folder = "A";
-    c.title = "old";
-    c.text = "old text";
-    ASSERT_TRUE(c.Write().ok());
-    ASSERT_TRUE(store.RebuildTreeFile().ok());
-    ASSERT_TRUE(store.Close().ok());
-  }
+  ASSERT_NO_FATAL_FAILURE(store::WriteTestDataSet(dir.Path() + "/", [](store::CardStore& cards) {
+    store::WriteFolderRow(cards, "A");
+    store::WriteKindCard(cards, "A", "old", "old text", 0);
+  }));
   std::ofstream(dir.File("memo.txt"), std::ios::binary) << "first memo\r\n";
   std::ofstream(dir.File("last.txt"), std::ios::binary) << "\xE6\x9C\x80\xE5\xBE\x8C\n";  // 最後
 

@@ -4,12 +4,10 @@
 #include <sys/stat.h>
 
 #include <QAbstractItemModel>
-#include <QApplication>
 #include <QCheckBox>
 #include <QFile>
 #include <QFontMetrics>
 #include <QPlainTextEdit>
-#include <QPointer>
 #include <QPrinter>
 #include <QLineEdit>
 #include <QMenu>
@@ -18,7 +16,6 @@
 #include <memory>
 #include <QPushButton>
 #include <QTextCursor>
-#include <QTimer>
 #include <QTreeView>
 #include <fstream>
 #include <functional>
@@ -37,8 +34,10 @@
 #include "platform/headless/temp_dir.h"
 #include "platform/messages.h"
 #include "platform/qt/test_app.h"
+#include "platform/qt/test_modals.h"
 #include "platform/text_codec.h"
 #include "store/card_store.h"
+#include "store/card_test_support.h"
 
 namespace quill {
 namespace {
@@ -50,41 +49,37 @@ class MainFormPrintTest : public ::testing::Test, protected PdfPrinter {
   void SetUp() override {
     std::ofstream(dir.File("quillmain.ini"), std::ios::binary)
         << "[Env]\r\nUseButton=0\r\nTikanBlank=1\r\n";
-    store::CardStore store(FileEnv::Default(), dir.Path() + "/");
-    ASSERT_TRUE(store.Open(false, {}).ok());
-    store::CardRecord c(store);
-    c.Clear();
-    c.folder = "P";
-    c.title = std::string(store::FolderMarkerTitle);
-    ASSERT_TRUE(c.Write().ok());
-    auto card = [&](const char* title, const std::string& text, char kind) {
-      c.Clear();
-      c.folder = "P";
-      c.title = title;
-      c.text = text;
-      c.kind = kind;
-      c.font_name = "IPAGothic";
-      c.font_size = 9;  // 12 pixels at 96 dpi
-      c.column_widths.fill(10);  // 100 pixels
-      ASSERT_TRUE(c.Write().ok());
-    };
-    card("plain", "line1\r\nline2\r\nline3\r\n", 0);
-    card("html", "visible\r\n", 'H');
-    card("vars", "Dear $_NAME_\r\n", 0);
-    card("table", "a\tb\tc\r\n", 'C');
-    card("page",
-         Utf8ToCp932("頁\r\n") + std::string(kHtmlMarkerLine) + "\r\n\r\n" +
-             Utf8ToCp932("<html><p>印刷する頁の本文</p></html>\r\n") + std::string(kHtmlDataLine) +
-             "\r\n",
-         'H');
-    card("column", "a\r\n\xDF\r\nb\r\n\xDF\t\r\n", 'C');
-    // Two hundred columns in the first row, one in 6,000 more: its used
-    // area as table text is 1,218,000 bytes.
-    std::string big(199, '\t');
-    big += "x\r\n";
-    for (int i = 0; i < 6000; ++i) big += "y\r\n";
-    card("big table", big, 'C');
-    ASSERT_TRUE(store.Close().ok());
+    ASSERT_NO_FATAL_FAILURE(store::WriteTestDataSet(dir.Path() + "/", [](store::CardStore& cards) {
+      store::WriteFolderRow(cards, "P");
+      store::CardRecord c(cards);
+      auto card = [&](const char* title, const std::string& text, char kind) {
+        c.Clear();
+        c.folder = "P";
+        c.title = title;
+        c.text = text;
+        c.kind = kind;
+        c.font_name = "IPAGothic";
+        c.font_size = 9;  // 12 pixels at 96 dpi
+        c.column_widths.fill(10);  // 100 pixels
+        ASSERT_TRUE(c.Write().ok());
+      };
+      card("plain", "line1\r\nline2\r\nline3\r\n", 0);
+      card("html", "visible\r\n", 'H');
+      card("vars", "Dear $_NAME_\r\n", 0);
+      card("table", "a\tb\tc\r\n", 'C');
+      card("page",
+           Utf8ToCp932("頁\r\n") + std::string(kHtmlMarkerLine) + "\r\n\r\n" +
+               Utf8ToCp932("<html><p>印刷する頁の本文</p></html>\r\n") + std::string(kHtmlDataLine) +
+               "\r\n",
+           'H');
+      card("column", "a\r\n\xDF\r\nb\r\n\xDF\t\r\n", 'C');
+      // Two hundred columns in the first row, one in 6,000 more: its used
+      // area as table text is 1,218,000 bytes.
+      std::string big(199, '\t');
+      big += "x\r\n";
+      for (int i = 0; i < 6000; ++i) big += "y\r\n";
+      card("big table", big, 'C');
+    }));
 
     MainFormContext context = TestFormContext(dir, ui);
     context.printer = &printer;
@@ -112,26 +107,8 @@ class MainFormPrintTest : public ::testing::Test, protected PdfPrinter {
 
   // Clicks "印刷" with `on_modal` answering each modal dialog that opens;
   // returns the class names of the dialogs, in order.
-  QStringList Print(std::function<void(QWidget*)> on_modal) {
-    return AnsweringModals(std::move(on_modal), [&] { form->PrintOut->click(); });
-  }
-  // Runs `act` with `on_modal` answering each modal dialog that opens.
-  QStringList AnsweringModals(std::function<void(QWidget*)> on_modal, std::function<void()> act) {
-    QStringList shown;
-    QPointer<QWidget> last;
-    QTimer watch;
-    QObject::connect(&watch, &QTimer::timeout, [&] {
-      QWidget* modal = QApplication::activeModalWidget();
-      if (modal == nullptr || modal == last) return;
-      last = modal;
-      shown << modal->metaObject()->className();
-      on_modal(modal);
-      // A dialog the answer left open (a failed expectation) is closed.
-      if (QApplication::activeModalWidget() == modal) modal->close();
-    });
-    watch.start(10);
-    act();
-    return shown;
+  QStringList Print(const std::function<void(QWidget*)>& on_modal) {
+    return AnsweringModals(on_modal, [&] { form->PrintOut->click(); });
   }
 
   // Prints from the print dialog and closes it.

@@ -39,6 +39,7 @@
 #include "platform/qt/test_program.h"
 #include "platform/text_codec.h"
 #include "store/card_store.h"
+#include "store/card_test_support.h"
 
 namespace quill {
 namespace {
@@ -89,28 +90,15 @@ class PrintDesktopTest : public ::testing::Test {
     static const bool translated = LoadQtTranslations(TestApp()).ok();
     ASSERT_TRUE(translated);
     std::ofstream(dir.File("quillmain.ini"), std::ios::binary) << "[Env]\r\nUseButton=0\r\n";
-    store::CardStore store(FileEnv::Default(), dir.Path() + "/");
-    ASSERT_TRUE(store.Open(false, {}).ok());
-    store::CardRecord c(store);
-    c.Clear();
-    c.folder = "P";
-    c.title = std::string(store::FolderMarkerTitle);
-    ASSERT_TRUE(c.Write().ok());
-    c.Clear();
-    c.folder = "P";
-    c.title = "plain";
-    c.text = Utf8ToCp932("印刷する本文\r\n");
-    ASSERT_TRUE(c.Write().ok());
-    c.Clear();
-    c.folder = "P";
-    c.title = "page";
-    c.kind = 'H';
-    c.text = Utf8ToCp932("頁\r\n") + std::string(kHtmlMarkerLine) + "\r\n\r\n" +
-             Utf8ToCp932("<html><h1>頁の見出し</h1><p>頁の本文</p></html>\r\n") +
-             std::string(kHtmlDataLine) + "\r\n";
-    ASSERT_TRUE(c.Write().ok());
-    ASSERT_TRUE(store.RebuildTreeFile().ok());
-    ASSERT_TRUE(store.Close().ok());
+    ASSERT_NO_FATAL_FAILURE(store::WriteTestDataSet(dir.Path() + "/", [](store::CardStore& cards) {
+      store::WriteFolderRow(cards, "P");
+      store::WriteKindCard(cards, "P", "plain", Utf8ToCp932("印刷する本文\r\n"), 0);
+      store::WriteKindCard(cards, "P", "page",
+                           Utf8ToCp932("頁\r\n") + std::string(kHtmlMarkerLine) + "\r\n\r\n" +
+                               Utf8ToCp932("<html><h1>頁の見出し</h1><p>頁の本文</p></html>\r\n") +
+                               std::string(kHtmlDataLine) + "\r\n",
+                           'H');
+    }));
 
     // As QPrinter is on a machine without printers: PDF, but no file.
     ASSERT_EQ(printer.outputFormat(), QPrinter::PdfFormat);

@@ -376,15 +376,11 @@ TEST_F(QuillmainDesktopTest, SaveKeyInAnEditorMakesItsSelectionACard) {
   const std::string folder = Utf8ToCp932("Web 記事 保存");
   Sandbox sandbox;
   fs::create_directories(sandbox.home);
-  {
-    store::CardStore set(FileEnv::Default(), sandbox.home + "/");
-    ASSERT_TRUE(set.Open(false, "").ok());
+  ASSERT_NO_FATAL_FAILURE(store::WriteTestDataSet(sandbox.home + "/", [](store::CardStore& set) {
     for (const char* path : {"Web", "Web 記事", "Web 記事 保存"}) {
       store::WriteFolderRow(set, Utf8ToCp932(path));
     }
-    ASSERT_TRUE(set.RebuildTreeFile().ok());
-    ASSERT_TRUE(set.Close().ok());
-  }
+  }));
   // Ctrl+Alt+K saves; the header names the page and the window.
   std::ofstream(sandbox.home + "/quillmain.ini", std::ios::binary)
       << "[Env]\r\nUseButton=0\r\nSaveKey=" << 0xC04B << "\r\nDefAddKubun=" << folder
@@ -408,13 +404,8 @@ TEST_F(QuillmainDesktopTest, SaveKeyInAnEditorMakesItsSelectionACard) {
   const unsigned long main_window = WaitForStart(sandbox.block);
   ASSERT_NE(main_window, 0u) << "quillmain did not start";
 
-  ASSERT_EQ(RunTool({"xdotool", "windowactivate", "--sync", std::to_string(pad)}).status, 0);
-  ASSERT_TRUE(WaitFor(
-      [&] {
-        RunTool({"xdotool", "key", "--clearmodifiers", "ctrl+a"});
-        return RunTool({"xclip", "-o", "-selection", "primary"}).out == text;
-      },
-      10000));
+  ASSERT_TRUE(ActivateWindow(pad));
+  ASSERT_TRUE(WaitFor([&] { return SelectAllGives(text); }, 10000));
   RunTool({"sh", "-c", "printf 'user clip' | xclip -selection clipboard >/dev/null 2>&1"});
   ASSERT_TRUE(WaitFor([] { return XSelection("clipboard") == "user clip"; }, 20000));
   const unsigned long users_owner = XSelectionOwner("clipboard");
@@ -479,13 +470,8 @@ TEST_F(QuillmainDesktopTest, AClipboardOwnerThatNeverAnswersHoldsNoCaptureUp) {
   const std::string folder = Utf8ToCp932("Web");
   Sandbox sandbox;
   fs::create_directories(sandbox.home);
-  {
-    store::CardStore set(FileEnv::Default(), sandbox.home + "/");
-    ASSERT_TRUE(set.Open(false, "").ok());
-    store::WriteFolderRow(set, folder);
-    ASSERT_TRUE(set.RebuildTreeFile().ok());
-    ASSERT_TRUE(set.Close().ok());
-  }
+  ASSERT_NO_FATAL_FAILURE(store::WriteTestDataSet(
+      sandbox.home + "/", [&](store::CardStore& set) { store::WriteFolderRow(set, folder); }));
   // Ctrl+Alt+K saves into "Web".
   std::ofstream(sandbox.home + "/quillmain.ini", std::ios::binary)
       << "[Env]\r\nUseButton=0\r\nSaveKey=" << 0xC04B << "\r\nDefAddKubun=" << folder
@@ -503,12 +489,7 @@ TEST_F(QuillmainDesktopTest, AClipboardOwnerThatNeverAnswersHoldsNoCaptureUp) {
   const unsigned long main_window = WaitForStart(sandbox.block);
   ASSERT_NE(main_window, 0u) << "quillmain showed no main window";
   ASSERT_TRUE(ActivateWindow(pad));
-  ASSERT_TRUE(WaitFor(
-      [&] {
-        RunTool({"xdotool", "key", "--clearmodifiers", "ctrl+a"});
-        return RunTool({"xclip", "-o", "-selection", "primary"}).out == text;
-      },
-      10000));
+  ASSERT_TRUE(WaitFor([&] { return SelectAllGives(text); }, 10000));
 
   // The owner: a window of a connection that never reads its events.
   Display* silent = XOpenDisplay(nullptr);
@@ -829,13 +810,8 @@ INSTANTIATE_TEST_SUITE_P(
 TEST_F(QuillmainPopupTest, TheRegisterHereMenuRegistersAndAppendsOverTheEditor) {
   const std::string folder = Utf8ToCp932("メモ");
   fs::create_directories(sandbox_.home);
-  {
-    store::CardStore set(FileEnv::Default(), sandbox_.home + "/");
-    ASSERT_TRUE(set.Open(false, "").ok());
-    store::WriteFolderRow(set, folder);
-    ASSERT_TRUE(set.RebuildTreeFile().ok());
-    ASSERT_TRUE(set.Close().ok());
-  }
+  ASSERT_NO_FATAL_FAILURE(store::WriteTestDataSet(
+      sandbox_.home + "/", [&](store::CardStore& set) { store::WriteFolderRow(set, folder); }));
   ini_ << "SaveKubunKey=" << 0xC04A << "\r\nUseHistory=0\r\nIppastuLock=0\r\n";
   Start();
   if (HasFatalFailure()) return;
@@ -906,9 +882,7 @@ TEST_F(QuillmainDesktopTest, AFileDroppedOnATableIsStoredAndACardLinkOpensItsCar
   Sandbox sandbox;
   fs::create_directories(sandbox.home);
   std::string table_id;
-  {
-    store::CardStore set(FileEnv::Default(), sandbox.home + "/");
-    ASSERT_TRUE(set.Open(false, "").ok());
+  ASSERT_NO_FATAL_FAILURE(store::WriteTestDataSet(sandbox.home + "/", [&](store::CardStore& set) {
     store::WriteFolderRow(set, "F");
     store::CardRecord c(set);
     c.Clear();
@@ -933,9 +907,7 @@ TEST_F(QuillmainDesktopTest, AFileDroppedOnATableIsStoredAndACardLinkOpensItsCar
     c.column_widths.fill(30);
     ASSERT_TRUE(c.Write().ok());
     table_id = c.id;
-    ASSERT_TRUE(set.RebuildTreeFile().ok());
-    ASSERT_TRUE(set.Close().ok());
-  }
+  }));
   std::ofstream(sandbox.home + "/quillmain.ini", std::ios::binary)
       << "[Env]\r\nUseButton=0\r\nRunTreeOpen=1\r\nLeft=0\r\nTop=0\r\nWidth=1000\r\n"
          "Height=700\r\nTreeWidth=250\r\n";

@@ -20,6 +20,7 @@
 #include "platform/headless/fake_shell.h"
 #include "platform/headless/fake_ui.h"
 #include "platform/headless/temp_dir.h"
+#include "platform/qt/test_app.h"
 #include "platform/qt/test_program.h"
 #include "platform/qt/test_drag_source.h"
 #include "platform/qt/test_window.h"
@@ -29,20 +30,12 @@
 namespace quill {
 namespace {
 
-QApplication& App() {
-  static int argc = 1;
-  static char name[] = "text_form_desktop_test";
-  static char* argv[] = {name, nullptr};
-  static QApplication* app = new QApplication(argc, argv);
-  return *app;
-}
-
 QStringList Point(const QPoint& p) { return {QString::number(p.x()), QString::number(p.y())}; }
 
 class TextFormDesktopTest : public testing::Test {
  protected:
   TextFormDesktopTest() {
-    App();
+    TestApp();
     store::CardStore cards(FileEnv::Default(), dir_.Path() + "/");
     EXPECT_TRUE(cards.Open(false, dir_.Path()).ok());
     text_ = store::WriteKindCard(cards, "F", "Links", "see http://x.jp/a here\r\n", 0);
@@ -75,7 +68,7 @@ class TextFormDesktopTest : public testing::Test {
 };
 
 TEST_F(TextFormDesktopTest, TopmostLinksAndDroppedFiles) {
-  if (QGuiApplication::platformName() != QLatin1String("xcb")) GTEST_SKIP() << "needs X";
+  if (!TestAppOnX()) GTEST_SKIP() << "needs X";
   TTextFm& w = Open(text_);
   // A card window opens above the others; Shift+F1 lets it go and back.
   EXPECT_TRUE(QTest::qWaitFor([&] { return Above(w); }, 3000));

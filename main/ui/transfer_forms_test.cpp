@@ -2,13 +2,10 @@
 // the forms, their labelled fields, and what each answer does to the card.
 #include <gtest/gtest.h>
 
-#include <QApplication>
 #include <QLabel>
 #include <QLineEdit>
-#include <QPointer>
 #include <QPushButton>
 #include <QScreen>
-#include <QTimer>
 #include <cstdlib>
 #include <functional>
 #include <memory>
@@ -19,6 +16,7 @@
 #include "main/ui/transfer_forms.h"
 #include "platform/qt/cp932_text.h"
 #include "platform/qt/test_app.h"
+#include "platform/qt/test_modals.h"
 
 namespace quill {
 namespace {
@@ -37,19 +35,8 @@ class TransferFormsTest : public testing::Test {
   TransferReadResult Read(std::function<void(QWidget*)> answer) {
     QtTransferDialogs dialogs(&owner_);
     TransferContext ctx{set_.form, dialogs};
-    QPointer<QWidget> last;
-    QTimer watch;
-    QObject::connect(&watch, &QTimer::timeout, [&] {
-      QWidget* modal = QApplication::activeModalWidget();
-      if (modal == nullptr || modal == last) return;
-      last = modal;
-      answer(modal);
-      // A form the answer left open (a failed expectation) is closed.
-      if (QApplication::activeModalWidget() == modal) modal->close();
-    });
-    watch.start(10);
     TransferReadResult r;
-    EXPECT_EQ(ReadTransferFile(ctx, set_.folder, 1, &r), 0);
+    AnsweringModals(answer, [&] { EXPECT_EQ(ReadTransferFile(ctx, set_.folder, 1, &r), 0); });
     return r;
   }
 

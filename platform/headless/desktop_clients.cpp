@@ -97,14 +97,13 @@ bool ActivateWindow(WindowHandle w) {
   return RunTool({"xdotool", "windowactivate", "--sync", std::to_string(w)}).status == 0;
 }
 
+bool SelectAllGives(const std::string& text) {
+  RunTool({"xdotool", "key", "--clearmodifiers", "ctrl+a"});
+  return RunTool({"xclip", "-o", "-selection", "primary"}).out == text;
+}
+
 bool EditorHolds(WindowHandle editor, const std::string& text, int ms) {
-  return WaitFor(
-      [&] {
-        if (!ActivateWindow(editor)) return false;
-        RunTool({"xdotool", "key", "--clearmodifiers", "ctrl+a"});
-        return RunTool({"xclip", "-o", "-selection", "primary"}).out == text;
-      },
-      ms);
+  return WaitFor([&] { return ActivateWindow(editor) && SelectAllGives(text); }, ms);
 }
 
 std::vector<std::string> ClientEnvironment(const std::string& home) {

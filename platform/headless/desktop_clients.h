@@ -42,6 +42,10 @@ std::string ReadFileBytes(const std::string& path);
 // false when it did not come.
 bool ActivateWindow(WindowHandle w);
 
+// Ctrl+A in the window in front; whether the PRIMARY selection then holds
+// `text`.
+bool SelectAllGives(const std::string& text);
+
 // Selects the whole text of an editor window (Ctrl+A in it) until the
 // PRIMARY selection holds `text`; false when it did not within `ms`.
 bool EditorHolds(WindowHandle editor, const std::string& text, int ms = 10000);
