@@ -73,7 +73,7 @@ QString RunClient(const QString& program, const QStringList& args) {
 
 void Xdotool(const QStringList& args) { RunClient("xdotool", args); }
 
-QStringList Point(const QPoint& p) { return ScreenPoint(p); }
+QStringList Point(const QPoint& p) { return XdotoolPoint(p); }
 
 bool LeftButtonDown() { return QGuiApplication::mouseButtons() & Qt::LeftButton; }
 

@@ -371,6 +371,13 @@ TEST_F(QuillmainPasteTest, ASelectedTextIsReplacedOnOkAndKeptOnCancel) {
   EXPECT_TRUE(HandedBack("clipboard", users_owner, kUsersText)) << XSelection("clipboard");
 }
 
+// mousepad on a file of the sandbox that holds `text`.
+Client MousepadWith(const Sandbox& sandbox, const std::string& text) {
+  std::ofstream(sandbox.dir.File("memo.txt"), std::ios::binary) << text;
+  return Client({"mousepad", "--disable-server", sandbox.dir.File("memo.txt")},
+                ClientEnvironment(sandbox.dir.Path()), sandbox.dir.File("mousepad.log"));
+}
+
 TEST_F(QuillmainDesktopTest, SaveKeyInAnEditorMakesItsSelectionACard) {
   const std::string text = "一発登録する日本語のテキスト";
   const std::string folder = Utf8ToCp932("Web 記事 保存");
@@ -392,9 +399,7 @@ TEST_F(QuillmainDesktopTest, SaveKeyInAnEditorMakesItsSelectionACard) {
   env.insert("PATH", QString::fromStdString(bin) + ":" + env.value("PATH"));
 
   // The editor holds the text, all of it selected.
-  std::ofstream(sandbox.dir.File("memo.txt"), std::ios::binary) << text;
-  Client editor({"mousepad", "--disable-server", sandbox.dir.File("memo.txt")},
-                ClientEnvironment(sandbox.dir.Path()), sandbox.dir.File("mousepad.log"));
+  Client editor = MousepadWith(sandbox, text);
   const unsigned long pad = editor.WaitForWindow();
   ASSERT_NE(pad, 0u) << "mousepad showed no window";
 
@@ -476,9 +481,7 @@ TEST_F(QuillmainDesktopTest, AClipboardOwnerThatNeverAnswersHoldsNoCaptureUp) {
   std::ofstream(sandbox.home + "/quillmain.ini", std::ios::binary)
       << "[Env]\r\nUseButton=0\r\nSaveKey=" << 0xC04B << "\r\nDefAddKubun=" << folder
       << "\r\nDefAddKubunFile=0\r\n";
-  std::ofstream(sandbox.dir.File("memo.txt"), std::ios::binary) << text;
-  Client editor({"mousepad", "--disable-server", sandbox.dir.File("memo.txt")},
-                ClientEnvironment(sandbox.dir.Path()), sandbox.dir.File("mousepad.log"));
+  Client editor = MousepadWith(sandbox, text);
   const unsigned long pad = editor.WaitForWindow();
   ASSERT_NE(pad, 0u) << "mousepad showed no window";
 

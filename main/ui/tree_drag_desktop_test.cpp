@@ -94,7 +94,7 @@ class TreeDragDesktopTest : public testing::Test {
   void Click(QPoint p) {
     const int releases = drags_.releases;
     ASSERT_TRUE(RunPointerSteps(
-        {{nullptr, QStringList{"mousemove"} << ScreenPoint(p) << "click" << "1"},
+        {{nullptr, QStringList{"mousemove"} << XdotoolPoint(p) << "click" << "1"},
          {[&] { return drags_.releases > releases; }, {}}}));
   }
   // Press on `from`; a first move once the tree has the press, which makes
@@ -106,7 +106,7 @@ class TreeDragDesktopTest : public testing::Test {
   void Drag(QPoint from, QPoint to, const std::function<bool()>& held = nullptr) {
     const int presses = drags_.presses;
     const auto on_the_way = [&](int quarter) {
-      return ScreenPoint(from + (to - from) * quarter / 4 + QPoint(0, quarter % 2));
+      return XdotoolPoint(from + (to - from) * quarter / 4 + QPoint(0, quarter % 2));
     };
     int moves = 0;
     QStringList rest;
@@ -114,7 +114,7 @@ class TreeDragDesktopTest : public testing::Test {
     const QPoint end = form_->Tree->viewport()->mapFromGlobal(to);
     const auto there = [&] { return drags_.last_drag == end; };
     std::vector<PointerStep> steps = {
-        {nullptr, QStringList{"mousemove"} << ScreenPoint(from) << "mousedown" << "1"},
+        {nullptr, QStringList{"mousemove"} << XdotoolPoint(from) << "mousedown" << "1"},
         {[&] {
            moves = drags_.moves;
            return drags_.presses > presses;
@@ -122,8 +122,8 @@ class TreeDragDesktopTest : public testing::Test {
          QStringList{"mousemove"} << on_the_way(1)},
         {[&] { return drags_.moves > moves; }, rest}};
     if (held) {
-      steps.push_back({there, QStringList{"mousemove"} << ScreenPoint(to + QPoint(2, 0))
-                                                       << "mousemove" << ScreenPoint(to)});
+      steps.push_back({there, QStringList{"mousemove"} << XdotoolPoint(to + QPoint(2, 0))
+                                                       << "mousemove" << XdotoolPoint(to)});
     }
     steps.push_back({[&] { return there() && (!held || held()); }, {"mouseup", "1"}});
     ASSERT_TRUE(RunPointerSteps(steps));

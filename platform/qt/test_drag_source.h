@@ -31,15 +31,15 @@ class DragSource final : public QLabel {
     accepted_ = false;
     taken_ = false;
     const bool ran = RunPointerSteps({
-        {nullptr, QStringList{"mousemove"} << ScreenPoint(from) << "mousedown" << "1"},
+        {nullptr, QStringList{"mousemove"} << XdotoolPoint(from) << "mousedown" << "1"},
         {[&] {
            // Inside the drag's loop: the watch goes before the drag's own
            // filter, which takes the moves.
            if (dragging_) QCoreApplication::instance()->installEventFilter(&moves);
            return dragging_;
          },
-         QStringList{"mousemove"} << ScreenPoint(target + QPoint(-10, 0)) << "mousemove"
-                                  << ScreenPoint(target)},
+         QStringList{"mousemove"} << XdotoolPoint(target + QPoint(-10, 0)) << "mousemove"
+                                  << XdotoolPoint(target)},
         {[&] { return accepted_ && moves.last == target; }, {"mouseup", "1"}},
     });
     return ran && taken_;

@@ -20,7 +20,7 @@ struct PointerStep {
   QStringList commands;         // xdotool's; none: the step only waits
 };
 
-inline QStringList ScreenPoint(const QPoint& p) {
+inline QStringList XdotoolPoint(const QPoint& p) {
   return {QString::number(p.x()), QString::number(p.y())};
 }
 
