@@ -1,8 +1,8 @@
 // CachedFile: a file read and written through blocks of it held in memory
 // (write-back), or, by default, a file every call goes straight to.
 //
-// With write-back the file is seen in blocks of kBlockBytes from offset
-// 0. A read shorter than a block that meets a block not held loads that
+// With write-back the file is seen in blocks of kBlockBytes from its
+// start. A read shorter than a block that meets a block not held loads that
 // block whole (the rows next to the one wanted are often wanted next); a
 // longer read takes the blocks not held straight from the file without
 // keeping them. A write goes into the blocks it touches (a block it covers
