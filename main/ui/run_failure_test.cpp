@@ -13,19 +13,13 @@
 #include "main/ui/quill_app.h"
 #include "platform/headless/fake_ui.h"
 #include "platform/messages.h"
+#include "platform/qt/test_app_of.h"
 #include "platform/text_codec.h"
 
 namespace quill {
 namespace {
 
-QuillApplication& App() {
-  static int argc = 1;
-  static char name[] = "runfailuretest";
-  static char* argv[] = {name, nullptr};
-  if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-  static auto* app = new QuillApplication(argc, argv);
-  return *app;
-}
+QuillApplication& App() { return TestAppOf<QuillApplication>(); }
 
 // An object whose event handler throws what it is given.
 class Thrower : public QObject {

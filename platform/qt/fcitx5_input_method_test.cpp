@@ -18,16 +18,12 @@
 #include <atomic>
 #include <csignal>
 
+#include "platform/qt/test_app_of.h"
+
 namespace quill {
 namespace {
 
-QCoreApplication& App() {
-  static int argc = 1;
-  static char name[] = "quilltest";
-  static char* argv[] = {name, nullptr};
-  static QCoreApplication* app = new QCoreApplication(argc, argv);
-  return *app;
-}
+QCoreApplication& App() { return TestAppOf<QCoreApplication>(); }
 
 // fcitx5's controller as far as the port uses it: the state it answers
 // and the calls it received, in order. It lives on a thread of its own,

@@ -1,6 +1,4 @@
-// The QApplication of a widget test, created once per test program. Tests
-// run offscreen unless the caller chose a platform (the desktop tests run
-// under X).
+// The QApplication of a widget test, created once per test program.
 #pragma once
 
 #include <QApplication>
@@ -8,16 +6,11 @@
 #include <QLatin1String>
 #include <QtGlobal>
 
+#include "platform/qt/test_app_of.h"
+
 namespace quill {
 
-inline QApplication& TestApp() {
-  static int argc = 1;
-  static char name[] = "quilltest";
-  static char* argv[] = {name, nullptr};
-  if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-  static QApplication* app = new QApplication(argc, argv);
-  return *app;
-}
+inline QApplication& TestApp() { return TestAppOf<QApplication>(); }
 
 // The test application, and whether it runs on an X display (the desktop
 // tests skip without one).
