@@ -18,7 +18,7 @@ TEST(HtmlCleanerTest, CleansEveryTag) {
     const char* name;
     std::string html;
     std::string cleaned;
-    PageResourceMap map;
+    PageResourceMap map = {};  // none unless a case names some
   };
   const Case cases[] = {
       {"script and iframe go with their content",

@@ -717,7 +717,7 @@ Status IndexFile::Impl::ScanAll(std::vector<uint32_t>* rows, IndexCopy* keys) {
   uint64_t seen = 0;
   // A page reached twice (shared by two parents, or on a loop) makes the
   // pages a graph, not a tree.
-  std::vector<bool> entered(pages, false);
+  std::vector<bool> reached(pages, false);
   const uint32_t* l = links.get();
   auto enter = [&](uint32_t page) -> Status {
     if (stack.size() >= kMaxDepth)
@@ -726,11 +726,11 @@ Status IndexFile::Impl::ScanAll(std::vector<uint32_t>* rows, IndexCopy* keys) {
       return Status::Corrupt("index " + path + " points outside its pages")
           .WithDbCode(kDbShortRead);
     }
-    if (entered[page] || ++seen >= pages) {
+    if (reached[page] || ++seen >= pages) {
       return Status::Corrupt("index " + path + " is damaged: its pages do not form a tree")
           .WithDbCode(kDbShortRead);
     }
-    entered[page] = true;
+    reached[page] = true;
     const uint32_t at = start[page];
     if (at == kTooMany) {
       return Status::Corrupt("page " + std::to_string(page) + " of " + path +

@@ -17,7 +17,7 @@ struct Tool {
 };
 
 // "ab" and 99 times "あ" (CP932): 200 bytes.
-std::string LongCaption() {
+[[maybe_unused]] std::string LongCaption() {
   std::string s = "ab";
   for (int i = 0; i < 99; ++i) s += "\x82\xa0";
   return s;

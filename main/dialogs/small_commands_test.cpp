@@ -138,7 +138,9 @@ TEST_F(SmallCommandsTest, RestoreBringsACardBackIntoItsFolderEvenWhenTheFolderWe
     for (int64_t r : rows) {
       f.SetRecNo(r);
       ASSERT_TRUE(f.Load(false).ok());
-      if (f.is_folder() && f.folder == path) ASSERT_TRUE(f.MarkDeleted().ok());
+      if (f.is_folder() && f.folder == path) {
+        ASSERT_TRUE(f.MarkDeleted().ok());
+      }
     }
     ASSERT_TRUE(f.Close().ok());
     ASSERT_FALSE(HasFolderRow(store_, path));

@@ -47,7 +47,9 @@ TEST(FindLinkAt, FindsTheLinkAroundThePosition) {
     const TextLink link = FindLinkAt(c.text, c.pos);
     EXPECT_EQ(link.kind, c.kind) << c.text;
     EXPECT_EQ(link.text, c.link) << c.text;
-    if (!c.target.empty()) EXPECT_EQ(link.target, c.target) << c.text;
+    if (!c.target.empty()) {
+      EXPECT_EQ(link.target, c.target) << c.text;
+    }
   }
 }
 

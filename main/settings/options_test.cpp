@@ -49,7 +49,9 @@ TEST(AddClassToListTest, Table) {
     EXPECT_EQ(AddClassToList(ui, &list, c.cls), c.expected != c.list) << c.list;
     EXPECT_EQ(list, c.expected);
     ASSERT_EQ(ui.questions().size(), c.message ? 1u : 0u) << c.list;
-    if (c.message) EXPECT_EQ(ui.questions()[0].text, MessageText(MessageId::kClassAlreadyListed));
+    if (c.message) {
+      EXPECT_EQ(ui.questions()[0].text, MessageText(MessageId::kClassAlreadyListed));
+    }
   }
 }
 

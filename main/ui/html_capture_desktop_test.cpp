@@ -135,7 +135,9 @@ TEST_F(HtmlCaptureDesktopTest, TheHtmlSaveKeyOverABrowserMakesAnHtmlCard) {
   TestHttpServer server;
   ASSERT_TRUE(server.ok());
   const std::string red = TestPng(60, 40, QColor(255, 0, 0));
-  server.Add("/img/a.png", {200, red, "", false, "image/png"});
+  TestHttpServer::Route png = TestHttpServer::Route::Answer(200, red);
+  png.content_type = "image/png";
+  server.Add("/img/a.png", png);
   TestHttpServer::Route big;
   big.body = std::string(600000, 'b');
   server.Add("/img/big.png", big);

@@ -312,7 +312,9 @@ TEST_F(MainFormEventsTest, TheCompositionsTargetClauseIsBlackOnCyan) {
       cyan = r.format.background().color() == QColor(0, 255, 255) &&
              r.format.foreground().color() == QColor(0, 0, 0);
     }
-    if (r.start == 2) EXPECT_EQ(r.format.background().style(), Qt::NoBrush);
+    if (r.start == 2) {
+      EXPECT_EQ(r.format.background().style(), Qt::NoBrush);
+    }
   }
   EXPECT_TRUE(cyan);
   EXPECT_EQ(form->Text->toPlainText(), "");

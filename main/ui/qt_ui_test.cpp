@@ -88,8 +88,8 @@ TEST(QtUiTest, MenuDataBecomesAMenuAndTheChoiceItsId) {
     menu->setActiveAction(menu->actions()[4]);
     QTest::keyClick(menu, Qt::Key_Right);  // opens the sub-menu
     QTimer::singleShot(0, [] {
-      QMenu* sub = FrontPopup();
-      if (sub != nullptr) Pick(sub, sub->actions()[1]);
+      QMenu* submenu = FrontPopup();
+      if (submenu != nullptr) Pick(submenu, submenu->actions()[1]);
     });
   });
   EXPECT_EQ(chosen, 22);

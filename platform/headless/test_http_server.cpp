@@ -117,7 +117,7 @@ void TestHttpServer::Answer(int fd) {
       found = true;
     }
   }
-  if (!found) route = Route{404, "not found"};
+  if (!found) route = Route::Answer(404, "not found");
   if (route.never_answers) {
     while (!stop_) std::this_thread::sleep_for(std::chrono::milliseconds(20));
     return;

@@ -10,6 +10,7 @@
 #include <mutex>
 #include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
 namespace quill {
@@ -23,6 +24,21 @@ class TestHttpServer {
     bool never_answers = false;
     bool no_length = false;  // no Content-Length: the body ends with the connection
     std::string content_type = "application/octet-stream";
+
+    // `body` with `status` and its length.
+    static Route Answer(int status, std::string body) {
+      Route route;
+      route.status = status;
+      route.body = std::move(body);
+      return route;
+    }
+    // A 302 to `location`.
+    static Route Redirect(std::string location) {
+      Route route;
+      route.status = 302;
+      route.location = std::move(location);
+      return route;
+    }
   };
   struct Seen {
     std::string path;

@@ -12,6 +12,8 @@
 namespace quill {
 namespace {
 
+using Route = TestHttpServer::Route;
+
 class CurlHttpFetcherTest : public ::testing::Test {
  protected:
   void SetUp() override { ASSERT_TRUE(server.ok()); }
@@ -25,8 +27,8 @@ class CurlHttpFetcherTest : public ::testing::Test {
 };
 
 TEST_F(CurlHttpFetcherTest, FetchesTheBodyWithTheRefererAndFollowsHttpRedirects) {
-  server.Add("/a.png", {200, std::string("\x89PNG\0\x01", 6)});
-  server.Add("/moved", {302, "", server.Url("/a.png")});
+  server.Add("/a.png", Route::Answer(200, std::string("\x89PNG\0\x01", 6)));
+  server.Add("/moved", Route::Redirect(server.Url("/a.png")));
   ASSERT_TRUE(Get(server.Url("/moved")).ok());
   EXPECT_EQ(body, std::string("\x89PNG\0\x01", 6));
   const auto seen = server.requests();
@@ -41,14 +43,14 @@ TEST_F(CurlHttpFetcherTest, RefusesWhatMustNotBeFetched) {
   // A redirect into a local file, a local file itself, a chain of more
   // than five redirects, a server error, a body at the size limit, with its
   // length or without.
-  server.Add("/to-file", {302, "", "file://" + dir.File("secret")});
+  server.Add("/to-file", Route::Redirect("file://" + dir.File("secret")));
   for (int i = 0; i < 7; ++i) {
-    server.Add("/r" + std::to_string(i), {302, "", server.Url("/r" + std::to_string(i + 1))});
+    server.Add("/r" + std::to_string(i), Route::Redirect(server.Url("/r" + std::to_string(i + 1))));
   }
-  server.Add("/r7", {200, "end"});
-  server.Add("/error", {500, "oops"});
+  server.Add("/r7", Route::Answer(200, "end"));
+  server.Add("/error", Route::Answer(500, "oops"));
   for (const bool no_length : {false, true}) {
-    TestHttpServer::Route big;
+    Route big;
     big.body = std::string(550000, 'x');
     big.no_length = no_length;
     server.Add(no_length ? "/big-unsized" : "/big", big);
@@ -74,7 +76,7 @@ TEST_F(CurlHttpFetcherTest, RefusesWhatMustNotBeFetched) {
 }
 
 TEST_F(CurlHttpFetcherTest, AServerThatNeverAnswersTimesOut) {
-  TestHttpServer::Route silent;
+  Route silent;
   silent.never_answers = true;
   server.Add("/silent", silent);
   FetchLimits limits;
