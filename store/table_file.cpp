@@ -85,7 +85,6 @@ TableFile::TableFile(FileEnv& env, std::string path, std::unique_ptr<RandomFile>
 }
 
 Status TableFile::set_write_back(bool on) {
-  write_back_ = on;
   return watched_ != nullptr ? watched_->cache().set_write_back(on) : Status::Ok();
 }
 
@@ -588,6 +587,7 @@ Status TableFile::Pack() {
     (void)env_.Remove(replacement);
     return s;
   }
+  const bool write_back = watched_->cache().write_back();
   (void)file_->Close();  // the old file, no longer in the folder
   // Rows moved: the remembered deleted flags are of the old file, and the
   // new file is watched like the old one.
@@ -595,7 +595,7 @@ Status TableFile::Pack() {
   auto watched = std::make_unique<WatchedFile>(*this, std::move(out));
   watched_ = watched.get();
   file_ = std::move(watched);
-  (void)watched_->cache().set_write_back(write_back_);
+  (void)watched_->cache().set_write_back(write_back);
   row_count_ = live;
   header_ = h;
   buffered_ = 0;

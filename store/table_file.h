@@ -181,7 +181,6 @@ class TableFile {
   std::string path_;
   std::unique_ptr<RandomFile> file_;
   WatchedFile* watched_ = nullptr;  // file_, through its cache
-  bool write_back_ = false;
   std::vector<uint8_t> flags_;                       // RowFlag by row number
   uint32_t flag_misses_ = 0;                         // flags that had to be read one row at a time
   std::array<unsigned char, kHeaderSize> header_{};  // as read; counts kept below
