@@ -1510,10 +1510,11 @@ std::string IndexFile::Impl::FileStamp() {
   return stamp;
 }
 
-void IndexFile::set_write_back(bool on) {
+Status IndexFile::set_write_back(bool on) {
   Impl& m = *impl_;
-  if (!on && m.file) (void)m.WriteHeld();
+  Status s = !on && m.file ? m.WriteHeld() : Status::Ok();
   m.write_back = on;
+  return s;
 }
 
 std::unique_ptr<IndexCopy> IndexFile::ReleaseCopy() {

@@ -130,8 +130,9 @@ class IndexFile {
   Status Close();
   // Write-back: pages written are held in memory until the close (or a
   // read of the whole file) instead of going to the file one by one. For an
-  // index that is rebuilt from its table after a crash. Off by default.
-  void set_write_back(bool on);
+  // index that is rebuilt from its table after a crash. Off by default;
+  // switching it off writes the held pages, and says whether they went out.
+  Status set_write_back(bool on);
 
   // The entries held in memory (index_copy.h), if any, handed over before
   // a close so that the next open of the file can take them back; only a

@@ -652,12 +652,17 @@ void TableCursor::SetBof() {
 
 Status TableCursor::set_write_back(bool on) {
   write_back_ = on;
-  for (auto& idx : indexes_) idx->set_write_back(on);
-  return table_->set_write_back(on);
+  Status s = Status::Ok();
+  for (auto& idx : indexes_) {
+    Status i = idx->set_write_back(on);
+    if (s.ok()) s = i;
+  }
+  Status t = table_->set_write_back(on);
+  return s.ok() ? t : s;
 }
 
 Status TableCursor::AddIndex(std::unique_ptr<IndexFile> idx, int* slot) {
-  idx->set_write_back(write_back_);
+  (void)idx->set_write_back(write_back_);  // a new index holds nothing
   indexes_.push_back(std::move(idx));
   *slot = static_cast<int>(indexes_.size());
   return Status::Ok();
@@ -694,7 +699,7 @@ Status TableCursor::CreateIndex(const std::string& path, std::string_view expr, 
   }
   std::unique_ptr<IndexFile> idx;
   QUILL_RETURN_IF_ERROR(IndexFile::Create(env_, path, expr, unique, &idx));
-  idx->set_write_back(write_back_);
+  (void)idx->set_write_back(write_back_);  // a new index holds nothing
   TableRowSource rows(*table_);
   Status s = idx->Build(table_->Layouts(), rows);
   if (s.ok()) s = idx->Bind(table_->Layouts());
