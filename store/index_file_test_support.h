@@ -15,19 +15,14 @@
 #include <vector>
 
 #include "platform/file_env.h"
+#include "store/byte_order.h"
 #include "store/index_file.h"
 
 namespace quill::store {
 
-inline uint32_t U32(const std::string& b, size_t off) {
-  uint32_t v = 0;
-  for (int i = 3; i >= 0; --i) v = v << 8 | static_cast<unsigned char>(b[off + i]);
-  return v;
-}
+inline uint32_t U32(const std::string& b, size_t off) { return GetU32(b.data() + off); }
 
-inline void PutU32(std::string& b, size_t off, uint32_t v) {
-  for (int i = 0; i < 4; ++i) b[off + i] = static_cast<char>((v >> (8 * i)) & 0xFF);
-}
+inline void PutU32(std::string& b, size_t off, uint32_t v) { PutU32(b.data() + off, v); }
 
 inline std::string Pad(std::string s, size_t n) {
   s.resize(n, ' ');
