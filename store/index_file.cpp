@@ -51,21 +51,21 @@
 // ever.
 //
 // Pages read are kept in a cache of the open index (at most kCachePages of
-// them); a page not there is read together with its neighbours in the
-// file (kReadPages of them), which join it. A page written goes into the cache and, by default, to the file
-// at once. With write-back (set by a table whose data set has a journal,
-// which rebuilds every index after a crash) written pages are held until
-// the index closes, a read of the whole file needs them there, or
-// kHeldPages of them are waiting; they then go out in page order, runs of
-// neighbours in one write, before the header. Either way the cache never
-// holds anything the file will not; it lives and dies with the open
-// index. Besides, every entry may be held in memory in key
-// order (index_copy.h), answering prefix searches and whole-index walks:
-// a bulk build makes that copy, an index searched often with no change in
-// between is read whole, once, to make it, and from then on each insert
-// and delete is made in the copy as well as in the file. The table that
-// owns the index may keep the copy from one open to the next while its
-// data set's journal session lasts (record_table.h).
+// them); a page not there is read together with its neighbours in the file
+// (kReadPages of them), which join it. A page written goes into the cache
+// and, by default, to the file at once. With write-back (set by a table
+// whose data set has a journal, which rebuilds every index after a crash)
+// written pages are held until the index closes, a read of the whole file
+// needs them there, or kHeldPages of them are waiting; they then go out in
+// page order, runs of neighbours in one write, before the header. Either way
+// the cache never holds anything the file will not; it lives and dies with
+// the open index. Besides, every entry may be held in memory in key order
+// (index_copy.h), answering prefix searches and whole-index walks: a bulk
+// build makes that copy, an index searched often with no change in between
+// is read whole, once, to make it, and from then on each insert and delete
+// is made in the copy as well as in the file. The table that owns the index
+// may keep the copy from one open to the next while its data set's journal
+// session lasts (record_table.h).
 //
 // Finding the entry of one row among many equal keys (a folder of
 // thousands of cards all keyed by the same path) would mean stepping

@@ -144,10 +144,10 @@ class RecordTable final : public HeldWrites {
 
   // The journal of the data set (none: rows go straight to the file).
   // With a journal, rows and index pages written while the table is open
-  // are held in memory (write-back) and written at the close, at the
-  // journal's checkpoint or when too many wait: the journal has every
-  // change before it, and a recovery writes the rows again and rebuilds
-  // the indexes.
+  // are held in memory (write-back) and written at the close or when too
+  // many wait, the rows also at the journal's checkpoint: the journal has
+  // every change before it, and a recovery writes the rows again and
+  // rebuilds the indexes.
   void set_journal(Journal* journal);
   Journal* journal() const { return journal_; }
   // Writes the rows held back (HeldWrites, for the journal).
