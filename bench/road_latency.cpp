@@ -37,7 +37,6 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
-#include <fstream>
 #include <functional>
 #include <initializer_list>
 #include <map>
@@ -47,6 +46,7 @@
 #include <vector>
 
 #include "main/ui/quillmain_desktop_support.h"
+#include "platform/file_env.h"
 #include "platform/headless/desktop_clients.h"
 
 // Xlib last: its macros (Status, Bool, None) clash with Qt and our headers.
@@ -286,23 +286,29 @@ class Road {
   // could not.
   std::string Start() {
     if (!desk_.ok()) return "no display with XTest and XFixes";
+    FileEnv& files = FileEnv::Default();
     const std::string card = AddCardTo(sandbox_.home, kFolder, kCardText);
     if (card.empty()) return "the card could not be written";
     if (!desk_.WatchFolder(sandbox_.home)) return "the data folder cannot be watched";
-    std::ofstream(sandbox_.home + "/quillmain.ini", std::ios::binary)
-        << "[Env]\r\nUseButton=0\r\nBackClipBoard=1\r\nUseHistory=0\r\nDefAddKubun=" << kFolder
-        << "\r\nDefAddKubunFile=0\r\nSaveKey=" << kSaveKey << "\r\nPopupKubunKey=" << kPopupKey
-        << "\r\nSuperPasteKey1=" << kSuperKey << "\r\nSuperCard1=" << card << "\r\n";
+    const std::string ini =
+        std::string("[Env]\r\nUseButton=0\r\nBackClipBoard=1\r\nUseHistory=0\r\nDefAddKubun=") +
+        kFolder + "\r\nDefAddKubunFile=0\r\nSaveKey=" + std::to_string(kSaveKey) +
+        "\r\nPopupKubunKey=" + std::to_string(kPopupKey) +
+        "\r\nSuperPasteKey1=" + std::to_string(kSuperKey) + "\r\nSuperCard1=" + card + "\r\n";
+    if (!files.WriteFileAtomic(sandbox_.home + "/quillmain.ini", ini).ok()) {
+      return "quillmain.ini could not be written";
+    }
     // No sound device is needed: a stand-in takes the capture's sound.
     const std::string bin = sandbox_.dir.File("bin");
-    std::filesystem::create_directories(bin);
+    if (!files.CreateDir(bin).ok()) return "the folder of the sound player could not be made";
     WriteFakeSoundPlayer(bin);
     QProcessEnvironment env = sandbox_.env;
     env.insert("PATH", QString::fromStdString(bin) + ":" + env.value("PATH"));
 
     const std::string pad_home = sandbox_.dir.File("pad");
-    std::filesystem::create_directories(pad_home);
-    std::ofstream(pad_file_, std::ios::binary) << content_;
+    if (!files.CreateDir(pad_home).ok() || !files.WriteFileAtomic(pad_file_, content_).ok()) {
+      return "mousepad's file could not be written";
+    }
     editor_ = std::make_unique<Client>(
         std::vector<std::string>{"mousepad", "--disable-server", pad_file_},
         ClientEnvironment(pad_home), sandbox_.dir.File("mousepad.log"));

@@ -33,8 +33,7 @@ trap cleanup EXIT
 test_homes "$work"
 export HOME="$work/user"
 mkdir -p "$HOME"
-start_desktop "$work"
-display=$DISPLAY
+start_desktop "$work"  # exports DISPLAY
 
-echo "display $display, load average $(cut -d' ' -f1-3 /proc/loadavg), $(nproc) cores"
-DISPLAY=$display QT_QPA_PLATFORM=xcb "$program" --benchmark_enable_random_interleaving=true "$@"
+echo "display $DISPLAY, load average $(cut -d' ' -f1-3 /proc/loadavg), $(nproc) cores"
+QT_QPA_PLATFORM=xcb "$program" --benchmark_enable_random_interleaving=true "$@"

@@ -7,16 +7,16 @@
 
 #include <QCoreApplication>
 #include <QDBusConnection>
-#include <QDBusConnectionInterface>
 #include <QMutex>
 #include <QMutexLocker>
 #include <QObject>
 #include <QProcess>
 #include <QStringList>
-#include <QTest>
 #include <QThread>
 #include <atomic>
 #include <csignal>
+#include <memory>
+#include <optional>
 
 #include "platform/qt/test_app_of.h"
 
