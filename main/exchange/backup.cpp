@@ -39,7 +39,9 @@ int CheckFloppyDrive(Ui& ui, FileEnv& env, const std::string& floppy_drive,
   while (folder.size() > 1 && folder.back() == '/') folder.pop_back();
   if (folder.empty() || drive_letter) {
     folder = DefaultExternalFolder(program_folder);
-    if (!is_folder(folder) && (!env.CreateDir(folder).ok() || !is_folder(folder))) {
+    // CreateDir makes the folder or accepts one that is there, and refuses
+    // anything else: its success needs no second look.
+    if (!is_folder(folder) && !env.CreateDir(folder).ok()) {
       ShowWarning(ui, MessageId::kCannotWriteFile, {Utf8ToCp932(folder)});
       return 1;
     }

@@ -32,7 +32,7 @@ bool DbForm::Button1Click() {
     ShowWarning(ui_, MessageId::kNoFolderChosen);
     return false;
   }
-  if (folder.empty() || folder.back() != '/') folder += '/';
+  if (folder.back() != '/') folder += '/';
   Dir = folder;
 
   store::CardStore set(env_, program_folder_);
