@@ -692,7 +692,12 @@ TEST_F(QuillmainPopupTest, QuillpeeksToolsOnTheClipboardAndOnTheEditor) {
 // quillmain clears it once no popup command is left running. 0xFF while
 // there is no block.
 uint8_t NoTrackOf(const std::string& name) {
-  return MainWindowOf(name) != 0 ? BlockFieldOf(name, &SharedHookBlock::NoTrack) : 0xFF;
+  return ReadBlock(
+      name,
+      [](const SharedHookBlock& block) {
+        return block.MainWindow() != 0 ? block.NoTrack() : uint8_t{0xFF};
+      },
+      uint8_t{0xFF});
 }
 
 // How the main window stands when the popup keys come.
