@@ -12,6 +12,7 @@
 #include <atomic>
 #include <chrono>
 #include <cstdint>
+#include <cstdlib>
 #include <filesystem>
 #include <functional>
 #include <memory>
@@ -181,6 +182,12 @@ class BlockWatch : public ValueWatch {
 inline int WindowsTitled(const std::string& title) {
   const RunResult r = RunTool({"xdotool", "search", "--name", "^" + title + "$"});
   return static_cast<int>(std::count(r.out.begin(), r.out.end(), '\n'));
+}
+
+// The first window titled exactly `title`, 0 when there is none.
+inline unsigned long WindowTitled(const std::string& title) {
+  return std::strtoul(RunTool({"xdotool", "search", "--name", "^" + title + "$"}).out.c_str(),
+                      nullptr, 10);
 }
 
 // The text of the selection `which` ("primary", "clipboard"), read with
