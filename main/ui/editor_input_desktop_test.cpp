@@ -111,17 +111,6 @@ QString Preedit(QPlainTextEdit* text) {
   return text->document()->firstBlock().layout()->preeditAreaText();
 }
 
-// Pixels of the widget's area on the screen in black-on-cyan's cyan.
-int CyanPixels(const QImage& shot, const QRect& area) {
-  int n = 0;
-  for (int y = area.top(); y <= area.bottom(); ++y) {
-    for (int x = area.left(); x <= area.right(); ++x) {
-      if (shot.valid(x, y) && shot.pixelColor(x, y) == QColor(0, 255, 255)) ++n;
-    }
-  }
-  return n;
-}
-
 // The main window shown and active over a data set with one card, on an
 // X display with ibus running. One ibus session serves all the tests: Qt's
 // input context stays with the daemon it found first.
@@ -240,7 +229,8 @@ TEST_F(EditorInputDesktopTest, RomajiComposesAndTheCommittingEnterAddsNoBreak) {
       [&] {
         form->Text->viewport()->repaint();
         shot = QGuiApplication::primaryScreen()->grabWindow(0).toImage();
-        return CyanPixels(shot, area) > 20;
+        // Black-on-cyan's cyan in the text's area.
+        return PixelsOf(shot.copy(area), QColor(0, 255, 255)) > 20;
       },
       10000))
       << "the target clause is not cyan";

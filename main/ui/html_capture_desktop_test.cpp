@@ -25,6 +25,7 @@
 #include <sstream>
 
 #include "clip/html_marker.h"
+#include "main/ui/main_form_test_support.h"
 #include "main/ui/quillmain_desktop_support.h"
 #include "main/ui/qt_clipboard.h"
 #include "platform/clipboard.h"
@@ -87,15 +88,6 @@ class CopySource : public QWidget {
  private:
   std::string text_, html_, url_;
 };
-
-// Pixels of exactly this colour on the screen.
-int PixelsOf(const QImage& screen, QColor color) {
-  int count = 0;
-  for (int y = 0; y < screen.height(); ++y) {
-    for (int x = 0; x < screen.width(); ++x) count += screen.pixelColor(x, y) == color;
-  }
-  return count;
-}
 
 class HtmlCaptureDesktopTest : public ::testing::Test {
  protected:

@@ -12,6 +12,7 @@
 #include <atomic>
 #include <chrono>
 #include <cstdint>
+#include <cstdlib>
 #include <filesystem>
 #include <functional>
 #include <memory>
@@ -72,16 +73,25 @@ inline std::string AddCardTo(const std::string& home, const std::string& folder,
   return cards.Close().ok() && written ? card.id : std::string();
 }
 
+// What `read` (a function of a const SharedHookBlock&) answers on the
+// block `name`, or `missing` while there is no block; one opening of the
+// shared memory for all the fields that `read` looks at.
+template <typename Read, typename Value>
+inline Value ReadBlock(const std::string& name, Read read, Value missing) {
+  std::unique_ptr<SharedMemory> memory;
+  if (!SharedMemory::Open(name, kSharedHookBlockSize, &memory).ok()) return missing;
+  const SharedHookBlock block(
+      std::span<uint8_t, kSharedHookBlockSize>(memory->data(), kSharedHookBlockSize));
+  return read(block);
+}
+
 // A field of the block `name` (e.g. &SharedHookBlock::TargetWindow), 0
 // while there is no block.
 template <typename Field>
 inline auto BlockFieldOf(const std::string& name, Field field) {
-  std::unique_ptr<SharedMemory> memory;
   using Value = decltype((std::declval<const SharedHookBlock&>().*field)());
-  if (!SharedMemory::Open(name, kSharedHookBlockSize, &memory).ok()) return Value{};
-  const SharedHookBlock block(
-      std::span<uint8_t, kSharedHookBlockSize>(memory->data(), kSharedHookBlockSize));
-  return (block.*field)();
+  return ReadBlock(
+      name, [field](const SharedHookBlock& block) { return (block.*field)(); }, Value{});
 }
 
 // The main window handle in the block `name`, 0 while there is none.
@@ -93,7 +103,12 @@ inline uint32_t MainWindowOf(const std::string& name) {
 // after its main window is named there, once the hook library has grabbed
 // the hot keys.
 inline bool HooksInstalledIn(const std::string& name) {
-  return MainWindowOf(name) != 0 && BlockFieldOf(name, &SharedHookBlock::CbtHook).handle != 0;
+  return ReadBlock(
+      name,
+      [](const SharedHookBlock& block) {
+        return block.MainWindow() != 0 && block.CbtHook().handle != 0;
+      },
+      false);
 }
 
 // Every value that `sample` gave while the watch ran, sampled every 10 ms
@@ -167,6 +182,12 @@ class BlockWatch : public ValueWatch {
 inline int WindowsTitled(const std::string& title) {
   const RunResult r = RunTool({"xdotool", "search", "--name", "^" + title + "$"});
   return static_cast<int>(std::count(r.out.begin(), r.out.end(), '\n'));
+}
+
+// The first window titled exactly `title`, 0 when there is none.
+inline unsigned long WindowTitled(const std::string& title) {
+  return std::strtoul(RunTool({"xdotool", "search", "--name", "^" + title + "$"}).out.c_str(),
+                      nullptr, 10);
 }
 
 // The text of the selection `which` ("primary", "clipboard"), read with

@@ -158,8 +158,7 @@ TEST_F(QuillmainDesktopTest, HotKeyAnotherProgramHoldsIsReportedOnce) {
   ASSERT_TRUE(quillmain.waitForStarted(10000));
   EXPECT_TRUE(QTest::qWaitFor([] { return WindowsTitled("警告") == 1; }, 20000));
   // The report comes to the front.
-  const unsigned long warning =
-      std::strtoul(RunTool({"xdotool", "search", "--name", "^警告$"}).out.c_str(), nullptr, 10);
+  const unsigned long warning = WindowTitled("警告");
   ASSERT_TRUE(QTest::qWaitFor([&] { return x.ActiveWindow() == warning; }, 20000));
 
   // Other windows come forward, the hooks are set again: no new report.
@@ -226,6 +225,13 @@ bool PastedAndPutBack(SelectionWatch& watch) {
   return WaitFor([&] { return watch.Changes() >= 2; }, 20000);
 }
 
+// Another program (xclip, which stays to serve it) takes the clipboard.
+void SetClipboard(const std::string& text) {
+  RunTool({"sh", "-c",
+           "printf '%s' '" + text + "' | xclip -selection clipboard >/dev/null 2>&1"});
+  ASSERT_TRUE(WaitFor([&] { return XSelection("clipboard") == text; }, 20000));
+}
+
 class QuillmainPasteTest : public TypingClientsTest<kEditorText> {
  protected:
   void SetUp() override {
@@ -258,18 +264,10 @@ class QuillmainPasteTest : public TypingClientsTest<kEditorText> {
     fs::create_directories(sandbox_.home);
     std::ofstream(sandbox_.home + "/quillmain.ini", std::ios::binary)
         << "[Env]\r\nUseButton=0\r\nBackClipBoard=1\r\n" << ini_.str();
-    quillmain_.setProcessEnvironment(sandbox_.env);
-    quillmain_.setProcessChannelMode(QProcess::ForwardedChannels);
-    quillmain_.start(QUILLMAIN_PATH, {"R"});
+    StartQuillmain(quillmain_, sandbox_.env);
     ASSERT_TRUE(quillmain_.waitForStarted(10000));
     ASSERT_NE(WaitForStart(sandbox_.block, mapped), 0u) << "quillmain did not start";
     SetClipboard(kUsersText);
-  }
-  // Another program (xclip, which stays to serve it) takes the clipboard.
-  static void SetClipboard(const std::string& text) {
-    RunTool({"sh", "-c",
-             "printf '%s' '" + text + "' | xclip -selection clipboard >/dev/null 2>&1"});
-    ASSERT_TRUE(WaitFor([&] { return XSelection("clipboard") == text; }, 20000));
   }
   // mousepad's whole text, selected.
   bool EditorHolds(const std::string& text) { return quill::EditorHolds(pad_, text); }
@@ -411,8 +409,7 @@ TEST_F(QuillmainDesktopTest, SaveKeyInAnEditorMakesItsSelectionACard) {
 
   ASSERT_TRUE(ActivateWindow(pad));
   ASSERT_TRUE(WaitFor([&] { return SelectAllGives(text); }, 10000));
-  RunTool({"sh", "-c", "printf 'user clip' | xclip -selection clipboard >/dev/null 2>&1"});
-  ASSERT_TRUE(WaitFor([] { return XSelection("clipboard") == "user clip"; }, 20000));
+  ASSERT_NO_FATAL_FAILURE(SetClipboard("user clip"));
   const unsigned long users_owner = XSelectionOwner("clipboard");
 
   // The key; while the card is made the flash shows over the editor, and
@@ -692,7 +689,12 @@ TEST_F(QuillmainPopupTest, QuillpeeksToolsOnTheClipboardAndOnTheEditor) {
 // quillmain clears it once no popup command is left running. 0xFF while
 // there is no block.
 uint8_t NoTrackOf(const std::string& name) {
-  return MainWindowOf(name) != 0 ? BlockFieldOf(name, &SharedHookBlock::NoTrack) : 0xFF;
+  return ReadBlock(
+      name,
+      [](const SharedHookBlock& block) {
+        return block.MainWindow() != 0 ? block.NoTrack() : uint8_t{0xFF};
+      },
+      uint8_t{0xFF});
 }
 
 // How the main window stands when the popup keys come.
@@ -1075,8 +1077,7 @@ TEST_F(QuillmainDesktopTest, AHotKeySetInTheOptionsDialogReplacesTheOldOne) {
       QString(ARTEFACT_DIR) + "/quillmain_options_menu.png"));
   RunTool({"xdotool", "key", "--clearmodifiers", "o"});
   ASSERT_TRUE(QTest::qWaitFor([] { return WindowsTitled("環境設定") == 1; }, 20000));
-  const unsigned long dialog =
-      std::strtoul(RunTool({"xdotool", "search", "--name", "^環境設定$"}).out.c_str(), nullptr, 10);
+  const unsigned long dialog = WindowTitled("環境設定");
   ASSERT_TRUE(QTest::qWaitFor([&] { return x.FocusWithin(dialog); }, 20000));
   ASSERT_TRUE(ClientRoundTrip(main_window));
   // Typed while the hooks are off, the keys reach the field.

@@ -33,21 +33,7 @@ class X11Display {
   bool ok() const { return display_ != nullptr; }
 
   // _NET_ACTIVE_WINDOW of the root window, 0 when unknown.
-  unsigned long ActiveWindow() {
-    Atom prop = XInternAtom(display_, "_NET_ACTIVE_WINDOW", False);
-    Atom type;
-    int format;
-    unsigned long count, after;
-    unsigned char* data = nullptr;
-    unsigned long result = 0;
-    if (XGetWindowProperty(display_, DefaultRootWindow(display_), prop, 0, 1, False, XA_WINDOW,
-                           &type, &format, &count, &after, &data) == Success &&
-        data != nullptr && count == 1) {
-      result = *reinterpret_cast<unsigned long*>(data);
-    }
-    if (data != nullptr) XFree(data);
-    return result;
-  }
+  unsigned long ActiveWindow() { return NetActiveWindow(display_); }
 
   bool IsMapped(unsigned long window) {
     XWindowAttributes attributes;
