@@ -33,6 +33,7 @@
 #include "platform/headless/temp_dir.h"
 #include "platform/qt/test_app.h"
 #include "platform/qt/test_program.h"
+#include "platform/qt/test_window.h"
 #include "platform/text_codec.h"
 #include "store/card_store.h"
 #include "store/card_test_support.h"
@@ -149,9 +150,7 @@ class EditorInputDesktopTest : public testing::Test {
     }
     form_ = StartedForm(TestFormContext(dir_, ui_));
     form_->show();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(form_.get(), 5000));
-    RunProgram("xdotool", {"windowactivate", "--sync", QString::number(form_->winId())});
-    ASSERT_TRUE(QTest::qWaitForWindowActive(form_.get(), 5000));
+    ASSERT_TRUE(ActivateExposed(*form_));
   }
   void TearDown() override { form_.reset(); }
 

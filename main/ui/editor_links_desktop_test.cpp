@@ -22,6 +22,7 @@
 #include "platform/headless/temp_dir.h"
 #include "platform/qt/test_app.h"
 #include "platform/qt/test_program.h"
+#include "platform/qt/test_window.h"
 #include "platform/messages.h"
 
 namespace quill {
@@ -79,9 +80,7 @@ TEST(EditorLinksDesktopTest, ShiftEnterAndADoubleClickOpenTheAddressOnce) {
   auto form = StartedForm(TestFormContext(dir, ui));  // the shell: the desktop's own
   form->Tree->setCurrentIndex(form->Tree->model()->index(0, 0));
   form->show();
-  ASSERT_TRUE(QTest::qWaitForWindowExposed(form.get(), 5000));
-  RunProgram("xdotool", {"windowactivate", "--sync", QString::number(form->winId())});
-  ASSERT_TRUE(QTest::qWaitForWindowActive(form.get(), 5000));
+  ASSERT_TRUE(ActivateExposed(*form));
   const QString text = "see http://x.jp/a?q=1&r=2;s here";
   form->Text->setFocus();
   form->Text->setPlainText(text);

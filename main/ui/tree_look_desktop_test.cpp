@@ -21,7 +21,7 @@
 #include "platform/headless/fake_ui.h"
 #include "platform/headless/temp_dir.h"
 #include "platform/qt/test_app.h"
-#include "platform/qt/test_program.h"
+#include "platform/qt/test_window.h"
 #include "store/card_store.h"
 #include "store/card_test_support.h"
 
@@ -54,9 +54,7 @@ class TreeLookDesktopTest : public testing::Test {
            "TreeFontStyle=1\r\nTreeFontColor=255\r\nTreeBackColor=65535\r\n"
            "TextBackColor=16711680\r\nWidth=760\r\nHeight=520\r\nTreeWidth=300\r\n";
     form_ = StartedForm(TestFormContext(dir_, ui_));
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(form_.get(), 5000));
-    RunProgram("xdotool", {"windowactivate", "--sync", QString::number(form_->winId())});
-    ASSERT_TRUE(QTest::qWaitForWindowActive(form_.get(), 5000));
+    ASSERT_TRUE(ActivateExposed(*form_));
   }
 
   TempDir dir_;

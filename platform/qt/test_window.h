@@ -56,4 +56,13 @@ inline QImage WaitForScreenChange(const QImage& before, int ms = 10000) {
   return settled;
 }
 
+// Waits until `w` is exposed, then has the window manager activate it and
+// waits until it is the active window: true when both happened within `ms`
+// each.
+inline bool ActivateExposed(QWidget& w, int ms = 5000) {
+  if (!QTest::qWaitForWindowExposed(&w, ms)) return false;
+  RunProgram("xdotool", {"windowactivate", "--sync", QString::number(w.winId())});
+  return QTest::qWaitForWindowActive(&w, ms);
+}
+
 }  // namespace quill
